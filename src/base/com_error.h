@@ -23,6 +23,7 @@ inline constexpr int32_t kUnexpected = static_cast<int32_t>(0x80004005);  // E_F
 inline constexpr int32_t kNoCurrentRecord = 3021;       // BOF or EOF is true
 inline constexpr int32_t kItemNotFound = 3265;          // no field of that name
 inline constexpr int32_t kObjectClosed = 3704;          // operation on a closed recordset
+inline constexpr int32_t kObjectOpen = 3705;            // operation on an open recordset
 }  // namespace err
 
 class ComError : public std::runtime_error {

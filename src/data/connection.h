@@ -1,0 +1,69 @@
+// The data-access contract every backend implements: the embedded T-SQL engine on SQLite and
+// SQL Server over ODBC. Methods hand it T-SQL text; it hands back materialised recordsets.
+#ifndef AMBIT_DATA_CONNECTION_H_
+#define AMBIT_DATA_CONNECTION_H_
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "data/recordset.h"
+
+namespace ambit {
+
+// Source text of errors raised by the data layer itself.
+inline constexpr char kDataErrorSource[] = "ambit-order.data";
+
+class Connection {
+ public:
+  virtual ~Connection() = default;
+
+  // Runs a whole batch. Returns the first result set that has columns; later ones hang off it
+  // (Recordset::NextRecordset). A batch that produces none returns a closed recordset whose
+  // records_affected() tells the rows the last statement touched. Errors raise ComError with
+  // the database's own error number (208, 207, 102, ...) and message.
+  virtual RecordsetPtr Execute(std::string_view sql) = 0;
+
+  // Explicit transactions. BeginTrans on a writer must take the write lock at once, so that
+  // concurrent writers queue instead of failing later.
+  virtual void BeginTrans() = 0;
+  virtual void CommitTrans() = 0;
+  virtual void RollbackTrans() = 0;
+  virtual int TransactionDepth() const = 0;
+
+  // Makes the connection fit for the next user of a pool: rolls back what is open and drops
+  // the connection's temporary tables.
+  virtual void Reset() = 0;
+
+  // "sqlite", "odbc", "fake" ...
+  virtual std::string_view BackendName() const = 0;
+};
+using ConnectionPtr = std::shared_ptr<Connection>;
+
+// "Key=Value;Key2=Value2" with case-insensitive keys; values may be quoted with "..." or {...}.
+class ConnectionString {
+ public:
+  explicit ConnectionString(std::string_view text);
+  // Empty when the key is absent.
+  std::string Get(std::string_view key) const;
+  bool Has(std::string_view key) const;
+  const std::string& text() const { return text_; }
+
+ private:
+  std::string text_;
+  std::map<std::string, std::string> values_;  // keys lower-cased
+};
+
+// Backends register themselves under a provider name ("SQLite", "ODBC"); OpenConnection picks
+// one by the string's "Provider" key (the embedded engine when there is none). An unknown
+// provider is a ComError naming it.
+using ConnectionFactory = std::function<ConnectionPtr(const ConnectionString&)>;
+void RegisterBackend(std::string provider, ConnectionFactory factory);
+ConnectionPtr OpenConnection(std::string_view connection_string);
+
+}  // namespace ambit
+
+#endif  // AMBIT_DATA_CONNECTION_H_
