@@ -32,6 +32,8 @@ Recordset::Recordset(std::vector<FieldInfo> fields, std::vector<Row> rows)
 }
 
 Recordset::~Recordset() = default;
+Recordset::Recordset(Recordset&&) noexcept = default;
+Recordset& Recordset::operator=(Recordset&&) noexcept = default;
 
 const FieldInfo& Recordset::Field(int index) const {
   if (index < 0 || index >= FieldCount())

@@ -28,6 +28,8 @@ class Recordset : public Object {
   // An open recordset over the given columns and rows (what a backend returns).
   Recordset(std::vector<FieldInfo> fields, std::vector<Row> rows);
   ~Recordset() override;
+  Recordset(Recordset&&) noexcept;
+  Recordset& operator=(Recordset&&) noexcept;
 
   std::string_view TypeName() const override { return "Recordset"; }
 

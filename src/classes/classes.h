@@ -1,0 +1,38 @@
+// The three public classes. Each is a thin shell over the frame; their methods live in the
+// family folders and reach clients through the registration tables below.
+#ifndef AMBIT_CLASSES_CLASSES_H_
+#define AMBIT_CLASSES_CLASSES_H_
+
+#include <vector>
+
+#include "classes/method_table.h"
+
+namespace ambit {
+
+class AmbitOrderInfo : public Component {
+ public:
+  AmbitOrderInfo() : Component(ComponentClass::kOrderInfo) {}
+};
+
+class AmbitOrderUpdate : public Component {
+ public:
+  AmbitOrderUpdate() : Component(ComponentClass::kOrderUpdate) {}
+};
+
+class AmbitColumnsSet : public Component {
+ public:
+  AmbitColumnsSet() : Component(ComponentClass::kColumnsSet) {}
+};
+
+// The registration table of each class, built on first use.
+const MethodTable& AmbitOrderInfoTable();
+const MethodTable& AmbitOrderUpdateTable();
+const MethodTable& AmbitColumnsSetTable();
+// All three, in catalogue order.
+std::vector<const MethodTable*> AllClassTables();
+// The table of a class by its name (case-insensitive); nullptr when there is none.
+const MethodTable* FindClassTable(std::string_view class_name);
+
+}  // namespace ambit
+
+#endif  // AMBIT_CLASSES_CLASSES_H_

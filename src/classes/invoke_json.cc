@@ -1,0 +1,105 @@
+#include "classes/invoke_json.h"
+
+#include <cctype>
+
+#include "frame/variant_json.h"
+
+namespace ambit {
+namespace {
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
+std::string Source(const MethodTable& table, std::string_view method) {
+  return "AmbitOrder." + std::string(table.class_name()) + "." + std::string(method);
+}
+
+// Arguments in declaration order, Empty marking "not given".
+std::vector<std::optional<Variant>> GatherArguments(const MethodTable& table,
+                                                    const MethodSpec& m,
+                                                    const nlohmann::json& args) {
+  std::vector<std::optional<Variant>> given(m.args.size());
+  if (args.is_null()) return given;
+  if (args.is_array()) {
+    if (args.size() > m.args.size())
+      throw ArgumentError(Source(table, m.name),
+                          m.name + " takes " + std::to_string(m.args.size()) +
+                              " arguments, got " + std::to_string(args.size()) + ".");
+    for (size_t i = 0; i < args.size(); ++i) given[i] = JsonToVariant(args[i]);
+    return given;
+  }
+  if (!args.is_object())
+    throw ArgumentError(Source(table, m.name),
+                        "Arguments must be a JSON object of named values or an array.");
+  for (auto it = args.begin(); it != args.end(); ++it) {
+    size_t i = 0;
+    while (i < m.args.size() && !EqualsNoCase(m.args[i].name, it.key())) ++i;
+    if (i == m.args.size())
+      throw ArgumentError(Source(table, m.name),
+                          m.name + " has no argument named '" + it.key() + "'.");
+    given[i] = JsonToVariant(*it);
+  }
+  return given;
+}
+
+}  // namespace
+
+nlohmann::json InvokeJson(const MethodTable& table, Component& self, std::string_view method,
+                          const nlohmann::json& args) {
+  const MethodSpec* m = table.Find(method);
+  if (!m)
+    throw ArgumentError(Source(table, method), std::string(table.class_name()) +
+                                                   " has no method named '" +
+                                                   std::string(method) + "'.");
+  std::vector<std::optional<Variant>> given = GatherArguments(table, *m, args);
+  std::vector<Variant> values;
+  values.reserve(m->args.size());
+  for (size_t i = 0; i < m->args.size(); ++i) {
+    const ArgSpec& a = m->args[i];
+    if (!given[i]) {
+      if (!a.optional)
+        throw ArgumentError(Source(table, m->name),
+                            m->name + " needs the argument '" + a.name + "'.");
+      values.push_back(a.default_value);
+      continue;
+    }
+    try {
+      values.push_back(ConvertArgument(*m, a, *given[i]));
+    } catch (const ArgumentError& e) {
+      throw ArgumentError(Source(table, m->name), e.description());
+    }
+  }
+  Variant result = m->invoke(self, values);
+  nlohmann::json out = nlohmann::json::object();
+  for (size_t i = 0; i < m->args.size(); ++i)
+    if (m->args[i].by_ref) out[m->args[i].name] = VariantToJson(values[i]);
+  return {{"result", VariantToJson(result)}, {"out", std::move(out)}};
+}
+
+nlohmann::json DescribeTable(const MethodTable& table) {
+  nlohmann::json methods = nlohmann::json::array();
+  for (const MethodSpec& m : table.methods()) {
+    nlohmann::json args = nlohmann::json::array();
+    for (const ArgSpec& a : m.args)
+      args.push_back({{"name", a.name},
+                      {"kind", ArgKindName(a.kind)},
+                      {"inOut", a.by_ref},
+                      {"optional", a.optional}});
+    methods.push_back({{"name", m.name},
+                       {"result", ResultKindName(m.result)},
+                       {"summary", m.summary},
+                       {"args", std::move(args)}});
+  }
+  int trans_mode = table.component_class() == ComponentClass::kOrderUpdate
+                       ? kTransModeRequiresTransaction
+                       : kTransModeNoTransaction;
+  return {{"class", table.class_name()}, {"transMode", trans_mode}, {"methods", std::move(methods)}};
+}
+
+}  // namespace ambit

@@ -1,0 +1,24 @@
+// Calling a registered method with JSON arguments, as the server and `ambit-order call` do.
+#ifndef AMBIT_CLASSES_INVOKE_JSON_H_
+#define AMBIT_CLASSES_INVOKE_JSON_H_
+
+#include <nlohmann/json.hpp>
+#include <string_view>
+
+#include "classes/method_table.h"
+
+namespace ambit {
+
+// `args` is an object of named arguments (names case-insensitive) or an array of positional
+// ones. Answers {"result": ..., "out": {name: value, ...}} with every in/out argument in "out".
+// Arguments that do not fit raise ArgumentError; the method's own failures its ComError.
+nlohmann::json InvokeJson(const MethodTable& table, Component& self, std::string_view method,
+                          const nlohmann::json& args);
+
+// The catalogue entry of a class: {"class", "transMode", "methods": [{"name", "result",
+// "summary", "args": [{"name", "kind", "inOut", "optional"}]}]}.
+nlohmann::json DescribeTable(const MethodTable& table);
+
+}  // namespace ambit
+
+#endif  // AMBIT_CLASSES_INVOKE_JSON_H_

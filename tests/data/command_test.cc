@@ -1,0 +1,116 @@
+#include "data/command.h"
+
+#include <gtest/gtest.h>
+
+#include "base/com_error.h"
+#include "data/connection.h"
+
+namespace ambit {
+namespace {
+
+// Answers every batch with the result sets it was given, and remembers the batches.
+class ScriptedConnection : public Connection {
+ public:
+  std::vector<std::string> batches;
+  std::vector<RecordsetPtr> answer;  // chained in order on each Execute
+
+  RecordsetPtr Execute(std::string_view sql) override {
+    batches.emplace_back(sql);
+    if (answer.empty()) return std::make_shared<Recordset>();
+    for (size_t i = 0; i + 1 < answer.size(); ++i) answer[i]->SetNextRecordset(answer[i + 1]);
+    return answer.front();
+  }
+  void BeginTrans() override {}
+  void CommitTrans() override {}
+  void RollbackTrans() override {}
+  int TransactionDepth() const override { return 0; }
+  void Reset() override {}
+  std::string_view BackendName() const override { return "scripted"; }
+};
+
+TEST(CommandTest, StoredProcedureBatchAndOutputParameters) {
+  auto conn = std::make_shared<ScriptedConnection>();
+  auto procedure_rows = std::make_shared<Recordset>(
+      std::vector<FieldInfo>{{"FStockID", DataType::kInteger}},
+      std::vector<Recordset::Row>{{Variant(7)}});
+  auto outputs = std::make_shared<Recordset>(
+      std::vector<FieldInfo>{{"__ambit_out_2", DataType::kInteger},
+                             {"__ambit_out_3", DataType::kVarChar}},
+      std::vector<Recordset::Row>{{Variant(42), Variant("done")}});
+  conn->answer = {procedure_rows, outputs};
+
+  Command cmd;
+  cmd.active_connection = conn;
+  cmd.command_type = CommandType::kStoredProc;
+  cmd.command_text = "GetICMaxNum";
+  cmd.AddParameter("@TableName", DataType::kVarChar, ParameterDirection::kInput, 50,
+                   Variant("IC_Web2ERPOrders's"));
+  cmd.AddParameter("@FInterID", DataType::kInteger, ParameterDirection::kOutput);
+  cmd.AddParameter("@Note", DataType::kVarChar, ParameterDirection::kInputOutput, 20,
+                   Variant("in"));
+  RecordsetPtr rs = cmd.Execute();
+
+  ASSERT_EQ(conn->batches.size(), 1u);
+  EXPECT_EQ(conn->batches[0],
+            "DECLARE @__p2 int, @__p3 varchar(20)\r\n"
+            "SET @__p3 = N'in'\r\n"
+            "EXEC GetICMaxNum N'IC_Web2ERPOrders''s', @__p2 OUTPUT, @__p3 OUTPUT\r\n"
+            "SELECT @__p2 AS [__ambit_out_2], @__p3 AS [__ambit_out_3]\r\n");
+  EXPECT_EQ(cmd.parameters[1].value, Variant(42));
+  EXPECT_EQ(cmd.parameters[2].value, Variant("done"));
+  // The procedure's own rows come back; the output row does not.
+  EXPECT_EQ(rs->Value("FStockID"), Variant(7));
+  EXPECT_EQ(rs->NextRecordset(), nullptr);
+}
+
+TEST(CommandTest, ProcedureWithoutResultSetAnswersClosed) {
+  auto conn = std::make_shared<ScriptedConnection>();
+  conn->answer = {std::make_shared<Recordset>(
+      std::vector<FieldInfo>{{"__ambit_out_1", DataType::kInteger}},
+      std::vector<Recordset::Row>{{Variant(5)}})};
+  Command cmd;
+  cmd.active_connection = conn;
+  cmd.command_type = CommandType::kStoredProc;
+  cmd.command_text = "p";
+  cmd.AddParameter("@n", DataType::kInteger, ParameterDirection::kOutput);
+  EXPECT_FALSE(cmd.Execute()->IsOpen());
+  EXPECT_EQ(cmd.parameters[0].value, Variant(5));
+}
+
+TEST(CommandTest, RefusesWhatItCannotRun) {
+  Command cmd;
+  cmd.command_text = "select 1";
+  EXPECT_THROW(cmd.Execute(), ComError);
+  cmd.active_connection = std::make_shared<ScriptedConnection>();
+  cmd.AddParameter("@x", DataType::kInteger, ParameterDirection::kInput, 0, Variant(1));
+  EXPECT_THROW(cmd.Execute(), ComError);
+}
+
+TEST(SqlLiteralTest, Values) {
+  EXPECT_EQ(SqlLiteral(Variant("it's")), "N'it''s'");
+  EXPECT_EQ(SqlLiteral(Variant::Null()), "NULL");
+  EXPECT_EQ(SqlLiteral(Variant(2.5)), "2.5");
+  EXPECT_EQ(SqlLiteral(Variant(true)), "1");
+}
+
+TEST(ConnectionStringTest, KeysValuesAndProviders) {
+  ConnectionString cs("Provider=SQLite; Data Source = /tmp/a b.db;Password=\"x;y\";");
+  EXPECT_EQ(cs.Get("provider"), "SQLite");
+  EXPECT_EQ(cs.Get("DATA SOURCE"), "/tmp/a b.db");
+  EXPECT_EQ(cs.Get("Password"), "x;y");
+  EXPECT_FALSE(cs.Has("User ID"));
+
+  RegisterBackend("Scripted", [](const ConnectionString&) {
+    return std::make_shared<ScriptedConnection>();
+  });
+  EXPECT_EQ(OpenConnection("Provider=scripted")->BackendName(), "scripted");
+  try {
+    OpenConnection("Provider=Oracle;Data Source=x");
+    FAIL();
+  } catch (const ComError& e) {
+    EXPECT_NE(e.description().find("oracle"), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace ambit
