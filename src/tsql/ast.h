@@ -1,0 +1,338 @@
+// The parse tree of a T-SQL batch. Expressions and queries keep T-SQL's shape; the emitter turns
+// them into SQLite text and the interpreter walks the statements.
+#ifndef AMBIT_TSQL_AST_H_
+#define AMBIT_TSQL_AST_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ambit::tsql {
+
+struct Select;
+struct Expr;
+using ExprPtr = std::unique_ptr<Expr>;
+
+// A declared type: "varchar(50)" is {name "varchar", length 50}; "decimal(18,2)" is
+// {name "decimal", precision 18, scale 2}; MAX is length 0.
+struct TypeSpec {
+  std::string name;  // lower case; empty when absent
+  int length = -1;
+  int precision = -1;
+  int scale = -1;
+  std::string text;  // as it should be written back, e.g. "varchar(50)"
+};
+bool IsTextTypeName(const std::string& lower_name);
+bool IsNumericTypeName(const std::string& lower_name);
+
+enum class ExprKind {
+  kNumber,          // text = literal
+  kString,          // text = value
+  kNull,
+  kVariable,        // text = "@name" lower case
+  kSystemVariable,  // text = "@@name" lower case
+  kColumn,          // parts = qualified name
+  kStar,            // parts = qualifier (may be empty)
+  kUnary,           // text = "-", "+", "~", "not"; args[0]
+  kBinary,          // text = operator ("+", "and", "or", "=", "<>", ...); args[0], args[1]
+  kFunction,        // text = lower name; args; distinct for aggregates; star for COUNT(*)
+  kCase,            // args = [operand] when, then, ... [else]; see has_operand/has_else
+  kCast,            // args[0] AS type
+  kConvert,         // type, args[0] value, args[1] optional style
+  kSubquery,        // select
+  kExists,          // select
+  kIn,              // args[0] IN (args[1..]) or IN (select)
+  kBetween,         // args[0] BETWEEN args[1] AND args[2]
+  kLike,            // args[0] LIKE args[1] [ESCAPE args[2]]
+  kIsNull,          // args[0] IS [NOT] NULL
+};
+
+struct Expr {
+  ExprKind kind = ExprKind::kNull;
+  std::string text;
+  std::vector<std::string> parts;
+  std::vector<ExprPtr> args;
+  std::shared_ptr<Select> select;
+  TypeSpec type;
+  bool negated = false;
+  bool distinct = false;
+  bool star = false;
+  bool has_operand = false;
+  bool has_else = false;
+  size_t offset = 0;
+};
+
+struct Select;
+struct TableRef;
+using TableRefPtr = std::unique_ptr<TableRef>;
+
+struct TableRef {
+  enum class Kind { kTable, kDerived, kJoin };
+  Kind kind = Kind::kTable;
+  std::vector<std::string> name;  // kTable: qualified name, last part is the table
+  std::string alias;
+  std::shared_ptr<Select> derived;
+  std::string join_type;  // kJoin: "inner", "left", "right", "full", "cross"
+  TableRefPtr left, right;
+  ExprPtr on;
+};
+
+struct SelectItem {
+  ExprPtr expr;
+  std::string alias;     // "" when none
+  std::string variable;  // SELECT @v = expr: "@v"
+  std::string assign_op = "=";  // "=", "+=", ...
+};
+
+struct QuerySpec {
+  bool distinct = false;
+  ExprPtr top;
+  bool top_percent = false;
+  std::vector<SelectItem> items;
+  std::vector<std::string> into;  // SELECT ... INTO name
+  std::vector<TableRefPtr> from;  // comma-separated sources
+  ExprPtr where;
+  std::vector<ExprPtr> group_by;
+  ExprPtr having;
+};
+
+struct OrderItem {
+  ExprPtr expr;
+  bool descending = false;
+};
+
+struct Select {
+  std::vector<QuerySpec> specs;        // joined by set operators
+  std::vector<std::string> operators;  // "union", "union all", "except", "intersect"
+  std::vector<OrderItem> order_by;
+  bool for_xml_path = false;
+  std::string xml_element;  // FOR XML PATH('x'): "x"; PATH('') or none: ""
+};
+
+// ---------------------------------------------------------------- statements
+
+enum class StmtKind {
+  kSelect,
+  kInsert,
+  kUpdate,
+  kDelete,
+  kDeclare,
+  kSetVariable,
+  kSetOption,
+  kIf,
+  kWhile,
+  kBlock,
+  kBreak,
+  kContinue,
+  kReturn,
+  kPrint,
+  kRaiserror,
+  kExec,
+  kBeginTran,
+  kCommit,
+  kRollback,
+  kCreateTable,
+  kCreateIndex,
+  kCreateView,
+  kCreateProcedure,
+  kDrop,
+  kTruncate,
+};
+
+struct Stmt {
+  explicit Stmt(StmtKind k) : kind(k) {}
+  virtual ~Stmt() = default;
+  StmtKind kind;
+  size_t offset = 0;  // where the statement starts in its batch
+  size_t end = 0;     // one past its last character
+};
+using StmtPtr = std::unique_ptr<Stmt>;
+
+struct SelectStmt : Stmt {
+  SelectStmt() : Stmt(StmtKind::kSelect) {}
+  std::shared_ptr<Select> select;
+};
+
+struct InsertStmt : Stmt {
+  InsertStmt() : Stmt(StmtKind::kInsert) {}
+  std::vector<std::string> table;
+  std::vector<std::string> columns;
+  std::vector<std::vector<ExprPtr>> rows;  // VALUES
+  std::shared_ptr<Select> select;          // INSERT ... SELECT
+  std::unique_ptr<struct ExecStmt> exec;   // INSERT ... EXEC proc
+  bool default_values = false;
+};
+
+struct Assignment {
+  std::vector<std::string> column;  // empty for a pure variable assignment
+  std::string variable;             // SET @v = col = expr or SET @v = expr
+  std::string op = "=";             // "=", "+=", ...
+  ExprPtr value;
+};
+
+struct UpdateStmt : Stmt {
+  UpdateStmt() : Stmt(StmtKind::kUpdate) {}
+  ExprPtr top;
+  std::vector<std::string> target;  // table name or an alias of FROM
+  std::vector<Assignment> sets;
+  std::vector<TableRefPtr> from;
+  ExprPtr where;
+};
+
+struct DeleteStmt : Stmt {
+  DeleteStmt() : Stmt(StmtKind::kDelete) {}
+  ExprPtr top;
+  std::vector<std::string> target;
+  std::vector<TableRefPtr> from;
+  ExprPtr where;
+};
+
+struct VariableDecl {
+  std::string name;  // "@v" lower case
+  TypeSpec type;
+  ExprPtr initial;
+  bool is_table = false;
+};
+
+struct DeclareStmt : Stmt {
+  DeclareStmt() : Stmt(StmtKind::kDeclare) {}
+  std::vector<VariableDecl> variables;
+};
+
+struct SetVariableStmt : Stmt {
+  SetVariableStmt() : Stmt(StmtKind::kSetVariable) {}
+  std::string variable;
+  std::string op = "=";
+  ExprPtr value;
+};
+
+struct SetOptionStmt : Stmt {
+  SetOptionStmt() : Stmt(StmtKind::kSetOption) {}
+  std::string option;  // lower case, e.g. "nocount", "transaction isolation level"
+  std::string value;   // lower case, e.g. "on"
+};
+
+struct IfStmt : Stmt {
+  IfStmt() : Stmt(StmtKind::kIf) {}
+  ExprPtr condition;
+  StmtPtr then_branch;
+  StmtPtr else_branch;
+};
+
+struct WhileStmt : Stmt {
+  WhileStmt() : Stmt(StmtKind::kWhile) {}
+  ExprPtr condition;
+  StmtPtr body;
+};
+
+struct BlockStmt : Stmt {
+  BlockStmt() : Stmt(StmtKind::kBlock) {}
+  std::vector<StmtPtr> body;
+};
+
+struct SimpleStmt : Stmt {  // BREAK, CONTINUE, BEGIN TRAN, COMMIT, ROLLBACK
+  explicit SimpleStmt(StmtKind k) : Stmt(k) {}
+};
+
+struct ReturnStmt : Stmt {
+  ReturnStmt() : Stmt(StmtKind::kReturn) {}
+  ExprPtr value;
+};
+
+struct PrintStmt : Stmt {
+  PrintStmt() : Stmt(StmtKind::kPrint) {}
+  ExprPtr value;
+};
+
+struct RaiserrorStmt : Stmt {
+  RaiserrorStmt() : Stmt(StmtKind::kRaiserror) {}
+  std::vector<ExprPtr> args;  // message, severity, state, substitution arguments
+};
+
+struct ExecArg {
+  std::string name;  // "@p" when passed by name
+  ExprPtr value;
+  bool output = false;
+};
+
+struct ExecStmt : Stmt {
+  ExecStmt() : Stmt(StmtKind::kExec) {}
+  std::vector<std::string> procedure;
+  std::string return_variable;  // EXEC @rc = proc
+  std::vector<ExecArg> args;
+  ExprPtr dynamic_sql;  // EXEC (@sql) / EXEC ('...')
+};
+
+struct ColumnDef {
+  std::string name;
+  TypeSpec type;
+  bool not_null = false;
+  bool primary_key = false;
+  bool unique = false;
+  bool identity = false;
+  int64_t identity_seed = 1;
+  int64_t identity_step = 1;
+  ExprPtr default_value;
+  ExprPtr computed;  // AS expr
+};
+
+struct CreateTableStmt : Stmt {
+  CreateTableStmt() : Stmt(StmtKind::kCreateTable) {}
+  std::vector<std::string> table;
+  std::vector<ColumnDef> columns;
+  std::vector<std::string> primary_key;
+  std::vector<std::vector<std::string>> unique_keys;
+};
+
+struct CreateIndexStmt : Stmt {
+  CreateIndexStmt() : Stmt(StmtKind::kCreateIndex) {}
+  bool unique = false;
+  std::string name;
+  std::vector<std::string> table;
+  std::vector<OrderItem> columns;
+};
+
+struct CreateViewStmt : Stmt {
+  CreateViewStmt() : Stmt(StmtKind::kCreateView) {}
+  std::vector<std::string> name;
+  std::vector<std::string> columns;
+  std::shared_ptr<Select> select;
+  bool alter = false;
+};
+
+struct ProcParam {
+  std::string name;  // "@p" lower case
+  TypeSpec type;
+  ExprPtr default_value;
+  bool output = false;
+};
+
+struct CreateProcedureStmt : Stmt {
+  CreateProcedureStmt() : Stmt(StmtKind::kCreateProcedure) {}
+  std::vector<std::string> name;
+  std::vector<ProcParam> params;
+  std::vector<StmtPtr> body;
+  bool alter = false;
+};
+
+struct DropStmt : Stmt {
+  DropStmt() : Stmt(StmtKind::kDrop) {}
+  std::string object_kind;  // "table", "view", "procedure", "index"
+  std::vector<std::vector<std::string>> names;
+  bool if_exists = false;
+};
+
+struct TruncateStmt : Stmt {
+  TruncateStmt() : Stmt(StmtKind::kTruncate) {}
+  std::vector<std::string> table;
+};
+
+// A parsed batch. Procedure bodies are batches of their own.
+struct Batch {
+  std::vector<StmtPtr> statements;
+};
+
+}  // namespace ambit::tsql
+
+#endif  // AMBIT_TSQL_AST_H_

@@ -1,0 +1,92 @@
+// Turns the parse tree into SQLite SQL. T-SQL variables become numbered parameters that the
+// interpreter binds; T-SQL operators and functions whose SQLite meaning differs become calls to
+// the runtime functions (runtime.h). Constructs the emitter cannot express faithfully are error
+// 102, never an approximation.
+#ifndef AMBIT_TSQL_EMITTER_H_
+#define AMBIT_TSQL_EMITTER_H_
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tsql/ast.h"
+
+namespace ambit::tsql {
+
+// SQL text and the variables (lower-case "@v" or "@@rowcount") bound to ?1, ?2, ...
+struct EmittedSql {
+  std::string sql;
+  std::vector<std::string> params;
+};
+
+// A column of an existing table as the catalog declares it.
+struct CatalogColumn {
+  std::string name;
+  std::string decl_type;  // "decimal(18,2)", "nvarchar(50)", "INTEGER" ...
+  bool identity = false;
+};
+
+// What the emitter needs to know beyond the text: declared types of variables (for '+' and
+// comparisons) and the columns of tables (for conversion on store).
+struct EmitterContext {
+  std::function<const TypeSpec*(const std::string& variable)> variable_type;
+  std::function<std::optional<std::vector<CatalogColumn>>(const std::string& table)> columns;
+};
+
+enum class StaticType { kUnknown, kNumeric, kText };
+
+class Emitter {
+ public:
+  explicit Emitter(const EmitterContext& context) : context_(context) {}
+
+  // --- expressions and queries (emitter_expr.cc, emitter_select.cc)
+  std::string Expression(const Expr& e);
+  std::string Condition(const Expr& e) { return Expression(e); }
+  std::string SelectText(const Select& s, bool skip_into = true);
+  std::string QuerySpecText(const QuerySpec& q, bool with_top);
+  std::string TableRefText(const TableRef& t);
+  std::string ForXmlText(const Select& s);
+  StaticType TypeOf(const Expr& e) const;
+
+  // --- statements (emitter_dml.cc, emitter_ddl.cc)
+  // INSERT: one statement.
+  EmittedSql Insert(const InsertStmt& s);
+  // UPDATE: the statement, and (when the UPDATE assigns variables) a query computing the
+  // values the variables take, one column per assignment in order.
+  EmittedSql Update(const UpdateStmt& s, EmittedSql* variable_query);
+  EmittedSql Delete(const DeleteStmt& s);
+  std::vector<std::string> CreateTable(const CreateTableStmt& s);
+  std::string CreateIndex(const CreateIndexStmt& s);
+  std::string CreateView(const CreateViewStmt& s);
+
+  // Ends a statement: its text and the parameters collected while emitting it.
+  EmittedSql Finish(std::string sql);
+
+  // Quoting helpers.
+  static std::string QuoteName(const std::string& name);
+  static std::string QuoteString(const std::string& value);
+  static bool IsTempName(const std::string& name) { return !name.empty() && name[0] == '#'; }
+  // The SQLite name of a (possibly qualified) table name: the last part, quoted; temporary
+  // tables resolve through SQLite's temp schema by themselves.
+  static std::string TableName(const std::vector<std::string>& name);
+
+ private:
+  std::string Param(const std::string& variable);
+  std::string Comparison(const std::string& op, const Expr& a, const Expr& b);
+  std::string Function(const Expr& e);
+  std::string InList(const Expr& e);
+  std::string StoreValue(const std::string& value_sql, const std::string& decl_type);
+  const CatalogColumn* FindColumn(const std::vector<CatalogColumn>& cols, const std::string& name);
+
+  const EmitterContext& context_;
+  std::vector<std::string> params_;
+};
+
+// SQL Server's name for a column type SQLite reports ("INTEGER" -> "int"); for new tables
+// made by SELECT INTO.
+std::string TypeTextForStore(const std::string& decl_type);
+
+}  // namespace ambit::tsql
+
+#endif  // AMBIT_TSQL_EMITTER_H_

@@ -1,0 +1,259 @@
+// INSERT, UPDATE and DELETE. T-SQL's UPDATE/DELETE ... FROM with joins have no faithful SQLite
+// form (the target may not appear in FROM, RETURNING cannot see FROM tables), so they become a
+// keyed statement over a subquery that runs the T-SQL FROM as written:
+//   UPDATE t SET c = q.v0 FROM (SELECT alias.rowid AS rid, <expr> AS v0 FROM <from> WHERE ..) q
+//   WHERE t.rowid = q.rid
+// Values written into columns pass through tsql_store, which rounds decimals, truncates
+// integers and rejects overlong text as SQL Server does when it stores a value.
+#include <algorithm>
+
+#include "base/com_error.h"
+#include "tsql/emitter.h"
+#include "tsql/lexer.h"
+
+namespace ambit::tsql {
+namespace {
+
+[[noreturn]] void Unsupported(const std::string& near) {
+  throw ComError(102, kEngineErrorSource, "Incorrect syntax near '" + near + "'.");
+}
+
+struct TargetRef {
+  const TableRef* ref = nullptr;
+  std::string table;     // quoted SQLite table name
+  std::string instance;  // quoted name that qualifies columns of the target in FROM
+  bool implicit = false;  // the target is not in FROM and joins it implicitly
+};
+
+void CollectTables(const TableRef& t, std::vector<const TableRef*>* out) {
+  if (t.kind == TableRef::Kind::kTable) out->push_back(&t);
+  if (t.kind == TableRef::Kind::kJoin) {
+    CollectTables(*t.left, out);
+    CollectTables(*t.right, out);
+  }
+}
+
+TargetRef ResolveTarget(const std::vector<std::string>& target,
+                        const std::vector<TableRefPtr>& from) {
+  std::vector<const TableRef*> tables;
+  for (const TableRefPtr& t : from) CollectTables(*t, &tables);
+  const std::string& name = target.back();
+  TargetRef out;
+  if (target.size() == 1) {
+    for (const TableRef* t : tables) {
+      if (!t->alias.empty() && EqualsNoCase(t->alias, name)) {
+        out.ref = t;
+        break;
+      }
+    }
+  }
+  if (out.ref == nullptr) {
+    int matches = 0;
+    for (const TableRef* t : tables) {
+      if (EqualsNoCase(t->name.back(), name)) {
+        out.ref = t;
+        ++matches;
+      }
+    }
+    if (matches > 1) {
+      throw ComError(8154, kEngineErrorSource, "The table '" + name + "' is ambiguous.");
+    }
+  }
+  if (out.ref == nullptr) {
+    out.table = Emitter::TableName(target);
+    out.instance = out.table;
+    out.implicit = true;
+    return out;
+  }
+  out.table = Emitter::TableName(out.ref->name);
+  out.instance = out.ref->alias.empty() ? out.table : Emitter::QuoteName(out.ref->alias);
+  return out;
+}
+
+}  // namespace
+
+const CatalogColumn* Emitter::FindColumn(const std::vector<CatalogColumn>& cols,
+                                         const std::string& name) {
+  for (const CatalogColumn& c : cols) {
+    if (EqualsNoCase(c.name, name)) return &c;
+  }
+  return nullptr;
+}
+
+std::string Emitter::StoreValue(const std::string& value_sql, const std::string& decl_type) {
+  std::string t = ToLowerAscii(decl_type);
+  static constexpr std::string_view kStored[] = {
+      "int",   "bigint",   "smallint", "tinyint", "bit",   "decimal",  "numeric",  "money",
+      "smallmoney", "float", "real",  "char",    "varchar", "nchar", "nvarchar", "datetime",
+      "smalldatetime", "date", "datetime2"};
+  std::string base = t.substr(0, t.find('('));
+  if (std::find(std::begin(kStored), std::end(kStored), base) == std::end(kStored)) {
+    return value_sql;
+  }
+  if ((base == "varchar" || base == "nvarchar") && t.find("max") != std::string::npos) {
+    return value_sql;
+  }
+  return "tsql_store(" + value_sql + ", " + QuoteString(decl_type) + ")";
+}
+
+EmittedSql Emitter::Insert(const InsertStmt& s) {
+  if (s.exec) Unsupported("exec");
+  std::string table = TableName(s.table);
+  auto catalog = context_.columns ? context_.columns(s.table.back()) : std::nullopt;
+  std::vector<std::string> columns = s.columns;
+  if (columns.empty() && catalog && !s.default_values) {
+    for (const CatalogColumn& c : *catalog) {
+      if (!c.identity) columns.push_back(c.name);
+    }
+  }
+  std::vector<std::string> types(columns.size());
+  if (catalog) {
+    for (size_t i = 0; i < columns.size(); ++i) {
+      const CatalogColumn* c = FindColumn(*catalog, columns[i]);
+      if (c == nullptr) {
+        throw ComError(207, kEngineErrorSource, "Invalid column name '" + columns[i] + "'.");
+      }
+      types[i] = c->decl_type;
+    }
+  }
+  std::string column_list;
+  if (!columns.empty()) {
+    column_list = " (";
+    for (size_t i = 0; i < columns.size(); ++i) {
+      if (i) column_list += ", ";
+      column_list += QuoteName(columns[i]);
+    }
+    column_list += ")";
+  }
+  if (s.default_values) return Finish("INSERT INTO " + table + " DEFAULT VALUES");
+  if (!s.rows.empty()) {
+    std::string sql = "INSERT INTO " + table + column_list + " VALUES ";
+    for (size_t r = 0; r < s.rows.size(); ++r) {
+      const auto& row = s.rows[r];
+      if (!columns.empty() && row.size() != columns.size()) {
+        throw ComError(row.size() > columns.size() ? 110 : 109, kEngineErrorSource,
+                       row.size() > columns.size()
+                           ? "There are fewer columns in the INSERT statement than values "
+                             "specified in the VALUES clause. The number of values in the "
+                             "VALUES clause must match the number of columns specified in the "
+                             "INSERT statement."
+                           : "There are more columns in the INSERT statement than values "
+                             "specified in the VALUES clause. The number of values in the "
+                             "VALUES clause must match the number of columns specified in the "
+                             "INSERT statement.");
+      }
+      sql += r ? ", (" : "(";
+      for (size_t i = 0; i < row.size(); ++i) {
+        if (i) sql += ", ";
+        std::string v = Expression(*row[i]);
+        sql += i < types.size() ? StoreValue(v, types[i]) : v;
+      }
+      sql += ")";
+    }
+    return Finish(sql);
+  }
+  std::string select = SelectText(*s.select);
+  if (columns.empty()) return Finish("INSERT INTO " + table + " " + select);
+  std::string source_cols, values;
+  for (size_t i = 0; i < columns.size(); ++i) {
+    std::string c = "\"c" + std::to_string(i) + "\"";
+    source_cols += (i ? ", " : "") + c;
+    values += (i ? ", " : "") + StoreValue(c, types[i]);
+  }
+  return Finish("WITH \"tsql_src\"(" + source_cols + ") AS (" + select + ") INSERT INTO " +
+                table + column_list + " SELECT " + values + " FROM \"tsql_src\" WHERE true");
+}
+
+EmittedSql Emitter::Update(const UpdateStmt& s, EmittedSql* variable_query) {
+  TargetRef target = ResolveTarget(s.target, s.from);
+  auto catalog = context_.columns ? context_.columns(s.from.empty() || target.implicit
+                                                         ? s.target.back()
+                                                         : target.ref->name.back())
+                                  : std::nullopt;
+  std::string from_text;
+  if (!s.from.empty()) {
+    from_text = target.implicit ? target.table : "";
+    for (const TableRefPtr& t : s.from) {
+      if (!from_text.empty()) from_text += ", ";
+      from_text += TableRefText(*t);
+    }
+  } else {
+    from_text = target.table;
+  }
+  std::string where = s.where ? " WHERE " + Expression(*s.where) : "";
+  std::string limit = s.top ? " LIMIT " + Expression(*s.top) : "";
+
+  // Variables take their values from the rows before the update.
+  std::string var_items;
+  for (const Assignment& a : s.sets) {
+    if (a.variable.empty()) continue;
+    if (!var_items.empty()) var_items += ", ";
+    var_items += Expression(*a.value);
+  }
+  if (!var_items.empty()) {
+    *variable_query = Finish("SELECT " + var_items + " FROM " + from_text + where + limit);
+  } else {
+    variable_query->sql.clear();
+  }
+
+  std::vector<std::pair<std::string, const Expr*>> column_sets;
+  for (const Assignment& a : s.sets) {
+    if (a.column.empty()) continue;
+    if (a.op != "=") Unsupported(a.op);
+    column_sets.emplace_back(a.column.back(), a.value.get());
+  }
+  if (column_sets.empty()) return Finish("");
+  auto store = [&](const std::string& column, const std::string& value) {
+    if (!catalog) return value;
+    const CatalogColumn* c = FindColumn(*catalog, column);
+    if (c == nullptr) {
+      throw ComError(207, kEngineErrorSource, "Invalid column name '" + column + "'.");
+    }
+    return StoreValue(value, c->decl_type);
+  };
+
+  if (s.from.empty() && !s.top) {
+    std::string sql = "UPDATE " + target.table + " SET ";
+    for (size_t i = 0; i < column_sets.size(); ++i) {
+      if (i) sql += ", ";
+      sql += QuoteName(column_sets[i].first) + " = " +
+             store(column_sets[i].first, Expression(*column_sets[i].second));
+    }
+    return Finish(sql + where);
+  }
+  std::string inner = "SELECT " + target.instance + ".rowid AS \"tsql_rid\"";
+  for (size_t i = 0; i < column_sets.size(); ++i) {
+    inner += ", " + Expression(*column_sets[i].second) + " AS \"tsql_v" + std::to_string(i) + "\"";
+  }
+  inner += " FROM " + from_text + where + limit;
+  std::string sql = "UPDATE " + target.table + " SET ";
+  for (size_t i = 0; i < column_sets.size(); ++i) {
+    if (i) sql += ", ";
+    sql += QuoteName(column_sets[i].first) + " = " +
+           store(column_sets[i].first, "\"tsql_q\".\"tsql_v" + std::to_string(i) + "\"");
+  }
+  sql += " FROM (" + inner + ") AS \"tsql_q\" WHERE " + target.table +
+         ".rowid = \"tsql_q\".\"tsql_rid\"";
+  return Finish(sql);
+}
+
+EmittedSql Emitter::Delete(const DeleteStmt& s) {
+  std::string where = s.where ? " WHERE " + Expression(*s.where) : "";
+  std::string limit = s.top ? " LIMIT " + Expression(*s.top) : "";
+  if (s.from.empty()) {
+    std::string table = TableName(s.target);
+    if (!s.top) return Finish("DELETE FROM " + table + where);
+    return Finish("DELETE FROM " + table + " WHERE rowid IN (SELECT rowid FROM " + table + where +
+                  limit + ")");
+  }
+  TargetRef target = ResolveTarget(s.target, s.from);
+  std::string from_text = target.implicit ? target.table : "";
+  for (const TableRefPtr& t : s.from) {
+    if (!from_text.empty()) from_text += ", ";
+    from_text += TableRefText(*t);
+  }
+  return Finish("DELETE FROM " + target.table + " WHERE rowid IN (SELECT " + target.instance +
+                ".rowid FROM " + from_text + where + limit + ")");
+}
+
+}  // namespace ambit::tsql

@@ -1,0 +1,396 @@
+// Expressions: operators, comparisons with SQL Server's conversions, and the function map.
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+
+#include "base/com_error.h"
+#include "base/conversions.h"
+#include "tsql/emitter.h"
+#include "tsql/lexer.h"
+
+namespace ambit::tsql {
+namespace {
+
+[[noreturn]] void Unsupported(const std::string& near) {
+  throw ComError(102, kEngineErrorSource, "Incorrect syntax near '" + near + "'.");
+}
+
+[[noreturn]] void UnknownFunction(const std::string& name) {
+  throw ComError(195, kEngineErrorSource, "'" + name + "' is not a recognized built-in function name.");
+}
+
+bool LooksLikeDate(const Expr& e) {
+  return e.kind == ExprKind::kString && e.text.size() >= 8 &&
+         (e.text.find('-') != std::string::npos || e.text.find('/') != std::string::npos) &&
+         ParseDate(e.text).has_value();
+}
+
+// Functions that map one to one onto a runtime function of the same name, with the argument
+// counts SQL Server accepts.
+struct RuntimeFunction {
+  int min_args;
+  int max_args;
+};
+const std::map<std::string, RuntimeFunction, std::less<>>& RuntimeFunctions() {
+  static const auto* kMap = new std::map<std::string, RuntimeFunction, std::less<>>{
+      {"len", {1, 1}},        {"datalength", {1, 1}}, {"left", {2, 2}},
+      {"right", {2, 2}},      {"substring", {3, 3}},  {"charindex", {2, 3}},
+      {"patindex", {2, 2}},   {"replace", {3, 3}},    {"stuff", {4, 4}},
+      {"ltrim", {1, 1}},      {"rtrim", {1, 1}},      {"trim", {1, 1}},
+      {"upper", {1, 1}},      {"lower", {1, 1}},      {"replicate", {2, 2}},
+      {"space", {1, 1}},      {"reverse", {1, 1}},    {"str", {1, 3}},
+      {"quotename", {1, 2}},  {"abs", {1, 1}},        {"sign", {1, 1}},
+      {"floor", {1, 1}},      {"ceiling", {1, 1}},    {"power", {2, 2}},
+      {"sqrt", {1, 1}},       {"round", {2, 3}},      {"isnumeric", {1, 1}},
+      {"getdate", {0, 0}},    {"getutcdate", {0, 0}}, {"dateadd", {3, 3}},
+      {"datediff", {3, 3}},   {"datepart", {2, 2}},   {"datename", {2, 2}},
+      {"year", {1, 1}},       {"month", {1, 1}},      {"day", {1, 1}},
+      {"isdate", {1, 1}},     {"eomonth", {1, 1}},    {"newid", {0, 0}},
+      {"serverproperty", {1, 1}}, {"string_agg", {2, 2}}};
+  return *kMap;
+}
+
+bool IsAggregate(const std::string& name) {
+  return name == "count" || name == "sum" || name == "avg" || name == "min" || name == "max" ||
+         name == "count_big";
+}
+
+[[noreturn]] void WrongArgCount(const std::string& name, int min_args, int max_args) {
+  std::string upper = name;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (min_args == max_args) {
+    throw ComError(174, kEngineErrorSource,
+                   "The " + name + " function requires " + std::to_string(min_args) +
+                       " argument(s).");
+  }
+  throw ComError(189, kEngineErrorSource,
+                 "The " + name + " function requires " + std::to_string(min_args) + " to " +
+                     std::to_string(max_args) + " arguments.");
+}
+
+}  // namespace
+
+std::string Emitter::QuoteName(const std::string& name) {
+  std::string out = "\"";
+  for (char c : name) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
+std::string Emitter::QuoteString(const std::string& value) {
+  std::string out = "'";
+  for (char c : value) {
+    if (c == '\'') out += '\'';
+    out += c;
+  }
+  return out + "'";
+}
+
+std::string Emitter::TableName(const std::vector<std::string>& name) {
+  std::string last = name.back();
+  // tempdb..#t and tempdb.dbo.#t are the connection's #t.
+  return QuoteName(last);
+}
+
+std::string Emitter::Param(const std::string& variable) {
+  auto it = std::find(params_.begin(), params_.end(), variable);
+  size_t index = it - params_.begin();
+  if (it == params_.end()) params_.push_back(variable);
+  return "?" + std::to_string(index + 1);
+}
+
+EmittedSql Emitter::Finish(std::string sql) {
+  EmittedSql out{std::move(sql), std::move(params_)};
+  params_.clear();
+  return out;
+}
+
+StaticType Emitter::TypeOf(const Expr& e) const {
+  switch (e.kind) {
+    case ExprKind::kNumber:
+      return StaticType::kNumeric;
+    case ExprKind::kString:
+      return StaticType::kText;
+    case ExprKind::kVariable: {
+      const TypeSpec* t = context_.variable_type ? context_.variable_type(e.text) : nullptr;
+      if (t == nullptr) return StaticType::kUnknown;
+      if (IsTextTypeName(t->name) && t->name != "uniqueidentifier") return StaticType::kText;
+      if (IsNumericTypeName(t->name)) return StaticType::kNumeric;
+      return StaticType::kUnknown;
+    }
+    case ExprKind::kSystemVariable:
+      return e.text == "@@version" ? StaticType::kText : StaticType::kNumeric;
+    case ExprKind::kUnary:
+      return e.text == "not" ? StaticType::kUnknown : TypeOf(*e.args[0]);
+    case ExprKind::kBinary: {
+      const std::string& op = e.text;
+      if (op == "+" || op == "-" || op == "*" || op == "/" || op == "%") {
+        StaticType a = TypeOf(*e.args[0]), b = TypeOf(*e.args[1]);
+        if (a == b && (op == "+" || a == StaticType::kNumeric)) return a;
+      }
+      if (op == "&" || op == "|" || op == "^") return StaticType::kNumeric;
+      return StaticType::kUnknown;
+    }
+    case ExprKind::kFunction: {
+      static constexpr std::string_view kNumeric[] = {
+          "len", "datalength", "charindex", "patindex", "count", "count_big", "isnumeric",
+          "datediff", "datepart", "year", "month", "day", "isdate", "sign"};
+      static constexpr std::string_view kText[] = {
+          "left", "right", "substring", "replace", "stuff", "ltrim", "rtrim", "trim",
+          "upper", "lower", "replicate", "space", "reverse", "str", "quotename", "concat",
+          "datename", "newid"};
+      if (std::find(std::begin(kNumeric), std::end(kNumeric), e.text) != std::end(kNumeric)) {
+        return StaticType::kNumeric;
+      }
+      if (std::find(std::begin(kText), std::end(kText), e.text) != std::end(kText)) {
+        return StaticType::kText;
+      }
+      return StaticType::kUnknown;
+    }
+    case ExprKind::kCast:
+    case ExprKind::kConvert:
+      if (IsTextTypeName(e.type.name) && e.type.name != "uniqueidentifier") return StaticType::kText;
+      if (IsNumericTypeName(e.type.name)) return StaticType::kNumeric;
+      return StaticType::kUnknown;
+    default:
+      return StaticType::kUnknown;
+  }
+}
+
+std::string Emitter::Expression(const Expr& e) {
+  switch (e.kind) {
+    case ExprKind::kNumber:
+      if (e.text.size() > 2 && (e.text[1] == 'x' || e.text[1] == 'X')) {
+        return std::to_string(std::strtoll(e.text.c_str() + 2, nullptr, 16));
+      }
+      return e.text;
+    case ExprKind::kString:
+      return QuoteString(e.text);
+    case ExprKind::kNull:
+      return "NULL";
+    case ExprKind::kVariable:
+      return Param(e.text);
+    case ExprKind::kSystemVariable:
+      return Param(e.text);
+    case ExprKind::kColumn: {
+      if (e.parts.size() == 1 && (EqualsNoCase(e.parts[0], "current_timestamp"))) {
+        return "tsql_getdate()";
+      }
+      std::string out;
+      size_t first = e.parts.size() > 2 ? e.parts.size() - 2 : 0;
+      for (size_t i = first; i < e.parts.size(); ++i) {
+        if (!out.empty()) out += '.';
+        out += QuoteName(e.parts[i]);
+      }
+      return out;
+    }
+    case ExprKind::kStar:
+      return e.parts.empty() ? "*" : QuoteName(e.parts.back()) + ".*";
+    case ExprKind::kUnary: {
+      std::string a = Expression(*e.args[0]);
+      if (e.text == "not") return "(NOT " + a + ")";
+      if (e.text == "~") return "(~" + a + ")";
+      if (TypeOf(*e.args[0]) == StaticType::kNumeric) return "(-" + a + ")";
+      return "tsql_neg(" + a + ")";
+    }
+    case ExprKind::kBinary: {
+      const std::string& op = e.text;
+      if (op == "and" || op == "or") {
+        return "(" + Expression(*e.args[0]) + (op == "and" ? " AND " : " OR ") +
+               Expression(*e.args[1]) + ")";
+      }
+      if (op == "=" || op == "<>" || op == "<" || op == ">" || op == "<=" || op == ">=") {
+        return Comparison(op, *e.args[0], *e.args[1]);
+      }
+      StaticType ta = TypeOf(*e.args[0]), tb = TypeOf(*e.args[1]);
+      std::string a = Expression(*e.args[0]);
+      std::string b = Expression(*e.args[1]);
+      bool numeric = ta == StaticType::kNumeric && tb == StaticType::kNumeric;
+      if (op == "+") {
+        if (numeric) return "(" + a + " + " + b + ")";
+        if (ta == StaticType::kText && tb == StaticType::kText) return "(" + a + " || " + b + ")";
+        return "tsql_add(" + a + ", " + b + ")";
+      }
+      if (op == "-") return numeric ? "(" + a + " - " + b + ")" : "tsql_sub(" + a + ", " + b + ")";
+      if (op == "*") return numeric ? "(" + a + " * " + b + ")" : "tsql_mul(" + a + ", " + b + ")";
+      if (op == "/") return "tsql_div(" + a + ", " + b + ")";
+      if (op == "%") return "tsql_mod(" + a + ", " + b + ")";
+      if (op == "&" || op == "|") return "(" + a + " " + op + " " + b + ")";
+      if (op == "^") return "tsql_bitxor(" + a + ", " + b + ")";
+      Unsupported(op);
+    }
+    case ExprKind::kFunction:
+      return Function(e);
+    case ExprKind::kCase: {
+      std::string out = "CASE";
+      size_t i = 0;
+      if (e.has_operand) out += " " + Expression(*e.args[i++]);
+      size_t pairs_end = e.args.size() - (e.has_else ? 1 : 0);
+      for (; i + 1 < pairs_end; i += 2) {
+        out += " WHEN " + Expression(*e.args[i]) + " THEN " + Expression(*e.args[i + 1]);
+      }
+      if (e.has_else) out += " ELSE " + Expression(*e.args.back());
+      return out + " END";
+    }
+    case ExprKind::kCast:
+      return "tsql_cast(" + Expression(*e.args[0]) + ", " + QuoteString(e.type.text) + ")";
+    case ExprKind::kConvert: {
+      std::string out = "tsql_convert(" + QuoteString(e.type.text) + ", " + Expression(*e.args[0]);
+      if (e.args.size() > 1) out += ", " + Expression(*e.args[1]);
+      return out + ")";
+    }
+    case ExprKind::kSubquery:
+      if (e.select->for_xml_path) return "(" + ForXmlText(*e.select) + ")";
+      return "(" + SelectText(*e.select) + ")";
+    case ExprKind::kExists:
+      return std::string(e.negated ? "(NOT " : "(") + "EXISTS (" + SelectText(*e.select) + "))";
+    case ExprKind::kIn:
+      return InList(e);
+    case ExprKind::kBetween: {
+      std::string out;
+      if (e.args[0]->kind == ExprKind::kColumn && !LooksLikeDate(*e.args[1]) &&
+          !LooksLikeDate(*e.args[2])) {
+        out = "(" + Expression(*e.args[0]) + " BETWEEN " + Expression(*e.args[1]) + " AND " +
+              Expression(*e.args[2]) + ")";
+      } else {
+        out = "(" + Comparison(">=", *e.args[0], *e.args[1]) + " AND " +
+              Comparison("<=", *e.args[0], *e.args[2]) + ")";
+      }
+      return e.negated ? "(NOT " + out + ")" : out;
+    }
+    case ExprKind::kLike: {
+      std::string out = "tsql_like(" + Expression(*e.args[0]) + ", " + Expression(*e.args[1]);
+      if (e.args.size() > 2) out += ", " + Expression(*e.args[2]);
+      out += ")";
+      return e.negated ? "(NOT " + out + ")" : out;
+    }
+    case ExprKind::kIsNull:
+      return "(" + Expression(*e.args[0]) + (e.negated ? " IS NOT NULL)" : " IS NULL)");
+  }
+  Unsupported(e.text);
+}
+
+std::string Emitter::Comparison(const std::string& op, const Expr& a, const Expr& b) {
+  bool a_col = a.kind == ExprKind::kColumn || a.kind == ExprKind::kSubquery;
+  bool b_col = b.kind == ExprKind::kColumn || b.kind == ExprKind::kSubquery;
+  std::string sa = Expression(a), sb = Expression(b);
+  if (a_col || b_col) {
+    // A column carries its type's affinity and its collation, which give SQL Server's
+    // conversions; only date texts need the runtime, since '2026-12-05' must equal midnight.
+    const Expr& other = a_col ? b : a;
+    if (!LooksLikeDate(other)) return "(" + sa + " " + op + " " + sb + ")";
+  } else {
+    StaticType ta = TypeOf(a), tb = TypeOf(b);
+    if (ta == StaticType::kNumeric && tb == StaticType::kNumeric) {
+      return "(" + sa + " " + op + " " + sb + ")";
+    }
+    if (ta == StaticType::kText && tb == StaticType::kText && !LooksLikeDate(a) &&
+        !LooksLikeDate(b)) {
+      return "(" + sa + " " + op + " " + sb + " COLLATE TSQL)";
+    }
+  }
+  return "(tsql_cmp(" + sa + ", " + sb + ") " + op + " 0)";
+}
+
+std::string Emitter::InList(const Expr& e) {
+  const Expr& left = *e.args[0];
+  std::string out;
+  if (e.select) {
+    out = "(" + Expression(left) + " IN (" + SelectText(*e.select) + "))";
+  } else if (left.kind == ExprKind::kColumn) {
+    out = "(" + Expression(left) + " IN (";
+    for (size_t i = 1; i < e.args.size(); ++i) {
+      if (i > 1) out += ", ";
+      out += Expression(*e.args[i]);
+    }
+    out += "))";
+  } else {
+    out = "(";
+    for (size_t i = 1; i < e.args.size(); ++i) {
+      if (i > 1) out += " OR ";
+      out += Comparison("=", left, *e.args[i]);
+    }
+    out += ")";
+  }
+  return e.negated ? "(NOT " + out + ")" : out;
+}
+
+std::string Emitter::Function(const Expr& e) {
+  const std::string& name = e.text;
+  int n = static_cast<int>(e.args.size());
+  auto args = [&](size_t from = 0) {
+    std::string out;
+    for (size_t i = from; i < e.args.size(); ++i) {
+      if (i > from) out += ", ";
+      out += Expression(*e.args[i]);
+    }
+    return out;
+  };
+  if (IsAggregate(name)) {
+    std::string fn = name == "count_big" ? "count" : name;
+    if (e.star) {
+      if (fn != "count") Unsupported("*");
+      return "count(*)";
+    }
+    if (n != 1) WrongArgCount(name, 1, 1);
+    return fn + "(" + (e.distinct ? "DISTINCT " : "") + args() + ")";
+  }
+  if (e.distinct || e.star) Unsupported(e.distinct ? "distinct" : "*");
+  if (name == "isnull") {
+    if (n != 2) WrongArgCount(name, 2, 2);
+    return "ifnull(" + args() + ")";
+  }
+  if (name == "coalesce") {
+    if (n < 2) WrongArgCount(name, 2, 2);
+    return "coalesce(" + args() + ")";
+  }
+  if (name == "nullif") {
+    if (n != 2) WrongArgCount(name, 2, 2);
+    return "CASE WHEN " + Comparison("=", *e.args[0], *e.args[1]) + " THEN NULL ELSE " +
+           Expression(*e.args[0]) + " END";
+  }
+  if (name == "iif") {
+    if (n != 3) WrongArgCount(name, 3, 3);
+    return "CASE WHEN " + Expression(*e.args[0]) + " THEN " + Expression(*e.args[1]) +
+           " ELSE " + Expression(*e.args[2]) + " END";
+  }
+  if (name == "concat") {
+    if (n < 2) WrongArgCount(name, 2, 254);
+    std::string out = "(";
+    for (int i = 0; i < n; ++i) {
+      if (i) out += " || ";
+      out += "ifnull(tsql_cast(" + Expression(*e.args[i]) + ", 'nvarchar(max)'), '')";
+    }
+    return out + ")";
+  }
+  if (name == "scope_identity" || name == "ident_current") return Param("@@identity");
+  if (name == "sysdatetime" || name == "current_timestamp") return "tsql_getdate()";
+  if (name == "object_id") {
+    if (n < 1 || n > 2) WrongArgCount(name, 1, 2);
+    if (e.args[0]->kind != ExprKind::kString) Unsupported("object_id");
+    std::string full = e.args[0]->text;
+    size_t dot = full.find_last_of('.');
+    std::string object = dot == std::string::npos ? full : full.substr(dot + 1);
+    if (object.size() > 2 && object.front() == '[' && object.back() == ']') {
+      object = object.substr(1, object.size() - 2);
+    }
+    if (IsTempName(object)) {
+      return "(SELECT 1 FROM temp.sqlite_master WHERE type = 'table' AND name = " +
+             QuoteString(object) + " COLLATE NOCASE)";
+    }
+    return "(SELECT 1 FROM main.sqlite_master WHERE type IN ('table', 'view') AND name = " +
+           QuoteString(object) +
+           " COLLATE NOCASE UNION ALL SELECT 1 FROM main.tsql_procedures WHERE name = " +
+           QuoteString(object) + " COLLATE NOCASE LIMIT 1)";
+  }
+  auto it = RuntimeFunctions().find(name);
+  if (it == RuntimeFunctions().end()) UnknownFunction(name);
+  if (n < it->second.min_args || n > it->second.max_args) {
+    WrongArgCount(name, it->second.min_args, it->second.max_args);
+  }
+  return "tsql_" + name + "(" + args() + ")";
+}
+
+}  // namespace ambit::tsql

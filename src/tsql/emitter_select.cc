@@ -1,0 +1,181 @@
+// Queries: query specifications, set operators, TOP, table sources and FOR XML PATH.
+#include <cctype>
+
+#include "base/com_error.h"
+#include "tsql/emitter.h"
+#include "tsql/lexer.h"
+
+namespace ambit::tsql {
+namespace {
+
+[[noreturn]] void Unsupported(const std::string& near) {
+  throw ComError(102, kEngineErrorSource, "Incorrect syntax near '" + near + "'.");
+}
+
+}  // namespace
+
+std::string Emitter::QuerySpecText(const QuerySpec& q, bool with_top) {
+  std::string out = q.distinct ? "SELECT DISTINCT " : "SELECT ";
+  for (size_t i = 0; i < q.items.size(); ++i) {
+    const SelectItem& item = q.items[i];
+    if (i) out += ", ";
+    out += Expression(*item.expr);
+    if (!item.alias.empty()) {
+      out += " AS " + QuoteName(item.alias);
+    } else if (item.expr->kind != ExprKind::kColumn && item.expr->kind != ExprKind::kStar) {
+      // SQL Server leaves expressions unnamed; SQLite would name them after their text.
+      out += " AS \"\"";
+    }
+  }
+  if (!q.from.empty()) {
+    out += " FROM ";
+    for (size_t i = 0; i < q.from.size(); ++i) {
+      if (i) out += ", ";
+      out += TableRefText(*q.from[i]);
+    }
+  }
+  if (q.where) out += " WHERE " + Expression(*q.where);
+  if (!q.group_by.empty()) {
+    out += " GROUP BY ";
+    for (size_t i = 0; i < q.group_by.size(); ++i) {
+      if (i) out += ", ";
+      out += Expression(*q.group_by[i]);
+    }
+  }
+  if (q.having) out += " HAVING " + Expression(*q.having);
+  if (with_top && q.top) {
+    if (q.top_percent) Unsupported("percent");
+    out += " LIMIT " + Expression(*q.top);
+  }
+  return out;
+}
+
+std::string Emitter::SelectText(const Select& s, bool skip_into) {
+  if (!skip_into) {
+    for (const QuerySpec& q : s.specs) {
+      if (!q.into.empty()) Unsupported("into");
+    }
+  }
+  if (s.for_xml_path) return ForXmlText(s);
+  std::string order;
+  if (!s.order_by.empty()) {
+    order = " ORDER BY ";
+    for (size_t i = 0; i < s.order_by.size(); ++i) {
+      if (i) order += ", ";
+      order += Expression(*s.order_by[i].expr);
+      if (s.order_by[i].descending) order += " DESC";
+    }
+  }
+  if (s.specs.size() == 1) {
+    const QuerySpec& q = s.specs[0];
+    std::string out = QuerySpecText(q, false) + order;
+    if (q.top) {
+      if (q.top_percent) Unsupported("percent");
+      out += " LIMIT " + Expression(*q.top);
+    }
+    return out;
+  }
+  std::string out;
+  for (size_t i = 0; i < s.specs.size(); ++i) {
+    if (i) {
+      std::string op = s.operators[i - 1];
+      for (char& c : op) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      out += " " + op + " ";
+    }
+    const QuerySpec& q = s.specs[i];
+    if (q.top) {
+      out += "SELECT * FROM (" + QuerySpecText(q, true) + ")";
+    } else {
+      out += QuerySpecText(q, false);
+    }
+  }
+  return out + order;
+}
+
+std::string Emitter::TableRefText(const TableRef& t) {
+  switch (t.kind) {
+    case TableRef::Kind::kTable: {
+      std::string out = TableName(t.name);
+      if (!t.alias.empty()) out += " AS " + QuoteName(t.alias);
+      return out;
+    }
+    case TableRef::Kind::kDerived: {
+      std::string inner =
+          t.derived->for_xml_path ? ForXmlText(*t.derived) : SelectText(*t.derived);
+      return "(" + inner + ") AS " + QuoteName(t.alias);
+    }
+    case TableRef::Kind::kJoin: {
+      std::string type;
+      if (t.join_type == "inner") type = " JOIN ";
+      if (t.join_type == "left") type = " LEFT JOIN ";
+      if (t.join_type == "right") type = " RIGHT JOIN ";
+      if (t.join_type == "full") type = " FULL JOIN ";
+      if (t.join_type == "cross") type = " CROSS JOIN ";
+      std::string right = TableRefText(*t.right);
+      if (t.right->kind == TableRef::Kind::kJoin) right = "(" + right + ")";
+      std::string out = TableRefText(*t.left) + type + right;
+      if (t.on) out += " ON " + Expression(*t.on);
+      return out;
+    }
+  }
+  return "";
+}
+
+std::string Emitter::ForXmlText(const Select& s) {
+  // FOR XML PATH('') is string aggregation: each row's columns as text (named columns wrapped
+  // in their element), rows concatenated in order, NULL when there is no row.
+  if (s.specs.size() != 1) Unsupported("xml");
+  const QuerySpec& q = s.specs[0];
+  std::string inner = "SELECT ";
+  std::string row;
+  for (size_t i = 0; i < q.items.size(); ++i) {
+    const SelectItem& item = q.items[i];
+    if (item.expr->kind == ExprKind::kStar) Unsupported("*");
+    std::string col = "\"c" + std::to_string(i) + "\"";
+    if (i) inner += ", ";
+    inner += Expression(*item.expr) + " AS " + col;
+    std::string text = "tsql_xml_escape(tsql_cast(" + col + ", 'nvarchar(max)'))";
+    std::string piece;
+    if (item.alias.empty()) {
+      piece = "ifnull(" + text + ", '')";
+    } else {
+      piece = "ifnull('<' || " + QuoteString(item.alias) + " || '>' || " + text + " || '</' || " +
+              QuoteString(item.alias) + " || '>', '')";
+    }
+    row += (row.empty() ? "" : " || ") + piece;
+  }
+  if (!s.xml_element.empty()) {
+    row = "'<" + s.xml_element + ">' || " + row + " || '</" + s.xml_element + ">'";
+  }
+  std::string rest;
+  if (!q.from.empty()) {
+    rest += " FROM ";
+    for (size_t i = 0; i < q.from.size(); ++i) {
+      if (i) rest += ", ";
+      rest += TableRefText(*q.from[i]);
+    }
+  }
+  if (q.where) rest += " WHERE " + Expression(*q.where);
+  if (!q.group_by.empty()) {
+    rest += " GROUP BY ";
+    for (size_t i = 0; i < q.group_by.size(); ++i) {
+      if (i) rest += ", ";
+      rest += Expression(*q.group_by[i]);
+    }
+  }
+  if (q.having) rest += " HAVING " + Expression(*q.having);
+  if (!s.order_by.empty()) {
+    rest += " ORDER BY ";
+    for (size_t i = 0; i < s.order_by.size(); ++i) {
+      if (i) rest += ", ";
+      rest += Expression(*s.order_by[i].expr);
+      if (s.order_by[i].descending) rest += " DESC";
+    }
+  }
+  if (q.top) rest += " LIMIT " + Expression(*q.top);
+  std::string distinct = q.distinct ? "DISTINCT " : "";
+  return "SELECT tsql_string_agg(" + row + ", '') FROM (" + inner.replace(0, 7, "SELECT " + distinct) +
+         rest + ")";
+}
+
+}  // namespace ambit::tsql

@@ -1,0 +1,24 @@
+// Turns T-SQL text into tokens. Comments and blanks are dropped; malformed text (an unclosed
+// quote or comment, a stray character) is a ComError with SQL Server's number.
+#ifndef AMBIT_TSQL_LEXER_H_
+#define AMBIT_TSQL_LEXER_H_
+
+#include <string_view>
+#include <vector>
+
+#include "tsql/token.h"
+
+namespace ambit::tsql {
+
+inline constexpr char kEngineErrorSource[] = "ambit-order.tsql";
+
+// The result always ends with a kEnd token.
+std::vector<Token> Tokenize(std::string_view text);
+
+// Case-insensitive comparison of ASCII names, the way T-SQL compares keywords and identifiers.
+bool EqualsNoCase(std::string_view a, std::string_view b);
+std::string ToLowerAscii(std::string_view s);
+
+}  // namespace ambit::tsql
+
+#endif  // AMBIT_TSQL_LEXER_H_

@@ -1,0 +1,443 @@
+#include "tsql/parser.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+
+#include "base/com_error.h"
+#include "tsql/lexer.h"
+
+namespace ambit::tsql {
+namespace {
+
+constexpr int kMaxDepth = 200;
+
+// Raises the depth on entry and lowers it on exit, so deeply nested input fails cleanly.
+class DepthGuard {
+ public:
+  explicit DepthGuard(Parser* p) : p_(p) {
+    if (++p_->depth_ > kMaxDepth) {
+      throw ComError(191, kEngineErrorSource,
+                     "Some part of your SQL statement is nested too deeply. Rewrite the query "
+                     "or break it up into smaller queries.");
+    }
+  }
+  ~DepthGuard() { --p_->depth_; }
+
+ private:
+  Parser* p_;
+};
+
+}  // namespace
+
+bool IsReservedWord(std::string_view word) {
+  static constexpr std::string_view kWords[] = {
+      "select", "from",      "where",    "group",    "order",     "having",   "union",
+      "except", "intersect", "into",     "on",       "join",      "inner",    "left",
+      "right",  "full",      "cross",    "outer",    "with",      "as",       "and",
+      "or",     "not",       "is",       "in",       "like",      "between",  "else",
+      "end",    "when",      "then",     "set",      "values",    "insert",   "update",
+      "delete", "if",        "while",    "begin",    "declare",   "exec",     "execute",
+      "return", "print",     "create",   "drop",     "truncate",  "for",      "option",
+      "break",  "continue",  "commit",   "rollback", "raiserror", "top",      "distinct",
+      "all",    "case",      "null",     "asc",      "desc",      "by",       "collate",
+      "alter",  "table",     "procedure", "proc",    "view",      "index",    "go",
+      "default", "exists"};
+  return std::any_of(std::begin(kWords), std::end(kWords),
+                     [&](std::string_view w) { return EqualsNoCase(w, word); });
+}
+
+Parser::Parser(std::string_view text) : text_(text), tokens_(Tokenize(text)) {}
+
+std::unique_ptr<Batch> ParseBatch(std::string_view text) { return Parser(text).ParseAll(); }
+
+std::vector<std::string> SplitScript(std::string_view script) {
+  std::vector<std::string> batches;
+  std::string current;
+  size_t pos = 0;
+  while (pos <= script.size()) {
+    size_t nl = script.find('\n', pos);
+    std::string_view line =
+        script.substr(pos, nl == std::string_view::npos ? std::string_view::npos : nl - pos + 1);
+    std::string_view trimmed = line;
+    while (!trimmed.empty() && std::isspace(static_cast<unsigned char>(trimmed.front()))) {
+      trimmed.remove_prefix(1);
+    }
+    while (!trimmed.empty() && (std::isspace(static_cast<unsigned char>(trimmed.back())) ||
+                                trimmed.back() == ';')) {
+      trimmed.remove_suffix(1);
+    }
+    if (EqualsNoCase(trimmed, "go")) {
+      batches.push_back(std::move(current));
+      current.clear();
+    } else {
+      current.append(line);
+    }
+    if (nl == std::string_view::npos) break;
+    pos = nl + 1;
+  }
+  batches.push_back(std::move(current));
+  std::erase_if(batches, [](const std::string& b) {
+    return std::all_of(b.begin(), b.end(), [](char c) { return std::isspace(static_cast<unsigned char>(c)); });
+  });
+  return batches;
+}
+
+// ------------------------------------------------------------------------------- tokens
+
+const Token& Parser::Peek(size_t ahead) const {
+  size_t i = std::min(pos_ + ahead, tokens_.size() - 1);
+  return tokens_[i];
+}
+
+const Token& Parser::Advance() {
+  const Token& t = tokens_[pos_];
+  if (pos_ + 1 < tokens_.size()) ++pos_;
+  return t;
+}
+
+size_t Parser::PreviousEnd() const {
+  if (pos_ == 0) return 0;
+  const Token& prev = tokens_[pos_ - 1];
+  // Token texts of strings are unescaped, so find the end from the next token's start.
+  return pos_ < tokens_.size() ? tokens_[pos_].offset : prev.offset + prev.text.size();
+}
+
+bool Parser::IsKeyword(std::string_view word, size_t ahead) const {
+  const Token& t = Peek(ahead);
+  return t.kind == TokenKind::kIdentifier && EqualsNoCase(t.text, word);
+}
+
+bool Parser::AcceptKeyword(std::string_view word) {
+  if (!IsKeyword(word)) return false;
+  Advance();
+  return true;
+}
+
+void Parser::ExpectKeyword(std::string_view word) {
+  if (!AcceptKeyword(word)) Fail();
+}
+
+bool Parser::IsOp(std::string_view op, size_t ahead) const {
+  const Token& t = Peek(ahead);
+  return t.kind == TokenKind::kOperator && t.text == op;
+}
+
+bool Parser::AcceptOp(std::string_view op) {
+  if (!IsOp(op)) return false;
+  Advance();
+  return true;
+}
+
+void Parser::ExpectOp(std::string_view op) {
+  if (!AcceptOp(op)) Fail();
+}
+
+bool Parser::IsName(size_t ahead) const {
+  const Token& t = Peek(ahead);
+  if (t.kind == TokenKind::kQuotedIdentifier) return true;
+  return t.kind == TokenKind::kIdentifier && !IsReservedWord(t.text);
+}
+
+void Parser::Fail() const { FailAt(Peek()); }
+
+void Parser::FailAt(const Token& token) const {
+  std::string near;
+  switch (token.kind) {
+    case TokenKind::kEnd:
+      throw ComError(102, kEngineErrorSource, "Incorrect syntax near the end of the batch.");
+    case TokenKind::kString:
+    case TokenKind::kNString:
+      near = token.text;
+      break;
+    default:
+      near = token.text;
+  }
+  throw ComError(102, kEngineErrorSource, "Incorrect syntax near '" + near + "'.");
+}
+
+std::string Parser::ParseName() {
+  if (!IsName()) Fail();
+  return Advance().text;
+}
+
+std::vector<std::string> Parser::ParseQualifiedName() {
+  std::vector<std::string> parts;
+  parts.push_back(ParseName());
+  while (IsOp(".")) {
+    Advance();
+    // "db..table" leaves the schema out.
+    while (AcceptOp(".")) parts.emplace_back();
+    parts.push_back(ParseName());
+  }
+  return parts;
+}
+
+// --------------------------------------------------------------------------- statements
+
+std::unique_ptr<Batch> Parser::ParseAll() {
+  auto batch = std::make_unique<Batch>();
+  while (true) {
+    while (AcceptOp(";")) {
+    }
+    if (Peek().kind == TokenKind::kEnd) break;
+    batch->statements.push_back(ParseStatement());
+  }
+  return batch;
+}
+
+bool Parser::AtStatementStart() const {
+  static constexpr std::string_view kStarts[] = {
+      "select", "insert", "update", "delete", "declare", "set",     "if",       "while",
+      "begin",  "exec",   "execute", "return", "print",  "raiserror", "create", "drop",
+      "truncate", "commit", "rollback", "break", "continue", "alter", "with"};
+  for (std::string_view s : kStarts) {
+    if (IsKeyword(s)) return true;
+  }
+  return IsOp("(") || Peek().kind == TokenKind::kEnd || IsOp(";");
+}
+
+StmtPtr Parser::ParseStatement() {
+  DepthGuard guard(this);
+  size_t start = Offset();
+  StmtPtr stmt;
+  const Token& t = Peek();
+  if (t.kind != TokenKind::kIdentifier && !IsOp("(")) Fail();
+  if (IsKeyword("select") || IsOp("(")) {
+    auto s = std::make_unique<SelectStmt>();
+    s->select = ParseSelect();
+    stmt = std::move(s);
+  } else if (IsKeyword("insert")) {
+    stmt = ParseInsert();
+  } else if (IsKeyword("update")) {
+    stmt = ParseUpdate();
+  } else if (IsKeyword("delete")) {
+    stmt = ParseDelete();
+  } else if (IsKeyword("declare")) {
+    stmt = ParseDeclare();
+  } else if (IsKeyword("set")) {
+    stmt = ParseSet();
+  } else if (IsKeyword("if")) {
+    stmt = ParseIf();
+  } else if (IsKeyword("while")) {
+    stmt = ParseWhile();
+  } else if (IsKeyword("begin")) {
+    stmt = ParseBegin();
+  } else if (IsKeyword("exec") || IsKeyword("execute")) {
+    stmt = ParseExec();
+  } else if (IsKeyword("print")) {
+    stmt = ParsePrint();
+  } else if (IsKeyword("raiserror")) {
+    stmt = ParseRaiserror();
+  } else if (IsKeyword("return")) {
+    stmt = ParseReturn();
+  } else if (IsKeyword("commit")) {
+    stmt = ParseTransactionEnd(StmtKind::kCommit);
+  } else if (IsKeyword("rollback")) {
+    stmt = ParseTransactionEnd(StmtKind::kRollback);
+  } else if (IsKeyword("break")) {
+    Advance();
+    stmt = std::make_unique<SimpleStmt>(StmtKind::kBreak);
+  } else if (IsKeyword("continue")) {
+    Advance();
+    stmt = std::make_unique<SimpleStmt>(StmtKind::kContinue);
+  } else if (IsKeyword("create") || IsKeyword("alter")) {
+    stmt = ParseCreate();
+  } else if (IsKeyword("drop")) {
+    stmt = ParseDrop();
+  } else if (IsKeyword("truncate")) {
+    stmt = ParseTruncate();
+  } else if (IsName() && IsOp(":", 1)) {
+    Fail();
+  } else {
+    Fail();
+  }
+  stmt->offset = start;
+  stmt->end = PreviousEnd();
+  AcceptOp(";");
+  return stmt;
+}
+
+StmtPtr Parser::ParseBlockOrStatement() {
+  while (AcceptOp(";")) {
+  }
+  return ParseStatement();
+}
+
+StmtPtr Parser::ParseBegin() {
+  Advance();  // BEGIN
+  if (AcceptKeyword("tran") || AcceptKeyword("transaction")) {
+    if (IsName() && !AtStatementStart()) Advance();  // transaction name
+    return std::make_unique<SimpleStmt>(StmtKind::kBeginTran);
+  }
+  if (IsKeyword("try") || IsKeyword("distributed")) Fail();
+  auto block = std::make_unique<BlockStmt>();
+  while (true) {
+    while (AcceptOp(";")) {
+    }
+    if (AcceptKeyword("end")) break;
+    if (Peek().kind == TokenKind::kEnd) Fail();
+    block->body.push_back(ParseStatement());
+  }
+  return block;
+}
+
+StmtPtr Parser::ParseTransactionEnd(StmtKind kind) {
+  Advance();
+  if (AcceptKeyword("tran") || AcceptKeyword("transaction") || AcceptKeyword("work")) {
+    if (IsName() && !AtStatementStart()) Advance();
+  }
+  return std::make_unique<SimpleStmt>(kind);
+}
+
+StmtPtr Parser::ParseDeclare() {
+  Advance();  // DECLARE
+  auto decl = std::make_unique<DeclareStmt>();
+  do {
+    if (Peek().kind != TokenKind::kVariable) Fail();
+    VariableDecl v;
+    v.name = ToLowerAscii(Advance().text);
+    AcceptKeyword("as");
+    if (IsKeyword("table") || IsKeyword("cursor")) Fail();
+    v.type = ParseType();
+    if (AcceptOp("=")) v.initial = ParseExpr();
+    decl->variables.push_back(std::move(v));
+  } while (AcceptOp(","));
+  return decl;
+}
+
+StmtPtr Parser::ParseSet() {
+  Advance();  // SET
+  if (Peek().kind == TokenKind::kVariable) {
+    auto s = std::make_unique<SetVariableStmt>();
+    s->variable = ToLowerAscii(Advance().text);
+    const Token& op = Peek();
+    static constexpr std::string_view kOps[] = {"=", "+=", "-=", "*=", "/=", "%=", "&=", "|=", "^="};
+    bool ok = op.kind == TokenKind::kOperator &&
+              std::find(std::begin(kOps), std::end(kOps), op.text) != std::end(kOps);
+    if (!ok) Fail();
+    s->op = Advance().text;
+    s->value = ParseExpr();
+    return s;
+  }
+  auto opt = std::make_unique<SetOptionStmt>();
+  if (AcceptKeyword("transaction")) {
+    ExpectKeyword("isolation");
+    ExpectKeyword("level");
+    opt->option = "transaction isolation level";
+    std::string level;
+    while (Peek().kind == TokenKind::kIdentifier && !AtStatementStart()) {
+      if (!level.empty()) level += ' ';
+      level += ToLowerAscii(Advance().text);
+    }
+    if (level.empty()) Fail();
+    opt->value = level;
+    return opt;
+  }
+  // SET NOCOUNT ON, SET ANSI_NULLS OFF, SET DATEFORMAT ymd, SET LOCK_TIMEOUT 100 ...
+  if (Peek().kind != TokenKind::kIdentifier || IsReservedWord(Peek().text)) Fail();
+  opt->option = ToLowerAscii(Advance().text);
+  while (AcceptOp(",")) {
+    if (Peek().kind != TokenKind::kIdentifier) Fail();
+    opt->option += "," + ToLowerAscii(Advance().text);
+  }
+  const Token& v = Peek();
+  if (v.kind == TokenKind::kIdentifier || v.kind == TokenKind::kNumber ||
+      v.kind == TokenKind::kString) {
+    opt->value = ToLowerAscii(Advance().text);
+  } else if (IsOp("-") && Peek(1).kind == TokenKind::kNumber) {
+    Advance();
+    opt->value = "-" + Advance().text;
+  } else {
+    Fail();
+  }
+  return opt;
+}
+
+StmtPtr Parser::ParseIf() {
+  Advance();  // IF
+  auto s = std::make_unique<IfStmt>();
+  s->condition = ParseExpr();
+  s->then_branch = ParseBlockOrStatement();
+  while (AcceptOp(";")) {
+  }
+  if (AcceptKeyword("else")) s->else_branch = ParseBlockOrStatement();
+  return s;
+}
+
+StmtPtr Parser::ParseWhile() {
+  Advance();  // WHILE
+  auto s = std::make_unique<WhileStmt>();
+  s->condition = ParseExpr();
+  s->body = ParseBlockOrStatement();
+  return s;
+}
+
+std::unique_ptr<ExecStmt> Parser::ParseExecBody() {
+  Advance();  // EXEC / EXECUTE
+  auto s = std::make_unique<ExecStmt>();
+  if (AcceptOp("(")) {
+    s->dynamic_sql = ParseExpr();
+    ExpectOp(")");
+    return s;
+  }
+  if (Peek().kind == TokenKind::kVariable && IsOp("=", 1)) {
+    s->return_variable = ToLowerAscii(Advance().text);
+    Advance();
+  }
+  s->procedure = ParseQualifiedName();
+  if (AtStatementStart() && !IsOp("(")) return s;
+  do {
+    ExecArg arg;
+    if (Peek().kind == TokenKind::kVariable && IsOp("=", 1)) {
+      arg.name = ToLowerAscii(Advance().text);
+      Advance();
+    }
+    if (IsKeyword("default")) {
+      Advance();
+    } else {
+      arg.value = ParseExpr();
+    }
+    if (AcceptKeyword("output") || AcceptKeyword("out")) arg.output = true;
+    s->args.push_back(std::move(arg));
+  } while (AcceptOp(","));
+  return s;
+}
+
+StmtPtr Parser::ParseExec() { return ParseExecBody(); }
+
+StmtPtr Parser::ParsePrint() {
+  Advance();
+  auto s = std::make_unique<PrintStmt>();
+  s->value = ParseExpr();
+  return s;
+}
+
+StmtPtr Parser::ParseRaiserror() {
+  Advance();
+  auto s = std::make_unique<RaiserrorStmt>();
+  ExpectOp("(");
+  do {
+    s->args.push_back(ParseExpr());
+  } while (AcceptOp(","));
+  ExpectOp(")");
+  if (AcceptKeyword("with")) {
+    do {
+      if (Peek().kind != TokenKind::kIdentifier) Fail();
+      Advance();
+    } while (AcceptOp(","));
+  }
+  if (s->args.size() < 3) Fail();
+  return s;
+}
+
+StmtPtr Parser::ParseReturn() {
+  Advance();
+  auto s = std::make_unique<ReturnStmt>();
+  if (IsOp("(") || (!AtStatementStart() && !IsKeyword("end") && !IsKeyword("else"))) {
+    s->value = ParseExpr();
+  }
+  return s;
+}
+
+}  // namespace ambit::tsql

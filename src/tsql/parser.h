@@ -1,0 +1,107 @@
+// Recursive-descent parser of T-SQL batches. Statements need no semicolons: the grammar finds
+// where one ends. Anything it does not know is error 102 naming the token, so unsupported
+// syntax never reaches SQLite half-understood.
+#ifndef AMBIT_TSQL_PARSER_H_
+#define AMBIT_TSQL_PARSER_H_
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tsql/ast.h"
+#include "tsql/token.h"
+
+namespace ambit::tsql {
+
+// Parses one batch (no GO inside). Throws ComError 102 and friends.
+std::unique_ptr<Batch> ParseBatch(std::string_view text);
+
+// Splits a script at lines that hold only GO.
+std::vector<std::string> SplitScript(std::string_view script);
+
+class Parser {
+ public:
+  explicit Parser(std::string_view text);
+
+  std::unique_ptr<Batch> ParseAll();
+
+  // --- statements (parser.cc, parser_dml.cc, parser_ddl.cc)
+  StmtPtr ParseStatement();
+  StmtPtr ParseBlockOrStatement();
+  StmtPtr ParseDeclare();
+  StmtPtr ParseSet();
+  StmtPtr ParseIf();
+  StmtPtr ParseWhile();
+  StmtPtr ParseBegin();
+  StmtPtr ParseExec();
+  std::unique_ptr<struct ExecStmt> ParseExecBody();
+  StmtPtr ParsePrint();
+  StmtPtr ParseRaiserror();
+  StmtPtr ParseReturn();
+  StmtPtr ParseTransactionEnd(StmtKind kind);
+  StmtPtr ParseInsert();
+  StmtPtr ParseUpdate();
+  StmtPtr ParseDelete();
+  StmtPtr ParseCreate();
+  StmtPtr ParseCreateTable();
+  StmtPtr ParseCreateIndex(bool unique);
+  StmtPtr ParseCreateView(bool alter);
+  StmtPtr ParseCreateProcedure(bool alter);
+  StmtPtr ParseDrop();
+  StmtPtr ParseTruncate();
+  bool AtStatementStart() const;
+
+  // --- queries (parser_select.cc)
+  std::shared_ptr<Select> ParseSelect();
+  QuerySpec ParseQuerySpec();
+  std::vector<TableRefPtr> ParseFromList();
+  TableRefPtr ParseTableSource();
+  TableRefPtr ParseTablePrimary();
+  void SkipTableHints();
+  std::string ParseOptionalAlias();
+
+  // --- expressions (parser_expr.cc)
+  ExprPtr ParseExpr();
+  ExprPtr ParseOr();
+  ExprPtr ParseAnd();
+  ExprPtr ParseNot();
+  ExprPtr ParsePredicate();
+  ExprPtr ParseAdditive();
+  ExprPtr ParseMultiplicative();
+  ExprPtr ParseUnary();
+  ExprPtr ParsePrimary();
+  ExprPtr ParseFunctionCall(std::vector<std::string> name, size_t offset);
+  ExprPtr ParseCase(size_t offset);
+  TypeSpec ParseType();
+  std::vector<std::string> ParseQualifiedName();
+  std::string ParseName();
+
+  // --- tokens
+  const Token& Peek(size_t ahead = 0) const;
+  const Token& Advance();
+  bool IsKeyword(std::string_view word, size_t ahead = 0) const;
+  bool AcceptKeyword(std::string_view word);
+  void ExpectKeyword(std::string_view word);
+  bool IsOp(std::string_view op, size_t ahead = 0) const;
+  bool AcceptOp(std::string_view op);
+  void ExpectOp(std::string_view op);
+  bool IsName(size_t ahead = 0) const;  // an identifier that is not a reserved word
+  [[noreturn]] void Fail() const;       // error 102 near the current token
+  [[noreturn]] void FailAt(const Token& token) const;
+  size_t Offset() const { return Peek().offset; }
+  size_t PreviousEnd() const;
+  int depth_ = 0;  // nesting guard: hostile input must not exhaust the stack
+
+ private:
+  std::string_view text_;
+  std::vector<Token> tokens_;
+  size_t pos_ = 0;
+};
+
+// True for words that can never be an alias or a bare column name.
+bool IsReservedWord(std::string_view word);
+
+}  // namespace ambit::tsql
+
+#endif  // AMBIT_TSQL_PARSER_H_

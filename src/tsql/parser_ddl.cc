@@ -1,0 +1,245 @@
+// CREATE / ALTER / DROP of tables, indexes, views and procedures, and TRUNCATE TABLE.
+#include "base/com_error.h"
+#include "tsql/lexer.h"
+#include "tsql/parser.h"
+
+namespace ambit::tsql {
+namespace {
+
+int64_t ParseSignedInteger(Parser* p) {
+  bool negative = p->AcceptOp("-");
+  if (p->Peek().kind != TokenKind::kNumber) p->Fail();
+  int64_t v = std::atoll(p->Advance().text.c_str());
+  return negative ? -v : v;
+}
+
+}  // namespace
+
+StmtPtr Parser::ParseCreate() {
+  bool alter = IsKeyword("alter");
+  Advance();  // CREATE / ALTER
+  if (AcceptKeyword("table")) {
+    if (alter) Fail();
+    return ParseCreateTable();
+  }
+  if (IsKeyword("procedure") || IsKeyword("proc")) return ParseCreateProcedure(alter);
+  if (IsKeyword("view")) return ParseCreateView(alter);
+  if (alter) Fail();
+  bool unique = AcceptKeyword("unique");
+  if (!AcceptKeyword("clustered")) AcceptKeyword("nonclustered");
+  if (IsKeyword("index")) return ParseCreateIndex(unique);
+  Fail();
+}
+
+StmtPtr Parser::ParseCreateTable() {
+  auto s = std::make_unique<CreateTableStmt>();
+  s->table = ParseQualifiedName();
+  ExpectOp("(");
+  do {
+    if (IsOp(")")) break;  // a trailing comma is accepted by SQL Server too
+    if (AcceptKeyword("constraint")) ParseName();
+    if (AcceptKeyword("primary")) {
+      ExpectKeyword("key");
+      if (!AcceptKeyword("clustered")) AcceptKeyword("nonclustered");
+      ExpectOp("(");
+      do {
+        s->primary_key.push_back(ParseName());
+        if (!AcceptKeyword("asc")) AcceptKeyword("desc");
+      } while (AcceptOp(","));
+      ExpectOp(")");
+      continue;
+    }
+    if (AcceptKeyword("unique")) {
+      if (!AcceptKeyword("clustered")) AcceptKeyword("nonclustered");
+      ExpectOp("(");
+      std::vector<std::string> cols;
+      do {
+        cols.push_back(ParseName());
+        if (!AcceptKeyword("asc")) AcceptKeyword("desc");
+      } while (AcceptOp(","));
+      ExpectOp(")");
+      s->unique_keys.push_back(std::move(cols));
+      continue;
+    }
+    ColumnDef col;
+    col.name = ParseName();
+    if (AcceptKeyword("as")) {
+      col.computed = ParseExpr();
+      s->columns.push_back(std::move(col));
+      continue;
+    }
+    col.type = ParseType();
+    while (true) {
+      if (AcceptKeyword("identity")) {
+        col.identity = true;
+        if (AcceptOp("(")) {
+          col.identity_seed = ParseSignedInteger(this);
+          ExpectOp(",");
+          col.identity_step = ParseSignedInteger(this);
+          ExpectOp(")");
+        }
+      } else if (AcceptKeyword("not")) {
+        ExpectKeyword("null");
+        col.not_null = true;
+      } else if (AcceptKeyword("null")) {
+        col.not_null = false;
+      } else if (AcceptKeyword("constraint")) {
+        ParseName();
+      } else if (AcceptKeyword("default")) {
+        col.default_value = ParseUnary();
+      } else if (AcceptKeyword("primary")) {
+        ExpectKeyword("key");
+        if (!AcceptKeyword("clustered")) AcceptKeyword("nonclustered");
+        col.primary_key = true;
+      } else if (AcceptKeyword("unique")) {
+        if (!AcceptKeyword("clustered")) AcceptKeyword("nonclustered");
+        col.unique = true;
+      } else if (AcceptKeyword("collate")) {
+        ParseName();
+      } else {
+        break;
+      }
+    }
+    s->columns.push_back(std::move(col));
+  } while (AcceptOp(","));
+  ExpectOp(")");
+  if (AcceptKeyword("on")) ParseName();  // filegroup
+  if (s->columns.empty()) Fail();
+  return s;
+}
+
+StmtPtr Parser::ParseCreateIndex(bool unique) {
+  ExpectKeyword("index");
+  auto s = std::make_unique<CreateIndexStmt>();
+  s->unique = unique;
+  s->name = ParseName();
+  ExpectKeyword("on");
+  s->table = ParseQualifiedName();
+  ExpectOp("(");
+  do {
+    OrderItem item;
+    auto col = std::make_unique<Expr>();
+    col->kind = ExprKind::kColumn;
+    col->parts.push_back(ParseName());
+    item.expr = std::move(col);
+    if (AcceptKeyword("desc")) {
+      item.descending = true;
+    } else {
+      AcceptKeyword("asc");
+    }
+    s->columns.push_back(std::move(item));
+  } while (AcceptOp(","));
+  ExpectOp(")");
+  if (AcceptKeyword("include")) {
+    ExpectOp("(");
+    do {
+      ParseName();
+    } while (AcceptOp(","));
+    ExpectOp(")");
+  }
+  if (IsKeyword("with") && IsOp("(", 1)) {
+    Advance();
+    Advance();
+    int nesting = 1;
+    while (nesting > 0) {
+      if (Peek().kind == TokenKind::kEnd) Fail();
+      if (IsOp("(")) ++nesting;
+      if (IsOp(")")) --nesting;
+      Advance();
+    }
+  }
+  if (AcceptKeyword("on")) ParseName();
+  return s;
+}
+
+StmtPtr Parser::ParseCreateView(bool alter) {
+  Advance();  // VIEW
+  auto s = std::make_unique<CreateViewStmt>();
+  s->alter = alter;
+  s->name = ParseQualifiedName();
+  if (AcceptOp("(")) {
+    do {
+      s->columns.push_back(ParseName());
+    } while (AcceptOp(","));
+    ExpectOp(")");
+  }
+  ExpectKeyword("as");
+  s->select = ParseSelect();
+  return s;
+}
+
+StmtPtr Parser::ParseCreateProcedure(bool alter) {
+  Advance();  // PROC / PROCEDURE
+  auto s = std::make_unique<CreateProcedureStmt>();
+  s->alter = alter;
+  s->name = ParseQualifiedName();
+  bool parenthesised = AcceptOp("(");
+  if (Peek().kind == TokenKind::kVariable) {
+    do {
+      if (Peek().kind != TokenKind::kVariable) Fail();
+      ProcParam p;
+      p.name = ToLowerAscii(Advance().text);
+      AcceptKeyword("as");
+      p.type = ParseType();
+      if (AcceptOp("=")) p.default_value = ParseUnary();
+      if (AcceptKeyword("output") || AcceptKeyword("out")) p.output = true;
+      s->params.push_back(std::move(p));
+    } while (AcceptOp(","));
+  }
+  if (parenthesised) ExpectOp(")");
+  if (AcceptKeyword("with")) {
+    do {
+      if (Peek().kind != TokenKind::kIdentifier) Fail();
+      Advance();
+    } while (AcceptOp(","));
+  }
+  ExpectKeyword("as");
+  while (true) {
+    while (AcceptOp(";")) {
+    }
+    if (Peek().kind == TokenKind::kEnd) break;
+    s->body.push_back(ParseStatement());
+  }
+  return s;
+}
+
+StmtPtr Parser::ParseDrop() {
+  Advance();  // DROP
+  auto s = std::make_unique<DropStmt>();
+  if (AcceptKeyword("table")) {
+    s->object_kind = "table";
+  } else if (AcceptKeyword("view")) {
+    s->object_kind = "view";
+  } else if (AcceptKeyword("procedure") || AcceptKeyword("proc")) {
+    s->object_kind = "procedure";
+  } else if (AcceptKeyword("index")) {
+    s->object_kind = "index";
+  } else {
+    Fail();
+  }
+  if (IsKeyword("if") && IsKeyword("exists", 1)) {
+    Advance();
+    Advance();
+    s->if_exists = true;
+  }
+  do {
+    std::vector<std::string> name = ParseQualifiedName();
+    if (s->object_kind == "index" && AcceptKeyword("on")) {
+      std::vector<std::string> table = ParseQualifiedName();
+      table.push_back(name.back());
+      name = std::move(table);
+    }
+    s->names.push_back(std::move(name));
+  } while (AcceptOp(","));
+  return s;
+}
+
+StmtPtr Parser::ParseTruncate() {
+  Advance();
+  ExpectKeyword("table");
+  auto s = std::make_unique<TruncateStmt>();
+  s->table = ParseQualifiedName();
+  return s;
+}
+
+}  // namespace ambit::tsql

@@ -1,0 +1,120 @@
+// INSERT, UPDATE and DELETE, with T-SQL's FROM forms.
+#include "base/com_error.h"
+#include "tsql/lexer.h"
+#include "tsql/parser.h"
+
+namespace ambit::tsql {
+
+StmtPtr Parser::ParseInsert() {
+  Advance();  // INSERT
+  auto s = std::make_unique<InsertStmt>();
+  AcceptKeyword("into");
+  s->table = ParseQualifiedName();
+  SkipTableHints();
+  if (IsOp("(") && !IsKeyword("select", 1)) {
+    Advance();
+    do {
+      s->columns.push_back(ParseName());
+    } while (AcceptOp(","));
+    ExpectOp(")");
+  }
+  if (AcceptKeyword("values")) {
+    do {
+      ExpectOp("(");
+      std::vector<ExprPtr> row;
+      do {
+        if (IsKeyword("default")) Fail();
+        row.push_back(ParseExpr());
+      } while (AcceptOp(","));
+      ExpectOp(")");
+      s->rows.push_back(std::move(row));
+    } while (AcceptOp(","));
+  } else if (IsKeyword("select") || IsOp("(")) {
+    bool parenthesised = AcceptOp("(");
+    s->select = ParseSelect();
+    if (parenthesised) ExpectOp(")");
+  } else if (IsKeyword("exec") || IsKeyword("execute")) {
+    s->exec = ParseExecBody();
+  } else if (IsKeyword("default") && IsKeyword("values", 1)) {
+    Advance();
+    Advance();
+    s->default_values = true;
+  } else {
+    Fail();
+  }
+  return s;
+}
+
+StmtPtr Parser::ParseUpdate() {
+  Advance();  // UPDATE
+  auto s = std::make_unique<UpdateStmt>();
+  if (AcceptKeyword("top")) {
+    ExpectOp("(");
+    s->top = ParseExpr();
+    ExpectOp(")");
+  }
+  s->target = ParseQualifiedName();
+  SkipTableHints();
+  ExpectKeyword("set");
+  do {
+    Assignment a;
+    if (Peek().kind == TokenKind::kVariable) {
+      a.variable = ToLowerAscii(Advance().text);
+      if (!IsOp("=")) Fail();
+      Advance();
+      // SET @v = col = expr assigns the column and gives the variable its new value.
+      if (IsName() && IsOp("=", 1)) {
+        a.column.push_back(Advance().text);
+        Advance();
+      }
+      a.value = ParseExpr();
+    } else {
+      a.column = ParseQualifiedName();
+      const Token& op = Peek();
+      if (op.kind != TokenKind::kOperator ||
+          !(op.text == "=" || (op.text.size() == 2 && op.text[1] == '=' && op.text[0] != '<' &&
+                               op.text[0] != '>' && op.text[0] != '!'))) {
+        Fail();
+      }
+      a.op = Advance().text;
+      if (IsKeyword("default")) Fail();
+      a.value = ParseExpr();
+    }
+    s->sets.push_back(std::move(a));
+  } while (AcceptOp(","));
+  if (AcceptKeyword("from")) s->from = ParseFromList();
+  if (AcceptKeyword("where")) {
+    if (IsKeyword("current")) Fail();
+    s->where = ParseExpr();
+  }
+  if (IsKeyword("option")) Fail();
+  return s;
+}
+
+StmtPtr Parser::ParseDelete() {
+  Advance();  // DELETE
+  auto s = std::make_unique<DeleteStmt>();
+  if (AcceptKeyword("top")) {
+    ExpectOp("(");
+    s->top = ParseExpr();
+    ExpectOp(")");
+  }
+  AcceptKeyword("from");
+  s->target = ParseQualifiedName();
+  SkipTableHints();
+  if (AcceptKeyword("from")) {
+    s->from = ParseFromList();
+  } else if (IsName()) {
+    // DELETE FROM t alias WHERE ...: the alias names the one source.
+    auto ref = std::make_unique<TableRef>();
+    ref->name = s->target;
+    ref->alias = Advance().text;
+    SkipTableHints();
+    s->target = {ref->alias};
+    s->from.push_back(std::move(ref));
+  }
+  if (AcceptKeyword("where")) s->where = ParseExpr();
+  return s;
+}
+
+}  // namespace ambit::tsql

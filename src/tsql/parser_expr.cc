@@ -1,0 +1,425 @@
+// Expressions, with T-SQL's precedence: unary ~ and sign; * / %; + - & ^ |; comparisons;
+// NOT; AND; OR (BETWEEN, IN, LIKE and IS at the comparison level).
+#include <algorithm>
+
+#include "base/com_error.h"
+#include "tsql/lexer.h"
+#include "tsql/parser.h"
+
+namespace ambit::tsql {
+namespace {
+
+constexpr int kMaxExprDepth = 150;
+
+class ExprDepth {
+ public:
+  explicit ExprDepth(Parser* p) : p_(p) {
+    if (++p_->depth_ > kMaxExprDepth + 50) {
+      throw ComError(191, kEngineErrorSource,
+                     "Some part of your SQL statement is nested too deeply. Rewrite the query "
+                     "or break it up into smaller queries.");
+    }
+  }
+  ~ExprDepth() { --p_->depth_; }
+
+ private:
+  Parser* p_;
+};
+
+ExprPtr MakeExpr(ExprKind kind, size_t offset) {
+  auto e = std::make_unique<Expr>();
+  e->kind = kind;
+  e->offset = offset;
+  return e;
+}
+
+ExprPtr MakeBinary(std::string op, ExprPtr a, ExprPtr b) {
+  auto e = MakeExpr(ExprKind::kBinary, a->offset);
+  e->text = std::move(op);
+  e->args.push_back(std::move(a));
+  e->args.push_back(std::move(b));
+  return e;
+}
+
+}  // namespace
+
+bool IsTextTypeName(const std::string& n) {
+  return n == "varchar" || n == "nvarchar" || n == "char" || n == "nchar" || n == "text" ||
+         n == "ntext" || n == "sysname" || n == "uniqueidentifier" || n == "xml";
+}
+
+bool IsNumericTypeName(const std::string& n) {
+  return n == "int" || n == "bigint" || n == "smallint" || n == "tinyint" || n == "bit" ||
+         n == "decimal" || n == "numeric" || n == "money" || n == "smallmoney" ||
+         n == "float" || n == "real" || n == "integer";
+}
+
+TypeSpec Parser::ParseType() {
+  TypeSpec t;
+  if (!IsName()) Fail();
+  std::vector<std::string> name = ParseQualifiedName();  // dbo.MyType is not supported below
+  t.name = ToLowerAscii(name.back());
+  if (t.name == "double" && IsKeyword("precision")) {
+    Advance();
+    t.name = "float";
+  }
+  if (t.name == "national" || t.name == "character" || t.name == "char" || t.name == "nchar") {
+    if (AcceptKeyword("varying")) t.name = t.name == "nchar" ? "nvarchar" : "varchar";
+  }
+  static constexpr std::string_view kKnown[] = {
+      "int",      "bigint",  "smallint", "tinyint", "bit",      "decimal",  "numeric",
+      "money",    "smallmoney", "float", "real",    "char",     "varchar",  "nchar",
+      "nvarchar", "text",    "ntext",    "datetime", "smalldatetime", "datetime2", "date",
+      "time",     "uniqueidentifier", "sysname", "integer", "varbinary", "binary", "image",
+      "timestamp", "xml",   "datetimeoffset", "rowversion"};
+  if (std::find(std::begin(kKnown), std::end(kKnown), t.name) == std::end(kKnown)) {
+    throw ComError(2715, kEngineErrorSource,
+                   "Column, parameter, or variable: Cannot find data type " + name.back() + ".");
+  }
+  t.text = t.name;
+  if (AcceptOp("(")) {
+    if (AcceptKeyword("max")) {
+      t.length = 0;
+      t.text += "(max)";
+    } else {
+      if (Peek().kind != TokenKind::kNumber) Fail();
+      int first = std::atoi(Advance().text.c_str());
+      if (AcceptOp(",")) {
+        if (Peek().kind != TokenKind::kNumber) Fail();
+        t.precision = first;
+        t.scale = std::atoi(Advance().text.c_str());
+        t.text += "(" + std::to_string(t.precision) + "," + std::to_string(t.scale) + ")";
+      } else if (t.name == "decimal" || t.name == "numeric" || t.name == "float" ||
+                 t.name == "datetime2" || t.name == "time") {
+        t.precision = first;
+        t.scale = (t.name == "decimal" || t.name == "numeric") ? 0 : -1;
+        t.text += "(" + std::to_string(first) + (t.scale == 0 ? ",0)" : ")");
+      } else {
+        t.length = first;
+        t.text += "(" + std::to_string(first) + ")";
+      }
+    }
+    ExpectOp(")");
+  } else if (t.name == "decimal" || t.name == "numeric") {
+    t.precision = 18;
+    t.scale = 0;
+    t.text += "(18,0)";
+  } else if (t.name == "char" || t.name == "nchar" || t.name == "varchar" ||
+             t.name == "nvarchar") {
+    t.length = 1;  // a declaration without length means one character
+    t.text += "(1)";
+  } else if (t.name == "sysname") {
+    t.name = "nvarchar";
+    t.length = 128;
+    t.text = "nvarchar(128)";
+  }
+  return t;
+}
+
+ExprPtr Parser::ParseExpr() {
+  ExprDepth guard(this);
+  return ParseOr();
+}
+
+ExprPtr Parser::ParseOr() {
+  ExprPtr left = ParseAnd();
+  while (AcceptKeyword("or")) left = MakeBinary("or", std::move(left), ParseAnd());
+  return left;
+}
+
+ExprPtr Parser::ParseAnd() {
+  ExprPtr left = ParseNot();
+  while (AcceptKeyword("and")) left = MakeBinary("and", std::move(left), ParseNot());
+  return left;
+}
+
+ExprPtr Parser::ParseNot() {
+  if (IsKeyword("not")) {
+    ExprDepth guard(this);
+    size_t offset = Advance().offset;
+    auto e = MakeExpr(ExprKind::kUnary, offset);
+    e->text = "not";
+    e->args.push_back(ParseNot());
+    return e;
+  }
+  return ParsePredicate();
+}
+
+ExprPtr Parser::ParsePredicate() {
+  size_t offset = Offset();
+  if (IsKeyword("exists")) {
+    Advance();
+    auto e = MakeExpr(ExprKind::kExists, offset);
+    ExpectOp("(");
+    e->select = ParseSelect();
+    ExpectOp(")");
+    return e;
+  }
+  ExprPtr left = ParseAdditive();
+  while (true) {
+    static constexpr std::string_view kCompare[] = {"=", "<>", "!=", "<", ">", "<=", ">=", "!<", "!>"};
+    const Token& t = Peek();
+    if (t.kind == TokenKind::kOperator &&
+        std::find(std::begin(kCompare), std::end(kCompare), t.text) != std::end(kCompare)) {
+      std::string op = Advance().text;
+      if (op == "!=") op = "<>";
+      if (op == "!<") op = ">=";
+      if (op == "!>") op = "<=";
+      if (IsKeyword("all") || IsKeyword("any") || IsKeyword("some")) Fail();
+      left = MakeBinary(op, std::move(left), ParseAdditive());
+      continue;
+    }
+    bool negated = false;
+    if (IsKeyword("not") && (IsKeyword("in", 1) || IsKeyword("like", 1) ||
+                             IsKeyword("between", 1))) {
+      Advance();
+      negated = true;
+    }
+    if (AcceptKeyword("is")) {
+      auto e = MakeExpr(ExprKind::kIsNull, offset);
+      e->negated = AcceptKeyword("not");
+      ExpectKeyword("null");
+      e->args.push_back(std::move(left));
+      left = std::move(e);
+      continue;
+    }
+    if (AcceptKeyword("in")) {
+      auto e = MakeExpr(ExprKind::kIn, offset);
+      e->negated = negated;
+      e->args.push_back(std::move(left));
+      ExpectOp("(");
+      if (IsKeyword("select")) {
+        e->select = ParseSelect();
+      } else {
+        do {
+          e->args.push_back(ParseExpr());
+        } while (AcceptOp(","));
+      }
+      ExpectOp(")");
+      left = std::move(e);
+      continue;
+    }
+    if (AcceptKeyword("like")) {
+      auto e = MakeExpr(ExprKind::kLike, offset);
+      e->negated = negated;
+      e->args.push_back(std::move(left));
+      e->args.push_back(ParseAdditive());
+      if (AcceptKeyword("escape")) e->args.push_back(ParseAdditive());
+      left = std::move(e);
+      continue;
+    }
+    if (AcceptKeyword("between")) {
+      auto e = MakeExpr(ExprKind::kBetween, offset);
+      e->negated = negated;
+      e->args.push_back(std::move(left));
+      e->args.push_back(ParseAdditive());
+      ExpectKeyword("and");
+      e->args.push_back(ParseAdditive());
+      left = std::move(e);
+      continue;
+    }
+    if (negated) Fail();
+    return left;
+  }
+}
+
+ExprPtr Parser::ParseAdditive() {
+  ExprPtr left = ParseMultiplicative();
+  while (IsOp("+") || IsOp("-") || IsOp("&") || IsOp("|") || IsOp("^")) {
+    std::string op = Advance().text;
+    left = MakeBinary(op, std::move(left), ParseMultiplicative());
+  }
+  return left;
+}
+
+ExprPtr Parser::ParseMultiplicative() {
+  ExprPtr left = ParseUnary();
+  while (IsOp("*") || IsOp("/") || IsOp("%")) {
+    std::string op = Advance().text;
+    left = MakeBinary(op, std::move(left), ParseUnary());
+  }
+  return left;
+}
+
+ExprPtr Parser::ParseUnary() {
+  if (IsOp("-") || IsOp("+") || IsOp("~")) {
+    ExprDepth guard(this);
+    const Token& t = Advance();
+    size_t offset = t.offset;
+    std::string op = t.text;
+    ExprPtr operand = ParseUnary();
+    if (op == "-" && operand->kind == ExprKind::kNumber && operand->text[0] != '-') {
+      operand->text = "-" + operand->text;
+      operand->offset = offset;
+      return operand;
+    }
+    if (op == "+") return operand;
+    auto e = MakeExpr(ExprKind::kUnary, offset);
+    e->text = op;
+    e->args.push_back(std::move(operand));
+    return e;
+  }
+  ExprPtr e = ParsePrimary();
+  if (IsKeyword("collate")) {
+    Advance();
+    ParseName();  // SQL Server collation names; comparisons already follow the default one
+  }
+  return e;
+}
+
+ExprPtr Parser::ParsePrimary() {
+  const Token& t = Peek();
+  size_t offset = t.offset;
+  switch (t.kind) {
+    case TokenKind::kNumber: {
+      auto e = MakeExpr(ExprKind::kNumber, offset);
+      e->text = Advance().text;
+      return e;
+    }
+    case TokenKind::kString:
+    case TokenKind::kNString: {
+      auto e = MakeExpr(ExprKind::kString, offset);
+      e->text = Advance().text;
+      return e;
+    }
+    case TokenKind::kVariable: {
+      auto e = MakeExpr(ExprKind::kVariable, offset);
+      e->text = ToLowerAscii(Advance().text);
+      return e;
+    }
+    case TokenKind::kSystemVariable: {
+      auto e = MakeExpr(ExprKind::kSystemVariable, offset);
+      e->text = ToLowerAscii(Advance().text);
+      return e;
+    }
+    case TokenKind::kOperator: {
+      if (IsOp("*")) {
+        Advance();
+        return MakeExpr(ExprKind::kStar, offset);
+      }
+      if (!IsOp("(")) Fail();
+      ExprDepth guard(this);
+      Advance();
+      ExprPtr e;
+      if (IsKeyword("select")) {
+        e = MakeExpr(ExprKind::kSubquery, offset);
+        e->select = ParseSelect();
+      } else {
+        e = ParseExpr();
+      }
+      ExpectOp(")");
+      return e;
+    }
+    case TokenKind::kIdentifier:
+    case TokenKind::kQuotedIdentifier:
+      break;
+    case TokenKind::kEnd:
+      Fail();
+  }
+  if (t.kind == TokenKind::kIdentifier) {
+    if (IsKeyword("null")) {
+      Advance();
+      return MakeExpr(ExprKind::kNull, offset);
+    }
+    if (IsKeyword("case")) {
+      Advance();
+      return ParseCase(offset);
+    }
+    if ((IsKeyword("left") || IsKeyword("right")) && IsOp("(", 1)) {
+      std::string name = Advance().text;
+      return ParseFunctionCall({name}, offset);
+    }
+    if (IsReservedWord(t.text)) Fail();
+  }
+  std::vector<std::string> parts;
+  parts.push_back(Advance().text);
+  while (IsOp(".")) {
+    Advance();
+    if (IsOp("*")) {
+      Advance();
+      auto e = MakeExpr(ExprKind::kStar, offset);
+      e->parts = std::move(parts);
+      return e;
+    }
+    while (AcceptOp(".")) parts.emplace_back();
+    if (!IsName()) Fail();
+    parts.push_back(Advance().text);
+  }
+  if (IsOp("(") && t.kind == TokenKind::kIdentifier) return ParseFunctionCall(parts, offset);
+  auto e = MakeExpr(ExprKind::kColumn, offset);
+  e->parts = std::move(parts);
+  return e;
+}
+
+ExprPtr Parser::ParseFunctionCall(std::vector<std::string> name, size_t offset) {
+  ExprDepth guard(this);
+  std::string fn = ToLowerAscii(name.back());
+  ExpectOp("(");
+  if (fn == "cast" || fn == "try_cast") {
+    auto e = MakeExpr(ExprKind::kCast, offset);
+    e->args.push_back(ParseExpr());
+    ExpectKeyword("as");
+    e->type = ParseType();
+    ExpectOp(")");
+    return e;
+  }
+  if (fn == "convert" || fn == "try_convert") {
+    auto e = MakeExpr(ExprKind::kConvert, offset);
+    e->type = ParseType();
+    ExpectOp(",");
+    e->args.push_back(ParseExpr());
+    if (AcceptOp(",")) e->args.push_back(ParseExpr());
+    ExpectOp(")");
+    return e;
+  }
+  auto e = MakeExpr(ExprKind::kFunction, offset);
+  e->text = fn;
+  if (fn == "dateadd" || fn == "datediff" || fn == "datepart" || fn == "datename") {
+    // The first argument is a bare datepart name; it travels as text.
+    if (Peek().kind != TokenKind::kIdentifier) Fail();
+    auto part = MakeExpr(ExprKind::kString, Offset());
+    part->text = ToLowerAscii(Advance().text);
+    e->args.push_back(std::move(part));
+    if (!IsOp(")")) ExpectOp(",");
+  }
+  if (AcceptOp(")")) return e;
+  if (IsOp("*") && IsOp(")", 1)) {
+    Advance();
+    Advance();
+    e->star = true;
+    return e;
+  }
+  if (AcceptKeyword("distinct")) {
+    e->distinct = true;
+  } else {
+    AcceptKeyword("all");
+  }
+  do {
+    e->args.push_back(ParseExpr());
+  } while (AcceptOp(","));
+  ExpectOp(")");
+  if (IsKeyword("over")) Fail();
+  return e;
+}
+
+ExprPtr Parser::ParseCase(size_t offset) {
+  auto e = MakeExpr(ExprKind::kCase, offset);
+  if (!IsKeyword("when")) {
+    e->has_operand = true;
+    e->args.push_back(ParseExpr());
+  }
+  if (!IsKeyword("when")) Fail();
+  while (AcceptKeyword("when")) {
+    e->args.push_back(ParseExpr());
+    ExpectKeyword("then");
+    e->args.push_back(ParseExpr());
+  }
+  if (AcceptKeyword("else")) {
+    e->has_else = true;
+    e->args.push_back(ParseExpr());
+  }
+  ExpectKeyword("end");
+  return e;
+}
+
+}  // namespace ambit::tsql

@@ -1,0 +1,226 @@
+// SELECT: query specifications joined by set operators, table sources with joins and hints,
+// ORDER BY and FOR XML PATH.
+#include "base/com_error.h"
+#include "tsql/lexer.h"
+#include "tsql/parser.h"
+
+namespace ambit::tsql {
+
+std::shared_ptr<Select> Parser::ParseSelect() {
+  if (++depth_ > 200) {
+    throw ComError(191, kEngineErrorSource,
+                   "Some part of your SQL statement is nested too deeply. Rewrite the query or "
+                   "break it up into smaller queries.");
+  }
+  auto select = std::make_shared<Select>();
+  auto parse_operand = [&] {
+    if (IsOp("(")) {
+      Advance();
+      std::shared_ptr<Select> inner = ParseSelect();
+      ExpectOp(")");
+      if (inner->specs.size() != 1 || !inner->order_by.empty() || inner->for_xml_path) Fail();
+      select->specs.push_back(std::move(inner->specs[0]));
+    } else {
+      select->specs.push_back(ParseQuerySpec());
+    }
+  };
+  parse_operand();
+  while (true) {
+    if (AcceptKeyword("union")) {
+      select->operators.push_back(AcceptKeyword("all") ? "union all" : "union");
+    } else if (AcceptKeyword("except")) {
+      select->operators.emplace_back("except");
+    } else if (AcceptKeyword("intersect")) {
+      select->operators.emplace_back("intersect");
+    } else {
+      break;
+    }
+    parse_operand();
+  }
+  if (AcceptKeyword("order")) {
+    ExpectKeyword("by");
+    do {
+      OrderItem item;
+      item.expr = ParseExpr();
+      if (AcceptKeyword("desc")) {
+        item.descending = true;
+      } else {
+        AcceptKeyword("asc");
+      }
+      select->order_by.push_back(std::move(item));
+    } while (AcceptOp(","));
+  }
+  if (IsKeyword("for") && IsKeyword("xml", 1)) {
+    Advance();
+    Advance();
+    ExpectKeyword("path");
+    select->for_xml_path = true;
+    if (AcceptOp("(")) {
+      if (Peek().kind != TokenKind::kString && Peek().kind != TokenKind::kNString) Fail();
+      select->xml_element = Advance().text;
+      ExpectOp(")");
+    } else {
+      select->xml_element = "row";
+    }
+    if (IsOp(",")) Fail();  // TYPE, ROOT ... are not supported
+  }
+  if (IsKeyword("option")) Fail();
+  --depth_;
+  return select;
+}
+
+QuerySpec Parser::ParseQuerySpec() {
+  QuerySpec spec;
+  ExpectKeyword("select");
+  if (AcceptKeyword("distinct")) {
+    spec.distinct = true;
+  } else {
+    AcceptKeyword("all");
+  }
+  if (AcceptKeyword("top")) {
+    if (AcceptOp("(")) {
+      spec.top = ParseExpr();
+      ExpectOp(")");
+    } else {
+      if (Peek().kind != TokenKind::kNumber && Peek().kind != TokenKind::kVariable) Fail();
+      spec.top = ParsePrimary();
+    }
+    if (AcceptKeyword("percent")) spec.top_percent = true;
+    if (IsKeyword("with")) Fail();  // WITH TIES
+  }
+  do {
+    SelectItem item;
+    const Token& t = Peek();
+    if (t.kind == TokenKind::kVariable && Peek(1).kind == TokenKind::kOperator &&
+        (Peek(1).text == "=" || (Peek(1).text.size() == 2 && Peek(1).text[1] == '='))) {
+      item.variable = ToLowerAscii(Advance().text);
+      item.assign_op = Advance().text;
+      item.expr = ParseExpr();
+    } else if ((IsName() || t.kind == TokenKind::kString) && IsOp("=", 1)) {
+      item.alias = Advance().text;  // alias = expression
+      Advance();
+      item.expr = ParseExpr();
+    } else {
+      item.expr = ParseExpr();
+      if (AcceptKeyword("as")) {
+        if (!IsName() && Peek().kind != TokenKind::kString &&
+            Peek().kind != TokenKind::kNString) {
+          Fail();
+        }
+        item.alias = Advance().text;
+      } else if (IsName() || Peek().kind == TokenKind::kString) {
+        item.alias = Advance().text;
+      }
+    }
+    spec.items.push_back(std::move(item));
+  } while (AcceptOp(","));
+  if (AcceptKeyword("into")) spec.into = ParseQualifiedName();
+  if (AcceptKeyword("from")) spec.from = ParseFromList();
+  if (AcceptKeyword("where")) spec.where = ParseExpr();
+  if (AcceptKeyword("group")) {
+    ExpectKeyword("by");
+    do {
+      spec.group_by.push_back(ParseExpr());
+    } while (AcceptOp(","));
+  }
+  if (AcceptKeyword("having")) spec.having = ParseExpr();
+  return spec;
+}
+
+std::vector<TableRefPtr> Parser::ParseFromList() {
+  std::vector<TableRefPtr> list;
+  do {
+    list.push_back(ParseTableSource());
+  } while (AcceptOp(","));
+  return list;
+}
+
+TableRefPtr Parser::ParseTableSource() {
+  TableRefPtr left = ParseTablePrimary();
+  while (true) {
+    std::string type;
+    if (AcceptKeyword("join")) {
+      type = "inner";
+    } else if (IsKeyword("inner") && IsKeyword("join", 1)) {
+      Advance();
+      Advance();
+      type = "inner";
+    } else if (IsKeyword("left") || IsKeyword("right") || IsKeyword("full")) {
+      type = ToLowerAscii(Advance().text);
+      AcceptKeyword("outer");
+      ExpectKeyword("join");
+    } else if (IsKeyword("cross") && IsKeyword("join", 1)) {
+      Advance();
+      Advance();
+      type = "cross";
+    } else if (IsKeyword("cross") || IsKeyword("outer")) {
+      Fail();  // APPLY
+    } else {
+      break;
+    }
+    auto join = std::make_unique<TableRef>();
+    join->kind = TableRef::Kind::kJoin;
+    join->join_type = type;
+    join->left = std::move(left);
+    join->right = ParseTablePrimary();
+    if (type != "cross") {
+      ExpectKeyword("on");
+      join->on = ParseExpr();
+    }
+    left = std::move(join);
+  }
+  return left;
+}
+
+void Parser::SkipTableHints() {
+  // with(nolock), WITH (NOLOCK, INDEX(x)), or the old form (nolock). Locking hints have no
+  // meaning on SQLite: readers never block under WAL.
+  bool with = IsKeyword("with") && IsOp("(", 1);
+  bool bare = IsOp("(") && Peek(1).kind == TokenKind::kIdentifier &&
+              (EqualsNoCase(Peek(1).text, "nolock") || EqualsNoCase(Peek(1).text, "readuncommitted") ||
+               EqualsNoCase(Peek(1).text, "updlock") || EqualsNoCase(Peek(1).text, "rowlock") ||
+               EqualsNoCase(Peek(1).text, "holdlock") || EqualsNoCase(Peek(1).text, "tablock"));
+  if (!with && !bare) return;
+  if (with) Advance();
+  ExpectOp("(");
+  int nesting = 1;
+  while (nesting > 0) {
+    if (Peek().kind == TokenKind::kEnd) Fail();
+    if (IsOp("(")) ++nesting;
+    if (IsOp(")")) --nesting;
+    Advance();
+  }
+}
+
+std::string Parser::ParseOptionalAlias() {
+  if (AcceptKeyword("as")) return ParseName();
+  if (IsName()) return Advance().text;
+  return "";
+}
+
+TableRefPtr Parser::ParseTablePrimary() {
+  auto ref = std::make_unique<TableRef>();
+  if (IsOp("(")) {
+    Advance();
+    if (IsKeyword("select") || IsOp("(")) {
+      ref->kind = TableRef::Kind::kDerived;
+      ref->derived = ParseSelect();
+      ExpectOp(")");
+      ref->alias = ParseOptionalAlias();
+      if (ref->alias.empty()) Fail();
+      return ref;
+    }
+    TableRefPtr inner = ParseTableSource();
+    ExpectOp(")");
+    return inner;
+  }
+  if (Peek().kind == TokenKind::kVariable) Fail();  // table variables
+  ref->name = ParseQualifiedName();
+  if (IsOp("(")) Fail();  // table-valued functions
+  SkipTableHints();
+  ref->alias = ParseOptionalAlias();
+  SkipTableHints();
+  return ref;
+}
+
+}  // namespace ambit::tsql

@@ -1,0 +1,32 @@
+// Tokens of T-SQL text. Keywords are not told apart here: T-SQL lets most of them be names, so
+// the parser decides from context whether an identifier is a keyword.
+#ifndef AMBIT_TSQL_TOKEN_H_
+#define AMBIT_TSQL_TOKEN_H_
+
+#include <cstddef>
+#include <string>
+
+namespace ambit::tsql {
+
+enum class TokenKind {
+  kIdentifier,        // plain name or keyword; "#t" and "##t" included
+  kQuotedIdentifier,  // [name] or "name", text without the quotes
+  kVariable,          // @name, text with the '@'
+  kSystemVariable,    // @@name, text with the '@@'
+  kNumber,            // 12, 1.5, .5, 1e3, 0x1F
+  kString,            // '...', text unescaped
+  kNString,           // N'...'
+  kOperator,          // punctuation and operators, text as written
+  kEnd,
+};
+
+struct Token {
+  TokenKind kind = TokenKind::kEnd;
+  std::string text;
+  size_t offset = 0;  // byte offset in the batch, for messages
+  int line = 1;
+};
+
+}  // namespace ambit::tsql
+
+#endif  // AMBIT_TSQL_TOKEN_H_
