@@ -25,6 +25,14 @@ std::string_view ArgKindName(ArgKind k);
 std::string_view ResultKindName(ResultKind k);
 
 struct ArgSpec {
+  ArgSpec(std::string arg_name, ArgKind arg_kind, bool in_out = false, bool is_optional = false,
+          Variant default_val = Variant())
+      : name(std::move(arg_name)),
+        kind(arg_kind),
+        by_ref(in_out),
+        optional(is_optional),
+        default_value(std::move(default_val)) {}
+
   std::string name;
   ArgKind kind = ArgKind::kVariant;
   // In/out: the value the method leaves in it goes back to the caller.
