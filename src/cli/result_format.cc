@@ -1,0 +1,115 @@
+#include "cli/result_format.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "base/conversions.h"
+#include "data/recordset_json.h"
+
+namespace ambit::cli {
+namespace {
+
+// Characters of UTF-8 text: continuation bytes do not start a character.
+size_t DisplayWidth(const std::string& s) {
+  size_t n = 0;
+  for (unsigned char c : s) {
+    if ((c & 0xC0) != 0x80) ++n;
+  }
+  return n;
+}
+
+bool HasScale(const FieldInfo& f) {
+  return (f.type == DataType::kDecimal || f.type == DataType::kNumeric ||
+          f.type == DataType::kCurrency) &&
+         f.scale > 0;
+}
+
+bool RightAligned(const FieldInfo& f) {
+  return IsNumericType(f.type) && f.type != DataType::kBoolean;
+}
+
+void Pad(std::string& out, size_t n) { out.append(n, ' '); }
+
+}  // namespace
+
+std::string FormatCell(const Variant& value, const FieldInfo& field) {
+  switch (value.type()) {
+    case VarType::kEmpty:
+    case VarType::kNull:
+      return "NULL";
+    case VarType::kBoolean:
+      return value.bool_value() ? "1" : "0";
+    case VarType::kDouble:
+      if (HasScale(field)) {
+        // Half away from zero, as the column stored it; printf alone would round half to even.
+        double f = std::pow(10.0, field.scale);
+        double rounded = std::round(value.double_value() * f) / f;
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%.*f", static_cast<int>(field.scale), rounded);
+        return buf;
+      }
+      return FormatNumber(value.double_value());
+    case VarType::kDate:
+      return FormatDate(value.date_value());
+    case VarType::kString: {
+      std::string s = value.string_value();
+      std::replace_if(s.begin(), s.end(), [](char c) { return c == '\n' || c == '\r' || c == '\t'; },
+                      ' ');
+      return s;
+    }
+    case VarType::kObject:
+      return "(object)";
+    default:
+      return CStr(value);
+  }
+}
+
+std::string RowsAffected(int64_t n) {
+  return "(" + std::to_string(n) + (n == 1 ? " row affected)" : " rows affected)");
+}
+
+std::string FormatTable(const Recordset& rs) {
+  const std::vector<FieldInfo>& fields = rs.fields();
+  std::vector<const Recordset::Row*> rows = rs.VisibleRows();
+  std::vector<std::vector<std::string>> cells;
+  std::vector<size_t> widths;
+  for (const FieldInfo& f : fields) widths.push_back(DisplayWidth(f.name));
+  for (const Recordset::Row* row : rows) {
+    std::vector<std::string>& line = cells.emplace_back();
+    for (size_t c = 0; c < fields.size(); ++c) {
+      line.push_back(c < row->size() ? FormatCell((*row)[c], fields[c]) : "");
+      widths[c] = std::max(widths[c], DisplayWidth(line.back()));
+    }
+  }
+
+  std::string out;
+  auto emit = [&](const std::vector<std::string>& values, bool header) {
+    std::string line;
+    for (size_t c = 0; c < values.size(); ++c) {
+      if (c) line += "  ";
+      size_t gap = widths[c] - DisplayWidth(values[c]);
+      bool right = !header && RightAligned(fields[c]);
+      if (right) Pad(line, gap);
+      line += values[c];
+      if (!right && c + 1 < values.size()) Pad(line, gap);
+    }
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    out += line + "\n";
+  };
+  std::vector<std::string> names;
+  std::vector<std::string> rules;
+  for (size_t c = 0; c < fields.size(); ++c) {
+    names.push_back(fields[c].name);
+    rules.emplace_back(widths[c], '-');
+  }
+  emit(names, true);
+  emit(rules, true);
+  for (const auto& line : cells) emit(line, false);
+  out += "\n" + RowsAffected(static_cast<int64_t>(rows.size())) + "\n";
+  return out;
+}
+
+std::string FormatJson(const Recordset& rs) { return RecordsetToJson(rs).dump(); }
+
+}  // namespace ambit::cli

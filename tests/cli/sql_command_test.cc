@@ -1,0 +1,109 @@
+// The shell's batch loop against a scripted connection: it must print every result set, report
+// errors as "Msg N: ..." and carry on, and count the failures for the exit code.
+#include "cli/sql_command.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "base/com_error.h"
+
+namespace ambit::cli {
+namespace {
+
+// Answers batches by their text: "fail" raises 208, "two" returns two result sets, "update"
+// touches three rows; everything else returns one row with the batch text.
+class ScriptedConnection : public Connection {
+ public:
+  RecordsetPtr Execute(std::string_view sql) override {
+    batches.emplace_back(sql);
+    if (sql.find("fail") != std::string_view::npos) {
+      throw ComError(208, "test", "Invalid object name 'fail'.");
+    }
+    if (sql == "update") {
+      auto rs = std::make_shared<Recordset>();
+      rs->set_records_affected(3);
+      return rs;
+    }
+    auto first = Table("text", std::string(sql));
+    if (sql == "two") first->SetNextRecordset(Table("second", "2"));
+    return first;
+  }
+  void BeginTrans() override {}
+  void CommitTrans() override {}
+  void RollbackTrans() override {}
+  int TransactionDepth() const override { return 0; }
+  void Reset() override {}
+  std::string_view BackendName() const override { return "scripted"; }
+
+  std::vector<std::string> batches;
+
+ private:
+  static RecordsetPtr Table(const std::string& column, const std::string& value) {
+    FieldInfo f;
+    f.name = column;
+    f.type = DataType::kVarChar;
+    return std::make_shared<Recordset>(std::vector<FieldInfo>{f},
+                                       std::vector<Recordset::Row>{{Variant(value)}});
+  }
+};
+
+TEST(SqlCommandTest, ScriptRunsEveryBatchAndReportsErrors) {
+  ScriptedConnection conn;
+  std::ostringstream out, err;
+  int failed = RunScript(conn, "two\nGO\nfail\nGO\nupdate\nGO\nlast", false, out, err);
+  EXPECT_EQ(failed, 1);
+  EXPECT_EQ(conn.batches, (std::vector<std::string>{"two", "fail", "update", "last"}));
+  EXPECT_EQ(err.str(), "Msg 208: Invalid object name 'fail'.\n");
+  std::string text = out.str();
+  EXPECT_NE(text.find("text\n----\ntwo\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("second\n------\n2\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("(3 rows affected)"), std::string::npos) << text;
+  EXPECT_NE(text.find("last"), std::string::npos) << text;
+}
+
+TEST(SqlCommandTest, JsonPrintsOneObjectPerResultSet) {
+  ScriptedConnection conn;
+  std::ostringstream out, err;
+  EXPECT_TRUE(RunBatch(conn, "two", true, out, err));
+  EXPECT_EQ(out.str(),
+            "{\"columns\":[{\"name\":\"text\",\"type\":\"varchar\"}],\"rows\":[[\"two\"]]}\n"
+            "{\"columns\":[{\"name\":\"second\",\"type\":\"varchar\"}],\"rows\":[[\"2\"]]}\n");
+  out.str("");
+  EXPECT_TRUE(RunBatch(conn, "update", true, out, err));
+  EXPECT_EQ(out.str(), "");
+  EXPECT_EQ(err.str(), "");
+}
+
+TEST(SqlCommandTest, InteractiveRunsAtGoAndStopsAtExit) {
+  ScriptedConnection conn;
+  std::istringstream in("select 1\nGO 2\nfail\ngo\nexit\nnever\nGO\n");
+  std::ostringstream out, err;
+  EXPECT_EQ(RunInteractive(conn, in, false, false, out, err), 1);
+  EXPECT_EQ(conn.batches, (std::vector<std::string>{"select 1", "select 1", "fail"}));
+
+  // Input that ends without GO still runs its last batch.
+  ScriptedConnection conn2;
+  std::istringstream piped("select 2\n");
+  EXPECT_EQ(RunInteractive(conn2, piped, false, false, out, err), 0);
+  EXPECT_EQ(conn2.batches, (std::vector<std::string>{"select 2"}));
+}
+
+TEST(SqlCommandTest, AccountIsAConnectionStringOrAPath) {
+  EXPECT_EQ(AccountConnectionString("data/demo.db"), "Provider=SQLite;Data Source=data/demo.db");
+  EXPECT_EQ(AccountConnectionString("Provider=SQLite;Data Source=:memory:"),
+            "Provider=SQLite;Data Source=:memory:");
+}
+
+TEST(SqlCommandTest, MissingAccountFileIsAnErrorNotANewDatabase) {
+  SqlOptions options;
+  options.account = "/nonexistent/dir/account.db";
+  options.command = "SELECT 1";
+  std::istringstream in;
+  std::ostringstream out, err;
+  EXPECT_EQ(RunSql(options, in, out, err), 1);
+  EXPECT_NE(err.str().find("no account database"), std::string::npos) << err.str();
+}
+
+}  // namespace
+}  // namespace ambit::cli
