@@ -70,8 +70,42 @@ Parameter& Command::AddParameter(std::string name, DataType type, ParameterDirec
   return parameters.back();
 }
 
+// Positional "?" markers of a text command take their parameters' literals; a "?" inside a
+// quoted literal, a bracketed name or a comment is text, not a marker.
+static std::string BindTextParameters(const std::string& text, const std::vector<Parameter>& params) {
+  std::string out;
+  size_t next = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '\'' || c == '[' || c == '"') {
+      char close = c == '[' ? ']' : c;
+      size_t end = text.find(close, i + 1);
+      if (end == std::string::npos) end = text.size() - 1;
+      out.append(text, i, end - i + 1);
+      i = end;
+    } else if (c == '-' && i + 1 < text.size() && text[i + 1] == '-') {
+      size_t end = text.find('\n', i);
+      if (end == std::string::npos) end = text.size() - 1;
+      out.append(text, i, end - i + 1);
+      i = end;
+    } else if (c == '?') {
+      if (next >= params.size())
+        throw ComError(err::kInvalidArgument, kDataErrorSource,
+                       "The command text has more '?' markers than parameters.");
+      out += SqlLiteral(params[next++].value);
+    } else {
+      out += c;
+    }
+  }
+  if (next != params.size())
+    throw ComError(err::kInvalidArgument, kDataErrorSource,
+                   "The command has " + std::to_string(params.size()) + " parameters but " +
+                       std::to_string(next) + " '?' markers.");
+  return out;
+}
+
 std::string Command::BuildBatch() const {
-  if (command_type != CommandType::kStoredProc) return command_text;
+  if (command_type != CommandType::kStoredProc) return BindTextParameters(command_text, parameters);
   std::string declare, set, exec = "EXEC " + command_text, select;
   for (size_t i = 0; i < parameters.size(); ++i) {
     const Parameter& p = parameters[i];
@@ -100,9 +134,6 @@ RecordsetPtr Command::Execute() {
   if (!active_connection)
     throw ComError(err::kObjectRequired, kDataErrorSource,
                    "The command has no active connection.");
-  if (command_type == CommandType::kText && !parameters.empty())
-    throw ComError(err::kInvalidArgument, kDataErrorSource,
-                   "Parameters are only supported for stored procedure commands.");
   RecordsetPtr first = active_connection->Execute(BuildBatch());
   std::vector<RecordsetPtr> sets;
   for (RecordsetPtr r = first; r; r = r->NextRecordset()) sets.push_back(r);

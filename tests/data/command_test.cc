@@ -77,13 +77,29 @@ TEST(CommandTest, ProcedureWithoutResultSetAnswersClosed) {
   EXPECT_EQ(cmd.parameters[0].value, Variant(5));
 }
 
+TEST(CommandTest, TextMarkersTakeParameterLiterals) {
+  auto conn = std::make_shared<ScriptedConnection>();
+  Command cmd;
+  cmd.active_connection = conn;
+  cmd.command_text = "Select FValue From t_SystemProfile Where FCategory = ? And FKey = ? "
+                     "-- why?\nAnd FNote <> '?' And [a?] = 1";
+  cmd.AddParameter("", DataType::kVarChar, ParameterDirection::kInput, 30, Variant("EC"));
+  cmd.AddParameter("", DataType::kVarChar, ParameterDirection::kInput, 30, Variant("O'Key"));
+  cmd.Execute();
+  EXPECT_EQ(conn->batches.back(),
+            "Select FValue From t_SystemProfile Where FCategory = N'EC' And FKey = N'O''Key' "
+            "-- why?\nAnd FNote <> '?' And [a?] = 1");
+  cmd.parameters.pop_back();
+  EXPECT_THROW(cmd.Execute(), ComError);  // a marker without a parameter
+}
+
 TEST(CommandTest, RefusesWhatItCannotRun) {
   Command cmd;
   cmd.command_text = "select 1";
   EXPECT_THROW(cmd.Execute(), ComError);
   cmd.active_connection = std::make_shared<ScriptedConnection>();
   cmd.AddParameter("@x", DataType::kInteger, ParameterDirection::kInput, 0, Variant(1));
-  EXPECT_THROW(cmd.Execute(), ComError);
+  EXPECT_THROW(cmd.Execute(), ComError);  // a parameter without a marker
 }
 
 TEST(SqlLiteralTest, Values) {

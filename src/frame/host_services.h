@@ -1,0 +1,77 @@
+// Services of the ERP host that the shared helpers call, as interfaces. Objects are created by
+// program identifier through CreateHostObject; the host registers real ones and tests register
+// doubles. Calling an operation an object does not have is error 438, as a late-bound call on
+// the original platform is.
+#ifndef AMBIT_FRAME_HOST_SERVICES_H_
+#define AMBIT_FRAME_HOST_SERVICES_H_
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "base/variant.h"
+#include "frame/host.h"
+
+namespace ambit {
+
+inline constexpr char kProgIdSecurityInfo[] = "ZOREdiz.SecurityInfo";
+inline constexpr char kProgIdSystemProfile[] = "ZOREdiz.SystemProfile";
+inline constexpr char kProgIdLangInfo[] = "OrvoLangInfo.LangInfo";
+inline constexpr char kProgIdResLoader[] = "OrvoResLoader.Loader";
+
+class SecurityInfo : public Object {
+ public:
+  std::string_view TypeName() const override { return kProgIdSecurityInfo; }
+  virtual Variant GetCurrentUserID(const std::string& login_token) = 0;
+};
+
+class LangInfo : public Object {
+ public:
+  std::string_view TypeName() const override { return kProgIdLangInfo; }
+  virtual std::string CurrentLanguage() = 0;
+};
+
+class ResLoader : public Object {
+ public:
+  std::string_view TypeName() const override { return kProgIdResLoader; }
+  // Raises when the key has no translation.
+  virtual std::string LoadString(const std::string& key) = 0;
+
+  std::string ResDirectory;
+  std::string ResFileBaseName;
+  std::string LanguageID;
+};
+
+// The object as T, or error 438 naming the operation the caller wanted.
+template <class T>
+std::shared_ptr<T> RequireInterface(const ObjectPtr& object, std::string_view operation);
+[[noreturn]] void RaiseNotSupported(const ObjectPtr& object, std::string_view operation);
+
+template <class T>
+std::shared_ptr<T> RequireInterface(const ObjectPtr& object, std::string_view operation) {
+  auto typed = std::dynamic_pointer_cast<T>(object);
+  if (!typed) RaiseNotSupported(object, operation);
+  return typed;
+}
+
+// The application server's native ReadTcp: fills `buffer` with the calling client's address
+// and answers 1, or answers something else when it cannot. The host installs the function;
+// the default answers the address set for the calling thread by SetCallClientAddress.
+using ReadTcpFunction = std::function<int(std::string& first, std::string& buffer)>;
+void SetReadTcp(ReadTcpFunction function);
+int ReadTcp(std::string& first, std::string& buffer);
+// The address of the call the calling thread is serving (empty between calls).
+void SetCallClientAddress(std::string address);
+
+// Where the host process runs from: its executable and this library's folder. Paths use the
+// host's own separator ("\" on Windows-like hosts, "/" here).
+struct ProcessLocation {
+  std::string executable_path;
+  std::string library_folder;
+};
+void SetProcessLocation(ProcessLocation location);
+ProcessLocation GetProcessLocation();
+
+}  // namespace ambit
+
+#endif  // AMBIT_FRAME_HOST_SERVICES_H_
