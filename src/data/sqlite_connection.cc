@@ -1,0 +1,64 @@
+#include "data/sqlite_connection.h"
+
+#include "base/com_error.h"
+#include "tsql/session.h"
+
+namespace ambit {
+
+SqliteConnection::SqliteConnection(const std::string& path)
+    : session_(std::make_unique<tsql::Session>()) {
+  session_->Open(path);
+}
+
+SqliteConnection::~SqliteConnection() = default;
+
+RecordsetPtr SqliteConnection::Execute(std::string_view sql) {
+  std::lock_guard lock(mu_);
+  return session_->Execute(sql);
+}
+
+void SqliteConnection::BeginTrans() {
+  std::lock_guard lock(mu_);
+  session_->BeginTrans();
+}
+
+void SqliteConnection::CommitTrans() {
+  std::lock_guard lock(mu_);
+  session_->CommitTrans();
+}
+
+void SqliteConnection::RollbackTrans() {
+  std::lock_guard lock(mu_);
+  session_->RollbackTrans();
+}
+
+int SqliteConnection::TransactionDepth() const {
+  std::lock_guard lock(mu_);
+  return session_->trancount();
+}
+
+void SqliteConnection::Reset() {
+  std::lock_guard lock(mu_);
+  session_->Reset();
+}
+
+std::vector<std::string> SqliteConnection::TakeMessages() {
+  std::lock_guard lock(mu_);
+  std::vector<std::string> out = session_->messages();
+  session_->ClearMessages();
+  return out;
+}
+
+void RegisterSqliteBackend() {
+  RegisterBackend("SQLite", [](const ConnectionString& cs) -> ConnectionPtr {
+    std::string path = cs.Get("Data Source");
+    if (path.empty()) path = cs.Get("Database");
+    if (path.empty()) {
+      throw ComError(err::kInvalidArgument, kDataErrorSource,
+                     "The connection string names no Data Source: '" + cs.text() + "'.");
+    }
+    return std::make_shared<SqliteConnection>(path);
+  });
+}
+
+}  // namespace ambit

@@ -1,0 +1,50 @@
+// The embedded backend: a Connection that runs T-SQL on SQLite through the engine in src/tsql.
+//
+// Connection strings: "Provider=SQLite;Data Source=path/to/account.db" (the file is created when
+// missing) or "Data Source=:memory:" (a private database that lives as long as the connection).
+// A string without Provider picks this backend.
+#ifndef AMBIT_DATA_SQLITE_CONNECTION_H_
+#define AMBIT_DATA_SQLITE_CONNECTION_H_
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data/connection.h"
+
+namespace ambit {
+
+namespace tsql {
+class Session;
+}
+
+class SqliteConnection : public Connection {
+ public:
+  explicit SqliteConnection(const std::string& path);
+  ~SqliteConnection() override;
+
+  RecordsetPtr Execute(std::string_view sql) override;
+  void BeginTrans() override;
+  void CommitTrans() override;
+  void RollbackTrans() override;
+  int TransactionDepth() const override;
+  void Reset() override;
+  std::string_view BackendName() const override { return "sqlite"; }
+
+  // PRINT output of the batches run so far (the T-SQL shell shows it).
+  std::vector<std::string> TakeMessages();
+  tsql::Session& session() { return *session_; }
+
+ private:
+  mutable std::mutex mu_;  // one statement at a time, as on a SQL Server connection
+  std::unique_ptr<tsql::Session> session_;
+};
+
+// Registers the backend under "SQLite" (and as the default). Safe to call more than once.
+void RegisterSqliteBackend();
+
+}  // namespace ambit
+
+#endif  // AMBIT_DATA_SQLITE_CONNECTION_H_

@@ -1,0 +1,344 @@
+// Control flow, variables and the evaluation of scalar expressions.
+#include "tsql/interpreter.h"
+
+#include "base/com_error.h"
+#include "base/conversions.h"
+#include "tsql/lexer.h"
+#include "tsql/runtime.h"
+
+namespace ambit::tsql {
+namespace {
+
+// A loop that never ends would hold the connection forever; no real batch comes near this.
+constexpr int64_t kMaxLoopIterations = 50'000'000;
+
+[[noreturn]] void Raise(int number, std::string message) {
+  throw ComError(number, kErrorSource, std::move(message));
+}
+
+bool Truthy(const Variant& v) {
+  if (v.IsNull() || v.IsEmpty()) return false;
+  if (v.type() == VarType::kString) return !v.string_value().empty() && v.string_value() != "0";
+  return CDbl(v) != 0;
+}
+
+}  // namespace
+
+void Interpreter::Run(const CompiledBatch& batch, Frame* frame) {
+  const CompiledBatch* saved_batch = batch_;
+  Frame* saved_frame = frame_;
+  batch_ = &batch;
+  frame_ = frame;
+  try {
+    RunList(batch.batch->statements);
+  } catch (...) {
+    batch_ = saved_batch;
+    frame_ = saved_frame;
+    throw;
+  }
+  batch_ = saved_batch;
+  frame_ = saved_frame;
+}
+
+Interpreter::Flow Interpreter::RunList(const std::vector<StmtPtr>& list) {
+  for (const StmtPtr& s : list) {
+    Flow f = RunStatement(*s);
+    if (f != Flow::kNormal) return f;
+  }
+  return Flow::kNormal;
+}
+
+Interpreter::Flow Interpreter::RunStatement(const Stmt& s) {
+  switch (s.kind) {
+    case StmtKind::kSelect: {
+      const auto& sel = static_cast<const SelectStmt&>(s);
+      if (!sel.select->specs[0].into.empty()) {
+        SelectInto(sel);
+      } else {
+        RunSelect(sel);
+      }
+      return Flow::kNormal;
+    }
+    case StmtKind::kInsert:
+      RunInsert(static_cast<const InsertStmt&>(s));
+      return Flow::kNormal;
+    case StmtKind::kUpdate:
+      RunUpdate(static_cast<const UpdateStmt&>(s));
+      return Flow::kNormal;
+    case StmtKind::kDelete:
+      RunDelete(static_cast<const DeleteStmt&>(s));
+      return Flow::kNormal;
+    case StmtKind::kDeclare:
+      Declare(static_cast<const DeclareStmt&>(s));
+      return Flow::kNormal;
+    case StmtKind::kSetVariable:
+      SetVariable(static_cast<const SetVariableStmt&>(s));
+      return Flow::kNormal;
+    case StmtKind::kSetOption:
+      // NOCOUNT, ANSI options, isolation levels: SQLite's behaviour is fixed, and WAL readers
+      // already never wait, which is what READ UNCOMMITTED callers want.
+      return Flow::kNormal;
+    case StmtKind::kIf: {
+      const auto& st = static_cast<const IfStmt&>(s);
+      if (EvaluateCondition(*st.condition)) return RunStatement(*st.then_branch);
+      if (st.else_branch) return RunStatement(*st.else_branch);
+      return Flow::kNormal;
+    }
+    case StmtKind::kWhile: {
+      const auto& st = static_cast<const WhileStmt&>(s);
+      int64_t iterations = 0;
+      while (EvaluateCondition(*st.condition)) {
+        if (++iterations > kMaxLoopIterations) Raise(50000, "The WHILE loop ran too long.");
+        Flow f = RunStatement(*st.body);
+        if (f == Flow::kBreak) break;
+        if (f == Flow::kReturn) return f;
+      }
+      return Flow::kNormal;
+    }
+    case StmtKind::kBlock:
+      return RunList(static_cast<const BlockStmt&>(s).body);
+    case StmtKind::kBreak:
+      return Flow::kBreak;
+    case StmtKind::kContinue:
+      return Flow::kContinue;
+    case StmtKind::kReturn: {
+      const auto& st = static_cast<const ReturnStmt&>(s);
+      frame_->return_value = st.value ? Evaluate(*st.value) : Variant(int32_t{0});
+      return Flow::kReturn;
+    }
+    case StmtKind::kPrint:
+      Print(static_cast<const PrintStmt&>(s));
+      return Flow::kNormal;
+    case StmtKind::kRaiserror:
+      Raiserror(static_cast<const RaiserrorStmt&>(s));
+      return Flow::kNormal;
+    case StmtKind::kExec:
+      RunExec(static_cast<const ExecStmt&>(s));
+      return Flow::kNormal;
+    case StmtKind::kBeginTran:
+      session_->BeginTrans();
+      return Flow::kNormal;
+    case StmtKind::kCommit:
+      if (session_->trancount() == 0) {
+        Raise(3902, "The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION.");
+      }
+      session_->CommitTrans();
+      return Flow::kNormal;
+    case StmtKind::kRollback:
+      if (session_->trancount() == 0) {
+        Raise(3903, "The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION.");
+      }
+      session_->RollbackTrans();
+      return Flow::kNormal;
+    case StmtKind::kCreateTable:
+      RunCreateTable(static_cast<const CreateTableStmt&>(s));
+      return Flow::kNormal;
+    case StmtKind::kCreateIndex:
+      RunCreateIndex(static_cast<const CreateIndexStmt&>(s));
+      return Flow::kNormal;
+    case StmtKind::kCreateView:
+      RunCreateView(static_cast<const CreateViewStmt&>(s));
+      return Flow::kNormal;
+    case StmtKind::kCreateProcedure:
+      RunCreateProcedure(static_cast<const CreateProcedureStmt&>(s));
+      return Flow::kNormal;
+    case StmtKind::kDrop:
+      RunDrop(static_cast<const DropStmt&>(s));
+      return Flow::kNormal;
+    case StmtKind::kTruncate:
+      RunTruncate(static_cast<const TruncateStmt&>(s));
+      return Flow::kNormal;
+  }
+  return Flow::kNormal;
+}
+
+// ------------------------------------------------------------------------------ variables
+
+Variable& Interpreter::Lookup(const std::string& name) {
+  auto it = frame_->variables.find(name);
+  if (it == frame_->variables.end()) {
+    Raise(137, "Must declare the scalar variable \"" + name + "\".");
+  }
+  return it->second;
+}
+
+void Interpreter::Assign(const std::string& name, const Variant& value) {
+  Variable& v = Lookup(name);
+  v.value = value.IsNull() || value.IsEmpty() ? Variant::Null() : ConvertValue(value, v.type.text);
+}
+
+void Interpreter::Declare(const DeclareStmt& s) {
+  for (const VariableDecl& d : s.variables) {
+    Variable v;
+    v.type = d.type;
+    frame_->variables[d.name] = v;
+    if (d.initial) Assign(d.name, Evaluate(*d.initial));
+  }
+}
+
+void Interpreter::SetVariable(const SetVariableStmt& s) {
+  Lookup(s.variable);
+  if (s.op == "=") {
+    Assign(s.variable, Evaluate(*s.value));
+  } else {
+    const auto& emitted = Emit(&s, false, [&](Emitter& em, CompiledBatch::Emitted& out) {
+      Expr variable;
+      variable.kind = ExprKind::kVariable;
+      variable.text = s.variable;
+      std::string target = em.Expression(variable);
+      std::string value = em.Expression(*s.value);
+      const TypeSpec& type = Lookup(s.variable).type;
+      char op = s.op[0];
+      std::string sql;
+      if (op == '+') {
+        sql = IsTextTypeName(type.name) ? "(" + target + " || " + value + ")"
+                                        : "tsql_add(" + target + ", " + value + ")";
+      } else if (op == '-') {
+        sql = "tsql_sub(" + target + ", " + value + ")";
+      } else if (op == '*') {
+        sql = "tsql_mul(" + target + ", " + value + ")";
+      } else if (op == '/') {
+        sql = "tsql_div(" + target + ", " + value + ")";
+      } else if (op == '%') {
+        sql = "tsql_mod(" + target + ", " + value + ")";
+      } else if (op == '^') {
+        sql = "tsql_bitxor(" + target + ", " + value + ")";
+      } else {
+        sql = "(" + target + " " + op + " " + value + ")";
+      }
+      out.main = em.Finish("SELECT " + sql);
+    });
+    RecordsetPtr rs = session_->db().Query(emitted.main.sql, Bind(emitted.main.params));
+    Assign(s.variable, rs->rows().at(0).at(0));
+  }
+  session_->rowcount = 1;
+}
+
+// ---------------------------------------------------------------------------- expressions
+
+EmitterContext Interpreter::Context() {
+  EmitterContext c;
+  c.variable_type = [this](const std::string& name) -> const TypeSpec* {
+    auto it = frame_->variables.find(name);
+    return it == frame_->variables.end() ? nullptr : &it->second.type;
+  };
+  c.columns = [this](const std::string& table) { return session_->Columns(table); };
+  return c;
+}
+
+const CompiledBatch::Emitted& Interpreter::Emit(
+    const void* node, bool uses_catalog,
+    const std::function<void(Emitter&, CompiledBatch::Emitted&)>& fn) {
+  auto it = batch_->emitted.find(node);
+  if (it != batch_->emitted.end() &&
+      (!uses_catalog || it->second.generation == session_->schema_generation())) {
+    return it->second;
+  }
+  EmitterContext context = Context();
+  Emitter emitter(context);
+  CompiledBatch::Emitted out;
+  out.generation = session_->schema_generation();
+  fn(emitter, out);
+  return batch_->emitted[node] = std::move(out);
+}
+
+Variant Interpreter::SystemVariable(const std::string& name) {
+  if (name == "@@rowcount") return Variant(static_cast<int32_t>(session_->rowcount));
+  if (name == "@@identity") {
+    return session_->has_identity ? Variant(session_->identity) : Variant::Null();
+  }
+  if (name == "@@trancount") return Variant(static_cast<int32_t>(session_->trancount()));
+  if (name == "@@error") return Variant(int32_t{0});
+  if (name == "@@fetch_status") return Variant(int32_t{-1});
+  if (name == "@@spid") return Variant(int32_t{51});
+  if (name == "@@nestlevel") return Variant(static_cast<int32_t>(frame_->nesting));
+  if (name == "@@version") {
+    return Variant("Microsoft SQL Server 2019 (RTM) - 15.0.2000.5 (X64) compatible engine");
+  }
+  if (name == "@@servername") return Variant("ambit-order");
+  if (name == "@@datefirst") return Variant(int32_t{7});
+  Raise(137, "Must declare the scalar variable \"" + name + "\".");
+}
+
+std::vector<Variant> Interpreter::Bind(const std::vector<std::string>& params) {
+  std::vector<Variant> values;
+  values.reserve(params.size());
+  for (const std::string& p : params) {
+    if (p.size() > 1 && p[1] == '@') {
+      values.push_back(SystemVariable(p));
+    } else {
+      values.push_back(Lookup(p).value);
+    }
+  }
+  return values;
+}
+
+Variant Interpreter::Evaluate(const Expr& e) {
+  // Constants need no trip through SQLite.
+  if (e.kind == ExprKind::kString) return Variant(e.text);
+  if (e.kind == ExprKind::kNull) return Variant::Null();
+  if (e.kind == ExprKind::kVariable) return Lookup(e.text).value;
+  if (e.kind == ExprKind::kSystemVariable) return SystemVariable(e.text);
+  const auto& emitted = Emit(&e, false, [&](Emitter& em, CompiledBatch::Emitted& out) {
+    out.main = em.Finish("SELECT " + em.Expression(e));
+  });
+  RecordsetPtr rs = session_->db().Query(emitted.main.sql, Bind(emitted.main.params));
+  if (rs->rows().empty() || rs->rows()[0].empty()) return Variant::Null();
+  return rs->rows()[0][0];
+}
+
+bool Interpreter::EvaluateCondition(const Expr& e) {
+  const auto& emitted = Emit(&e, false, [&](Emitter& em, CompiledBatch::Emitted& out) {
+    out.main = em.Finish("SELECT CASE WHEN " + em.Expression(e) + " THEN 1 ELSE 0 END");
+  });
+  RecordsetPtr rs = session_->db().Query(emitted.main.sql, Bind(emitted.main.params));
+  return !rs->rows().empty() && Truthy(rs->rows()[0][0]);
+}
+
+// ---------------------------------------------------------------------------------- output
+
+void Interpreter::Print(const PrintStmt& s) {
+  Variant v = Evaluate(*s.value);
+  session_->AddMessage(v.IsNull() ? "" : CStr(ConvertValue(v, "nvarchar(max)")));
+}
+
+void Interpreter::Raiserror(const RaiserrorStmt& s) {
+  Variant message = Evaluate(*s.args[0]);
+  int severity = CLng(Evaluate(*s.args[1]));
+  std::vector<Variant> args;
+  for (size_t i = 3; i < s.args.size(); ++i) args.push_back(Evaluate(*s.args[i]));
+  std::string format = message.IsNull() ? "" : CStr(ConvertValue(message, "nvarchar(max)"));
+  std::string text;
+  size_t next = 0;
+  for (size_t i = 0; i < format.size(); ++i) {
+    if (format[i] != '%' || i + 1 >= format.size()) {
+      text += format[i];
+      continue;
+    }
+    if (format[i + 1] == '%') {
+      text += '%';
+      ++i;
+      continue;
+    }
+    size_t j = i + 1;
+    while (j < format.size() && std::string_view("-+ #0123456789.lh").find(format[j]) !=
+                                    std::string_view::npos) {
+      ++j;
+    }
+    if (j < format.size() && std::string_view("sdiuxXo").find(format[j]) != std::string_view::npos) {
+      if (next < args.size()) {
+        const Variant& a = args[next++];
+        text += a.IsNull() ? "(null)" : CStr(ConvertValue(a, "nvarchar(max)"));
+      } else {
+        text += "(null)";
+      }
+      i = j;
+    } else {
+      text += format[i];
+    }
+  }
+  if (severity >= 11) Raise(50000, text);
+  session_->AddMessage(text);
+}
+
+}  // namespace ambit::tsql

@@ -1,0 +1,84 @@
+// The batch interpreter: walks statements, keeps the variables of a batch or procedure call,
+// runs control flow itself and hands every query and data change to SQLite as emitted SQL with
+// the variables bound as parameters.
+#ifndef AMBIT_TSQL_INTERPRETER_H_
+#define AMBIT_TSQL_INTERPRETER_H_
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "base/variant.h"
+#include "data/recordset.h"
+#include "tsql/ast.h"
+#include "tsql/session.h"
+
+namespace ambit::tsql {
+
+struct Variable {
+  TypeSpec type;
+  Variant value = Variant::Null();
+};
+
+// Variables of one batch or procedure call.
+struct Frame {
+  std::map<std::string, Variable> variables;
+  Variant return_value;
+  int nesting = 0;  // procedure call depth
+};
+
+class Interpreter {
+ public:
+  // Result sets produced by the batch are appended to results.
+  Interpreter(Session* session, std::vector<RecordsetPtr>* results)
+      : session_(session), results_(results) {}
+
+  // Runs a compiled batch in frame. Errors propagate as ComError.
+  void Run(const CompiledBatch& batch, Frame* frame);
+
+ private:
+  enum class Flow { kNormal, kBreak, kContinue, kReturn };
+
+  Flow RunList(const std::vector<StmtPtr>& list);
+  Flow RunStatement(const Stmt& s);
+
+  // interpreter.cc: variables and expressions
+  void Declare(const DeclareStmt& s);
+  void SetVariable(const SetVariableStmt& s);
+  void Assign(const std::string& name, const Variant& value);
+  Variable& Lookup(const std::string& name);
+  Variant Evaluate(const Expr& e);
+  bool EvaluateCondition(const Expr& e);
+  std::vector<Variant> Bind(const std::vector<std::string>& params);
+  Variant SystemVariable(const std::string& name);
+  const CompiledBatch::Emitted& Emit(const void* node, bool uses_catalog,
+                                     const std::function<void(Emitter&, CompiledBatch::Emitted&)>& fn);
+  EmitterContext Context();
+  void Print(const PrintStmt& s);
+  void Raiserror(const RaiserrorStmt& s);
+
+  // interpreter_exec.cc: queries, data changes, definitions and calls
+  void RunSelect(const SelectStmt& s);
+  void SelectInto(const SelectStmt& s);
+  void RunInsert(const InsertStmt& s);
+  void RunUpdate(const UpdateStmt& s);
+  void RunDelete(const DeleteStmt& s);
+  void RunCreateTable(const CreateTableStmt& s);
+  void RunCreateIndex(const CreateIndexStmt& s);
+  void RunCreateView(const CreateViewStmt& s);
+  void RunCreateProcedure(const CreateProcedureStmt& s);
+  void RunDrop(const DropStmt& s);
+  void RunTruncate(const TruncateStmt& s);
+  void RunExec(const ExecStmt& s);
+  void CallProcedure(const ExecStmt& s, std::vector<RecordsetPtr>* results);
+
+  Session* session_;
+  std::vector<RecordsetPtr>* results_;
+  const CompiledBatch* batch_ = nullptr;
+  Frame* frame_ = nullptr;
+};
+
+}  // namespace ambit::tsql
+
+#endif  // AMBIT_TSQL_INTERPRETER_H_

@@ -1,0 +1,379 @@
+// Statements that reach SQLite: queries, data changes, definitions, and procedure calls.
+#include "base/com_error.h"
+#include "base/conversions.h"
+#include "tsql/interpreter.h"
+#include "tsql/lexer.h"
+#include "tsql/runtime.h"
+
+namespace ambit::tsql {
+namespace {
+
+constexpr int kMaxNesting = 32;
+
+[[noreturn]] void Raise(int number, std::string message) {
+  throw ComError(number, kErrorSource, std::move(message));
+}
+
+std::string TypeTextOf(const FieldInfo& f) {
+  switch (f.type) {
+    case DataType::kTinyInt: return "tinyint";
+    case DataType::kSmallInt: return "smallint";
+    case DataType::kInteger: return "int";
+    case DataType::kBigInt: return "bigint";
+    case DataType::kBoolean: return "bit";
+    case DataType::kDouble: return "float";
+    case DataType::kCurrency: return "money";
+    case DataType::kDecimal:
+    case DataType::kNumeric:
+      return "decimal(" + std::to_string(f.precision ? f.precision : 18) + "," +
+             std::to_string(f.scale) + ")";
+    case DataType::kDate:
+    case DataType::kDBTimeStamp: return "datetime";
+    case DataType::kGuid: return "uniqueidentifier";
+    case DataType::kChar:
+    case DataType::kWChar:
+    case DataType::kVarChar:
+    case DataType::kVarWChar:
+    case DataType::kLongVarChar:
+    case DataType::kLongVarWChar:
+      return f.defined_size > 0 && f.defined_size <= 4000
+                 ? "nvarchar(" + std::to_string(f.defined_size) + ") COLLATE TSQL"
+                 : "nvarchar(max) COLLATE TSQL";
+    default: return "COLLATE TSQL";  // expressions: any value, text compared as SQL Server does
+  }
+}
+
+bool IsAssignment(const Select& s) {
+  for (const QuerySpec& q : s.specs) {
+    for (const SelectItem& item : q.items) {
+      if (!item.variable.empty()) return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+void Interpreter::RunSelect(const SelectStmt& s) {
+  bool assigns = IsAssignment(*s.select);
+  if (assigns) {
+    if (s.select->specs.size() != 1) Raise(141, "A SELECT statement that assigns a value to a variable must not be combined with data-retrieval operations.");
+    for (const SelectItem& item : s.select->specs[0].items) {
+      if (item.variable.empty()) {
+        Raise(141, "A SELECT statement that assigns a value to a variable must not be combined "
+                   "with data-retrieval operations.");
+      }
+    }
+  }
+  const auto& emitted = Emit(&s, false, [&](Emitter& em, CompiledBatch::Emitted& out) {
+    out.main = em.Finish(em.SelectText(*s.select));
+  });
+  RecordsetPtr rs = session_->db().Query(emitted.main.sql, Bind(emitted.main.params));
+  session_->rowcount = static_cast<int64_t>(rs->rows().size());
+  if (!assigns) {
+    if (s.select->for_xml_path && rs->FieldCount() == 1) {
+      std::vector<FieldInfo> fields = rs->fields();
+      fields[0].name = "XML_F52E2B61-18A1-11d1-B105-00805F49916B";
+      std::vector<Recordset::Row> rows = rs->rows();
+      rs = std::make_shared<Recordset>(std::move(fields), std::move(rows));
+    }
+    results_->push_back(rs);
+    return;
+  }
+  if (rs->rows().empty()) return;  // no row leaves the variables as they were
+  const Recordset::Row& last = rs->rows().back();
+  const auto& items = s.select->specs[0].items;
+  for (size_t i = 0; i < items.size() && i < last.size(); ++i) {
+    if (items[i].assign_op == "=") {
+      Assign(items[i].variable, last[i]);
+    } else {
+      Raise(102, "Incorrect syntax near '" + items[i].assign_op + "'.");
+    }
+  }
+}
+
+void Interpreter::SelectInto(const SelectStmt& s) {
+  const QuerySpec& q = s.select->specs[0];
+  const std::string& table = q.into.back();
+  for (const SelectItem& item : q.items) {
+    if (item.alias.empty() && item.expr->kind != ExprKind::kColumn &&
+        item.expr->kind != ExprKind::kStar) {
+      Raise(1038, "An object or column name is missing or empty. For SELECT INTO statements, "
+                  "verify each column has a name.");
+    }
+  }
+  const auto& emitted = Emit(&s, false, [&](Emitter& em, CompiledBatch::Emitted& out) {
+    std::string select = em.SelectText(*s.select);
+    out.main = em.Finish(select);
+  });
+  std::vector<Variant> params = Bind(emitted.main.params);
+  // The shape of the new table comes from the query's own column types.
+  RecordsetPtr shape =
+      session_->db().Query("SELECT * FROM (" + emitted.main.sql + ") LIMIT 0", params);
+  std::string create = std::string("CREATE TABLE ") + (Emitter::IsTempName(table) ? "temp." : "") +
+                       Emitter::QuoteName(table) + " (";
+  for (int i = 0; i < shape->FieldCount(); ++i) {
+    if (i) create += ", ";
+    create += Emitter::QuoteName(shape->Field(i).name) + " " + TypeTextOf(shape->Field(i));
+  }
+  create += ")";
+  session_->db().Exec(create);
+  session_->SchemaChanged();
+  session_->rowcount = session_->db().Exec(
+      "INSERT INTO " + Emitter::QuoteName(table) + " " + emitted.main.sql, params);
+}
+
+void Interpreter::RunInsert(const InsertStmt& s) {
+  if (s.exec) {
+    std::vector<RecordsetPtr> produced;
+    CallProcedure(*s.exec, &produced);
+    if (produced.empty()) {
+      session_->rowcount = 0;
+      return;
+    }
+    const RecordsetPtr& rs = produced.front();
+    std::string sql = "INSERT INTO " + Emitter::TableName(s.table);
+    if (!s.columns.empty()) {
+      sql += " (";
+      for (size_t i = 0; i < s.columns.size(); ++i) {
+        sql += (i ? ", " : "") + Emitter::QuoteName(s.columns[i]);
+      }
+      sql += ")";
+    }
+    sql += " VALUES (";
+    for (int i = 0; i < rs->FieldCount(); ++i) sql += (i ? ", ?" : "?") + std::to_string(i + 1);
+    sql += ")";
+    for (const Recordset::Row& row : rs->rows()) session_->db().Exec(sql, row);
+    session_->rowcount = static_cast<int64_t>(rs->rows().size());
+    return;
+  }
+  const auto& emitted = Emit(&s, true, [&](Emitter& em, CompiledBatch::Emitted& out) {
+    out.main = em.Insert(s);
+  });
+  int64_t changes = session_->db().Exec(emitted.main.sql, Bind(emitted.main.params));
+  session_->rowcount = changes;
+  if (changes > 0) {
+    auto columns = session_->Columns(s.table.back());
+    bool has_identity = false;
+    if (columns) {
+      for (const CatalogColumn& c : *columns) has_identity |= c.identity;
+    }
+    if (has_identity) {
+      session_->identity = session_->db().last_insert_rowid();
+      session_->has_identity = true;
+    }
+  }
+}
+
+void Interpreter::RunUpdate(const UpdateStmt& s) {
+  const auto& emitted = Emit(&s, true, [&](Emitter& em, CompiledBatch::Emitted& out) {
+    out.main = em.Update(s, &out.extra);
+  });
+  if (!emitted.extra.sql.empty()) {
+    RecordsetPtr rs = session_->db().Query(emitted.extra.sql, Bind(emitted.extra.params));
+    if (!rs->rows().empty()) {
+      const Recordset::Row& last = rs->rows().back();
+      size_t i = 0;
+      for (const Assignment& a : s.sets) {
+        if (!a.variable.empty() && i < last.size()) Assign(a.variable, last[i++]);
+      }
+    }
+    session_->rowcount = static_cast<int64_t>(rs->rows().size());
+  }
+  if (!emitted.main.sql.empty()) {
+    session_->rowcount = session_->db().Exec(emitted.main.sql, Bind(emitted.main.params));
+  }
+}
+
+void Interpreter::RunDelete(const DeleteStmt& s) {
+  const auto& emitted = Emit(&s, false, [&](Emitter& em, CompiledBatch::Emitted& out) {
+    out.main = em.Delete(s);
+  });
+  session_->rowcount = session_->db().Exec(emitted.main.sql, Bind(emitted.main.params));
+}
+
+void Interpreter::RunCreateTable(const CreateTableStmt& s) {
+  EmitterContext context = Context();
+  Emitter em(context);
+  for (const std::string& sql : em.CreateTable(s)) session_->db().Exec(sql);
+  session_->SchemaChanged();
+}
+
+void Interpreter::RunCreateIndex(const CreateIndexStmt& s) {
+  EmitterContext context = Context();
+  Emitter em(context);
+  session_->db().Exec(em.CreateIndex(s));
+  session_->SchemaChanged();
+}
+
+void Interpreter::RunCreateView(const CreateViewStmt& s) {
+  EmitterContext context = Context();
+  Emitter em(context);
+  std::string sql = em.CreateView(s);
+  if (s.alter) session_->db().Exec("DROP VIEW IF EXISTS " + Emitter::QuoteName(s.name.back()));
+  session_->db().Exec(sql);
+  session_->SchemaChanged();
+}
+
+void Interpreter::RunCreateProcedure(const CreateProcedureStmt& s) {
+  const std::string& name = s.name.back();
+  std::string text = batch_->text.substr(s.offset);
+  RecordsetPtr existing = session_->db().Query(
+      "SELECT 1 FROM tsql_procedures WHERE name = ?1 COLLATE NOCASE", {Variant(name)});
+  if (!existing->rows().empty() && !s.alter) {
+    Raise(2714, "There is already an object named '" + name + "' in the database.");
+  }
+  if (existing->rows().empty() && s.alter) {
+    Raise(208, "Invalid object name '" + name + "'.");
+  }
+  session_->db().Exec("DELETE FROM tsql_procedures WHERE name = ?1 COLLATE NOCASE", {Variant(name)});
+  session_->db().Exec("INSERT INTO tsql_procedures (name, definition) VALUES (?1, ?2)",
+                      {Variant(name), Variant(text)});
+}
+
+void Interpreter::RunDrop(const DropStmt& s) {
+  for (const auto& name : s.names) {
+    const std::string& object = name.back();
+    if (s.object_kind == "procedure") {
+      int64_t n = session_->db().Exec("DELETE FROM tsql_procedures WHERE name = ?1 COLLATE NOCASE",
+                                      {Variant(object)});
+      if (n == 0 && !s.if_exists) {
+        Raise(3701, "Cannot drop the procedure '" + object +
+                        "', because it does not exist or you do not have permission.");
+      }
+      continue;
+    }
+    std::string sqlite_name = object;
+    std::string table_of_index;
+    if (s.object_kind == "index") {
+      if (name.size() < 2) Raise(159, "Must specify the table name and index name for the DROP INDEX statement.");
+      table_of_index = name[name.size() - 2];
+      sqlite_name = table_of_index + "$" + object;
+    }
+    bool temp = Emitter::IsTempName(s.object_kind == "index" ? table_of_index : object);
+    std::string schema = temp ? "temp" : "main";
+    RecordsetPtr found = session_->db().Query(
+        "SELECT type FROM " + schema + ".sqlite_master WHERE name = ?1 COLLATE NOCASE",
+        {Variant(sqlite_name)});
+    std::string kind = s.object_kind;
+    if (found->rows().empty() || !EqualsNoCase(CStr(found->rows()[0][0]), kind)) {
+      if (s.if_exists) continue;
+      if (kind == "index") {
+        Raise(3701, "Cannot drop the index '" + table_of_index + "." + object +
+                        "', because it does not exist or you do not have permission.");
+      }
+      Raise(3701, "Cannot drop the " + kind + " '" + object +
+                      "', because it does not exist or you do not have permission.");
+    }
+    std::string keyword = kind == "table" ? "TABLE" : kind == "view" ? "VIEW" : "INDEX";
+    session_->db().Exec("DROP " + keyword + " " + schema + "." + Emitter::QuoteName(sqlite_name));
+    session_->SchemaChanged();
+  }
+}
+
+void Interpreter::RunTruncate(const TruncateStmt& s) {
+  const std::string& table = s.table.back();
+  if (!session_->Columns(table)) {
+    Raise(4701, "Cannot find the object \"" + table +
+                    "\" because it does not exist or you do not have permissions.");
+  }
+  session_->db().Exec("DELETE FROM " + Emitter::QuoteName(table));
+  // TRUNCATE restarts the identity; the sequence table exists only once one was used.
+  std::string schema = Emitter::IsTempName(table) ? "temp" : "main";
+  RecordsetPtr seq = session_->db().Query(
+      "SELECT 1 FROM " + schema + ".sqlite_master WHERE name = 'sqlite_sequence'");
+  if (!seq->rows().empty()) {
+    session_->db().Exec("DELETE FROM " + schema + ".sqlite_sequence WHERE name = ?1",
+                        {Variant(table)});
+  }
+  session_->rowcount = 0;
+}
+
+void Interpreter::RunExec(const ExecStmt& s) { CallProcedure(s, results_); }
+
+void Interpreter::CallProcedure(const ExecStmt& s, std::vector<RecordsetPtr>* results) {
+  if (frame_->nesting >= kMaxNesting) {
+    Raise(217, "Maximum stored procedure, function, trigger, or view nesting level exceeded "
+               "(limit 32).");
+  }
+  if (s.dynamic_sql) {
+    Variant text = Evaluate(*s.dynamic_sql);
+    if (text.IsNull()) return;
+    CompiledBatchPtr inner = session_->Compile(CStr(ConvertValue(text, "nvarchar(max)")));
+    Frame frame;
+    frame.nesting = frame_->nesting + 1;
+    Interpreter nested(session_, results);
+    nested.Run(*inner, &frame);
+    return;
+  }
+  const std::string& name = s.procedure.back();
+  RecordsetPtr def = session_->db().Query(
+      "SELECT definition FROM tsql_procedures WHERE name = ?1 COLLATE NOCASE", {Variant(name)});
+  if (def->rows().empty()) Raise(2812, "Could not find stored procedure '" + name + "'.");
+  CompiledBatchPtr compiled = session_->Compile(CStr(def->rows()[0][0]));
+  const auto* proc =
+      static_cast<const CreateProcedureStmt*>(compiled->batch->statements.at(0).get());
+
+  Frame frame;
+  frame.nesting = frame_->nesting + 1;
+  std::vector<const ExecArg*> bound(proc->params.size(), nullptr);
+  size_t position = 0;
+  bool named_seen = false;
+  for (const ExecArg& arg : s.args) {
+    size_t index = proc->params.size();
+    if (!arg.name.empty()) {
+      named_seen = true;
+      for (size_t i = 0; i < proc->params.size(); ++i) {
+        if (proc->params[i].name == arg.name) index = i;
+      }
+      if (index == proc->params.size()) {
+        Raise(8145, arg.name + " is not a parameter for procedure " + name + ".");
+      }
+    } else {
+      if (named_seen) {
+        Raise(119, "Must pass parameter number " + std::to_string(position + 1) +
+                       " and subsequent parameters as '@name = value'. After the form '@name = "
+                       "value' has been used, all subsequent parameters must be passed in the "
+                       "form '@name = value'.");
+      }
+      index = position++;
+      if (index >= proc->params.size()) {
+        Raise(8144, "Procedure or function " + name + " has too many arguments specified.");
+      }
+    }
+    bound[index] = &arg;
+  }
+  // Arguments are evaluated in the caller's frame, then the callee's frame takes over.
+  for (size_t i = 0; i < proc->params.size(); ++i) {
+    const ProcParam& p = proc->params[i];
+    Variable v;
+    v.type = p.type;
+    Variant value = Variant::Null();
+    if (bound[i] != nullptr && bound[i]->value) {
+      value = Evaluate(*bound[i]->value);
+    } else if (p.default_value) {
+      value = Evaluate(*p.default_value);
+    } else if (bound[i] == nullptr || !bound[i]->value) {
+      Raise(201, "Procedure or function '" + name + "' expects parameter '" + p.name +
+                     "', which was not supplied.");
+    }
+    v.value = value.IsNull() ? Variant::Null() : ConvertValue(value, p.type.text);
+    frame.variables[p.name] = v;
+  }
+  Interpreter nested(session_, results);
+  nested.batch_ = compiled.get();
+  nested.frame_ = &frame;
+  nested.RunList(proc->body);
+  for (size_t i = 0; i < proc->params.size(); ++i) {
+    const ExecArg* arg = bound[i];
+    if (arg == nullptr || !arg->output || !proc->params[i].output) continue;
+    if (!arg->value || arg->value->kind != ExprKind::kVariable) continue;
+    Assign(arg->value->text, frame.variables[proc->params[i].name].value);
+  }
+  if (!s.return_variable.empty()) {
+    Assign(s.return_variable,
+           frame.return_value.IsEmpty() ? Variant(int32_t{0}) : frame.return_value);
+  }
+}
+
+}  // namespace ambit::tsql

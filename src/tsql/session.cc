@@ -1,0 +1,136 @@
+#include "tsql/session.h"
+
+#include "base/com_error.h"
+#include "base/conversions.h"
+#include "tsql/interpreter.h"
+#include "tsql/lexer.h"
+#include "tsql/parser.h"
+#include "tsql/runtime.h"
+
+namespace ambit::tsql {
+
+Session::Session() = default;
+
+Session::~Session() {
+  if (db_.is_open() && trancount_ > 0) {
+    try {
+      db_.Exec("ROLLBACK");
+    } catch (const ComError&) {
+      // Closing the database rolls back anyway.
+    }
+  }
+}
+
+void Session::Open(const std::string& path) {
+  db_.Open(path);
+  // Procedures live in the database, so that every connection to it can run them.
+  db_.Exec(
+      "CREATE TABLE IF NOT EXISTS main.tsql_procedures (name TEXT PRIMARY KEY COLLATE NOCASE, "
+      "definition TEXT NOT NULL)");
+}
+
+CompiledBatchPtr Session::Compile(std::string_view text) {
+  auto it = cache_.find(text);
+  if (it != cache_.end()) {
+    ++cache_hits_;
+    lru_.splice(lru_.begin(), lru_, it->second);
+    return *it->second;
+  }
+  ++cache_misses_;
+  auto compiled = std::make_shared<CompiledBatch>();
+  compiled->text = std::string(text);
+  compiled->batch = ParseBatch(compiled->text);
+  lru_.push_front(compiled);
+  cache_[lru_.front()->text] = lru_.begin();
+  if (lru_.size() > kTranslationCacheCapacity) {
+    cache_.erase(lru_.back()->text);
+    lru_.pop_back();
+  }
+  return compiled;
+}
+
+std::optional<std::vector<CatalogColumn>> Session::Columns(const std::string& table) {
+  std::string key = ToLowerAscii(table);
+  auto it = catalog_.find(key);
+  if (it != catalog_.end()) return it->second;
+  RecordsetPtr rs = db_.Query(
+      "SELECT name, type, pk FROM pragma_table_info(?1, ?2)",
+      {Variant(table), Variant(Emitter::IsTempName(table) ? "temp" : "main")});
+  if (rs->rows().empty()) return std::nullopt;
+  std::vector<CatalogColumn> columns;
+  int keys = 0;
+  for (const auto& row : rs->rows()) keys += CLng(row[2]) > 0 ? 1 : 0;
+  for (const auto& row : rs->rows()) {
+    CatalogColumn c;
+    c.name = CStr(row[0]);
+    c.decl_type = row[1].IsNull() ? "" : CStr(row[1]);
+    // Identity columns are made as the one INTEGER PRIMARY KEY (see Emitter::CreateTable).
+    c.identity = keys == 1 && CLng(row[2]) == 1 && c.decl_type == "INTEGER";
+    columns.push_back(std::move(c));
+  }
+  catalog_[key] = columns;
+  return columns;
+}
+
+void Session::SchemaChanged() {
+  ++schema_generation_;
+  catalog_.clear();
+}
+
+RecordsetPtr Session::Execute(std::string_view script) {
+  std::vector<RecordsetPtr> results;
+  for (const std::string& text : SplitScript(script)) {
+    CompiledBatchPtr compiled = Compile(text);
+    Frame frame;
+    Interpreter interpreter(this, &results);
+    interpreter.Run(*compiled, &frame);
+  }
+  if (results.empty()) {
+    auto closed = std::make_shared<Recordset>();
+    closed->set_records_affected(rowcount);
+    return closed;
+  }
+  for (size_t i = results.size() - 1; i > 0; --i) results[i - 1]->SetNextRecordset(results[i]);
+  return results.front();
+}
+
+void Session::BeginTrans() {
+  // Writers take the write lock at once, so that concurrent writers queue on the busy timeout
+  // instead of failing when a deferred transaction tries to upgrade.
+  if (trancount_ == 0) db_.Exec("BEGIN IMMEDIATE");
+  ++trancount_;
+}
+
+void Session::CommitTrans() {
+  if (trancount_ == 0) {
+    throw ComError(3902, kErrorSource,
+                   "The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION.");
+  }
+  if (--trancount_ == 0) db_.Exec("COMMIT");
+}
+
+void Session::RollbackTrans() {
+  if (trancount_ == 0) {
+    throw ComError(3903, kErrorSource,
+                   "The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION.");
+  }
+  trancount_ = 0;
+  if (db_.in_transaction()) db_.Exec("ROLLBACK");
+  SchemaChanged();  // a rolled-back CREATE TABLE is gone again
+}
+
+void Session::Reset() {
+  if (trancount_ > 0) RollbackTrans();
+  RecordsetPtr temps =
+      db_.Query("SELECT name FROM temp.sqlite_master WHERE type = 'table' AND name NOT LIKE "
+                "'sqlite_%'");
+  for (const auto& row : temps->rows()) {
+    db_.Exec("DROP TABLE IF EXISTS temp." + Emitter::QuoteName(CStr(row[0])));
+  }
+  SchemaChanged();
+  messages_.clear();
+  rowcount = 0;
+  has_identity = false;
+}
+
+}  // namespace ambit::tsql

@@ -1,0 +1,96 @@
+// Session: one connection of the embedded engine. It owns the SQLite database, the connection's
+// temporary tables (SQLite's temp schema), its transaction depth, the @@ values that outlive a
+// statement, and the translation cache (parsed batches keyed by their exact text, so a repeated
+// call skips lexing, parsing and emitting).
+#ifndef AMBIT_TSQL_SESSION_H_
+#define AMBIT_TSQL_SESSION_H_
+
+#include <cstdint>
+#include <list>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "data/recordset.h"
+#include "tsql/ast.h"
+#include "tsql/emitter.h"
+#include "tsql/sqlite_db.h"
+
+namespace ambit::tsql {
+
+// A parsed batch with the SQL emitted for its statements so far (filled as they first run).
+struct CompiledBatch {
+  struct Emitted {
+    uint64_t generation = 0;  // schema generation the text was made for
+    EmittedSql main;
+    EmittedSql extra;
+  };
+  std::string text;
+  std::unique_ptr<Batch> batch;
+  mutable std::unordered_map<const void*, Emitted> emitted;
+};
+using CompiledBatchPtr = std::shared_ptr<CompiledBatch>;
+
+class Session {
+ public:
+  static constexpr size_t kTranslationCacheCapacity = 512;
+
+  Session();
+  ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  // Opens the database file (or ":memory:") and makes sure the procedure store exists.
+  void Open(const std::string& path);
+
+  // Runs a script: batches separated by GO lines run in order. Returns the first result set
+  // with columns, later ones chained with Recordset::SetNextRecordset; without any, a closed
+  // recordset whose records_affected is the last statement's row count.
+  RecordsetPtr Execute(std::string_view script);
+
+  void BeginTrans();
+  void CommitTrans();
+  void RollbackTrans();
+  int trancount() const { return trancount_; }
+  // Rolls back and drops the temporary tables, for the next user of a pooled connection.
+  void Reset();
+
+  // PRINT and low-severity RAISERROR output of the batches run so far.
+  const std::vector<std::string>& messages() const { return messages_; }
+  void ClearMessages() { messages_.clear(); }
+
+  // --- for the interpreter
+  SqliteDb& db() { return db_; }
+  CompiledBatchPtr Compile(std::string_view text);
+  std::optional<std::vector<CatalogColumn>> Columns(const std::string& table);
+  void SchemaChanged();
+  uint64_t schema_generation() const { return schema_generation_; }
+  void AddMessage(std::string m) { messages_.push_back(std::move(m)); }
+
+  int64_t rowcount = 0;
+  int64_t identity = 0;  // Variant Null until the first insert into an identity column
+  bool has_identity = false;
+
+  // Cache figures for tests and diagnostics.
+  int64_t cache_hits() const { return cache_hits_; }
+  int64_t cache_misses() const { return cache_misses_; }
+
+ private:
+  SqliteDb db_;
+  int trancount_ = 0;
+  uint64_t schema_generation_ = 1;
+  std::vector<std::string> messages_;
+  std::list<CompiledBatchPtr> lru_;
+  std::unordered_map<std::string_view, std::list<CompiledBatchPtr>::iterator> cache_;
+  std::map<std::string, std::vector<CatalogColumn>> catalog_;
+  int64_t cache_hits_ = 0;
+  int64_t cache_misses_ = 0;
+};
+
+}  // namespace ambit::tsql
+
+#endif  // AMBIT_TSQL_SESSION_H_
