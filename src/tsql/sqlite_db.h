@@ -81,7 +81,8 @@ class SqliteDb {
     std::string sql;
     sqlite3_stmt* stmt;
   };
-  // A prepared statement for sql, from the cache or newly prepared; never nullptr.
+  // A prepared statement for sql, from the cache or newly prepared; nullptr for text without
+  // a statement (blanks, comments).
   sqlite3_stmt* Prepare(const std::string& sql);
   void Bind(sqlite3_stmt* stmt, const std::vector<Variant>& params, const std::string& sql);
   std::string MapName(std::string_view name) const;

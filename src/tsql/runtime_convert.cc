@@ -1,0 +1,429 @@
+// CAST, CONVERT with styles, and the conversions a value undergoes when it is stored into a
+// typed column or variable.
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "base/com_error.h"
+#include "tsql/runtime.h"
+#include "tsql/runtime_internal.h"
+
+namespace ambit::tsql {
+namespace rt {
+namespace {
+
+struct TypeSpec {
+  enum Kind { kInteger, kBit, kDecimal, kFloat, kText, kDateTime, kSmallDateTime, kDate, kTime,
+              kGuid, kOther };
+  Kind kind = kOther;
+  std::string name;        // as SQL Server names it in messages
+  int64_t min = 0, max = 0;  // integer range
+  int precision = 18, scale = 0;
+  int64_t length = 0;  // characters; -1 for max
+  bool fixed = false;  // char/nchar: blank-padded
+};
+
+// Lengths a text type gets when its declaration has none: CAST/CONVERT use 30, a column or
+// variable 1.
+TypeSpec ParseType(std::string_view text, bool store) {
+  std::string lower;
+  for (char c : text) {
+    if (c != ' ' && c != '[' && c != ']') lower += static_cast<char>(FoldChar(static_cast<unsigned char>(c)));
+  }
+  std::string name = lower.substr(0, lower.find('('));
+  std::string args = name.size() < lower.size() ? lower.substr(name.size()) : "";
+  int64_t a1 = -2, a2 = -2;  // -2: absent, -1: max
+  if (!args.empty()) {
+    if (args.back() != ')') Fail(102, "Incorrect syntax near '" + std::string(text) + "'.");
+    std::string inner = args.substr(1, args.size() - 2);
+    size_t comma = inner.find(',');
+    auto number = [&](std::string_view t) -> int64_t {
+      if (t == "max") return -1;
+      int64_t v;
+      if (t.empty() || !ParseIntegerText(t, &v) || v < 0) {
+        Fail(102, "Incorrect syntax near '" + std::string(text) + "'.");
+      }
+      return v;
+    };
+    a1 = number(std::string_view(inner).substr(0, comma));
+    if (comma != std::string::npos) a2 = number(std::string_view(inner).substr(comma + 1));
+  }
+  TypeSpec t;
+  t.name = name;
+  auto integer = [&](int64_t lo, int64_t hi) {
+    t.kind = TypeSpec::kInteger;
+    t.min = lo;
+    t.max = hi;
+  };
+  if (name == "int" || name == "integer") {
+    integer(INT32_MIN, INT32_MAX);
+    t.name = "int";
+  } else if (name == "bigint") {
+    integer(INT64_MIN, INT64_MAX);
+  } else if (name == "smallint") {
+    integer(INT16_MIN, INT16_MAX);
+  } else if (name == "tinyint") {
+    integer(0, 255);
+  } else if (name == "bit") {
+    t.kind = TypeSpec::kBit;
+  } else if (name == "decimal" || name == "numeric" || name == "dec") {
+    t.kind = TypeSpec::kDecimal;
+    t.name = "numeric";
+    if (a1 >= 0) t.precision = static_cast<int>(a1);
+    if (a2 >= 0) t.scale = static_cast<int>(a2);
+    if (t.precision < 1 || t.precision > 38 || t.scale > t.precision) {
+      Fail(2750, "Column or parameter has specified a precision or scale that is out of range.");
+    }
+  } else if (name == "money" || name == "smallmoney") {
+    t.kind = TypeSpec::kDecimal;
+    t.precision = name == "money" ? 19 : 10;
+    t.scale = 4;
+  } else if (name == "float" || name == "real" || name == "doubleprecision") {
+    t.kind = TypeSpec::kFloat;
+  } else if (name == "char" || name == "nchar" || name == "varchar" || name == "nvarchar" ||
+             name == "character" || name == "sysname" || name == "text" || name == "ntext" ||
+             name == "xml") {
+    t.kind = TypeSpec::kText;
+    t.fixed = name == "char" || name == "nchar" || name == "character";
+    if (name == "text" || name == "ntext" || name == "xml") {
+      t.length = -1;
+    } else if (name == "sysname") {
+      t.length = 128;
+    } else {
+      t.length = a1 != -2 ? a1 : (store ? 1 : 30);
+    }
+  } else if (name == "datetime" || name == "datetime2" || name == "datetimeoffset") {
+    t.kind = TypeSpec::kDateTime;
+  } else if (name == "smalldatetime") {
+    t.kind = TypeSpec::kSmallDateTime;
+  } else if (name == "date") {
+    t.kind = TypeSpec::kDate;
+  } else if (name == "time") {
+    t.kind = TypeSpec::kTime;
+  } else if (name == "uniqueidentifier") {
+    t.kind = TypeSpec::kGuid;
+  } else if (name == "sql_variant" || name == "varbinary" || name == "binary" || name == "image" ||
+             name == "timestamp" || name == "rowversion") {
+    t.kind = TypeSpec::kOther;
+  } else {
+    Fail(243, "Type " + std::string(text) + " is not a defined system type.");
+  }
+  return t;
+}
+
+const char* SourceTypeName(const Value& v) {
+  return v.kind == Value::kInt ? "int" : v.kind == Value::kReal ? "numeric" : "varchar";
+}
+
+Value ToInteger(const Value& v, const TypeSpec& t) {
+  int64_t r;
+  if (v.kind == Value::kText) {
+    if (!ParseIntegerText(v.s, &r)) FailConversion(v.s, t.name);
+  } else if (v.kind == Value::kReal) {
+    if (!(std::fabs(v.r) < 9.2e18)) {
+      Fail(8115, "Arithmetic overflow error converting expression to data type " + t.name + ".");
+    }
+    r = static_cast<int64_t>(std::trunc(v.r));
+  } else {
+    r = v.i;
+  }
+  if (r < t.min || r > t.max) {
+    Fail(8115, "Arithmetic overflow error converting expression to data type " + t.name + ".");
+  }
+  return Value::Int(r);
+}
+
+Value ToBit(const Value& v) {
+  if (v.kind == Value::kText) {
+    if (EqualsNoCaseAscii(v.s, "true")) return Value::Int(1);
+    if (EqualsNoCaseAscii(v.s, "false")) return Value::Int(0);
+    int64_t r;
+    if (!ParseIntegerText(v.s, &r)) FailConversion(v.s, "bit");
+    return Value::Int(r != 0);
+  }
+  return Value::Int(v.AsDouble() != 0);
+}
+
+Value ToDecimal(const Value& v, int precision, int scale) {
+  double d;
+  if (v.kind == Value::kText) {
+    if (!ParseDecimalText(v.s, false, &d)) Fail(8114, "Error converting data type varchar to numeric.");
+  } else {
+    d = v.AsDouble();
+  }
+  double r = RoundDecimal(d, scale);
+  if (!(std::fabs(r) < std::pow(10.0, precision - scale))) {
+    Fail(8115, std::string("Arithmetic overflow error converting ") + SourceTypeName(v) +
+                   " to data type numeric.");
+  }
+  if (scale == 0 && std::fabs(r) < 9e18) return Value::Int(static_cast<int64_t>(r));
+  return Value::Real(r);
+}
+
+// Day/month order of the styles that write the day first.
+bool DayFirstStyle(int64_t style) {
+  int64_t s = style % 100;
+  return s == 3 || s == 4 || s == 5 || s == 13;
+}
+
+std::optional<DateTime> ParseWithStyle(std::string_view s, int64_t style) {
+  if (DayFirstStyle(style)) {
+    // dd/mm/yyyy[ rest] is read by swapping the first two fields into the default mdy form.
+    size_t a = s.find_first_of("/.-"), b = a == std::string_view::npos
+                                               ? a : s.find_first_of("/.-", a + 1);
+    if (b != std::string_view::npos && a <= 2 && b - a <= 3) {
+      std::string swapped = std::string(s.substr(a + 1, b - a - 1)) + "/" +
+                            std::string(s.substr(0, a)) + "/" + std::string(s.substr(b + 1));
+      return ParseDateText(swapped);
+    }
+  }
+  return ParseDateText(s);
+}
+
+DateTime ToDate(const Value& v, int64_t style) {
+  if (v.kind != Value::kText) return ToDateTime(v);
+  std::string_view s = v.s;
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  if (s.empty()) return DateTime{0};  // '' is 1900-01-01
+  auto t = ParseWithStyle(s, style);
+  if (!t) Fail(241, "Conversion failed when converting date and/or time from character string.");
+  return *t;
+}
+
+std::string FormatDateStyle(DateTime t, int64_t style) {
+  static constexpr const char* kMon[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  Civil c = ToCivil(t);
+  int yy = c.year % 100, h12 = c.hour % 12 == 0 ? 12 : c.hour % 12;
+  const char* ampm = c.hour < 12 ? "AM" : "PM";
+  char buf[64];
+  auto put = [&](const char* fmt, auto... args) { std::snprintf(buf, sizeof buf, fmt, args...); };
+  switch (style) {
+    case 0: case 100: put("%s %2d %04d %2d:%02d%s", kMon[c.month - 1], c.day, c.year, h12, c.minute, ampm); break;
+    case 9: case 109:
+      put("%s %2d %04d %2d:%02d:%02d:%03d%s", kMon[c.month - 1], c.day, c.year, h12, c.minute,
+          c.second, c.millisecond, ampm);
+      break;
+    case 1: put("%02d/%02d/%02d", c.month, c.day, yy); break;
+    case 101: put("%02d/%02d/%04d", c.month, c.day, c.year); break;
+    case 2: put("%02d.%02d.%02d", yy, c.month, c.day); break;
+    case 102: put("%04d.%02d.%02d", c.year, c.month, c.day); break;
+    case 3: put("%02d/%02d/%02d", c.day, c.month, yy); break;
+    case 103: put("%02d/%02d/%04d", c.day, c.month, c.year); break;
+    case 4: put("%02d.%02d.%02d", c.day, c.month, yy); break;
+    case 104: put("%02d.%02d.%04d", c.day, c.month, c.year); break;
+    case 5: put("%02d-%02d-%02d", c.day, c.month, yy); break;
+    case 105: put("%02d-%02d-%04d", c.day, c.month, c.year); break;
+    case 8: case 108: put("%02d:%02d:%02d", c.hour, c.minute, c.second); break;
+    case 10: put("%02d-%02d-%02d", c.month, c.day, yy); break;
+    case 110: put("%02d-%02d-%04d", c.month, c.day, c.year); break;
+    case 11: put("%02d/%02d/%02d", yy, c.month, c.day); break;
+    case 111: put("%04d/%02d/%02d", c.year, c.month, c.day); break;
+    case 12: put("%02d%02d%02d", yy, c.month, c.day); break;
+    case 112: put("%04d%02d%02d", c.year, c.month, c.day); break;
+    case 13: case 113:
+      put("%02d %s %04d %02d:%02d:%02d:%03d", c.day, kMon[c.month - 1], c.year, c.hour, c.minute,
+          c.second, c.millisecond);
+      break;
+    case 14: case 114: put("%02d:%02d:%02d:%03d", c.hour, c.minute, c.second, c.millisecond); break;
+    case 20: case 120:
+      put("%04d-%02d-%02d %02d:%02d:%02d", c.year, c.month, c.day, c.hour, c.minute, c.second);
+      break;
+    case 21: case 25: case 121:
+      put("%04d-%02d-%02d %02d:%02d:%02d.%03d", c.year, c.month, c.day, c.hour, c.minute,
+          c.second, c.millisecond);
+      break;
+    case 23: put("%04d-%02d-%02d", c.year, c.month, c.day); break;
+    case 126: case 127:
+      if (c.millisecond) {
+        put("%04d-%02d-%02dT%02d:%02d:%02d.%03d", c.year, c.month, c.day, c.hour, c.minute,
+            c.second, c.millisecond);
+      } else {
+        put("%04d-%02d-%02dT%02d:%02d:%02d", c.year, c.month, c.day, c.hour, c.minute, c.second);
+      }
+      break;
+    default:
+      Fail(281, std::to_string(style) +
+                    " is not a valid style number when converting from datetime to a character "
+                    "string.");
+  }
+  return buf;
+}
+
+// Fits text into a text type: a cast cuts silently, a store refuses to lose anything but blanks.
+std::string FitText(std::string s, const TypeSpec& t, bool store) {
+  if (t.length >= 0) {
+    size_t n = CharCount(s);
+    if (n > static_cast<size_t>(t.length)) {
+      size_t cut = ByteOffset(s, static_cast<size_t>(t.length));
+      if (store && s.find_first_not_of(' ', cut) != std::string::npos) {
+        Fail(8152, "String or binary data would be truncated.");
+      }
+      s.resize(cut);
+    } else if (t.fixed) {
+      s.append(static_cast<size_t>(t.length) - n, ' ');
+    }
+  }
+  return s;
+}
+
+Value ToTextType(const Value& v, const TypeSpec& t, int64_t style, bool store) {
+  if (v.kind == Value::kText) {
+    bool date_style = style >= 0 && (IsCanonicalDateText(v.s) || ParseDateText(v.s).has_value());
+    if (date_style) return Value::Text(FitText(FormatDateStyle(ToDate(v, 0), style), t, store));
+    return Value::Text(FitText(v.s, t, store));
+  }
+  std::string s = ToText(v);
+  if (!store && v.kind == Value::kInt && t.length >= 0 &&
+      CharCount(s) > static_cast<size_t>(t.length)) {
+    return Value::Text("*");  // SQL Server's mark for an integer that does not fit
+  }
+  return Value::Text(FitText(std::move(s), t, store));
+}
+
+Value ToGuid(const Value& v) {
+  std::string s = ToText(v);
+  std::string_view g = s;
+  if (g.size() == 38 && g.front() == '{' && g.back() == '}') g = g.substr(1, 36);
+  bool ok = g.size() == 36;
+  std::string out;
+  for (size_t i = 0; ok && i < g.size(); ++i) {
+    char c = g[i];
+    bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+    ok = dash ? c == '-' : std::isxdigit(static_cast<unsigned char>(c)) != 0;
+    out += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  }
+  if (!ok) {
+    Fail(8169, "Conversion failed when converting from a character string to uniqueidentifier.");
+  }
+  return Value::Text(out);
+}
+
+// style < 0: none given.
+Value Cast(const Value& v, const TypeSpec& t, int64_t style, bool store) {
+  if (v.is_null()) return v;
+  switch (t.kind) {
+    case TypeSpec::kInteger: return ToInteger(v, t);
+    case TypeSpec::kBit: return ToBit(v);
+    case TypeSpec::kDecimal: return ToDecimal(v, t.precision, t.scale);
+    case TypeSpec::kFloat: return Value::Real(ToReal(v));
+    case TypeSpec::kText: return ToTextType(v, t, style, store);
+    case TypeSpec::kDateTime: return Value::Text(FormatDateTime(ToDate(v, style)));
+    case TypeSpec::kSmallDateTime: {
+      DateTime d = ToDate(v, style);
+      // smalldatetime keeps minutes; 29.999 seconds round down, 30 up.
+      d.ms = (d.ms + 30000) / 60000 * 60000;
+      return Value::Text(FormatDateTime(d));
+    }
+    case TypeSpec::kDate: return Value::Text(FormatDateTime(ToDate(v, style)).substr(0, 10));
+    case TypeSpec::kTime: {
+      std::string full = FormatDateTime(ToDate(v, style));
+      return Value::Text(full.substr(11));
+    }
+    case TypeSpec::kGuid: return ToGuid(v);
+    case TypeSpec::kOther: break;
+  }
+  return v;
+}
+
+Value CastFn(const Args& a) { return Cast(a[0], ParseType(ToText(a[1]), false), -1, false); }
+
+Value ConvertFn(const Args& a) {
+  if (a[0].is_null() || a[1].is_null()) return Value{};
+  int64_t style = a.size() > 2 && !a[2].is_null() ? ToInt(a[2]) : -1;
+  return Cast(a[1], ParseType(ToText(a[0]), false), style, false);
+}
+
+Value StoreFn(const Args& a) { return Cast(a[0], ParseType(ToText(a[1]), true), -1, true); }
+
+Value StoreDecimal(const Args& a) {
+  int64_t p = ToInt(a[1]), s = ToInt(a[2]);
+  if (p < 1 || p > 38 || s < 0 || s > p) {
+    Fail(2750, "Column or parameter has specified a precision or scale that is out of range.");
+  }
+  return ToDecimal(a[0], static_cast<int>(p), static_cast<int>(s));
+}
+
+Value StoreInt(const Args& a) {
+  TypeSpec t;
+  t.kind = TypeSpec::kInteger;
+  t.name = "int";
+  t.min = INT32_MIN;
+  t.max = INT32_MAX;
+  return ToInteger(a[0], t);
+}
+
+Value CheckLen(const Args& a) {
+  if (a[0].kind != Value::kText) {
+    if (a[0].is_null()) return a[0];
+    if (CharCount(ToText(a[0])) > static_cast<size_t>(std::max<int64_t>(ToInt(a[1]), 0))) {
+      Fail(8152, "String or binary data would be truncated.");
+    }
+    return a[0];
+  }
+  TypeSpec t;
+  t.kind = TypeSpec::kText;
+  t.length = ToInt(a[1]);
+  if (t.length < 0) return a[0];  // max
+  return Value::Text(FitText(a[0].s, t, true));
+}
+
+}  // namespace
+
+void RegisterConvertFunctions(sqlite3* db) {
+  AddScalar(db, "tsql_cast", 2, 2, CastFn, false);
+  AddScalar(db, "tsql_convert", 2, 3, ConvertFn, false);
+  AddScalar(db, "tsql_store", 2, 2, StoreFn, false);
+  AddScalar(db, "tsql_store_decimal", 3, 3, StoreDecimal);
+  AddScalar(db, "tsql_store_int", 1, 1, StoreInt);
+  AddScalar(db, "tsql_check_len", 2, 2, CheckLen, false);
+}
+
+}  // namespace rt
+
+namespace {
+
+rt::Value FromVariant(const Variant& v) {
+  switch (v.type()) {
+    case VarType::kEmpty:
+    case VarType::kNull: return rt::Value{};
+    case VarType::kBoolean: return rt::Value::Int(v.bool_value() ? 1 : 0);
+    case VarType::kInteger: return rt::Value::Int(v.int_value());
+    case VarType::kLong: return rt::Value::Int(v.long_value());
+    case VarType::kLongLong: return rt::Value::Int(v.longlong_value());
+    case VarType::kDouble: return rt::Value::Real(v.double_value());
+    case VarType::kDate: {
+      // The platform counts days from 1899-12-30, two days before 1900-01-01.
+      double days = v.date_value().serial - 2;
+      return rt::Value::Text(rt::FormatDateTime(
+          rt::DateTime{static_cast<int64_t>(std::llround(days * rt::kMsPerDay))}));
+    }
+    case VarType::kString: return rt::Value::Text(v.string_value());
+    case VarType::kObject: break;
+  }
+  throw ComError(err::kTypeMismatch, kErrorSource, "Type mismatch: an object is no SQL value.");
+}
+
+}  // namespace
+
+Variant ConvertValue(const Variant& v, std::string_view type_text, bool store) {
+  try {
+    rt::Value r = rt::Cast(FromVariant(v), rt::ParseType(type_text, store), -1, store);
+    switch (r.kind) {
+      case rt::Value::kNull: return Variant::Null();
+      case rt::Value::kInt:
+        if (r.i >= INT32_MIN && r.i <= INT32_MAX) return Variant(static_cast<int32_t>(r.i));
+        return Variant(r.i);
+      case rt::Value::kReal: return Variant(r.r);
+      case rt::Value::kText: return Variant(std::move(r.s));
+    }
+  } catch (const rt::SqlError& e) {
+    throw ComError(e.number, kErrorSource, e.message);
+  }
+  return Variant::Null();
+}
+
+}  // namespace ambit::tsql

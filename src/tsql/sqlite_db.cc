@@ -1,0 +1,359 @@
+#include "tsql/sqlite_db.h"
+
+#include <sqlite3.h>
+
+#include <cctype>
+#include <cmath>
+#include <string>
+
+#include "tsql/runtime.h"
+#include "tsql/runtime_internal.h"
+
+namespace ambit::tsql {
+namespace {
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+bool StartsWith(std::string_view s, std::string_view prefix) {
+  return s.substr(0, prefix.size()) == prefix;
+}
+
+bool IsBlankTail(const char* tail) {
+  if (!tail) return true;
+  for (const char* p = tail; *p; ++p) {
+    if (!std::isspace(static_cast<unsigned char>(*p)) && *p != ';') return false;
+  }
+  return true;
+}
+
+Variant ColumnValue(sqlite3_stmt* stmt, int col, const FieldInfo& field) {
+  switch (sqlite3_column_type(stmt, col)) {
+    case SQLITE_NULL:
+      return Variant::Null();
+    case SQLITE_INTEGER: {
+      int64_t v = sqlite3_column_int64(stmt, col);
+      if (field.type == DataType::kBoolean) return Variant(v != 0);
+      if (field.type == DataType::kDecimal || field.type == DataType::kNumeric ||
+          field.type == DataType::kCurrency || field.type == DataType::kDouble) {
+        return Variant(static_cast<double>(v));
+      }
+      if (v >= INT32_MIN && v <= INT32_MAX) return Variant(static_cast<int32_t>(v));
+      return Variant(v);
+    }
+    case SQLITE_FLOAT: {
+      double d = sqlite3_column_double(stmt, col);
+      if (field.type == DataType::kDecimal || field.type == DataType::kNumeric ||
+          field.type == DataType::kCurrency) {
+        d = rt::RoundDecimal(d, field.scale);
+      }
+      return Variant(d);
+    }
+    default: {
+      const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, col));
+      return Variant(std::string(text ? text : "", sqlite3_column_bytes(stmt, col)));
+    }
+  }
+}
+
+DataType TypeOfValue(int sqlite_type, int64_t int_value) {
+  switch (sqlite_type) {
+    case SQLITE_INTEGER:
+      return int_value >= INT32_MIN && int_value <= INT32_MAX ? DataType::kInteger
+                                                             : DataType::kBigInt;
+    case SQLITE_FLOAT:
+      return DataType::kDouble;
+    default:
+      return DataType::kVarChar;
+  }
+}
+
+}  // namespace
+
+FieldInfo FieldInfoFromDeclType(std::string_view decltype_text) {
+  FieldInfo f;
+  std::string t = Lower(decltype_text);
+  std::erase(t, ' ');
+  std::erase(t, '[');
+  std::erase(t, ']');
+  size_t paren = t.find('(');
+  std::string name = t.substr(0, paren);
+  int64_t a1 = 0, a2 = 0;
+  bool has_a1 = false, is_max = false;
+  if (paren != std::string::npos) {
+    std::string inner = t.substr(paren + 1, t.find(')', paren) - paren - 1);
+    size_t comma = inner.find(',');
+    std::string first = inner.substr(0, comma);
+    if (first == "max") {
+      is_max = true;
+    } else {
+      has_a1 = rt::ParseIntegerText(first, &a1) && !first.empty();
+    }
+    if (comma != std::string::npos) rt::ParseIntegerText(inner.substr(comma + 1), &a2);
+  }
+  struct Simple {
+    const char* name;
+    DataType type;
+    int32_t size;
+  };
+  static constexpr Simple kSimple[] = {
+      {"int", DataType::kInteger, 4},       {"integer", DataType::kInteger, 4},
+      {"bigint", DataType::kBigInt, 8},     {"smallint", DataType::kSmallInt, 2},
+      {"tinyint", DataType::kTinyInt, 1},   {"bit", DataType::kBoolean, 2},
+      {"float", DataType::kDouble, 8},      {"real", DataType::kDouble, 8},
+      {"double", DataType::kDouble, 8},     {"datetime", DataType::kDate, 8},
+      {"smalldatetime", DataType::kDate, 8}, {"datetime2", DataType::kDate, 8},
+      {"date", DataType::kDate, 8},         {"uniqueidentifier", DataType::kGuid, 16},
+      {"text", DataType::kLongVarChar, 2147483647}, {"ntext", DataType::kLongVarWChar, 1073741823},
+  };
+  for (const Simple& s : kSimple) {
+    if (name == s.name) {
+      f.type = s.type;
+      f.defined_size = s.size;
+      return f;
+    }
+  }
+  if (name == "decimal" || name == "numeric" || name == "dec") {
+    f.type = name == "numeric" ? DataType::kNumeric : DataType::kDecimal;
+    f.precision = static_cast<uint8_t>(has_a1 ? a1 : 18);
+    f.scale = static_cast<uint8_t>(a2);
+    f.defined_size = 19;
+    return f;
+  }
+  if (name == "money" || name == "smallmoney") {
+    f.type = DataType::kCurrency;
+    f.precision = name == "money" ? 19 : 10;
+    f.scale = 4;
+    f.defined_size = 8;
+    return f;
+  }
+  struct Text {
+    const char* name;
+    DataType type, max_type;
+  };
+  static constexpr Text kText[] = {
+      {"char", DataType::kChar, DataType::kChar},
+      {"nchar", DataType::kWChar, DataType::kWChar},
+      {"varchar", DataType::kVarChar, DataType::kLongVarChar},
+      {"nvarchar", DataType::kVarWChar, DataType::kLongVarWChar},
+  };
+  for (const Text& s : kText) {
+    if (name == s.name) {
+      f.type = is_max ? s.max_type : s.type;
+      f.defined_size = is_max ? 2147483647 : static_cast<int32_t>(has_a1 ? a1 : 1);
+      return f;
+    }
+  }
+  if (name == "sysname") {
+    f.type = DataType::kVarWChar;
+    f.defined_size = 128;
+  }
+  return f;
+}
+
+SqliteDb::SqliteDb(size_t cache_capacity) : cache_capacity_(cache_capacity ? cache_capacity : 1) {}
+
+SqliteDb::~SqliteDb() { Close(); }
+
+void SqliteDb::Open(const std::string& path) {
+  Close();
+  int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI;
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
+  if (rc != SQLITE_OK) {
+    std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    sqlite3_close_v2(db);
+    throw ComError(err::kUnexpected, kErrorSource,
+                   "Cannot open database '" + path + "': " + message);
+  }
+  db_ = db;
+  sqlite3_extended_result_codes(db_, 1);
+  sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+  try {
+    RegisterRuntime(db_);
+    bool in_memory = path.empty() || path == ":memory:" || StartsWith(path, "file::memory:");
+    // Readers must never wait for a writer: the order list runs while updates commit.
+    if (!in_memory) ExecScript("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
+  } catch (...) {
+    Close();
+    throw;
+  }
+}
+
+void SqliteDb::Close() {
+  ClearCache();
+  if (db_) {
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+  }
+}
+
+void SqliteDb::ClearCache() {
+  for (CacheEntry& e : lru_) sqlite3_finalize(e.stmt);
+  cache_.clear();
+  lru_.clear();
+}
+
+sqlite3_stmt* SqliteDb::Prepare(const std::string& sql) {
+  if (!db_) throw ComError(err::kObjectClosed, kErrorSource, "The database is not open.");
+  auto it = cache_.find(sql);
+  if (it != cache_.end()) {
+    ++cache_hits_;
+    lru_.splice(lru_.begin(), lru_, it->second);
+    return it->second->stmt;
+  }
+  ++cache_misses_;
+  sqlite3_stmt* stmt = nullptr;
+  const char* tail = nullptr;
+  int rc = sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size() + 1),
+                              SQLITE_PREPARE_PERSISTENT, &stmt, &tail);
+  if (rc != SQLITE_OK) ThrowError(rc, sql);
+  if (!IsBlankTail(tail)) {
+    sqlite3_finalize(stmt);
+    throw ComError(err::kUnexpected, kErrorSource,
+                   "One statement expected; the text goes on with: " + std::string(tail).substr(0, 40));
+  }
+  // Text of only blanks or comments caches as nullptr: a statement that does nothing.
+  lru_.push_front(CacheEntry{sql, stmt});
+  cache_.emplace(lru_.front().sql, lru_.begin());
+  while (lru_.size() > cache_capacity_) {
+    cache_.erase(lru_.back().sql);
+    sqlite3_finalize(lru_.back().stmt);
+    lru_.pop_back();
+  }
+  return stmt;
+}
+
+void SqliteDb::Bind(sqlite3_stmt* stmt, const std::vector<Variant>& params, const std::string& sql) {
+  int n = sqlite3_bind_parameter_count(stmt);
+  for (int i = 0; i < n && i < static_cast<int>(params.size()); ++i) {
+    const Variant& v = params[i];
+    int rc = SQLITE_OK;
+    switch (v.type()) {
+      case VarType::kEmpty:
+      case VarType::kNull: rc = sqlite3_bind_null(stmt, i + 1); break;
+      case VarType::kBoolean: rc = sqlite3_bind_int(stmt, i + 1, v.bool_value() ? 1 : 0); break;
+      case VarType::kInteger: rc = sqlite3_bind_int(stmt, i + 1, v.int_value()); break;
+      case VarType::kLong: rc = sqlite3_bind_int(stmt, i + 1, v.long_value()); break;
+      case VarType::kLongLong: rc = sqlite3_bind_int64(stmt, i + 1, v.longlong_value()); break;
+      case VarType::kDouble: rc = sqlite3_bind_double(stmt, i + 1, v.double_value()); break;
+      case VarType::kDate: {
+        Variant text = ConvertValue(v, "datetime");
+        rc = sqlite3_bind_text(stmt, i + 1, text.string_value().c_str(), -1, SQLITE_TRANSIENT);
+        break;
+      }
+      case VarType::kString:
+        rc = sqlite3_bind_text64(stmt, i + 1, v.string_value().data(), v.string_value().size(),
+                                 SQLITE_TRANSIENT, SQLITE_UTF8);
+        break;
+      case VarType::kObject:
+        sqlite3_reset(stmt);
+        sqlite3_clear_bindings(stmt);
+        throw ComError(err::kTypeMismatch, kErrorSource,
+                       "Parameter " + std::to_string(i + 1) + " is an object, not a value.");
+    }
+    if (rc != SQLITE_OK) {
+      sqlite3_clear_bindings(stmt);
+      ThrowError(rc, sql);
+    }
+  }
+}
+
+RecordsetPtr SqliteDb::Query(const std::string& sql, const std::vector<Variant>& params) {
+  sqlite3_stmt* stmt = Prepare(sql);
+  if (!stmt) {
+    auto rs = std::make_shared<Recordset>(std::vector<FieldInfo>{}, std::vector<Recordset::Row>{});
+    rs->set_records_affected(0);
+    return rs;
+  }
+  Bind(stmt, params, sql);
+  const int columns = sqlite3_column_count(stmt);
+  std::vector<FieldInfo> fields(columns);
+  std::vector<bool> inferred(columns, false);
+  for (int c = 0; c < columns; ++c) {
+    const char* decl = sqlite3_column_decltype(stmt, c);
+    if (decl) {
+      fields[c] = FieldInfoFromDeclType(decl);
+    } else {
+      inferred[c] = true;
+    }
+    const char* name = sqlite3_column_name(stmt, c);
+    fields[c].name = name ? name : "";
+  }
+  std::vector<Recordset::Row> rows;
+  int rc;
+  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    Recordset::Row row(columns);
+    for (int c = 0; c < columns; ++c) {
+      // An expression column takes its type from the first value that is not NULL.
+      if (inferred[c] && sqlite3_column_type(stmt, c) != SQLITE_NULL) {
+        fields[c].type = TypeOfValue(sqlite3_column_type(stmt, c), sqlite3_column_int64(stmt, c));
+        inferred[c] = false;
+      }
+      row[c] = ColumnValue(stmt, c, fields[c]);
+    }
+    rows.push_back(std::move(row));
+  }
+  if (rc != SQLITE_DONE) {
+    std::string message = sqlite3_errmsg(db_);
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+    throw MakeError(rc, message, sql);
+  }
+  sqlite3_reset(stmt);
+  sqlite3_clear_bindings(stmt);
+  auto rs = std::make_shared<Recordset>(std::move(fields), std::move(rows));
+  rs->set_records_affected(columns == 0 ? changes() : -1);
+  return rs;
+}
+
+int64_t SqliteDb::Exec(const std::string& sql, const std::vector<Variant>& params) {
+  sqlite3_stmt* stmt = Prepare(sql);
+  if (!stmt) return 0;
+  Bind(stmt, params, sql);
+  int rc;
+  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+  }
+  if (rc != SQLITE_DONE) {
+    std::string message = sqlite3_errmsg(db_);
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+    throw MakeError(rc, message, sql);
+  }
+  sqlite3_reset(stmt);
+  sqlite3_clear_bindings(stmt);
+  return changes();
+}
+
+void SqliteDb::ExecScript(const std::string& sql) {
+  if (!db_) throw ComError(err::kObjectClosed, kErrorSource, "The database is not open.");
+  char* error = nullptr;
+  int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error);
+  if (rc != SQLITE_OK) {
+    std::string message = error ? error : sqlite3_errstr(rc);
+    sqlite3_free(error);
+    throw MakeError(rc, message, sql);
+  }
+}
+
+int64_t SqliteDb::last_insert_rowid() const { return db_ ? sqlite3_last_insert_rowid(db_) : 0; }
+int64_t SqliteDb::changes() const { return db_ ? sqlite3_changes64(db_) : 0; }
+bool SqliteDb::in_transaction() const { return db_ && !sqlite3_get_autocommit(db_); }
+
+void SqliteDb::ThrowError(int rc, std::string_view sql) const {
+  throw MakeError(rc, db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc), sql);
+}
+
+std::string SqliteDb::MapName(std::string_view name) const {
+  for (std::string_view schema : {"main.", "temp."}) {
+    if (StartsWith(name, schema)) name.remove_prefix(schema.size());
+  }
+  return name_mapper_ ? name_mapper_(name) : std::string(name);
+}
+
+}  // namespace ambit::tsql
