@@ -46,6 +46,7 @@ enum class ExprKind {
   kBetween,         // args[0] BETWEEN args[1] AND args[2]
   kLike,            // args[0] LIKE args[1] [ESCAPE args[2]]
   kIsNull,          // args[0] IS [NOT] NULL
+  kDefault,         // DEFAULT in an INSERT's VALUES
 };
 
 struct Expr {

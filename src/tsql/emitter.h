@@ -6,6 +6,7 @@
 #define AMBIT_TSQL_EMITTER_H_
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,6 +26,7 @@ struct CatalogColumn {
   std::string name;
   std::string decl_type;  // "decimal(18,2)", "nvarchar(50)", "INTEGER" ...
   bool identity = false;
+  std::string default_sql;  // SQLite text of the DEFAULT, "" when none
 };
 
 // What the emitter needs to know beyond the text: declared types of variables (for '+' and
@@ -60,6 +62,14 @@ class Emitter {
   std::string CreateIndex(const CreateIndexStmt& s);
   std::string CreateView(const CreateViewStmt& s);
 
+  // Emits the variable as the given SQL instead of a parameter.
+  void OverrideVariable(const std::string& name, std::string sql) {
+    variable_sql_[name] = std::move(sql);
+  }
+
+  // SELECT @v = expr: emits the item as tsql_setvar(slot, expr), so every row assigns in turn.
+  void AssignThroughSlot(const std::string& name, int slot) { slot_of_[name] = slot; }
+
   // Ends a statement: its text and the parameters collected while emitting it.
   EmittedSql Finish(std::string sql);
 
@@ -81,6 +91,8 @@ class Emitter {
 
   const EmitterContext& context_;
   std::vector<std::string> params_;
+  std::map<std::string, std::string> variable_sql_;
+  std::map<std::string, int> slot_of_;
 };
 
 // SQL Server's name for a column type SQLite reports ("INTEGER" -> "int"); for new tables

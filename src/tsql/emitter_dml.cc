@@ -130,6 +130,11 @@ EmittedSql Emitter::Insert(const InsertStmt& s) {
     std::string sql = "INSERT INTO " + table + column_list + " VALUES ";
     for (size_t r = 0; r < s.rows.size(); ++r) {
       const auto& row = s.rows[r];
+      if (s.columns.empty() && !columns.empty() && row.size() != columns.size()) {
+        throw ComError(213, kEngineErrorSource,
+                       "Column name or number of supplied values does not match table "
+                       "definition.");
+      }
       if (!columns.empty() && row.size() != columns.size()) {
         throw ComError(row.size() > columns.size() ? 110 : 109, kEngineErrorSource,
                        row.size() > columns.size()
@@ -145,6 +150,11 @@ EmittedSql Emitter::Insert(const InsertStmt& s) {
       sql += r ? ", (" : "(";
       for (size_t i = 0; i < row.size(); ++i) {
         if (i) sql += ", ";
+        if (row[i]->kind == ExprKind::kDefault) {
+          const CatalogColumn* c = catalog ? FindColumn(*catalog, columns[i]) : nullptr;
+          sql += c && !c->default_sql.empty() ? "(" + c->default_sql + ")" : "NULL";
+          continue;
+        }
         std::string v = Expression(*row[i]);
         sql += i < types.size() ? StoreValue(v, types[i]) : v;
       }
@@ -180,8 +190,8 @@ EmittedSql Emitter::Update(const UpdateStmt& s, EmittedSql* variable_query) {
   } else {
     from_text = target.table;
   }
-  std::string where = s.where ? " WHERE " + Expression(*s.where) : "";
-  std::string limit = s.top ? " LIMIT " + Expression(*s.top) : "";
+  auto where_text = [&] { return s.where ? " WHERE " + Expression(*s.where) : std::string(); };
+  auto limit_text = [&] { return s.top ? " LIMIT " + Expression(*s.top) : std::string(); };
 
   // Variables take their values from the rows before the update.
   std::string var_items;
@@ -191,7 +201,8 @@ EmittedSql Emitter::Update(const UpdateStmt& s, EmittedSql* variable_query) {
     var_items += Expression(*a.value);
   }
   if (!var_items.empty()) {
-    *variable_query = Finish("SELECT " + var_items + " FROM " + from_text + where + limit);
+    std::string where = where_text();
+    *variable_query = Finish("SELECT " + var_items + " FROM " + from_text + where + limit_text());
   } else {
     variable_query->sql.clear();
   }
@@ -203,6 +214,14 @@ EmittedSql Emitter::Update(const UpdateStmt& s, EmittedSql* variable_query) {
     column_sets.emplace_back(a.column.back(), a.value.get());
   }
   if (column_sets.empty()) return Finish("");
+  // Parameters are numbered per statement, so the main statement emits its sources again.
+  if (!s.from.empty()) {
+    from_text = target.implicit ? target.table : "";
+    for (const TableRefPtr& t : s.from) {
+      if (!from_text.empty()) from_text += ", ";
+      from_text += TableRefText(*t);
+    }
+  }
   auto store = [&](const std::string& column, const std::string& value) {
     if (!catalog) return value;
     const CatalogColumn* c = FindColumn(*catalog, column);
@@ -219,13 +238,13 @@ EmittedSql Emitter::Update(const UpdateStmt& s, EmittedSql* variable_query) {
       sql += QuoteName(column_sets[i].first) + " = " +
              store(column_sets[i].first, Expression(*column_sets[i].second));
     }
-    return Finish(sql + where);
+    return Finish(sql + where_text());
   }
   std::string inner = "SELECT " + target.instance + ".rowid AS \"tsql_rid\"";
   for (size_t i = 0; i < column_sets.size(); ++i) {
     inner += ", " + Expression(*column_sets[i].second) + " AS \"tsql_v" + std::to_string(i) + "\"";
   }
-  inner += " FROM " + from_text + where + limit;
+  inner += " FROM " + from_text + where_text() + limit_text();
   std::string sql = "UPDATE " + target.table + " SET ";
   for (size_t i = 0; i < column_sets.size(); ++i) {
     if (i) sql += ", ";

@@ -19,10 +19,10 @@ namespace {
   throw ComError(195, kEngineErrorSource, "'" + name + "' is not a recognized built-in function name.");
 }
 
+// Date text needs the runtime's comparison: '2026-12-05' must equal midnight of that day, and
+// '20261205' would otherwise become a number against a datetime column's affinity.
 bool LooksLikeDate(const Expr& e) {
-  return e.kind == ExprKind::kString && e.text.size() >= 8 &&
-         (e.text.find('-') != std::string::npos || e.text.find('/') != std::string::npos) &&
-         ParseDate(e.text).has_value();
+  return e.kind == ExprKind::kString && e.text.size() >= 8 && ParseDate(e.text).has_value();
 }
 
 // Functions that map one to one onto a runtime function of the same name, with the argument
@@ -170,8 +170,10 @@ std::string Emitter::Expression(const Expr& e) {
       return QuoteString(e.text);
     case ExprKind::kNull:
       return "NULL";
-    case ExprKind::kVariable:
-      return Param(e.text);
+    case ExprKind::kVariable: {
+      auto it = variable_sql_.find(e.text);
+      return it != variable_sql_.end() ? it->second : Param(e.text);
+    }
     case ExprKind::kSystemVariable:
       return Param(e.text);
     case ExprKind::kColumn: {
@@ -266,6 +268,8 @@ std::string Emitter::Expression(const Expr& e) {
       out += ")";
       return e.negated ? "(NOT " + out + ")" : out;
     }
+    case ExprKind::kDefault:
+      Unsupported("DEFAULT");
     case ExprKind::kIsNull:
       return "(" + Expression(*e.args[0]) + (e.negated ? " IS NOT NULL)" : " IS NULL)");
   }
@@ -335,6 +339,8 @@ std::string Emitter::Function(const Expr& e) {
       return "count(*)";
     }
     if (n != 1) WrongArgCount(name, 1, 1);
+    // AVG of integers stays an integer in SQL Server.
+    if (fn == "avg") fn = "tsql_avg";
     return fn + "(" + (e.distinct ? "DISTINCT " : "") + args() + ")";
   }
   if (e.distinct || e.star) Unsupported(e.distinct ? "distinct" : "*");
@@ -364,6 +370,14 @@ std::string Emitter::Function(const Expr& e) {
       out += "ifnull(tsql_cast(" + Expression(*e.args[i]) + ", 'nvarchar(max)'), '')";
     }
     return out + ")";
+  }
+  if (name == "char" || name == "nchar") {
+    if (n != 1) WrongArgCount(name, 1, 1);
+    return "char(" + args() + ")";
+  }
+  if (name == "ascii" || name == "unicode") {
+    if (n != 1) WrongArgCount(name, 1, 1);
+    return "unicode(" + args() + ")";
   }
   if (name == "scope_identity" || name == "ident_current") return Param("@@identity");
   if (name == "sysdatetime" || name == "current_timestamp") return "tsql_getdate()";

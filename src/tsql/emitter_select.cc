@@ -19,7 +19,14 @@ std::string Emitter::QuerySpecText(const QuerySpec& q, bool with_top) {
   for (size_t i = 0; i < q.items.size(); ++i) {
     const SelectItem& item = q.items[i];
     if (i) out += ", ";
+    auto slot = item.variable.empty() ? slot_of_.end() : slot_of_.find(item.variable);
+    if (slot != slot_of_.end()) {
+      out += "tsql_setvar(" + std::to_string(slot->second) + ", " + Expression(*item.expr) + ")";
+      continue;
+    }
     out += Expression(*item.expr);
+    // Literal columns take part in DISTINCT and UNION like text columns do.
+    if (item.expr->kind == ExprKind::kString) out += " COLLATE TSQL";
     if (!item.alias.empty()) {
       out += " AS " + QuoteName(item.alias);
     } else if (item.expr->kind != ExprKind::kColumn && item.expr->kind != ExprKind::kStar) {

@@ -169,7 +169,14 @@ void Interpreter::Assign(const std::string& name, const Variant& value) {
 
 void Interpreter::Declare(const DeclareStmt& s) {
   for (const VariableDecl& d : s.variables) {
+    auto existing = frame_->variables.find(d.name);
+    if (existing != frame_->variables.end() && existing->second.declared_by != &s) {
+      Raise(134, "The variable name '" + d.name +
+                     "' has already been declared. Variable names must be unique within a query "
+                     "batch or stored procedure.");
+    }
     Variable v;
+    v.declared_by = &s;
     v.type = d.type;
     frame_->variables[d.name] = v;
     if (d.initial) Assign(d.name, Evaluate(*d.initial));

@@ -17,6 +17,7 @@
 namespace ambit::tsql {
 
 struct Variable {
+  const void* declared_by = nullptr;  // the DECLARE (nullptr for parameters)
   TypeSpec type;
   Variant value = Variant::Null();
 };

@@ -1,4 +1,6 @@
 // Statements that reach SQLite: queries, data changes, definitions, and procedure calls.
+#include <algorithm>
+
 #include "base/com_error.h"
 #include "base/conversions.h"
 #include "tsql/interpreter.h"
@@ -43,6 +45,17 @@ std::string TypeTextOf(const FieldInfo& f) {
   }
 }
 
+bool Mentions(const Expr& e, const std::vector<std::string>& names) {
+  if (e.kind == ExprKind::kVariable &&
+      std::find(names.begin(), names.end(), e.text) != names.end()) {
+    return true;
+  }
+  for (const ExprPtr& a : e.args) {
+    if (a && Mentions(*a, names)) return true;
+  }
+  return false;
+}
+
 bool IsAssignment(const Select& s) {
   for (const QuerySpec& q : s.specs) {
     for (const SelectItem& item : q.items) {
@@ -65,9 +78,39 @@ void Interpreter::RunSelect(const SelectStmt& s) {
       }
     }
   }
+  // SELECT @s = @s + x FROM t reads its own result: assign row by row through slots.
+  std::vector<std::string> assigned;
+  bool accumulates = false;
+  if (assigns) {
+    for (const SelectItem& item : s.select->specs[0].items) {
+      if (std::find(assigned.begin(), assigned.end(), item.variable) == assigned.end()) {
+        assigned.push_back(item.variable);
+      }
+    }
+    for (const SelectItem& item : s.select->specs[0].items) {
+      accumulates |= Mentions(*item.expr, assigned);
+    }
+  }
   const auto& emitted = Emit(&s, false, [&](Emitter& em, CompiledBatch::Emitted& out) {
+    if (accumulates) {
+      for (size_t i = 0; i < assigned.size(); ++i) {
+        em.OverrideVariable(assigned[i], "tsql_getvar(" + std::to_string(i) + ")");
+        em.AssignThroughSlot(assigned[i], static_cast<int>(i));
+      }
+    }
     out.main = em.Finish(em.SelectText(*s.select));
   });
+  if (accumulates) {
+    session_->slots.clear();
+    for (const std::string& name : assigned) session_->slots.push_back(Lookup(name).value);
+    std::vector<Variant> params = Bind(emitted.main.params);
+    RecordsetPtr rs = session_->db().Query(emitted.main.sql, params);
+    session_->rowcount = static_cast<int64_t>(rs->rows().size());
+    if (rs->rows().empty()) return;
+    std::vector<Variant> values = session_->slots;
+    for (size_t i = 0; i < assigned.size(); ++i) Assign(assigned[i], values[i]);
+    return;
+  }
   RecordsetPtr rs = session_->db().Query(emitted.main.sql, Bind(emitted.main.params));
   session_->rowcount = static_cast<int64_t>(rs->rows().size());
   if (!assigns) {
@@ -363,7 +406,23 @@ void Interpreter::CallProcedure(const ExecStmt& s, std::vector<RecordsetPtr>* re
   Interpreter nested(session_, results);
   nested.batch_ = compiled.get();
   nested.frame_ = &frame;
-  nested.RunList(proc->body);
+  // Temporary tables a procedure creates are dropped when it returns.
+  std::vector<std::string> temps_before = session_->TempTables();
+  auto drop_new_temps = [&] {
+    for (const std::string& t : session_->TempTables()) {
+      if (std::find(temps_before.begin(), temps_before.end(), t) == temps_before.end()) {
+        session_->db().Exec("DROP TABLE IF EXISTS temp." + Emitter::QuoteName(t));
+        session_->SchemaChanged();
+      }
+    }
+  };
+  try {
+    nested.RunList(proc->body);
+  } catch (...) {
+    drop_new_temps();
+    throw;
+  }
+  drop_new_temps();
   for (size_t i = 0; i < proc->params.size(); ++i) {
     const ExecArg* arg = bound[i];
     if (arg == nullptr || !arg->output || !proc->params[i].output) continue;

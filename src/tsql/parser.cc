@@ -150,6 +150,13 @@ void Parser::FailAt(const Token& token) const {
     case TokenKind::kNString:
       near = token.text;
       break;
+    case TokenKind::kIdentifier:
+      if (IsReservedWord(token.text)) {
+        throw ComError(156, kEngineErrorSource,
+                       "Incorrect syntax near the keyword '" + token.text + "'.");
+      }
+      near = token.text;
+      break;
     default:
       near = token.text;
   }
@@ -177,6 +184,26 @@ std::vector<std::string> Parser::ParseQualifiedName() {
 
 std::unique_ptr<Batch> Parser::ParseAll() {
   auto batch = std::make_unique<Batch>();
+  // A batch may start with a bare procedure name: "proc 1, 2" is "EXEC proc 1, 2".
+  if (IsName() && !IsOp("(", 1) && !IsOp("=", 1) && Peek().kind == TokenKind::kIdentifier) {
+    size_t start = Offset();
+    Token first = Peek();
+    StmtPtr exec;
+    try {
+      exec = ParseExecBody(/*keyword=*/false);
+    } catch (const ComError& e) {
+      // Most often a misspelt keyword rather than a call: name the word itself.
+      if (e.number() != 102 && e.number() != 156) throw;
+      throw ComError(102, kEngineErrorSource, "Incorrect syntax near '" + first.text + "'.");
+    }
+    if (!AtStatementStart()) {
+      throw ComError(102, kEngineErrorSource, "Incorrect syntax near '" + first.text + "'.");
+    }
+    exec->offset = start;
+    exec->end = PreviousEnd();
+    AcceptOp(";");
+    batch->statements.push_back(std::move(exec));
+  }
   while (true) {
     while (AcceptOp(";")) {
     }
@@ -373,8 +400,8 @@ StmtPtr Parser::ParseWhile() {
   return s;
 }
 
-std::unique_ptr<ExecStmt> Parser::ParseExecBody() {
-  Advance();  // EXEC / EXECUTE
+std::unique_ptr<ExecStmt> Parser::ParseExecBody(bool keyword) {
+  if (keyword) Advance();  // EXEC / EXECUTE
   auto s = std::make_unique<ExecStmt>();
   if (AcceptOp("(")) {
     s->dynamic_sql = ParseExpr();
@@ -397,6 +424,7 @@ std::unique_ptr<ExecStmt> Parser::ParseExecBody() {
       Advance();
     } else {
       arg.value = ParseExpr();
+      if (arg.value->kind == ExprKind::kStar) FailAt(Peek());
     }
     if (AcceptKeyword("output") || AcceptKeyword("out")) arg.output = true;
     s->args.push_back(std::move(arg));

@@ -35,7 +35,7 @@ class Parser {
   StmtPtr ParseWhile();
   StmtPtr ParseBegin();
   StmtPtr ParseExec();
-  std::unique_ptr<struct ExecStmt> ParseExecBody();
+  std::unique_ptr<struct ExecStmt> ParseExecBody(bool keyword = true);
   StmtPtr ParsePrint();
   StmtPtr ParseRaiserror();
   StmtPtr ParseReturn();
@@ -73,7 +73,8 @@ class Parser {
   ExprPtr ParsePrimary();
   ExprPtr ParseFunctionCall(std::vector<std::string> name, size_t offset);
   ExprPtr ParseCase(size_t offset);
-  TypeSpec ParseType();
+  // in_cast: CAST/CONVERT, where char types without a length have 30 characters.
+  TypeSpec ParseType(bool in_cast = false);
   std::vector<std::string> ParseQualifiedName();
   std::string ParseName();
 

@@ -23,7 +23,13 @@ StmtPtr Parser::ParseInsert() {
       ExpectOp("(");
       std::vector<ExprPtr> row;
       do {
-        if (IsKeyword("default")) Fail();
+        if (IsKeyword("default")) {
+          auto d = std::make_unique<Expr>();
+          d->kind = ExprKind::kDefault;
+          d->offset = Advance().offset;
+          row.push_back(std::move(d));
+          continue;
+        }
         row.push_back(ParseExpr());
       } while (AcceptOp(","));
       ExpectOp(")");

@@ -54,7 +54,7 @@ bool IsNumericTypeName(const std::string& n) {
          n == "float" || n == "real" || n == "integer";
 }
 
-TypeSpec Parser::ParseType() {
+TypeSpec Parser::ParseType(bool in_cast) {
   TypeSpec t;
   if (!IsName()) Fail();
   std::vector<std::string> name = ParseQualifiedName();  // dbo.MyType is not supported below
@@ -106,8 +106,8 @@ TypeSpec Parser::ParseType() {
     t.text += "(18,0)";
   } else if (t.name == "char" || t.name == "nchar" || t.name == "varchar" ||
              t.name == "nvarchar") {
-    t.length = 1;  // a declaration without length means one character
-    t.text += "(1)";
+    t.length = in_cast ? 30 : 1;  // a declaration without length means one character
+    t.text += in_cast ? "(30)" : "(1)";
   } else if (t.name == "sysname") {
     t.name = "nvarchar";
     t.length = 128;
@@ -359,13 +359,13 @@ ExprPtr Parser::ParseFunctionCall(std::vector<std::string> name, size_t offset) 
     auto e = MakeExpr(ExprKind::kCast, offset);
     e->args.push_back(ParseExpr());
     ExpectKeyword("as");
-    e->type = ParseType();
+    e->type = ParseType(true);
     ExpectOp(")");
     return e;
   }
   if (fn == "convert" || fn == "try_convert") {
     auto e = MakeExpr(ExprKind::kConvert, offset);
-    e->type = ParseType();
+    e->type = ParseType(true);
     ExpectOp(",");
     e->args.push_back(ParseExpr());
     if (AcceptOp(",")) e->args.push_back(ParseExpr());
@@ -374,6 +374,10 @@ ExprPtr Parser::ParseFunctionCall(std::vector<std::string> name, size_t offset) 
   }
   auto e = MakeExpr(ExprKind::kFunction, offset);
   e->text = fn;
+  // Window functions are not supported; say so at OVER instead of misreading it as an alias.
+  auto reject_over = [&] {
+    if (IsKeyword("over")) Fail();
+  };
   if (fn == "dateadd" || fn == "datediff" || fn == "datepart" || fn == "datename") {
     // The first argument is a bare datepart name; it travels as text.
     if (Peek().kind != TokenKind::kIdentifier) Fail();
@@ -382,11 +386,15 @@ ExprPtr Parser::ParseFunctionCall(std::vector<std::string> name, size_t offset) 
     e->args.push_back(std::move(part));
     if (!IsOp(")")) ExpectOp(",");
   }
-  if (AcceptOp(")")) return e;
+  if (AcceptOp(")")) {
+    reject_over();
+    return e;
+  }
   if (IsOp("*") && IsOp(")", 1)) {
     Advance();
     Advance();
     e->star = true;
+    reject_over();
     return e;
   }
   if (AcceptKeyword("distinct")) {
@@ -398,7 +406,7 @@ ExprPtr Parser::ParseFunctionCall(std::vector<std::string> name, size_t offset) 
     e->args.push_back(ParseExpr());
   } while (AcceptOp(","));
   ExpectOp(")");
-  if (IsKeyword("over")) Fail();
+  reject_over();
   return e;
 }
 

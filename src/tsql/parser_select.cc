@@ -216,8 +216,8 @@ TableRefPtr Parser::ParseTablePrimary() {
   }
   if (Peek().kind == TokenKind::kVariable) Fail();  // table variables
   ref->name = ParseQualifiedName();
-  if (IsOp("(")) Fail();  // table-valued functions
   SkipTableHints();
+  if (IsOp("(")) Fail();  // table-valued functions
   ref->alias = ParseOptionalAlias();
   SkipTableHints();
   return ref;

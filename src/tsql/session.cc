@@ -1,11 +1,14 @@
 #include "tsql/session.h"
 
+#include <sqlite3.h>
+
 #include "base/com_error.h"
 #include "base/conversions.h"
 #include "tsql/interpreter.h"
 #include "tsql/lexer.h"
 #include "tsql/parser.h"
 #include "tsql/runtime.h"
+#include "tsql/session_functions.h"
 
 namespace ambit::tsql {
 
@@ -23,6 +26,10 @@ Session::~Session() {
 
 void Session::Open(const std::string& path) {
   db_.Open(path);
+  // An unknown column in double quotes must be error 207, not a string literal.
+  sqlite3_db_config(db_.handle(), SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+  sqlite3_db_config(db_.handle(), SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+  RegisterSessionFunctions(db_.handle(), &slots);
   // Procedures live in the database, so that every connection to it can run them.
   db_.Exec(
       "CREATE TABLE IF NOT EXISTS main.tsql_procedures (name TEXT PRIMARY KEY COLLATE NOCASE, "
@@ -54,7 +61,7 @@ std::optional<std::vector<CatalogColumn>> Session::Columns(const std::string& ta
   auto it = catalog_.find(key);
   if (it != catalog_.end()) return it->second;
   RecordsetPtr rs = db_.Query(
-      "SELECT name, type, pk FROM pragma_table_info(?1, ?2)",
+      "SELECT name, type, pk, dflt_value FROM pragma_table_info(?1, ?2)",
       {Variant(table), Variant(Emitter::IsTempName(table) ? "temp" : "main")});
   if (rs->rows().empty()) return std::nullopt;
   std::vector<CatalogColumn> columns;
@@ -64,6 +71,7 @@ std::optional<std::vector<CatalogColumn>> Session::Columns(const std::string& ta
     CatalogColumn c;
     c.name = CStr(row[0]);
     c.decl_type = row[1].IsNull() ? "" : CStr(row[1]);
+    c.default_sql = row[3].IsNull() ? "" : CStr(row[3]);
     // Identity columns are made as the one INTEGER PRIMARY KEY (see Emitter::CreateTable).
     c.identity = keys == 1 && CLng(row[2]) == 1 && c.decl_type == "INTEGER";
     columns.push_back(std::move(c));
@@ -119,13 +127,19 @@ void Session::RollbackTrans() {
   SchemaChanged();  // a rolled-back CREATE TABLE is gone again
 }
 
-void Session::Reset() {
-  if (trancount_ > 0) RollbackTrans();
+std::vector<std::string> Session::TempTables() {
   RecordsetPtr temps =
       db_.Query("SELECT name FROM temp.sqlite_master WHERE type = 'table' AND name NOT LIKE "
                 "'sqlite_%'");
-  for (const auto& row : temps->rows()) {
-    db_.Exec("DROP TABLE IF EXISTS temp." + Emitter::QuoteName(CStr(row[0])));
+  std::vector<std::string> names;
+  for (const auto& row : temps->rows()) names.push_back(CStr(row[0]));
+  return names;
+}
+
+void Session::Reset() {
+  if (trancount_ > 0) RollbackTrans();
+  for (const std::string& name : TempTables()) {
+    db_.Exec("DROP TABLE IF EXISTS temp." + Emitter::QuoteName(name));
   }
   SchemaChanged();
   messages_.clear();

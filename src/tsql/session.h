@@ -68,9 +68,11 @@ class Session {
   CompiledBatchPtr Compile(std::string_view text);
   std::optional<std::vector<CatalogColumn>> Columns(const std::string& table);
   void SchemaChanged();
+  std::vector<std::string> TempTables();
   uint64_t schema_generation() const { return schema_generation_; }
   void AddMessage(std::string m) { messages_.push_back(std::move(m)); }
 
+  std::vector<Variant> slots;  // variables a running statement reads and writes row by row
   int64_t rowcount = 0;
   int64_t identity = 0;  // Variant Null until the first insert into an identity column
   bool has_identity = false;
