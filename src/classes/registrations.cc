@@ -2,10 +2,11 @@
 
 namespace ambit {
 
-// No business method has landed yet: the tables exist so that hosts, the catalogue and
-// marshalling are in place, and each family fills its class's table as it arrives.
-void RegisterOrderInfoMethods(MethodTable&) {}
-void RegisterOrderUpdateMethods(MethodTable&) {}
+void RegisterOrderInfoMethods(MethodTable& table) { AddOpLogInfoMethods(table); }
+
+void RegisterOrderUpdateMethods(MethodTable& table) { AddOpLogUpdateMethods(table); }
+
+// The column-default methods arrive with their family.
 void RegisterColumnsSetMethods(MethodTable&) {}
 
 }  // namespace ambit

@@ -1,5 +1,5 @@
-// Each method family adds its public methods to its class's table through these hooks; the
-// family folders define them as their methods land.
+// Each method family adds its public methods to its class's table here; the Register*Methods
+// hooks call one Add*Methods function per family.
 #ifndef AMBIT_CLASSES_REGISTRATIONS_H_
 #define AMBIT_CLASSES_REGISTRATIONS_H_
 
@@ -10,6 +10,10 @@ namespace ambit {
 void RegisterOrderInfoMethods(MethodTable& table);
 void RegisterOrderUpdateMethods(MethodTable& table);
 void RegisterColumnsSetMethods(MethodTable& table);
+
+// Operation log (maintain family).
+void AddOpLogInfoMethods(MethodTable& table);
+void AddOpLogUpdateMethods(MethodTable& table);
 
 }  // namespace ambit
 
