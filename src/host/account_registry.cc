@@ -1,0 +1,62 @@
+#include "host/account_registry.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "base/com_error.h"
+
+namespace ambit {
+namespace {
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+}  // namespace
+
+AccountRegistry::AccountRegistry(AccountOptions options, ConnectionPool::Opener opener)
+    : options_(options),
+      opener_(opener ? std::move(opener) : ConnectionPool::Opener([](const std::string& s) {
+        return OpenConnection(s);
+      })) {}
+
+void AccountRegistry::AddAccount(std::string name, std::string connection_string) {
+  std::lock_guard lock(mu_);
+  std::string key = Lower(name);
+  if (accounts_.count(key) == 0) names_.push_back(name);
+  accounts_[key] = std::move(connection_string);
+}
+
+std::shared_ptr<ConnectionPool> AccountRegistry::PoolFor(std::string_view data_source) {
+  std::lock_guard lock(mu_);
+  std::string connection_string;
+  auto it = accounts_.find(Lower(data_source));
+  if (it != accounts_.end()) {
+    connection_string = it->second;
+  } else if (options_.allow_connection_strings && !data_source.empty()) {
+    connection_string = std::string(data_source);
+  } else {
+    throw ComError(err::kUnexpected, "ambit-order.host",
+                   "Data source name not found: no account named '" + std::string(data_source) +
+                       "' is served here.");
+  }
+  std::shared_ptr<ConnectionPool>& pool = pools_[connection_string];
+  if (!pool)
+    pool = std::make_shared<ConnectionPool>(connection_string, options_.pool_size,
+                                            options_.acquire_timeout, opener_);
+  return pool;
+}
+
+std::string AccountRegistry::default_account() const {
+  std::lock_guard lock(mu_);
+  return names_.empty() ? std::string() : names_.front();
+}
+
+std::vector<std::string> AccountRegistry::account_names() const {
+  std::lock_guard lock(mu_);
+  return names_;
+}
+
+}  // namespace ambit

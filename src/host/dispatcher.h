@@ -1,0 +1,60 @@
+// Runs one call of a registered method the way the application server does: finds the class and
+// method, creates the component inside a fresh call context (user, client address), runs it
+// with JSON arguments, and commits or rolls back the call's transaction by the class's TransMode.
+// The server and `ambit-order call` both go through it.
+#ifndef AMBIT_HOST_DISPATCHER_H_
+#define AMBIT_HOST_DISPATCHER_H_
+
+#include <nlohmann/json.hpp>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "classes/method_table.h"
+#include "host/account_registry.h"
+
+namespace ambit {
+
+// The class or the method does not exist (the server answers 404). Numbers as the platform
+// raised them: 429 for a class nobody registered, 438 for a member the object lacks.
+class NotFoundError : public ComError {
+ public:
+  using ComError::ComError;
+};
+inline constexpr int32_t kMemberNotFound = 438;
+
+struct CallRequest {
+  std::string class_name;
+  std::string method;
+  // An object of named arguments or an array of positional ones.
+  nlohmann::json args = nlohmann::json::object();
+  UserLoginPtr user;
+  std::string client_address;
+};
+
+class Dispatcher {
+ public:
+  // `tables`: the classes to serve (production passes AllClassTables()); they must outlive the
+  // dispatcher. Installs the host's context service for the process.
+  Dispatcher(AccountRegistry& accounts, std::vector<const MethodTable*> tables);
+
+  // {"result": ..., "out": {...}}. Raises NotFoundError, ArgumentError (arguments that do not
+  // fit, nothing ran) or the method's ComError (its transaction rolled back).
+  nlohmann::json Call(const CallRequest& request);
+
+  // {"classes": [DescribeTable of each class]}.
+  nlohmann::json Catalogue() const;
+
+  // Case-insensitive; nullptr when the class is not served.
+  const MethodTable* FindTable(std::string_view class_name) const;
+
+  AccountRegistry& accounts() const { return accounts_; }
+
+ private:
+  AccountRegistry& accounts_;
+  std::vector<const MethodTable*> tables_;
+};
+
+}  // namespace ambit
+
+#endif  // AMBIT_HOST_DISPATCHER_H_

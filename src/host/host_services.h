@@ -1,0 +1,92 @@
+// Outside services the component creates by program identifier, with the adapters this host
+// ships: a registry read from a key=value file, a message logger that appends to a log file, and
+// a script shell that runs a command through /bin/sh and waits for it.
+#ifndef AMBIT_HOST_HOST_SERVICES_H_
+#define AMBIT_HOST_HOST_SERVICES_H_
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "frame/host.h"
+#include "frame/host_services.h"
+
+namespace ambit {
+
+inline constexpr char kMessageLoggerProgId[] = "LumoLogMsg.Log";
+inline constexpr char kScriptShellProgId[] = "WSCript.shell";
+
+// Records or shows a message meant for the operator.
+class MessageLogger : public Object {
+ public:
+  virtual void Log(const std::string& message) = 0;
+  std::string_view TypeName() const override { return "MessageLogger"; }
+};
+
+// Runs a command line; with `wait` it answers the command's exit code, without it 0 at once.
+// The window style of the original shell has no meaning here and is ignored.
+class ScriptShell : public Object {
+ public:
+  virtual int Run(const std::string& command, int window_style, bool wait) = 0;
+  std::string_view TypeName() const override { return "ScriptShell"; }
+};
+
+// Lines "<key path>\<value name>=<value>"; blank lines and lines starting with '#' or ';' are
+// ignored. Key paths and value names compare without regard to case, and trailing backslashes
+// of the key path do not matter.
+class FileRegistryReader : public RegistryReader {
+ public:
+  // A missing file is an empty registry; a line without '=' is a ComError naming the line.
+  static std::shared_ptr<FileRegistryReader> Load(const std::string& path);
+  static std::shared_ptr<FileRegistryReader> Parse(std::string_view text);
+  bool Read(std::string_view key_path, std::string_view value_name, Variant* value) override;
+
+ private:
+  std::map<std::string, std::string> values_;  // normalised "key\name" -> value
+};
+
+// Appends "<UTC time> <message>" lines to a file; safe to share between threads.
+class FileMessageLogger : public MessageLogger {
+ public:
+  explicit FileMessageLogger(std::string path) : path_(std::move(path)) {}
+  void Log(const std::string& message) override;
+
+ private:
+  std::string path_;
+  std::mutex mu_;
+};
+
+class ProcessScriptShell : public ScriptShell {
+ public:
+  // -1 when the command could not be started or did not exit normally.
+  int Run(const std::string& command, int window_style, bool wait) override;
+};
+
+// The security service of the call: the user behind a login token is the call's own user,
+// whom the request's authentication established. Another token is refused.
+class CallSecurityInfo : public SecurityInfo {
+ public:
+  Variant GetCurrentUserID(const std::string& login_token) override;
+};
+
+// The language of the call's user, in the lower-case form the language helpers compare
+// ("chs", "cht", "en").
+class CallLangInfo : public LangInfo {
+ public:
+  std::string CurrentLanguage() override;
+};
+
+struct HostServicesConfig {
+  std::string registry_file;  // empty: every registry read answers its default
+  std::string message_log;    // empty: messages are dropped
+};
+
+// Registers the adapters above as host objects and installs the registry reader.
+void RegisterHostServices(const HostServicesConfig& config);
+
+}  // namespace ambit
+
+#endif  // AMBIT_HOST_HOST_SERVICES_H_

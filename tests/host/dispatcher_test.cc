@@ -1,0 +1,189 @@
+#include "host/dispatcher.h"
+
+#include <gtest/gtest.h>
+
+#include "frame/local_host.h"
+#include "host/call_context.h"
+#include "host/test_methods.h"
+#include "support/fake_connection.h"
+
+namespace ambit {
+namespace {
+
+// Records the transaction calls the host makes around a call.
+class RecordingConnection : public testing::FakeConnection {
+ public:
+  void BeginTrans() override {
+    log += "B";
+    FakeConnection::BeginTrans();
+  }
+  void CommitTrans() override {
+    log += "C";
+    if (fail_commit) throw ComError(5, "fake", "commit failed");
+    FakeConnection::CommitTrans();
+  }
+  void RollbackTrans() override {
+    log += "R";
+    FakeConnection::RollbackTrans();
+  }
+  void Reset() override {
+    log += "/";
+    FakeConnection::Reset();
+  }
+  std::string log;
+  bool fail_commit = false;
+};
+
+AccountOptions PoolOfOne() {
+  AccountOptions options;
+  options.pool_size = 1;
+  return options;
+}
+
+class DispatcherTest : public ::testing::Test {
+ protected:
+  DispatcherTest()
+      : accounts_(PoolOfOne(),
+                  [this](const std::string& cs) {
+                    opened_.push_back(cs);
+                    return conn_;
+                  }),
+        update_(testing::MakeUpdateTable()),
+        info_(testing::MakeInfoTable()),
+        dispatcher_(accounts_, {&info_, &update_}) {
+    accounts_.AddAccount("demo", "Data Source=demo.db");
+    accounts_.AddAccount("spare", "Data Source=spare.db");
+  }
+
+  nlohmann::json Call(std::string cls, std::string method, const char* args) {
+    return dispatcher_.Call(
+        {std::move(cls), std::move(method), nlohmann::json::parse(args), user_, "10.1.2.3"});
+  }
+
+  // The error a call raises; fails the test when it succeeds.
+  ComError CallError(std::string cls, std::string method, const char* args) {
+    try {
+      Call(std::move(cls), std::move(method), args);
+    } catch (const ComError& e) {
+      return e;
+    }
+    ADD_FAILURE() << method << " succeeded";
+    return ComError(0, "", "");
+  }
+
+  std::shared_ptr<RecordingConnection> conn_ = std::make_shared<RecordingConnection>();
+  std::vector<std::string> opened_;
+  UserLoginPtr user_ = std::make_shared<HostUserLogin>("tok-7", 7, "EN");
+  AccountRegistry accounts_;
+  MethodTable update_;
+  MethodTable info_;
+  Dispatcher dispatcher_;
+};
+
+TEST_F(DispatcherTest, UpdateCallsCommitWhenTheyReturnCleanly) {
+  nlohmann::json r = Call("AmbitOrderUpdate", "Write", R"({"sDsn":"demo","lID":1})");
+  EXPECT_EQ(r["result"], true);
+  EXPECT_EQ(conn_->log, "BC/");
+  EXPECT_EQ(conn_->batches.size(), 1u);
+}
+
+TEST_F(DispatcherTest, UpdateCallsRollBackAfterAbortOrException) {
+  ComError e = CallError("AmbitOrderUpdate", "WriteThenFail", R"({"sDsn":"demo","lID":1})");
+  EXPECT_EQ(e.source(), "AmbitOrder.AmbitOrderUpdate.WriteThenFail");
+  EXPECT_EQ(conn_->log, "BR/");
+
+  conn_->log.clear();
+  conn_->fail_next = ComError(208, "db", "Invalid object name 'notes'.");
+  e = CallError("AmbitOrderUpdate", "Write", R"({"sDsn":"demo","lID":1})");
+  EXPECT_EQ(e.number(), 208);
+  EXPECT_EQ(conn_->log, "BR/");
+
+  // An exception that never went through the frame's Abort still rolls back.
+  conn_->log.clear();
+  e = CallError("AmbitOrderUpdate", "WriteThenThrow", R"({"sDsn":"demo","lID":1})");
+  EXPECT_EQ(e.source(), "test");
+  EXPECT_EQ(conn_->log, "BR/");
+
+  // Abort and then a normal return: the answer goes back, the work does not stay.
+  conn_->log.clear();
+  EXPECT_EQ(Call("AmbitOrderUpdate", "AbortQuietly", R"({"sDsn":"demo","lID":1})")["result"], true);
+  EXPECT_EQ(conn_->log, "BR/");
+}
+
+TEST_F(DispatcherTest, AFailedCommitIsTheMethodsError) {
+  conn_->fail_commit = true;
+  ComError e = CallError("AmbitOrderUpdate", "Write", R"({"sDsn":"demo","lID":1})");
+  EXPECT_EQ(e.source(), "AmbitOrder.AmbitOrderUpdate.Write");
+  EXPECT_EQ(e.description(), "commit failed");
+  // The pool still got the connection back (and reset it).
+  EXPECT_EQ(conn_->log.back(), '/');
+  EXPECT_EQ(accounts_.PoolFor("demo")->idle_count(), 1u);
+}
+
+TEST_F(DispatcherTest, InfoCallsRunWithoutATransaction) {
+  Call("AmbitOrderInfo", "Count", R"({"sDsn":"demo"})");
+  EXPECT_EQ(conn_->log, "/");
+  ComError e = CallError("ambitorderinfo", "writenotrans", R"({"sDsn":"demo","lID":1})");
+  EXPECT_EQ(e.source(), "AmbitOrder.AmbitOrderInfo.WriteNoTrans");
+  EXPECT_EQ(conn_->log, "//");
+}
+
+TEST_F(DispatcherTest, TheCallSeesItsUserClientAndDataSource) {
+  EXPECT_EQ(Call("AmbitOrderUpdate", "WhoAmI", R"({"sDsn":"spare"})")["result"],
+            "7@10.1.2.3/spare");
+  // A named call without sDsn runs on the first account.
+  EXPECT_EQ(Call("AmbitOrderUpdate", "WhoAmI", "{}")["result"], "7@10.1.2.3/demo");
+  EXPECT_EQ(opened_, (std::vector<std::string>{"Data Source=spare.db", "Data Source=demo.db"}));
+  // Between calls the thread has no call and no client address.
+  EXPECT_EQ(CurrentHostCall(), nullptr);
+  EXPECT_EQ(CurrentClientAddress(), "");
+}
+
+TEST_F(DispatcherTest, InOutArgumentsComeBackInOut) {
+  nlohmann::json r =
+      Call("AmbitOrderUpdate", "Stamp", R"({"sOrderIDs":"1,2","dicRnt":{"a":1},"iStep":3})");
+  EXPECT_EQ(r["result"], 30);
+  EXPECT_EQ(r["out"]["sOrderIDs"], "1,2,42");
+  EXPECT_EQ(r["out"]["dicRnt"], nlohmann::json::parse(R"({"a":1,"Stamped":true})"));
+  EXPECT_FALSE(r["out"].contains("iStep"));
+}
+
+TEST_F(DispatcherTest, UnknownTargetsAndBadArgumentsTouchNothing) {
+  EXPECT_THROW(Call("NoClass", "Write", "{}"), NotFoundError);
+  try {
+    Call("AmbitOrderUpdate", "NoMethod", "{}");
+    FAIL();
+  } catch (const NotFoundError& nf) {
+    EXPECT_EQ(nf.number(), kMemberNotFound);
+  }
+  try {
+    Call("AmbitOrderUpdate", "Write", R"({"sDsn":"demo","lID":"abc"})");
+    FAIL();
+  } catch (const ArgumentError&) {
+  }
+  // An account nobody registered fails inside the method, with its source.
+  ComError e =
+      CallError("AmbitOrderUpdate", "Write", R"({"sDsn":"Data Source=/tmp/x.db","lID":1})");
+  EXPECT_EQ(e.source(), "AmbitOrder.AmbitOrderUpdate.Write");
+  EXPECT_NE(e.description().find("no account named"), std::string::npos);
+  EXPECT_TRUE(opened_.empty());
+  EXPECT_TRUE(conn_->log.empty());
+}
+
+TEST_F(DispatcherTest, CatalogueListsTheServedClasses) {
+  nlohmann::json c = dispatcher_.Catalogue();
+  ASSERT_EQ(c["classes"].size(), 2u);
+  EXPECT_EQ(c["classes"][0]["class"], "AmbitOrderInfo");
+  EXPECT_EQ(c["classes"][1]["transMode"], 2);
+}
+
+TEST_F(DispatcherTest, AThreadThatRanATestHostGetsTheRealHostBack) {
+  {
+    LocalHost local([this](const std::string&) { return conn_; });
+    ThreadContextService();  // this thread now caches the test host's service
+  }
+  EXPECT_EQ(Call("AmbitOrderUpdate", "WhoAmI", R"({"sDsn":"demo"})")["result"], "7@10.1.2.3/demo");
+}
+
+}  // namespace
+}  // namespace ambit

@@ -1,0 +1,115 @@
+#include "host/host_services.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "base/com_error.h"
+#include "host/call_context.h"
+
+namespace ambit {
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path TempPath(const std::string& name) {
+  return fs::temp_directory_path() / (name + "-" + std::to_string(::getpid()));
+}
+
+std::string ReadAll(const fs::path& p) {
+  std::ifstream in(p);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+TEST(FileRegistryReaderTest, KeysIgnoreCaseAndTrailingBackslashes) {
+  auto reg = FileRegistryReader::Parse(
+      "# comment\n"
+      "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\.NETFramework\\InstallRoot = /opt/dotnet/ \n"
+      "\n"
+      "HKEY_LOCAL_MACHINE\\SOFTWARE\\HALVARD\\LUMOPRODUCT\\Path=/opt/erp\n");
+  Variant v;
+  ASSERT_TRUE(
+      reg->Read("hkey_local_machine\\software\\microsoft\\.netframework\\", "INSTALLROOT", &v));
+  EXPECT_EQ(v.string_value(), "/opt/dotnet/");
+  EXPECT_TRUE(reg->Read("HKEY_LOCAL_MACHINE\\SOFTWARE\\HALVARD\\LUMOPRODUCT", "Path", &v));
+  EXPECT_FALSE(reg->Read("HKEY_LOCAL_MACHINE\\SOFTWARE\\HALVARD", "Path", &v));
+  EXPECT_THROW(FileRegistryReader::Parse("no equals sign\\here\n"), ComError);
+  EXPECT_THROW(FileRegistryReader::Parse("NoBackslash=1\n"), ComError);
+}
+
+TEST(FileRegistryReaderTest, InstalledReaderAnswersRegistryReadWithTheDefaultsType) {
+  fs::path file = TempPath("ambit-registry");
+  std::ofstream(file) << "HKEY_CURRENT_USER\\Software\\Ambit\\Retries=3\n";
+  HostServicesConfig config;
+  config.registry_file = file.string();
+  RegisterHostServices(config);
+  EXPECT_EQ(RegistryRead("HKEY_CURRENT_USER\\Software\\Ambit", "Retries", Variant(int32_t{0})),
+            Variant(int32_t{3}));
+  EXPECT_EQ(RegistryRead("HKEY_CURRENT_USER\\Software\\Ambit", "Missing", Variant("d")),
+            Variant("d"));
+  SetRegistryReader(nullptr);
+  fs::remove(file);
+}
+
+TEST(MessageLoggerTest, LinesFromManyThreadsStayWhole) {
+  fs::path file = TempPath("ambit-messages");
+  fs::remove(file);
+  HostServicesConfig config;
+  config.message_log = file.string();
+  RegisterHostServices(config);
+  auto logger = std::dynamic_pointer_cast<MessageLogger>(CreateHostObject("lumologmsg.log"));
+  ASSERT_NE(logger, nullptr);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 50; ++i) logger->Log("message " + std::to_string(t));
+    });
+  for (auto& t : threads) t.join();
+  std::istringstream lines(ReadAll(file));
+  std::string line;
+  int count = 0;
+  while (std::getline(lines, line)) {
+    ++count;
+    EXPECT_EQ(line.find(" message "), 20u) << line;  // "YYYY-MM-DDTHH:MM:SSZ message n"
+  }
+  EXPECT_EQ(count, 200);
+  fs::remove(file);
+}
+
+TEST(ScriptShellTest, RunWaitsAndAnswersTheExitCode) {
+  RegisterHostServices({});
+  auto shell = std::dynamic_pointer_cast<ScriptShell>(CreateHostObject("WSCript.shell"));
+  ASSERT_NE(shell, nullptr);
+  fs::path marker = TempPath("ambit-shell");
+  fs::remove(marker);
+  EXPECT_EQ(shell->Run("sleep 0.1; echo done > '" + marker.string() + "'", 0, true), 0);
+  EXPECT_EQ(ReadAll(marker), "done\n");  // written before Run returned
+  EXPECT_EQ(shell->Run("exit 3", 0, true), 3);
+  EXPECT_EQ(shell->Run("exit 3", 0, false), 0);
+  fs::remove(marker);
+}
+
+TEST(CallServicesTest, SecurityAndLanguageFollowTheCallsUser) {
+  RegisterHostServices({});
+  AccountRegistry accounts;
+  auto user = std::make_shared<HostUserLogin>("login-9", 9, "CHT");
+  auto call = std::make_shared<HostCallContext>(accounts, user, "", false);
+  auto security = std::dynamic_pointer_cast<SecurityInfo>(CreateHostObject(kProgIdSecurityInfo));
+  auto lang = std::dynamic_pointer_cast<LangInfo>(CreateHostObject(kProgIdLangInfo));
+  ASSERT_TRUE(security && lang);
+  EXPECT_THROW(security->GetCurrentUserID("login-9"), ComError);  // no call in progress
+  CurrentCallScope scope(call);
+  EXPECT_EQ(security->GetCurrentUserID("login-9"), Variant(int32_t{9}));
+  EXPECT_THROW(security->GetCurrentUserID("someone-else"), ComError);
+  EXPECT_EQ(lang->CurrentLanguage(), "cht");
+}
+
+}  // namespace
+}  // namespace ambit

@@ -1,0 +1,123 @@
+// The host on a real account file of the embedded engine: what a failed update leaves behind,
+// temp tables within and between calls, and writers that arrive together.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <thread>
+
+#include "data/sqlite_connection.h"
+#include "host/call_context.h"
+#include "host/dispatcher.h"
+#include "host/test_methods.h"
+
+namespace ambit {
+namespace {
+
+namespace fs = std::filesystem;
+
+class SqliteAccountTest : public ::testing::Test {
+ protected:
+  static AccountOptions Options() {
+    AccountOptions options;
+    options.pool_size = 4;
+    return options;
+  }
+
+  SqliteAccountTest()
+      : path_(fs::temp_directory_path() /
+              ("ambit-host-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".db")),
+        accounts_(Options()),
+        update_(testing::MakeUpdateTable()),
+        info_(testing::MakeInfoTable()),
+        dispatcher_(accounts_, {&info_, &update_}) {
+    RegisterSqliteBackend();
+    fs::remove(path_);
+    std::string cs = "Provider=SQLite;Data Source=" + path_.string();
+    OpenConnection(cs)->Execute("CREATE TABLE notes (id INT PRIMARY KEY, txt VARCHAR(50))");
+    accounts_.AddAccount("acc", cs);
+  }
+  ~SqliteAccountTest() override {
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) fs::remove(path_.string() + suffix);
+  }
+
+  nlohmann::json Call(std::string cls, std::string method, nlohmann::json args) {
+    return dispatcher_.Call({std::move(cls), std::move(method), std::move(args), user_, ""});
+  }
+
+  int64_t Notes() {
+    nlohmann::json r = Call("AmbitOrderInfo", "Count", nlohmann::json::object());
+    return r["result"]["rows"][0][0].get<int64_t>();
+  }
+
+  fs::path path_;
+  UserLoginPtr user_ = std::make_shared<HostUserLogin>("t", 1, "CHS");
+  AccountRegistry accounts_;
+  MethodTable update_;
+  MethodTable info_;
+  Dispatcher dispatcher_;
+};
+
+TEST_F(SqliteAccountTest, AnUpdateThatWritesAndThenFailsLeavesNoTrace) {
+  Call("AmbitOrderUpdate", "Write", {{"lID", 1}});
+  EXPECT_EQ(Notes(), 1);
+  for (const char* method : {"WriteThenFail", "WriteThenThrow", "AbortQuietly"}) {
+    try {
+      Call("AmbitOrderUpdate", method, {{"lID", 2}});
+    } catch (const ComError&) {
+    }
+    EXPECT_EQ(Notes(), 1) << method;
+  }
+  // The key the failed calls used is free again.
+  Call("AmbitOrderUpdate", "Write", {{"lID", 2}});
+  EXPECT_EQ(Notes(), 2);
+}
+
+TEST_F(SqliteAccountTest, QueriesWithoutATransactionKeepWhatTheyWrote) {
+  EXPECT_THROW(Call("AmbitOrderInfo", "WriteNoTrans", {{"lID", 5}}), ComError);
+  EXPECT_EQ(Notes(), 1);
+}
+
+TEST_F(SqliteAccountTest, TempTablesLastForOneCallOnly) {
+  for (int i = 0; i < 3; ++i) {
+    // A second CREATE of #t would fail if the pooled connection kept the first one.
+    nlohmann::json r = Call("AmbitOrderInfo", "TempRoundTrip", nlohmann::json::object());
+    EXPECT_EQ(r["result"]["rows"], nlohmann::json::parse("[[7]]"));
+  }
+}
+
+TEST_F(SqliteAccountTest, ConcurrentWritersQueueAndReadersKeepReading) {
+  constexpr int kThreads = 8;
+  constexpr int kCalls = 40;
+  std::atomic<int> failures = 0;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < kCalls; ++i) {
+        try {
+          if (i % 2 == 0) {
+            Call("AmbitOrderUpdate", "Write", {{"lID", t * 1000 + i}});
+          } else if (i % 5 == 1) {
+            // Fails after writing: must not leave its row behind.
+            EXPECT_THROW(Call("AmbitOrderUpdate", "WriteThenFail", {{"lID", t * 1000 + i}}),
+                         ComError);
+          } else {
+            Notes();
+          }
+        } catch (const std::exception& e) {
+          ++failures;
+          ADD_FAILURE() << e.what();
+        }
+      }
+    });
+  }
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(failures, 0);
+  EXPECT_EQ(Notes(), kThreads * kCalls / 2);
+  EXPECT_LE(accounts_.PoolFor("acc")->open_count(), 4u);
+}
+
+}  // namespace
+}  // namespace ambit

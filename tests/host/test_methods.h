@@ -1,0 +1,134 @@
+// Test-only registration tables for the host and server tests: methods of the shapes real ones
+// take, writing to and reading from a table `notes(id INTEGER, txt VARCHAR(50))`.
+#ifndef AMBIT_TESTS_HOST_TEST_METHODS_H_
+#define AMBIT_TESTS_HOST_TEST_METHODS_H_
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/conversions.h"
+#include "classes/classes.h"
+#include "frame/collections.h"
+#include "frame/method_frame.h"
+#include "frame/shared_helpers.h"
+
+namespace ambit::testing {
+
+inline Variant InsertNote(MethodScope& m, const Variant& id) {
+  m.conn().Execute("INSERT INTO notes (id, txt) VALUES (" + CStr(id) + ", 'x')\r\n");
+  return Variant(true);
+}
+
+// AmbitOrderUpdate: Write, WriteThenFail (error path, Abort), WriteThenThrow (an exception
+// that bypasses the frame, no Abort), AbortQuietly (Abort then a normal return), Stamp (in/out
+// text and Dictionary), WhoAmI (user, client address).
+inline MethodTable MakeUpdateTable() {
+  MethodTable t(ComponentClass::kOrderUpdate, [] { return std::make_unique<AmbitOrderUpdate>(); });
+  t.Add({"Write",
+         {{"sDsn", ArgKind::kText}, {"lID", ArgKind::kInt32}},
+         ResultKind::kBool,
+         "inserts a note",
+         [](Component& self, std::vector<Variant>& a) -> Variant {
+           return RunMethod(self, "Write", a[0].string_value(),
+                            [&](MethodScope& m) { return InsertNote(m, a[1]); });
+         }});
+  t.Add({"WriteThenFail",
+         {{"sDsn", ArgKind::kText}, {"lID", ArgKind::kInt32}},
+         ResultKind::kBool,
+         "inserts a note, then fails",
+         [](Component& self, std::vector<Variant>& a) -> Variant {
+           return RunMethod(self, "WriteThenFail", a[0].string_value(),
+                            [&](MethodScope& m) -> Variant {
+                              InsertNote(m, a[1]);
+                              throw ComError(208, "db", "Invalid object name 'no_such_table'.");
+                            });
+         }});
+  t.Add({"WriteThenThrow",
+         {{"sDsn", ArgKind::kText}, {"lID", ArgKind::kInt32}},
+         ResultKind::kBool,
+         "inserts a note, then throws past the frame",
+         [](Component& self, std::vector<Variant>& a) -> Variant {
+           RunMethod(self, "WriteThenThrow", a[0].string_value(),
+                     [&](MethodScope& m) { return InsertNote(m, a[1]); });
+           throw ComError(5, "test", "thrown after the frame returned");
+         }});
+  t.Add({"AbortQuietly",
+         {{"sDsn", ArgKind::kText}, {"lID", ArgKind::kInt32}},
+         ResultKind::kBool,
+         "inserts a note, aborts and returns",
+         [](Component& self, std::vector<Variant>& a) -> Variant {
+           return RunMethod(self, "AbortQuietly", a[0].string_value(), [&](MethodScope& m) {
+             InsertNote(m, a[1]);
+             self.call_context().Abort();
+             return Variant(true);
+           });
+         }});
+  t.Add({"Stamp",
+         {{"sDsn", ArgKind::kText},
+          {"sOrderIDs", ArgKind::kText, true},
+          {"dicRnt", ArgKind::kDictionary, true},
+          {"iStep", ArgKind::kInt16, false, true, Variant(int16_t{1})}},
+         ResultKind::kInt32,
+         "in/out arguments",
+         [](Component& self, std::vector<Variant>& a) -> Variant {
+           return RunMethod(self, "Stamp", a[0].string_value(), [&](MethodScope&) {
+             a[1] = Variant(a[1].string_value() + ",42");
+             a[2].As<Dictionary>()->SetValue("Stamped", Variant(true));
+             return Variant(static_cast<int32_t>(a[3].int_value() * 10));
+           });
+         }});
+  t.Add({"WhoAmI",
+         {{"sDsn", ArgKind::kText}},
+         ResultKind::kText,
+         "user and client",
+         [](Component& self, std::vector<Variant>& a) -> Variant {
+           return RunMethod(self, "WhoAmI", a[0].string_value(), [&](MethodScope&) {
+             return Variant(std::to_string(self.user_login()->UserID()) + "@" + GetClientAddress() +
+                            "/" + self.call_context().DataSourceName());
+           });
+         }});
+  return t;
+}
+
+// AmbitOrderInfo: Count (a query) and TempRoundTrip (a temp table across two statements of
+// one call), WriteNoTrans (writes without a host transaction, then fails).
+inline MethodTable MakeInfoTable() {
+  MethodTable t(ComponentClass::kOrderInfo, [] { return std::make_unique<AmbitOrderInfo>(); });
+  t.Add({"Count",
+         {{"sDsn", ArgKind::kText}},
+         ResultKind::kRecordset,
+         "counts notes",
+         [](Component& self, std::vector<Variant>& a) -> Variant {
+           return RunMethod(self, "Count", a[0].string_value(), [&](MethodScope& m) {
+             return Variant(m.conn().Execute("SELECT COUNT(*) AS n FROM notes\r\n"));
+           });
+         }});
+  t.Add({"TempRoundTrip",
+         {{"sDsn", ArgKind::kText}},
+         ResultKind::kRecordset,
+         "a temp table between statements",
+         [](Component& self, std::vector<Variant>& a) -> Variant {
+           return RunMethod(self, "TempRoundTrip", a[0].string_value(), [&](MethodScope& m) {
+             m.conn().Execute("CREATE TABLE #t (v INT)\r\n");
+             m.conn().Execute("INSERT INTO #t (v) VALUES (7)\r\n");
+             return Variant(m.conn().Execute("SELECT v FROM #t\r\n"));
+           });
+         }});
+  t.Add({"WriteNoTrans",
+         {{"sDsn", ArgKind::kText}, {"lID", ArgKind::kInt32}},
+         ResultKind::kBool,
+         "writes, then fails, without a host transaction",
+         [](Component& self, std::vector<Variant>& a) -> Variant {
+           return RunMethod(self, "WriteNoTrans", a[0].string_value(),
+                            [&](MethodScope& m) -> Variant {
+                              InsertNote(m, a[1]);
+                              throw ComError(208, "db", "Invalid object name 'no_such_table'.");
+                            });
+         }});
+  return t;
+}
+
+}  // namespace ambit::testing
+
+#endif  // AMBIT_TESTS_HOST_TEST_METHODS_H_
