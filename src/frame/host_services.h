@@ -25,6 +25,15 @@ class SecurityInfo : public Object {
   virtual Variant GetCurrentUserID(const std::string& login_token) = 0;
 };
 
+// System parameters as the ERP's profile service answers them (category "IC" and others kept
+// outside t_SystemProfile's 'EC' rows).
+class SystemProfileService : public Object {
+ public:
+  std::string_view TypeName() const override { return kProgIdSystemProfile; }
+  virtual Variant GetProfile(const std::string& connection_string, const std::string& category,
+                             const std::string& key) = 0;
+};
+
 class LangInfo : public Object {
  public:
   std::string_view TypeName() const override { return kProgIdLangInfo; }
