@@ -36,7 +36,7 @@ struct EmitterContext {
   std::function<std::optional<std::vector<CatalogColumn>>(const std::string& table)> columns;
 };
 
-enum class StaticType { kUnknown, kNumeric, kText };
+enum class StaticType { kUnknown, kNumeric, kText, kDate };
 
 class Emitter {
  public:
@@ -50,6 +50,29 @@ class Emitter {
   std::string TableRefText(const TableRef& t);
   std::string ForXmlText(const Select& s);
   StaticType TypeOf(const Expr& e) const;
+
+  // Name resolution (emitter_scope.cc): the tables of the query being emitted, innermost last,
+  // so that a column's declared type can steer conversions.
+  void PushScope(const std::vector<TableRefPtr>& from);
+  void PushScope(const std::vector<std::string>& table, const std::string& alias);
+  void PopScope() { scopes_.pop_back(); }
+  struct ScopeExit {
+    Emitter* emitter;
+    ~ScopeExit() { emitter->PopScope(); }
+  };
+  // Declared type of a column reference, "" when unknown.
+  std::string ColumnType(const Expr& column) const;
+  // Error 4104 when a qualified column names no table of any enclosing query.
+  void CheckQualifier(const Expr& column) const;
+  static StaticType TypeOfDecl(const std::string& decl_type);
+  // Decimal places of a value of fixed scale (decimal literal, decimal variable or column),
+  // -1 when the value has none. SQLite keeps such values as REAL, so their text form ("2.00")
+  // is rebuilt from the scale wherever they turn into text.
+  int ScaleOf(const Expr& e) const;
+  static std::string WithScale(const std::string& sql, int scale);
+  static bool IsTextDecl(const std::string& decl_type) {
+    return TypeOfDecl(decl_type) == StaticType::kText;
+  }
 
   // --- statements (emitter_dml.cc, emitter_ddl.cc)
   // INSERT: one statement.
@@ -86,6 +109,7 @@ class Emitter {
   std::string Comparison(const std::string& op, const Expr& a, const Expr& b);
   std::string Function(const Expr& e);
   std::string InList(const Expr& e);
+  bool InListIsNative(const Expr& e) const;
   std::string StoreValue(const std::string& value_sql, const std::string& decl_type);
   const CatalogColumn* FindColumn(const std::vector<CatalogColumn>& cols, const std::string& name);
 
@@ -93,6 +117,12 @@ class Emitter {
   std::vector<std::string> params_;
   std::map<std::string, std::string> variable_sql_;
   std::map<std::string, int> slot_of_;
+  struct ScopeTable {
+    std::string name;  // alias, or the table name when there is none
+    std::string table;  // the table's own name ("" for derived tables)
+    std::optional<std::vector<CatalogColumn>> columns;
+  };
+  std::vector<std::vector<ScopeTable>> scopes_;
 };
 
 // SQL Server's name for a column type SQLite reports ("INTEGER" -> "int"); for new tables

@@ -156,6 +156,7 @@ EmittedSql Emitter::Insert(const InsertStmt& s) {
           continue;
         }
         std::string v = Expression(*row[i]);
+        if (i < types.size() && IsTextDecl(types[i])) v = WithScale(v, ScaleOf(*row[i]));
         sql += i < types.size() ? StoreValue(v, types[i]) : v;
       }
       sql += ")";
@@ -163,12 +164,22 @@ EmittedSql Emitter::Insert(const InsertStmt& s) {
     return Finish(sql);
   }
   std::string select = SelectText(*s.select);
+  std::vector<int> scales(columns.size(), -1);
+  if (s.select->specs.size() == 1) {
+    const QuerySpec& q = s.select->specs[0];
+    PushScope(q.from);
+    ScopeExit scope_exit{this};
+    for (size_t i = 0; i < q.items.size() && i < scales.size(); ++i) {
+      scales[i] = ScaleOf(*q.items[i].expr);
+    }
+  }
   if (columns.empty()) return Finish("INSERT INTO " + table + " " + select);
   std::string source_cols, values;
   for (size_t i = 0; i < columns.size(); ++i) {
     std::string c = "\"c" + std::to_string(i) + "\"";
     source_cols += (i ? ", " : "") + c;
-    values += (i ? ", " : "") + StoreValue(c, types[i]);
+    std::string v = IsTextDecl(types[i]) ? WithScale(c, scales[i]) : c;
+    values += (i ? ", " : "") + StoreValue(v, types[i]);
   }
   return Finish("WITH \"tsql_src\"(" + source_cols + ") AS (" + select + ") INSERT INTO " +
                 table + column_list + " SELECT " + values + " FROM \"tsql_src\" WHERE true");
@@ -176,6 +187,17 @@ EmittedSql Emitter::Insert(const InsertStmt& s) {
 
 EmittedSql Emitter::Update(const UpdateStmt& s, EmittedSql* variable_query) {
   TargetRef target = ResolveTarget(s.target, s.from);
+  if (s.from.empty()) {
+    PushScope(s.target, "");
+  } else {
+    PushScope(s.from);
+    if (target.implicit) {
+      scopes_.back().push_back(
+          {s.target.back(), s.target.back(),
+           context_.columns ? context_.columns(s.target.back()) : std::nullopt});
+    }
+  }
+  ScopeExit scope_exit{this};
   auto catalog = context_.columns ? context_.columns(s.from.empty() || target.implicit
                                                          ? s.target.back()
                                                          : target.ref->name.back())
@@ -222,13 +244,14 @@ EmittedSql Emitter::Update(const UpdateStmt& s, EmittedSql* variable_query) {
       from_text += TableRefText(*t);
     }
   }
-  auto store = [&](const std::string& column, const std::string& value) {
+  auto store = [&](const std::string& column, const std::string& value, const Expr& source) {
     if (!catalog) return value;
     const CatalogColumn* c = FindColumn(*catalog, column);
     if (c == nullptr) {
       throw ComError(207, kEngineErrorSource, "Invalid column name '" + column + "'.");
     }
-    return StoreValue(value, c->decl_type);
+    std::string v = IsTextDecl(c->decl_type) ? WithScale(value, ScaleOf(source)) : value;
+    return StoreValue(v, c->decl_type);
   };
 
   if (s.from.empty() && !s.top) {
@@ -236,7 +259,8 @@ EmittedSql Emitter::Update(const UpdateStmt& s, EmittedSql* variable_query) {
     for (size_t i = 0; i < column_sets.size(); ++i) {
       if (i) sql += ", ";
       sql += QuoteName(column_sets[i].first) + " = " +
-             store(column_sets[i].first, Expression(*column_sets[i].second));
+             store(column_sets[i].first, Expression(*column_sets[i].second),
+                   *column_sets[i].second);
     }
     return Finish(sql + where_text());
   }
@@ -249,7 +273,8 @@ EmittedSql Emitter::Update(const UpdateStmt& s, EmittedSql* variable_query) {
   for (size_t i = 0; i < column_sets.size(); ++i) {
     if (i) sql += ", ";
     sql += QuoteName(column_sets[i].first) + " = " +
-           store(column_sets[i].first, "\"tsql_q\".\"tsql_v" + std::to_string(i) + "\"");
+           store(column_sets[i].first, "\"tsql_q\".\"tsql_v" + std::to_string(i) + "\"",
+                 *column_sets[i].second);
   }
   sql += " FROM (" + inner + ") AS \"tsql_q\" WHERE " + target.table +
          ".rowid = \"tsql_q\".\"tsql_rid\"";
@@ -257,6 +282,12 @@ EmittedSql Emitter::Update(const UpdateStmt& s, EmittedSql* variable_query) {
 }
 
 EmittedSql Emitter::Delete(const DeleteStmt& s) {
+  if (s.from.empty()) {
+    PushScope(s.target, "");
+  } else {
+    PushScope(s.from);
+  }
+  ScopeExit scope_exit{this};
   std::string where = s.where ? " WHERE " + Expression(*s.where) : "";
   std::string limit = s.top ? " LIMIT " + Expression(*s.top) : "";
   if (s.from.empty()) {

@@ -122,6 +122,8 @@ StaticType Emitter::TypeOf(const Expr& e) const {
     }
     case ExprKind::kSystemVariable:
       return e.text == "@@version" ? StaticType::kText : StaticType::kNumeric;
+    case ExprKind::kColumn:
+      return TypeOfDecl(ColumnType(e));
     case ExprKind::kUnary:
       return e.text == "not" ? StaticType::kUnknown : TypeOf(*e.args[0]);
     case ExprKind::kBinary: {
@@ -180,6 +182,7 @@ std::string Emitter::Expression(const Expr& e) {
       if (e.parts.size() == 1 && (EqualsNoCase(e.parts[0], "current_timestamp"))) {
         return "tsql_getdate()";
       }
+      CheckQualifier(e);
       std::string out;
       size_t first = e.parts.size() > 2 ? e.parts.size() - 2 : 0;
       for (size_t i = first; i < e.parts.size(); ++i) {
@@ -237,9 +240,13 @@ std::string Emitter::Expression(const Expr& e) {
       return out + " END";
     }
     case ExprKind::kCast:
-      return "tsql_cast(" + Expression(*e.args[0]) + ", " + QuoteString(e.type.text) + ")";
     case ExprKind::kConvert: {
-      std::string out = "tsql_convert(" + QuoteString(e.type.text) + ", " + Expression(*e.args[0]);
+      std::string value = Expression(*e.args[0]);
+      if (IsTextTypeName(e.type.name)) value = WithScale(value, ScaleOf(*e.args[0]));
+      if (e.kind == ExprKind::kCast) {
+        return "tsql_cast(" + value + ", " + QuoteString(e.type.text) + ")";
+      }
+      std::string out = "tsql_convert(" + QuoteString(e.type.text) + ", " + value;
       if (e.args.size() > 1) out += ", " + Expression(*e.args[1]);
       return out + ")";
     }
@@ -277,25 +284,48 @@ std::string Emitter::Expression(const Expr& e) {
 }
 
 std::string Emitter::Comparison(const std::string& op, const Expr& a, const Expr& b) {
+  std::string sa = Expression(a), sb = Expression(b);
+  std::string native = "(" + sa + " " + op + " " + sb + ")";
+  std::string runtime = "(tsql_cmp(" + sa + ", " + sb + ") " + op + " 0)";
+  // Date texts need the runtime: '2026-12-05' must equal midnight of that day.
+  if (LooksLikeDate(a) || LooksLikeDate(b)) return runtime;
+  StaticType ta = TypeOf(a), tb = TypeOf(b);
   bool a_col = a.kind == ExprKind::kColumn || a.kind == ExprKind::kSubquery;
   bool b_col = b.kind == ExprKind::kColumn || b.kind == ExprKind::kSubquery;
-  std::string sa = Expression(a), sb = Expression(b);
   if (a_col || b_col) {
-    // A column carries its type's affinity and its collation, which give SQL Server's
-    // conversions; only date texts need the runtime, since '2026-12-05' must equal midnight.
-    const Expr& other = a_col ? b : a;
-    if (!LooksLikeDate(other)) return "(" + sa + " " + op + " " + sb + ")";
-  } else {
-    StaticType ta = TypeOf(a), tb = TypeOf(b);
-    if (ta == StaticType::kNumeric && tb == StaticType::kNumeric) {
-      return "(" + sa + " " + op + " " + sb + ")";
-    }
-    if (ta == StaticType::kText && tb == StaticType::kText && !LooksLikeDate(a) &&
-        !LooksLikeDate(b)) {
-      return "(" + sa + " " + op + " " + sb + " COLLATE TSQL)";
+    // A column lends its affinity and collation to the other side, which gives SQL Server's
+    // conversions except where SQL Server would turn a text column into a number.
+    bool mixed = (ta == StaticType::kText && tb == StaticType::kNumeric) ||
+                 (ta == StaticType::kNumeric && tb == StaticType::kText);
+    if (!mixed) return native;
+    const Expr& number_side = ta == StaticType::kNumeric ? a : b;
+    const Expr& text_side = ta == StaticType::kNumeric ? b : a;
+    bool number_is_column = number_side.kind == ExprKind::kColumn;
+    bool text_converts = text_side.kind == ExprKind::kVariable ||
+                         (text_side.kind == ExprKind::kString && IsNumericText(text_side.text));
+    if (number_is_column && text_converts) return native;
+    return runtime;
+  }
+  if (ta == StaticType::kNumeric && tb == StaticType::kNumeric) return native;
+  if (ta == StaticType::kText && tb == StaticType::kText) {
+    return "(" + sa + " " + op + " " + sb + " COLLATE TSQL)";
+  }
+  return runtime;
+}
+
+bool Emitter::InListIsNative(const Expr& e) const {
+  StaticType left = TypeOf(*e.args[0]);
+  for (size_t i = 1; i < e.args.size(); ++i) {
+    const Expr& item = *e.args[i];
+    if (LooksLikeDate(item)) return false;
+    StaticType t = TypeOf(item);
+    if (left == StaticType::kText && t == StaticType::kNumeric) return false;
+    if (left == StaticType::kNumeric && t == StaticType::kText && item.kind != ExprKind::kVariable &&
+        !(item.kind == ExprKind::kString && IsNumericText(item.text))) {
+      return false;
     }
   }
-  return "(tsql_cmp(" + sa + ", " + sb + ") " + op + " 0)";
+  return true;
 }
 
 std::string Emitter::InList(const Expr& e) {
@@ -303,7 +333,7 @@ std::string Emitter::InList(const Expr& e) {
   std::string out;
   if (e.select) {
     out = "(" + Expression(left) + " IN (" + SelectText(*e.select) + "))";
-  } else if (left.kind == ExprKind::kColumn) {
+  } else if (left.kind == ExprKind::kColumn && InListIsNative(e)) {
     out = "(" + Expression(left) + " IN (";
     for (size_t i = 1; i < e.args.size(); ++i) {
       if (i > 1) out += ", ";
@@ -370,6 +400,13 @@ std::string Emitter::Function(const Expr& e) {
       out += "ifnull(tsql_cast(" + Expression(*e.args[i]) + ", 'nvarchar(max)'), '')";
     }
     return out + ")";
+  }
+  if (name == "datalength" && n == 1 && e.args[0]->kind == ExprKind::kColumn) {
+    // National text takes two bytes a character.
+    std::string decl = ToLowerAscii(ColumnType(*e.args[0]));
+    if (decl.starts_with("nvarchar") || decl.starts_with("nchar") || decl.starts_with("ntext")) {
+      return "(length(" + args() + ") * 2)";
+    }
   }
   if (name == "char" || name == "nchar") {
     if (n != 1) WrongArgCount(name, 1, 1);

@@ -15,6 +15,7 @@ namespace {
 }  // namespace
 
 std::string Emitter::QuerySpecText(const QuerySpec& q, bool with_top) {
+  PushScope(q.from);
   std::string out = q.distinct ? "SELECT DISTINCT " : "SELECT ";
   for (size_t i = 0; i < q.items.size(); ++i) {
     const SelectItem& item = q.items[i];
@@ -54,6 +55,7 @@ std::string Emitter::QuerySpecText(const QuerySpec& q, bool with_top) {
     if (q.top_percent) Unsupported("percent");
     out += " LIMIT " + Expression(*q.top);
   }
+  PopScope();
   return out;
 }
 
@@ -64,6 +66,10 @@ std::string Emitter::SelectText(const Select& s, bool skip_into) {
     }
   }
   if (s.for_xml_path) return ForXmlText(s);
+  // ORDER BY of a single query sees its tables (ORDER BY t1.FDate).
+  if (s.specs.size() == 1) PushScope(s.specs[0].from);
+  ScopeExit order_scope{this};
+  if (s.specs.size() != 1) scopes_.emplace_back();
   std::string order;
   if (!s.order_by.empty()) {
     order = " ORDER BY ";
@@ -133,6 +139,8 @@ std::string Emitter::ForXmlText(const Select& s) {
   // in their element), rows concatenated in order, NULL when there is no row.
   if (s.specs.size() != 1) Unsupported("xml");
   const QuerySpec& q = s.specs[0];
+  PushScope(q.from);
+  ScopeExit scope_exit{this};
   std::string inner = "SELECT ";
   std::string row;
   for (size_t i = 0; i < q.items.size(); ++i) {

@@ -236,9 +236,10 @@ EmitterContext Interpreter::Context() {
 const CompiledBatch::Emitted& Interpreter::Emit(
     const void* node, bool uses_catalog,
     const std::function<void(Emitter&, CompiledBatch::Emitted&)>& fn) {
+  // Column types steer the emitted text, so any schema change made since invalidates it.
+  (void)uses_catalog;
   auto it = batch_->emitted.find(node);
-  if (it != batch_->emitted.end() &&
-      (!uses_catalog || it->second.generation == session_->schema_generation())) {
+  if (it != batch_->emitted.end() && it->second.generation == session_->schema_generation()) {
     return it->second;
   }
   EmitterContext context = Context();
