@@ -2,11 +2,18 @@
 
 namespace ambit {
 
-void RegisterOrderInfoMethods(MethodTable& table) { AddOpLogInfoMethods(table); }
+// One line per family; the order is the catalogue order.
+void RegisterOrderInfoMethods(MethodTable& table) {
+  AddOpLogInfoMethods(table);
+}
 
-void RegisterOrderUpdateMethods(MethodTable& table) { AddOpLogUpdateMethods(table); }
+void RegisterOrderUpdateMethods(MethodTable& table) {
+  AddOpLogUpdateMethods(table);
+  AddDemoDataMethods(table);
+}
 
-// The column-default methods arrive with their family.
-void RegisterColumnsSetMethods(MethodTable&) {}
+void RegisterColumnsSetMethods(MethodTable& table) {
+  (void)table;
+}
 
 }  // namespace ambit

@@ -14,6 +14,8 @@ void RegisterColumnsSetMethods(MethodTable& table);
 // Operation log (maintain family).
 void AddOpLogInfoMethods(MethodTable& table);
 void AddOpLogUpdateMethods(MethodTable& table);
+// Demonstration data (maintain family).
+void AddDemoDataMethods(MethodTable& table);
 
 }  // namespace ambit
 
