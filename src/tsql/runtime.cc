@@ -82,6 +82,9 @@ void Trampoline(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     ResultError(ctx, e);
   } catch (const std::bad_alloc&) {
     sqlite3_result_error_nomem(ctx);
+  } catch (const std::exception& e) {
+    // Nothing may unwind through SQLite's C frames; a failure here is our bug, reported as such.
+    ResultError(ctx, SqlError{err::kUnexpected, std::string("Internal error: ") + e.what()});
   }
 }
 

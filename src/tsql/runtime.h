@@ -60,7 +60,8 @@
 //   tsql_charindex(find, in [, start])     1-based position or 0; case-insensitive.
 //   tsql_patindex(pattern, in)             1-based position of a LIKE pattern, or 0.
 //   tsql_replace(s, find, with)            every occurrence, found case-insensitively.
-//   tsql_stuff(s, start, length, insert)   NULL when start is outside 1..len(s)+1.
+//   tsql_stuff(s, start, length, insert)   NULL when start is outside 1..len(s) (so STUFF of
+//                                          an empty aggregate is NULL); insert NULL is ''.
 //   tsql_ltrim(s), tsql_rtrim(s), tsql_trim(s)   blanks only.
 //   tsql_upper(s), tsql_lower(s)           ASCII and Latin-1/Greek/Cyrillic letters.
 //   tsql_replicate(s, n), tsql_space(n)    n < 0 gives NULL.
@@ -69,6 +70,7 @@
 //                                          decimals (default 0); '*' * length when too wide.
 //   tsql_quotename(s [, quote])            [s] with ] doubled (or 's' / "s").
 //   tsql_xml_escape(s)   & < > as FOR XML PATH('') writes them.
+//   tsql_concat(a, b, ...)  2 to 16 arguments; NULL counts as ''.
 //
 // Numbers
 //   tsql_abs(x), tsql_sign(x), tsql_floor(x), tsql_ceiling(x), tsql_power(x, y), tsql_sqrt(x)
@@ -102,7 +104,9 @@
 //                        (varchar without length means 30); to decimal rounds half away from
 //                        zero (8115 when too many integer digits); to int truncates toward zero
 //                        (numeric text with a point is 245 as in SQL Server); '' to int is 0; to
-//                        date types gives canonical date text (date: time dropped).
+//                        date types gives canonical date text (date: "yyyy-MM-dd"; time:
+//                        "HH:mm:ss[.fff]"; smalldatetime rounds to the minute); '' to a date
+//                        is 1900-01-01.
 //   tsql_convert(type_text, v [, style])  CONVERT(type, v, style). A date (canonical or other
 //                        date text, when a style is given) to a char type is formatted by style:
 //                        0/100 "Mon dd yyyy hh:miAM", 101 mm/dd/yyyy, 102 yyyy.mm.dd, 103
@@ -164,8 +168,11 @@ bool DecodeError(std::string_view text, int32_t* number, std::string* message);
 int CompareText(std::string_view a, std::string_view b);
 
 // CAST(v AS type_text) for the interpreter (DECLARE @d datetime = '20261205', SET on typed
-// variables) without a trip through SQLite. store = true applies tsql_store's rules. Dates come
-// back as canonical date text. Failures raise ComError with the numbers above.
+// variables) without a trip through SQLite. store = false cuts overlong text silently as an
+// assignment does (a text type without length means 30: declare variables with their length);
+// store = true applies tsql_store's rules (8152, length 1 when none is given). Dates come back as
+// canonical date text, integers as Long (LongLong beyond 32 bits), decimals and floats as
+// Double. Failures raise ComError with the numbers above.
 Variant ConvertValue(const Variant& v, std::string_view type_text, bool store = false);
 
 }  // namespace ambit::tsql

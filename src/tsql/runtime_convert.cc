@@ -94,6 +94,12 @@ TypeSpec ParseType(std::string_view text, bool store) {
       t.length = 128;
     } else {
       t.length = a1 != -2 ? a1 : (store ? 1 : 30);
+      int64_t limit = name[0] == 'n' ? 4000 : 8000;
+      if (t.length > limit) {
+        Fail(131, "The size (" + std::to_string(t.length) + ") given to the type '" + name +
+                      "' exceeds the maximum allowed for any data type (" +
+                      std::to_string(limit) + ").");
+      }
     }
   } else if (name == "datetime" || name == "datetime2" || name == "datetimeoffset") {
     t.kind = TypeSpec::kDateTime;

@@ -229,6 +229,13 @@ bool IsCanonicalDateText(std::string_view s) {
   return true;
 }
 
+Value DateResult(DateTime t) {
+  if (t.ms < DaysFromCivil(1, 1, 1) * kMsPerDay || t.ms >= DaysFromCivil(10000, 1, 1) * kMsPerDay) {
+    Fail(517, "Adding a value to a 'datetime' column caused an overflow.");
+  }
+  return Value::Text(FormatDateTime(t));
+}
+
 DateTime ToDateTime(const Value& v) {
   if (v.kind == Value::kText) {
     auto t = ParseDateText(v.s);
@@ -276,24 +283,31 @@ int64_t Days(DateTime t) { return FloorDiv(t.ms, kMsPerDay); }
 // 1900-01-01 was a Monday; weekday 1 is Sunday.
 int Weekday(DateTime t) { return static_cast<int>((Days(t) % 7 + 7 + 1) % 7) + 1; }
 
+[[noreturn]] void FailDateOverflow() {
+  Fail(517, "Adding a value to a 'datetime' column caused an overflow.");
+}
+
 DateTime AddMonths(DateTime t, int64_t months) {
+  if (months > 120000 || months < -120000) FailDateOverflow();
   Civil c = ToCivil(t);
   int64_t total = static_cast<int64_t>(c.year) * 12 + (c.month - 1) + months;
   int64_t y = FloorDiv(total, 12);
   int m = static_cast<int>(total - y * 12) + 1;
-  if (y < 1 || y > 9999) {
-    Fail(517, "Adding a value to a 'datetime' column caused an overflow.");
-  }
+  if (y < 1 || y > 9999) FailDateOverflow();
   int d = std::min(c.day, DaysInMonth(static_cast<int>(y), m));
   return *FromCivil(static_cast<int>(y), m, d, c.hour, c.minute, c.second, c.millisecond);
 }
 
-Value Result(DateTime t) {
-  if (t.ms < DaysFromCivil(1, 1, 1) * kMsPerDay || t.ms >= DaysFromCivil(10000, 1, 1) * kMsPerDay) {
-    Fail(517, "Adding a value to a 'datetime' column caused an overflow.");
+// t moved by n units of unit_ms, refusing what leaves the years 1 to 9999.
+DateTime AddUnits(DateTime t, int64_t n, int64_t unit_ms) {
+  int64_t delta, ms;
+  if (__builtin_mul_overflow(n, unit_ms, &delta) || __builtin_add_overflow(t.ms, delta, &ms)) {
+    FailDateOverflow();
   }
-  return Value::Text(FormatDateTime(t));
+  return DateTime{ms};
 }
+
+Value Result(DateTime t) { return DateResult(t); }
 
 Value DateAdd(const Args& a) {
   Part part = ParsePart(a[0]);
@@ -305,12 +319,12 @@ Value DateAdd(const Args& a) {
     case Part::kMonth: return Result(AddMonths(t, n));
     case Part::kDayOfYear:
     case Part::kDay:
-    case Part::kWeekday: return Result(DateTime{t.ms + n * kMsPerDay});
-    case Part::kWeek: return Result(DateTime{t.ms + n * 7 * kMsPerDay});
-    case Part::kHour: return Result(DateTime{t.ms + n * 3600000});
-    case Part::kMinute: return Result(DateTime{t.ms + n * 60000});
-    case Part::kSecond: return Result(DateTime{t.ms + n * 1000});
-    case Part::kMillisecond: return Result(DateTime{t.ms + n});
+    case Part::kWeekday: return Result(AddUnits(t, n, kMsPerDay));
+    case Part::kWeek: return Result(AddUnits(t, n, 7 * kMsPerDay));
+    case Part::kHour: return Result(AddUnits(t, n, 3600000));
+    case Part::kMinute: return Result(AddUnits(t, n, 60000));
+    case Part::kSecond: return Result(AddUnits(t, n, 1000));
+    case Part::kMillisecond: return Result(AddUnits(t, n, 1));
   }
   return Value{};
 }

@@ -105,6 +105,8 @@ std::string FormatDateTime(DateTime t);
 // Text that is already in the form dates travel in ("yyyy-MM-dd HH:mm:ss[.fff]" or
 // "yyyy-MM-dd"): such text came from a date column or function, so it is a date.
 bool IsCanonicalDateText(std::string_view s);
+// The canonical text of t; 517 when t is outside the years 1 to 9999.
+Value DateResult(DateTime t);
 // A value used as a date: text parsed (241 when it is no date), numbers as days since 1900.
 DateTime ToDateTime(const Value& v);
 

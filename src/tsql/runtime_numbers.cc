@@ -79,6 +79,11 @@ Value RealOp(Op op, double a, double b) {
   return Value{};
 }
 
+Value AddDays(DateTime t, double days) {
+  if (!(std::fabs(days) < 4e6)) Fail(517, "Adding a value to a 'datetime' column caused an overflow.");
+  return DateResult(DateTime{t.ms + std::llround(days * kMsPerDay)});
+}
+
 Value Arith(Op op, const Args& args) {
   Value a = args[0], b = args[1];
   if (a.kind == Value::kText && b.kind == Value::kText) {
@@ -88,13 +93,10 @@ Value Arith(Op op, const Args& args) {
   }
   // A date column's value plus or minus a number moves it by days (GETDATE() - 7).
   if ((op == Op::kAdd || op == Op::kSub) && a.kind == Value::kText && IsCanonicalDateText(a.s)) {
-    DateTime t = ToDateTime(a);
-    double days = op == Op::kAdd ? ToReal(b) : -ToReal(b);
-    return Value::Text(FormatDateTime(DateTime{t.ms + std::llround(days * kMsPerDay)}));
+    return AddDays(ToDateTime(a), op == Op::kAdd ? ToReal(b) : -ToReal(b));
   }
   if (op == Op::kAdd && b.kind == Value::kText && IsCanonicalDateText(b.s)) {
-    DateTime t = ToDateTime(b);
-    return Value::Text(FormatDateTime(DateTime{t.ms + std::llround(ToReal(a) * kMsPerDay)}));
+    return AddDays(ToDateTime(b), ToReal(a));
   }
   if (a.kind == Value::kText) a = TextAsNumber(a, b.kind);
   if (b.kind == Value::kText) b = TextAsNumber(b, a.kind);

@@ -90,7 +90,8 @@ Value Right(const Args& a) {
 Value Substring(const Args& a) {
   int64_t start = ToInt(a[1]), length = ToInt(a[2]);
   if (length < 0) Fail(537, "Invalid length parameter passed to the substring function.");
-  int64_t end = start + length;  // exclusive, 1-based
+  int64_t end;  // exclusive, 1-based
+  if (__builtin_add_overflow(start, length, &end)) end = INT64_MAX;
   if (start < 1) start = 1;
   return Value::Text(CharSlice(ToText(a[0]), start - 1, end - start));
 }
@@ -131,7 +132,7 @@ Value Stuff(const Args& a) {
   if (start < 1 || start > len || length < 0) return Value{};
   std::string out = CharSlice(s, 0, start - 1);
   if (!a[3].is_null()) out += ToText(a[3]);
-  if (start - 1 + length < len) out += CharSlice(s, start - 1 + length, len);
+  if (length < len - (start - 1)) out += CharSlice(s, start - 1 + length, len);
   return Value::Text(std::move(out));
 }
 
@@ -161,7 +162,10 @@ Value Replicate(const Args& a) {
   std::string s = ToText(a[0]);
   int64_t n = ToInt(a[1]);
   if (n < 0) return Value{};
-  if (n * static_cast<int64_t>(s.size()) > kMaxTextBytes) Fail(1105, "Result text too long.");
+  int64_t bytes;
+  if (__builtin_mul_overflow(n, static_cast<int64_t>(s.size()), &bytes) || bytes > kMaxTextBytes) {
+    Fail(1105, "Result text too long.");
+  }
   std::string out;
   out.reserve(s.size() * n);
   for (int64_t i = 0; i < n; ++i) out += s;
