@@ -1,0 +1,72 @@
+// The HTTP/JSON front end: POST /api/{Class}/{Method} runs a method through the dispatcher,
+// GET /api lists the catalogue, GET /health answers without credentials. Errors always come
+// back as {"error": {"number", "source", "description"}}:
+//   400 arguments or body that do not fit, 401 no valid bearer token, 404 unknown class, method
+//   or path, 413 body over the limit, 422 a ComError the method raised, 500 a bug.
+#ifndef AMBIT_SERVER_API_SERVER_H_
+#define AMBIT_SERVER_API_SERVER_H_
+
+#include <atomic>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "host/dispatcher.h"
+#include "server/token_store.h"
+
+namespace httplib {
+class Server;
+}
+
+namespace ambit {
+
+struct ServerOptions {
+  std::string host = "127.0.0.1";
+  int port = 8080;  // 0: the system picks a free port
+  size_t max_body_bytes = 1 << 20;
+  size_t workers = 0;  // 0: DefaultWorkerCount()
+  // Receives one line per request; none when empty.
+  std::function<void(const std::string& line)> access_log;
+};
+
+// Four per core, at least eight: calls mostly wait on the database, and a keep-alive client
+// holds its worker between requests.
+size_t DefaultWorkerCount();
+
+// "host:port" or ":port" or "port"; false when it is not one of those.
+bool ParseListenAddress(const std::string& text, std::string* host, int* port);
+
+class ApiServer {
+ public:
+  ApiServer(Dispatcher& dispatcher, TokenStore tokens, ServerOptions options);
+  ~ApiServer();
+  ApiServer(const ApiServer&) = delete;
+  ApiServer& operator=(const ApiServer&) = delete;
+
+  // Binds the listening socket and answers the port; a ComError when it cannot.
+  int Bind();
+  // Serves until Stop(); returns once the requests in progress have been answered.
+  void Run();
+  // From any thread; safe before, during and after Run.
+  void Stop();
+
+  int port() const { return port_; }
+  size_t workers() const { return workers_; }
+
+ private:
+  void Route();
+
+  Dispatcher& dispatcher_;
+  TokenStore tokens_;
+  ServerOptions options_;
+  size_t workers_;
+  int port_ = 0;
+  std::unique_ptr<httplib::Server> http_;
+  std::atomic<bool> stop_requested_ = false;
+  std::atomic<bool> running_ = false;
+};
+
+}  // namespace ambit
+
+#endif  // AMBIT_SERVER_API_SERVER_H_
