@@ -93,69 +93,72 @@ void FillOrder(Recordset& rs, int n, Date now) {
 
 void BuildDemoData(Component& self, std::string& sDsn) {
   RunMethod(self, "BuildDemoData", sDsn, [&](MethodScope& m) {
-    Connection& conn = m.conn();
-    conn.Execute("Truncate Table IC_Web2ERPOrders");
-    conn.Execute("Truncate Table IC_Web2ERPOrdersEntry");
-    std::vector<int32_t> items;
-    for (RecordsetPtr it = conn.Execute("Select Top 3 FItemID From T_ITem Where FItemClassID=4");
-         !it->Eof(); it->MoveNext())
-      items.push_back(CLng(it->Value(0)));
-
-    Date now = Now();
-    RecordsetPtr orders = conn.Execute("Select * from IC_Web2ERPOrders Where 1=2");
-    for (int n = 1; n <= kDemoOrderCount; ++n) {
-      orders->AddNew();
-      FillOrder(*orders, n, now);
-      orders->Update();
-    }
-
-    RecordsetPtr stock = conn.Execute("select Top 1 * from t_Stock");
-    Variant stock_id = stock->Eof() ? Variant(0) : stock->Value("FItemID");
-    RecordsetPtr lines = conn.Execute("Select * from IC_Web2ERPOrdersEntry Where 1=2");
-    std::vector<double> amounts(kDemoOrderCount + 1, 0);
-    for (int n = 1; n <= kDemoOrderCount && !items.empty(); ++n) {
-      // One to three lines, each with another demo item.
-      int line_count = 1 + (n - 1) % static_cast<int>(items.size());
-      for (int l = 0; l < line_count; ++l) {
-        double qty = 1 + (n + l) % 3;
-        double price = 19.9 + 10 * ((n + l) % 5);
-        lines->AddNew();
-        lines->SetValue("FID", Variant(n));
-        lines->SetValue("FIndex", Variant(l + 1));
-        lines->SetValue("FSiteOrderID", Variant("WebOrderID" + Pad3(n)));
-        lines->SetValue("FOrderID", Variant("WD" + std::to_string(n)));
-        lines->SetValue("FItemID", Variant(items[static_cast<size_t>(l)]));
-        lines->SetValue("FStockID", stock_id);
-        lines->SetValue("FQuantity", Variant(qty));
-        lines->SetValue("FPrice", Variant(price));
-        lines->SetValue("FAmount", Variant(qty * price));
-        lines->SetValue("FStatus", Variant(n > 60 ? "WAIT_BUYER_CONFIRM_GOODS"
-                                                  : "WAIT_SELLER_SEND_GOODS"));
-        lines->Update();
-        amounts[static_cast<size_t>(n)] += qty * price;
-      }
-    }
-    // The order totals are the sums of their lines plus freight.
-    for (orders->MoveFirst(); !orders->Eof(); orders->MoveNext()) {
-      size_t n = static_cast<size_t>(CLng(orders->Value("FID")));
-      double total = amounts[n] + CDbl(orders->Value("FTotalFreight"));
-      orders->SetValue("FAmount", Variant(total));
-      orders->SetValue("FAmountOld", Variant(total));
-    }
-    InsertNewRows(conn, "IC_Web2ERPOrders", *orders);
-    InsertNewRows(conn, "IC_Web2ERPOrdersEntry", *lines);
-
-    conn.Execute("Truncate Table IC_WebshopToStorage");
-    RecordsetPtr shop = conn.Execute("Select * from IC_WebshopToStorage Where 1=2");
-    shop->AddNew();
-    shop->SetValue("FWebShopID", Variant(kDemoShopID));
-    shop->SetValue("FWebShopName", Variant("测试网店"));
-    shop->SetValue("FWebShopAddress", Variant("测试网店地址"));
-    shop->SetValue("FStockID", stock_id);
-    shop->Update();
-    InsertNewRows(conn, "IC_WebshopToStorage", *shop);
+    FillDemoOrders(m.conn());
     return 0;
   });
+}
+
+void FillDemoOrders(Connection& conn) {
+  conn.Execute("Truncate Table IC_Web2ERPOrders");
+  conn.Execute("Truncate Table IC_Web2ERPOrdersEntry");
+  std::vector<int32_t> items;
+  for (RecordsetPtr it = conn.Execute("Select Top 3 FItemID From T_ITem Where FItemClassID=4");
+       !it->Eof(); it->MoveNext())
+    items.push_back(CLng(it->Value(0)));
+
+  Date now = Now();
+  RecordsetPtr orders = conn.Execute("Select * from IC_Web2ERPOrders Where 1=2");
+  for (int n = 1; n <= kDemoOrderCount; ++n) {
+    orders->AddNew();
+    FillOrder(*orders, n, now);
+    orders->Update();
+  }
+
+  RecordsetPtr stock = conn.Execute("select Top 1 * from t_Stock");
+  Variant stock_id = stock->Eof() ? Variant(0) : stock->Value("FItemID");
+  RecordsetPtr lines = conn.Execute("Select * from IC_Web2ERPOrdersEntry Where 1=2");
+  std::vector<double> amounts(kDemoOrderCount + 1, 0);
+  for (int n = 1; n <= kDemoOrderCount && !items.empty(); ++n) {
+    // One to three lines, each with another demo item.
+    int line_count = 1 + (n - 1) % static_cast<int>(items.size());
+    for (int l = 0; l < line_count; ++l) {
+      double qty = 1 + (n + l) % 3;
+      double price = 19.9 + 10 * ((n + l) % 5);
+      lines->AddNew();
+      lines->SetValue("FID", Variant(n));
+      lines->SetValue("FIndex", Variant(l + 1));
+      lines->SetValue("FSiteOrderID", Variant("WebOrderID" + Pad3(n)));
+      lines->SetValue("FOrderID", Variant("WD" + std::to_string(n)));
+      lines->SetValue("FItemID", Variant(items[static_cast<size_t>(l)]));
+      lines->SetValue("FStockID", stock_id);
+      lines->SetValue("FQuantity", Variant(qty));
+      lines->SetValue("FPrice", Variant(price));
+      lines->SetValue("FAmount", Variant(qty * price));
+      lines->SetValue("FStatus", Variant(n > 60 ? "WAIT_BUYER_CONFIRM_GOODS"
+                                                : "WAIT_SELLER_SEND_GOODS"));
+      lines->Update();
+      amounts[static_cast<size_t>(n)] += qty * price;
+    }
+  }
+  // The order totals are the sums of their lines plus freight.
+  for (orders->MoveFirst(); !orders->Eof(); orders->MoveNext()) {
+    size_t n = static_cast<size_t>(CLng(orders->Value("FID")));
+    double total = amounts[n] + CDbl(orders->Value("FTotalFreight"));
+    orders->SetValue("FAmount", Variant(total));
+    orders->SetValue("FAmountOld", Variant(total));
+  }
+  InsertNewRows(conn, "IC_Web2ERPOrders", *orders);
+  InsertNewRows(conn, "IC_Web2ERPOrdersEntry", *lines);
+
+  conn.Execute("Truncate Table IC_WebshopToStorage");
+  RecordsetPtr shop = conn.Execute("Select * from IC_WebshopToStorage Where 1=2");
+  shop->AddNew();
+  shop->SetValue("FWebShopID", Variant(kDemoShopID));
+  shop->SetValue("FWebShopName", Variant("测试网店"));
+  shop->SetValue("FWebShopAddress", Variant("测试网店地址"));
+  shop->SetValue("FStockID", stock_id);
+  shop->Update();
+  InsertNewRows(conn, "IC_WebshopToStorage", *shop);
 }
 
 }  // namespace ambit

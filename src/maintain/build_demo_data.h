@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "data/connection.h"
 #include "frame/method_frame.h"
 
 namespace ambit {
@@ -13,6 +14,8 @@ inline constexpr int kDemoOrderCount = 100;
 
 // `sDsn` is in/out as the class declares it; the method leaves it as it is.
 void BuildDemoData(Component& self, std::string& sDsn);
+// The work of BuildDemoData on a connection, for account set-up outside a method call.
+void FillDemoOrders(Connection& conn);
 
 }  // namespace ambit
 
