@@ -1,0 +1,171 @@
+#include "schema/account.h"
+
+#include <cctype>
+#include <fstream>
+#include <system_error>
+
+#include "base/com_error.h"
+#include "data/sqlite_connection.h"
+#include "schema/names.h"
+
+namespace ambit::schema {
+
+namespace internal {
+extern const std::string_view kScript_tables;
+extern const std::string_view kScript_indexes;
+extern const std::string_view kScript_views;
+extern const std::string_view kScript_procedures;
+extern const std::string_view kScript_basedata;
+}  // namespace internal
+
+namespace {
+
+std::string_view TrimBlanks(std::string_view s) {
+  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
+  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
+  return s;
+}
+
+bool IsGoLine(std::string_view line) {
+  line = TrimBlanks(line);
+  if (line.size() < 2) return false;
+  if (std::toupper(static_cast<unsigned char>(line[0])) != 'G' ||
+      std::toupper(static_cast<unsigned char>(line[1])) != 'O') {
+    return false;
+  }
+  std::string_view rest = TrimBlanks(line.substr(2));
+  return rest.empty() || rest.substr(0, 2) == "--";
+}
+
+bool HasStatement(std::string_view batch) {
+  // A batch of nothing but blanks and "--" comments is not sent.
+  size_t pos = 0;
+  while (pos < batch.size()) {
+    size_t end = batch.find('\n', pos);
+    if (end == std::string_view::npos) end = batch.size();
+    std::string_view line = TrimBlanks(batch.substr(pos, end - pos));
+    if (!line.empty() && line.substr(0, 2) != "--") return true;
+    pos = end + 1;
+  }
+  return false;
+}
+
+}  // namespace
+
+const std::vector<SchemaScript>& SchemaScriptFiles() {
+  static const std::vector<SchemaScript> kScripts = {
+      {"tables.sql", internal::kScript_tables},
+      {"indexes.sql", internal::kScript_indexes},
+      {"views.sql", internal::kScript_views},
+      {"procedures.sql", internal::kScript_procedures},
+      {"basedata.sql", internal::kScript_basedata},
+  };
+  return kScripts;
+}
+
+std::vector<std::string_view> SchemaScripts() {
+  std::vector<std::string_view> texts;
+  for (const SchemaScript& script : SchemaScriptFiles()) texts.push_back(script.text);
+  return texts;
+}
+
+std::vector<std::string> SplitBatches(std::string_view script) {
+  std::vector<std::string> batches;
+  std::string current;
+  size_t pos = 0;
+  while (pos < script.size()) {
+    size_t end = script.find('\n', pos);
+    if (end == std::string_view::npos) end = script.size();
+    std::string_view line = script.substr(pos, end - pos);
+    if (IsGoLine(line)) {
+      if (HasStatement(current)) batches.push_back(std::move(current));
+      current.clear();
+    } else {
+      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+      current.append(line);
+      current.append("\r\n");
+    }
+    pos = end + 1;
+  }
+  if (HasStatement(current)) batches.push_back(std::move(current));
+  return batches;
+}
+
+void CreateAccountSchema(Connection& conn,
+                         const std::function<void(std::string_view step)>& progress) {
+  conn.BeginTrans();
+  try {
+    for (const SchemaScript& script : SchemaScriptFiles()) {
+      if (progress) progress(script.file_name);
+      std::vector<std::string> batches = SplitBatches(script.text);
+      for (size_t i = 0; i < batches.size(); ++i) {
+        try {
+          conn.Execute(batches[i]);
+        } catch (const ComError& e) {
+          throw ComError(e.number(), kSchemaErrorSource,
+                         std::string(script.file_name) + ", batch " + std::to_string(i + 1) +
+                             ": " + e.description());
+        }
+      }
+    }
+    conn.CommitTrans();
+  } catch (...) {
+    if (conn.TransactionDepth() > 0) conn.RollbackTrans();
+    throw;
+  }
+}
+
+std::string SqliteConnectionString(const std::string& path) {
+  // Quoting keeps a ';' in the path from ending the value early.
+  std::string value = path.find('"') == std::string::npos ? "\"" + path + "\"" : "{" + path + "}";
+  return "Provider=SQLite;Data Source=" + value;
+}
+
+ConnectionPtr CreateAccount(const std::string& path,
+                            const std::function<void(std::string_view step)>& progress) {
+  if (path.empty()) {
+    throw ComError(err::kInvalidArgument, kSchemaErrorSource, "No account path given");
+  }
+  if (path != ":memory:") {
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec) && std::filesystem::file_size(path, ec) > 0) {
+      throw ComError(err::kInvalidArgument, kSchemaErrorSource,
+                     "An account already exists at " + path);
+    }
+  }
+  RegisterSqliteBackend();
+  ConnectionPtr conn = OpenConnection(SqliteConnectionString(path));
+  CreateAccountSchema(*conn, progress);
+  return conn;
+}
+
+std::vector<std::string> SchemaObjectNames() {
+  std::vector<std::string> names;
+  for (std::string_view name : table::kAllTables) names.emplace_back(name);
+  for (std::string_view name : view::kAllViews) names.emplace_back(name);
+  for (std::string_view name : procedure::kAllProcedures) names.emplace_back(name);
+  return names;
+}
+
+std::vector<std::filesystem::path> InstallScripts(const std::filesystem::path& dir) {
+  std::error_code ec;
+  std::filesystem::create_directories(dir, ec);
+  if (ec) {
+    throw ComError(err::kInvalidArgument, kSchemaErrorSource,
+                   "Cannot create " + dir.string() + ": " + ec.message());
+  }
+  std::vector<std::filesystem::path> written;
+  for (const SchemaScript& script : SchemaScriptFiles()) {
+    std::filesystem::path file = dir / std::string(script.file_name);
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(script.text.data(), static_cast<std::streamsize>(script.text.size()));
+    out.close();
+    if (!out) {
+      throw ComError(err::kInvalidArgument, kSchemaErrorSource, "Cannot write " + file.string());
+    }
+    written.push_back(std::move(file));
+  }
+  return written;
+}
+
+}  // namespace ambit::schema

@@ -1,0 +1,85 @@
+-- Indexes for the access paths of the order methods: lines by order, stock bills and sales
+-- orders by their web order source, status columns the lists filter on, and the lookups of
+-- the reservation rule (item, warehouse, batch, stock place).
+CREATE INDEX IX_Web2ERPOrders_FOrderID ON IC_Web2ERPOrders (FOrderID)
+GO
+CREATE INDEX IX_Web2ERPOrders_FSiteOrderID ON IC_Web2ERPOrders (FSiteOrderID)
+GO
+CREATE INDEX IX_Web2ERPOrders_Status ON IC_Web2ERPOrders (FOrderStatus, FCheckStatus, FVoidStatus)
+GO
+CREATE INDEX IX_Web2ERPOrders_FTransactionStatus ON IC_Web2ERPOrders (FTransactionStatus)
+GO
+CREATE INDEX IX_Web2ERPOrders_FBuyerNick ON IC_Web2ERPOrders (FBuyerNick)
+GO
+CREATE INDEX IX_Web2ERPOrders_FWebshopID ON IC_Web2ERPOrders (FWebshopID, FOrderDate)
+GO
+CREATE INDEX IX_Web2ERPOrders_FOrderDate ON IC_Web2ERPOrders (FOrderDate)
+GO
+CREATE INDEX IX_Web2ERPOrders_FUniqueCode ON IC_Web2ERPOrders (FUniqueCode)
+GO
+CREATE INDEX IX_Web2ERPOrders_FSaleNo ON IC_Web2ERPOrders (FSaleNo)
+GO
+CREATE INDEX IX_Web2ERPOrdersEntry_FID ON IC_Web2ERPOrdersEntry (FID, FIndex)
+GO
+CREATE INDEX IX_Web2ERPOrdersEntry_FSiteOrderID ON IC_Web2ERPOrdersEntry (FSiteOrderID)
+GO
+CREATE INDEX IX_Web2ERPOrdersEntry_Stock ON IC_Web2ERPOrdersEntry (FItemID, FStockID, FBatchNo, FSPID)
+GO
+CREATE INDEX IX_Web2ERPOrdersEntry_FRefundStatus ON IC_Web2ERPOrdersEntry (FRefundStatus)
+GO
+CREATE INDEX IX_Web2ERPOrdersEntry_FRefundFID ON IC_Web2ERPOrdersEntry (FRefundFID)
+GO
+CREATE INDEX IX_Web2ERPOrdersEntry_Source ON IC_Web2ERPOrdersEntry (FID_SRC, FEntryID_SRC)
+GO
+CREATE INDEX IX_Web2ERPOrdersEntry_FServiceStatus ON IC_Web2ERPOrdersEntry (FServiceStatus)
+GO
+CREATE INDEX IX_Web2ErpOrderSerial_FEntryID ON IC_Web2ErpOrderSerial (FEntryID)
+GO
+CREATE INDEX IX_RefundInfo_FEntryID ON IC_RefundInfo (FEntryID)
+GO
+CREATE INDEX IX_RefundInfo_FServiceStatus ON IC_RefundInfo (FServiceStatus)
+GO
+CREATE INDEX IX_RefundRecord_FEntryID ON IC_RefundRecord (FEntryID)
+GO
+CREATE INDEX IX_RefundRecord_FRefundFID ON IC_RefundRecord (FRefundFID)
+GO
+CREATE INDEX IX_ReceiptEntry_FID ON IC_ReceiptEntry (FID)
+GO
+CREATE INDEX IX_ReceiptEntry_Source ON IC_ReceiptEntry (FEntryID_SRC, FID_SRC)
+GO
+CREATE INDEX IX_TradeLog_FOrderFID ON IC_TradeLog (FOrderFID, FOPTime)
+GO
+CREATE INDEX IX_WebShopClient_FNick ON IC_WebShopClient (FNick)
+GO
+CREATE INDEX IX_WebshopToStorage_FWebShopID ON IC_WebshopToStorage (FWebShopID)
+GO
+CREATE INDEX IX_Web2ColumnsDefaultSet_List ON IC_Web2ColumnsDefaultSet (FClassTypeID, FListName, FIndex)
+GO
+CREATE INDEX IX_ICClassTableInfo_Key ON ICClassTableInfo (FCLASSTYPEID, FKey)
+GO
+CREATE INDEX IX_GoodsToMateriel_Code ON IC_GoodsToMateriel (FMaterielCode)
+GO
+CREATE INDEX IX_ICInventory_Item ON ICInventory (FItemID, FStockID, FBatchNo, FStockPlaceID)
+GO
+CREATE INDEX IX_ICStockBillEntry_Source ON ICStockBillEntry (FSourceTranType, FSourceEntryID)
+GO
+CREATE INDEX IX_ICStockBillEntry_SourceInter ON ICStockBillEntry (FSourceInterId)
+GO
+CREATE INDEX IX_SEOrderEntry_Source ON SEOrderEntry (FSourceTranType, FSourceInterId)
+GO
+CREATE INDEX IX_ICSaleEntry_Source ON ICSaleEntry (FSourceTranType, FSourceInterId, FSourceEntryID)
+GO
+CREATE INDEX IX_POOrderEntry_Item ON POOrderEntry (FItemID)
+GO
+CREATE INDEX IX_BillRelations_Bill ON ICBillRelations (FTranType, FInterID)
+GO
+CREATE INDEX IX_t_Item_Class ON t_Item (FItemClassID, FNumber)
+GO
+CREATE INDEX IX_t_ICItem_FNumber ON t_ICItem (FNumber)
+GO
+CREATE INDEX IX_t_BarCode_Item ON t_BarCode (FItemID, FTypeID)
+GO
+CREATE INDEX IX_t_SubMessage_Type ON t_SubMessage (FTypeID, FID)
+GO
+CREATE INDEX IX_t_RPVoucherAndBill_Bill ON t_RPVoucherAndBill (FBillID, FBillType)
+GO

@@ -1,0 +1,158 @@
+#include "schema/account.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "base/com_error.h"
+#include "support/account_fixture.h"
+
+namespace ambit::schema {
+namespace {
+
+using ::ambit::testing::Q;
+using ::ambit::testing::Scalar;
+using ::ambit::testing::ScalarInt;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  std::transform(out.begin(), out.end(), out.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return out;
+}
+
+std::filesystem::path TempPath(const std::string& name) {
+  return std::filesystem::temp_directory_path() /
+         ("ambit_schema_" + std::to_string(::getpid()) + "_" + name);
+}
+
+TEST(SplitBatchesTest, SplitsAtGoLinesOnly) {
+  EXPECT_THAT(SplitBatches("select 1\nGO\nselect 2\r\n  go  \r\nselect 3\nGo -- end\n"),
+              ElementsAre("select 1\r\n", "select 2\r\n", "select 3\r\n"));
+  // GO inside a line, GOTO and a label are statements, not separators.
+  EXPECT_THAT(SplitBatches("select 'GO'\nGOTO done\nselect 1 -- GO\n"),
+              ElementsAre("select 'GO'\r\nGOTO done\r\nselect 1 -- GO\r\n"));
+  // Batches of nothing but blanks and comments are not sent; no trailing GO is needed.
+  EXPECT_THAT(SplitBatches("-- header\n\nGO\nGO\ncreate table t (a int)"),
+              ElementsAre("create table t (a int)\r\n"));
+  EXPECT_TRUE(SplitBatches("").empty());
+}
+
+TEST(SchemaScriptsTest, EveryScriptRunsInOrder) {
+  std::vector<std::string> names;
+  for (const SchemaScript& script : SchemaScriptFiles()) {
+    names.emplace_back(script.file_name);
+    EXPECT_FALSE(SplitBatches(script.text).empty()) << script.file_name;
+  }
+  EXPECT_THAT(names, ElementsAre("tables.sql", "indexes.sql", "views.sql", "procedures.sql",
+                                 "basedata.sql"));
+  EXPECT_EQ(SchemaScripts().size(), names.size());
+}
+
+TEST(CreateAccountTest, FreshAccountHasEveryObjectAndNothingUnlisted) {
+  std::vector<std::string> steps;
+  ConnectionPtr conn =
+      CreateAccount(":memory:", [&](std::string_view step) { steps.emplace_back(step); });
+  EXPECT_THAT(steps, ElementsAre("tables.sql", "indexes.sql", "views.sql", "procedures.sql",
+                                 "basedata.sql"));
+
+  for (const std::string& name : SchemaObjectNames()) {
+    EXPECT_EQ(Scalar(*conn, "SELECT CASE WHEN OBJECT_ID(" + Q(name) +
+                                ") IS NULL THEN 'missing' ELSE 'ok' END"),
+              "ok")
+        << name;
+  }
+  // The constants list every table and view the scripts create, so code that names one
+  // through schema::table can rely on it.
+  std::set<std::string> listed;
+  for (std::string_view name : table::kAllTables) listed.insert(Lower(name));
+  for (std::string_view name : view::kAllViews) listed.insert(Lower(name));
+  RecordsetPtr rs = conn->Execute(
+      "SELECT name FROM sqlite_master WHERE type IN ('table', 'view') "
+      "AND name NOT LIKE 'sqlite%' AND name NOT LIKE 'tsql%'");
+  int seen = 0;
+  for (; !rs->Eof(); rs->MoveNext(), ++seen) {
+    std::string name = CStr(rs->Value(0));
+    EXPECT_TRUE(listed.count(Lower(name))) << name << " is created but has no constant";
+  }
+  EXPECT_EQ(seen, static_cast<int>(listed.size()));
+}
+
+TEST(CreateAccountTest, ViewsAndTablesAreUsableAtOnce) {
+  ConnectionPtr conn = CreateAccount(":memory:");
+  // The columns the order lists read from the two views and the promotion view.
+  EXPECT_NO_THROW(conn->Execute(
+      "SELECT t1.FID, ISNULL(t26.FRefundStatus,0), t26.FIsShowWaitVerifyTemp, "
+      "ISNULL(t998.FIs_jzservice_order,''), pm.FActivityName "
+      "FROM IC_Web2ERPOrders t1 "
+      "LEFT JOIN vw_Web2ERPOrdersRefund t26 ON t1.FID = t26.FID "
+      "LEFT JOIN vw_Web2ERPOrdersJZ t998 ON t1.FID = t998.FID "
+      "LEFT JOIN IC_Web2ERPOrdersEntry entry ON entry.FID = t1.FID "
+      "LEFT JOIN vwICPSPromotion pm ON pm.FPromotionID = entry.FPromotionID"));
+}
+
+TEST(CreateAccountTest, FileAccountReopensWithItsSchema) {
+  std::filesystem::path path = TempPath("file.db");
+  std::filesystem::remove(path);
+  {
+    ConnectionPtr conn = CreateAccount(path.string());
+    conn->Execute("INSERT INTO IC_Web2ERPOrders (FID, FOrderID) VALUES (7, 'A7')");
+  }
+  RegisterSqliteBackend();
+  ConnectionPtr again = OpenConnection(SqliteConnectionString(path.string()));
+  EXPECT_EQ(Scalar(*again, "SELECT FOrderID FROM IC_Web2ERPOrders WHERE FID = 7"), "A7");
+  EXPECT_EQ(ScalarInt(*again, "SELECT COUNT(*) FROM t_User WHERE FUserID = 16394"), 1);
+
+  // An existing account is never rebuilt over.
+  try {
+    CreateAccount(path.string());
+    ADD_FAILURE() << "CreateAccount accepted an existing account";
+  } catch (const ComError& e) {
+    EXPECT_THAT(e.description(), HasSubstr("already exists"));
+  }
+  again.reset();
+  std::filesystem::remove(path);
+}
+
+TEST(CreateAccountTest, FailingBatchNamesScriptAndLeavesNothingBehind) {
+  RegisterSqliteBackend();
+  ConnectionPtr conn = OpenConnection("Provider=SQLite;Data Source=:memory:");
+  // A table of the schema already there: the first batch of tables.sql fails.
+  conn->Execute("CREATE TABLE IC_Web2ERPOrders (FID int)");
+  try {
+    CreateAccountSchema(*conn);
+    ADD_FAILURE() << "the schema was built over an existing table";
+  } catch (const ComError& e) {
+    EXPECT_EQ(e.source(), kSchemaErrorSource);
+    EXPECT_THAT(e.description(), HasSubstr("tables.sql, batch 1"));
+  }
+  EXPECT_EQ(conn->TransactionDepth(), 0);
+  EXPECT_EQ(Scalar(*conn, "SELECT CASE WHEN OBJECT_ID('t_User') IS NULL THEN 'gone' END"),
+            "gone");
+}
+
+TEST(InstallScriptsTest, WritesTheEmbeddedScriptsAsFiles) {
+  std::filesystem::path dir = TempPath("install");
+  std::filesystem::remove_all(dir);
+  std::vector<std::filesystem::path> files = InstallScripts(dir / "sql");
+  ASSERT_EQ(files.size(), SchemaScriptFiles().size());
+  for (size_t i = 0; i < files.size(); ++i) {
+    EXPECT_EQ(files[i].filename().string(), SchemaScriptFiles()[i].file_name);
+    std::ifstream in(files[i], std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str(), SchemaScriptFiles()[i].text);
+  }
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace ambit::schema
