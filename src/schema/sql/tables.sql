@@ -204,6 +204,8 @@ CREATE TABLE IC_Web2ERPOrdersEntry (
   FRefundStatusDetails int NOT NULL DEFAULT 0,
   FOutStockQuantity decimal(28,10) NOT NULL DEFAULT 0,
   FOutStockAmount decimal(18,2) NOT NULL DEFAULT 0,
+  FTaxRate decimal(18,4) NOT NULL DEFAULT 0,
+  FTaxAmount decimal(18,2) NOT NULL DEFAULT 0,
   FUpLoadStatus int NOT NULL DEFAULT 0,
   FIsShShip int NOT NULL DEFAULT 0,
   FStockLockNum decimal(28,10) NOT NULL DEFAULT 0,
@@ -215,7 +217,8 @@ CREATE TABLE IC_Web2ERPOrdersEntry (
   FRefundFID int NOT NULL DEFAULT 0,
   FReturnLogisticsCompany int NOT NULL DEFAULT 0,
   FReturnLogisticsOrder nvarchar(100) NULL DEFAULT '',
-  FTplReturnStatus int NOT NULL DEFAULT 0,
+  FTplReturnStatus nvarchar(50) NULL DEFAULT '',
+  FTplReturnFail nvarchar(255) NULL DEFAULT '',
   FIsRetrunGoods int NOT NULL DEFAULT 0,
   FOrderFrom nvarchar(50) NULL DEFAULT '',
   FIs_jzservice_order nvarchar(10) NULL DEFAULT ''
@@ -358,7 +361,7 @@ CREATE TABLE IC_WebtplToStorage (
 )
 GO
 CREATE TABLE IC_TplStatusType (
-  FStatusType int NOT NULL PRIMARY KEY,
+  FStatusType nvarchar(50) NOT NULL PRIMARY KEY,
   FStatusName nvarchar(100) NOT NULL DEFAULT ''
 )
 GO
@@ -620,6 +623,9 @@ CREATE TABLE t_ICItem (
   FNumber nvarchar(80) NOT NULL DEFAULT '',
   FName nvarchar(255) NOT NULL DEFAULT '',
   FModel nvarchar(255) NULL DEFAULT '',
+  FTypeID int NOT NULL DEFAULT 0,
+  FOnlineShopPNo nvarchar(100) NULL DEFAULT '',
+  FOnlineShopPName nvarchar(255) NULL DEFAULT '',
   FUnitID int NOT NULL DEFAULT 0,
   FUnitGroupID int NOT NULL DEFAULT 0,
   FPriceDecimal int NOT NULL DEFAULT 2,
