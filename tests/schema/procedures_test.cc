@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "base/com_error.h"
 #include "data/command.h"
 #include "support/account_fixture.h"
 
@@ -90,6 +93,42 @@ TEST(GetICMaxNumFileTest, TwoConnectionsOnOneAccountNeverShareAKey) {
   EXPECT_EQ(NextOrderKey(*b), in_tx + 1);
   a.reset();
   b.reset();
+  std::filesystem::remove(path);
+}
+
+// Disabled until the embedded engine runs "UPDATE ... SET @v = col, col = col + n" as one
+// atomic step outside a transaction: today it reads with one statement and writes with another,
+// so two connections can both read the same counter and receive the same key.
+TEST(GetICMaxNumFileTest, DISABLED_ConcurrentCallersOnSeveralConnectionsGetDistinctKeys) {
+  std::filesystem::path path = std::filesystem::temp_directory_path() /
+                               ("ambit_schema_race_" + std::to_string(::getpid()) + ".db");
+  std::filesystem::remove(path);
+  CreateAccount(path.string()).reset();
+  constexpr int kThreads = 3;
+  constexpr int kKeysEach = 40;
+  std::vector<std::vector<int>> keys(kThreads);
+  std::vector<std::string> errors(kThreads);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      try {
+        ConnectionPtr conn = OpenConnection(SqliteConnectionString(path.string()));
+        for (int i = 0; i < kKeysEach; ++i) keys[t].push_back(NextOrderKey(*conn));
+      } catch (const ComError& e) {
+        errors[t] = e.description();
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  std::set<int> all;
+  for (int t = 0; t < kThreads; ++t) {
+    EXPECT_EQ(errors[t], "") << "thread " << t;
+    for (int key : keys[t]) EXPECT_TRUE(all.insert(key).second) << "key " << key << " twice";
+  }
+  EXPECT_EQ(all.size(), static_cast<size_t>(kThreads * kKeysEach));
+  if (!all.empty()) {
+    EXPECT_EQ(*all.rbegin(), kThreads * kKeysEach);
+  }
   std::filesystem::remove(path);
 }
 
