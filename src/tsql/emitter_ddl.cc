@@ -49,7 +49,9 @@ std::vector<std::string> Emitter::CreateTable(const CreateTableStmt& s) {
       continue;
     }
     if (c.identity) {
-      sql += " INTEGER PRIMARY KEY AUTOINCREMENT";
+      // The seed rides along in the stored definition for TRUNCATE TABLE to restart from.
+      sql += " INTEGER PRIMARY KEY AUTOINCREMENT /*identity_seed=" +
+             std::to_string(c.identity_seed) + "*/";
       continue;
     }
     sql += " " + c.type.text;

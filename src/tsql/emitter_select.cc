@@ -1,5 +1,6 @@
 // Queries: query specifications, set operators, TOP, table sources and FOR XML PATH.
 #include <cctype>
+#include <cstdlib>
 
 #include "base/com_error.h"
 #include "tsql/emitter.h"
@@ -73,9 +74,22 @@ std::string Emitter::SelectText(const Select& s, bool skip_into) {
   std::string order;
   if (!s.order_by.empty()) {
     order = " ORDER BY ";
+    bool has_star = false;
+    for (const SelectItem& item : s.specs[0].items) {
+      has_star |= item.expr->kind == ExprKind::kStar;
+    }
     for (size_t i = 0; i < s.order_by.size(); ++i) {
       if (i) order += ", ";
-      order += Expression(*s.order_by[i].expr);
+      const Expr& key = *s.order_by[i].expr;
+      if (key.kind == ExprKind::kNumber && !has_star) {
+        long position = std::strtol(key.text.c_str(), nullptr, 10);
+        if (position < 1 || position > static_cast<long>(s.specs[0].items.size())) {
+          throw ComError(108, kEngineErrorSource,
+                         "The ORDER BY position number " + key.text +
+                             " is out of range of the number of items in the select list.");
+        }
+      }
+      order += Expression(key);
       if (s.order_by[i].descending) order += " DESC";
     }
   }

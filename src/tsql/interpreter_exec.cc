@@ -1,5 +1,6 @@
 // Statements that reach SQLite: queries, data changes, definitions, and procedure calls.
 #include <algorithm>
+#include <cstdlib>
 
 #include "base/com_error.h"
 #include "base/conversions.h"
@@ -328,6 +329,19 @@ void Interpreter::RunTruncate(const TruncateStmt& s) {
   if (!seq->rows().empty()) {
     session_->db().Exec("DELETE FROM " + schema + ".sqlite_sequence WHERE name = ?1",
                         {Variant(table)});
+    RecordsetPtr def = session_->db().Query(
+        "SELECT sql FROM " + schema + ".sqlite_master WHERE type = 'table' AND name = ?1 "
+        "COLLATE NOCASE", {Variant(table)});
+    std::string sql = def->rows().empty() ? "" : CStr(def->rows()[0][0]);
+    static constexpr std::string_view kSeed = "/*identity_seed=";
+    size_t at = sql.find(kSeed);
+    if (at != std::string::npos) {
+      int64_t seed = std::atoll(sql.c_str() + at + kSeed.size());
+      if (seed != 1) {
+        session_->db().Exec("INSERT INTO " + schema + ".sqlite_sequence (name, seq) VALUES (?1, ?2)",
+                            {Variant(table), Variant(seed - 1)});
+      }
+    }
   }
   session_->rowcount = 0;
 }

@@ -1,0 +1,140 @@
+// The embedded backend behind the data-layer contract: connection strings, files shared by
+// connections, private temp tables, transactions that queue writers, Reset, and Command.
+#include "data/sqlite_connection.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "base/com_error.h"
+#include "base/conversions.h"
+#include "data/command.h"
+
+namespace ambit {
+namespace {
+
+class SqliteConnectionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RegisterSqliteBackend();
+    path_ = std::filesystem::temp_directory_path() /
+            ("ambit_sqlite_conn_" + std::to_string(::getpid()) + "_" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".db");
+    Remove();
+  }
+  void TearDown() override { Remove(); }
+  void Remove() {
+    for (const char* suffix : {"", "-wal", "-shm"}) {
+      std::filesystem::remove(path_.string() + suffix);
+    }
+  }
+  ConnectionPtr Open() { return OpenConnection("Provider=SQLite;Data Source=" + path_.string()); }
+  static std::string Scalar(const ConnectionPtr& c, const std::string& sql) {
+    RecordsetPtr rs = c->Execute(sql);
+    return CStr(rs->Value(0));
+  }
+
+  std::filesystem::path path_;
+};
+
+TEST_F(SqliteConnectionTest, ConnectionStringsPickTheEmbeddedEngine) {
+  ConnectionPtr memory = OpenConnection("Data Source=:memory:");
+  EXPECT_EQ(memory->BackendName(), "sqlite");
+  EXPECT_EQ(Scalar(memory, "SELECT 1 + 1"), "2");
+  ConnectionPtr other = OpenConnection("Provider=sqlite;Data Source=:memory:");
+  other->Execute("CREATE TABLE t (x int)");
+  // Two in-memory connections are separate databases.
+  EXPECT_THROW(memory->Execute("SELECT * FROM t"), ComError);
+  try {
+    OpenConnection("Provider=SQLite");
+    FAIL() << "a missing Data Source must be refused";
+  } catch (const ComError& e) {
+    EXPECT_NE(e.description().find("Data Source"), std::string::npos);
+  }
+}
+
+TEST_F(SqliteConnectionTest, FileIsSharedButTempTablesAndProceduresBehaveAsOnSqlServer) {
+  ConnectionPtr a = Open();
+  ConnectionPtr b = Open();
+  a->Execute("CREATE TABLE orders (FID int PRIMARY KEY, FName varchar(20)) "
+             "INSERT INTO orders VALUES (1, 'one') "
+             "CREATE PROCEDURE CountOrders AS SELECT COUNT(*) AS n FROM orders");
+  EXPECT_EQ(Scalar(b, "SELECT FName FROM orders WHERE FID = 1"), "one");
+  EXPECT_EQ(Scalar(b, "EXEC CountOrders"), "1");
+  a->Execute("CREATE TABLE #mine (x int) INSERT INTO #mine VALUES (7)");
+  try {
+    b->Execute("SELECT x FROM #mine");
+    FAIL() << "a temp table must be private to its connection";
+  } catch (const ComError& e) {
+    EXPECT_EQ(e.number(), 208);
+  }
+  b->Execute("CREATE TABLE #mine (x int)");  // the same name on another connection is fine
+  EXPECT_EQ(Scalar(a, "SELECT x FROM #mine"), "7");
+  a->Reset();
+  EXPECT_THROW(a->Execute("SELECT x FROM #mine"), ComError);
+}
+
+TEST_F(SqliteConnectionTest, TransactionsRollBackAndResetEndsThem) {
+  ConnectionPtr c = Open();
+  c->Execute("CREATE TABLE t (x int)");
+  c->BeginTrans();
+  c->Execute("INSERT INTO t VALUES (1)");
+  EXPECT_EQ(c->TransactionDepth(), 1);
+  c->RollbackTrans();
+  EXPECT_EQ(Scalar(c, "SELECT COUNT(*) FROM t"), "0");
+  c->BeginTrans();
+  c->Execute("INSERT INTO t VALUES (2)");
+  c->Reset();
+  EXPECT_EQ(c->TransactionDepth(), 0);
+  EXPECT_EQ(Scalar(c, "SELECT COUNT(*) FROM t"), "0");
+  EXPECT_THROW(c->CommitTrans(), ComError);
+}
+
+TEST_F(SqliteConnectionTest, ConcurrentWritersQueueInsteadOfFailing) {
+  ConnectionPtr first = Open();
+  ConnectionPtr second = Open();
+  first->Execute("CREATE TABLE t (x int)");
+  first->BeginTrans();
+  first->Execute("INSERT INTO t VALUES (1)");
+  std::atomic<bool> done{false};
+  std::string failure;
+  std::thread writer([&] {
+    try {
+      second->BeginTrans();
+      second->Execute("INSERT INTO t SELECT COUNT(*) + 1 FROM t");
+      second->CommitTrans();
+    } catch (const ComError& e) {
+      failure = e.description();
+    }
+    done = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_FALSE(done) << "the second writer should wait for the first";
+  first->CommitTrans();
+  writer.join();
+  EXPECT_EQ(failure, "");
+  // The second writer saw the first one's row: it ran after the commit, not beside it.
+  EXPECT_EQ(Scalar(first, "SELECT MAX(x) FROM t"), "2");
+}
+
+TEST_F(SqliteConnectionTest, CommandRunsProceduresWithOutputParameters) {
+  ConnectionPtr c = Open();
+  c->Execute("CREATE PROCEDURE AddOne @in int, @out int OUTPUT AS "
+             "BEGIN SET @out = @in + 1 SELECT 'done' AS state END");
+  Command cmd;
+  cmd.active_connection = c;
+  cmd.command_text = "AddOne";
+  cmd.command_type = CommandType::kStoredProc;
+  cmd.AddParameter("@in", DataType::kInteger, ParameterDirection::kInput, 0, Variant(int32_t{41}));
+  cmd.AddParameter("@out", DataType::kInteger, ParameterDirection::kOutput);
+  RecordsetPtr rs = cmd.Execute();
+  EXPECT_EQ(CStr(rs->Value(0)), "done");
+  EXPECT_EQ(CLng(cmd.parameters[1].value), 42);
+}
+
+}  // namespace
+}  // namespace ambit
