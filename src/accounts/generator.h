@@ -1,0 +1,36 @@
+// Large, realistic accounts for benchmarks and load tests: many orders of several shops, one to
+// five lines each, in every processing state, buyers with several orders, refunds. The same
+// seed always gives the same account.
+#ifndef AMBIT_ACCOUNTS_GENERATOR_H_
+#define AMBIT_ACCOUNTS_GENERATOR_H_
+
+#include <cstdint>
+#include <functional>
+
+#include "accounts/reference_data.h"
+#include "data/sqlite_connection.h"
+
+namespace ambit {
+
+struct GenerateOptions {
+  int64_t orders = 1000;
+  uint64_t seed = 20261206;
+  // Called now and then with the orders written so far.
+  std::function<void(int64_t done, int64_t total)> progress;
+};
+
+struct GenerateStats {
+  int64_t orders = 0;
+  int64_t lines = 0;
+  int64_t refunds = 0;
+};
+
+// Appends orders after the account's largest FID. Writes through the embedded engine's
+// database directly with prepared statements, in one transaction: the T-SQL path would parse
+// every row's statement anew.
+GenerateStats GenerateOrders(SqliteConnection& conn, const ReferenceData& ref,
+                             const GenerateOptions& options);
+
+}  // namespace ambit
+
+#endif  // AMBIT_ACCOUNTS_GENERATOR_H_
