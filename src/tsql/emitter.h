@@ -117,6 +117,7 @@ class Emitter {
   std::vector<std::string> params_;
   std::map<std::string, std::string> variable_sql_;
   std::map<std::string, int> slot_of_;
+  std::map<const SelectItem*, std::string> text_casts_;  // UNION columns that become numbers
   struct ScopeTable {
     std::string name;  // alias, or the table name when there is none
     std::string table;  // the table's own name ("" for derived tables)

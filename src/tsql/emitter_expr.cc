@@ -376,6 +376,14 @@ std::string Emitter::Function(const Expr& e) {
   if (e.distinct || e.star) Unsupported(e.distinct ? "distinct" : "*");
   if (name == "isnull") {
     if (n != 2) WrongArgCount(name, 2, 2);
+    // The result has the first argument's type: ISNULL(text_column, 0) is the text '0'.
+    std::string decl = ColumnType(*e.args[0]);
+    StaticType first = TypeOfDecl(decl), second = TypeOf(*e.args[1]);
+    if (!decl.empty() && first != StaticType::kUnknown && first != second &&
+        e.args[1]->kind != ExprKind::kNull) {
+      return "ifnull(" + Expression(*e.args[0]) + ", tsql_cast(" + Expression(*e.args[1]) +
+             ", " + QuoteString(decl) + "))";
+    }
     return "ifnull(" + args() + ")";
   }
   if (name == "coalesce") {

@@ -1,6 +1,7 @@
 // Queries: query specifications, set operators, TOP, table sources and FOR XML PATH.
 #include <cctype>
 #include <cstdlib>
+#include <map>
 
 #include "base/com_error.h"
 #include "tsql/emitter.h"
@@ -26,9 +27,14 @@ std::string Emitter::QuerySpecText(const QuerySpec& q, bool with_top) {
       out += "tsql_setvar(" + std::to_string(slot->second) + ", " + Expression(*item.expr) + ")";
       continue;
     }
-    out += Expression(*item.expr);
+    auto cast = text_casts_.find(&item);
+    if (cast != text_casts_.end()) {
+      out += "tsql_cast(" + Expression(*item.expr) + ", '" + cast->second + "')";
+    } else {
+      out += Expression(*item.expr);
+    }
     // Literal columns take part in DISTINCT and UNION like text columns do.
-    if (item.expr->kind == ExprKind::kString) out += " COLLATE TSQL";
+    if (item.expr->kind == ExprKind::kString && cast == text_casts_.end()) out += " COLLATE TSQL";
     if (!item.alias.empty()) {
       out += " AS " + QuoteName(item.alias);
     } else if (item.expr->kind != ExprKind::kColumn && item.expr->kind != ExprKind::kStar) {
@@ -102,8 +108,39 @@ std::string Emitter::SelectText(const Select& s, bool skip_into) {
     }
     return out;
   }
+  // A column of a UNION takes the type of highest precedence among its queries: a number
+  // beats text, so the text values of that column become numbers.
+  std::map<size_t, std::string> casts;
+  size_t width = s.specs[0].items.size();
+  for (size_t c = 0; c < width; ++c) {
+    bool text = false, number = false, integral = true;
+    for (const QuerySpec& q : s.specs) {
+      if (c >= q.items.size()) continue;
+      PushScope(q.from);
+      ScopeExit scope_exit{this};
+      const Expr& item = *q.items[c].expr;
+      StaticType t = TypeOf(item);
+      text |= t == StaticType::kText;
+      if (t == StaticType::kNumeric) {
+        number = true;
+        integral &= ScaleOf(item) <= 0 &&
+                    !(item.kind == ExprKind::kNumber &&
+                      item.text.find_first_of(".eE") != std::string::npos);
+      }
+    }
+    if (text && number) casts[c] = integral ? "int" : "float";
+  }
   std::string out;
   for (size_t i = 0; i < s.specs.size(); ++i) {
+    if (!casts.empty()) {
+      PushScope(s.specs[i].from);
+      ScopeExit scope_exit{this};
+      for (const auto& [c, type] : casts) {
+        if (c < s.specs[i].items.size() && TypeOf(*s.specs[i].items[c].expr) == StaticType::kText) {
+          text_casts_[&s.specs[i].items[c]] = type;
+        }
+      }
+    }
     if (i) {
       std::string op = s.operators[i - 1];
       for (char& c : op) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
