@@ -31,6 +31,12 @@ inline constexpr char kDsn[] = "Provider=SQLite;Data Source=:memory:";
 
 inline ConnectionPtr FreshAccount() { return schema::CreateAccount(":memory:"); }
 
+// A fresh account in a file (for tests that need several connections on one account). The
+// file must not exist yet; the caller removes it.
+inline ConnectionPtr FreshAccountFile(const std::string& path) {
+  return schema::CreateAccount(path);
+}
+
 // Quoted T-SQL text literal (N'...', quotes doubled).
 inline std::string Q(const std::string& text) { return SqlLiteral(Variant(text)); }
 inline std::string N(double value) { return CStr(Variant(value)); }
@@ -111,8 +117,10 @@ inline int SeedLine(Connection& conn, const LineSeed& l) {
       N(l.quantity * l.price) + "," + N(l.stock_id) + "," + N(l.sp_id) + "," + Q(l.batch_no) +
       "," + N(l.is_free) + "," + N(l.refund_status) + "," + Q(l.status) + "," +
       N(l.service_status) + " FROM IC_Web2ERPOrders WHERE FID = " + N(l.fid));
-  return ScalarInt(conn, "SELECT MAX(FEntryID) FROM IC_Web2ERPOrdersEntry WHERE FID = " +
-                             N(l.fid));
+  int entry_id = ScalarInt(conn, "SELECT MAX(FEntryID) FROM IC_Web2ERPOrdersEntry WHERE FID = " +
+                                     N(l.fid));
+  if (entry_id == 0) ADD_FAILURE() << "SeedLine: order " << l.fid << " has not been seeded";
+  return entry_id;
 }
 
 struct ItemSeed {
@@ -183,6 +191,11 @@ class AccountTest : public ::testing::Test {
 
   virtual int16_t user_id() const { return schema::code::kAdministratorUserID; }
   virtual std::string language() const { return "CHS"; }
+
+  // Runs the following calls as another user (who need not exist in t_User).
+  void SetUser(int16_t user_id, const std::string& language = "CHS") {
+    context().set_user(std::make_shared<LocalUserLogin>("test", user_id, language));
+  }
 
   Connection& conn() { return *conn_; }
   const ConnectionPtr& connection() const { return conn_; }

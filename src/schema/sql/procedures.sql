@@ -220,7 +220,10 @@ BEGIN
     ELSE
     BEGIN
       EXEC GetICMaxNum 'SEOrder', @InterID OUTPUT
-      SET @BillNo = 'SEORD' + RIGHT('000000' + CONVERT(varchar(20), @InterID), 6)
+      IF @InterID < 1000000
+        SET @BillNo = 'SEORD' + RIGHT('000000' + CONVERT(varchar(20), @InterID), 6)
+      ELSE
+        SET @BillNo = 'SEORD' + CONVERT(varchar(20), @InterID)
       INSERT INTO SEOrder (FInterID, FBillNo, FTranType, FDate, FFetchDate, FDeptID, FEmpID,
                            FCurrencyID, FSiteOrderID, FExplanation, FStatus, FClosed, FBillerID)
       SELECT @InterID, @BillNo, 81, GETDATE(), @Fetch, ISNULL(s.FDeptID, 0), ISNULL(s.FStaffID, 0),
