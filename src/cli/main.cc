@@ -2,6 +2,8 @@
 // and registers itself through one entry of kCommands.
 #include <CLI/CLI.hpp>
 
+#include "cli/call_command.h"
+#include "cli/serve_command.h"
 #include "cli/sql_command.h"
 
 namespace {
@@ -10,6 +12,9 @@ using AddCommand = void (*)(CLI::App& app, int* exit_code);
 
 constexpr AddCommand kCommands[] = {
     &ambit::cli::AddSqlCommand,
+    &ambit::cli::AddServeCommand,
+    &ambit::cli::AddCallCommand,
+    &ambit::cli::AddMethodsCommand,
 };
 
 }  // namespace

@@ -1,0 +1,218 @@
+#include "cli/call_command.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
+#include <sstream>
+
+#include "classes/classes.h"
+#include "classes/invoke_json.h"
+#include "cli/sql_command.h"
+#include "host/call_context.h"
+#include "host/dispatcher.h"
+#include "host/host_services.h"
+
+#if __has_include("data/sqlite_connection.h")
+#include "data/sqlite_connection.h"
+#define AMBIT_CALL_HAS_SQLITE 1
+#endif
+
+namespace ambit::cli {
+namespace {
+
+constexpr char kCliSource[] = "ambit-order.call";
+
+std::string CellText(const nlohmann::json& cell) {
+  if (cell.is_null()) return "NULL";
+  if (cell.is_string()) return cell.get<std::string>();
+  return cell.dump();
+}
+
+bool IsRecordset(const nlohmann::json& v) {
+  return v.is_object() && v.contains("columns") && v.contains("rows") && v["rows"].is_array();
+}
+
+std::string Table(const nlohmann::json& rs) {
+  std::vector<std::string> names;
+  for (const auto& c : rs["columns"]) names.push_back(c.value("name", std::string()));
+  std::vector<size_t> widths;
+  for (const auto& n : names) widths.push_back(n.size());
+  std::vector<std::vector<std::string>> cells;
+  for (const auto& row : rs["rows"]) {
+    std::vector<std::string> line;
+    for (size_t i = 0; i < names.size() && i < row.size(); ++i) {
+      line.push_back(CellText(row[i]));
+      widths[i] = std::max(widths[i], line.back().size());
+    }
+    cells.push_back(std::move(line));
+  }
+  std::ostringstream out;
+  auto emit = [&](const std::vector<std::string>& line) {
+    for (size_t i = 0; i < line.size(); ++i) {
+      out << line[i];
+      if (i + 1 < line.size()) out << std::string(widths[i] - line[i].size() + 1, ' ');
+    }
+    out << "\n";
+  };
+  emit(names);
+  std::vector<std::string> rule;
+  for (size_t w : widths) rule.push_back(std::string(w, '-'));
+  emit(rule);
+  for (const auto& line : cells) emit(line);
+  out << "(" << cells.size() << (cells.size() == 1 ? " row)" : " rows)") << "\n";
+  return out.str();
+}
+
+}  // namespace
+
+nlohmann::json CallArguments(const CallOptions& options) {
+  if (!options.json_args.empty()) {
+    if (!options.args.empty())
+      throw ArgumentError(kCliSource, "Give the arguments either with --arg or with --json.");
+    nlohmann::json j = nlohmann::json::parse(options.json_args, nullptr, false);
+    if (j.is_discarded() || !(j.is_object() || j.is_array()))
+      throw ArgumentError(kCliSource, "--json needs a JSON object or array.");
+    return j;
+  }
+  nlohmann::json j = nlohmann::json::object();
+  for (const std::string& arg : options.args) {
+    size_t eq = arg.find('=');
+    if (eq == std::string::npos || eq == 0)
+      throw ArgumentError(kCliSource, "--arg needs name=value, got '" + arg + "'.");
+    std::string value = arg.substr(eq + 1);
+    nlohmann::json parsed = nlohmann::json::parse(value, nullptr, false);
+    j[arg.substr(0, eq)] = parsed.is_discarded() ? nlohmann::json(value) : parsed;
+  }
+  return j;
+}
+
+std::string FormatValue(const nlohmann::json& value) {
+  if (IsRecordset(value)) return Table(value);
+  return value.dump(2) + "\n";
+}
+
+int RunCall(const CallOptions& options, const std::vector<const MethodTable*>& tables,
+            std::ostream& out, std::ostream& err) {
+#ifdef AMBIT_CALL_HAS_SQLITE
+  RegisterSqliteBackend();
+#endif
+  size_t dot = options.target.find('.');
+  if (dot == std::string::npos || dot == 0 || dot + 1 == options.target.size()) {
+    err << "ambit-order call: name the method as Class.Method, e.g. AmbitOrderInfo.GetOPLog\n";
+    return 2;
+  }
+  bool is_path = options.account.find('=') == std::string::npos;
+  if (is_path && !std::filesystem::exists(options.account)) {
+    err << "ambit-order call: no account at " << options.account
+        << " (create one with 'ambit-order account demo " << options.account << "')\n";
+    return 1;
+  }
+  AccountOptions account_options;
+  account_options.pool_size = 1;
+  account_options.allow_connection_strings = true;
+  AccountRegistry accounts(account_options);
+  accounts.AddAccount(options.account, AccountConnectionString(options.account));
+  RegisterHostServices({});
+  Dispatcher dispatcher(accounts, tables);
+  try {
+    CallRequest request;
+    request.class_name = options.target.substr(0, dot);
+    request.method = options.target.substr(dot + 1);
+    request.args = CallArguments(options);
+    request.user = std::make_shared<HostUserLogin>(
+        std::to_string(options.user_id), static_cast<int16_t>(options.user_id), options.language);
+    nlohmann::json answer = dispatcher.Call(request);
+    if (options.json_output) {
+      out << answer.dump(2) << "\n";
+      return 0;
+    }
+    out << FormatValue(answer["result"]);
+    for (auto it = answer["out"].begin(); it != answer["out"].end(); ++it)
+      out << it.key() << " = " << FormatValue(it.value());
+    return 0;
+  } catch (const ComError& e) {
+    bool misuse = dynamic_cast<const ArgumentError*>(&e) || dynamic_cast<const NotFoundError*>(&e);
+    if (options.json_output) {
+      err << nlohmann::json{{"error",
+                             {{"number", e.number()},
+                              {"source", e.source()},
+                              {"description", e.description()}}}}
+                 .dump()
+          << "\n";
+    } else {
+      err << "Error " << e.number() << " (" << e.source() << "): " << e.description() << "\n";
+    }
+    return misuse ? 2 : 1;
+  }
+}
+
+std::string FormatCatalogue(const nlohmann::json& catalogue) {
+  std::ostringstream out;
+  for (const auto& cls : catalogue["classes"]) {
+    out << cls["class"].get<std::string>() << "  (TransMode " << cls["transMode"] << ", "
+        << cls["methods"].size() << " methods)\n";
+    for (const auto& m : cls["methods"]) {
+      out << "  " << m["name"].get<std::string>() << "(";
+      bool first = true;
+      for (const auto& a : m["args"]) {
+        if (!first) out << ", ";
+        first = false;
+        if (a["optional"].get<bool>()) out << "[";
+        out << a["name"].get<std::string>() << ": " << a["kind"].get<std::string>();
+        if (a["inOut"].get<bool>()) out << " in/out";
+        if (a["optional"].get<bool>()) out << "]";
+      }
+      out << ") -> " << m["result"].get<std::string>();
+      std::string summary = m.value("summary", std::string());
+      if (!summary.empty()) out << "  " << summary;
+      out << "\n";
+    }
+    out << "\n";
+  }
+  return out.str();
+}
+
+void AddCallCommand(CLI::App& app, int* exit_code) {
+  auto options = std::make_shared<CallOptions>();
+  options->account = kDefaultAccount;
+  CLI::App* call = app.add_subcommand(
+      "call",
+      "Run one method in process, as the server would: ambit-order call "
+      "AmbitOrderInfo.GetOPLog --arg sFID=12. The account's name is filled in for sDsn.");
+  call->add_option("method", options->target, "Class.Method")->required();
+  CLI::Option* arg = call->add_option(
+      "-a,--arg", options->args,
+      "name=value (repeatable); the value is read as JSON when it parses, as text otherwise");
+  call->add_option("-j,--json", options->json_args,
+                   "All arguments as a JSON object (named) or array (positional)")
+      ->excludes(arg);
+  call->add_option("--account", options->account, "Account file or connection string")
+      ->capture_default_str();
+  call->add_option("--user-id", options->user_id, "User the call runs as")->capture_default_str();
+  call->add_option("--language", options->language, "Language code of that user")
+      ->capture_default_str();
+  call->add_option_function<std::string>(
+          "-o,--output",
+          [options](const std::string& format) { options->json_output = format == "json"; },
+          "table (default): recordsets as tables; json: the whole answer {result, out}")
+      ->check(CLI::IsMember({"table", "json"}));
+  call->callback([options, exit_code] {
+    *exit_code = RunCall(*options, AllClassTables(), std::cout, std::cerr);
+  });
+}
+
+void AddMethodsCommand(CLI::App& app, int* exit_code) {
+  auto json = std::make_shared<bool>(false);
+  CLI::App* methods = app.add_subcommand(
+      "methods", "List the classes and methods clients can call, with their arguments");
+  methods->add_flag("--json", *json, "The catalogue as JSON (what GET /api answers)");
+  methods->callback([json, exit_code] {
+    nlohmann::json catalogue = {{"classes", nlohmann::json::array()}};
+    for (const MethodTable* t : AllClassTables()) catalogue["classes"].push_back(DescribeTable(*t));
+    std::cout << (*json ? catalogue.dump(2) + "\n" : FormatCatalogue(catalogue));
+    *exit_code = 0;
+  });
+}
+
+}  // namespace ambit::cli

@@ -1,0 +1,171 @@
+#include "cli/serve_command.h"
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <CLI/CLI.hpp>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <mutex>
+#include <thread>
+
+#include "base/com_error.h"
+#include "classes/classes.h"
+#include "cli/sql_command.h"
+#include "host/dispatcher.h"
+#include "host/host_services.h"
+#include "server/api_server.h"
+
+#if __has_include("data/sqlite_connection.h")
+#include "data/sqlite_connection.h"
+#define AMBIT_SERVE_HAS_SQLITE 1
+#endif
+#if __has_include("accounts/demo_account.h")
+#include "accounts/demo_account.h"
+#define AMBIT_SERVE_HAS_DEMO 1
+#endif
+
+namespace ambit::cli {
+namespace fs = std::filesystem;
+
+std::string AccountName(const std::string& account) {
+  if (account.find('=') != std::string::npos) return "default";
+  std::string stem = fs::path(account).stem().string();
+  return stem.empty() ? "default" : stem;
+}
+
+bool PrepareAccount(const std::string& account, std::ostream& out, std::ostream& err) {
+  if (account.find('=') != std::string::npos || fs::exists(account)) return true;
+  try {
+    if (fs::path parent = fs::path(account).parent_path(); !parent.empty())
+      fs::create_directories(parent);
+#ifdef AMBIT_SERVE_HAS_DEMO
+    out << "First start: building the demo account " << account << "\n" << std::flush;
+    CreateDemoAccount(account, [&](std::string_view step) {
+      out << "  " << step << "\n" << std::flush;
+    });
+#else
+    out << "First start: this build has no demo account; serving an empty account " << account
+        << "\n";
+    OpenConnection(AccountConnectionString(account))->Execute("SELECT 1");
+#endif
+    return true;
+  } catch (const ComError& e) {
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+      std::error_code ignored;
+      fs::remove(account + suffix, ignored);
+    }
+    err << "ambit-order serve: cannot create " << account << ": " << e.description() << " ("
+        << e.number() << ")\n";
+    return false;
+  }
+}
+
+void EnsureTokenFile(const std::string& path, std::ostream& out) {
+  if (fs::exists(path)) return;
+  if (fs::path parent = fs::path(path).parent_path(); !parent.empty())
+    fs::create_directories(parent);
+  nlohmann::json tokens = {
+      {kDemoToken, {{"userId", 16394}, {"languageCode", "CHS"}, {"loginToken", kDemoToken}}}};
+  std::ofstream(path) << tokens.dump(2) << "\n";
+  fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
+  out << "Wrote " << path << " with the demo token '" << kDemoToken
+      << "' (user 16394); replace it before serving anyone else.\n";
+}
+
+int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) {
+#ifdef AMBIT_SERVE_HAS_SQLITE
+  RegisterSqliteBackend();
+#endif
+  ServerOptions server_options;
+  if (!ParseListenAddress(options.listen, &server_options.host, &server_options.port)) {
+    err << "ambit-order serve: --listen wants host:port, got '" << options.listen << "'\n";
+    return 1;
+  }
+  if (!PrepareAccount(options.account, out, err)) return 1;
+  EnsureTokenFile(options.tokens, out);
+
+  std::ofstream log_file;
+  if (!options.access_log.empty()) log_file.open(options.access_log, std::ios::app);
+  std::ostream& log = options.access_log.empty() ? std::cerr : log_file;
+  std::mutex log_mu;
+  server_options.access_log = [&](const std::string& line) {
+    std::lock_guard lock(log_mu);
+    log << line << std::endl;
+  };
+  server_options.workers = options.workers;
+  server_options.max_body_bytes = options.max_body_bytes;
+
+  try {
+    TokenStore tokens = TokenStore::Load(options.tokens);
+    HostServicesConfig services;
+    services.registry_file = options.registry;
+    services.message_log = options.message_log;
+    RegisterHostServices(services);
+
+    size_t workers = options.workers ? options.workers : DefaultWorkerCount();
+    AccountOptions account_options;
+    account_options.pool_size = workers;  // a worker never waits for a connection
+    AccountRegistry accounts(account_options);
+    std::string name = AccountName(options.account);
+    accounts.AddAccount(name, AccountConnectionString(options.account));
+    accounts.PoolFor(name)->Acquire();  // fail now, not on the first request
+    Dispatcher dispatcher(accounts, AllClassTables());
+    ApiServer server(dispatcher, std::move(tokens), server_options);
+
+    // Only the waiter below takes the stop signals: block them before any thread starts, so
+    // the workers inherit the mask.
+    sigset_t stop_signals;
+    sigemptyset(&stop_signals);
+    sigaddset(&stop_signals, SIGINT);
+    sigaddset(&stop_signals, SIGTERM);
+    sigset_t previous;
+    pthread_sigmask(SIG_BLOCK, &stop_signals, &previous);
+    int port = server.Bind();
+    out << "Serving account '" << name << "' (" << options.account << ") on http://"
+        << server_options.host << ":" << port << " with " << server.workers()
+        << " workers; Ctrl-C stops.\n"
+        << std::flush;
+    std::thread waiter([&] {
+      int signal_number = 0;
+      sigwait(&stop_signals, &signal_number);
+      server.Stop();
+    });
+    server.Run();
+    // Run also ends when the server fails; the waiter must not wait for a signal forever.
+    pthread_kill(waiter.native_handle(), SIGTERM);
+    waiter.join();
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    out << "Stopped.\n";
+    return 0;
+  } catch (const ComError& e) {
+    err << "ambit-order serve: " << e.description() << " (" << e.number() << ")\n";
+    return 1;
+  }
+}
+
+void AddServeCommand(CLI::App& app, int* exit_code) {
+  auto o = std::make_shared<ServeOptions>();
+  CLI::App* serve = app.add_subcommand(
+      "serve",
+      "Serve the classes over HTTP/JSON: POST /api/{Class}/{Method} with a bearer token, "
+      "GET /api for the catalogue, GET /health. The first start creates the demo account.");
+  serve->add_option("--listen", o->listen, "host:port to listen on")->capture_default_str();
+  serve->add_option("--account", o->account, "Account file or connection string")
+      ->capture_default_str();
+  serve
+      ->add_option("--tokens", o->tokens,
+                   "JSON file: {\"<token>\": {\"userId\", \"languageCode\", \"loginToken\"}}")
+      ->capture_default_str();
+  serve->add_option("--access-log", o->access_log, "Access log file (default: standard error)");
+  serve->add_option("--registry", o->registry, "Registry values, lines '<key>\\<name>=<value>'");
+  serve->add_option("--message-log", o->message_log, "Where operator messages are written")
+      ->capture_default_str();
+  serve->add_option("--workers", o->workers, "Worker threads (default: four per core, min 8)");
+  serve->add_option("--max-body", o->max_body_bytes, "Largest request body in bytes")
+      ->capture_default_str();
+  serve->callback([o, exit_code] { *exit_code = RunServe(*o, std::cout, std::cerr); });
+}
+
+}  // namespace ambit::cli

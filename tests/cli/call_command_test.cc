@@ -1,0 +1,142 @@
+#include "cli/call_command.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "classes/invoke_json.h"
+#include "cli/serve_command.h"
+#include "data/sqlite_connection.h"
+#include "host/test_methods.h"
+#include "server/token_store.h"
+
+namespace ambit::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+TEST(CallArgumentsTest, ArgValuesAreJsonWhenTheyParseAndTextOtherwise) {
+  CallOptions o;
+  o.args = {"lID=12", "sName=Zhang San", "bAll=true", "dicRnt={\"a\":1}", "sCode=0012", "s="};
+  EXPECT_EQ(CallArguments(o), json::parse(R"({"lID":12,"sName":"Zhang San","bAll":true,
+                                              "dicRnt":{"a":1},"sCode":"0012","s":""})"));
+  o.args = {"novalue"};
+  EXPECT_THROW(CallArguments(o), ArgumentError);
+  o.args = {};
+  o.json_args = R"(["acc", 1])";
+  EXPECT_EQ(CallArguments(o), json::parse(R"(["acc", 1])"));
+  for (const char* bad : {"{", "3", "\"text\""}) {
+    o.json_args = bad;
+    EXPECT_THROW(CallArguments(o), ArgumentError) << bad;
+  }
+}
+
+TEST(FormatTest, RecordsetsBecomeAlignedTablesOtherValuesJson) {
+  json rs = json::parse(R"({"columns":[{"name":"FID","type":"int"},{"name":"FName","type":"text"}],
+                            "rows":[[1,"alpha"],[22,null]]})");
+  EXPECT_EQ(FormatValue(rs),
+            "FID FName\n"
+            "--- -----\n"
+            "1   alpha\n"
+            "22  NULL\n"
+            "(2 rows)\n");
+  EXPECT_EQ(FormatValue(json(true)), "true\n");
+  EXPECT_EQ(FormatValue(json("x")), "\"x\"\n");
+}
+
+TEST(FormatTest, CatalogueShowsKindsOptionalAndInOutArguments) {
+  MethodTable t = testing::MakeUpdateTable();
+  json catalogue = {{"classes", json::array({DescribeTable(t)})}};
+  std::string text = FormatCatalogue(catalogue);
+  EXPECT_NE(text.find("AmbitOrderUpdate  (TransMode 2, 6 methods)\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("  Stamp(sDsn: text, sOrderIDs: text in/out, dicRnt: Dictionary in/out, "
+                      "[iStep: int16]) -> int32  in/out arguments\n"),
+            std::string::npos)
+      << text;
+}
+
+class RunCallTest : public ::testing::Test {
+ protected:
+  RunCallTest()
+      : path_(fs::temp_directory_path() / ("ambit-call-" + std::to_string(::getpid()) + ".db")) {
+    RegisterSqliteBackend();
+    fs::remove(path_);
+    OpenConnection("Data Source=" + path_.string())
+        ->Execute("CREATE TABLE notes (id INT PRIMARY KEY, txt VARCHAR(50))");
+    options_.account = path_.string();
+  }
+  ~RunCallTest() override {
+    for (const char* s : {"", "-wal", "-shm"}) fs::remove(path_.string() + s);
+  }
+
+  int Run() {
+    out_.str("");
+    err_.str("");
+    return RunCall(options_, {&info_, &update_}, out_, err_);
+  }
+
+  fs::path path_;
+  MethodTable update_ = testing::MakeUpdateTable();
+  MethodTable info_ = testing::MakeInfoTable();
+  CallOptions options_;
+  std::ostringstream out_;
+  std::ostringstream err_;
+};
+
+TEST_F(RunCallTest, RunsOnTheAccountAndPrintsResultsAndOutArguments) {
+  options_.target = "AmbitOrderUpdate.Write";
+  options_.args = {"lID=4"};
+  ASSERT_EQ(Run(), 0) << err_.str();
+  options_.target = "AmbitOrderInfo.Count";
+  options_.args = {};
+  ASSERT_EQ(Run(), 0) << err_.str();
+  EXPECT_EQ(out_.str(), "n\n-\n1\n(1 row)\n");
+  options_.target = "AmbitOrderUpdate.Stamp";
+  options_.args = {"sOrderIDs=7", "dicRnt={}"};
+  options_.json_output = true;
+  ASSERT_EQ(Run(), 0) << err_.str();
+  EXPECT_EQ(json::parse(out_.str())["out"]["sOrderIDs"], "7,42");
+}
+
+TEST_F(RunCallTest, ExitCodesTellMisuseFromFailure) {
+  options_.target = "AmbitOrderUpdate";
+  EXPECT_EQ(Run(), 2);
+  options_.target = "AmbitOrderUpdate.NoSuch";
+  EXPECT_EQ(Run(), 2);
+  options_.target = "AmbitOrderUpdate.Write";
+  options_.args = {"lID=x"};
+  EXPECT_EQ(Run(), 2);
+  options_.args = {"lID=1"};
+  options_.target = "AmbitOrderUpdate.WriteThenFail";
+  EXPECT_EQ(Run(), 1);
+  EXPECT_EQ(err_.str(),
+            "Error 208 (AmbitOrder.AmbitOrderUpdate.WriteThenFail): Invalid object name "
+            "'no_such_table'.\n");
+  options_.account = path_.string() + ".missing";
+  EXPECT_EQ(Run(), 1);
+  EXPECT_FALSE(fs::exists(options_.account));
+}
+
+TEST(ServeSetupTest, AccountNamesAndTheDemoTokenFile) {
+  EXPECT_EQ(AccountName("./data/demo.db"), "demo");
+  EXPECT_EQ(AccountName("Provider=SQLite;Data Source=x.db"), "default");
+  fs::path dir = fs::temp_directory_path() / ("ambit-serve-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  std::ostringstream out;
+  EnsureTokenFile((dir / "tokens.json").string(), out);
+  TokenStore tokens = TokenStore::Load((dir / "tokens.json").string());
+  ASSERT_NE(tokens.Find(kDemoToken), nullptr);
+  EXPECT_EQ(tokens.Find(kDemoToken)->UserID(), 16394);
+  // An existing file is the operator's: never rewritten.
+  std::ofstream(dir / "tokens.json") << R"({"mine": {"userId": 1}})";
+  EnsureTokenFile((dir / "tokens.json").string(), out);
+  EXPECT_EQ(TokenStore::Load((dir / "tokens.json").string()).Find(kDemoToken), nullptr);
+  fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace ambit::cli

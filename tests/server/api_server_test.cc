@@ -1,0 +1,332 @@
+#include "server/api_server.h"
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+#include "data/sqlite_connection.h"
+#include "host/test_methods.h"
+
+namespace ambit {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+constexpr char kToken[] = "good-token";
+
+// A server on a loopback port the system picks, serving the test methods on a fresh account.
+class ApiServerTest : public ::testing::Test {
+ protected:
+  static AccountOptions Options() {
+    AccountOptions options;
+    options.pool_size = 8;
+    return options;
+  }
+
+  ApiServerTest()
+      : path_(fs::temp_directory_path() /
+              ("ambit-server-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".db")),
+        accounts_(Options()),
+        update_(testing::MakeUpdateTable()),
+        info_(testing::MakeInfoTable()),
+        dispatcher_(accounts_, {&info_, &update_}) {
+    RegisterSqliteBackend();
+    RemoveAccount();
+    std::string cs = "Provider=SQLite;Data Source=" + path_.string();
+    OpenConnection(cs)->Execute("CREATE TABLE notes (id INT PRIMARY KEY, txt VARCHAR(50))");
+    accounts_.AddAccount("acc", cs);
+
+    TokenStore tokens =
+        TokenStore::FromJson(json::parse(R"({"good-token": {"userId": 7, "languageCode": "EN"}})"));
+    ServerOptions options;
+    options.port = 0;
+    options.max_body_bytes = 4096;
+    options.workers = 8;
+    options.access_log = [this](const std::string& line) {
+      std::lock_guard lock(log_mu_);
+      log_.push_back(line);
+    };
+    server_ = std::make_unique<ApiServer>(dispatcher_, std::move(tokens), options);
+    port_ = server_->Bind();
+    runner_ = std::thread([this] { server_->Run(); });
+  }
+
+  ~ApiServerTest() override {
+    server_->Stop();
+    runner_.join();
+    RemoveAccount();
+  }
+
+  void RemoveAccount() {
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) fs::remove(path_.string() + suffix);
+  }
+
+  httplib::Client Client(const char* token = kToken) {
+    httplib::Client c("127.0.0.1", port_);
+    c.set_read_timeout(30);
+    if (token) c.set_bearer_token_auth(token);
+    return c;
+  }
+
+  // Status and parsed body of a POST.
+  std::pair<int, json> Post(httplib::Client& c, const std::string& path, const std::string& body) {
+    httplib::Result r = c.Post(path.c_str(), body, "application/json");
+    if (!r) {
+      ADD_FAILURE() << path << ": " << httplib::to_string(r.error());
+      return {0, json()};
+    }
+    EXPECT_EQ(r->get_header_value("Content-Type"), "application/json") << path;
+    return {r->status, json::parse(r->body, nullptr, false)};
+  }
+  std::pair<int, json> Post(const std::string& path, const std::string& body) {
+    httplib::Client c = Client();
+    return Post(c, path, body);
+  }
+
+  int64_t Notes() {
+    auto [status, body] = Post("/api/AmbitOrderInfo/Count", "{}");
+    EXPECT_EQ(status, 200) << body;
+    return body["result"]["rows"][0][0].get<int64_t>();
+  }
+
+  fs::path path_;
+  AccountRegistry accounts_;
+  MethodTable update_;
+  MethodTable info_;
+  Dispatcher dispatcher_;
+  std::unique_ptr<ApiServer> server_;
+  int port_ = 0;
+  std::thread runner_;
+  std::mutex log_mu_;
+  std::vector<std::string> log_;
+};
+
+TEST_F(ApiServerTest, QueryAndUpdateRoundTrip) {
+  EXPECT_EQ(Notes(), 0);
+  auto [status, body] = Post("/api/AmbitOrderUpdate/Write", R"({"lID": 1})");
+  EXPECT_EQ(status, 200);
+  EXPECT_EQ(body, json::parse(R"({"result": true, "out": {}})"));
+  // Positional arguments, and the account named explicitly.
+  EXPECT_EQ(Post("/api/ambitorderupdate/write", R"(["acc", 2])").first, 200);
+  auto [count_status, count] = Post("/api/AmbitOrderInfo/Count", "");
+  EXPECT_EQ(count_status, 200);
+  EXPECT_EQ(count["result"]["columns"][0]["name"], "n");
+  EXPECT_EQ(count["result"]["rows"], json::parse("[[2]]"));
+}
+
+TEST_F(ApiServerTest, InOutArgumentsComeBackInOut) {
+  auto [status, body] =
+      Post("/api/AmbitOrderUpdate/Stamp", R"({"sOrderIDs": "5", "dicRnt": {}, "iStep": 2})");
+  EXPECT_EQ(status, 200);
+  EXPECT_EQ(body["result"], 20);
+  EXPECT_EQ(body["out"], json::parse(R"({"sOrderIDs": "5,42", "dicRnt": {"Stamped": true}})"));
+}
+
+TEST_F(ApiServerTest, TheMethodSeesTheTokensUserAndThePeerAddress) {
+  auto [status, body] = Post("/api/AmbitOrderUpdate/WhoAmI", "{}");
+  EXPECT_EQ(status, 200);
+  EXPECT_EQ(body["result"], "7@127.0.0.1/acc");
+}
+
+TEST_F(ApiServerTest, AFailedUpdateIs422AndLeavesTheAccountUnchanged) {
+  Post("/api/AmbitOrderUpdate/Write", R"({"lID": 1})");
+  auto [status, body] = Post("/api/AmbitOrderUpdate/WriteThenFail", R"({"lID": 2})");
+  EXPECT_EQ(status, 422);
+  EXPECT_EQ(body["error"]["number"], 208);
+  EXPECT_EQ(body["error"]["source"], "AmbitOrder.AmbitOrderUpdate.WriteThenFail");
+  EXPECT_EQ(Notes(), 1);
+  // A database error raised inside the method keeps its own number.
+  auto [dup_status, dup] = Post("/api/AmbitOrderUpdate/Write", R"({"lID": 1})");
+  EXPECT_EQ(dup_status, 422);
+  EXPECT_EQ(dup["error"]["number"], 2627);
+  EXPECT_EQ(Notes(), 1);
+}
+
+TEST_F(ApiServerTest, RequestsWithoutAValidTokenAre401) {
+  for (const char* token : {static_cast<const char*>(nullptr), "wrong-token", ""}) {
+    httplib::Client c = Client(token);
+    auto [status, body] = Post(c, "/api/AmbitOrderInfo/Count", "{}");
+    EXPECT_EQ(status, 401) << (token ? token : "(none)");
+    EXPECT_TRUE(body["error"]["description"].get<std::string>().find("bearer") !=
+                std::string::npos);
+  }
+  httplib::Client basic("127.0.0.1", port_);
+  basic.set_basic_auth("good-token", "x");
+  EXPECT_EQ(basic.Get("/api")->status, 401);
+  EXPECT_EQ(Notes(), 0);
+}
+
+TEST_F(ApiServerTest, ArgumentsThatDoNotFitAre400) {
+  for (const char* body : {
+           R"({"lID": )",                // malformed JSON
+           R"({"lID": "one"})",          // wrong kind
+           R"({})",                      // missing argument
+           R"({"lID": 1, "bogus": 2})",  // unknown argument
+           R"(["acc", 1, 2])",           // too many positional arguments
+           R"("just text")",             // neither object nor array
+       }) {
+    auto [status, answer] = Post("/api/AmbitOrderUpdate/Write", body);
+    EXPECT_EQ(status, 400) << body;
+    EXPECT_TRUE(answer["error"].contains("description")) << body;
+  }
+  EXPECT_EQ(Notes(), 0);
+}
+
+TEST_F(ApiServerTest, UnknownClassesMethodsAndPathsAre404) {
+  EXPECT_EQ(Post("/api/NoSuchClass/Count", "{}").first, 404);
+  auto [status, body] = Post("/api/AmbitOrderInfo/NoSuchMethod", "{}");
+  EXPECT_EQ(status, 404);
+  EXPECT_EQ(body["error"]["number"], kMemberNotFound);
+  httplib::Client c = Client();
+  httplib::Result r = c.Get("/nowhere");
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->status, 404);
+  EXPECT_TRUE(json::parse(r->body).contains("error"));
+}
+
+TEST_F(ApiServerTest, OversizeBodiesAreRefusedAndTheServerKeepsServing) {
+  std::string big = R"({"lID": 1, "pad": ")" + std::string(8192, 'x') + "\"}";
+  httplib::Client c = Client();
+  httplib::Result r = c.Post("/api/AmbitOrderUpdate/Write", big, "application/json");
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->status, 413);
+  EXPECT_TRUE(json::parse(r->body, nullptr, false).contains("error"));
+  EXPECT_EQ(Notes(), 0);
+}
+
+TEST_F(ApiServerTest, CatalogueNeedsATokenHealthDoesNot) {
+  httplib::Client anonymous("127.0.0.1", port_);
+  httplib::Result health = anonymous.Get("/health");
+  ASSERT_TRUE(health);
+  EXPECT_EQ(json::parse(health->body), json::parse(R"({"status":"ok","accounts":["acc"]})"));
+  EXPECT_EQ(anonymous.Get("/api")->status, 401);
+  httplib::Client c = Client();
+  httplib::Result api = c.Get("/api");
+  ASSERT_TRUE(api);
+  json catalogue = json::parse(api->body);
+  ASSERT_EQ(catalogue["classes"].size(), 2u);
+  EXPECT_EQ(catalogue["classes"][1]["class"], "AmbitOrderUpdate");
+  EXPECT_EQ(catalogue["classes"][1]["methods"][0]["args"][1]["name"], "lID");
+}
+
+TEST_F(ApiServerTest, EveryRequestIsLogged) {
+  Post("/api/AmbitOrderUpdate/Write", R"({"lID": 1})");
+  Post("/api/AmbitOrderUpdate/WriteThenFail", R"({"lID": 2})");
+  // The logger runs after the response is sent; give the worker a moment.
+  for (int i = 0; i < 100; ++i) {
+    {
+      std::lock_guard lock(log_mu_);
+      if (log_.size() >= 2) break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  std::lock_guard lock(log_mu_);
+  ASSERT_EQ(log_.size(), 2u);
+  EXPECT_NE(log_[0].find("127.0.0.1 POST /api/AmbitOrderUpdate/Write user=7 status=200 "),
+            std::string::npos)
+      << log_[0];
+  EXPECT_NE(log_[0].find("ms ok"), std::string::npos) << log_[0];
+  EXPECT_NE(log_[1].find("status=422"), std::string::npos) << log_[1];
+  EXPECT_NE(log_[1].find("error 208"), std::string::npos) << log_[1];
+}
+
+TEST_F(ApiServerTest, ConcurrentMixedCallsCompleteWithConsistentData) {
+  constexpr int kThreads = 8;
+  constexpr int kCalls = 200;
+  std::atomic<int> errors = 0;
+  std::atomic<int> writes = 0;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      httplib::Client c = Client();
+      c.set_keep_alive(true);
+      for (int i = 0; i < kCalls; ++i) {
+        int id = t * 10000 + i;
+        std::string path;
+        std::string body;
+        int expected = 200;
+        switch (i % 4) {
+          case 0:
+          case 1:
+            path = "/api/AmbitOrderUpdate/Write";
+            body = "{\"lID\": " + std::to_string(id) + "}";
+            break;
+          case 2:
+            path = "/api/AmbitOrderInfo/Count";
+            body = "{}";
+            break;
+          default:
+            path = "/api/AmbitOrderUpdate/WriteThenFail";
+            body = "{\"lID\": " + std::to_string(id) + "}";
+            expected = 422;
+        }
+        httplib::Result r = c.Post(path.c_str(), body, "application/json");
+        if (!r || r->status != expected) {
+          ++errors;
+          continue;
+        }
+        if (expected == 200 && i % 4 < 2) ++writes;
+      }
+    });
+  }
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(errors, 0);
+  EXPECT_EQ(writes, kThreads * kCalls / 2);
+  EXPECT_EQ(Notes(), kThreads * kCalls / 2);
+  EXPECT_LE(accounts_.PoolFor("acc")->open_count(), 8u);
+}
+
+TEST(ApiServerLifecycleTest, StopBeforeRunReturnsAtOnce) {
+  AccountRegistry accounts;
+  Dispatcher dispatcher(accounts, {});
+  ServerOptions options;
+  options.port = 0;
+  ApiServer server(dispatcher, TokenStore(), options);
+  server.Bind();
+  server.Stop();
+  server.Run();  // would block forever if the stop were lost
+  SUCCEED();
+}
+
+TEST(ListenAddressTest, HostAndPortForms) {
+  std::string host;
+  int port = 0;
+  ASSERT_TRUE(ParseListenAddress("0.0.0.0:9000", &host, &port));
+  EXPECT_EQ(host, "0.0.0.0");
+  EXPECT_EQ(port, 9000);
+  ASSERT_TRUE(ParseListenAddress("8081", &host, &port));
+  EXPECT_EQ(host, "127.0.0.1");
+  EXPECT_EQ(port, 8081);
+  ASSERT_TRUE(ParseListenAddress("[::1]:80", &host, &port));
+  EXPECT_EQ(host, "::1");
+  EXPECT_FALSE(ParseListenAddress("localhost:http", &host, &port));
+  EXPECT_FALSE(ParseListenAddress("localhost:70000", &host, &port));
+  EXPECT_FALSE(ParseListenAddress("", &host, &port));
+}
+
+TEST(TokenStoreTest, EntriesAreCheckedAndTheLoginTokenDefaultsToTheBearer) {
+  TokenStore store = TokenStore::FromJson(json::parse(
+      R"({"a": {"userId": 16394}, "b": {"userId": -3, "languageCode": "CHT", "loginToken": "L"}})"));
+  ASSERT_EQ(store.size(), 2u);
+  EXPECT_EQ(store.Find("a")->LoginToken(), "a");
+  EXPECT_EQ(store.Find("a")->LanguageCode(), "CHS");
+  EXPECT_EQ(store.Find("b")->UserID(), -3);
+  EXPECT_EQ(store.Find("b")->LoginToken(), "L");
+  EXPECT_EQ(store.Find(""), nullptr);
+  EXPECT_EQ(store.Find("A"), nullptr);
+  for (const char* bad :
+       {R"([])", R"({"": {"userId": 1}})", R"({"t": {"userId": "1"}})",
+        R"({"t": {"userId": 40000}})", R"({"t": {"userId": 1, "loginToken": 5}})"})
+    EXPECT_THROW(TokenStore::FromJson(json::parse(bad)), ComError) << bad;
+  EXPECT_THROW(TokenStore::Load("/nonexistent/tokens.json"), ComError);
+}
+
+}  // namespace
+}  // namespace ambit
