@@ -252,6 +252,7 @@ std::vector<Record> ParseCorpus(std::string_view text, std::string_view file_nam
 
   std::vector<Record> records;
   std::string pending_skip;
+  std::string connection = "default";
   size_t i = 0;
   while (i < lines.size()) {
     std::string_view header = lines[i];
@@ -265,6 +266,16 @@ std::vector<Record> ParseCorpus(std::string_view text, std::string_view file_nam
         throw FormatError(Where(file_name, line_no) + "write 'skipif ambit <reason>'");
       }
       pending_skip = std::string(RestAfterWords(header, 2));
+      continue;
+    }
+    if (words[0] == "connection") {
+      if (words.size() != 2) {
+        throw FormatError(Where(file_name, line_no) + "write 'connection <name>'");
+      }
+      if (!pending_skip.empty()) {
+        throw FormatError(Where(file_name, line_no) + "skipif must stand right before a record");
+      }
+      connection = std::string(words[1]);
       continue;
     }
 
@@ -287,6 +298,7 @@ std::vector<Record> ParseCorpus(std::string_view text, std::string_view file_nam
     }
     r.skip_reason = std::move(pending_skip);
     pending_skip.clear();
+    r.connection = connection;
 
     bool saw_divider = false;
     for (; i < lines.size() && !IsBlank(lines[i]); ++i) {
@@ -333,6 +345,16 @@ std::vector<Record> ParseCorpus(std::string_view text, std::string_view file_nam
                       "skipif at the end of the file skips nothing");
   }
   return records;
+}
+
+std::vector<std::string> ConnectionNames(const std::vector<Record>& records) {
+  std::vector<std::string> names;
+  for (const Record& r : records) {
+    if (std::find(names.begin(), names.end(), r.connection) == names.end()) {
+      names.push_back(r.connection);
+    }
+  }
+  return names;
 }
 
 std::string RenderValue(const Variant& value) {

@@ -44,10 +44,16 @@ struct Record {
 
   // Set by a "skipif ambit <reason>" line before the record: the runner skips it and says why.
   std::string skip_reason;
+
+  // The connection the record runs on: "default" until a "connection <name>" line switches.
+  std::string connection = "default";
 };
 
 // Reads a whole file. Throws FormatError for anything it does not understand.
 std::vector<Record> ParseCorpus(std::string_view text, std::string_view file_name);
+
+// Names of the connections the records use, in order of first use.
+std::vector<std::string> ConnectionNames(const std::vector<Record>& records);
 
 // One result set as the engine returned it.
 struct ActualResult {

@@ -88,6 +88,32 @@ TEST(CorpusFormatTest, SkipIfAppliesToTheNextRecordOnly) {
   EXPECT_EQ(records[1].skip_reason, "");
 }
 
+TEST(CorpusFormatTest, ConnectionLinesSwitchTheFollowingRecords) {
+  const char* text =
+      "statement ok\n"
+      "SELECT 1\n"
+      "\n"
+      "connection other\n"
+      "statement ok\n"
+      "SELECT 2\n"
+      "\n"
+      "statement ok\n"
+      "SELECT 3\n"
+      "\n"
+      "connection default\n"
+      "statement ok\n"
+      "SELECT 4\n";
+  std::vector<Record> records = ParseCorpus(text, "f.test");
+  ASSERT_EQ(records.size(), 4u);
+  EXPECT_EQ(records[0].connection, "default");
+  EXPECT_EQ(records[1].connection, "other");
+  EXPECT_EQ(records[2].connection, "other");
+  EXPECT_EQ(records[3].connection, "default");
+  EXPECT_EQ(ConnectionNames(records), (std::vector<std::string>{"default", "other"}));
+  EXPECT_EQ(ConnectionNames(ParseCorpus("statement ok\nSELECT 1\n", "f.test")),
+            (std::vector<std::string>{"default"}));
+}
+
 TEST(CorpusFormatTest, RejectsMalformedFilesNamingTheLine) {
   struct Case {
     const char* text;
@@ -105,6 +131,8 @@ TEST(CorpusFormatTest, RejectsMalformedFilesNamingTheLine) {
       {"query II\nSELECT 1, 2\n----\n1 | 2\n3\n", "f.test:5: row has 1 values"},
       {"statement ok\nSELECT 1\n\nskipif ambit why\n", "skips nothing"},
       {"skipif sqlite reason\nstatement ok\nSELECT 1\n", "skipif ambit"},
+      {"connection\nstatement ok\nSELECT 1\n", "connection <name>"},
+      {"skipif ambit why\nconnection b\nstatement ok\nSELECT 1\n", "right before a record"},
   };
   for (const Case& c : cases) {
     try {

@@ -3,12 +3,15 @@
 #if __has_include("data/sqlite_connection.h")
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -98,6 +101,29 @@ std::string RunRecord(Connection& connection, const Record& record) {
   return "";
 }
 
+// A database file for a corpus file whose records use several connections; removed afterwards
+// together with its WAL companions.
+class ScratchDatabase {
+ public:
+  explicit ScratchDatabase(const std::string& test_file)
+      : path_(std::filesystem::temp_directory_path() /
+              ("ambit_corpus_" + std::to_string(::getpid()) + "_" +
+               std::filesystem::path(test_file).stem().string() + ".db")) {
+    Remove();
+  }
+  ~ScratchDatabase() { Remove(); }
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  void Remove() {
+    std::error_code ignored;
+    for (const char* suffix : {"", "-wal", "-shm"}) {
+      std::filesystem::remove(path_.string() + suffix, ignored);
+    }
+  }
+  std::filesystem::path path_;
+};
+
 class CorpusTest : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(CorpusTest, File) {
@@ -111,8 +137,19 @@ TEST_P(CorpusTest, File) {
   ASSERT_FALSE(records.empty()) << name << " has no records";
 
   RegisterSqliteBackend();
-  ConnectionPtr connection = OpenConnection("Provider=SQLite;Data Source=:memory:");
-  ASSERT_NE(connection, nullptr);
+  // One connection gets a private in-memory database; several share a file made for this run.
+  std::vector<std::string> names = ConnectionNames(records);
+  std::string source = "Data Source=:memory:";
+  std::unique_ptr<ScratchDatabase> scratch;
+  if (names.size() > 1) {
+    scratch = std::make_unique<ScratchDatabase>(name);
+    source = "Data Source=" + scratch->path().string();
+  }
+  std::map<std::string, ConnectionPtr> connections;
+  for (const std::string& n : names) {
+    connections[n] = OpenConnection("Provider=SQLite;" + source);
+    ASSERT_NE(connections[n], nullptr);
+  }
 
   int skipped = 0;
   for (const Record& record : records) {
@@ -122,9 +159,10 @@ TEST_P(CorpusTest, File) {
                 << "\n";
       continue;
     }
-    std::string problem = RunRecord(*connection, record);
+    std::string problem = RunRecord(*connections[record.connection], record);
     if (!problem.empty()) {
-      ADD_FAILURE_AT(name.c_str(), record.line) << name << ":" << record.line << "\nbatch:\n"
+      ADD_FAILURE_AT(name.c_str(), record.line) << name << ":" << record.line << " (connection "
+                                                << record.connection << ")\nbatch:\n"
                                                 << Indent(record.sql) << "\n" << problem;
     }
   }
