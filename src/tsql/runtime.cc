@@ -4,6 +4,7 @@
 
 #include <sqlite3.h>
 
+#include <array>
 #include <charconv>
 #include <cstdio>
 #include <random>
@@ -65,18 +66,58 @@ struct ScalarDef {
   bool null_in_null_out;
 };
 
+// Reads v into *out, reusing the text buffer *out already owns.
+void ReadInto(sqlite3_value* v, Value* out) {
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER:
+      out->kind = Value::kInt;
+      out->i = sqlite3_value_int64(v);
+      break;
+    case SQLITE_FLOAT:
+      out->kind = Value::kReal;
+      out->r = sqlite3_value_double(v);
+      break;
+    case SQLITE_NULL:
+      out->kind = Value::kNull;
+      break;
+    default: {
+      const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(v));
+      out->kind = Value::kText;
+      out->s.assign(text ? text : "", sqlite3_value_bytes(v));
+    }
+  }
+}
+
+// Argument vectors are reused per thread, one per argument count: functions run once per row,
+// and most of their time would otherwise go to allocating argument copies. A nested call gets
+// a fresh vector.
+constexpr int kReusedArgCounts = 17;
+thread_local std::array<Args, kReusedArgCounts> t_args;
+thread_local bool t_args_busy = false;
+
 void Trampoline(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   const auto* def = static_cast<const ScalarDef*>(sqlite3_user_data(ctx));
-  try {
-    Args args;
-    args.reserve(argc);
+  if (def->null_in_null_out) {
     for (int i = 0; i < argc; ++i) {
-      args.push_back(ReadValue(argv[i]));
-      if (def->null_in_null_out && args.back().is_null()) {
+      if (sqlite3_value_type(argv[i]) == SQLITE_NULL) {
         sqlite3_result_null(ctx);
         return;
       }
     }
+  }
+  Args nested;
+  bool reuse = !t_args_busy && argc < kReusedArgCounts;
+  Args& args = reuse ? t_args[argc] : nested;
+  struct Release {
+    bool active;
+    ~Release() {
+      if (active) t_args_busy = false;
+    }
+  } release{reuse};
+  if (reuse) t_args_busy = true;
+  try {
+    args.resize(argc);
+    for (int i = 0; i < argc; ++i) ReadInto(argv[i], &args[i]);
     SetResult(ctx, def->fn(args));
   } catch (const SqlError& e) {
     ResultError(ctx, e);

@@ -1,6 +1,7 @@
 // LIKE, PATINDEX, comparison with SQL Server's implicit conversions, and the TSQL collation.
 #include <sqlite3.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -113,24 +114,88 @@ std::vector<uint32_t> FoldedChars(std::string_view s) {
   return out;
 }
 
-Value Like(const Args& a) {
+void FoldInto(std::string_view s, std::vector<uint32_t>* out) {
+  out->clear();
+  for (size_t pos = 0; pos < s.size();) out->push_back(FoldChar(NextChar(s, &pos)));
+}
+
+struct CompiledPattern {
+  std::string text;
+  bool has_escape = false;
   uint32_t escape = 0;
-  bool has_escape = a.size() > 2;
-  if (has_escape) {
-    std::string e = ToText(a[2]);
-    if (CharCount(e) != 1) {
-      Fail(506, "The invalid escape character \"" + e + "\" was specified in a LIKE predicate.");
-    }
-    size_t pos = 0;
-    escape = NextChar(e, &pos);
-  }
-  std::vector<PatternItem> pat = CompilePattern(ToText(a[1]), escape, has_escape);
-  std::string value = ToText(a[0]);
-  if (MatchFrom(pat, FoldedChars(value), 0, 0)) return Value::Int(1);
+  std::vector<PatternItem> items;
+};
+
+bool LikeMatches(const CompiledPattern& pattern, std::string_view value) {
+  thread_local std::vector<uint32_t> folded;
+  FoldInto(value, &folded);
+  if (MatchFrom(pattern.items, folded, 0, 0)) return true;
   // Trailing blanks of the value do not count; those of the pattern do.
   std::string_view trimmed = TrimTrailingBlanks(value);
-  if (trimmed.size() == value.size()) return Value::Int(0);
-  return Value::Int(MatchFrom(pat, FoldedChars(trimmed), 0, 0) ? 1 : 0);
+  if (trimmed.size() == value.size()) return false;
+  FoldInto(trimmed, &folded);
+  return MatchFrom(pattern.items, folded, 0, 0);
+}
+
+std::string_view TextOf(sqlite3_value* v, std::string* holder) {
+  if (sqlite3_value_type(v) == SQLITE_TEXT) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(v));
+    return std::string_view(text ? text : "", sqlite3_value_bytes(v));
+  }
+  Value value = sqlite3_value_type(v) == SQLITE_INTEGER ? Value::Int(sqlite3_value_int64(v))
+                                                         : Value::Real(sqlite3_value_double(v));
+  *holder = ToText(value);
+  return *holder;
+}
+
+void DeletePattern(void* p) { delete static_cast<CompiledPattern*>(p); }
+
+// LIKE runs once per row with the same pattern, so the compiled pattern is kept as SQLite's
+// auxiliary data of the pattern argument.
+void LikeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  for (int i = 0; i < argc; ++i) {
+    if (sqlite3_value_type(argv[i]) == SQLITE_NULL) {
+      sqlite3_result_null(ctx);
+      return;
+    }
+  }
+  try {
+    std::string value_holder, pattern_holder, escape_holder;
+    std::string_view value = TextOf(argv[0], &value_holder);
+    std::string_view pattern_text = TextOf(argv[1], &pattern_holder);
+    uint32_t escape = 0;
+    if (argc > 2) {
+      std::string_view e = TextOf(argv[2], &escape_holder);
+      if (CharCount(e) != 1) {
+        Fail(506, "The invalid escape character \"" + std::string(e) +
+                      "\" was specified in a LIKE predicate.");
+      }
+      size_t pos = 0;
+      escape = NextChar(e, &pos);
+    }
+    auto* cached = static_cast<const CompiledPattern*>(sqlite3_get_auxdata(ctx, 1));
+    if (cached && cached->text == pattern_text && cached->has_escape == (argc > 2) &&
+        cached->escape == escape) {
+      sqlite3_result_int(ctx, LikeMatches(*cached, value) ? 1 : 0);
+      return;
+    }
+    auto compiled = std::make_unique<CompiledPattern>();
+    compiled->text = std::string(pattern_text);
+    compiled->has_escape = argc > 2;
+    compiled->escape = escape;
+    compiled->items = CompilePattern(pattern_text, escape, argc > 2);
+    sqlite3_result_int(ctx, LikeMatches(*compiled, value) ? 1 : 0);
+    // SQLite may free the data at once, so it is handed over only after its last use.
+    sqlite3_set_auxdata(ctx, 1, compiled.release(), DeletePattern);
+  } catch (const SqlError& e) {
+    std::string text = EncodeError(e.number, e.message);
+    sqlite3_result_error(ctx, text.c_str(), static_cast<int>(text.size()));
+  } catch (const std::bad_alloc&) {
+    sqlite3_result_error_nomem(ctx);
+  } catch (const std::exception& e) {
+    std::string text = EncodeError(err::kUnexpected, std::string("Internal error: ") + e.what());
+    sqlite3_result_error(ctx, text.c_str(), static_cast<int>(text.size()));
+  }
 }
 
 // PATINDEX: the pattern must match the whole text from the found position on, so a pattern
@@ -150,6 +215,18 @@ Value PatIndex(const Args& a) {
   return Value::Int(0);
 }
 
+// Two dates in the travelling form compare as text once the shorter one is read with zeros for
+// the time it leaves out ("2026-12-05" is "2026-12-05 00:00:00.000").
+int CompareCanonicalDates(std::string_view a, std::string_view b) {
+  static constexpr std::string_view kZero = "0000-00-00 00:00:00.000";
+  for (size_t i = 0; i < kZero.size(); ++i) {
+    char ca = i < a.size() ? a[i] : kZero[i];
+    char cb = i < b.size() ? b[i] : kZero[i];
+    if (ca != cb) return ca < cb ? -1 : 1;
+  }
+  return 0;
+}
+
 int Sign(double d) { return d < 0 ? -1 : d > 0 ? 1 : 0; }
 
 int CompareNumbers(const Value& a, const Value& b) {
@@ -164,7 +241,8 @@ Value Cmp(const Args& args) {
   if (a.kind == Value::kText && b.kind == Value::kText) {
     // A date column's value against date text compares as dates ('20261205' is that day).
     bool a_date = IsCanonicalDateText(a.s), b_date = IsCanonicalDateText(b.s);
-    if (a_date != b_date || (a_date && a.s.size() != b.s.size())) {
+    if (a_date && b_date) return Value::Int(CompareCanonicalDates(a.s, b.s));
+    if (a_date != b_date) {
       auto da = ParseDateText(a.s), db = ParseDateText(b.s);
       if (da && db) return Value::Int(da->ms < db->ms ? -1 : da->ms > db->ms ? 1 : 0);
     }
@@ -183,7 +261,14 @@ int CollationCompare(void*, int n1, const void* a, int n2, const void* b) {
 }  // namespace
 
 void RegisterLikeFunctions(sqlite3* db) {
-  AddScalar(db, "tsql_like", 2, 3, Like);
+  for (int n = 2; n <= 3; ++n) {
+    int rc = sqlite3_create_function_v2(db, "tsql_like", n, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                                        nullptr, LikeFunction, nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+      throw ComError(err::kUnexpected, kErrorSource,
+                     std::string("Cannot register tsql_like: ") + sqlite3_errmsg(db));
+    }
+  }
   AddScalar(db, "tsql_patindex", 2, 2, PatIndex);
   AddScalar(db, "tsql_cmp", 2, 2, Cmp);
   int rc = sqlite3_create_collation_v2(db, kCollationName, SQLITE_UTF8, nullptr, CollationCompare,

@@ -293,6 +293,14 @@ TEST_F(RuntimeTest, LikeWithSetsRangesAndCase) {
   EXPECT_EQ(Int("tsql_like(38193, '381%')"), 1);
   EXPECT_EQ(Int("tsql_like('中文字', '中%')"), 1);
   EXPECT_TRUE(Eval("tsql_like(NULL, '%')").IsNull());
+  EXPECT_THAT(Error("tsql_like('a', 'a', 'xy')"), ::testing::StartsWith("506|"));
+  // A pattern that changes from row to row is compiled for each row, not taken from the last.
+  db_.ExecScript(
+      "CREATE TABLE p (v TEXT, pat TEXT, expected INTEGER);"
+      "INSERT INTO p VALUES ('abc', 'a%', 1), ('abc', 'b%', 0), ('bcd', 'b%', 1), "
+      "  ('bcd', '_c_', 1), ('x', '[^x]', 0);");
+  EXPECT_EQ(Int("count(*) FROM p WHERE tsql_like(v, pat) <> expected"), 0);
+  EXPECT_EQ(Int("sum(tsql_like(v, 'b%')) FROM p"), 2);
 }
 
 TEST_F(RuntimeTest, CollationIgnoresCaseAndTrailingBlanks) {
@@ -327,6 +335,9 @@ TEST_F(RuntimeTest, CompareConvertsLikeSqlServer) {
   EXPECT_EQ(Int("tsql_cmp('2026-12-05 00:00:00', '20261205')"), 0);
   EXPECT_EQ(Int("tsql_cmp('2026-12-05 10:00:00', '2026/12/5')"), 1);
   EXPECT_EQ(Int("tsql_cmp('2026-12-05', '2026-12-05 00:00:00')"), 0);
+  EXPECT_EQ(Int("tsql_cmp('2026-12-05 00:00:00.000', '2026-12-05')"), 0);
+  EXPECT_EQ(Int("tsql_cmp('2026-12-05 00:00:01', '2026-12-05')"), 1);
+  EXPECT_EQ(Int("tsql_cmp('2026-12-04 23:59:59.999', '2026-12-05')"), -1);
   EXPECT_TRUE(Eval("tsql_cmp(NULL, 1)").IsNull());
 }
 
