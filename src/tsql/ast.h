@@ -61,6 +61,10 @@ struct Expr {
   bool star = false;
   bool has_operand = false;
   bool has_else = false;
+  // Window functions: fn(...) OVER (PARTITION BY over_partition ORDER BY over_order).
+  bool has_over = false;
+  std::vector<ExprPtr> over_partition;
+  std::vector<struct OrderItem> over_order;
   size_t offset = 0;
 };
 
@@ -103,7 +107,14 @@ struct OrderItem {
   bool descending = false;
 };
 
+struct CommonTableExpr {
+  std::string name;
+  std::vector<std::string> columns;
+  std::shared_ptr<Select> select;
+};
+
 struct Select {
+  std::vector<CommonTableExpr> ctes;   // WITH name AS (...) before the query
   std::vector<QuerySpec> specs;        // joined by set operators
   std::vector<std::string> operators;  // "union", "union all", "except", "intersect"
   std::vector<OrderItem> order_by;
@@ -139,6 +150,7 @@ enum class StmtKind {
   kCreateProcedure,
   kDrop,
   kTruncate,
+  kTry,
 };
 
 struct Stmt {
@@ -327,6 +339,12 @@ struct DropStmt : Stmt {
 struct TruncateStmt : Stmt {
   TruncateStmt() : Stmt(StmtKind::kTruncate) {}
   std::vector<std::string> table;
+};
+
+struct TryStmt : Stmt {
+  TryStmt() : Stmt(StmtKind::kTry) {}
+  std::vector<StmtPtr> body;
+  std::vector<StmtPtr> handler;
 };
 
 // A parsed batch. Procedure bodies are batches of their own.

@@ -46,6 +46,7 @@ class Emitter {
   std::string Expression(const Expr& e);
   std::string Condition(const Expr& e) { return Expression(e); }
   std::string SelectText(const Select& s, bool skip_into = true);
+  std::string SelectWithoutCtes(const Select& s);
   std::string QuerySpecText(const QuerySpec& q, bool with_top);
   std::string TableRefText(const TableRef& t);
   std::string ForXmlText(const Select& s);
@@ -108,6 +109,7 @@ class Emitter {
   std::string Param(const std::string& variable);
   std::string Comparison(const std::string& op, const Expr& a, const Expr& b);
   std::string Function(const Expr& e);
+  std::string WindowFunction(const Expr& e);
   std::string InList(const Expr& e);
   bool InListIsNative(const Expr& e) const;
   std::string StoreValue(const std::string& value_sql, const std::string& decl_type);

@@ -351,6 +351,43 @@ std::string Emitter::InList(const Expr& e) {
   return e.negated ? "(NOT " + out + ")" : out;
 }
 
+std::string Emitter::WindowFunction(const Expr& e) {
+  static constexpr std::string_view kWindow[] = {
+      "row_number", "rank", "dense_rank", "ntile", "lag", "lead", "first_value", "last_value",
+      "count", "sum", "avg", "min", "max"};
+  if (std::find(std::begin(kWindow), std::end(kWindow), e.text) == std::end(kWindow)) {
+    UnknownFunction(e.text);
+  }
+  bool ranking = e.text == "row_number" || e.text == "rank" || e.text == "dense_rank" ||
+                 e.text == "ntile";
+  if (ranking && e.over_order.empty()) {
+    throw ComError(4112, kEngineErrorSource,
+                   "The function '" + e.text + "' must have an OVER clause with ORDER BY.");
+  }
+  std::string out = e.text + "(";
+  if (e.star) {
+    out += "*";
+  } else {
+    if (e.distinct) Unsupported("distinct");
+    for (size_t i = 0; i < e.args.size(); ++i) out += (i ? ", " : "") + Expression(*e.args[i]);
+  }
+  out += ") OVER (";
+  if (!e.over_partition.empty()) {
+    out += "PARTITION BY ";
+    for (size_t i = 0; i < e.over_partition.size(); ++i) {
+      out += (i ? ", " : "") + Expression(*e.over_partition[i]);
+    }
+  }
+  if (!e.over_order.empty()) {
+    out += e.over_partition.empty() ? "ORDER BY " : " ORDER BY ";
+    for (size_t i = 0; i < e.over_order.size(); ++i) {
+      out += (i ? ", " : "") + Expression(*e.over_order[i].expr);
+      if (e.over_order[i].descending) out += " DESC";
+    }
+  }
+  return out + ")";
+}
+
 std::string Emitter::Function(const Expr& e) {
   const std::string& name = e.text;
   int n = static_cast<int>(e.args.size());
@@ -362,6 +399,12 @@ std::string Emitter::Function(const Expr& e) {
     }
     return out;
   };
+  if (e.has_over) return WindowFunction(e);
+  if (name == "error_number" || name == "error_message" || name == "error_severity" ||
+      name == "error_state" || name == "error_line" || name == "error_procedure") {
+    if (n != 0) WrongArgCount(name, 0, 0);
+    return Param("@@" + name);
+  }
   if (IsAggregate(name)) {
     std::string fn = name == "count_big" ? "count" : name;
     if (e.star) {

@@ -73,6 +73,25 @@ std::string Emitter::SelectText(const Select& s, bool skip_into) {
     }
   }
   if (s.for_xml_path) return ForXmlText(s);
+  if (!s.ctes.empty()) {
+    std::string with = "WITH ";
+    for (size_t i = 0; i < s.ctes.size(); ++i) {
+      const CommonTableExpr& cte = s.ctes[i];
+      if (i) with += ", ";
+      with += QuoteName(cte.name);
+      if (!cte.columns.empty()) {
+        with += " (";
+        for (size_t c = 0; c < cte.columns.size(); ++c) with += (c ? ", " : "") + QuoteName(cte.columns[c]);
+        with += ")";
+      }
+      with += " AS (" + SelectText(*cte.select) + ")";
+    }
+    return with + " " + SelectWithoutCtes(s);
+  }
+  return SelectWithoutCtes(s);
+}
+
+std::string Emitter::SelectWithoutCtes(const Select& s) {
   // ORDER BY of a single query sees its tables (ORDER BY t1.FDate).
   if (s.specs.size() == 1) PushScope(s.specs[0].from);
   ScopeExit order_scope{this};

@@ -148,6 +148,25 @@ Interpreter::Flow Interpreter::RunStatement(const Stmt& s) {
     case StmtKind::kTruncate:
       RunTruncate(static_cast<const TruncateStmt&>(s));
       return Flow::kNormal;
+    case StmtKind::kTry: {
+      const auto& st = static_cast<const TryStmt&>(s);
+      try {
+        return RunList(st.body);
+      } catch (const ComError& e) {
+        // The handler sees the error through ERROR_NUMBER(), ERROR_MESSAGE() and @@ERROR.
+        auto saved = session_->caught;
+        session_->caught = Session::CaughtError{e.number(), e.description()};
+        Flow f;
+        try {
+          f = RunList(st.handler);
+        } catch (...) {
+          session_->caught = saved;
+          throw;
+        }
+        session_->caught = saved;
+        return f;
+      }
+    }
   }
   return Flow::kNormal;
 }
@@ -256,7 +275,16 @@ Variant Interpreter::SystemVariable(const std::string& name) {
     return session_->has_identity ? Variant(session_->identity) : Variant::Null();
   }
   if (name == "@@trancount") return Variant(static_cast<int32_t>(session_->trancount()));
-  if (name == "@@error") return Variant(int32_t{0});
+  if (name == "@@error") return Variant(session_->caught ? session_->caught->number : 0);
+  if (name.starts_with("@@error_")) {
+    if (!session_->caught) return Variant::Null();
+    if (name == "@@error_number") return Variant(session_->caught->number);
+    if (name == "@@error_message") return Variant(session_->caught->message);
+    if (name == "@@error_severity") return Variant(int32_t{16});
+    if (name == "@@error_state") return Variant(int32_t{1});
+    if (name == "@@error_line") return Variant(int32_t{1});
+    return Variant::Null();
+  }
   if (name == "@@fetch_status") return Variant(int32_t{-1});
   if (name == "@@spid") return Variant(int32_t{51});
   if (name == "@@nestlevel") return Variant(static_cast<int32_t>(frame_->nesting));

@@ -234,6 +234,29 @@ StmtPtr Parser::ParseStatement() {
     auto s = std::make_unique<SelectStmt>();
     s->select = ParseSelect();
     stmt = std::move(s);
+  } else if (IsKeyword("with") && IsName(1)) {
+    Advance();
+    std::vector<CommonTableExpr> ctes;
+    do {
+      CommonTableExpr cte;
+      cte.name = ParseName();
+      if (AcceptOp("(")) {
+        do {
+          cte.columns.push_back(ParseName());
+        } while (AcceptOp(","));
+        ExpectOp(")");
+      }
+      ExpectKeyword("as");
+      ExpectOp("(");
+      cte.select = ParseSelect();
+      ExpectOp(")");
+      ctes.push_back(std::move(cte));
+    } while (AcceptOp(","));
+    if (!IsKeyword("select")) Fail();  // WITH before INSERT/UPDATE/DELETE is not supported
+    auto s = std::make_unique<SelectStmt>();
+    s->select = ParseSelect();
+    s->select->ctes = std::move(ctes);
+    stmt = std::move(s);
   } else if (IsKeyword("insert")) {
     stmt = ParseInsert();
   } else if (IsKeyword("update")) {
@@ -297,7 +320,30 @@ StmtPtr Parser::ParseBegin() {
     if (IsName() && !AtStatementStart()) Advance();  // transaction name
     return std::make_unique<SimpleStmt>(StmtKind::kBeginTran);
   }
-  if (IsKeyword("try") || IsKeyword("distributed")) Fail();
+  if (IsKeyword("distributed")) Fail();
+  if (AcceptKeyword("try")) {
+    auto t = std::make_unique<TryStmt>();
+    auto parse_until = [&](std::string_view closing, std::vector<StmtPtr>* out) {
+      while (true) {
+        while (AcceptOp(";")) {
+        }
+        if (IsKeyword("end") && IsKeyword(closing, 1)) {
+          Advance();
+          Advance();
+          return;
+        }
+        if (Peek().kind == TokenKind::kEnd) Fail();
+        out->push_back(ParseStatement());
+      }
+    };
+    parse_until("try", &t->body);
+    while (AcceptOp(";")) {
+    }
+    ExpectKeyword("begin");
+    ExpectKeyword("catch");
+    parse_until("catch", &t->handler);
+    return t;
+  }
   auto block = std::make_unique<BlockStmt>();
   while (true) {
     while (AcceptOp(";")) {

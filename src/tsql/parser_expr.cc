@@ -374,9 +374,33 @@ ExprPtr Parser::ParseFunctionCall(std::vector<std::string> name, size_t offset) 
   }
   auto e = MakeExpr(ExprKind::kFunction, offset);
   e->text = fn;
-  // Window functions are not supported; say so at OVER instead of misreading it as an alias.
+  // fn(...) OVER (PARTITION BY ... ORDER BY ...): SQLite runs window functions as they are.
   auto reject_over = [&] {
-    if (IsKeyword("over")) Fail();
+    if (!IsKeyword("over")) return;
+    Advance();
+    ExpectOp("(");
+    e->has_over = true;
+    if (AcceptKeyword("partition")) {
+      ExpectKeyword("by");
+      do {
+        e->over_partition.push_back(ParseExpr());
+      } while (AcceptOp(","));
+    }
+    if (AcceptKeyword("order")) {
+      ExpectKeyword("by");
+      do {
+        OrderItem item;
+        item.expr = ParseExpr();
+        if (AcceptKeyword("desc")) {
+          item.descending = true;
+        } else {
+          AcceptKeyword("asc");
+        }
+        e->over_order.push_back(std::move(item));
+      } while (AcceptOp(","));
+    }
+    if (IsKeyword("rows") || IsKeyword("range")) Fail();
+    ExpectOp(")");
   };
   if (fn == "dateadd" || fn == "datediff" || fn == "datepart" || fn == "datename") {
     // The first argument is a bare datepart name; it travels as text.

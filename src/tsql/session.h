@@ -72,6 +72,11 @@ class Session {
   uint64_t schema_generation() const { return schema_generation_; }
   void AddMessage(std::string m) { messages_.push_back(std::move(m)); }
 
+  struct CaughtError {
+    int32_t number;
+    std::string message;
+  };
+  std::optional<CaughtError> caught;  // the error a CATCH block is handling
   std::vector<Variant> slots;  // variables a running statement reads and writes row by row
   int64_t rowcount = 0;
   int64_t identity = 0;  // Variant Null until the first insert into an identity column

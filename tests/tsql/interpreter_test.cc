@@ -251,9 +251,29 @@ TEST_F(InterpreterTest, TranslationCacheReusesBatchesAndFollowsSchemaChanges) {
   EXPECT_EQ(Query("SELECT v FROM c"), (Rows{{"1"}}));
 }
 
+TEST_F(InterpreterTest, TryCatchCtesAndWindowFunctions) {
+  session_.Execute("CREATE TABLE w (grp varchar(5), v int) "
+                   "INSERT INTO w VALUES ('a', 3), ('a', 1), ('b', 2)");
+  EXPECT_EQ(Query("DECLARE @x int BEGIN TRY SET @x = 1 / 0 SELECT 'not here' END TRY "
+                  "BEGIN CATCH SELECT ERROR_NUMBER(), ERROR_MESSAGE(), @@ERROR END CATCH"),
+            (Rows{{"8134", "Divide by zero error encountered.", "8134"}}));
+  EXPECT_EQ(Scalar("SELECT ERROR_NUMBER()"), "NULL");
+  // An error inside the handler still reaches the caller.
+  EXPECT_EQ(ErrorOf("BEGIN TRY SELECT 1/0 END TRY BEGIN CATCH SELECT * FROM nowhere END CATCH"),
+            208);
+  EXPECT_EQ(Query("WITH s (g, total) AS (SELECT grp, SUM(v) FROM w GROUP BY grp) "
+                  "SELECT g, total FROM s ORDER BY total DESC"),
+            (Rows{{"a", "4"}, {"b", "2"}}));
+  EXPECT_EQ(Query("SELECT grp, v, ROW_NUMBER() OVER (PARTITION BY grp ORDER BY v) AS rn, "
+                  "SUM(v) OVER (PARTITION BY grp) AS s FROM w ORDER BY grp, v"),
+            (Rows{{"a", "1", "1", "4"}, {"a", "3", "2", "4"}, {"b", "2", "1", "2"}}));
+  EXPECT_EQ(ErrorOf("SELECT RANK() OVER (PARTITION BY grp) FROM w"), 4112);
+}
+
 TEST_F(InterpreterTest, UnsupportedSyntaxFailsBeforeAnythingRuns) {
   session_.Execute("CREATE TABLE t (id int)");
-  EXPECT_EQ(ErrorOf("INSERT INTO t VALUES (1) SELECT ROW_NUMBER() OVER (ORDER BY id) FROM t"),
+  EXPECT_EQ(ErrorOf("INSERT INTO t VALUES (1) SELECT SUM(id) OVER (ORDER BY id ROWS 2 PRECEDING) "
+                    "FROM t"),
             102);
   EXPECT_EQ(Scalar("SELECT COUNT(*) FROM t"), "0");
   EXPECT_EQ(ErrorOf("SELECT nosuchfn(1)"), 195);

@@ -124,8 +124,11 @@ TEST(ParserTest, UnsupportedOrBrokenSyntaxNamesTheToken) {
   EXPECT_EQ(ErrorOf("select a from t order", &message), 102);
   EXPECT_EQ(ErrorOf("selec * from t", &message), 102);
   EXPECT_EQ(message, "Incorrect syntax near 'selec'.");
-  EXPECT_EQ(ErrorOf("select row_number() over (order by a) from t", &message), 102);
-  EXPECT_EQ(message, "Incorrect syntax near 'over'.");
+  EXPECT_EQ(ErrorOf("select sum(a) over (order by a rows unbounded preceding) from t", &message),
+            102);
+  EXPECT_EQ(message, "Incorrect syntax near 'rows'.");
+  EXPECT_EQ(ErrorOf("select * from t cross apply u", &message), 156);
+  EXPECT_EQ(message, "Incorrect syntax near the keyword 'cross'.");
   EXPECT_EQ(ErrorOf("merge into t using u on 1=1"), 102);
   EXPECT_EQ(ErrorOf("declare @v foo"), 2715);
   EXPECT_EQ(ErrorOf(std::string(5000, '(')), 191);
