@@ -229,7 +229,8 @@ std::string CStr(const Variant& v) {
     case VarType::kString: return v.string_value();
     case VarType::kObject: TypeMismatch(v, "String");
   }
-  TypeMismatch(v, "String");
+  // Only a value in no valid state gets here; describing it would recurse.
+  throw ComError(err::kTypeMismatch, kSource, "Type mismatch: the value has no valid subtype.");
 }
 
 int32_t CLng(const Variant& v) {

@@ -15,7 +15,8 @@ namespace ambit {
 namespace {
 
 double Number(Connection& conn, const std::string& sql) {
-  const Variant& v = conn.Execute(sql)->Value(0);
+  RecordsetPtr rs = conn.Execute(sql);
+  const Variant& v = rs->Value(0);
   return v.IsNull() ? 0 : CDbl(v);
 }
 
