@@ -47,6 +47,11 @@ class Emitter {
   std::string Condition(const Expr& e) { return Expression(e); }
   std::string SelectText(const Select& s, bool skip_into = true);
   std::string SelectWithoutCtes(const Select& s);
+  // SQL Server's checks before running a query (emitter_check.cc).
+  void CheckQuerySpec(const QuerySpec& q);
+  void CheckSelect(const Select& s);
+  // A query used as a derived table (alias given), subquery or common table expression.
+  void CheckNested(const Select& s, const std::string& alias);
   std::string QuerySpecText(const QuerySpec& q, bool with_top);
   std::string TableRefText(const TableRef& t);
   std::string ForXmlText(const Select& s);

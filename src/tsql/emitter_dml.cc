@@ -163,6 +163,24 @@ EmittedSql Emitter::Insert(const InsertStmt& s) {
     }
     return Finish(sql);
   }
+  if (!columns.empty() && s.select->specs.size() >= 1) {
+    const QuerySpec& first = s.select->specs[0];
+    bool star = std::any_of(first.items.begin(), first.items.end(), [](const SelectItem& i) {
+      return i.expr->kind == ExprKind::kStar;
+    });
+    if (!star && first.items.size() < columns.size()) {
+      throw ComError(120, kEngineErrorSource,
+                     "The select list for the INSERT statement contains fewer items than the "
+                     "insert list. The number of SELECT values must match the number of INSERT "
+                     "columns.");
+    }
+    if (!star && first.items.size() > columns.size()) {
+      throw ComError(121, kEngineErrorSource,
+                     "The select list for the INSERT statement contains more items than the "
+                     "insert list. The number of SELECT values must match the number of INSERT "
+                     "columns.");
+    }
+  }
   std::string select = SelectText(*s.select);
   std::vector<int> scales(columns.size(), -1);
   if (s.select->specs.size() == 1) {

@@ -251,9 +251,11 @@ std::string Emitter::Expression(const Expr& e) {
       return out + ")";
     }
     case ExprKind::kSubquery:
+      CheckNested(*e.select, "");
       if (e.select->for_xml_path) return "(" + ForXmlText(*e.select) + ")";
       return "(" + SelectText(*e.select) + ")";
     case ExprKind::kExists:
+      CheckNested(*e.select, "");
       return std::string(e.negated ? "(NOT " : "(") + "EXISTS (" + SelectText(*e.select) + "))";
     case ExprKind::kIn:
       return InList(e);
@@ -421,6 +423,10 @@ std::string Emitter::Function(const Expr& e) {
     if (n != 2) WrongArgCount(name, 2, 2);
     // The result has the first argument's type: ISNULL(text_column, 0) is the text '0'.
     std::string decl = ColumnType(*e.args[0]);
+    if (e.args[0]->kind == ExprKind::kVariable && context_.variable_type) {
+      const TypeSpec* t = context_.variable_type(e.args[0]->text);
+      if (t != nullptr) decl = t->text;
+    }
     StaticType first = TypeOfDecl(decl), second = TypeOf(*e.args[1]);
     if (!decl.empty() && first != StaticType::kUnknown && first != second &&
         e.args[1]->kind != ExprKind::kNull) {
@@ -458,6 +464,9 @@ std::string Emitter::Function(const Expr& e) {
     if (decl.starts_with("nvarchar") || decl.starts_with("nchar") || decl.starts_with("ntext")) {
       return "(length(" + args() + ") * 2)";
     }
+  }
+  if (name == "len" && n == 1 && ScaleOf(*e.args[0]) > 0) {
+    return "tsql_len(" + WithScale(Expression(*e.args[0]), ScaleOf(*e.args[0])) + ")";
   }
   if (name == "char" || name == "nchar") {
     if (n != 1) WrongArgCount(name, 1, 1);

@@ -17,6 +17,7 @@ namespace {
 }  // namespace
 
 std::string Emitter::QuerySpecText(const QuerySpec& q, bool with_top) {
+  CheckQuerySpec(q);
   PushScope(q.from);
   std::string out = q.distinct ? "SELECT DISTINCT " : "SELECT ";
   for (size_t i = 0; i < q.items.size(); ++i) {
@@ -84,6 +85,7 @@ std::string Emitter::SelectText(const Select& s, bool skip_into) {
         for (size_t c = 0; c < cte.columns.size(); ++c) with += (c ? ", " : "") + QuoteName(cte.columns[c]);
         with += ")";
       }
+      CheckNested(*cte.select, "");
       with += " AS (" + SelectText(*cte.select) + ")";
     }
     return with + " " + SelectWithoutCtes(s);
@@ -92,6 +94,7 @@ std::string Emitter::SelectText(const Select& s, bool skip_into) {
 }
 
 std::string Emitter::SelectWithoutCtes(const Select& s) {
+  CheckSelect(s);
   // ORDER BY of a single query sees its tables (ORDER BY t1.FDate).
   if (s.specs.size() == 1) PushScope(s.specs[0].from);
   ScopeExit order_scope{this};
@@ -183,6 +186,7 @@ std::string Emitter::TableRefText(const TableRef& t) {
       return out;
     }
     case TableRef::Kind::kDerived: {
+      CheckNested(*t.derived, t.alias);
       std::string inner =
           t.derived->for_xml_path ? ForXmlText(*t.derived) : SelectText(*t.derived);
       return "(" + inner + ") AS " + QuoteName(t.alias);
