@@ -71,6 +71,7 @@ class ApiServerTest : public ::testing::Test {
   httplib::Client Client(const char* token = kToken) {
     httplib::Client c("127.0.0.1", port_);
     c.set_read_timeout(30);
+    c.set_tcp_nodelay(true);
     if (token) c.set_bearer_token_auth(token);
     return c;
   }
