@@ -1,0 +1,55 @@
+// Registration of the order lists: the filter screen's captions, shop access and the status
+// lists (AmbitOrderInfo).
+#include "classes/registrations.h"
+#include "query/order_filter.h"
+#include "query/order_select.h"
+#include "query/status_lists.h"
+
+namespace ambit {
+
+void AddQueryListMethods(MethodTable& table) {
+  using ListMethod = RecordsetPtr (*)(Component&, const DictionaryPtr&);
+  struct Entry {
+    const char* name;
+    ListMethod method;
+    const char* summary;
+  };
+  const Entry lists[] = {
+      {"GetTemplateData", &GetTemplateData, "Captions of the order filter screen's fields"},
+      {"GetWaitVerifyData", &GetWaitVerifyData, "Orders awaiting review under the filter"},
+      {"GetVerifiedData", &GetVerifiedData, "Reviewed orders that are not locked"},
+      {"GetAllData", &GetAllData, "All orders under the filter"},
+      {"GetLockData", &GetLockData, "Locked orders"},
+      {"GetNoVerifyData", &GetNoVerifyData,
+       "Orders awaiting review that must not be reviewed yet (refunds, unpaid, closed)"},
+      {"GetWaitVerifyData2", &GetWaitVerifyData2, "Orders awaiting review that may be reviewed"},
+      {"GetWebOrderEntryData", &GetWebOrderEntryData, "The lines of one order"},
+      {"GetLatelyData", &GetLatelyData, "The buyer's order lines of the last 90 days"},
+  };
+  for (const Entry& e : lists) {
+    ListMethod method = e.method;
+    table.Add({e.name,
+               {{"dctPara", ArgKind::kDictionary}},
+               ResultKind::kRecordset,
+               e.summary,
+               [method](Component& self, std::vector<Variant>& a) -> Variant {
+                 return Variant(method(self, a[0].As<Dictionary>()));
+               }});
+  }
+  table.Add({"WebShopAccess",
+             {{"sDsn", ArgKind::kText}},
+             ResultKind::kText,
+             "Join restricting orders to the user's shops, or empty when all are visible",
+             [](Component& self, std::vector<Variant>& a) -> Variant {
+               return Variant(WebShopAccess(self, a[0].IsString() ? a[0].string_value() : ""));
+             }});
+  table.Add({"IsTradeSuccessDown2fpNoVerify",
+             {},
+             ResultKind::kBool,
+             "Whether finished trades stay out of review",
+             [](Component& self, std::vector<Variant>&) -> Variant {
+               return Variant(IsTradeSuccessDown2fpNoVerify(self));
+             }});
+}
+
+}  // namespace ambit

@@ -1,0 +1,248 @@
+#include "query/order_select.h"
+
+#include <regex>
+
+#include "base/conversions.h"
+#include "frame/shared_helpers.h"
+#include "frame/text_services.h"
+#include "query/order_filter.h"
+#include "query/order_filter_fields.h"
+#include "schema/names.h"
+
+namespace ambit {
+namespace {
+
+constexpr char kEol[] = "\r\n";
+
+enum class Layout { kOrderList, kVerifyList };
+
+std::string AfterSalesType() { return std::to_string(schema::code::kOrderTypeAfterSales); }
+
+// Area and logistics names come from the column of the user's language (FName_CHT ...); the
+// default language keeps plain FName.
+std::string NameColumn(const std::string& alias, const std::string& language) {
+  return " " + alias + (language == "CHS" ? ".FName" : ".FName_" + language);
+}
+
+void AppendColumns(StringBuilder& sb, Layout layout, const std::string& language) {
+  auto line = [&](const std::string& text) { sb.Append(text).Append(kEol); };
+  line(" case when t1.FBiller <> 0 then t4.FName else NULL end AS FBillerName,");
+  line(" case when t1.FChkMan <> 0 then t5.FName else NULL end AS FChkManName,");
+  line(" case when t1.FPreChkMan <> 0 then t17.FName else NULL end AS FPreChkManName,");
+  line(" case when t1.FPickMan <> 0 then t6.FName else NULL end AS FPickManName,");
+  line(" (t1.FAmount-t1.FDiscountFee + t1.FTotalFreight - t1.FBillDiscountFee) AS FFinallyAmount,");
+  line(" t7.FName AS FOrderTypeName,");
+  line(" t8.FName AS FSendTypeName,");
+  line(" t9.FName AS FShippingTypeName,");
+  line(" t10.FName AS FTransactionTypeName,");
+  line(" t11.FName AS FTransactionStatusName,");
+  line(NameColumn("t28", language) + " AS FDeliveryCountryName,");
+  line(NameColumn("t12", language) + " AS FDeliveryProvinceName,");
+  line(NameColumn("t13", language) + " AS FDeliveryCityName,");
+  line(NameColumn("t14", language) + " AS FDeliveryDistrictName,");
+  line(NameColumn("t15", language) + " AS FLogisticsName,");
+  line(" t16.FName AS FEmpIDName,");
+  line(" CASE WHEN ISNULL(t23.FIsBlackList,0)=1 THEN 'Y' ELSE '' END AS FIsBlackList,");
+  line(" t25.FName AS FOptDptIDName,");
+  line(" ISNULL(t26.FRefundStatus,0) AS FRefundStatus,");
+  if (layout == Layout::kVerifyList)
+    line(" CASE WHEN ISNULL(t26.FIsShowWaitVerifyTemp,0) > 0 THEN 1 ELSE 0 END AS "
+         "FIsShowWaitVerifyTemp,");
+  line(" ISNULL(t100.FIsRowClose,0) AS FIsRowClose,");
+  line(" CASE WHEN ISNULL(t99.FID,0) > 0 THEN 1 ELSE 0 END AS FStatus,");
+  line(" isnull(t22.FAddressReachable,4) AS FAddressReachable,");
+  if (layout == Layout::kOrderList) line(" isnull(t15.FName,'') AS FLogisticsName,");
+  line(" isnull(t22.FLotNumber,'') AS FLotNumber,");
+  line(" isnull(t22.FSerialNumber,'') AS FSerialNumber,");
+  line(" ISNULL(t22.FLockReason,'') AS FLockReason,");
+  line(" ISNULL(t22.FLogisticsState,-1) AS FLogisticsState,");
+  line(" ISNULL(t24.FName,'') AS FLogisticsStateName,");
+  line(" CASE t22.FIsLock WHEN 1 THEN 'Y' ELSE '' END AS FIsLock,");
+  line(" isnull(t27.FName,'') AS FCurrencyName,");
+  line(" ISNULL(t998.FIs_jzservice_order,'') AS FIsJzserviceOrder");
+}
+
+// The joins every list and count share: shop, users, code names, areas, logistics, employee.
+void AppendBaseJoins(StringBuilder& sb, bool with_pre_checker) {
+  auto line = [&](const char* text) { sb.Append(text).Append(kEol); };
+  line(" LEFT JOIN IC_WebshopToStorage t2 ON t1.FWebshopID=t2.FWebShopID");
+  line(" LEFT JOIN t_User t4 ON t1.FBiller=t4.FUserID");
+  line(" LEFT JOIN t_User t5 ON t1.FChkMan=t5.FUserID");
+  line(" LEFT JOIN t_User t6 ON t1.FPickMan=t6.FUserID");
+  if (with_pre_checker) line(" LEFT JOIN t_User t17 ON t1.FPreChkMan=t17.FUserID");
+  line(" LEFT JOIN t_SubMessage t7 ON t1.FOrderType=t7.FInterID");
+  line(" LEFT JOIN t_SubMessage t8 ON t1.FSendType=t8.FInterID");
+  line(" LEFT JOIN t_SubMessage t9 ON t1.FShippingType=t9.FInterID");
+  line(" LEFT JOIN t_SubMessage t10 ON t1.FTransactionType=t10.FInterID");
+  line(" LEFT JOIN t_SubMessage t11 ON t1.FTransactionStatus=t11.FInterID");
+  line(" LEFT JOIN IC_Area t12 ON t1.FDeliveryProvince=t12.FID");
+  line(" LEFT JOIN IC_Area t13 ON t1.FDeliveryCity=t13.FID");
+  line(" LEFT JOIN IC_Area t14 ON t1.FDeliveryDistrict=t14.FID");
+}
+
+void AppendListJoins(StringBuilder& sb, Layout layout) {
+  auto line = [&](const char* text) { sb.Append(text).Append(kEol); };
+  AppendBaseJoins(sb, true);
+  line(" LEFT JOIN IC_Area t28 ON t1.FDeliveryCountry=t28.FID");
+  line(" LEFT JOIN IC_Logistics t15 ON t1.FLogisticsID=t15.FItemID");
+  line(" LEFT JOIN t_EMP t16 ON t1.FEmpID=t16.FItemID");
+  if (layout == Layout::kOrderList) {
+    line(" LEFT JOIN IC_Web2ERPOrdersEx t22 ON t1.FID=t22.FID");
+    line(" LEFT JOIN t_Department t25 ON t1.FOptDptID=t25.FItemID");
+  } else {
+    line(" LEFT JOIN t_Department t25 ON t1.FOptDptID=t25.FItemID");
+    line(" LEFT JOIN IC_Web2ERPOrdersEx t22 ON t1.FID=t22.FID");
+  }
+  line(" LEFT JOIN IC_LogisticsTraceState t24 ON t22.FLogisticsState=t24.FID");
+  line(" LEFT JOIN vw_Web2ERPOrdersRefund t26 ON t1.FID=t26.FID --取退款状态");
+  line(" LEFT JOIN vw_Web2ERPOrdersJZ t998 ON t1.FID=t998.FID --家装订单标识");
+  line(" LEFT JOIN (SELECT DISTINCT FNick,FIsBlackList FROM IC_WebShopClient WHERE FIsBlackList = 1 "
+       "AND FNick <> '') t23 ON t1.FBuyerNick = t23.FNick");
+  line(" LEFT JOIN (SELECT FID FROM IC_Web2ERPOrdersEntry WHERE FStatus ='TRADE_CLOSED' GROUP BY "
+       "FID) t99 ON t1.FID=t99.FID");
+  line(" LEFT JOIN (SELECT FID,MAX(FIsRowClose) AS FIsRowClose FROM IC_Web2ERPOrdersEntry WHERE "
+       "FIsRowClose > 0 GROUP BY FID) t100 ON t1.FID=t100.FID");
+  line(" left join t_Currency t27 on t1.FCurrencyID = t27.FCurrencyID");
+}
+
+bool Mentions(const std::string& filter, const char* alias) {
+  return filter_internal::Upper(filter).find(filter_internal::Upper(alias)) != std::string::npos;
+}
+
+// Selects the keys of the orders that pass `filter` into #Data on `conn`. Line, item and
+// warehouse columns of the filter (t18 to t21) are reachable only through joins made here.
+void RunPreSelection(Connection* conn, const std::string& from_part, std::string filter) {
+  if (!conn)
+    throw ComError(err::kObjectRequired, "ambit-order",
+                   "A pre-selected order list needs the call's connection.");
+  StringBuilder extra;
+  if (Mentions(filter, "t18.") || Mentions(filter, "t19.") || Mentions(filter, "t20.") ||
+      Mentions(filter, "t21."))
+    extra.Append(" LEFT JOIN IC_Web2ERPOrdersEntry t18 ON t18.FID=t1.FID").Append(kEol);
+  if (Mentions(filter, "t19."))
+    extra.Append(" LEFT JOIN t_ICItem t19 ON t19.FItemID=t18.FItemID").Append(kEol);
+  if (Mentions(filter, "t20."))
+    extra.Append(" LEFT JOIN t_Stock t20 ON t20.FItemID=t18.FStockID").Append(kEol);
+  if (Mentions(filter, "t21.")) {
+    // The screen names the shop's product number as t21.FOnlineShopPNo; it lives on the line.
+    filter = filter_internal::Upper(filter);
+    const std::string from = "T21.FONLINESHOPPNO";
+    for (size_t pos = filter.find(from); pos != std::string::npos; pos = filter.find(from, pos))
+      filter.replace(pos, from.size(), "t18.FOuterID");
+  }
+  StringBuilder sb;
+  sb.Append("select distinct t1.FID into #Data").Append(kEol);
+  sb.Append(from_part);
+  sb.Append(extra.ToString());
+  sb.Append("where 1=1 " + filter + ";").Append(kEol);
+  sb.Append("CREATE NONCLUSTERED INDEX idx_#data_FID ON #Data(FID);").Append(kEol);
+  conn->Execute(sb.ToString());
+}
+
+std::string BuildSelect(Component& self, const std::string& sDsn, Connection* conn,
+                        const OrderSelectOptions& options, Layout layout) {
+  std::string language = ColumnLanguageCode(self);
+  StringBuilder select;
+  if (options.count_rows) {
+    select.Append(" SELECT  COUNT(1) AS RecordCount ").Append(kEol);
+  } else {
+    if (layout == Layout::kOrderList && options.limit > 0) {
+      select.Append(" SELECT TOP " + std::to_string(options.limit) + " t1.*,t2.FWebShopName,");
+    } else {
+      select.Append(" SELECT t1.*,t2.FWebShopName,");
+    }
+    select.Append(kEol);
+    AppendColumns(select, layout, language);
+  }
+  StringBuilder from;
+  from.Append(" FROM IC_Web2ERPOrders t1 ").Append(kEol);
+  AppendListJoins(from, layout);
+  from.Append(options.shop_access ? *options.shop_access : WebShopAccess(self, sDsn));
+  from.Append(kEol);
+  if (!options.filter.empty()) {
+    RunPreSelection(conn, from.ToString(), options.filter);
+    if (layout == Layout::kVerifyList) {
+      from.Append("Where exists(select 1 from #Data where FID=t1.FID) AND");
+    } else if (options.include_after_sales_type) {
+      from.Append("Where exists(select 1 from #Data where FID=t1.FID) AND ");
+    } else {
+      from.Append("Where exists(select 1 from #Data where FID=t1.FID) AND t1.FOrderType<>" +
+                  AfterSalesType() + " AND");
+    }
+    from.Append(kEol);
+  }
+  return select.ToString() + from.ToString();
+}
+
+}  // namespace
+
+std::string BuildOrderListSql(Component& self, const std::string& sDsn, Connection* conn,
+                              const OrderSelectOptions& options) {
+  return BuildSelect(self, sDsn, conn, options, Layout::kOrderList);
+}
+
+std::string BuildOrderListSql(Component& self, const std::string& sDsn, Connection* conn,
+                              const std::string& filter, int limit, bool include_type_38481) {
+  OrderSelectOptions options;
+  options.filter = filter;
+  options.limit = limit;
+  options.include_after_sales_type = include_type_38481;
+  return BuildSelect(self, sDsn, conn, options, Layout::kOrderList);
+}
+
+std::string BuildVerifyListSql(Component& self, const std::string& sDsn, Connection* conn,
+                               const std::string& filter) {
+  OrderSelectOptions options;
+  options.filter = filter;
+  return BuildSelect(self, sDsn, conn, options, Layout::kVerifyList);
+}
+
+std::string BuildOrderCountSql(const std::string&) {
+  StringBuilder sb;
+  sb.Append(" SELECT  COUNT(1) AS RecordCount ").Append(kEol);
+  sb.Append(" FROM IC_Web2ERPOrders t1 ").Append(kEol);
+  AppendBaseJoins(sb, false);
+  sb.Append(" LEFT JOIN IC_Logistics t15 ON t1.FLogisticsID=t15.FItemID").Append(kEol);
+  sb.Append(" LEFT JOIN t_EMP t16 ON t1.FEmpID=t16.FItemID").Append(kEol);
+  return sb.ToString();
+}
+
+std::string BuildOrderKeySql(const std::string&) {
+  StringBuilder sb;
+  sb.Append(" SELECT  t1.FID AS RecordCount ").Append(kEol);
+  sb.Append(" FROM IC_Web2ERPOrders t1 ").Append(kEol);
+  AppendBaseJoins(sb, true);
+  sb.Append(" LEFT JOIN IC_Logistics t15 ON t1.FLogisticsID=t15.FItemID").Append(kEol);
+  sb.Append(" LEFT JOIN t_EMP t16 ON t1.FEmpID=t16.FItemID").Append(kEol);
+  sb.Append(" Left Join IC_Web2ERPOrdersEx t22 on t1.FID=t22.FID ").Append(kEol);
+  sb.Append(" Left Join vw_Web2ERPOrdersRefund t26 on t1.FID=t26.FID ").Append(kEol);
+  return sb.ToString();
+}
+
+std::string WebShopAccess(Component& self, const std::string& sDsn) {
+  try {
+    self.InitContext(sDsn);
+    std::string user = std::to_string(GetLoginUserID(self.call_context()));
+    ConnectionPtr conn = self.call_context().CurrentConnection();
+    StringBuilder sb;
+    sb.Append(" SELECT FValue FROM t_SystemProfile WHERE FCategory='EC' and FKey = 'WebShopAccess' "
+              "and FValue =0").Append(kEol);
+    sb.Append(" union ").Append(kEol);
+    sb.Append("select 1 from t_Group where FGroupID =1 and FUserID =" + user).Append(kEol);
+    RecordsetPtr rs = conn->Execute(sb.ToString());
+    if (rs && rs->IsOpen() && !rs->Eof()) return "";
+    return " inner join (select  FWebShopID  from  IC_WebShopAccessData where FIsAccess=1 and "
+           "FUserID =" + user + ") AccessDataWebShop on t1.FWebshopID=AccessDataWebShop.FWebShopID";
+  } catch (...) {
+    return "";
+  }
+}
+
+bool NeedsListJoinsToCount(const std::string& condition) {
+  static const std::regex kListOnlyAlias(
+      R"((^|[^A-Za-z0-9_#@])(t17|t22|t23|t24|t25|t26|t27|t28|t99|t100|t998|AccessDataWebShop)\s*\.)",
+      std::regex::icase);
+  return std::regex_search(condition, kListOnlyAlias);
+}
+
+}  // namespace ambit

@@ -1,0 +1,60 @@
+// The select part the order lists share: the header columns with their display names, the joins
+// that supply them, the restriction to the shops the user may see, and the pre-selection of
+// order keys into #Data when the client sends a ready-made filter ("AdvancedFilter").
+//
+// Every builder returns text that ends after its FROM part (or after "... AND" of the #Data
+// restriction); the caller appends its WHERE conditions.
+#ifndef AMBIT_QUERY_ORDER_SELECT_H_
+#define AMBIT_QUERY_ORDER_SELECT_H_
+
+#include <string>
+
+#include "data/connection.h"
+#include "frame/method_frame.h"
+
+namespace ambit {
+
+struct OrderSelectOptions {
+  // A ready-made filter (it begins with its own "AND"): its orders are selected into #Data on
+  // `conn` at once and the select is restricted to them. Empty: no pre-selection.
+  std::string filter;
+  int limit = 0;  // TOP n when above 0
+  // The ordinary lists leave after-sales orders (type 38481) out of a pre-selection.
+  bool include_after_sales_type = false;
+  // " SELECT  COUNT(1) AS RecordCount " over the very same FROM part instead of the columns: it
+  // counts exactly the rows the list selects, shop restriction and #Data included.
+  bool count_rows = false;
+  // The caller's WebShopAccess text when it already has it; otherwise the builder asks.
+  const std::string* shop_access = nullptr;
+};
+
+// The first list layout (the status lists of the first shape and the lookups in list layout).
+// `conn` may be null when `options.filter` is empty.
+std::string BuildOrderListSql(Component& self, const std::string& sDsn, Connection* conn,
+                              const OrderSelectOptions& options);
+std::string BuildOrderListSql(Component& self, const std::string& sDsn, Connection* conn,
+                              const std::string& filter, int limit, bool include_type_38481);
+
+// The second layout, with FIsShowWaitVerifyTemp, wrapped by the review lists as JCK123. Never a
+// row limit (the wrapper applies it).
+std::string BuildVerifyListSql(Component& self, const std::string& sDsn, Connection* conn,
+                               const std::string& filter);
+
+// " SELECT  COUNT(1) AS RecordCount " over the base joins only (t2, t4 to t16): exact only for
+// conditions on those aliases and without a shop restriction.
+std::string BuildOrderCountSql(const std::string& sDsn);
+// " SELECT  t1.FID AS RecordCount " over the base joins plus t17, t22 and t26.
+std::string BuildOrderKeySql(const std::string& sDsn);
+
+// The join that restricts t1 to the user's shops, or "" when the user sees every shop (shop
+// rights switched off, or a member of group 1). Never raises: any failure answers what was
+// decided so far, which is "".
+std::string WebShopAccess(Component& self, const std::string& sDsn);
+
+// True when `condition` refers to an alias the list statement joins but BuildOrderCountSql does
+// not, so that only a count over the list's own FROM part can run it.
+bool NeedsListJoinsToCount(const std::string& condition);
+
+}  // namespace ambit
+
+#endif  // AMBIT_QUERY_ORDER_SELECT_H_

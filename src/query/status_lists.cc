@@ -1,0 +1,274 @@
+#include "query/status_lists.h"
+
+#include <string>
+
+#include "base/conversions.h"
+#include "frame/text_services.h"
+#include "query/order_filter.h"
+#include "query/order_filter_fields.h"
+#include "query/order_select.h"
+#include "schema/names.h"
+
+namespace ambit {
+namespace {
+
+namespace code = schema::code;
+
+constexpr char kEol[] = "\r\n";
+constexpr char kDirtyReads[] = " SET TRANSACTION ISOLATION LEVEL READ UNCOMMITTED ";
+constexpr char kLockFree[] = " AND (t22.FIsLock = 0 OR t22.FIsLock IS NULL)";
+constexpr char kLockedState[] = "t1.FVoidStatus=0 AND t22.FIsLock = 1 AND t22.FLockStatus = 1";
+constexpr char kAwaitingReview[] = "t1.FOrderStatus=1 AND t1.FCheckStatus=0 AND t1.FVoidStatus=0";
+constexpr char kClosedLineStates[] =
+    "('TRADE_CLOSED','TRADE_AUTOMATIC_CLOSED','TRADE_MANUAL_CLOSED')";
+
+std::string C(int value) { return std::to_string(value); }
+
+// What the list methods read from dctPara besides the filter.
+struct ListRequest {
+  std::string filter;          // BuildOrderFilterSql
+  bool counting = false;       // "stTypeCount" not empty
+  int top = 0;                 // "WebOrderMaxDisplayCount"
+  bool pre_selection = false;  // "AdvancedFilter" present
+  std::string pre_filter;      // its trimmed text; empty: no #Data is made
+};
+
+ListRequest ReadRequest(Component& self, const DictionaryPtr& dctPara, bool with_limit) {
+  ListRequest r;
+  Dictionary& dct = *dctPara;
+  r.filter = BuildOrderFilterSql(self, dctPara);
+  r.counting = !CStr(dct.GetValue("stTypeCount", Variant(""))).empty();
+  if (with_limit) r.top = CInt(dct.GetValue("WebOrderMaxDisplayCount", Variant(int16_t{0})));
+  Variant advanced;
+  r.pre_selection = dct.Lookup("AdvancedFilter", &advanced);
+  if (r.pre_selection && !advanced.IsNull())
+    r.pre_filter = std::string(filter_internal::TrimBlanks(CStr(advanced)));
+  return r;
+}
+
+// An empty "AdvancedFilter" makes no #Data, so there is nothing to drop.
+void AppendDropData(StringBuilder& sb, const ListRequest& r) {
+  if (r.pre_selection && !r.pre_filter.empty()) sb.Append("Drop table #Data").Append(kEol);
+}
+
+enum class FirstShape { kWaitVerify, kVerified, kAll, kLock };
+
+const char* MethodName(FirstShape list) {
+  switch (list) {
+    case FirstShape::kWaitVerify: return "GetWaitVerifyData";
+    case FirstShape::kVerified: return "GetVerifiedData";
+    case FirstShape::kAll: return "GetAllData";
+    case FirstShape::kLock: return "GetLockData";
+  }
+  return "";
+}
+
+// Everything after the select part: the WHERE conditions and the order clause.
+std::string FirstShapeConditions(FirstShape list, const ListRequest& r) {
+  StringBuilder sb;
+  auto line = [&](const std::string& text) { sb.Append(text).Append(kEol); };
+  auto filter_part = [&] {
+    if (!r.filter.empty()) line(" AND " + r.filter + " 1=1 ");
+  };
+  if (r.pre_selection) {
+    // The select part ends in "... AND" of the #Data restriction when a pre-selection ran.
+    bool restricted = !r.pre_filter.empty();
+    if (!restricted && list != FirstShape::kLock) line("WHERE ");
+    switch (list) {
+      case FirstShape::kWaitVerify: line(kAwaitingReview); break;
+      case FirstShape::kVerified:
+        line("t1.FCheckStatus=1 AND t1.FVoidStatus=0 ");
+        line(kLockFree);
+        break;
+      case FirstShape::kAll: line("1=1"); break;
+      case FirstShape::kLock:
+        line(restricted ? "1=1" : " WHERE 1=1");
+        line(std::string(" AND ") + kLockedState);
+        break;
+    }
+  } else {
+    switch (list) {
+      case FirstShape::kWaitVerify:
+        line(std::string("WHERE ") + kAwaitingReview);
+        filter_part();
+        break;
+      case FirstShape::kVerified:
+        line(" WHERE  t1.FCheckStatus=1 AND t1.FVoidStatus=0 ");
+        line(kLockFree);
+        filter_part();
+        break;
+      case FirstShape::kAll: line(" WHERE " + r.filter + " 1=1 "); break;
+      case FirstShape::kLock:
+        line(r.filter.empty() ? std::string(" WHERE ") + kLockedState
+                              : " WHERE " + r.filter + " " + kLockedState);
+        break;
+    }
+  }
+  line(r.counting ? " " : " order by t1.FSitePayDate ,t1.FOrderID ");
+  return sb.ToString();
+}
+
+RecordsetPtr RunFirstShape(Component& self, const DictionaryPtr& dctPara, FirstShape list) {
+  return RunDictionaryMethod<RecordsetPtr>(
+      self, MethodName(list), dctPara, nullptr, [&](MethodScope& m) {
+        StringBuilder sb;
+        if (list != FirstShape::kWaitVerify) sb.Append(kDirtyReads).Append(kEol);
+        ListRequest r = ReadRequest(self, dctPara, list != FirstShape::kWaitVerify);
+        std::string conditions = FirstShapeConditions(list, r);
+        std::string access = WebShopAccess(self, m.sDsn);
+        OrderSelectOptions options;
+        options.filter = r.pre_filter;
+        options.limit = r.top;
+        options.include_after_sales_type = list == FirstShape::kAll;
+        options.shop_access = &access;
+        options.count_rows = r.counting;
+        if (r.counting && !r.pre_selection && access.empty() &&
+            !NeedsListJoinsToCount(conditions)) {
+          // The short count statement sees the same rows here: no shop restriction, no #Data,
+          // and every condition on an alias it joins.
+          sb.Append(BuildOrderCountSql(m.sDsn));
+        } else {
+          sb.Append(BuildOrderListSql(self, m.sDsn, m.connection.get(), options));
+        }
+        sb.Append(conditions);
+        AppendDropData(sb, r);
+        return m.conn().Execute(sb.ToString());
+      });
+}
+
+enum class SecondShape { kNoVerify, kWaitVerify2 };
+
+std::string NoVerifyOuterCondition(bool tsd, bool check_refund) {
+  StringBuilder sb;
+  auto line = [&](const std::string& text) { sb.Append(text).Append(kEol); };
+  const std::string finished = C(code::kTradeStatusFinished);
+  const std::string confirm = C(code::kTradeStatusWaitBuyerConfirm);
+  if (check_refund) {
+    line(" (JCK123.FRefundStatus=1 AND JCK123.FisShowWaitVerifyTemp=0 ) ");
+  } else if (tsd) {
+    line(" (JCK123.FRefundStatus=1  AND JCK123.FisShowWaitVerifyTemp=0 and  "
+         "JCK123.FTransactionStatus NOT IN (" + confirm + ") ) ");
+  } else {
+    line(" (JCK123.FRefundStatus=1  AND JCK123.FisShowWaitVerifyTemp=0 and  "
+         "JCK123.FTransactionStatus NOT IN (" + confirm + "," + finished + ") ) ");
+  }
+  if (tsd) line(" OR JCK123.FTransactionStatus = " + finished);
+  line(" OR (JCK123.FTransactionStatus = " + C(code::kTradeStatusWaitBuyerPay) +
+       " OR (JCK123.FTransactionStatus = " + C(code::kTradeStatusClosed) +
+       " AND NOT EXISTS(SELECT 1 FROM IC_Web2ERPOrdersEntry WHERE FID=JCK123.FID AND FStatus NOT "
+       "IN " + kClosedLineStates + ")))");
+  return sb.ToString();
+}
+
+std::string WaitVerify2OuterCondition(bool tsd, bool check_refund) {
+  StringBuilder sb;
+  auto line = [&](const std::string& text) { sb.Append(text).Append(kEol); };
+  const std::string after_sales = C(code::kOrderTypeAfterSales);
+  const std::string confirm = C(code::kTradeStatusWaitBuyerConfirm);
+  const std::string finished = C(code::kTradeStatusFinished);
+  if (tsd) line("(");
+  if (check_refund) {
+    line(" (JCK123.FRefundStatus=0 AND JCK123.FOrderType<>" + after_sales + ") or ");
+    line(" (JCK123.FRefundStatus=1 AND JCK123.FisShowWaitVerifyTemp=1 ) ");
+  } else {
+    line(" (JCK123.FRefundStatus=0) or ");
+    line(" (JCK123.FRefundStatus=1 AND JCK123.FisShowWaitVerifyTemp=1 AND JCK123.FOrderType<>" +
+         after_sales + ")  or ");
+    line(tsd ? " (JCK123.FRefundStatus=1 AND JCK123.FisShowWaitVerifyTemp=0 and "
+               "JCK123.FTransactionStatus  IN ( " + confirm + " ) ) "
+             : " (JCK123.FRefundStatus=1 AND JCK123.FisShowWaitVerifyTemp=0 and "
+               "JCK123.FTransactionStatus  IN ( " + confirm + ", " + finished + " ) ) ");
+  }
+  if (tsd) line(") AND JCK123.FTransactionStatus <> " + finished);
+  return sb.ToString();
+}
+
+void AppendSecondShapeStatus(StringBuilder& sb, SecondShape list, const std::string& where) {
+  auto line = [&](const std::string& text) { sb.Append(text).Append(kEol); };
+  if (list == SecondShape::kNoVerify) {
+    line(where + kAwaitingReview);
+  } else {
+    line(where + kAwaitingReview + " --and t1.FTransactionStatus NOT IN ( " +
+         C(code::kTradeStatusClosed) + ", " + C(code::kTradeStatusWaitBuyerPay) + ") ");
+    line(" AND t1.FTransactionStatus <> " + C(code::kTradeStatusWaitBuyerPay) +
+         " AND (t1.FTransactionStatus <> " + C(code::kTradeStatusClosed) +
+         " OR (t1.FTransactionStatus = " + C(code::kTradeStatusClosed) +
+         " AND EXISTS(SELECT 1 FROM IC_Web2ERPOrdersEntry WHERE FID=t1.FID AND FStatus NOT IN " +
+         kClosedLineStates + ")))");
+  }
+  line(kLockFree);
+}
+
+RecordsetPtr RunSecondShape(Component& self, const DictionaryPtr& dctPara, SecondShape list) {
+  const char* name = list == SecondShape::kNoVerify ? "GetNoVerifyData" : "GetWaitVerifyData2";
+  return RunDictionaryMethod<RecordsetPtr>(self, name, dctPara, nullptr, [&](MethodScope& m) {
+    ListRequest r = ReadRequest(self, dctPara, true);
+    bool tsd = IsTradeSuccessDown2fpNoVerify(m.conn());
+    bool check_refund = CStr(dctPara->GetValue("NotCheckRefundOnStatus", Variant("0"))) == "0";
+    std::string outer = list == SecondShape::kNoVerify ? NoVerifyOuterCondition(tsd, check_refund)
+                                                       : WaitVerify2OuterCondition(tsd, check_refund);
+    StringBuilder sb;
+    sb.Append(kDirtyReads).Append(kEol);
+    if (r.counting) {
+      sb.Append(" SELECT  COUNT(1) AS RecordCount from ( ");
+    } else if (r.top > 0) {
+      sb.Append(" select TOP " + C(r.top) + " JCK123.* from ( ");
+    } else {
+      sb.Append(" select JCK123.* from ( ");
+    }
+    sb.Append(kEol);
+    sb.Append(BuildVerifyListSql(self, m.sDsn, m.connection.get(), r.pre_filter));
+    if (r.pre_selection) {
+      if (r.pre_filter.empty()) sb.Append("WHERE ").Append(kEol);
+      AppendSecondShapeStatus(sb, list, "");
+    } else {
+      AppendSecondShapeStatus(sb, list, "WHERE ");
+      if (!r.filter.empty()) sb.Append(" AND " + r.filter + " 1=1 ").Append(kEol);
+    }
+    sb.Append(" ) JCK123 where  ").Append(kEol);
+    sb.Append(outer);
+    sb.Append(r.counting ? " " : " order by JCK123.FSitePayDate ,JCK123.FOrderID ").Append(kEol);
+    AppendDropData(sb, r);
+    return m.conn().Execute(sb.ToString());
+  });
+}
+
+}  // namespace
+
+RecordsetPtr GetWaitVerifyData(Component& self, const DictionaryPtr& dctPara) {
+  return RunFirstShape(self, dctPara, FirstShape::kWaitVerify);
+}
+RecordsetPtr GetVerifiedData(Component& self, const DictionaryPtr& dctPara) {
+  return RunFirstShape(self, dctPara, FirstShape::kVerified);
+}
+RecordsetPtr GetAllData(Component& self, const DictionaryPtr& dctPara) {
+  return RunFirstShape(self, dctPara, FirstShape::kAll);
+}
+RecordsetPtr GetLockData(Component& self, const DictionaryPtr& dctPara) {
+  return RunFirstShape(self, dctPara, FirstShape::kLock);
+}
+RecordsetPtr GetNoVerifyData(Component& self, const DictionaryPtr& dctPara) {
+  return RunSecondShape(self, dctPara, SecondShape::kNoVerify);
+}
+RecordsetPtr GetWaitVerifyData2(Component& self, const DictionaryPtr& dctPara) {
+  return RunSecondShape(self, dctPara, SecondShape::kWaitVerify2);
+}
+
+bool IsTradeSuccessDown2fpNoVerify(Connection& conn) {
+  RecordsetPtr rs = conn.Execute(
+      "select FValue from t_SystemProfile where FCategory = 'EC' and FKey = "
+      "'TradeSuccessDown2fpNoVerify'");
+  if (!rs || !rs->IsOpen() || rs->Eof()) return false;
+  const Variant& v = rs->Value(0);
+  return !v.IsNull() && CStr(v) == "1";
+}
+
+bool IsTradeSuccessDown2fpNoVerify(Component& self) {
+  try {
+    return IsTradeSuccessDown2fpNoVerify(*self.call_context().Connection());
+  } catch (...) {
+    self.RaiseFromMethod("IsTradeSuccessDown2fpNoVerify", std::current_exception());
+  }
+}
+
+}  // namespace ambit
