@@ -5,6 +5,7 @@ namespace ambit {
 // One line per family; the order is the catalogue order.
 void RegisterOrderInfoMethods(MethodTable& table) {
   AddOpLogInfoMethods(table);
+  AddQueryLookupMethods(table);
 }
 
 void RegisterOrderUpdateMethods(MethodTable& table) {
@@ -13,7 +14,7 @@ void RegisterOrderUpdateMethods(MethodTable& table) {
 }
 
 void RegisterColumnsSetMethods(MethodTable& table) {
-  (void)table;
+  AddColumnsSetMethods(table);
 }
 
 }  // namespace ambit

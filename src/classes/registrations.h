@@ -16,6 +16,10 @@ void AddOpLogInfoMethods(MethodTable& table);
 void AddOpLogUpdateMethods(MethodTable& table);
 // Demonstration data (maintain family).
 void AddDemoDataMethods(MethodTable& table);
+// Order lookups and state checks on a key list (query family).
+void AddQueryLookupMethods(MethodTable& table);
+// Column defaults (columns family).
+void AddColumnsSetMethods(MethodTable& table);
 
 }  // namespace ambit
 

@@ -1,0 +1,24 @@
+// Registration of the column-default methods (AmbitColumnsSet).
+#include "classes/registrations.h"
+#include "columns/column_defaults.h"
+
+namespace ambit {
+
+void AddColumnsSetMethods(MethodTable& table) {
+  table.Add({"GetColumnsDefaultSet",
+             {{"dctPara", ArgKind::kDictionary}},
+             ResultKind::kRecordset,
+             "Saved grid columns matching the given keys, in position order",
+             [](Component& self, std::vector<Variant>& a) -> Variant {
+               return Variant(GetColumnsDefaultSet(self, a[0].As<Dictionary>()));
+             }});
+  table.Add({"GetAllColumnsDefaultSet",
+             {{"dctPara", ArgKind::kDictionary}},
+             ResultKind::kDictionary,
+             "Full layout of one grid: saved columns, then the visible fields it lacks",
+             [](Component& self, std::vector<Variant>& a) -> Variant {
+               return Variant(GetAllColumnsDefaultSet(self, a[0].As<Dictionary>()));
+             }});
+}
+
+}  // namespace ambit
