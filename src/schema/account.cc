@@ -12,6 +12,7 @@ namespace ambit::schema {
 
 namespace internal {
 extern const std::string_view kScript_tables;
+extern const std::string_view kScript_erp_tables;
 extern const std::string_view kScript_indexes;
 extern const std::string_view kScript_views;
 extern const std::string_view kScript_procedures;
@@ -55,6 +56,7 @@ bool HasStatement(std::string_view batch) {
 const std::vector<SchemaScript>& SchemaScriptFiles() {
   static const std::vector<SchemaScript> kScripts = {
       {"tables.sql", internal::kScript_tables},
+      {"erp_tables.sql", internal::kScript_erp_tables},
       {"indexes.sql", internal::kScript_indexes},
       {"views.sql", internal::kScript_views},
       {"procedures.sql", internal::kScript_procedures},

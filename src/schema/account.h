@@ -21,7 +21,8 @@ struct SchemaScript {
   std::string_view text;
 };
 
-// Every script in the order it must run: tables, indexes, views, procedures, base data.
+// Every script in the order it must run: tables of the module, ERP tables, indexes, views,
+// procedures, base data.
 const std::vector<SchemaScript>& SchemaScriptFiles();
 std::vector<std::string_view> SchemaScripts();
 

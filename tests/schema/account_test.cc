@@ -52,7 +52,7 @@ TEST(SchemaScriptsTest, EveryScriptRunsInOrder) {
     names.emplace_back(script.file_name);
     EXPECT_FALSE(SplitBatches(script.text).empty()) << script.file_name;
   }
-  EXPECT_THAT(names, ElementsAre("tables.sql", "indexes.sql", "views.sql", "procedures.sql",
+  EXPECT_THAT(names, ElementsAre("tables.sql", "erp_tables.sql", "indexes.sql", "views.sql", "procedures.sql",
                                  "basedata.sql"));
   EXPECT_EQ(SchemaScripts().size(), names.size());
 }
@@ -61,7 +61,7 @@ TEST(CreateAccountTest, FreshAccountHasEveryObjectAndNothingUnlisted) {
   std::vector<std::string> steps;
   ConnectionPtr conn =
       CreateAccount(":memory:", [&](std::string_view step) { steps.emplace_back(step); });
-  EXPECT_THAT(steps, ElementsAre("tables.sql", "indexes.sql", "views.sql", "procedures.sql",
+  EXPECT_THAT(steps, ElementsAre("tables.sql", "erp_tables.sql", "indexes.sql", "views.sql", "procedures.sql",
                                  "basedata.sql"));
 
   for (const std::string& name : SchemaObjectNames()) {
