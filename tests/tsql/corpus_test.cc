@@ -161,9 +161,10 @@ TEST_P(CorpusTest, File) {
     }
     std::string problem = RunRecord(*connections[record.connection], record);
     if (!problem.empty()) {
-      ADD_FAILURE_AT(name.c_str(), record.line) << name << ":" << record.line << " (connection "
-                                                << record.connection << ")\nbatch:\n"
-                                                << Indent(record.sql) << "\n" << problem;
+      std::string where = name + ":" + std::to_string(record.line);
+      if (names.size() > 1) where += " (connection " + record.connection + ")";
+      ADD_FAILURE_AT(name.c_str(), record.line)
+          << where << "\nbatch:\n" << Indent(record.sql) << "\n" << problem;
     }
   }
   if (skipped > 0) {
