@@ -126,13 +126,15 @@ inline constexpr char kProcWebOrder2ERPOrder[] = "SP_WebOrder2ERPOrder";
 inline constexpr char kProcUpdateWebOrderStock[] = "P_UpdateWebOrderStock";
 inline constexpr char kProcUpdateBillRelateData[] = "p_UpdateBillRelateData";
 inline constexpr char kProcGetAllStockNew[] = "P_GetAllStockNew";
-// Helper of the others: turns a comma list of keys into rows of #WebOrderKeys.
+// Helpers of the others: turns a comma list of keys into rows of #WebOrderKeys; reserves
+// unique-code serials for orders the stock check reviews.
 inline constexpr char kProcWebOrderKeyList[] = "p_WebOrderKeyList";
+inline constexpr char kProcReserveUniqueCode[] = "p_ReserveUniqueCode";
 
 inline constexpr std::string_view kAllProcedures[] = {
     kProcGetICMaxNum,          kProcReturnStockIDAndSPID, kProcCheckWebOrder,
     kProcWebOrder2ERPOrder,    kProcUpdateWebOrderStock,  kProcUpdateBillRelateData,
-    kProcGetAllStockNew,       kProcWebOrderKeyList};
+    kProcGetAllStockNew,       kProcWebOrderKeyList,      kProcReserveUniqueCode};
 
 }  // namespace procedure
 

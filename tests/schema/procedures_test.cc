@@ -261,6 +261,52 @@ TEST_F(StockProcedureTest, UpdateWebOrderStockRefreshesLineFigures) {
             0);
 }
 
+class UniqueCodeProcedureTest : public AccountTest {
+ protected:
+  int Reserve(int count) {
+    return ScalarInt(conn(), "DECLARE @f int\r\nEXEC p_ReserveUniqueCode " + N(count) +
+                                 ", @f OUTPUT\r\nSELECT @f");
+  }
+  std::string Month() { return Scalar(conn(), "SELECT CONVERT(varchar(6), GETDATE(), 112)"); }
+};
+
+TEST_F(UniqueCodeProcedureTest, SerialsFollowTheMonthAndTheCodesAlreadyGiven) {
+  // First use ever, with orders of this month already coded up to 57.
+  SeedOrder(conn(), {.fid = 1, .unique_code = Month() + "57"});
+  SeedOrder(conn(), {.fid = 2, .unique_code = Month() + "9"});
+  SeedOrder(conn(), {.fid = 3, .unique_code = "20010199"});  // another month
+  EXPECT_EQ(Reserve(1), 58);
+  // The counter standing at 40 in this month: three serials start at 41 and leave it at 43.
+  conn().Execute("UPDATE ICMaxNum SET FMaxNum = 40 WHERE FTableName = 'UniqueCode'");
+  EXPECT_EQ(Reserve(3), 41);
+  EXPECT_EQ(ScalarInt(conn(), "SELECT FMaxNum FROM ICMaxNum WHERE FTableName = 'UniqueCode'"), 43);
+  // A new month with no order of it yet starts again at 1.
+  conn().Execute("UPDATE IC_MaxNum SET FNumber = '200001' WHERE FTableName = 'UniqueCode'\r\n"
+                 "UPDATE IC_Web2ERPOrders SET FUniqueCode = '0'");
+  EXPECT_EQ(Reserve(2), 1);
+  EXPECT_EQ(Reserve(1), 3);
+  EXPECT_EQ(Scalar(conn(), "SELECT FNumber FROM IC_MaxNum WHERE FTableName = 'UniqueCode'"),
+            Month());
+}
+
+TEST_F(UniqueCodeProcedureTest, OrdersReviewedByTheStockCheckGetTheNextCodes) {
+  SeedItem(conn(), {.item_id = 10});
+  SeedInventory(conn(), 10, 0, 5);
+  SeedOrder(conn(), {.fid = 1});
+  SeedLine(conn(), {.fid = 1, .item_id = 10, .quantity = 1});
+  SeedOrder(conn(), {.fid = 2});
+  SeedLine(conn(), {.fid = 2, .item_id = 10, .quantity = 1});
+  SeedOrder(conn(), {.fid = 3, .check_status = 1, .unique_code = Month() + "7"});
+  conn().Execute("EXEC p_CheckWebOrder '2,1,3',16394,0,0");
+  EXPECT_EQ(Scalar(conn(), "SELECT FUniqueCode FROM IC_Web2ERPOrders WHERE FID = 1"),
+            Month() + "8");
+  EXPECT_EQ(Scalar(conn(), "SELECT FUniqueCode FROM IC_Web2ERPOrders WHERE FID = 2"),
+            Month() + "9");
+  // An order already reviewed keeps its code.
+  EXPECT_EQ(Scalar(conn(), "SELECT FUniqueCode FROM IC_Web2ERPOrders WHERE FID = 3"),
+            Month() + "7");
+}
+
 class SaleOrderProcedureTest : public AccountTest {};
 
 TEST_F(SaleOrderProcedureTest, WebOrdersBecomeSalesOrdersOnce) {

@@ -66,6 +66,67 @@ BEGIN
   SET @FInterID = @Old + 1
 END
 GO
+-- Reserves @Count consecutive unique-code serials of the current month and returns the first.
+-- Same counters and rules as the review in the middle tier: the month of the serials lives in
+-- IC_MaxNum, the last serial in ICMaxNum, both under 'UniqueCode'; a new month (or the first
+-- use ever) re-bases the serial on the largest code already given this month.
+CREATE PROCEDURE p_ReserveUniqueCode
+  @Count int,
+  @First int OUTPUT
+AS
+BEGIN
+  SET NOCOUNT ON
+  DECLARE @Num int
+  DECLARE @MaxNum int
+  DECLARE @NewNum int
+  DECLARE @YearMoth nvarchar(20)
+  DECLARE @maxUniqueID nvarchar(50)
+  SET @YearMoth = CONVERT(varchar(6), GETDATE(), 112)
+  SET @Num = @Count
+  IF NOT EXISTS (SELECT 1 FROM IC_MaxNum WHERE FTableName = 'UniqueCode')
+  BEGIN
+    INSERT INTO IC_MaxNum (FTableName, FUserID, FNumber, FFlag)
+    VALUES ('UniqueCode', 16394, @YearMoth, 1)
+    SET @maxUniqueID = NULL
+    SELECT @maxUniqueID = CONVERT(varchar(50), MAX(CONVERT(decimal(28,0), FUniqueCode)))
+    FROM IC_Web2ERPOrders WHERE FUniqueCode LIKE @YearMoth + '%'
+    IF @maxUniqueID IS NULL
+      SET @NewNum = 1
+    ELSE
+    BEGIN
+      SET @Num = CONVERT(int, SUBSTRING(@maxUniqueID, 7, 50)) + @Num
+      SET @NewNum = CONVERT(int, SUBSTRING(@maxUniqueID, 7, 50)) + 1
+    END
+    IF NOT EXISTS (SELECT 1 FROM ICMaxNum WHERE FTableName = 'UniqueCode')
+      INSERT INTO ICMaxNum (FTableName, FMaxNum) VALUES ('UniqueCode', @Num)
+    ELSE
+      UPDATE ICMaxNum SET FMaxNum = @Num WHERE FTableName = 'UniqueCode'
+    SET @MaxNum = @NewNum
+  END
+  ELSE
+  BEGIN
+    SET @MaxNum = 0
+    IF NOT EXISTS (SELECT 1 FROM IC_MaxNum WHERE FTableName = 'UniqueCode' AND FNumber = @YearMoth)
+    BEGIN
+      UPDATE IC_MaxNum SET FNumber = @YearMoth WHERE FTableName = 'UniqueCode'
+      SET @maxUniqueID = NULL
+      SELECT @maxUniqueID = CONVERT(varchar(50), MAX(CONVERT(decimal(28,0), FUniqueCode)))
+      FROM IC_Web2ERPOrders WHERE FUniqueCode LIKE @YearMoth + '%'
+      IF @maxUniqueID IS NULL
+        UPDATE ICMaxNum SET FMaxNum = 0 WHERE FTableName = 'UniqueCode'
+      ELSE
+        UPDATE ICMaxNum SET FMaxNum = CONVERT(int, SUBSTRING(@maxUniqueID, 7, 50))
+        WHERE FTableName = 'UniqueCode'
+    END
+    IF NOT EXISTS (SELECT 1 FROM ICMaxNum WHERE FTableName = 'UniqueCode')
+      INSERT INTO ICMaxNum (FTableName, FMaxNum) VALUES ('UniqueCode', @Num)
+    ELSE
+      UPDATE ICMaxNum SET @MaxNum = FMaxNum, FMaxNum = FMaxNum + @Num WHERE FTableName = 'UniqueCode'
+    SET @MaxNum = @MaxNum + 1
+  END
+  SET @First = @MaxNum
+END
+GO
 -- Chooses where an order line ships from: the shop's own warehouse when it holds enough of
 -- the item, otherwise the warehouse and stock place holding the most (those that cover the
 -- line's quantity first). With no stock anywhere the shop's warehouse stands, place 0.
@@ -120,7 +181,8 @@ GO
 -- Stock check before review. Orders are taken one by one in key order; each line group (item,
 -- warehouse, batch, stock place) must fit into the stock on hand less what other reviewed
 -- orders still hold. Orders that fit are reviewed at once (unless @CheckOnly is 1), so later
--- orders of the same call see them as holding stock. Returns one row per short line.
+-- orders of the same call see them as holding stock, and take the next unique code. Returns one
+-- row per short line.
 CREATE PROCEDURE p_CheckWebOrder
   @FIDs varchar(max),
   @UserID int,
@@ -130,6 +192,7 @@ AS
 BEGIN
   SET NOCOUNT ON
   DECLARE @FID int
+  DECLARE @Serial int
   CREATE TABLE #WebOrderKeys (FID int NOT NULL)
   CREATE TABLE #CheckShort (FID int NOT NULL, FEntryID int NOT NULL, FOrderID nvarchar(100) NULL,
                             FNumber nvarchar(80) NULL)
@@ -167,9 +230,15 @@ BEGIN
                                       AND (b.FUpStockWhenSave = 1 OR b.FStatus = 1))), 0)
 
     IF ISNULL(@CheckOnly, 0) <> 1 AND NOT EXISTS (SELECT 1 FROM #CheckShort WHERE FID = @FID)
+       AND EXISTS (SELECT 1 FROM IC_Web2ERPOrders
+                   WHERE FID = @FID AND FCheckStatus = 0 AND FVoidStatus = 0)
+    BEGIN
+      EXEC p_ReserveUniqueCode 1, @Serial OUTPUT
       UPDATE IC_Web2ERPOrders
-      SET FOrderStatus = 2, FCheckStatus = 1, FChkMan = @UserID, FChkDate = GETDATE()
-      WHERE FID = @FID AND FCheckStatus = 0 AND FVoidStatus = 0
+      SET FOrderStatus = 2, FCheckStatus = 1, FChkMan = @UserID, FChkDate = GETDATE(),
+          FUniqueCode = CONVERT(varchar(6), GETDATE(), 112) + CONVERT(varchar(20), @Serial)
+      WHERE FID = @FID
+    END
 
     SELECT @FID = MIN(FID) FROM #WebOrderKeys WHERE FID > @FID
   END
