@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "base/text.h"
 #include "classes/registrations.h"
 
 namespace ambit {
@@ -12,14 +13,6 @@ MethodTable MakeTable(ComponentClass cls) {
   return MethodTable(cls, [] { return std::make_unique<T>(); });
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
 
 }  // namespace
 

@@ -2,19 +2,11 @@
 
 #include <cctype>
 
+#include "base/text.h"
 #include "frame/variant_json.h"
 
 namespace ambit {
 namespace {
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
 
 std::string Source(const MethodTable& table, std::string_view method) {
   return "AmbitOrder." + std::string(table.class_name()) + "." + std::string(method);

@@ -3,22 +3,10 @@
 #include <cctype>
 
 #include "base/conversions.h"
+#include "base/text.h"
 #include "frame/collections.h"
 
 namespace ambit {
-namespace {
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
-
-}  // namespace
-
 std::string_view ArgKindName(ArgKind k) {
   switch (k) {
     case ArgKind::kText: return "text";

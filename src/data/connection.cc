@@ -5,15 +5,10 @@
 #include <mutex>
 
 #include "base/com_error.h"
+#include "base/text.h"
 
 namespace ambit {
 namespace {
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
@@ -38,7 +33,7 @@ ConnectionString::ConnectionString(std::string_view text) : text_(text) {
   while (i < text.size()) {
     size_t eq = text.find('=', i);
     if (eq == std::string_view::npos) break;
-    std::string key = Lower(Trim(text.substr(i, eq - i)));
+    std::string key = ToLowerAscii(Trim(text.substr(i, eq - i)));
     size_t v = eq + 1;
     while (v < text.size() && text[v] == ' ') ++v;
     std::string value;
@@ -61,23 +56,23 @@ ConnectionString::ConnectionString(std::string_view text) : text_(text) {
 }
 
 std::string ConnectionString::Get(std::string_view key) const {
-  auto it = values_.find(Lower(key));
+  auto it = values_.find(ToLowerAscii(key));
   return it == values_.end() ? std::string() : it->second;
 }
 
 bool ConnectionString::Has(std::string_view key) const {
-  return values_.count(Lower(key)) > 0;
+  return values_.count(ToLowerAscii(key)) > 0;
 }
 
 void RegisterBackend(std::string provider, ConnectionFactory factory) {
   BackendRegistry& r = Backends();
   std::lock_guard lock(r.mu);
-  r.factories[Lower(provider)] = std::move(factory);
+  r.factories[ToLowerAscii(provider)] = std::move(factory);
 }
 
 ConnectionPtr OpenConnection(std::string_view connection_string) {
   ConnectionString cs(connection_string);
-  std::string provider = Lower(cs.Get("Provider"));
+  std::string provider = ToLowerAscii(cs.Get("Provider"));
   if (provider.empty()) provider = "sqlite";
   ConnectionFactory factory;
   {

@@ -3,20 +3,12 @@
 #include <cctype>
 
 #include "base/com_error.h"
+#include "base/text.h"
 #include "data/connection.h"
 #include "data/recordset_filter.h"
 
 namespace ambit {
 namespace {
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
 
 [[noreturn]] void Raise(int32_t number, std::string description) {
   throw ComError(number, kDataErrorSource, std::move(description));

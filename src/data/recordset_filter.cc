@@ -5,6 +5,7 @@
 
 #include "base/com_error.h"
 #include "base/conversions.h"
+#include "base/text.h"
 #include "data/connection.h"
 
 namespace ambit {
@@ -17,20 +18,7 @@ constexpr int32_t kInvalidFilter = 3001;
                  "Invalid filter '" + std::string(text) + "': " + std::string(why) + ".");
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
 
 // '*' and '%' match any run of characters; comparison ignores case like the rest of the filter.
 bool WildcardMatch(std::string_view text, std::string_view pattern) {
@@ -74,7 +62,7 @@ struct Compare : Node {
     if (op == Op::kLike) return WildcardMatch(v.IsEmpty() ? "" : CStr(v), value.string_value());
     int c;
     if (value.IsString() && !(v.IsNumber() && IsNumericText(value.string_value()))) {
-      std::string a = Lower(CStr(v)), b = Lower(value.string_value());
+      std::string a = ToLowerAscii(CStr(v)), b = ToLowerAscii(value.string_value());
       c = a < b ? -1 : (a > b ? 1 : 0);
     } else if (value.IsString() || v.IsString()) {
       if (!IsNumeric(v) || !IsNumeric(value)) return false;

@@ -4,17 +4,13 @@
 
 #include "base/com_error.h"
 #include "base/conversions.h"
+#include "base/text.h"
 
 namespace ambit {
 namespace {
 
 constexpr char kSource[] = "ambit-order";
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
 
 [[noreturn]] void OutOfRange(std::string_view what, int index, int count) {
   throw ComError(err::kSubscriptOutOfRange, kSource,
@@ -43,7 +39,7 @@ Variant ConvertLike(const Variant& value, const Variant& like) {
 }
 
 const Dictionary::Entry* Dictionary::Find(std::string_view key) const {
-  auto it = index_.find(Lower(key));
+  auto it = index_.find(ToLowerAscii(key));
   return it == index_.end() ? nullptr : &entries_[it->second];
 }
 
@@ -58,7 +54,7 @@ const Variant& Dictionary::Value(std::string_view key) const {
 }
 
 void Dictionary::SetValue(std::string_view key, Variant value) {
-  std::string lower = Lower(key);
+  std::string lower = ToLowerAscii(key);
   auto it = index_.find(lower);
   if (it != index_.end()) {
     entries_[it->second].value = std::move(value);
@@ -87,11 +83,11 @@ Variant Dictionary::GetValue(std::string_view key, const Variant& default_value)
 }
 
 bool Dictionary::Remove(std::string_view key) {
-  auto it = index_.find(Lower(key));
+  auto it = index_.find(ToLowerAscii(key));
   if (it == index_.end()) return false;
   entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(it->second));
   index_.clear();
-  for (size_t i = 0; i < entries_.size(); ++i) index_.emplace(Lower(entries_[i].key), i);
+  for (size_t i = 0; i < entries_.size(); ++i) index_.emplace(ToLowerAscii(entries_[i].key), i);
   return true;
 }
 

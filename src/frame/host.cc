@@ -5,16 +5,11 @@
 #include <mutex>
 
 #include "base/com_error.h"
+#include "base/text.h"
 #include "frame/collections.h"
 
 namespace ambit {
 namespace {
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
 
 struct HostState {
   std::mutex mu;
@@ -56,19 +51,19 @@ void ResetThreadContextService() { thread_service.reset(); }
 
 void RegisterHostObject(std::string prog_id, HostObjectFactory factory) {
   std::lock_guard lock(State().mu);
-  State().objects[Lower(prog_id)] = std::move(factory);
+  State().objects[ToLowerAscii(prog_id)] = std::move(factory);
 }
 
 void UnregisterHostObject(std::string_view prog_id) {
   std::lock_guard lock(State().mu);
-  State().objects.erase(Lower(prog_id));
+  State().objects.erase(ToLowerAscii(prog_id));
 }
 
 ObjectPtr CreateHostObject(std::string_view prog_id) {
   HostObjectFactory factory;
   {
     std::lock_guard lock(State().mu);
-    auto it = State().objects.find(Lower(prog_id));
+    auto it = State().objects.find(ToLowerAscii(prog_id));
     if (it != State().objects.end()) factory = it->second;
   }
   if (!factory)
