@@ -75,6 +75,15 @@ class Emitter {
   // -1 when the value has none. SQLite keeps such values as REAL, so their text form ("2.00")
   // is rebuilt from the scale wherever they turn into text.
   int ScaleOf(const Expr& e) const;
+  // Exact numeric type of an expression by SQL Server's rules for literals, columns, variables
+  // and arithmetic (decimal precision and scale of + - * /).
+  struct NumericType {
+    enum class Kind { kNone, kInteger, kDecimal, kMoney };
+    Kind kind = Kind::kNone;
+    int precision = 0;
+    int scale = 0;
+  };
+  NumericType NumericTypeOf(const Expr& e) const;
   static std::string WithScale(const std::string& sql, int scale);
   static bool IsTextDecl(const std::string& decl_type) {
     return TypeOfDecl(decl_type) == StaticType::kText;

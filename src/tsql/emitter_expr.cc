@@ -220,7 +220,15 @@ std::string Emitter::Expression(const Expr& e) {
       }
       if (op == "-") return numeric ? "(" + a + " - " + b + ")" : "tsql_sub(" + a + ", " + b + ")";
       if (op == "*") return numeric ? "(" + a + " * " + b + ")" : "tsql_mul(" + a + ", " + b + ")";
-      if (op == "/") return "tsql_div(" + a + ", " + b + ")";
+      if (op == "/") {
+        // SQLite hands integral decimal values back as integers; the division must not become
+        // an integer division because of that.
+        NumericType::Kind kind = NumericTypeOf(e).kind;
+        if (kind == NumericType::Kind::kDecimal || kind == NumericType::Kind::kMoney) {
+          return "tsql_div(" + a + ", CAST(" + b + " AS REAL))";
+        }
+        return "tsql_div(" + a + ", " + b + ")";
+      }
       if (op == "%") return "tsql_mod(" + a + ", " + b + ")";
       if (op == "&" || op == "|") return "(" + a + " " + op + " " + b + ")";
       if (op == "^") return "tsql_bitxor(" + a + ", " + b + ")";
@@ -428,7 +436,9 @@ std::string Emitter::Function(const Expr& e) {
       if (t != nullptr) decl = t->text;
     }
     StaticType first = TypeOfDecl(decl), second = TypeOf(*e.args[1]);
-    if (!decl.empty() && first != StaticType::kUnknown && first != second &&
+    bool sized_text = first == StaticType::kText && decl.find('(') != std::string::npos &&
+                      decl.find("max") == std::string::npos;
+    if (!decl.empty() && first != StaticType::kUnknown && (first != second || sized_text) &&
         e.args[1]->kind != ExprKind::kNull) {
       return "ifnull(" + Expression(*e.args[0]) + ", tsql_cast(" + Expression(*e.args[1]) +
              ", " + QuoteString(decl) + "))";

@@ -2,6 +2,7 @@
 // SQLite's affinity rules already give most of SQL Server's conversions, but not a text column
 // against a number (SQL Server converts the text) nor bad numeric text against a number column
 // (SQL Server fails with 245), so comparisons need the declared types.
+#include <algorithm>
 #include <cstdlib>
 
 #include "base/com_error.h"
@@ -101,38 +102,107 @@ StaticType Emitter::TypeOfDecl(const std::string& decl_type) {
 
 namespace {
 
-int ScaleOfType(const std::string& lower_name, int scale) {
-  if (lower_name == "decimal" || lower_name == "numeric") return scale < 0 ? 0 : scale;
-  if (lower_name == "money" || lower_name == "smallmoney") return 4;
-  return -1;
+Emitter::NumericType FromTypeName(const std::string& name, int precision, int scale) {
+  using K = Emitter::NumericType::Kind;
+  if (name == "decimal" || name == "numeric") {
+    return {K::kDecimal, precision < 0 ? 18 : precision, scale < 0 ? 0 : scale};
+  }
+  if (name == "money") return {K::kMoney, 19, 4};
+  if (name == "smallmoney") return {K::kMoney, 10, 4};
+  if (name == "int" || name == "integer") return {K::kInteger, 10, 0};
+  if (name == "bigint") return {K::kInteger, 19, 0};
+  if (name == "smallint") return {K::kInteger, 5, 0};
+  if (name == "tinyint") return {K::kInteger, 3, 0};
+  if (name == "bit") return {K::kInteger, 1, 0};
+  return {};
+}
+
+Emitter::NumericType FromDecl(const std::string& decl_type) {
+  std::string decl = ToLowerAscii(decl_type);
+  std::string base = decl.substr(0, decl.find('('));
+  int precision = -1, scale = -1;
+  size_t open = decl.find('(');
+  if (open != std::string::npos) {
+    precision = std::atoi(decl.c_str() + open + 1);
+    size_t comma = decl.find(',');
+    scale = comma == std::string::npos ? 0 : std::atoi(decl.c_str() + comma + 1);
+  }
+  return FromTypeName(base, precision, scale);
+}
+
+// SQL Server keeps at most 38 digits and gives up scale (down to 6) to keep integral digits.
+Emitter::NumericType Fit(Emitter::NumericType t) {
+  if (t.precision > 38) {
+    int integral = t.precision - t.scale;
+    t.scale = std::max(std::min(t.scale, 38 - integral), std::min(t.scale, 6));
+    t.precision = 38;
+  }
+  return t;
 }
 
 }  // namespace
 
-int Emitter::ScaleOf(const Expr& e) const {
+Emitter::NumericType Emitter::NumericTypeOf(const Expr& e) const {
+  using K = NumericType::Kind;
   switch (e.kind) {
     case ExprKind::kNumber: {
+      if (e.text.find_first_of("eExX") != std::string::npos) return {};
       size_t dot = e.text.find('.');
-      if (dot == std::string::npos || e.text.find_first_of("eExX") != std::string::npos) return -1;
-      return static_cast<int>(e.text.size() - dot - 1);
+      int digits = 0;
+      for (char c : e.text) digits += (c >= '0' && c <= '9') ? 1 : 0;
+      if (dot == std::string::npos) return {K::kInteger, std::max(digits, 1), 0};
+      return {K::kDecimal, std::max(digits, 1), static_cast<int>(e.text.size() - dot - 1)};
     }
     case ExprKind::kVariable: {
       const TypeSpec* t = context_.variable_type ? context_.variable_type(e.text) : nullptr;
-      return t == nullptr ? -1 : ScaleOfType(t->name, t->scale);
+      return t == nullptr ? NumericType{} : FromTypeName(t->name, t->precision, t->scale);
     }
-    case ExprKind::kColumn: {
-      std::string decl = ToLowerAscii(ColumnType(e));
-      std::string base = decl.substr(0, decl.find('('));
-      if (base != "decimal" && base != "numeric") return ScaleOfType(base, -1);
-      size_t comma = decl.find(',');
-      return comma == std::string::npos ? 0 : std::atoi(decl.c_str() + comma + 1);
-    }
+    case ExprKind::kColumn:
+      return FromDecl(ColumnType(e));
     case ExprKind::kCast:
     case ExprKind::kConvert:
-      return ScaleOfType(e.type.name, e.type.scale);
+      return FromTypeName(e.type.name, e.type.precision, e.type.scale);
+    case ExprKind::kUnary:
+      return e.text == "-" ? NumericTypeOf(*e.args[0]) : NumericType{};
+    case ExprKind::kFunction: {
+      if (e.has_over || e.args.size() != 1) return {};
+      NumericType a = NumericTypeOf(*e.args[0]);
+      if (e.text == "sum" && a.kind != K::kNone) return Fit({a.kind, 38, a.scale});
+      if (e.text == "min" || e.text == "max" || e.text == "abs") return a;
+      if (e.text == "avg" && a.kind == K::kDecimal) return Fit({a.kind, 38, std::max(a.scale, 6)});
+      return {};
+    }
+    case ExprKind::kBinary: {
+      const std::string& op = e.text;
+      if (op != "+" && op != "-" && op != "*" && op != "/") return {};
+      NumericType a = NumericTypeOf(*e.args[0]), b = NumericTypeOf(*e.args[1]);
+      if (a.kind == K::kNone || b.kind == K::kNone) return {};
+      if (a.kind == K::kInteger && b.kind == K::kInteger) return {K::kInteger, 10, 0};
+      K kind = (a.kind == K::kMoney || b.kind == K::kMoney) &&
+                       a.kind != K::kDecimal && b.kind != K::kDecimal
+                   ? K::kMoney
+                   : K::kDecimal;
+      if (kind == K::kMoney) return {K::kMoney, 19, 4};
+      // Integer operands count as decimal(p,0) with p digits.
+      int p1 = a.precision, s1 = a.scale, p2 = b.precision, s2 = b.scale;
+      if (op == "+" || op == "-") {
+        int scale = std::max(s1, s2);
+        return Fit({kind, std::max(p1 - s1, p2 - s2) + scale + 1, scale});
+      }
+      if (op == "*") return Fit({kind, p1 + p2 + 1, s1 + s2});
+      int scale = std::max(6, s1 + p2 + 1);
+      return Fit({kind, p1 - s1 + s2 + scale, scale});
+    }
     default:
-      return -1;
+      return {};
   }
+}
+
+int Emitter::ScaleOf(const Expr& e) const {
+  NumericType t = NumericTypeOf(e);
+  if (t.kind == NumericType::Kind::kMoney) return 2;  // money shows two places as text
+  if (t.kind == NumericType::Kind::kDecimal) return t.scale;
+  return -1;
 }
 
 std::string Emitter::WithScale(const std::string& sql, int scale) {
