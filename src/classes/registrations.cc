@@ -10,6 +10,7 @@ void RegisterOrderInfoMethods(MethodTable& table) {
 
 void RegisterOrderUpdateMethods(MethodTable& table) {
   AddOpLogUpdateMethods(table);
+  AddMaintainUpdateMethods(table);
   AddDemoDataMethods(table);
 }
 

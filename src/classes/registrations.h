@@ -14,6 +14,8 @@ void RegisterColumnsSetMethods(MethodTable& table);
 // Operation log (maintain family).
 void AddOpLogInfoMethods(MethodTable& table);
 void AddOpLogUpdateMethods(MethodTable& table);
+// Save, status operations, bill follow-up and promotion service calls (maintain family).
+void AddMaintainUpdateMethods(MethodTable& table);
 // Demonstration data (maintain family).
 void AddDemoDataMethods(MethodTable& table);
 // Order lookups and state checks on a key list (query family).

@@ -1,0 +1,130 @@
+#include "maintain/services.h"
+
+#include <exception>
+#include <filesystem>
+#include <utility>
+
+#include "base/com_error.h"
+#include "base/conversions.h"
+#include "frame/host.h"
+#include "frame/host_services.h"
+#include "frame/shared_helpers.h"
+// The shell and message-logger interfaces are the host's; they are header-only, so using them
+// here adds no link dependency on the host layer.
+#include "host/host_services.h"
+
+namespace ambit {
+namespace {
+
+constexpr char kDotNetKey[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\.NETFramework";
+constexpr char kFailed[] = "组件注册失败！";
+constexpr char kReason[] = "错误描述:";
+
+std::shared_ptr<PromotionSale> CreatePromotionSale(std::string_view operation) {
+  return RequireInterface<PromotionSale>(CreateHostObject(kProgIdPromotionSale), operation);
+}
+
+// The first attempt swallows everything except a class that cannot be created; that one earns
+// a registration of the assembly and one more attempt, whose failure is the caller's.
+template <class Call>
+auto CallWithRegistration(Component& self, std::string_view method, Call&& call)
+    -> decltype(call()) {
+  using Result = decltype(call());
+  try {
+    return call();
+  } catch (const ComError& e) {
+    if (e.number() != err::kCannotCreateObject) return Result();
+  } catch (const std::exception&) {
+    return Result();
+  }
+  if (!RegAsm(self, kPromotionAssembly)) return Result();
+  try {
+    return call();
+  } catch (...) {
+    self.RaiseFromMethod(method, std::current_exception());
+  }
+}
+
+// Paths keep the separator their source uses: "\" on Windows-like hosts, "/" here.
+char SeparatorOf(std::string_view path) {
+  return path.find('/') != std::string_view::npos && path.find('\\') == std::string_view::npos
+             ? '/'
+             : '\\';
+}
+
+std::string ReplaceAll(std::string text, std::string_view from, std::string_view to) {
+  for (size_t p = text.find(from); p != std::string::npos; p = text.find(from, p + to.size()))
+    text.replace(p, from.size(), to);
+  return text;
+}
+
+bool FileExists(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::is_regular_file(path, ec);
+}
+
+// Reporting must not raise: RegAsm answers false whatever happens.
+void Report(const std::string& reason) {
+  try {
+    std::string message = LoadResText(std::string(kFailed)) + "\r\n" +
+                          LoadResText(std::string(kReason) + reason);
+    auto logger = std::dynamic_pointer_cast<MessageLogger>(CreateHostObject(kMessageLoggerProgId));
+    if (logger) logger->Log(message);
+  } catch (...) {
+  }
+}
+
+}  // namespace
+
+void CallAddGiftService(Component& self, const std::string& PropsString, const std::string& sFID,
+                        std::string& sOrderIDs) {
+  CallWithRegistration(self, "CallAddGiftService", [&] {
+    std::string props = PropsString;
+    std::string fids = sFID;
+    CreatePromotionSale("CallAddGiftForWebShop")->CallAddGiftForWebShop(props, fids, sOrderIDs);
+  });
+}
+
+Variant CallUnCheckService(Component& self, const std::string& PropsString,
+                           const std::string& sFID) {
+  return CallWithRegistration(self, "CallUnCheckService", [&] {
+    std::string props = PropsString;
+    std::string fids = sFID;
+    return CreatePromotionSale("CallUnCheckService")->CallUnCheckService(props, fids);
+  });
+}
+
+bool RegAsm(Component& /*self*/, const std::string& strDllName) {
+  try {
+    auto shell = RequireInterface<ScriptShell>(CreateHostObject(kScriptShellProgId), "Run");
+    std::string root = CStr(RegistryRead(kDotNetKey, "InstallRoot", Variant("")));
+    if (root.empty()) return false;
+    // Only the 32-bit tool registers for the 32-bit host processes.
+    root = ReplaceAll(std::move(root), "Framework64", "Framework");
+    char sep = SeparatorOf(root);
+    if (root.back() != sep) root += sep;
+    std::string tool = root + "v4.0.30319" + sep + "RegAsm.exe";
+    if (!FileExists(tool)) {
+      Report("没有安装32位的Microsoft .NET Framework 4.0！");
+      return false;
+    }
+    std::string system = GetLumoSystemPath();
+    char system_sep = SeparatorOf(system);
+    std::string folder = ReplaceAll(system, std::string(1, system_sep) + "LUMOSYSTEM", "");
+    std::string assembly = folder + system_sep + strDllName;
+    if (!FileExists(assembly)) {
+      Report("[" + assembly + "]组件缺失");
+      return false;
+    }
+    shell->Run(tool + " " + assembly + " " + "/unregister", 0, true);
+    shell->Run(tool + " " + assembly + " " + "/register" + " " + " /codebase /tlb", 0, true);
+    return true;
+  } catch (const ComError& e) {
+    Report(e.description());
+  } catch (const std::exception& e) {
+    Report(e.what());
+  }
+  return false;
+}
+
+}  // namespace ambit
