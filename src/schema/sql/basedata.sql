@@ -10,14 +10,14 @@ INSERT INTO t_Currency (FCurrencyID, FNumber, FName, FExchangeRate) VALUES (1, '
 GO
 -- t_SubMessage: trade status (type 819)
 INSERT INTO t_SubMessage (FInterID, FID, FTypeID, FName, FName_CHT, FName_EN) VALUES
-(38191, 'WAIT_BUYER_PAY', 819, N'等待买家付款', N'等待買家付款', N'Waiting for buyer payment'),
-(38192, 'WAIT_SELLER_SEND_GOODS', 819, N'等待卖家发货', N'等待賣家發貨', N'Waiting for seller to ship'),
-(38193, 'WAIT_BUYER_CONFIRM_GOODS', 819, N'卖家已发货，等待买家确认', N'賣家已發貨，等待買家確認', N'Shipped, waiting for buyer confirmation'),
-(38194, 'TRADE_FINISHED', 819, N'交易成功', N'交易成功', N'Finished'),
-(38195, 'TRADE_CLOSED', 819, N'交易关闭', N'交易關閉', N'Closed'),
-(38196, 'TRADE_BUYER_SIGNED', 819, N'买家已签收', N'買家已簽收', N'Signed for by buyer'),
-(38197, 'SELLER_CONSIGNED_PART', 819, N'卖家部分发货', N'賣家部分發貨', N'Partly shipped'),
-(38198, 'TRADE_OTHER', 819, N'其他状态', N'其他狀態', N'Other status')
+(38191, '01', 819, N'等待买家付款', N'等待買家付款', N'Waiting for buyer payment'),
+(38192, '02', 819, N'等待卖家发货', N'等待賣家發貨', N'Waiting for seller to ship'),
+(38193, '03', 819, N'卖家已发货，等待买家确认', N'賣家已發貨，等待買家確認', N'Shipped, waiting for buyer confirmation'),
+(38194, '04', 819, N'交易成功', N'交易成功', N'Finished'),
+(38195, '05', 819, N'交易关闭', N'交易關閉', N'Closed'),
+(38196, '06', 819, N'买家已签收', N'買家已簽收', N'Signed for by buyer'),
+(38197, '07', 819, N'卖家部分发货', N'賣家部分發貨', N'Partly shipped'),
+(38198, '08', 819, N'其他状态', N'其他狀態', N'Other status')
 GO
 -- After-sales case states (type 843)
 INSERT INTO t_SubMessage (FInterID, FID, FTypeID, FName, FName_CHT, FName_EN) VALUES
@@ -66,15 +66,16 @@ INSERT INTO t_SubMessage (FInterID, FID, FTypeID, FName, FName_CHT, FName_EN, FP
 (38473, '09', 811, N'预售订单', N'預售訂單', N'Presale order', 0),
 (38481, '99', 811, N'售后订单', N'售後訂單', N'After-sales order', 0)
 GO
--- Shipping types (820), transaction types (821), send types (822), purchase style (162)
+-- Shipping types (820), transaction types (821), send types (822), purchase style (162).
+-- FID numbers are digits wherever the ERP allows it: the shop list compares them with numbers.
 INSERT INTO t_SubMessage (FInterID, FID, FTypeID, FName, FName_CHT, FName_EN) VALUES
-(38121, 'express', 820, N'快递', N'快遞', N'Express'),
-(38122, 'ems', 820, N'EMS', N'EMS', N'EMS'),
-(38123, 'post', 820, N'平邮', N'平郵', N'Surface mail'),
-(38124, 'free', 820, N'卖家包邮', N'賣家包郵', N'Free shipping'),
-(38131, 'fixed', 821, N'一口价', N'一口價', N'Fixed price'),
-(38132, 'auction', 821, N'拍卖', N'拍賣', N'Auction'),
-(38133, 'cod', 821, N'货到付款', N'貨到付款', N'Cash on delivery'),
+(38121, '01', 820, N'快递', N'快遞', N'Express'),
+(38122, '02', 820, N'EMS', N'EMS', N'EMS'),
+(38123, '03', 820, N'平邮', N'平郵', N'Surface mail'),
+(38124, '04', 820, N'卖家包邮', N'賣家包郵', N'Free shipping'),
+(38131, '01', 821, N'一口价', N'一口價', N'Fixed price'),
+(38132, '02', 821, N'拍卖', N'拍賣', N'Auction'),
+(38133, '03', 821, N'货到付款', N'貨到付款', N'Cash on delivery'),
 (38141, '01', 822, N'普通发货', N'普通發貨', N'Normal shipment'),
 (38142, '02', 822, N'自提', N'自提', N'Pick-up'),
 (20301, 'PO01', 162, N'现购', N'現購', N'Cash purchase'),
