@@ -40,6 +40,8 @@ const char* OpName(Op op) {
 
 [[noreturn]] void FailDivideByZero() { Fail(8134, "Divide by zero error encountered."); }
 
+bool FitsInt32(int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; }
+
 Value IntOp(Op op, int64_t a, int64_t b) {
   int64_t r = 0;
   switch (op) {
@@ -100,7 +102,15 @@ Value Arith(Op op, const Args& args) {
   }
   if (a.kind == Value::kText) a = TextAsNumber(a, b.kind);
   if (b.kind == Value::kText) b = TextAsNumber(b, a.kind);
-  if (a.kind == Value::kInt && b.kind == Value::kInt) return IntOp(op, a.i, b.i);
+  if (a.kind == Value::kInt && b.kind == Value::kInt) {
+    Value r = IntOp(op, a.i, b.i);
+    // Two int operands make an int result in SQL Server: leaving 32 bits is an overflow there,
+    // even though the bigint it would fit in is what SQLite holds.
+    if (FitsInt32(a.i) && FitsInt32(b.i) && !FitsInt32(r.i)) {
+      Fail(8115, "Arithmetic overflow error converting expression to data type int.");
+    }
+    return r;
+  }
   return RealOp(op, a.AsDouble(), b.AsDouble());
 }
 

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <cctype>
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -78,15 +79,18 @@ DataType TypeOfValue(int sqlite_type, int64_t int_value) {
 FieldInfo FieldInfoFromDeclType(std::string_view decltype_text) {
   FieldInfo f;
   std::string t = Lower(decltype_text);
-  std::erase(t, ' ');
   std::erase(t, '[');
   std::erase(t, ']');
+  while (!t.empty() && t.front() == ' ') t.erase(0, 1);
   size_t paren = t.find('(');
-  std::string name = t.substr(0, paren);
+  // The first word names the type: a declaration may add words ("decimal float(18,2)") to steer
+  // SQLite's column affinity without changing what the column is.
+  std::string name = t.substr(0, std::min(paren, t.find(' ')));
   int64_t a1 = 0, a2 = 0;
   bool has_a1 = false, is_max = false;
   if (paren != std::string::npos) {
     std::string inner = t.substr(paren + 1, t.find(')', paren) - paren - 1);
+    std::erase(inner, ' ');
     size_t comma = inner.find(',');
     std::string first = inner.substr(0, comma);
     if (first == "max") {

@@ -232,6 +232,15 @@ ComError SqliteDb::MakeError(int rc, std::string_view message, std::string_view 
                       "insert list. The number of SELECT values must match the number of "
                       "INSERT columns.");
   }
+  if (StartsWith(m, "misuse of aggregate")) {
+    return error(147, "An aggregate may not appear in the WHERE clause unless it is in a subquery "
+                      "contained in a HAVING clause or a select list, and the column being "
+                      "aggregated is an outer reference.");
+  }
+  if (StartsWith(m, "aggregate functions are not allowed in the GROUP BY clause")) {
+    return error(144, "Cannot use an aggregate or a subquery in an expression used for the group "
+                      "by list of a GROUP BY clause.");
+  }
   if (StartsWith(m, "integer overflow")) {
     return error(8115, "Arithmetic overflow error converting expression to data type bigint.");
   }

@@ -83,6 +83,12 @@ TEST_F(RuntimeTest, PlusConcatenatesTextAndAddsNumbers) {
             "245|Conversion failed when converting the varchar value '2.5' to data type int.");
   EXPECT_EQ(Error("tsql_add(1.5, 'x')"), "8114|Error converting data type varchar to numeric.");
   EXPECT_THAT(Error("tsql_add(9223372036854775807, 1)"), ::testing::StartsWith("8115|"));
+  // Two int operands overflow at 32 bits, as int arithmetic does; a bigint operand does not.
+  EXPECT_EQ(Error("tsql_add(2147483647, 1)"),
+            "8115|Arithmetic overflow error converting expression to data type int.");
+  EXPECT_THAT(Error("tsql_mul(65536, 65536)"), ::testing::StartsWith("8115|"));
+  EXPECT_EQ(Int("tsql_add(2147483648, 1)"), 2147483649);
+  EXPECT_EQ(Int("tsql_sub(-2147483647, 1)"), -2147483648LL);
   // A date value plus a number moves it by days.
   EXPECT_EQ(Text("tsql_add('2026-12-31 10:00:00', 1)"), "2027-01-01 10:00:00");
   EXPECT_EQ(Text("tsql_sub('2026-03-01 00:00:00', 1)"), "2026-02-28 00:00:00");

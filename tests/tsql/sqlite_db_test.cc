@@ -45,6 +45,10 @@ TEST(FieldInfoFromDeclTypeTest, ParsesSizesPrecisionAndScale) {
   EXPECT_EQ(f.type, DataType::kNumeric);
   EXPECT_EQ(f.precision, 10);
   EXPECT_EQ(f.scale, 0);
+  // Words after the type name only steer SQLite's affinity.
+  f = FieldInfoFromDeclType("decimal float(18, 4)");
+  EXPECT_EQ(f.type, DataType::kDecimal);
+  EXPECT_EQ(f.scale, 4);
   f = FieldInfoFromDeclType("NVARCHAR(50)");
   EXPECT_EQ(f.type, DataType::kVarWChar);
   EXPECT_EQ(f.defined_size, 50);
@@ -214,6 +218,7 @@ TEST_F(SqliteDbTest, ErrorsCarrySqlServerNumbersAndNames) {
             "VALUES clause. The number of values in the VALUES clause must match the number of "
             "columns specified in the INSERT statement.");
   EXPECT_THAT(Error("SELECT 1 UNION SELECT 1, 2"), ::testing::StartsWith("205|"));
+  EXPECT_THAT(Error("SELECT id FROM orders WHERE sum(n) > 1"), ::testing::StartsWith("147|"));
   EXPECT_EQ(db_.MakeError(SQLITE_BUSY, "database is locked", "UPDATE x SET y = 1").number(), 1222);
   // Nothing was written by the failed statements.
   EXPECT_EQ(db_.Query("SELECT count(*) FROM orders")->rows()[0][0], Variant(int32_t{1}));
