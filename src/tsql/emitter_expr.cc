@@ -213,8 +213,18 @@ std::string Emitter::Expression(const Expr& e) {
       std::string a = Expression(*e.args[0]);
       std::string b = Expression(*e.args[1]);
       bool numeric = ta == StaticType::kNumeric && tb == StaticType::kNumeric;
+      // int op int overflows at 32 bits in SQL Server; SQLite would carry on in 64.
+      auto int32_checked = [&](const std::string& sql) {
+        NumericType na = NumericTypeOf(*e.args[0]), nb = NumericTypeOf(*e.args[1]);
+        bool ints = na.kind == NumericType::Kind::kInteger &&
+                    nb.kind == NumericType::Kind::kInteger && na.precision <= 10 &&
+                    nb.precision <= 10;
+        return ints ? "tsql_store_int(" + sql + ")" : sql;
+      };
+      if (numeric && (op == "+" || op == "-" || op == "*")) {
+        return int32_checked("(" + a + " " + op + " " + b + ")");
+      }
       if (op == "+") {
-        if (numeric) return "(" + a + " + " + b + ")";
         if (ta == StaticType::kText && tb == StaticType::kText) return "(" + a + " || " + b + ")";
         return "tsql_add(" + a + ", " + b + ")";
       }

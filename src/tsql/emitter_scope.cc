@@ -150,7 +150,11 @@ Emitter::NumericType Emitter::NumericTypeOf(const Expr& e) const {
       size_t dot = e.text.find('.');
       int digits = 0;
       for (char c : e.text) digits += (c >= '0' && c <= '9') ? 1 : 0;
-      if (dot == std::string::npos) return {K::kInteger, std::max(digits, 1), 0};
+      if (dot == std::string::npos) {
+        // A literal beyond int is a decimal, not an overflow.
+        bool fits = digits < 10 || (digits == 10 && e.text.substr(e.text.size() - 10) <= "2147483647");
+        return {fits ? K::kInteger : K::kDecimal, std::max(digits, 1), 0};
+      }
       return {K::kDecimal, std::max(digits, 1), static_cast<int>(e.text.size() - dot - 1)};
     }
     case ExprKind::kVariable: {
