@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <sstream>
 
 #include "base/com_error.h"
@@ -107,3 +109,41 @@ TEST(SqlCommandTest, MissingAccountFileIsAnErrorNotANewDatabase) {
 
 }  // namespace
 }  // namespace ambit::cli
+
+#if __has_include("data/sqlite_connection.h")
+namespace ambit::cli {
+namespace {
+
+// The whole command on the embedded engine: batches share one connection, an error is reported
+// and the next batch still runs, and the exit code remembers the failure.
+TEST(SqlCommandTest, RunsScriptOnTheEmbeddedEngine) {
+  std::string script_path = ::testing::TempDir() + "ambit_sql_command_test.sql";
+  {
+    std::ofstream script(script_path);
+    script << "CREATE TABLE #t (a int)\nGO\n"
+              "INSERT INTO #t VALUES (1)\nINSERT INTO #t VALUES (2)\nGO\n"
+              "SELECT * FROM nope\nGO\n"
+              "SELECT SUM(a) AS s FROM #t\n";
+  }
+  SqlOptions options;
+  options.account = "Data Source=:memory:";
+  options.file = script_path;
+  std::istringstream in;
+  std::ostringstream out, err;
+  EXPECT_EQ(RunSql(options, in, out, err), 1);
+  EXPECT_EQ(err.str(), "Msg 208: Invalid object name 'nope'.\n");
+  EXPECT_NE(out.str().find("s\n-\n3\n\n(1 row affected)\n"), std::string::npos) << out.str();
+
+  options.file.clear();
+  options.command = "SELECT 'x' AS c";
+  options.json = true;
+  out.str("");
+  err.str("");
+  EXPECT_EQ(RunSql(options, in, out, err), 0);
+  EXPECT_EQ(out.str(), "{\"columns\":[{\"name\":\"c\",\"type\":\"varchar\"}],\"rows\":[[\"x\"]]}\n");
+  std::remove(script_path.c_str());
+}
+
+}  // namespace
+}  // namespace ambit::cli
+#endif
