@@ -222,6 +222,40 @@ void AggFinal(sqlite3_context* ctx) {
 
 void DeleteScalarDef(void* p) { delete static_cast<ScalarDef*>(p); }
 
+// --- tsql_single: the value of a subquery used as an expression, which must have one row.
+
+struct SingleState {
+  sqlite3_value* value = nullptr;
+  int64_t rows = 0;
+};
+
+void SingleStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  auto* state = static_cast<SingleState*>(sqlite3_aggregate_context(ctx, sizeof(SingleState)));
+  if (!state) {
+    sqlite3_result_error_nomem(ctx);
+    return;
+  }
+  if (++state->rows > 1) {
+    std::string text = EncodeError(
+        512, "Subquery returned more than 1 value. This is not permitted when the subquery "
+             "follows =, !=, <, <= , >, >= or when the subquery is used as an expression.");
+    sqlite3_result_error(ctx, text.c_str(), static_cast<int>(text.size()));
+    return;
+  }
+  state->value = sqlite3_value_dup(argv[0]);
+  if (!state->value) sqlite3_result_error_nomem(ctx);
+}
+
+void SingleFinal(sqlite3_context* ctx) {
+  auto* state = static_cast<SingleState*>(sqlite3_aggregate_context(ctx, 0));
+  if (state && state->value) {
+    sqlite3_result_value(ctx, state->value);
+    sqlite3_value_free(state->value);
+  } else {
+    sqlite3_result_null(ctx);
+  }
+}
+
 }  // namespace
 
 void AddScalar(sqlite3* db, const char* name, int min_args, int max_args, ScalarFn fn,
@@ -275,6 +309,10 @@ void RegisterRuntime(sqlite3* db) {
                                      AggStep, AggFinal, nullptr),
           "tsql_string_agg");
   }
+  Check(db,
+        sqlite3_create_function_v2(db, "tsql_single", 1, SQLITE_UTF8, nullptr, nullptr,
+                                   SingleStep, SingleFinal, nullptr),
+        "tsql_single");
 }
 
 }  // namespace ambit::tsql

@@ -135,6 +135,9 @@
 //   tsql_string_agg(v [, separator])  concatenation in the order rows arrive, NULL skipped;
 //                        NULL when no value was concatenated. FOR XML PATH('') is
 //                        tsql_string_agg(tsql_xml_escape(expr)) over the ordered rows.
+//   tsql_single(v)       the one value of a subquery used as an expression: NULL without rows,
+//                        error 512 when a second row comes. (SELECT tsql_single(x) FROM
+//                        (<the subquery>)) keeps SQL Server's refusal that SQLite lacks.
 //
 // Collation TSQL: case-insensitive (ASCII, Latin-1, Greek and Cyrillic letters) and trailing
 // blanks ignored; otherwise bytewise (so CJK text orders by code point).

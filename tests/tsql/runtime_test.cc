@@ -447,6 +447,18 @@ TEST_F(RuntimeTest, StringAggregationForXmlPath) {
   EXPECT_EQ(rs->rows()[1][1], Variant("ab&c"));
 }
 
+TEST_F(RuntimeTest, ScalarSubqueryValueMustBeSingle) {
+  db_.ExecScript("CREATE TABLE one (v); INSERT INTO one VALUES ('x'), ('y');");
+  EXPECT_EQ(Text("(SELECT tsql_single(v) FROM (SELECT v FROM one WHERE v = 'y'))"), "y");
+  EXPECT_TRUE(Eval("(SELECT tsql_single(v) FROM (SELECT v FROM one WHERE v = 'z'))").IsNull());
+  EXPECT_THAT(Error("(SELECT tsql_single(v) FROM (SELECT v FROM one))"),
+              ::testing::StartsWith("512|Subquery returned more than 1 value."));
+  // Grouped, each group must have one row of its own.
+  RecordsetPtr rs = db_.Query("SELECT v, tsql_single(v) FROM one GROUP BY v ORDER BY v");
+  ASSERT_EQ(rs->rows().size(), 2u);
+  EXPECT_EQ(rs->rows()[1][1], Variant("y"));
+}
+
 TEST_F(RuntimeTest, ServerPropertyNewIdAndRaise) {
   EXPECT_EQ(Text("tsql_serverproperty('ProductVersion')"), "15.0.2000.5");
   EXPECT_TRUE(Eval("tsql_serverproperty('nonsense')").IsNull());
