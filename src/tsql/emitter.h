@@ -52,6 +52,8 @@ class Emitter {
   void CheckSelect(const Select& s);
   // A query used as a derived table (alias given), subquery or common table expression.
   void CheckNested(const Select& s, const std::string& alias);
+  // False when a scalar subquery can give at most one row (TOP, an aggregate, no FROM).
+  static bool MayReturnManyRows(const Select& s);
   std::string QuerySpecText(const QuerySpec& q, bool with_top);
   std::string TableRefText(const TableRef& t);
   std::string ForXmlText(const Select& s);

@@ -75,6 +75,14 @@ const Expr* UngroupedColumn(const Expr& e, const std::vector<ExprPtr>& group_by)
 
 }  // namespace
 
+bool Emitter::MayReturnManyRows(const Select& s) {
+  if (s.specs.size() != 1 || !s.ctes.empty()) return s.specs.size() != 1;
+  const QuerySpec& q = s.specs[0];
+  if (q.top || q.items.size() != 1 || q.from.empty()) return false;
+  // An aggregate without GROUP BY gives exactly one row.
+  return !(q.group_by.empty() && ContainsAggregate(*q.items[0].expr));
+}
+
 void Emitter::CheckQuerySpec(const QuerySpec& q) {
   if (q.where && ContainsAggregate(*q.where)) {
     Raise(147, "An aggregate may not appear in the WHERE clause unless it is in a subquery "

@@ -248,13 +248,34 @@ std::string Emitter::Expression(const Expr& e) {
       return Function(e);
     case ExprKind::kCase: {
       std::string out = "CASE";
-      size_t i = 0;
-      if (e.has_operand) out += " " + Expression(*e.args[i++]);
+      size_t i = e.has_operand ? 1 : 0;
       size_t pairs_end = e.args.size() - (e.has_else ? 1 : 0);
-      for (; i + 1 < pairs_end; i += 2) {
-        out += " WHEN " + Expression(*e.args[i]) + " THEN " + Expression(*e.args[i + 1]);
+      // The result takes the type of highest precedence among the branches: with a number
+      // among them, text branches convert to numbers (and fail when they are none).
+      std::vector<const Expr*> results;
+      for (size_t r = i; r + 1 < pairs_end; r += 2) results.push_back(e.args[r + 1].get());
+      if (e.has_else) results.push_back(e.args.back().get());
+      bool text = false, number = false, integral = true;
+      for (const Expr* r : results) {
+        StaticType t = TypeOf(*r);
+        text |= t == StaticType::kText;
+        if (t == StaticType::kNumeric) {
+          number = true;
+          integral &= NumericTypeOf(*r).kind == NumericType::Kind::kInteger;
+        }
       }
-      if (e.has_else) out += " ELSE " + Expression(*e.args.back());
+      auto result = [&](const Expr& r) {
+        std::string sql = Expression(r);
+        if (text && number && TypeOf(r) == StaticType::kText) {
+          return "tsql_cast(" + sql + (integral ? ", 'int')" : ", 'float')");
+        }
+        return sql;
+      };
+      if (e.has_operand) out += " " + Expression(*e.args[0]);
+      for (; i + 1 < pairs_end; i += 2) {
+        out += " WHEN " + Expression(*e.args[i]) + " THEN " + result(*e.args[i + 1]);
+      }
+      if (e.has_else) out += " ELSE " + result(*e.args.back());
       return out + " END";
     }
     case ExprKind::kCast:
@@ -271,6 +292,11 @@ std::string Emitter::Expression(const Expr& e) {
     case ExprKind::kSubquery:
       CheckNested(*e.select, "");
       if (e.select->for_xml_path) return "(" + ForXmlText(*e.select) + ")";
+      if (MayReturnManyRows(*e.select)) {
+        // A second row is error 512 in SQL Server; SQLite would take the first.
+        return "(WITH \"tsql_one\"(\"c0\") AS (" + SelectText(*e.select) +
+               " LIMIT 2) SELECT tsql_single(\"c0\") FROM \"tsql_one\")";
+      }
       return "(" + SelectText(*e.select) + ")";
     case ExprKind::kExists:
       CheckNested(*e.select, "");

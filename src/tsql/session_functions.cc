@@ -72,6 +72,36 @@ void SetVar(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_value(ctx, argv[1]);
 }
 
+// tsql_single(v): the one value of a scalar subquery; a second row is SQL Server's error 512.
+struct SingleState {
+  sqlite3_value* value;
+  int64_t count;
+};
+
+void SingleStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  auto* s = static_cast<SingleState*>(sqlite3_aggregate_context(ctx, sizeof(SingleState)));
+  if (s == nullptr) return;
+  if (++s->count == 1) {
+    s->value = sqlite3_value_dup(argv[0]);
+    return;
+  }
+  std::string message = EncodeError(
+      512, "Subquery returned more than 1 value. This is not permitted when the subquery follows "
+           "=, !=, <, <= , >, >= or when the subquery is used as an expression.");
+  sqlite3_result_error(ctx, message.c_str(), static_cast<int>(message.size()));
+}
+
+void SingleFinal(sqlite3_context* ctx) {
+  auto* s = static_cast<SingleState*>(sqlite3_aggregate_context(ctx, 0));
+  if (s == nullptr || s->value == nullptr) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  sqlite3_result_value(ctx, s->value);
+  sqlite3_value_free(s->value);
+  s->value = nullptr;
+}
+
 struct AvgState {
   double real_sum;
   int64_t int_sum;
@@ -123,6 +153,10 @@ void RegisterSessionFunctions(sqlite3* db, std::vector<Variant>* slots) {
   if (rc == SQLITE_OK) {
     rc = sqlite3_create_function_v2(db, "tsql_avg", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
                                     nullptr, nullptr, AvgStep, AvgFinal, nullptr);
+  }
+  if (rc == SQLITE_OK) {
+    rc = sqlite3_create_function_v2(db, "tsql_single", 1, SQLITE_UTF8, nullptr, nullptr,
+                                    SingleStep, SingleFinal, nullptr);
   }
   if (rc != SQLITE_OK) {
     throw ComError(err::kUnexpected, kErrorSource,
