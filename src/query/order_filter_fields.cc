@@ -400,7 +400,9 @@ std::string BuildFieldCondition(Dictionary& dctPara) {
   if (f.op == Op::kUnknown || f.name.empty()) return "";
   std::string condition = Special(f, dctPara);
   if (condition.empty()) return "";
-  return condition + "\r\n";
+  // The item set already ends each of its conditions with a line break.
+  if (!condition.ends_with("\r\n")) condition += "\r\n";
+  return condition;
 }
 
 }  // namespace ambit::filter_internal

@@ -100,6 +100,10 @@ TEST_F(StatusListsTest, FirstShapeTabsListTheirStatesByPayDate) {
   EXPECT_EQ(Column(rs, "FWebShopName"), (std::vector<std::string>{"North shop", "North shop"}));
   EXPECT_EQ(Column(rs, "FStatus"), (std::vector<std::string>{"1", "1"}));
   EXPECT_EQ(Column(GetLockData(info(), Para()), "FIsLock"), (std::vector<std::string>{"Y", "Y"}));
+  conn().Execute("UPDATE IC_Web2ERPOrders SET FAmount = 12.34, FDiscountFee = 1, "
+                 "FTotalFreight = 5.5, FBillDiscountFee = 0.5 WHERE FID = 3");
+  EXPECT_EQ(Column(GetVerifiedData(info(), Para()), "FFinallyAmount"),
+            (std::vector<std::string>{"16.34"}));
 }
 
 TEST_F(StatusListsTest, RowLimitAppliesExceptToTheReviewQueue) {

@@ -1,0 +1,265 @@
+// The order filter: its text for representative keys (exact where the text is the contract),
+// what those conditions select when a list runs them, and the input it refuses.
+#include "query/order_filter.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "order_lists_fixture.h"
+#include "query/status_lists.h"
+
+namespace ambit {
+namespace {
+
+using testing::ErrorOf;
+using testing::kDsn;
+using testing::ListAccountTest;
+using testing::SeedItem;
+using testing::SeedLine;
+using testing::SeedOrder;
+using V = std::vector<int>;
+using Keys = std::initializer_list<std::pair<const char*, Variant>>;
+
+// Three orders: 1 with two sold items and a gift and a buyer message with an apostrophe, 2 with
+// one line and a seller message, 3 unpaid with five of one item.
+class OrderFilterTest : public ListAccountTest {
+ protected:
+  void SetUp() override {
+    ListAccountTest::SetUp();
+    SeedItem(conn(), {.item_id = 501, .number = "I501", .name = "Green tea"});
+    SeedItem(conn(), {.item_id = 502, .number = "I502", .name = "Black tea"});
+    SeedItem(conn(), {.item_id = 503, .number = "I503", .name = "Tea cup"});
+    SeedOrder(conn(), {.fid = 1, .consignee = "Bo Wen", .order_date = "2026-01-05 10:00:00"});
+    SeedOrder(conn(), {.fid = 2, .consignee = "Ann Lee", .order_date = "2026-02-01 08:30:00"});
+    SeedOrder(conn(), {.fid = 3,
+                       .trade_status = schema::code::kTradeStatusWaitBuyerPay,
+                       .consignee = "Ann Ho",
+                       .order_date = "2026-03-01 23:59:00"});
+    conn().Execute(
+        "UPDATE IC_Web2ERPOrders SET FBuyerMessage = 'it''s fragile', FInvoiceStatus = 0 "
+        "WHERE FID = 1\r\n"
+        "UPDATE IC_Web2ERPOrders SET FSellerMessage = 'call first', FInvoiceStatus = 1, "
+        "FBuyerMessage = NULL WHERE FID = 2\r\n"
+        "UPDATE IC_Web2ERPOrders SET FOrderFlag = 2 WHERE FID = 3");
+    SeedLine(conn(), {.fid = 1, .item_id = 501, .quantity = 2});
+    SeedLine(conn(), {.fid = 1, .item_id = 502, .quantity = 1});
+    SeedLine(conn(), {.fid = 1, .item_id = 503, .quantity = 1, .is_free = 1});
+    SeedLine(conn(), {.fid = 2, .item_id = 501, .quantity = 1});
+    SeedLine(conn(), {.fid = 3, .item_id = 502, .quantity = 5});
+  }
+
+  std::string Filter(Keys keys) { return BuildOrderFilterSql(info(), Para(keys)); }
+  // The orders the "all" tab lists under the filter.
+  V Select(Keys keys) { return Fids(GetAllData(info(), Para(keys))); }
+  std::string Filter(const DictionaryPtr& para) { return BuildOrderFilterSql(info(), para); }
+  static DictionaryPtr Field(const char* name, const char* compare, const char* value,
+                             int ctl = 1) {
+    return Para({{"FieldName", Variant(name)},
+                 {"Compare", Variant(compare)},
+                 {"FieldValue", Variant(value)},
+                 {"FCtlType", Variant(int16_t(ctl))}});
+  }
+  V SelectField(const char* name, const char* compare, const char* value, int ctl = 1) {
+    return Fids(GetAllData(info(), Field(name, compare, value, ctl)));
+  }
+};
+
+TEST_F(OrderFilterTest, EmptyFilterAndUserGroupRestriction) {
+  EXPECT_EQ(BuildOrderFilterSql(info(), nullptr), "");
+  EXPECT_EQ(Filter({}), "");
+  ASSERT_EQ(profile_requests_.size(), 1u);
+  EXPECT_EQ(profile_requests_[0], std::string(kDsn) + "|IC|CheckUserGroup");
+
+  check_user_group_ = Variant("1");
+  EXPECT_EQ(Filter({}),
+            "t1.FBiller IN\r\n(\r\n    SELECT tu2.FUserID\r\n"
+            "    FROM   t_Group tu LEFT JOIN t_User tu2 ON tu2.FUserID = tu.FUserID\r\n"
+            "    WHERE  tu.FGroupID IN\r\n    (\r\n       SELECT tg.FGroupID\r\n"
+            "       FROM   t_User tu\r\n             LEFT JOIN t_Group tg\r\n"
+            "                  ON  tg.FUserID = tu.FUserID\r\n"
+            "       Where tu.FUserID = 16394 And tg.FGroupID <> 0\r\n    )\r\n) \r\nAND \r\n");
+  // Only orders billed by someone sharing a group with the user: user 7 is in group 1 with the
+  // administrator, user 8 only in group 0.
+  conn().Execute("INSERT INTO t_User (FUserID, FName) VALUES (7, 'ann'), (8, 'bob')\r\n"
+                 "INSERT INTO t_Group (FGroupID, FUserID) VALUES (1, 7), (0, 8), (0, 16394)\r\n"
+                 "UPDATE IC_Web2ERPOrders SET FBiller = 7 WHERE FID = 1\r\n"
+                 "UPDATE IC_Web2ERPOrders SET FBiller = 8 WHERE FID = 2");
+  EXPECT_EQ(Select({}), (V{1}));
+  EXPECT_NE(Filter({{"AdvancedFilter", Variant("AND 1=1")}}).find("t1.FBiller IN"),
+            std::string::npos);
+
+  check_user_group_ = Variant("yes");
+  EXPECT_EQ(Filter({}), "");
+  check_user_group_ = Variant(0);
+  EXPECT_EQ(Select({}), (V{1, 2, 3}));
+  DictionaryPtr blank_dsn = Para();
+  blank_dsn->SetValue("sDSN", Variant(""));
+  check_user_group_ = Variant(1);
+  EXPECT_EQ(BuildOrderFilterSql(info(), blank_dsn), "");
+}
+
+TEST_F(OrderFilterTest, AdvancedFilterReplacesTheSimpleKeys) {
+  EXPECT_EQ(Filter({{"AdvancedFilter", Variant("")}, {"OrderDateFrom", Variant("2026-01-01")}}),
+            "");
+  EXPECT_EQ(Filter({{"AdvancedFilter", Variant(" AND t1.FID = 2")},
+                    {"OrderDateFrom", Variant("2026-01-01")}}),
+            " AND t1.FID = 2\r\n");
+}
+
+TEST_F(OrderFilterTest, SimpleKeysExactTextAndRows) {
+  EXPECT_EQ(Filter({{"OrderDateFrom", Variant("2026-01-06")},
+                    {"OrderDateTo", Variant("2026-03-01 23:59:59")},
+                    {"TranStatus", Variant(38191)},
+                    {"Flag", Variant("2")},
+                    {"OrderType", Variant(int16_t{0})}}),
+            "t1.FOrderDate >='2026-01-06' AND \r\n"
+            "t1.FOrderDate <='2026-03-01 23:59:59' AND \r\n"
+            "t1.FOrderFlag ='2' AND \r\n"
+            "t1.FTransactionStatus =38191 AND \r\n");
+  EXPECT_EQ(Select({{"OrderDateFrom", Variant("2026-01-06")},
+                    {"OrderDateTo", Variant("2026-03-01 23:59:59")}}),
+            (V{2, 3}));
+  EXPECT_EQ(Select({{"TranStatus", Variant("38191")}}), (V{3}));
+  EXPECT_EQ(Select({{"WebShopID", Variant("0")}, {"Flag", Variant(2)}}), (V{3}));
+  EXPECT_EQ(Select({{"StockName", Variant("nowhere")}}), V{});
+}
+
+TEST_F(OrderFilterTest, MessagesAreQuotedAndCompared) {
+  EXPECT_EQ(Filter({{"BuyerCompare", Variant("=")}, {"FBuyerMessage", Variant("it's fragile")}}),
+            "(isnull(t1.FBuyerMessage,'') ='it''s fragile') AND \r\n");
+  EXPECT_EQ(Select({{"BuyerCompare", Variant("=")}, {"FBuyerMessage", Variant("it's fragile")}}),
+            (V{1}));
+  EXPECT_EQ(Select({{"BuyerCompare", Variant("not like")}, {"FBuyerMessage", Variant("'s")}}),
+            (V{2, 3}));
+  EXPECT_EQ(Select({{"BuyerCompare", Variant("NULL")}}), (V{2, 3}));
+  EXPECT_EQ(Select({{"SellerCompare", Variant("Like")}, {"FSellerMessage", Variant("call")}}),
+            (V{2}));
+  EXPECT_EQ(Select({{"SellerCompare", Variant("not null")}}), (V{2}));
+  EXPECT_EQ(Filter({{"SellerCompare", Variant("contains")}, {"FSellerMessage", Variant("x")}}), "");
+}
+
+TEST_F(OrderFilterTest, GoodsAndLineCounts) {
+  EXPECT_EQ(Filter({{"FGoodsCountBegin", Variant("4")}}),
+            "((select SUM(FQuantity ) from IC_Web2ERPOrdersEntry Where FID=t1.FID)>=4) AND \r\n");
+  EXPECT_EQ(Filter({{"FGoodsCountBegin", Variant("1")}, {"FGoodsCountEnd", Variant("3")}}),
+            "((select SUM(FQuantity ) from IC_Web2ERPOrdersEntry Where FID=t1.FID) Between 1 AND "
+            "3) AND \r\n");
+  EXPECT_EQ(Select({{"FGoodsCountBegin", Variant("4")}}), (V{1, 3}));
+  EXPECT_EQ(Select({{"FGoodsCountBegin", Variant("1")}, {"FGoodsCountEnd", Variant("3")}}),
+            (V{2}));
+  EXPECT_EQ(Select({{"FEntryCountBegin", Variant("2")}}), (V{1}));
+  EXPECT_EQ(Select({{"FEntryCountEnd", Variant("1")}}), (V{2, 3}));
+}
+
+TEST_F(OrderFilterTest, FieldOperatorsOnDatesFlagsAndText) {
+  // A date compares by calendar day; >= and <= as text of the date.
+  EXPECT_EQ(SelectField("FOrderDate", "=", "2026-03-01", 0), (V{3}));
+  EXPECT_EQ(SelectField("FOrderDate", "<>", "2026-03-01", 0), (V{1, 2}));
+  EXPECT_EQ(SelectField("FOrderDate", ">=", "2026-02-01", 0), (V{2, 3}));
+  EXPECT_EQ(SelectField("FAmount", "<=", "0", 2), (V{1, 2, 3}));
+  EXPECT_EQ(SelectField("FConsignee", "Like", "ann", 1), (V{2, 3}));
+  EXPECT_EQ(SelectField("fconsignee", "not like", "ann", 1), (V{1}));
+  EXPECT_EQ(SelectField("FInvoiceStatus", "=", "Y"), (V{2}));
+  EXPECT_EQ(SelectField("FInvoiceStatus", "=", "N"), (V{1, 3}));
+  EXPECT_EQ(SelectField("FInvoiceStatus", "not null", "N"), (V{2}));
+  EXPECT_EQ(SelectField("FOrderFlag", "NOT NULL", ""), (V{3}));
+  EXPECT_EQ(SelectField("FTransactionStatus", "=", "38191"), (V{3}));
+  EXPECT_EQ(SelectField("FBuyerNick", "NULL", ""), V{});
+  EXPECT_EQ(SelectField("FItemName", "Like", "black"), (V{1, 3}));
+  EXPECT_EQ(SelectField("FName", "Not Like", "green"), (V{3}));
+  EXPECT_EQ(SelectField("FIsFree", "=", "Y"), (V{1}));
+  EXPECT_EQ(SelectField("FIsLock", "=", "N"), (V{1, 2, 3}));
+
+  // The check state knows only "Y" besides the two null tests.
+  EXPECT_EQ(Filter(Field("FTextChktatus", "=", "N")), "");
+  EXPECT_EQ(Filter(Field("FTextChktatus", "NOT NULL", "N")), "t1.FCheckStatus =1 AND \r\n");
+  EXPECT_EQ(Filter(Field("FInvoiceStatus", "<>", "1")),
+            "ISNULL(t1.FInvoiceStatus,0) <>1 AND \r\n");
+  EXPECT_EQ(Filter(Field("FAddressReachable", "<>", "3")),
+            "isnull(t22.FAddressReachable,4)  NOT IN (0,2,3) AND \r\n");
+  EXPECT_EQ(Filter(Field("FAddressReachable", "=", "9")), "");
+  // An unknown operator adds nothing; a number stands bare and is checked.
+  EXPECT_EQ(Filter(Field("FConsignee", "~", "x")), "");
+  EXPECT_EQ(Filter(Field("FFinallyAmount", ">=", "10.5")),
+            "(t1.FAmount-t1.FDiscountFee-t1.FBillDiscountFee + t1.FTotalFreight) >=10.5 AND \r\n");
+  // The value of a missing "FieldValue" is written back as empty text.
+  DictionaryPtr para = Para({{"FieldName", Variant("FConsignee")}, {"Compare", Variant("NULL")}});
+  EXPECT_EQ(BuildOrderFilterSql(info(), para), "t1.FConsignee IS NULL AND \r\n");
+  EXPECT_EQ(para->Value("FieldValue"), Variant(""));
+}
+
+TEST_F(OrderFilterTest, ItemSetWithAndWithoutGifts) {
+  DictionaryPtr para = Para({{"FieldName", Variant("FNumber")},
+                             {"Compare", Variant("IN")},
+                             {"FieldValue", Variant("I501,I502")},
+                             {"chkExcludeGift", Variant(int16_t{1})}});
+  std::string text = BuildOrderFilterSql(info(), para);
+  EXPECT_EQ(text,
+            "Exists(SELECT 1 FROM IC_Web2ERPOrdersEntry t2 LEFT JOIN t_ICItem t3 ON "
+            "t2.FItemID=t3.FItemID WHERE t2.fid=t1.fid AND t3.FNumber ='I501') AND\r\n"
+            "Exists(SELECT 1 FROM IC_Web2ERPOrdersEntry t2 LEFT JOIN t_ICItem t3 ON "
+            "t2.FItemID=t3.FItemID WHERE t2.fid=t1.fid AND t3.FNumber ='I502') AND\r\n"
+            "(Select Count(FID) From IC_Web2ERPOrdersEntry Where FIsFree =0  AND FID=t1.FID)=2 "
+            "AND\r\n");
+  EXPECT_EQ(Fids(GetAllData(info(), para)), (V{1}));  // the gift line is not counted
+  para->SetValue("chkExcludeGift", Variant(int16_t{0}));
+  EXPECT_EQ(Fids(GetAllData(info(), para)), V{});  // three lines, two items listed
+  para->SetValue("FieldValue", Variant("I501"));
+  EXPECT_EQ(Fids(GetAllData(info(), para)), (V{2}));
+}
+
+TEST_F(OrderFilterTest, ServiceCodesDropTheNoneCode) {
+  conn().Execute("UPDATE IC_Web2ERPOrdersEntry SET FServiceType = 2 WHERE FID = 2");
+  DictionaryPtr para = Para({{"ServiceType", Variant("0,2")}});
+  EXPECT_EQ(BuildOrderFilterSql(info(), para),
+            "entry.FID in (Select FID From IC_Web2ErpOrdersEntry where FServiceType in(2)) AND \r\n");
+  EXPECT_EQ(para->Value("ServiceType"), Variant("2"));
+  EXPECT_EQ(Filter({{"ServiceStatus", Variant("0")}}), "");
+  EXPECT_EQ(Filter({{"FEntryIDs", Variant("3, 4")}}), "entry.FEntryID in (3, 4) AND \r\n");
+}
+
+TEST_F(OrderFilterTest, BadInputIsRefusedBeforeAnyStatement) {
+  const std::vector<std::pair<std::string, Variant>> bad = {
+      {"TranStatus", Variant("38191 or 1=1")},   {"OrderType", Variant("x")},
+      {"ServiceStatus", Variant("38431,x")},     {"ServiceSource", Variant("1);drop table t_User--")},
+      {"FEntryIDs", Variant("1,2)")},            {"FGoodsCountBegin", Variant("1) or (1=1")},
+      {"FEntryCountEnd", Variant("two")},        {"icboTpl", Variant("1 or 1=1")},
+  };
+  for (const auto& [key, value] : bad) {
+    ComError e = ErrorOf([&] { GetWaitVerifyData(info(), Para({{key.c_str(), value}})); });
+    EXPECT_EQ(e.source(), "AmbitOrder.AmbitOrderInfo.GetWaitVerifyData") << key;
+    EXPECT_NE(e.description().find(key), std::string::npos) << e.description();
+  }
+  // Field names become column names: only plain names pass.
+  ComError e = ErrorOf([&] { Filter(Field("FConsignee=FConsignee OR 1", "=", "x")); });
+  EXPECT_EQ(e.number(), err::kInvalidArgument);
+  EXPECT_THROW(Filter(Field("FFinallyAmount", "=", "1 or 1=1")), ComError);
+  EXPECT_THROW(Filter(Field("FLogisticsState", "<>", "-1 or 1=1")), ComError);
+  EXPECT_THROW(Filter(Field("FAmount", ">=", "1 or 1=1", 2)), ComError);
+  // Quoted values may hold anything: they stay text.
+  EXPECT_EQ(SelectField("FConsignee", "=", "x' or '1'='1"), V{});
+  EXPECT_EQ(testing::ScalarInt(conn(), "SELECT COUNT(*) FROM t_User"), 1);
+}
+
+TEST_F(OrderFilterTest, TemplateCaptionsInTheUsersLanguage) {
+  conn().Execute(
+      "DELETE FROM ICClassTableInfo\r\n"
+      "INSERT INTO ICClassTableInfo (FCLASSTYPEID, FPage, FKey, FFieldName, FCaption_CHS, "
+      "FCaption_CHT) VALUES (1014300, 1, 'k2', 'FOrderID', N'订单号', N'訂單號'), "
+      "(1014300, 1, 'k1', 'FConsignee', N'收货人', N'收貨人'), "
+      "(1014301, 1, 'k3', 'FQty', N'数量', N'數量')");
+  RecordsetPtr rs = GetTemplateData(info(), Para());
+  EXPECT_EQ(Column(rs, "FCaption"), (std::vector<std::string>{"收货人", "订单号"}));
+  LogInAs(16394, " cht ");
+  rs = GetTemplateData(info(), Para({{"lClassTypeID", Variant(1014301)}}));
+  EXPECT_EQ(Column(rs, "FCaption"), (std::vector<std::string>{"數量"}));
+  LogInAs(16394, "");
+  EXPECT_EQ(Column(GetTemplateData(info(), Para()), "FCaption").size(), 2u);
+  EXPECT_THROW(GetTemplateData(info(), Para({{"lClassTypeID", Variant("1 or 1=1")}})), ComError);
+  EXPECT_EQ(GetTemplateData(info(), NewDictionary()), nullptr);
+}
+
+}  // namespace
+}  // namespace ambit
