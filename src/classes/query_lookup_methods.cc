@@ -49,6 +49,8 @@ void AddKeyListLookups(MethodTable& table) {
       {"GetInvoiceStatus", "sFIDs", &GetInvoiceStatus,
        "Invoicing state of the orders with their shop's defaults"},
       {"GetInoviceLinkInfo", "strFIDs", &GetInoviceLinkInfo, "Line amounts for invoicing"},
+      {"GetNotMergeOrderByTids", "sTids", &GetNotMergeOrderByTids,
+       "Orders of the list that must not be merged"},
       {"GetWebOrderEntrySumByFID", "sFID", &GetWebOrderEntrySumByFID,
        "Per item of the orders' lines: ordered quantity and goods on order"},
       {"GetTransferOrderInfo", "sFID", &GetTransferOrderInfo,
@@ -81,6 +83,9 @@ void AddDictionaryLookups(MethodTable& table) {
     const char* summary;
   };
   const Entry entries[] = {
+      {"GetWebOrderData", &GetWebOrderData, "Orders of dctPara(\"FID\") in the list layout"},
+      {"GetWebOrderDataOrderBy", &GetWebOrderDataOrderBy,
+       "Orders of dctPara(\"FID\") in the list layout, in a chosen order"},
       {"GetWebShopData", &GetWebShopData, "Active shops with the order type of their shop type"},
   };
   for (const Entry& e : entries) {
@@ -175,6 +180,13 @@ void AddWarningLookups(MethodTable& table) {
              "Warning flags of the given order lines",
              [](Component& self, std::vector<Variant>& a) -> Variant {
                return Variant(GetEarlyWarningInfo(self, Text(a, 0), a[1].As<Vector>()));
+             }});
+  table.Add({"GetEarlyWarningInfo1",
+             {TextArg("strDSN"), {"dctPara", ArgKind::kDictionary}},
+             ResultKind::kRecordset,
+             "Warning flags of the lines of orders awaiting review under a list filter",
+             [](Component& self, std::vector<Variant>& a) -> Variant {
+               return Variant(GetEarlyWarningInfo1(self, Text(a, 0), a[1].As<Dictionary>()));
              }});
   table.Add({"GetDelayedOrderInfo",
              {TextArg("strDSN"), {"vctParam", ArgKind::kVector}, LongArg("lDelayedOrderHour")},
