@@ -6,6 +6,7 @@
 #include <ctime>
 #include <string>
 
+#include "base/conversions.h"
 #include "tsql/runtime_internal.h"
 
 namespace ambit::tsql::rt {
@@ -113,25 +114,20 @@ std::optional<DateTime> ParseNamedMonth(std::string_view s) {
 
 }  // namespace
 
+// The platform's serial dates count from 1899-12-30, two days before this engine's day zero.
+constexpr int64_t kSerialOffset = 2;
+
 int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<int64_t>(doe) - 719468 + 25567;  // 1970 -> 1900 epoch
+  return static_cast<int64_t>(MakeDate(static_cast<int>(y), static_cast<int>(m),
+                                       static_cast<int>(d)).serial) -
+         kSerialOffset;
 }
 
 void CivilFromDays(int64_t days, int* y, int* m, int* d) {
-  int64_t z = days - 25567 + 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const unsigned doe = static_cast<unsigned>(z - era * 146097);
-  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const unsigned mp = (5 * doy + 2) / 153;
-  *d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  *m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  *y = static_cast<int>(static_cast<int64_t>(yoe) + era * 400 + (*m <= 2));
+  DateParts p = SplitDate(Date{static_cast<double>(days + kSerialOffset)});
+  *y = p.year;
+  *m = p.month;
+  *d = p.day;
 }
 
 Civil ToCivil(DateTime t) {

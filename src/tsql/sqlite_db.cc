@@ -62,6 +62,24 @@ Variant ColumnValue(sqlite3_stmt* stmt, int col, const FieldInfo& field) {
   }
 }
 
+// Leaves a cached statement ready for its next use however its run ends: reset, so it holds
+// no read lock, and without the last call's parameters.
+class StatementReset {
+ public:
+  explicit StatementReset(sqlite3_stmt* stmt) : stmt_(stmt) {}
+  ~StatementReset() {
+    if (stmt_) {
+      sqlite3_reset(stmt_);
+      sqlite3_clear_bindings(stmt_);
+    }
+  }
+  StatementReset(const StatementReset&) = delete;
+  StatementReset& operator=(const StatementReset&) = delete;
+
+ private:
+  sqlite3_stmt* stmt_;
+};
+
 DataType TypeOfValue(int sqlite_type, int64_t int_value) {
   switch (sqlite_type) {
     case SQLITE_INTEGER:
@@ -256,20 +274,16 @@ void SqliteDb::Bind(sqlite3_stmt* stmt, const std::vector<Variant>& params, cons
                                  SQLITE_TRANSIENT, SQLITE_UTF8);
         break;
       case VarType::kObject:
-        sqlite3_reset(stmt);
-        sqlite3_clear_bindings(stmt);
         throw ComError(err::kTypeMismatch, kErrorSource,
                        "Parameter " + std::to_string(i + 1) + " is an object, not a value.");
     }
-    if (rc != SQLITE_OK) {
-      sqlite3_clear_bindings(stmt);
-      ThrowError(rc, sql);
-    }
+    if (rc != SQLITE_OK) ThrowError(rc, sql);
   }
 }
 
 RecordsetPtr SqliteDb::Query(const std::string& sql, const std::vector<Variant>& params) {
   sqlite3_stmt* stmt = Prepare(sql);
+  StatementReset reset(stmt);
   if (!stmt) {
     auto rs = std::make_shared<Recordset>(std::vector<FieldInfo>{}, std::vector<Recordset::Row>{});
     rs->set_records_affected(0);
@@ -303,14 +317,8 @@ RecordsetPtr SqliteDb::Query(const std::string& sql, const std::vector<Variant>&
     }
     rows.push_back(std::move(row));
   }
-  if (rc != SQLITE_DONE) {
-    std::string message = sqlite3_errmsg(db_);
-    sqlite3_reset(stmt);
-    sqlite3_clear_bindings(stmt);
-    throw MakeError(rc, message, sql);
-  }
-  sqlite3_reset(stmt);
-  sqlite3_clear_bindings(stmt);
+  // The message is read before the statement is reset, which would clear it.
+  if (rc != SQLITE_DONE) throw MakeError(rc, sqlite3_errmsg(db_), sql);
   auto rs = std::make_shared<Recordset>(std::move(fields), std::move(rows));
   rs->set_records_affected(columns == 0 ? changes() : -1);
   return rs;
@@ -318,19 +326,14 @@ RecordsetPtr SqliteDb::Query(const std::string& sql, const std::vector<Variant>&
 
 int64_t SqliteDb::Exec(const std::string& sql, const std::vector<Variant>& params) {
   sqlite3_stmt* stmt = Prepare(sql);
+  StatementReset reset(stmt);
   if (!stmt) return 0;
   Bind(stmt, params, sql);
   int rc;
   while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
   }
-  if (rc != SQLITE_DONE) {
-    std::string message = sqlite3_errmsg(db_);
-    sqlite3_reset(stmt);
-    sqlite3_clear_bindings(stmt);
-    throw MakeError(rc, message, sql);
-  }
-  sqlite3_reset(stmt);
-  sqlite3_clear_bindings(stmt);
+  // The message is read before the statement is reset, which would clear it.
+  if (rc != SQLITE_DONE) throw MakeError(rc, sqlite3_errmsg(db_), sql);
   return changes();
 }
 
