@@ -1,0 +1,230 @@
+#include "maintain/services.h"
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <thread>
+
+#include <nlohmann/json.hpp>
+
+#include "host/host_services.h"
+#include "maintain/maintain_fixture.h"
+
+namespace ambit::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kDotNetKey[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\.NETFramework";
+constexpr char kProductKey[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\HALVARD\\LUMOPRODUCT\\";
+
+class MapRegistry : public RegistryReader {
+ public:
+  bool Read(std::string_view key_path, std::string_view value_name, Variant* value) override {
+    auto it = values.find(std::string(key_path) + "|" + std::string(value_name));
+    if (it == values.end()) return false;
+    *value = Variant(it->second);
+    return true;
+  }
+  std::map<std::string, std::string> values;
+};
+
+class RecordingLogger : public MessageLogger {
+ public:
+  void Log(const std::string& message) override { messages.push_back(message); }
+  std::vector<std::string> messages;
+};
+
+class RecordingShell : public ScriptShell {
+ public:
+  int Run(const std::string& command, int window_style, bool wait) override {
+    EXPECT_EQ(window_style, 0);
+    EXPECT_TRUE(wait);
+    commands.push_back(command);
+    if (on_run) on_run(command);
+    return 0;
+  }
+  std::vector<std::string> commands;
+  std::function<void(const std::string&)> on_run;
+};
+
+// A machine with the 32-bit registration tool and the ERP installed under a temporary folder.
+class ServicesTest : public MaintainTest {
+ protected:
+  void SetUp() override {
+    MaintainTest::SetUp();
+    root_ = fs::temp_directory_path() /
+            ("ambit_regasm_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+             "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(root_ / "Framework" / "v4.0.30319");
+    fs::create_directories(root_ / "erp");
+    Touch(root_ / "Framework" / "v4.0.30319" / "RegAsm.exe");
+    Touch(root_ / "erp" / kPromotionAssembly);
+    registry_ = std::make_shared<MapRegistry>();
+    registry_->values[std::string(kDotNetKey) + "|InstallRoot"] =
+        (root_ / "Framework64").string() + "/";
+    registry_->values[std::string(kProductKey) + "|Path"] = (root_ / "erp").string();
+    SetRegistryReader(registry_);
+    ResetSharedHelperCaches();
+    logger_ = std::make_shared<RecordingLogger>();
+    shell_ = std::make_shared<RecordingShell>();
+    RegisterHostObject(kMessageLoggerProgId, [l = logger_] { return l; });
+    RegisterHostObject(kScriptShellProgId, [s = shell_] { return s; });
+  }
+  void TearDown() override {
+    UnregisterHostObject(kMessageLoggerProgId);
+    UnregisterHostObject(kScriptShellProgId);
+    SetRegistryReader(nullptr);
+    ResetSharedHelperCaches();
+    fs::remove_all(root_);
+    MaintainTest::TearDown();
+  }
+  static void Touch(const fs::path& p) { std::ofstream(p) << "x"; }
+  std::string Tool() { return (root_ / "Framework" / "v4.0.30319" / "RegAsm.exe").string(); }
+  std::string Assembly() { return (root_ / "erp" / kPromotionAssembly).string(); }
+  // Registration makes the class creatable, as registering the assembly does.
+  std::shared_ptr<PromotionDouble> RegisterOnRegAsm() {
+    auto promotion = std::make_shared<PromotionDouble>();
+    shell_->on_run = [promotion](const std::string& command) {
+      if (command.find("/register ") != std::string::npos)
+        RegisterHostObject(kProgIdPromotionSale, [promotion] { return promotion; });
+    };
+    return promotion;
+  }
+
+  fs::path root_;
+  std::shared_ptr<MapRegistry> registry_;
+  std::shared_ptr<RecordingLogger> logger_;
+  std::shared_ptr<RecordingShell> shell_;
+};
+
+TEST_F(ServicesTest, GatewaysPassArgumentsAndAnswersThrough) {
+  auto promotion = InstallPromotion();
+  AmbitOrderUpdate update;
+  std::string order_ids = "before";
+  CallAddGiftService(update, kDsn, "1,2", order_ids);
+  EXPECT_EQ(order_ids, "WD1,WD2");
+  EXPECT_EQ(CStr(CallUnCheckService(update, kDsn, "3")), "unchecked");
+  ASSERT_EQ(promotion->calls.size(), 2u);
+  EXPECT_EQ(promotion->calls[0].props, kDsn);
+  EXPECT_EQ(promotion->calls[0].fids, "1,2");
+  EXPECT_EQ(promotion->calls[1].operation, "CallUnCheckService");
+  // Any failure other than a missing class ends the call quietly, without registration.
+  promotion->fail_number = 5;
+  EXPECT_NO_THROW(CallAddGiftService(update, kDsn, "1", order_ids));
+  EXPECT_TRUE(CallUnCheckService(update, kDsn, "1").IsEmpty());
+  EXPECT_TRUE(shell_->commands.empty());
+  EXPECT_EQ(context().abort_count, 0);
+}
+
+TEST_F(ServicesTest, MissingClassIsRegisteredWithThe32BitToolAndTheCallRepeated) {
+  auto promotion = RegisterOnRegAsm();
+  AmbitOrderUpdate update;
+  std::string order_ids;
+  CallAddGiftService(update, kDsn, "7", order_ids);
+  ASSERT_EQ(shell_->commands.size(), 2u);
+  EXPECT_EQ(shell_->commands[0], Tool() + " " + Assembly() + " /unregister");
+  EXPECT_EQ(shell_->commands[1], Tool() + " " + Assembly() + " /register  /codebase /tlb");
+  ASSERT_EQ(promotion->calls.size(), 1u);
+  EXPECT_EQ(promotion->calls[0].fids, "7");
+  EXPECT_EQ(order_ids, "WD1,WD2");
+  EXPECT_TRUE(logger_->messages.empty());
+}
+
+TEST_F(ServicesTest, FailedRegistrationEndsQuietlyAndIsReported) {
+  AmbitOrderUpdate update;
+  fs::remove(root_ / "Framework" / "v4.0.30319" / "RegAsm.exe");
+  std::string order_ids = "kept";
+  EXPECT_NO_THROW(CallAddGiftService(update, kDsn, "7", order_ids));
+  EXPECT_EQ(order_ids, "kept");
+  ASSERT_EQ(logger_->messages.size(), 1u);
+  EXPECT_EQ(logger_->messages[0],
+            "组件注册失败！\r\n错误描述:没有安装32位的Microsoft .NET Framework 4.0！");
+  EXPECT_TRUE(shell_->commands.empty());
+
+  // The tool is there but the assembly is not: the message names the full path.
+  Touch(root_ / "Framework" / "v4.0.30319" / "RegAsm.exe");
+  fs::remove(Assembly());
+  EXPECT_FALSE(RegAsm(update, kPromotionAssembly));
+  ASSERT_EQ(logger_->messages.size(), 2u);
+  EXPECT_EQ(logger_->messages[1], "组件注册失败！\r\n错误描述:[" + Assembly() + "]组件缺失");
+  EXPECT_TRUE(shell_->commands.empty());
+
+  // No .NET at all: false, nothing reported.
+  registry_->values.erase(std::string(kDotNetKey) + "|InstallRoot");
+  EXPECT_FALSE(RegAsm(update, kPromotionAssembly));
+  EXPECT_EQ(logger_->messages.size(), 2u);
+  // No shell: the creation error is reported, never raised.
+  UnregisterHostObject(kScriptShellProgId);
+  EXPECT_FALSE(RegAsm(update, kPromotionAssembly));
+  EXPECT_EQ(logger_->messages.size(), 3u);
+}
+
+TEST_F(ServicesTest, RepeatedCallFailingAfterRegistrationIsRaised) {
+  AmbitOrderUpdate update;  // registration "succeeds" but the class stays missing
+  std::string order_ids;
+  try {
+    CallAddGiftService(update, kDsn, "7", order_ids);
+    FAIL() << "the repeated failure was swallowed";
+  } catch (const ComError& e) {
+    EXPECT_EQ(e.number(), err::kCannotCreateObject);
+    EXPECT_EQ(e.source(), "AmbitOrder.AmbitOrderUpdate.CallAddGiftService");
+  }
+  EXPECT_EQ(shell_->commands.size(), 2u);
+  EXPECT_THROW(CallUnCheckService(update, kDsn, "7"), ComError);
+}
+
+// The promotion service over HTTP: a local server stands in for it.
+TEST_F(ServicesTest, HttpAdapterPostsJsonAndReadsTheAnswer) {
+  httplib::Server server;
+  std::vector<nlohmann::json> requests;
+  server.Post("/promo", [&](const httplib::Request& req, httplib::Response& res) {
+    nlohmann::json body = nlohmann::json::parse(req.body);
+    requests.push_back(body);
+    if (body["sFID"] == "500") {
+      res.status = 500;
+      res.set_content("broken", "text/plain");
+      return;
+    }
+    if (body["operation"] == "CallAddGiftForWebShop") {
+      res.set_content(R"({"sOrderIDs":"G-)" + body["sFID"].get<std::string>() + "\"}",
+                      "application/json");
+    } else {
+      res.set_content(R"({"result":true})", "application/json");
+    }
+  });
+  int port = server.bind_to_any_port("127.0.0.1");
+  ASSERT_GT(port, 0);
+  std::thread listener([&] { server.listen_after_bind(); });
+  ConfigurePromotionService("http://127.0.0.1:" + std::to_string(port) + "/promo");
+
+  AmbitOrderUpdate update;
+  std::string order_ids = "in";
+  CallAddGiftService(update, kDsn, "3,4", order_ids);
+  EXPECT_EQ(order_ids, "G-3,4");
+  Variant answer = CallUnCheckService(update, kDsn, "3");
+  server.stop();
+  listener.join();
+  EXPECT_TRUE(answer.type() == VarType::kBoolean && answer.bool_value());
+  ASSERT_GE(requests.size(), 2u);
+  EXPECT_EQ(requests[0]["PropsString"], kDsn);
+  EXPECT_EQ(requests[0]["sOrderIDs"], "in");
+  EXPECT_EQ(requests[1]["operation"], "CallUnCheckService");
+
+  // The server is gone now: the adapter raises, the gateway swallows (not a 429).
+  std::string fids = "1", props = kDsn;
+  EXPECT_THROW(MakeHttpPromotionSale("http://127.0.0.1:" + std::to_string(port) + "/promo")
+                   ->CallUnCheckService(props, fids),
+               ComError);
+  EXPECT_NO_THROW(CallUnCheckService(update, kDsn, "1"));
+  EXPECT_THROW(ConfigurePromotionService("ftp://host/x"), ComError);
+  // Withdrawn: creating the service is a 429 again, which sends the gateway to RegAsm.
+  ConfigurePromotionService("");
+  EXPECT_THROW(CreateHostObject(kProgIdPromotionSale), ComError);
+}
+
+}  // namespace
+}  // namespace ambit::testing
