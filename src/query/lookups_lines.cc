@@ -57,9 +57,8 @@ bool NumericItemValue(const Variant& item, const char* key, std::string* value) 
   if (!d) return false;
   const Variant& v = d->Value(key);
   if (v.IsNull() || v.IsEmpty() || v.IsObject() || !IsNumeric(v)) return false;
-  *value = CStr(v);
   // Numeric text may carry blanks around it; the statement gets the number alone.
-  if (v.IsString()) value->assign(FormatNumber(CDbl(v)));
+  *value = FormatNumber(CDbl(v));
   return true;
 }
 
@@ -193,7 +192,7 @@ RecordsetPtr GetInoviceLinkInfo(Component& self, const std::string& strDSN,
     Variant merge_value = GetSystemProfile(m.self.call_context(),
                                            schema::code::kProfileMergeFreightToAmount,
                                            schema::code::kProfileCategory, Variant(1));
-    bool merge = IsNumeric(merge_value) && !merge_value.IsNull() && CDbl(merge_value) != 0;
+    bool merge = CDbl(merge_value) != 0;
     StringBuilder sb;
     Line(sb, "SELECT iwee.FID, ");
     Line(sb, "       iwee.FEntryID, ");
