@@ -1,0 +1,58 @@
+// The maintenance methods as clients reach them: through AmbitOrderUpdate's table with JSON
+// arguments, in/out arguments coming back in "out".
+#include <gtest/gtest.h>
+
+#include "classes/invoke_json.h"
+#include "maintain/maintain_fixture.h"
+
+namespace ambit::testing {
+namespace {
+
+class MaintainMethodsTest : public MaintainTest {
+ protected:
+  nlohmann::json Call(std::string_view method, const nlohmann::json& args) {
+    AmbitOrderUpdate update;
+    return InvokeJson(AmbitOrderUpdateTable(), update, method, args);
+  }
+};
+
+TEST_F(MaintainMethodsTest, EveryMethodOfTheFamilyIsRegistered) {
+  for (const char* name :
+       {"SaveOrder", "InvoiceFlag", "SetWebOrderStatus", "SetWebOrderStatusForNet",
+        "DeleteWebOrder", "SetWebOrderVoidStatus", "SetWebOrderRowClose", "LockWebOrder",
+        "CheckCurrency", "ChangeOrderItem", "UpdateAfterGenerateBill", "UpdateAfterDeleteBill",
+        "TransSiteOrder2SaleOrder", "UpdateAfterDeleteSaleOrder", "UpdateSendStockID",
+        "CallAddGiftService", "CallUnCheckService", "RegAsm"})
+    EXPECT_NE(AmbitOrderUpdateTable().Find(name), nullptr) << name;
+  // Private operations stay private.
+  EXPECT_EQ(AmbitOrderUpdateTable().Find("GetEnablePromotionSaleManage"), nullptr);
+  EXPECT_EQ(AmbitOrderUpdateTable().Find("BuildEntryChangeSql"), nullptr);
+}
+
+TEST_F(MaintainMethodsTest, JsonCallsReachTheDatabaseAndGiveOutArgumentsBack) {
+  SeedOrder(conn(), {.fid = 5, .order_id = "WD-5"});
+  SeedOrder(conn(), {.fid = 6});
+  conn().Execute("update IC_Web2ERPOrders set FCurrencyID = 0 where FID = 5");
+  nlohmann::json r = Call("CheckCurrency", {{"sDsn", kDsn}, {"FID", "5"}});
+  EXPECT_EQ(r["result"], false);
+  EXPECT_EQ(r["out"]["dicRnt"]["FOrderID"], "WD-5");
+
+  r = Call("SetWebOrderStatus",
+           {{"dctPara", {{"sDSN", kDsn}, {"FID", "6"}, {"FOrderStatus", 2}}}});
+  EXPECT_EQ(r["result"], true);
+  EXPECT_EQ(Int("select FCheckStatus from IC_Web2ERPOrders where FID = 6"), 1);
+
+  auto promotion = InstallPromotion();
+  r = Call("CallAddGiftService", {{"PropsString", kDsn}, {"sFID", "6"}, {"sOrderIDs", ""}});
+  EXPECT_EQ(r["out"]["sOrderIDs"], "WD1,WD2");
+  r = Call("SetWebOrderStatusForNet", {{"iOrderStatus", 1}, {"sDsn", kDsn}, {"sFID", "5,6"}});
+  EXPECT_EQ(r["result"], true);
+  EXPECT_EQ(Int("select FCheckStatus from IC_Web2ERPOrders where FID = 6"), 0);
+
+  r = Call("SaveOrder", {{"sDsn", kDsn}, {"dctDataCache", {{"6", {{"FBuyerName", "Wang"}}}}}});
+  EXPECT_EQ(r["result"], "");
+  EXPECT_EQ(Scalar("select FBuyerName from IC_Web2ERPOrders where FID = 6"), "Wang");
+}
+
+}  // namespace
+}  // namespace ambit::testing
