@@ -321,8 +321,8 @@ inline constexpr char kProfileMergeFreightToAmount[] = "MergeFreightToAmount";
 inline constexpr char kProfileCategoryIC[] = "IC";
 inline constexpr char kProfileCheckUserGroup[] = "CheckUserGroup";
 
-// Unique-code counters (Part of the review): the month row of IC_MaxNum and the serial row of
-// ICMaxNum share this table name.
+// Unique-code counters, shared by the review and the stock check: the month row of IC_MaxNum and
+// the serial row of ICMaxNum share this table name.
 inline constexpr char kUniqueCodeTableName[] = "UniqueCode";
 
 }  // namespace code
