@@ -1,0 +1,131 @@
+// The SQLite text the emitter produces: where it may use SQLite's own operators (so indexes stay
+// usable) and where it must call the runtime to keep SQL Server's meaning.
+#include "tsql/emitter.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "base/com_error.h"
+#include "base/conversions.h"
+#include "tsql/parser.h"
+#include "tsql/session.h"
+
+namespace ambit::tsql {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+class EmitterTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    session_.Open(":memory:");
+    session_.Execute(
+        "CREATE TABLE o (FID int PRIMARY KEY, FOrderID varchar(20), FAmount decimal(18,2), "
+        "FDate datetime, FShop varchar(10)) "
+        "CREATE TABLE e (FEntryID int, FID int, FQty decimal(18,4), FName nvarchar(40)) "
+        "CREATE INDEX ix_e_fid ON e(FID)");
+    context_.variable_type = [this](const std::string& name) -> const TypeSpec* {
+      auto it = variables_.find(name);
+      return it == variables_.end() ? nullptr : &it->second;
+    };
+    context_.columns = [this](const std::string& table) { return session_.Columns(table); };
+    TypeSpec i;
+    i.name = "int";
+    i.text = "int";
+    variables_["@id"] = i;
+    TypeSpec v;
+    v.name = "varchar";
+    v.length = 20;
+    v.text = "varchar(20)";
+    variables_["@s"] = v;
+  }
+
+  EmittedSql Select(const std::string& text) {
+    batch_ = ParseBatch(text);
+    Emitter em(context_);
+    const auto& s = static_cast<const SelectStmt&>(*batch_->statements.at(0));
+    return em.Finish(em.SelectText(*s.select));
+  }
+
+  std::string Plan(const EmittedSql& sql) {
+    std::vector<Variant> params(sql.params.size(), Variant(int32_t{1}));
+    RecordsetPtr rs = session_.db().Query("EXPLAIN QUERY PLAN " + sql.sql, params);
+    std::string out;
+    for (const auto& row : rs->rows()) out += CStr(row.back()) + "\n";
+    return out;
+  }
+
+  Session session_;
+  EmitterContext context_;
+  std::map<std::string, TypeSpec> variables_;
+  std::unique_ptr<Batch> batch_;
+};
+
+TEST_F(EmitterTest, KeyLookupsStayNativeSoIndexesAreUsed) {
+  EmittedSql by_key = Select("select t1.FEntryID from e t1 with(nolock) "
+                             "inner join o t0 on t0.FID = t1.FID where t1.FID = @id");
+  EXPECT_THAT(by_key.sql, Not(HasSubstr("tsql_cmp")));
+  EXPECT_THAT(Plan(by_key), HasSubstr("USING INDEX"));
+  // A quoted number against an int key converts through the column's affinity.
+  EXPECT_THAT(Select("select FID from o where FID = '38193'").sql, Not(HasSubstr("tsql_cmp")));
+  EXPECT_THAT(Select("select FID from o where FID in (1, 2, '3')").sql,
+              HasSubstr("\"FID\" IN (1, 2, '3')"));
+}
+
+TEST_F(EmitterTest, MixedTypesAndDatesGoThroughTheRuntime) {
+  // SQL Server turns the text column into a number here; SQLite would compare text.
+  EXPECT_THAT(Select("select FID from o where FOrderID = 7").sql, HasSubstr("tsql_cmp("));
+  EXPECT_THAT(Select("select FID from o where FDate >= '20261201'").sql, HasSubstr("tsql_cmp("));
+  EXPECT_THAT(Select("select FID from o where FShop = 'S1'").sql, Not(HasSubstr("tsql_cmp")));
+  // Two non-column texts compare under the TSQL collation.
+  EXPECT_THAT(Select("select 1 where @s = 'abc'").sql, HasSubstr("COLLATE TSQL"));
+}
+
+TEST_F(EmitterTest, PlusFollowsOperandTypes) {
+  EXPECT_THAT(Select("select FOrderID + FShop from o").sql, HasSubstr("||"));
+  EXPECT_THAT(Select("select FID + 1 from o").sql, HasSubstr("tsql_store_int((\"FID\" + 1))"));
+  EXPECT_THAT(Select("select FOrderID + FID from o").sql, HasSubstr("tsql_add("));
+  EXPECT_THAT(Select("select FAmount / 3 from o").sql, HasSubstr("CAST(3 AS REAL)"));
+  // Each variable is bound once however often it appears.
+  EmittedSql twice = Select("select @id + @id, @s");
+  EXPECT_EQ(twice.params, (std::vector<std::string>{"@id", "@s"}));
+  EXPECT_THAT(twice.sql, HasSubstr("?1 + ?1"));
+}
+
+TEST_F(EmitterTest, UpdateFromBecomesAKeyedSubquery) {
+  batch_ = ParseBatch("Update t1 Set t1.FName = t2.FOrderID FROM e t1 LEFT JOIN o t2 "
+                      "ON t1.FID = t2.FID WHERE t2.FID = @id");
+  Emitter em(context_);
+  EmittedSql vars;
+  EmittedSql sql = em.Update(static_cast<const UpdateStmt&>(*batch_->statements[0]), &vars);
+  EXPECT_THAT(sql.sql, HasSubstr("UPDATE \"e\" SET \"FName\" = tsql_store("));
+  EXPECT_THAT(sql.sql, HasSubstr("\"t1\".rowid AS \"tsql_rid\""));
+  EXPECT_THAT(sql.sql, HasSubstr("WHERE \"e\".rowid = \"tsql_q\".\"tsql_rid\""));
+  EXPECT_TRUE(vars.sql.empty());
+  EXPECT_EQ(sql.params, std::vector<std::string>{"@id"});
+}
+
+TEST_F(EmitterTest, ChecksSqlServerMakesBeforeRunning) {
+  auto error_of = [&](const std::string& text) {
+    try {
+      Select(text);
+    } catch (const ComError& e) {
+      return e.number();
+    }
+    return 0;
+  };
+  EXPECT_EQ(error_of("select FShop, count(*) from o"), 8120);
+  EXPECT_EQ(error_of("select FShop, count(*) from o group by FShop"), 0);
+  EXPECT_EQ(error_of("select t.FShop, count(*) from o t group by FShop"), 0);
+  EXPECT_EQ(error_of("select FShop from o where sum(FAmount) > 1"), 147);
+  EXPECT_EQ(error_of("select distinct FShop from o order by FDate"), 145);
+  EXPECT_EQ(error_of("select x.FID from o t"), 4104);
+  EXPECT_EQ(error_of("select * from (select FID from o order by FID) x"), 1033);
+  EXPECT_EQ(error_of("select * from (select top 1 FID from o order by FID) x"), 0);
+  EXPECT_EQ(error_of("select FID from o order by 2"), 108);
+  EXPECT_EQ(error_of("select FID, FShop from o union select FID from e"), 205);
+}
+
+}  // namespace
+}  // namespace ambit::tsql
