@@ -33,6 +33,11 @@ CREATE INDEX IX_Web2ERPOrdersEntry_Source ON IC_Web2ERPOrdersEntry (FID_SRC, FEn
 GO
 CREATE INDEX IX_Web2ERPOrdersEntry_FServiceStatus ON IC_Web2ERPOrdersEntry (FServiceStatus)
 GO
+-- The home-improvement service flag is rare; vw_Web2ERPOrdersJZ finds its orders through these.
+CREATE INDEX IX_Web2ERPOrders_JzService ON IC_Web2ERPOrders (FIs_jzservice_order)
+GO
+CREATE INDEX IX_Web2ERPOrdersEntry_JzService ON IC_Web2ERPOrdersEntry (FIs_jzservice_order)
+GO
 CREATE INDEX IX_Web2ErpOrderSerial_FEntryID ON IC_Web2ErpOrderSerial (FEntryID)
 GO
 CREATE INDEX IX_RefundInfo_FEntryID ON IC_RefundInfo (FEntryID)
