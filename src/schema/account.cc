@@ -93,28 +93,54 @@ std::vector<std::string> SplitBatches(std::string_view script) {
   return batches;
 }
 
-void CreateAccountSchema(Connection& conn,
-                         const std::function<void(std::string_view step)>& progress) {
+namespace {
+
+constexpr std::string_view kIndexScript = "indexes.sql";
+
+void RunScript(Connection& conn, const SchemaScript& script) {
+  std::vector<std::string> batches = SplitBatches(script.text);
+  for (size_t i = 0; i < batches.size(); ++i) {
+    try {
+      conn.Execute(batches[i]);
+    } catch (const ComError& e) {
+      throw ComError(e.number(), kSchemaErrorSource,
+                     std::string(script.file_name) + ", batch " + std::to_string(i + 1) + ": " +
+                         e.description());
+    }
+  }
+}
+
+// Runs the scripts `wanted` accepts, all or nothing.
+void RunScripts(Connection& conn, const std::function<bool(std::string_view)>& wanted,
+                const std::function<void(std::string_view step)>& progress) {
   conn.BeginTrans();
   try {
     for (const SchemaScript& script : SchemaScriptFiles()) {
+      if (!wanted(script.file_name)) continue;
       if (progress) progress(script.file_name);
-      std::vector<std::string> batches = SplitBatches(script.text);
-      for (size_t i = 0; i < batches.size(); ++i) {
-        try {
-          conn.Execute(batches[i]);
-        } catch (const ComError& e) {
-          throw ComError(e.number(), kSchemaErrorSource,
-                         std::string(script.file_name) + ", batch " + std::to_string(i + 1) +
-                             ": " + e.description());
-        }
-      }
+      RunScript(conn, script);
     }
     conn.CommitTrans();
   } catch (...) {
     if (conn.TransactionDepth() > 0) conn.RollbackTrans();
     throw;
   }
+}
+
+}  // namespace
+
+void CreateAccountSchema(Connection& conn,
+                         const std::function<void(std::string_view step)>& progress,
+                         const SchemaOptions& options) {
+  RunScripts(
+      conn,
+      [&](std::string_view file) { return options.with_indexes || file != kIndexScript; },
+      progress);
+}
+
+void CreateSchemaIndexes(Connection& conn,
+                         const std::function<void(std::string_view step)>& progress) {
+  RunScripts(conn, [](std::string_view file) { return file == kIndexScript; }, progress);
 }
 
 std::string SqliteConnectionString(const std::string& path) {
@@ -124,7 +150,8 @@ std::string SqliteConnectionString(const std::string& path) {
 }
 
 ConnectionPtr CreateAccount(const std::string& path,
-                            const std::function<void(std::string_view step)>& progress) {
+                            const std::function<void(std::string_view step)>& progress,
+                            const SchemaOptions& options) {
   if (path.empty()) {
     throw ComError(err::kInvalidArgument, kSchemaErrorSource, "No account path given");
   }
@@ -137,7 +164,7 @@ ConnectionPtr CreateAccount(const std::string& path,
   }
   RegisterSqliteBackend();
   ConnectionPtr conn = OpenConnection(SqliteConnectionString(path));
-  CreateAccountSchema(*conn, progress);
+  CreateAccountSchema(*conn, progress, options);
   return conn;
 }
 

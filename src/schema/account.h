@@ -30,16 +30,28 @@ std::vector<std::string_view> SchemaScripts();
 // trailing "--" comment allowed). Empty batches are dropped.
 std::vector<std::string> SplitBatches(std::string_view script);
 
+struct SchemaOptions {
+  // A bulk load (the account generator) is faster into tables without indexes; it then calls
+  // CreateSchemaIndexes once the rows are in.
+  bool with_indexes = true;
+};
+
 // Runs every script on `conn` in one transaction, so a failure leaves no half-built account.
 // `progress` hears the file name before each script runs. A failing batch raises a ComError
 // with the database's number and a description naming the script and batch.
 void CreateAccountSchema(Connection& conn,
+                         const std::function<void(std::string_view step)>& progress = {},
+                         const SchemaOptions& options = {});
+
+// Runs indexes.sql alone, in one transaction: for accounts built without indexes.
+void CreateSchemaIndexes(Connection& conn,
                          const std::function<void(std::string_view step)>& progress = {});
 
 // Creates the account database at `path` (":memory:" for a private in-memory account) on the
 // embedded engine and builds its schema. Refuses a path that already holds an account.
 ConnectionPtr CreateAccount(const std::string& path,
-                            const std::function<void(std::string_view step)>& progress = {});
+                            const std::function<void(std::string_view step)>& progress = {},
+                            const SchemaOptions& options = {});
 
 // The connection string of the embedded engine for an account file.
 std::string SqliteConnectionString(const std::string& path);

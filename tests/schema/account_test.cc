@@ -139,6 +139,28 @@ TEST(CreateAccountTest, FailingBatchNamesScriptAndLeavesNothingBehind) {
             "gone");
 }
 
+TEST(CreateAccountTest, IndexesCanComeAfterABulkLoad) {
+  std::vector<std::string> steps;
+  ConnectionPtr conn = CreateAccount(
+      ":memory:", [&](std::string_view step) { steps.emplace_back(step); },
+      {.with_indexes = false});
+  EXPECT_THAT(steps, ElementsAre("tables.sql", "erp_tables.sql", "views.sql", "procedures.sql",
+                                 "basedata.sql"));
+  auto index_count = [&] {
+    return ScalarInt(*conn, "SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' "
+                            "AND name LIKE '%IX[_]Web2ERPOrders[_]Status'");
+  };
+  EXPECT_EQ(index_count(), 0);
+  // Procedures and views work without them.
+  EXPECT_EQ(ScalarInt(*conn, "Declare @k int\r\nexec GetICMaxNum 'IC_Web2ERPOrders', @k output"
+                             "\r\nselect @k"),
+            1);
+  steps.clear();
+  CreateSchemaIndexes(*conn, [&](std::string_view step) { steps.emplace_back(step); });
+  EXPECT_THAT(steps, ElementsAre("indexes.sql"));
+  EXPECT_EQ(index_count(), 1);
+}
+
 TEST(InstallScriptsTest, WritesTheEmbeddedScriptsAsFiles) {
   std::filesystem::path dir = TempPath("install");
   std::filesystem::remove_all(dir);
