@@ -317,7 +317,15 @@ Value Cast(const Value& v, const TypeSpec& t, int64_t style, bool store) {
     case TypeSpec::kDecimal: return ToDecimal(v, t.precision, t.scale);
     case TypeSpec::kFloat: return Value::Real(ToReal(v));
     case TypeSpec::kText: return ToTextType(v, t, style, store);
-    case TypeSpec::kDateTime: return Value::Text(FormatDateTime(ToDate(v, style)));
+    case TypeSpec::kDateTime: {
+      DateTime d = ToDate(v, style);
+      if (t.name == "datetime") {
+        // datetime keeps time in 1/300 seconds: milliseconds end in 0, 3 or 7.
+        int64_t day = d.ms - d.ms % 1000, ms = d.ms % 1000;
+        d.ms = day + std::llround(std::llround(ms * 0.3) / 0.3);
+      }
+      return Value::Text(FormatDateTime(d));
+    }
     case TypeSpec::kSmallDateTime: {
       DateTime d = ToDate(v, style);
       // smalldatetime keeps minutes; 29.999 seconds round down, 30 up.

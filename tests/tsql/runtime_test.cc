@@ -203,6 +203,11 @@ TEST_F(RuntimeTest, EveryDateTextSqlServerAcceptsConverts) {
   EXPECT_EQ(Text("tsql_cast('2026-12-05T10:00:00', 'datetime')"), "2026-12-05 10:00:00");
   EXPECT_EQ(Text("tsql_cast('2026-12-05 10:00', 'datetime')"), "2026-12-05 10:00:00");
   EXPECT_EQ(Text("tsql_cast('2026-12-05 10:00:00.5', 'datetime')"), "2026-12-05 10:00:00.500");
+  // datetime counts 1/300 seconds; datetime2 keeps the milliseconds.
+  EXPECT_EQ(Text("tsql_cast('2026-12-05 10:00:00.002', 'datetime')"), "2026-12-05 10:00:00.003");
+  EXPECT_EQ(Text("tsql_cast('2026-12-05 10:00:00.005', 'datetime')"), "2026-12-05 10:00:00.007");
+  EXPECT_EQ(Text("tsql_cast('2026-12-05 10:00:00.999', 'datetime')"), "2026-12-05 10:00:01");
+  EXPECT_EQ(Text("tsql_cast('2026-12-05 10:00:00.002', 'datetime2')"), "2026-12-05 10:00:00.002");
   EXPECT_EQ(Text("tsql_cast('12/5/2026 2:30 PM', 'datetime')"), "2026-12-05 14:30:00");
   EXPECT_EQ(Text("tsql_cast('Dec  5 2026 9:07AM', 'datetime')"), "2026-12-05 09:07:00");
   EXPECT_EQ(Text("tsql_cast('', 'datetime')"), "1900-01-01 00:00:00");
