@@ -1,12 +1,11 @@
 #include "query/lookups.h"
 
-#include <cctype>
-
 #include "base/conversions.h"
 #include "frame/key_list.h"
 #include "frame/shared_helpers.h"
 #include "frame/text_services.h"
 #include "query/lookups_internal.h"
+#include "query/order_filter.h"
 #include "schema/names.h"
 
 namespace ambit {
@@ -44,22 +43,11 @@ const Variant* FirstValue(const RecordsetPtr& rs) {
 
 int32_t IntOr0(const Variant* v) { return v && !v->IsNull() ? CLng(*v) : 0; }
 
-// The area names live in one column per language (FName, FName_CHT, FName_EN). The code comes
-// from the login, not from the client, but it still becomes part of a column name.
-std::string AreaNameColumn(const UserLoginPtr& user) {
-  std::string code = user ? user->LanguageCode() : std::string();
-  std::string trimmed;
-  for (char c : code) {
-    if (c == ' ') continue;
-    if (!std::isalnum(static_cast<unsigned char>(c)))
-      throw ComError(err::kInvalidArgument, "ambit-order",
-                     "The language code '" + code + "' cannot name a column.");
-    trimmed += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  }
-  // An empty code would name the column "FName_", which does not exist: read the default
-  // language's column instead.
-  if (trimmed.empty() || trimmed == "CHS") return " FName";
-  return " FName_" + trimmed;
+// The area names live in one column per language (FName, FName_CHT, FName_EN); the default
+// language's column has no suffix.
+std::string AreaNameColumn(Component& self) {
+  std::string code = ColumnLanguageCode(self);
+  return code == "CHS" ? " FName" : " FName_" + code;
 }
 
 }  // namespace
@@ -172,7 +160,7 @@ bool IsVoid(Component& self, const std::string& sDsn, int32_t lFID) {
 
 DictionaryPtr GetAreaData(Component& self, const std::string& sDsn) {
   return RunMethod(self, "GetAreaData", sDsn, [&](MethodScope& m) {
-    std::string sql = "Select FID,FType,FParentID,FZipCode," + AreaNameColumn(m.self.user_login()) +
+    std::string sql = "Select FID,FType,FParentID,FZipCode," + AreaNameColumn(m.self) +
                       " AS FName" + " From IC_Area Where FType>=1 Order by FID asc";
     RecordsetPtr rs = m.conn().Execute(sql);
     auto areas = NewDictionary();
