@@ -70,7 +70,8 @@ class Socket {
                  "The promotion service at " + e.Url() + " could not be reached: " + why + ".");
 }
 
-// One request per connection ("Connection: close"), so the answer ends where the stream ends.
+// One HTTP/1.0 request per connection: the answer ends where the stream ends and is never
+// chunked.
 std::string PostOnce(const Endpoint& e, const std::string& body, int* status) {
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
@@ -93,7 +94,7 @@ std::string PostOnce(const Endpoint& e, const std::string& body, int* status) {
   }
   if (fd < 0) Unreachable(e, std::strerror(errno));
   Socket sock(fd);
-  std::string request = "POST " + e.path + " HTTP/1.1\r\nHost: " + e.host + ":" + e.port +
+  std::string request = "POST " + e.path + " HTTP/1.0\r\nHost: " + e.host + ":" + e.port +
                         "\r\nContent-Type: application/json\r\nContent-Length: " +
                         std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
   for (size_t sent = 0; sent < request.size();) {
