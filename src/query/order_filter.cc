@@ -205,9 +205,9 @@ void AppendSimpleKeys(StringBuilder& sb, Dictionary& dct) {
   AppendMessageCondition(sb, dct, "BuyerCompare", "FBuyerMessage");
   AppendRangeCondition(sb, dct, "FGoodsCountBegin", "FGoodsCountEnd",
                        "select SUM(FQuantity ) from IC_Web2ERPOrdersEntry Where FID=t1.FID", " ");
-  AppendRangeCondition(sb, dct, "FEntryCountBegin", "FEntryCountEnd",
-                       "select COUNT(distinct FItemID ) from IC_Web2ERPOrdersEntry Where FID=t1.FID",
-                       "  ");
+  AppendRangeCondition(
+      sb, dct, "FEntryCountBegin", "FEntryCountEnd",
+      "select COUNT(distinct FItemID ) from IC_Web2ERPOrdersEntry Where FID=t1.FID", "  ");
   AppendServiceCondition(sb, dct, "ServiceStatus", "FServiceStatus", false);
   AppendServiceCondition(sb, dct, "ServiceType", "FServiceType", true);
   AppendServiceCondition(sb, dct, "ServiceSource", "FServiceSource", true);
@@ -256,8 +256,8 @@ std::string BuildItemSetSql(std::string_view item_numbers, bool exclude_gifts) {
 
 bool IsUserGroupCheckOn(const std::string& sDsn) {
   if (sDsn.empty()) return false;
-  auto profile = RequireInterface<SystemProfileService>(CreateHostObject(kProgIdSystemProfile),
-                                                        "GetProfile");
+  auto profile =
+      RequireInterface<SystemProfileService>(CreateHostObject(kProgIdSystemProfile), "GetProfile");
   Variant value = profile->GetProfile(sDsn, "IC", "CheckUserGroup");
   if (value.IsNull() || value.IsObject() || !IsNumeric(value)) return false;
   return CDbl(value) != 0;

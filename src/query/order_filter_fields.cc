@@ -1,13 +1,14 @@
 // The field condition of the order filter: one field of the filter screen, an operator and a
 // value. Fields fall into a few shapes (common comparisons on an expression, existence of a
 // matching order line, yes/no flags) plus the odd ones the screen treats specially.
+#include "query/order_filter_fields.h"
+
 #include <array>
 #include <cctype>
 
 #include "base/conversions.h"
 #include "frame/shared_helpers.h"
 #include "query/order_filter.h"
-#include "query/order_filter_fields.h"
 
 namespace ambit::filter_internal {
 namespace {
@@ -55,9 +56,7 @@ struct Field {
 };
 
 // "'v'" or "'%v%'" for the comparison operators.
-std::string Literal(const Field& f) {
-  return IsLike(f.op) ? "'%" + f.q + "%'" : "'" + f.q + "'";
-}
+std::string Literal(const Field& f) { return IsLike(f.op) ? "'%" + f.q + "%'" : "'" + f.q + "'"; }
 
 // E IS [NOT] NULL, E = 'v', E Like '%v%'. `empty_test`/`filled_test` replace the IS forms.
 std::string Common(const Field& f, const std::string& e, const std::string& empty_test = "",
@@ -177,27 +176,32 @@ const std::array<CommonField, 19> kCommonFields = {{
     {"FEMPID", "t16.FName", nullptr, nullptr},
     {"FCURRENCYID", "t27.FName", nullptr, nullptr},
     {"FOPTDPTID", "t25.FName", nullptr, nullptr},
-    {"FDELIVERYCOUNTRY", "t28.FName", "ISNULL(t28.FName,'')='' AND ", "ISNULL(t28.FName,'')<>'' AND "},
-    {"FDELIVERYPROVINCE", "t12.FName", "ISNULL(t12.FName,'')='' AND ", "ISNULL(t12.FName,'')<>'' AND "},
+    {"FDELIVERYCOUNTRY", "t28.FName", "ISNULL(t28.FName,'')='' AND ",
+     "ISNULL(t28.FName,'')<>'' AND "},
+    {"FDELIVERYPROVINCE", "t12.FName", "ISNULL(t12.FName,'')='' AND ",
+     "ISNULL(t12.FName,'')<>'' AND "},
     {"FDELIVERYCITY", "t13.FName", "ISNULL(t13.FName,'')='' AND ", "ISNULL(t13.FName,'')<>'' AND "},
-    {"FDELIVERYDISTRICT", "t14.FName", "ISNULL(t14.FName,'')='' AND ", "ISNULL(t14.FName,'')<>'' AND "},
+    {"FDELIVERYDISTRICT", "t14.FName", "ISNULL(t14.FName,'')='' AND ",
+     "ISNULL(t14.FName,'')<>'' AND "},
     {"FREFUNDREASON", "rf.FRefundReason", nullptr, nullptr},
     {"FSERVICESTATUS", "entry.FServiceStatus", nullptr, nullptr},
-    {"FDELIVERYREMARK2", "t1.FDeliveryRemark", "t1.FDeliveryRemark = '' AND ", "t1.FDeliveryRemark <> '' AND "},
-    {"FINVOICENAME", "ISNULL(t1.FInvoiceName,'')", "ISNULL(t1.FInvoiceName,'') = '' AND ", "ISNULL(t1.FInvoiceName,'') <> '' AND "},
+    {"FDELIVERYREMARK2", "t1.FDeliveryRemark", "t1.FDeliveryRemark = '' AND ",
+     "t1.FDeliveryRemark <> '' AND "},
+    {"FINVOICENAME", "ISNULL(t1.FInvoiceName,'')", "ISNULL(t1.FInvoiceName,'') = '' AND ",
+     "ISNULL(t1.FInvoiceName,'') <> '' AND "},
     {"FINVOICEINFO", "t1.FInvoiceInfo", "t1.FInvoiceInfo = '' AND ", "t1.FInvoiceInfo <> '' AND "},
 }};
 
 constexpr std::array<const char*, 12> kHeaderFlags = {
-    "FMERGESTATUS", "FVOIDSTATUS",    "FINVOICESTATUS", "FINNERINVOICE",
-    "FUPLOADSTATUS", "FISPRINTEXPRESS", "FISPRINTSEND",  "FISPRINTPICK",
-    "FWEIGHTSTATUS", "FISCLAIM",       "FISEXPORT",      "FTEXTOUTSTOCK"};
+    "FMERGESTATUS",  "FVOIDSTATUS",     "FINVOICESTATUS", "FINNERINVOICE",
+    "FUPLOADSTATUS", "FISPRINTEXPRESS", "FISPRINTSEND",   "FISPRINTPICK",
+    "FWEIGHTSTATUS", "FISCLAIM",        "FISEXPORT",      "FTEXTOUTSTOCK"};
 
 // The user named "Users" is the system's placeholder for nobody.
 std::string UserNameField(const Field& f, const std::string& alias) {
   if (f.op == Op::kNull || f.op == Op::kNotNull)
-    return Common(f, "(Case " + alias + ".FName When 'Users' Then Null Else " + alias +
-                         ".FName End)");
+    return Common(f,
+                  "(Case " + alias + ".FName When 'Users' Then Null Else " + alias + ".FName End)");
   return Common(f, "(Case " + alias + ".FName When 'Users' Then '' Else " + alias + ".FName End)");
 }
 
@@ -205,7 +209,8 @@ std::string UserNameField(const Field& f, const std::string& alias) {
 std::string ItemField(const Field& f, const std::string& column, const Dictionary& dct) {
   std::string head =
       "Exists(SELECT 1 FROM IC_Web2ERPOrdersEntry t2 LEFT JOIN t_ICItem t3 ON "
-      "t2.FItemID=t3.FItemID WHERE t2.fid=t1.fid AND t3." + column;
+      "t2.FItemID=t3.FItemID WHERE t2.fid=t1.fid AND t3." +
+      column;
   switch (f.op) {
     case Op::kLike: return head + " Like '%" + f.q + "%' ) AND ";
     case Op::kNotLike: return "Not " + head + " Like '%" + f.q + "%' ) AND ";
@@ -214,7 +219,8 @@ std::string ItemField(const Field& f, const std::string& column, const Dictionar
     case Op::kNull: return head + " IS NULL ) AND ";
     case Op::kNotNull: return head + " IS NOT NULL ) AND ";
     case Op::kIn:
-      return BuildItemSetSql(f.value, CInt(dct.GetValue("chkExcludeGift", Variant(int16_t{0}))) != 0);
+      return BuildItemSetSql(f.value,
+                             CInt(dct.GetValue("chkExcludeGift", Variant(int16_t{0}))) != 0);
     default: return "";
   }
 }
@@ -271,7 +277,8 @@ std::string ItemModel(const Field& f) {
   }
   return " EXISTS(SELECT 1 FROM IC_Web2ERPOrdersEntry tw\r\n"
          "INNER JOIN t_ICItem ti ON tw.FItemID=ti.FItemID\r\n"
-         "WHERE  tw.FID=t1.fid AND " + cond + " ) AND ";
+         "WHERE  tw.FID=t1.fid AND " +
+         cond + " ) AND ";
 }
 
 std::string Special(const Field& f, const Dictionary& dct) {
@@ -285,21 +292,26 @@ std::string Special(const Field& f, const Dictionary& dct) {
   }
   if (n == "FRECEIPTDATE")
     return "entry.FEntryID in(select fentryid from ic_refundrecord where fmanagetype "
-           "in(38456,38463,38464)\r\nAnd FRecordDate >= '" + f.q + " 00:00:00'\r\n"
-           "And FRecordDate <= '" + f.q + " 23:59:59'\r\n) AND ";
+           "in(38456,38463,38464)\r\nAnd FRecordDate >= '" +
+           f.q +
+           " 00:00:00'\r\n"
+           "And FRecordDate <= '" +
+           f.q + " 23:59:59'\r\n) AND ";
   if (n == "FRETURNLOGISTICSNUMBER")
     return "isnull(entry.FReturnLogisticsOrder,'') like '%" + f.q + "%' AND ";
   if (n == "FITEMNAME" || n == "FITEMNUMBER")
     return "t1.FID in(Select FID From IC_Web2ErpOrdersEntry tn left join t_ICItem tc on "
-           "tn.FItemID = tc.FItemID Where tc." + std::string(n == "FITEMNAME" ? "FName" : "FNumber") +
-           " like '%" + f.q + "%') AND ";
+           "tn.FItemID = tc.FItemID Where tc." +
+           std::string(n == "FITEMNAME" ? "FName" : "FNumber") + " like '%" + f.q + "%') AND ";
   if (n == "FPACKAGEDGOODS") return PackagedGoods(f, "FNumber");
   if (n == "FPACKAGEDGOODSNAME") return PackagedGoods(f, "FName");
   if (n == "FISFREE")
-    return Flag(f, "EXISTS (select 1 from IC_Web2ERPOrdersEntry where FID=t1.FID and FIsFree=1 ) AND ",
-                "NOT EXISTS (select 1 from IC_Web2ERPOrdersEntry where FID=t1.FID and FIsFree=1 ) AND ");
+    return Flag(
+        f, "EXISTS (select 1 from IC_Web2ERPOrdersEntry where FID=t1.FID and FIsFree=1 ) AND ",
+        "NOT EXISTS (select 1 from IC_Web2ERPOrdersEntry where FID=t1.FID and FIsFree=1 ) AND ");
   if (n == "FSITEORDERID" || n == "FSITEORDERID2") {
-    const std::string head = "EXISTS(Select 1 from IC_Web2ERPOrdersEntry Where FID = t1.FID AND FSiteOrderID";
+    const std::string head =
+        "EXISTS(Select 1 from IC_Web2ERPOrdersEntry Where FID = t1.FID AND FSiteOrderID";
     if (f.op == Op::kNull) return head + " = '') AND ";
     if (f.op == Op::kNotNull) return head + " <> '') AND ";
     if (!IsComparison(f.op)) return "";
@@ -315,7 +327,8 @@ std::string Special(const Field& f, const Dictionary& dct) {
   }
   if (n == "FCHKMAN") return UserNameField(f, "t5");
   if (n == "FPRECHKMAN") return UserNameField(f, "t17");
-  if (n == "FTEXTCHKTATUS") return StateField(f, "t1.FCheckStatus =1 AND ", "t1.FCheckStatus <>1 AND ");
+  if (n == "FTEXTCHKTATUS")
+    return StateField(f, "t1.FCheckStatus =1 AND ", "t1.FCheckStatus <>1 AND ");
   if (n == "FTEXTPICKSTATUS")
     return StateField(f, "t1.FOrderStatus & 4 = 4 AND ", "t1.FOrderStatus & 4 <> 4 AND ");
   if (n == "FTEXTSENDSTATUS")
@@ -372,7 +385,8 @@ std::string Special(const Field& f, const Dictionary& dct) {
   }
   for (const CommonField& c : kCommonFields)
     if (n == c.name)
-      return Common(f, c.expr, c.empty_test ? c.empty_test : "", c.filled_test ? c.filled_test : "");
+      return Common(f, c.expr, c.empty_test ? c.empty_test : "",
+                    c.filled_test ? c.filled_test : "");
   for (const char* flag : kHeaderFlags)
     if (n == flag) return HeaderFlag(f);
   RequirePlainName(f.name);
@@ -394,9 +408,8 @@ std::string BuildFieldCondition(Dictionary& dctPara) {
   f.value = CStr(dctPara.GetValue("FieldValue", Variant("")));
   f.q = SqlQuote(f.value);
   Variant ctl = dctPara.Value("FCtlType");
-  f.ctl_type = ctl.IsEmpty() || (ctl.IsString() && TrimBlanks(ctl.string_value()).empty())
-                   ? 1
-                   : CInt(ctl);
+  f.ctl_type =
+      ctl.IsEmpty() || (ctl.IsString() && TrimBlanks(ctl.string_value()).empty()) ? 1 : CInt(ctl);
   if (f.op == Op::kUnknown || f.name.empty()) return "";
   std::string condition = Special(f, dctPara);
   if (condition.empty()) return "";

@@ -46,8 +46,9 @@ void AppendColumns(StringBuilder& sb, Layout layout, const std::string& language
   line(" t25.FName AS FOptDptIDName,");
   line(" ISNULL(t26.FRefundStatus,0) AS FRefundStatus,");
   if (layout == Layout::kVerifyList)
-    line(" CASE WHEN ISNULL(t26.FIsShowWaitVerifyTemp,0) > 0 THEN 1 ELSE 0 END AS "
-         "FIsShowWaitVerifyTemp,");
+    line(
+        " CASE WHEN ISNULL(t26.FIsShowWaitVerifyTemp,0) > 0 THEN 1 ELSE 0 END AS "
+        "FIsShowWaitVerifyTemp,");
   line(" ISNULL(t100.FIsRowClose,0) AS FIsRowClose,");
   line(" CASE WHEN ISNULL(t99.FID,0) > 0 THEN 1 ELSE 0 END AS FStatus,");
   line(" isnull(t22.FAddressReachable,4) AS FAddressReachable,");
@@ -96,12 +97,15 @@ void AppendListJoins(StringBuilder& sb, Layout layout) {
   line(" LEFT JOIN IC_LogisticsTraceState t24 ON t22.FLogisticsState=t24.FID");
   line(" LEFT JOIN vw_Web2ERPOrdersRefund t26 ON t1.FID=t26.FID --取退款状态");
   line(" LEFT JOIN vw_Web2ERPOrdersJZ t998 ON t1.FID=t998.FID --家装订单标识");
-  line(" LEFT JOIN (SELECT DISTINCT FNick,FIsBlackList FROM IC_WebShopClient WHERE FIsBlackList = 1 "
-       "AND FNick <> '') t23 ON t1.FBuyerNick = t23.FNick");
-  line(" LEFT JOIN (SELECT FID FROM IC_Web2ERPOrdersEntry WHERE FStatus ='TRADE_CLOSED' GROUP BY "
-       "FID) t99 ON t1.FID=t99.FID");
-  line(" LEFT JOIN (SELECT FID,MAX(FIsRowClose) AS FIsRowClose FROM IC_Web2ERPOrdersEntry WHERE "
-       "FIsRowClose > 0 GROUP BY FID) t100 ON t1.FID=t100.FID");
+  line(
+      " LEFT JOIN (SELECT DISTINCT FNick,FIsBlackList FROM IC_WebShopClient WHERE FIsBlackList = 1 "
+      "AND FNick <> '') t23 ON t1.FBuyerNick = t23.FNick");
+  line(
+      " LEFT JOIN (SELECT FID FROM IC_Web2ERPOrdersEntry WHERE FStatus ='TRADE_CLOSED' GROUP BY "
+      "FID) t99 ON t1.FID=t99.FID");
+  line(
+      " LEFT JOIN (SELECT FID,MAX(FIsRowClose) AS FIsRowClose FROM IC_Web2ERPOrdersEntry WHERE "
+      "FIsRowClose > 0 GROUP BY FID) t100 ON t1.FID=t100.FID");
   line(" left join t_Currency t27 on t1.FCurrencyID = t27.FCurrencyID");
 }
 
@@ -225,14 +229,17 @@ std::string WebShopAccess(Component& self, const std::string& sDsn) {
     std::string user = std::to_string(GetLoginUserID(self.call_context()));
     ConnectionPtr conn = self.call_context().CurrentConnection();
     StringBuilder sb;
-    sb.Append(" SELECT FValue FROM t_SystemProfile WHERE FCategory='EC' and FKey = 'WebShopAccess' "
-              "and FValue =0").Append(kEol);
+    sb.Append(
+          " SELECT FValue FROM t_SystemProfile WHERE FCategory='EC' and FKey = 'WebShopAccess' "
+          "and FValue =0")
+        .Append(kEol);
     sb.Append(" union ").Append(kEol);
     sb.Append("select 1 from t_Group where FGroupID =1 and FUserID =" + user).Append(kEol);
     RecordsetPtr rs = conn->Execute(sb.ToString());
     if (rs && rs->IsOpen() && !rs->Eof()) return "";
     return " inner join (select  FWebShopID  from  IC_WebShopAccessData where FIsAccess=1 and "
-           "FUserID =" + user + ") AccessDataWebShop on t1.FWebshopID=AccessDataWebShop.FWebShopID";
+           "FUserID =" +
+           user + ") AccessDataWebShop on t1.FWebshopID=AccessDataWebShop.FWebShopID";
   } catch (...) {
     return "";
   }

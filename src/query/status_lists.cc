@@ -146,17 +146,22 @@ std::string NoVerifyOuterCondition(bool tsd, bool check_refund) {
   if (check_refund) {
     line(" (JCK123.FRefundStatus=1 AND JCK123.FisShowWaitVerifyTemp=0 ) ");
   } else if (tsd) {
-    line(" (JCK123.FRefundStatus=1  AND JCK123.FisShowWaitVerifyTemp=0 and  "
-         "JCK123.FTransactionStatus NOT IN (" + confirm + ") ) ");
+    line(
+        " (JCK123.FRefundStatus=1  AND JCK123.FisShowWaitVerifyTemp=0 and  "
+        "JCK123.FTransactionStatus NOT IN (" +
+        confirm + ") ) ");
   } else {
-    line(" (JCK123.FRefundStatus=1  AND JCK123.FisShowWaitVerifyTemp=0 and  "
-         "JCK123.FTransactionStatus NOT IN (" + confirm + "," + finished + ") ) ");
+    line(
+        " (JCK123.FRefundStatus=1  AND JCK123.FisShowWaitVerifyTemp=0 and  "
+        "JCK123.FTransactionStatus NOT IN (" +
+        confirm + "," + finished + ") ) ");
   }
   if (tsd) line(" OR JCK123.FTransactionStatus = " + finished);
   line(" OR (JCK123.FTransactionStatus = " + C(code::kTradeStatusWaitBuyerPay) +
        " OR (JCK123.FTransactionStatus = " + C(code::kTradeStatusClosed) +
        " AND NOT EXISTS(SELECT 1 FROM IC_Web2ERPOrdersEntry WHERE FID=JCK123.FID AND FStatus NOT "
-       "IN " + kClosedLineStates + ")))");
+       "IN " +
+       kClosedLineStates + ")))");
   return sb.ToString();
 }
 
@@ -175,9 +180,11 @@ std::string WaitVerify2OuterCondition(bool tsd, bool check_refund) {
     line(" (JCK123.FRefundStatus=1 AND JCK123.FisShowWaitVerifyTemp=1 AND JCK123.FOrderType<>" +
          after_sales + ")  or ");
     line(tsd ? " (JCK123.FRefundStatus=1 AND JCK123.FisShowWaitVerifyTemp=0 and "
-               "JCK123.FTransactionStatus  IN ( " + confirm + " ) ) "
+               "JCK123.FTransactionStatus  IN ( " +
+                   confirm + " ) ) "
              : " (JCK123.FRefundStatus=1 AND JCK123.FisShowWaitVerifyTemp=0 and "
-               "JCK123.FTransactionStatus  IN ( " + confirm + ", " + finished + " ) ) ");
+               "JCK123.FTransactionStatus  IN ( " +
+                   confirm + ", " + finished + " ) ) ");
   }
   if (tsd) line(") AND JCK123.FTransactionStatus <> " + finished);
   return sb.ToString();
@@ -205,8 +212,9 @@ RecordsetPtr RunSecondShape(Component& self, const DictionaryPtr& dctPara, Secon
     ListRequest r = ReadRequest(self, dctPara, true);
     bool tsd = IsTradeSuccessDown2fpNoVerify(m.conn());
     bool check_refund = CStr(dctPara->GetValue("NotCheckRefundOnStatus", Variant("0"))) == "0";
-    std::string outer = list == SecondShape::kNoVerify ? NoVerifyOuterCondition(tsd, check_refund)
-                                                       : WaitVerify2OuterCondition(tsd, check_refund);
+    std::string outer = list == SecondShape::kNoVerify
+                            ? NoVerifyOuterCondition(tsd, check_refund)
+                            : WaitVerify2OuterCondition(tsd, check_refund);
     StringBuilder sb;
     sb.Append(kDirtyReads).Append(kEol);
     if (r.counting) {

@@ -39,13 +39,16 @@ std::string EntryListSql(const std::string& fid) {
   line(" (t3.FGrossWeight*t1.FQuantity) as FGrossWeight, ");
   line(" t12.FActivityName as FActivityName, ");
   line(" t14.FName as FReturnLogName, ");
-  line(" case (t1.FRefundStatus - isnull(t13.FIsRefuse,0)) when 1 then 1 else 0 end as "
-       "FRefundStatus --a refused case is no refund");
+  line(
+      " case (t1.FRefundStatus - isnull(t13.FIsRefuse,0)) when 1 then 1 else 0 end as "
+      "FRefundStatus --a refused case is no refund");
   line(" ,t15.FTplRemark,  ");
-  line(" case t1.FServiceType when 1 then '仅退款' when 2 then '退款退货' when 3 then '换货' "
-       "else '' end as FServiceTypeName,");
-  line(" case t1.FServiceSource when 1 then '线上' when 2 then '线下' else '' end as "
-       "FServiceSourceName,");
+  line(
+      " case t1.FServiceType when 1 then '仅退款' when 2 then '退款退货' when 3 then '换货' "
+      "else '' end as FServiceTypeName,");
+  line(
+      " case t1.FServiceSource when 1 then '线上' when 2 then '线下' else '' end as "
+      "FServiceSourceName,");
   line(" isnull(t16.FName,'') as FServiceStatusName");
   line(" FROM IC_Web2ERPOrdersEntry t1");
   line(" LEFT JOIN t_Stock t2 ON t1.FStockID=t2.FItemID");
@@ -71,12 +74,12 @@ std::string EntryListSql(const std::string& fid) {
 }  // namespace
 
 RecordsetPtr GetWebOrderEntryData(Component& self, const DictionaryPtr& dctPara) {
-  return RunDictionaryMethod<RecordsetPtr>(
-      self, "GetWebOrderEntryData", dctPara, nullptr, [&](MethodScope& m) -> RecordsetPtr {
-        std::string fid = OrderKey(*dctPara);
-        if (fid.empty()) return nullptr;
-        return m.conn().Execute(EntryListSql(fid));
-      });
+  return RunDictionaryMethod<RecordsetPtr>(self, "GetWebOrderEntryData", dctPara, nullptr,
+                                           [&](MethodScope& m) -> RecordsetPtr {
+                                             std::string fid = OrderKey(*dctPara);
+                                             if (fid.empty()) return nullptr;
+                                             return m.conn().Execute(EntryListSql(fid));
+                                           });
 }
 
 RecordsetPtr GetLatelyData(Component& self, const DictionaryPtr& dctPara) {

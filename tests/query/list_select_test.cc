@@ -1,7 +1,5 @@
 // The shared select of the order lists: shop rights, the pre-selection into #Data, names in the
 // user's language, and the registered methods called the way clients call them.
-#include "query/order_select.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,6 +7,7 @@
 
 #include "classes/invoke_json.h"
 #include "order_lists_fixture.h"
+#include "query/order_select.h"
 #include "query/status_lists.h"
 
 namespace ambit {
@@ -41,7 +40,8 @@ class ListSelectTest : public ListAccountTest {
     SeedItem(conn(), {.item_id = 502, .number = "I502", .name = "Black tea"});
     SeedOrder(conn(), {.fid = 1, .shop = "SHOP1"});
     SeedOrder(conn(), {.fid = 2, .shop = "SHOP1"});
-    SeedOrder(conn(), {.fid = 3, .shop = "SHOP2", .order_type = schema::code::kOrderTypeAfterSales});
+    SeedOrder(conn(),
+              {.fid = 3, .shop = "SHOP2", .order_type = schema::code::kOrderTypeAfterSales});
     SeedOrder(conn(), {.fid = 4, .shop = "SHOP3"});
     SeedLine(conn(), {.fid = 1, .item_id = 501});
     SeedLine(conn(), {.fid = 2, .item_id = 502});
@@ -141,7 +141,8 @@ TEST_F(ListSelectTest, CountAndKeyStatementsRunOnTheirJoins) {
   EXPECT_EQ(Scalar(conn(), count + " WHERE t2.FWebShopName = 'North shop'"), "2");
   std::string keys = BuildOrderKeySql(kDsn);
   EXPECT_TRUE(keys.starts_with(" SELECT  t1.FID AS RecordCount \r\n"));
-  EXPECT_NE(keys.find(" Left Join IC_Web2ERPOrdersEx t22 on t1.FID=t22.FID \r\n"), std::string::npos);
+  EXPECT_NE(keys.find(" Left Join IC_Web2ERPOrdersEx t22 on t1.FID=t22.FID \r\n"),
+            std::string::npos);
   EXPECT_NE(keys.find(" Left Join vw_Web2ERPOrdersRefund t26 on t1.FID=t26.FID \r\n"),
             std::string::npos);
   EXPECT_EQ(Fids(conn().Execute(
@@ -152,7 +153,8 @@ TEST_F(ListSelectTest, CountAndKeyStatementsRunOnTheirJoins) {
 
   EXPECT_TRUE(NeedsListJoinsToCount("t22.FIsLock = 1 AND "));
   EXPECT_TRUE(NeedsListJoinsToCount("ISNULL(T998.FIs_jzservice_order,'') = 'Y'"));
-  EXPECT_FALSE(NeedsListJoinsToCount("t1.FID IN (SELECT tu2.FUserID FROM t_User tu2) AND t12.FName = ''"));
+  EXPECT_FALSE(
+      NeedsListJoinsToCount("t1.FID IN (SELECT tu2.FUserID FROM t_User tu2) AND t12.FName = ''"));
   EXPECT_FALSE(NeedsListJoinsToCount("xt22.FIsLock = 1"));
 }
 

@@ -82,10 +82,11 @@ TEST_F(OrderFilterTest, EmptyFilterAndUserGroupRestriction) {
             "       Where tu.FUserID = 16394 And tg.FGroupID <> 0\r\n    )\r\n) \r\nAND \r\n");
   // Only orders billed by someone sharing a group with the user: user 7 is in group 1 with the
   // administrator, user 8 only in group 0.
-  conn().Execute("INSERT INTO t_User (FUserID, FName) VALUES (7, 'ann'), (8, 'bob')\r\n"
-                 "INSERT INTO t_Group (FGroupID, FUserID) VALUES (1, 7), (0, 8), (0, 16394)\r\n"
-                 "UPDATE IC_Web2ERPOrders SET FBiller = 7 WHERE FID = 1\r\n"
-                 "UPDATE IC_Web2ERPOrders SET FBiller = 8 WHERE FID = 2");
+  conn().Execute(
+      "INSERT INTO t_User (FUserID, FName) VALUES (7, 'ann'), (8, 'bob')\r\n"
+      "INSERT INTO t_Group (FGroupID, FUserID) VALUES (1, 7), (0, 8), (0, 16394)\r\n"
+      "UPDATE IC_Web2ERPOrders SET FBiller = 7 WHERE FID = 1\r\n"
+      "UPDATE IC_Web2ERPOrders SET FBiller = 8 WHERE FID = 2");
   EXPECT_EQ(Select({}), (V{1}));
   EXPECT_NE(Filter({{"AdvancedFilter", Variant("AND 1=1")}}).find("t1.FBiller IN"),
             std::string::npos);
@@ -147,8 +148,7 @@ TEST_F(OrderFilterTest, GoodsAndLineCounts) {
             "((select SUM(FQuantity ) from IC_Web2ERPOrdersEntry Where FID=t1.FID) Between 1 AND "
             "3) AND \r\n");
   EXPECT_EQ(Select({{"FGoodsCountBegin", Variant("4")}}), (V{1, 3}));
-  EXPECT_EQ(Select({{"FGoodsCountBegin", Variant("1")}, {"FGoodsCountEnd", Variant("3")}}),
-            (V{2}));
+  EXPECT_EQ(Select({{"FGoodsCountBegin", Variant("1")}, {"FGoodsCountEnd", Variant("3")}}), (V{2}));
   EXPECT_EQ(Select({{"FEntryCountBegin", Variant("2")}}), (V{1}));
   EXPECT_EQ(Select({{"FEntryCountEnd", Variant("1")}}), (V{2, 3}));
 }
@@ -175,8 +175,7 @@ TEST_F(OrderFilterTest, FieldOperatorsOnDatesFlagsAndText) {
   // The check state knows only "Y" besides the two null tests.
   EXPECT_EQ(Filter(Field("FTextChktatus", "=", "N")), "");
   EXPECT_EQ(Filter(Field("FTextChktatus", "NOT NULL", "N")), "t1.FCheckStatus =1 AND \r\n");
-  EXPECT_EQ(Filter(Field("FInvoiceStatus", "<>", "1")),
-            "ISNULL(t1.FInvoiceStatus,0) <>1 AND \r\n");
+  EXPECT_EQ(Filter(Field("FInvoiceStatus", "<>", "1")), "ISNULL(t1.FInvoiceStatus,0) <>1 AND \r\n");
   EXPECT_EQ(Filter(Field("FAddressReachable", "<>", "3")),
             "isnull(t22.FAddressReachable,4)  NOT IN (0,2,3) AND \r\n");
   EXPECT_EQ(Filter(Field("FAddressReachable", "=", "9")), "");
@@ -213,8 +212,9 @@ TEST_F(OrderFilterTest, ItemSetWithAndWithoutGifts) {
 TEST_F(OrderFilterTest, ServiceCodesDropTheNoneCode) {
   conn().Execute("UPDATE IC_Web2ERPOrdersEntry SET FServiceType = 2 WHERE FID = 2");
   DictionaryPtr para = Para({{"ServiceType", Variant("0,2")}});
-  EXPECT_EQ(BuildOrderFilterSql(info(), para),
-            "entry.FID in (Select FID From IC_Web2ErpOrdersEntry where FServiceType in(2)) AND \r\n");
+  EXPECT_EQ(
+      BuildOrderFilterSql(info(), para),
+      "entry.FID in (Select FID From IC_Web2ErpOrdersEntry where FServiceType in(2)) AND \r\n");
   EXPECT_EQ(para->Value("ServiceType"), Variant("2"));
   EXPECT_EQ(Filter({{"ServiceStatus", Variant("0")}}), "");
   EXPECT_EQ(Filter({{"FEntryIDs", Variant("3, 4")}}), "entry.FEntryID in (3, 4) AND \r\n");
@@ -222,10 +222,10 @@ TEST_F(OrderFilterTest, ServiceCodesDropTheNoneCode) {
 
 TEST_F(OrderFilterTest, BadInputIsRefusedBeforeAnyStatement) {
   const std::vector<std::pair<std::string, Variant>> bad = {
-      {"TranStatus", Variant("38191 or 1=1")},   {"OrderType", Variant("x")},
-      {"ServiceStatus", Variant("38431,x")},     {"ServiceSource", Variant("1);drop table t_User--")},
-      {"FEntryIDs", Variant("1,2)")},            {"FGoodsCountBegin", Variant("1) or (1=1")},
-      {"FEntryCountEnd", Variant("two")},        {"icboTpl", Variant("1 or 1=1")},
+      {"TranStatus", Variant("38191 or 1=1")}, {"OrderType", Variant("x")},
+      {"ServiceStatus", Variant("38431,x")},   {"ServiceSource", Variant("1);drop table t_User--")},
+      {"FEntryIDs", Variant("1,2)")},          {"FGoodsCountBegin", Variant("1) or (1=1")},
+      {"FEntryCountEnd", Variant("two")},      {"icboTpl", Variant("1 or 1=1")},
   };
   for (const auto& [key, value] : bad) {
     ComError e = ErrorOf([&] { GetWaitVerifyData(info(), Para({{key.c_str(), value}})); });
@@ -241,6 +241,122 @@ TEST_F(OrderFilterTest, BadInputIsRefusedBeforeAnyStatement) {
   // Quoted values may hold anything: they stay text.
   EXPECT_EQ(SelectField("FConsignee", "=", "x' or '1'='1"), V{});
   EXPECT_EQ(testing::ScalarInt(conn(), "SELECT COUNT(*) FROM t_User"), 1);
+}
+
+// Every field of the filter screen under every operator makes a condition the list can run
+// (fields on refund-list aliases are only checked to name them).
+TEST_F(OrderFilterTest, EveryFieldAndOperatorRuns) {
+  const char* fields[] = {"FTradeFrom",
+                          "FItemName",
+                          "FItemNumber",
+                          "FPackagedGoods",
+                          "FPackagedGoodsName",
+                          "FIsFree",
+                          "FSiteOrderID",
+                          "FSiteOrderID2",
+                          "FWebshopIDduplicate",
+                          "FFinallyAmount",
+                          "FBiller",
+                          "FChkMan",
+                          "FPreChkMan",
+                          "FPickMan",
+                          "FSendType",
+                          "FShippingType",
+                          "FTransactionType",
+                          "FLogisticsID",
+                          "FEMPID",
+                          "FCurrencyID",
+                          "FOptDptID",
+                          "FDeliveryCountry",
+                          "FDeliveryProvince",
+                          "FDeliveryCity",
+                          "FDeliveryDistrict",
+                          "FMergeStatus",
+                          "FVoidStatus",
+                          "FInvoiceStatus",
+                          "FInnerInvoice",
+                          "FUpLoadStatus",
+                          "FIsPrintExpress",
+                          "FIsPrintSend",
+                          "FIsPrintPick",
+                          "FWeightStatus",
+                          "FIsClaim",
+                          "FIsExport",
+                          "FTextChktatus",
+                          "FTextPickStatus",
+                          "FTextSendStatus",
+                          "FIsJzserviceOrder",
+                          "FAddressReachable",
+                          "FLotNumber",
+                          "FSerialNumber",
+                          "FLockReason",
+                          "FLogisticsState",
+                          "FOnlineShopPNo",
+                          "FItemOnLineProductName",
+                          "FBarCode",
+                          "FTplReturnStatus",
+                          "FTplReturnFail",
+                          "FName",
+                          "FNumber",
+                          "FTextApplyForReFund",
+                          "FOrderFlag",
+                          "FIsBlackList",
+                          "FTplRemark",
+                          "FDeliveryRemark2",
+                          "FInvoiceName",
+                          "FInvoiceInfo",
+                          "FItemModel",
+                          "FIsLock",
+                          "FSaleNO",
+                          "FBUYERNAME",
+                          "FBuyerEMail",
+                          "FBuyerNick",
+                          "FBuyerPayMode",
+                          "FOrderDate",
+                          "FConsignee",
+                          "FAmount"};
+  const char* refund_fields[] = {"FReceiptDate",  "FReturnLogisticsNumber",
+                                 "FRefundReason", "FServiceStatus",
+                                 "FOutDate",      "FItemSerialNumber"};
+  const char* ops[] = {"Like", "Not Like", "=", "<>", "NULL", "NOT NULL", ">=", "<=", "IN"};
+  int conditions = 0;
+  for (const char* field : fields) {
+    for (const char* op : ops) {
+      // The screen's control kind follows the column: a date, a number, else text.
+      std::string name = field;
+      int ctl = name == "FOrderDate" ? 0 : name == "FAmount" ? 2 : 1;
+      {
+        DictionaryPtr para = Field(field, op, ctl == 0 ? "2026-01-05" : "1", ctl);
+        std::string text;
+        try {
+          text = Filter(para);
+        } catch (const ComError& e) {
+          // A date where a number stands bare is refused, not pasted.
+          EXPECT_EQ(e.number(), err::kTypeMismatch) << field << " " << op << " " << ctl;
+          continue;
+        }
+        if (!text.empty()) ++conditions;
+        EXPECT_NO_THROW(GetAllData(info(), para)) << field << " " << op << " " << ctl << "\n"
+                                                  << text;
+      }
+    }
+  }
+  EXPECT_GT(conditions, 400);
+  for (const char* field : refund_fields) {
+    std::string text = Filter(Field(field, "=", "2026-01-05"));
+    EXPECT_TRUE(text.find("entry.") != std::string::npos || text.find("rf.") != std::string::npos)
+        << field << ": " << text;
+  }
+  // The partner-warehouse and partner-shipping choices and the warehouse name.
+  for (const char* tpl : {"10", "11", "3"})
+    EXPECT_NO_THROW(GetAllData(info(), Para({{"icboTpl", Variant(tpl)}}))) << tpl;
+  EXPECT_EQ(Filter({{"icboTpl", Variant(" 0 ")}, {"icboCainiao", Variant("key_0")}}), "");
+  conn().Execute("UPDATE IC_Web2ERPOrdersEntry SET FIsShShip = 1 WHERE FID = 2");
+  EXPECT_EQ(Select({{"icboCainiao", Variant("Key_2")}}), (V{2}));
+  EXPECT_EQ(Select({{"icboCainiao", Variant("KEY_1")}}), (V{1, 3}));
+  testing::SeedStock(conn(), 90, "Main store");
+  conn().Execute("UPDATE IC_Web2ERPOrdersEntry SET FStockID = 90 WHERE FID = 3");
+  EXPECT_EQ(Select({{"StockName", Variant("main")}}), (V{3}));
 }
 
 TEST_F(OrderFilterTest, TemplateCaptionsInTheUsersLanguage) {

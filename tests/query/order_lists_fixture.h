@@ -42,7 +42,8 @@ class ListAccountTest : public AccountTest {
 
   void SetUp() override {
     AccountTest::SetUp();
-    RegisterHostObject(kProgIdSecurityInfo, [this] { return std::make_shared<Security>(&login_user_); });
+    RegisterHostObject(kProgIdSecurityInfo,
+                       [this] { return std::make_shared<Security>(&login_user_); });
     RegisterHostObject(kProgIdSystemProfile, [this] { return std::make_shared<Profile>(this); });
     info_ = std::make_unique<AmbitOrderInfo>();
   }
@@ -91,9 +92,7 @@ class ListAccountTest : public AccountTest {
     return CLng(rs->Value("RecordCount"));
   }
   // Whether #Data is left on the account's connection.
-  bool DataTableLeft() {
-    return !Scalar(conn(), "SELECT OBJECT_ID('tempdb..#Data')").empty();
-  }
+  bool DataTableLeft() { return !Scalar(conn(), "SELECT OBJECT_ID('tempdb..#Data')").empty(); }
 
   int32_t login_user_ = schema::code::kAdministratorUserID;
   Variant check_user_group_ = Variant("0");

@@ -70,15 +70,17 @@ class StatusListsTest : public ListAccountTest {
     std::string pay = order.fid == 14  ? "2026-02-28 09:00:00"
                       : order.fid == 1 ? "2026-03-05 12:00:00"
                                        : "2026-03-" + day + " 09:00:00";
-    conn().Execute("UPDATE IC_Web2ERPOrders SET FSitePayDate = '" + pay + "' WHERE FID = " +
-                   std::to_string(order.fid));
+    conn().Execute("UPDATE IC_Web2ERPOrders SET FSitePayDate = '" + pay +
+                   "' WHERE FID = " + std::to_string(order.fid));
     for (const Line& l : lines)
-      SeedLine(conn(), {.fid = order.fid, .item_id = l.item, .refund_status = l.refund,
-                        .status = l.status});
+      SeedLine(
+          conn(),
+          {.fid = order.fid, .item_id = l.item, .refund_status = l.refund, .status = l.status});
   }
   void Lock(int fid) {
-    conn().Execute("INSERT INTO IC_Web2ERPOrdersEx (FID, FIsLock, FLockStatus, FLockReason) VALUES (" +
-                   std::to_string(fid) + ", 1, 1, 'stock')");
+    conn().Execute(
+        "INSERT INTO IC_Web2ERPOrdersEx (FID, FIsLock, FLockStatus, FLockReason) VALUES (" +
+        std::to_string(fid) + ", 1, 1, 'stock')");
   }
 
   V List(ListMethod method, DictionaryPtr para = Para()) { return Fids(method(info(), para)); }
@@ -100,8 +102,9 @@ TEST_F(StatusListsTest, FirstShapeTabsListTheirStatesByPayDate) {
   EXPECT_EQ(Column(rs, "FWebShopName"), (std::vector<std::string>{"North shop", "North shop"}));
   EXPECT_EQ(Column(rs, "FStatus"), (std::vector<std::string>{"1", "1"}));
   EXPECT_EQ(Column(GetLockData(info(), Para()), "FIsLock"), (std::vector<std::string>{"Y", "Y"}));
-  conn().Execute("UPDATE IC_Web2ERPOrders SET FAmount = 12.34, FDiscountFee = 1, "
-                 "FTotalFreight = 5.5, FBillDiscountFee = 0.5 WHERE FID = 3");
+  conn().Execute(
+      "UPDATE IC_Web2ERPOrders SET FAmount = 12.34, FDiscountFee = 1, "
+      "FTotalFreight = 5.5, FBillDiscountFee = 0.5 WHERE FID = 3");
   EXPECT_EQ(Column(GetVerifiedData(info(), Para()), "FFinallyAmount"),
             (std::vector<std::string>{"16.34"}));
 }
@@ -159,15 +162,19 @@ TEST_F(StatusListsTest, TradeSuccessSettingIsTrueOnlyForOne) {
 // aliases the filter touches, with a pre-selection and for a user limited to some shops.
 TEST_F(StatusListsTest, CountingEqualsTheRowsListed) {
   const std::vector<std::pair<const char*, ListMethod>> lists = {
-      {"GetWaitVerifyData", &GetWaitVerifyData}, {"GetVerifiedData", &GetVerifiedData},
-      {"GetAllData", &GetAllData},               {"GetLockData", &GetLockData},
-      {"GetNoVerifyData", &GetNoVerifyData},     {"GetWaitVerifyData2", &GetWaitVerifyData2}};
+      {"GetWaitVerifyData", &GetWaitVerifyData},
+      {"GetVerifiedData", &GetVerifiedData},
+      {"GetAllData", &GetAllData},
+      {"GetLockData", &GetLockData},
+      {"GetNoVerifyData", &GetNoVerifyData},
+      {"GetWaitVerifyData2", &GetWaitVerifyData2}};
   using Keys = std::vector<std::pair<const char*, Variant>>;
   const std::vector<Keys> filters = {
       {},
       {{"TranStatus", Variant(code::kTradeStatusWaitSellerSend)}},
       {{"FieldName", Variant("FIsLock")}, {"Compare", Variant("=")}, {"FieldValue", Variant("N")}},
-      {{"FieldName", Variant("FTextApplyForReFund")}, {"Compare", Variant("=")},
+      {{"FieldName", Variant("FTextApplyForReFund")},
+       {"Compare", Variant("=")},
        {"FieldValue", Variant("Y")}},
       {{"AdvancedFilter", Variant(" AND t1.FWebshopID = 'SHOP1' AND t1.FID > 2")}},
       {{"AdvancedFilter", Variant("")}},
@@ -195,9 +202,10 @@ TEST_F(StatusListsTest, CountingEqualsTheRowsListed) {
 
   // A user who may see only SHOP2: the lists and their counts hold only order 14.
   SetProfile(conn(), "WebShopAccess", "1");
-  conn().Execute("INSERT INTO t_User (FUserID, FName) VALUES (5, 'clerk')\r\n"
-                 "INSERT INTO IC_WebShopAccessData (FUserID, FWebShopID, FIsAccess) VALUES "
-                 "(5, 'SHOP2', 1), (5, 'SHOP1', 0)");
+  conn().Execute(
+      "INSERT INTO t_User (FUserID, FName) VALUES (5, 'clerk')\r\n"
+      "INSERT INTO IC_WebShopAccessData (FUserID, FWebShopID, FIsAccess) VALUES "
+      "(5, 'SHOP2', 1), (5, 'SHOP1', 0)");
   LogInAs(5);
   for (const auto& [name, method] : lists) {
     size_t listed = List(method, Para()).size();
@@ -244,7 +252,9 @@ TEST_F(StatusListsTest, MissingConnectionAndBadKeysAnswerOrRaise) {
   EXPECT_EQ(GetWebOrderEntryData(info(), no_dsn), nullptr);
   EXPECT_EQ(context().begin_call_count, 0);
 
-  ComError e = ErrorOf([&] { GetWaitVerifyData(info(), Para({{"ServiceStatus", Variant("38431;delete from t_User")}})); });
+  ComError e = ErrorOf([&] {
+    GetWaitVerifyData(info(), Para({{"ServiceStatus", Variant("38431;delete from t_User")}}));
+  });
   EXPECT_EQ(e.source(), "AmbitOrder.AmbitOrderInfo.GetWaitVerifyData");
   EXPECT_EQ(e.number(), err::kInvalidArgument);
   e = ErrorOf([&] { GetNoVerifyData(info(), Para({{"TranStatus", Variant("38191 or 1=1")}})); });
@@ -257,12 +267,19 @@ TEST_F(StatusListsTest, MissingConnectionAndBadKeysAnswerOrRaise) {
 
 TEST_F(StatusListsTest, OrderLinesSoldBeforeGifts) {
   SeedLine(conn(), {.fid = 1, .item_id = 502, .index = 1, .is_free = 1});
-  SeedLine(conn(), {.fid = 1, .item_id = 502, .quantity = 3, .index = 5, .service_status = code::kServiceStatusWaitReviewRefund});
-  conn().Execute("UPDATE IC_Web2ERPOrdersEntry SET FServiceType = 2, FServiceSource = 1 WHERE FID = 1 AND FIndex = 5");
+  SeedLine(conn(), {.fid = 1,
+                    .item_id = 502,
+                    .quantity = 3,
+                    .index = 5,
+                    .service_status = code::kServiceStatusWaitReviewRefund});
+  conn().Execute(
+      "UPDATE IC_Web2ERPOrdersEntry SET FServiceType = 2, FServiceSource = 1 WHERE FID = 1 AND "
+      "FIndex = 5");
   RecordsetPtr rs = GetWebOrderEntryData(info(), Para({{"FID", Variant(1)}}));
   EXPECT_EQ(Column(rs, "FIndex"), (std::vector<std::string>{"1", "5", "1"}));
   EXPECT_EQ(Column(rs, "FIsFree"), (std::vector<std::string>{"0", "0", "1"}));
-  EXPECT_EQ(Column(rs, "FItemName"), (std::vector<std::string>{"Green tea", "Black tea", "Black tea"}));
+  EXPECT_EQ(Column(rs, "FItemName"),
+            (std::vector<std::string>{"Green tea", "Black tea", "Black tea"}));
   EXPECT_EQ(Column(rs, "FServiceTypeName"), (std::vector<std::string>{"", "退款退货", ""}));
   EXPECT_EQ(Column(rs, "FServiceSourceName"), (std::vector<std::string>{"", "线上", ""}));
   EXPECT_EQ(Fids(GetWebOrderEntryData(info(), Para({{"FID", Variant("999")}}))), V{});
@@ -272,10 +289,11 @@ TEST_F(StatusListsTest, OrderLinesSoldBeforeGifts) {
 TEST_F(StatusListsTest, LatelyDataListsTheBuyersLast90Days) {
   // Buyer "o'neil": order 1 (2026-01-05), order 2 void, order 3 ninety days before, order 4
   // ninety-one days before, order 14 another buyer.
-  conn().Execute("UPDATE IC_Web2ERPOrders SET FBuyerNick = 'o''neil' WHERE FID IN (1, 2, 3, 4)\r\n"
-                 "UPDATE IC_Web2ERPOrders SET FOrderDate = '2025-10-07 10:00:00' WHERE FID = 3\r\n"
-                 "UPDATE IC_Web2ERPOrders SET FOrderDate = '2025-10-06 10:00:00' WHERE FID = 4\r\n"
-                 "UPDATE IC_Web2ERPOrders SET FSiteOrderID = 'T9' WHERE FID = 3");
+  conn().Execute(
+      "UPDATE IC_Web2ERPOrders SET FBuyerNick = 'o''neil' WHERE FID IN (1, 2, 3, 4)\r\n"
+      "UPDATE IC_Web2ERPOrders SET FOrderDate = '2025-10-07 10:00:00' WHERE FID = 3\r\n"
+      "UPDATE IC_Web2ERPOrders SET FOrderDate = '2025-10-06 10:00:00' WHERE FID = 4\r\n"
+      "UPDATE IC_Web2ERPOrders SET FSiteOrderID = 'T9' WHERE FID = 3");
   RecordsetPtr rs = GetLatelyData(info(), Para({{"FID", Variant("1")}}));
   EXPECT_EQ(Column(rs, "FSiteOrderID"), (std::vector<std::string>{"T9", "T1"}));
   EXPECT_EQ(Column(rs, "FItemNumber"), (std::vector<std::string>{"I502", "I501"}));
