@@ -5,6 +5,7 @@ namespace ambit {
 // One line per family; the order is the catalogue order.
 void RegisterOrderInfoMethods(MethodTable& table) {
   AddOpLogInfoMethods(table);
+  AddQueryListMethods(table);
   AddQueryLookupMethods(table);
 }
 
