@@ -26,7 +26,8 @@ ConnectionPtr CreateDemoAccount(const std::string& path, const ProgressFn& progr
 GenerateStats CreateGeneratedAccount(const std::string& path, int shops, int items,
                                      const GenerateOptions& options,
                                      const ProgressFn& progress) {
-  ConnectionPtr conn = schema::CreateAccount(path, progress);
+  // Rows go in faster without indexes; they are built once at the end.
+  ConnectionPtr conn = schema::CreateAccount(path, progress, schema::SchemaOptions{false});
   auto* sqlite = dynamic_cast<SqliteConnection*>(conn.get());
   if (!sqlite)
     throw ComError(err::kInvalidArgument, "ambit-order.accounts",
@@ -42,7 +43,9 @@ GenerateStats CreateGeneratedAccount(const std::string& path, int shops, int ite
     throw;
   }
   if (progress) progress("orders");
-  return GenerateOrders(*sqlite, ref, options);
+  GenerateStats stats = GenerateOrders(*sqlite, ref, options);
+  schema::CreateSchemaIndexes(*conn, progress);
+  return stats;
 }
 
 }  // namespace ambit
