@@ -1,0 +1,164 @@
+// The order workbench's busiest calls on a generated account of 100,000 orders (set
+// AMBIT_BENCH_ORDERS for another size): GetWaitVerifyData, GetAllData under a filter and
+// GetWebOrderEntryData, each next to the very statement it ran executed straight on the engine,
+// so that what the method adds (filter, shop rights, frame) is visible. Each figure is the
+// median of five runs.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "accounts/demo_account.h"
+#include "base/conversions.h"
+#include "classes/classes.h"
+#include "data/connection.h"
+#include "data/sqlite_connection.h"
+#include "frame/host_services.h"
+#include "frame/local_host.h"
+#include "query/status_lists.h"
+#include "schema/account.h"
+
+namespace ambit {
+namespace {
+
+// Remembers the last statement, to run it again without the method around it.
+class RecordingConnection : public Connection {
+ public:
+  explicit RecordingConnection(ConnectionPtr inner) : inner_(std::move(inner)) {}
+  RecordsetPtr Execute(std::string_view sql) override {
+    last_ = std::string(sql);
+    return inner_->Execute(sql);
+  }
+  void BeginTrans() override { inner_->BeginTrans(); }
+  void CommitTrans() override { inner_->CommitTrans(); }
+  void RollbackTrans() override { inner_->RollbackTrans(); }
+  int TransactionDepth() const override { return inner_->TransactionDepth(); }
+  void Reset() override { inner_->Reset(); }
+  std::string_view BackendName() const override { return inner_->BackendName(); }
+  const std::string& last() const { return last_; }
+  Connection& inner() { return *inner_; }
+
+ private:
+  ConnectionPtr inner_;
+  std::string last_;
+};
+
+class Administrator : public SecurityInfo {
+ public:
+  Variant GetCurrentUserID(const std::string&) override { return Variant(int32_t{16394}); }
+};
+class NoUserGroups : public SystemProfileService {
+ public:
+  Variant GetProfile(const std::string&, const std::string&, const std::string&) override {
+    return Variant("0");
+  }
+};
+
+struct Account {
+  std::filesystem::path path;
+  std::shared_ptr<RecordingConnection> conn;
+  std::unique_ptr<LocalHost> host;
+  std::string dsn;
+  std::string middle_fid;
+};
+
+Account& Shared() {
+  static Account* account = [] {
+    auto* a = new Account;
+    const char* env = std::getenv("AMBIT_BENCH_ORDERS");
+    GenerateOptions options;
+    options.orders = env ? std::atoll(env) : 100000;
+    a->path = std::filesystem::temp_directory_path() /
+              ("ambit_order_lists_bench_" + std::to_string(options.orders) + ".db");
+    std::filesystem::remove(a->path);
+    std::fprintf(stderr, "generating %lld orders in %s ...\n",
+                 static_cast<long long>(options.orders), a->path.c_str());
+    CreateGeneratedAccount(a->path.string(), 20, 500, options);
+    RegisterSqliteBackend();
+    a->dsn = schema::SqliteConnectionString(a->path.string());
+    a->conn = std::make_shared<RecordingConnection>(OpenConnection(a->dsn));
+    a->host = std::make_unique<LocalHost>([a](const std::string&) { return a->conn; });
+    RegisterHostObject(kProgIdSecurityInfo, [] { return std::make_shared<Administrator>(); });
+    RegisterHostObject(kProgIdSystemProfile, [] { return std::make_shared<NoUserGroups>(); });
+    RecordsetPtr rs = a->conn->Execute("SELECT MAX(FID) / 2 FROM IC_Web2ERPOrders");
+    a->middle_fid = CStr(rs->Value(0));
+    return a;
+  }();
+  return *account;
+}
+
+DictionaryPtr Para(std::initializer_list<std::pair<const char*, Variant>> keys) {
+  DictionaryPtr d = NewDictionary();
+  d->SetValue("sDSN", Variant(Shared().dsn));
+  for (const auto& [key, value] : keys) d->SetValue(key, value);
+  return d;
+}
+
+using ListMethod = RecordsetPtr (*)(Component&, const DictionaryPtr&);
+
+void TimeMethod(benchmark::State& state, ListMethod method, const DictionaryPtr& para) {
+  Shared();
+  AmbitOrderInfo info;
+  int64_t rows = 0;
+  for (auto _ : state) {
+    RecordsetPtr rs = method(info, para);
+    rows = rs ? rs->RecordCount() : 0;
+    benchmark::DoNotOptimize(rs);
+  }
+  state.counters["rows"] = static_cast<double>(rows);
+}
+
+// The statement the method sent last, run again straight on the engine's connection.
+void TimeStatement(benchmark::State& state, ListMethod method, const DictionaryPtr& para) {
+  Account& a = Shared();
+  AmbitOrderInfo info;
+  method(info, para);
+  std::string sql = a.conn->last();
+  int64_t rows = 0;
+  for (auto _ : state) {
+    RecordsetPtr rs = a.conn->inner().Execute(sql);
+    rows = rs->RecordCount();
+    benchmark::DoNotOptimize(rs);
+  }
+  state.counters["rows"] = static_cast<double>(rows);
+}
+
+DictionaryPtr AllDataFilter() {
+  return Para({{"TranStatus", Variant(38192)},
+               {"FGoodsCountBegin", Variant("2")},
+               {"SellerCompare", Variant("NULL")}});
+}
+DictionaryPtr EntryOfMiddleOrder() { return Para({{"FID", Variant(Shared().middle_fid)}}); }
+
+void BM_GetWaitVerifyData(benchmark::State& s) { TimeMethod(s, &GetWaitVerifyData, Para({})); }
+void BM_GetWaitVerifyData_Sql(benchmark::State& s) {
+  TimeStatement(s, &GetWaitVerifyData, Para({}));
+}
+void BM_GetAllDataFiltered(benchmark::State& s) { TimeMethod(s, &GetAllData, AllDataFilter()); }
+void BM_GetAllDataFiltered_Sql(benchmark::State& s) {
+  TimeStatement(s, &GetAllData, AllDataFilter());
+}
+void BM_GetWebOrderEntryData(benchmark::State& s) {
+  TimeMethod(s, &GetWebOrderEntryData, EntryOfMiddleOrder());
+}
+void BM_GetWebOrderEntryData_Sql(benchmark::State& s) {
+  TimeStatement(s, &GetWebOrderEntryData, EntryOfMiddleOrder());
+}
+
+#define AMBIT_LIST_BENCH(fn) \
+  BENCHMARK(fn)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true)
+
+AMBIT_LIST_BENCH(BM_GetWaitVerifyData)->Iterations(1);
+AMBIT_LIST_BENCH(BM_GetWaitVerifyData_Sql)->Iterations(1);
+AMBIT_LIST_BENCH(BM_GetAllDataFiltered)->Iterations(1);
+AMBIT_LIST_BENCH(BM_GetAllDataFiltered_Sql)->Iterations(1);
+AMBIT_LIST_BENCH(BM_GetWebOrderEntryData);
+AMBIT_LIST_BENCH(BM_GetWebOrderEntryData_Sql);
+
+}  // namespace
+}  // namespace ambit
+
+BENCHMARK_MAIN();
