@@ -59,7 +59,8 @@ void Fill(Session& session) {
   SqliteDb& db = session.db();
   db.Exec("BEGIN");
   for (int i = 1; i <= kShops; ++i) {
-    db.Exec("INSERT INTO T_Shop VALUES (?1, ?2)", {Variant(i), Variant("Shop " + std::to_string(i))});
+    db.Exec("INSERT INTO T_Shop VALUES (?1, ?2)",
+            {Variant(i), Variant("Shop " + std::to_string(i))});
   }
   const char* kStatuses[] = {"New", "Checked", "Picking", "Shipped", "Closed", "Cancelled"};
   for (int i = 0; i < 6; ++i) {
@@ -135,8 +136,8 @@ std::string ListStatement() {
         columns += " ISNULL(c.FPhone, '') + ' / ' + ISNULL(c.FCity, '') AS FContact" + n + ",\r\n";
         break;
       case 2:
-        columns += " CONVERT(varchar(10), DATEADD(day, " + n + ", o.FDate), 120) AS FDue" + n +
-                   ",\r\n";
+        columns +=
+            " CONVERT(varchar(10), DATEADD(day, " + n + ", o.FDate), 120) AS FDue" + n + ",\r\n";
         break;
       default:
         columns += " ROUND(o.FAmount * " + n + ".5 / 100, 2) AS FShare" + n + ",\r\n";

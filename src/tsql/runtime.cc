@@ -141,12 +141,12 @@ void Check(sqlite3* db, int rc, const char* what) {
 Value NewId(const Args&) {
   thread_local std::mt19937_64 gen{std::random_device{}()};
   uint64_t hi = gen(), lo = gen();
-  hi = (hi & ~0xF000ull) | 0x4000ull;                       // version 4
-  lo = (lo & ~(0xC000ull << 48)) | (0x8000ull << 48);       // RFC 4122 variant
+  hi = (hi & ~0xF000ull) | 0x4000ull;                  // version 4
+  lo = (lo & ~(0xC000ull << 48)) | (0x8000ull << 48);  // RFC 4122 variant
   char buf[40];
-  std::snprintf(buf, sizeof buf, "%08X-%04X-%04X-%04X-%012llX",
-                static_cast<unsigned>(hi >> 32), static_cast<unsigned>((hi >> 16) & 0xFFFF),
-                static_cast<unsigned>(hi & 0xFFFF), static_cast<unsigned>(lo >> 48),
+  std::snprintf(buf, sizeof buf, "%08X-%04X-%04X-%04X-%012llX", static_cast<unsigned>(hi >> 32),
+                static_cast<unsigned>((hi >> 16) & 0xFFFF), static_cast<unsigned>(hi & 0xFFFF),
+                static_cast<unsigned>(lo >> 48),
                 static_cast<unsigned long long>(lo & 0xFFFFFFFFFFFFull));
   return Value::Text(buf);
 }
@@ -175,11 +175,20 @@ Value XmlEscape(const Args& a) {
   out.reserve(in.size());
   for (char c : in) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '\r': out += "&#x0D;"; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '\r':
+        out += "&#x0D;";
+        break;
+      default:
+        out += c;
     }
   }
   return Value::Text(std::move(out));
@@ -236,9 +245,10 @@ void SingleStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
     return;
   }
   if (++state->rows > 1) {
-    std::string text = EncodeError(
-        512, "Subquery returned more than 1 value. This is not permitted when the subquery "
-             "follows =, !=, <, <= , >, >= or when the subquery is used as an expression.");
+    std::string text =
+        EncodeError(512,
+                    "Subquery returned more than 1 value. This is not permitted when the subquery "
+                    "follows =, !=, <, <= , >, >= or when the subquery is used as an expression.");
     sqlite3_result_error(ctx, text.c_str(), static_cast<int>(text.size()));
     return;
   }
@@ -265,9 +275,8 @@ void AddScalar(sqlite3* db, const char* name, int min_args, int max_args, Scalar
   int flags = SQLITE_UTF8 | (deterministic ? SQLITE_DETERMINISTIC : 0);
   for (int n = min_args; n <= max_args; ++n) {
     bool last = n == max_args;
-    int rc = sqlite3_create_function_v2(
-        db, name, n, flags, def, Trampoline, nullptr, nullptr,
-        last ? DeleteScalarDef : nullptr);
+    int rc = sqlite3_create_function_v2(db, name, n, flags, def, Trampoline, nullptr, nullptr,
+                                        last ? DeleteScalarDef : nullptr);
     Check(db, rc, name);
   }
 }
@@ -310,8 +319,8 @@ void RegisterRuntime(sqlite3* db) {
           "tsql_string_agg");
   }
   Check(db,
-        sqlite3_create_function_v2(db, "tsql_single", 1, SQLITE_UTF8, nullptr, nullptr,
-                                   SingleStep, SingleFinal, nullptr),
+        sqlite3_create_function_v2(db, "tsql_single", 1, SQLITE_UTF8, nullptr, nullptr, SingleStep,
+                                   SingleFinal, nullptr),
         "tsql_single");
 }
 

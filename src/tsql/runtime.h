@@ -33,8 +33,10 @@
 //   tsql_add(a, b)       a + b. Both text: concatenation. A number and text: the text is
 //                        converted to the number's type (int side: integer text only, else 245;
 //                        float side: numeric text, else 8114). Numbers: integer + integer stays
-//                        integer (overflow of 64 bits: 8115), otherwise REAL. A canonical date
-//                        text + a number adds days (getdate() + 1).
+//                        integer, otherwise REAL. Two operands within 32 bits whose result is
+//                        not are 8115, as int arithmetic is (so are 64-bit overflows). A
+//                        canonical date text + a number adds days (getdate() + 1); dates
+//                        outside the years 1 to 9999 are 517.
 //   tsql_sub(a, b)       a - b, same conversions (date text - number subtracts days).
 //   tsql_mul(a, b)       a * b.
 //   tsql_div(a, b)       a / b; integer / integer truncates toward zero; b = 0 is 8134.
@@ -104,7 +106,8 @@
 //                        (varchar without length means 30); to decimal rounds half away from
 //                        zero (8115 when too many integer digits); to int truncates toward zero
 //                        (numeric text with a point is 245 as in SQL Server); '' to int is 0; to
-//                        date types gives canonical date text (date: "yyyy-MM-dd"; time:
+//                        date types gives canonical date text (datetime: milliseconds in
+//                        1/300 seconds, .000/.003/.007; date: "yyyy-MM-dd"; time:
 //                        "HH:mm:ss[.fff]"; smalldatetime rounds to the minute); '' to a date
 //                        is 1900-01-01.
 //   tsql_convert(type_text, v [, style])  CONVERT(type, v, style). A date (canonical or other
@@ -112,8 +115,9 @@
 //                        0/100 "Mon dd yyyy hh:miAM", 101 mm/dd/yyyy, 102 yyyy.mm.dd, 103
 //                        dd/mm/yyyy, 104 dd.mm.yyyy, 108 hh:mi:ss, 111 yyyy/mm/dd, 112 yyyymmdd,
 //                        20/120 yyyy-mm-dd hh:mi:ss, 21/121/25 yyyy-mm-dd hh:mi:ss.mmm, 23
-//                        yyyy-mm-dd, 126 yyyy-mm-ddThh:mi:ss[.mmm]; the target length then
-//                        truncates. Text to a date type reads 101/103/104/111/112 by style.
+//                        yyyy-mm-dd, 126 yyyy-mm-ddThh:mi:ss[.mmm], 9/109, 13/113, 14/114 and
+//                        the two-digit-year forms 1-5, 10-12; others are 281; the target length
+//                        then truncates. Text to a date type reads 101/103/104/111/112 by style.
 //                        Without a style it is tsql_cast. (A canonical date text cast to varchar
 //                        without a style stays "yyyy-MM-dd HH:mm:ss".)
 //   tsql_store(v, type_text)     the value stored into a column of that type: tsql_cast, but

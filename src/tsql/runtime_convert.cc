@@ -16,10 +16,21 @@ namespace rt {
 namespace {
 
 struct TypeSpec {
-  enum Kind { kInteger, kBit, kDecimal, kFloat, kText, kDateTime, kSmallDateTime, kDate, kTime,
-              kGuid, kOther };
+  enum Kind {
+    kInteger,
+    kBit,
+    kDecimal,
+    kFloat,
+    kText,
+    kDateTime,
+    kSmallDateTime,
+    kDate,
+    kTime,
+    kGuid,
+    kOther
+  };
   Kind kind = kOther;
-  std::string name;        // as SQL Server names it in messages
+  std::string name;          // as SQL Server names it in messages
   int64_t min = 0, max = 0;  // integer range
   int precision = 18, scale = 0;
   int64_t length = 0;  // characters; -1 for max
@@ -31,7 +42,8 @@ struct TypeSpec {
 TypeSpec ParseType(std::string_view text, bool store) {
   std::string lower;
   for (char c : text) {
-    if (c != ' ' && c != '[' && c != ']') lower += static_cast<char>(FoldChar(static_cast<unsigned char>(c)));
+    if (c != ' ' && c != '[' && c != ']')
+      lower += static_cast<char>(FoldChar(static_cast<unsigned char>(c)));
   }
   std::string name = lower.substr(0, lower.find('('));
   std::string args = name.size() < lower.size() ? lower.substr(name.size()) : "";
@@ -97,8 +109,8 @@ TypeSpec ParseType(std::string_view text, bool store) {
       int64_t limit = name[0] == 'n' ? 4000 : 8000;
       if (t.length > limit) {
         Fail(131, "The size (" + std::to_string(t.length) + ") given to the type '" + name +
-                      "' exceeds the maximum allowed for any data type (" +
-                      std::to_string(limit) + ").");
+                      "' exceeds the maximum allowed for any data type (" + std::to_string(limit) +
+                      ").");
       }
     }
   } else if (name == "datetime" || name == "datetime2" || name == "datetimeoffset") {
@@ -156,7 +168,8 @@ Value ToBit(const Value& v) {
 Value ToDecimal(const Value& v, int precision, int scale) {
   double d;
   if (v.kind == Value::kText) {
-    if (!ParseDecimalText(v.s, false, &d)) Fail(8114, "Error converting data type varchar to numeric.");
+    if (!ParseDecimalText(v.s, false, &d))
+      Fail(8114, "Error converting data type varchar to numeric.");
   } else {
     d = v.AsDouble();
   }
@@ -178,8 +191,8 @@ bool DayFirstStyle(int64_t style) {
 std::optional<DateTime> ParseWithStyle(std::string_view s, int64_t style) {
   if (DayFirstStyle(style)) {
     // dd/mm/yyyy[ rest] is read by swapping the first two fields into the default mdy form.
-    size_t a = s.find_first_of("/.-"), b = a == std::string_view::npos
-                                               ? a : s.find_first_of("/.-", a + 1);
+    size_t a = s.find_first_of("/.-"),
+           b = a == std::string_view::npos ? a : s.find_first_of("/.-", a + 1);
     if (b != std::string_view::npos && a <= 2 && b - a <= 3) {
       std::string swapped = std::string(s.substr(a + 1, b - a - 1)) + "/" +
                             std::string(s.substr(0, a)) + "/" + std::string(s.substr(b + 1));
@@ -208,42 +221,91 @@ std::string FormatDateStyle(DateTime t, int64_t style) {
   char buf[64];
   auto put = [&](const char* fmt, auto... args) { std::snprintf(buf, sizeof buf, fmt, args...); };
   switch (style) {
-    case 0: case 100: put("%s %2d %04d %2d:%02d%s", kMon[c.month - 1], c.day, c.year, h12, c.minute, ampm); break;
-    case 9: case 109:
+    case 0:
+    case 100:
+      put("%s %2d %04d %2d:%02d%s", kMon[c.month - 1], c.day, c.year, h12, c.minute, ampm);
+      break;
+    case 9:
+    case 109:
       put("%s %2d %04d %2d:%02d:%02d:%03d%s", kMon[c.month - 1], c.day, c.year, h12, c.minute,
           c.second, c.millisecond, ampm);
       break;
-    case 1: put("%02d/%02d/%02d", c.month, c.day, yy); break;
-    case 101: put("%02d/%02d/%04d", c.month, c.day, c.year); break;
-    case 2: put("%02d.%02d.%02d", yy, c.month, c.day); break;
-    case 102: put("%04d.%02d.%02d", c.year, c.month, c.day); break;
-    case 3: put("%02d/%02d/%02d", c.day, c.month, yy); break;
-    case 103: put("%02d/%02d/%04d", c.day, c.month, c.year); break;
-    case 4: put("%02d.%02d.%02d", c.day, c.month, yy); break;
-    case 104: put("%02d.%02d.%04d", c.day, c.month, c.year); break;
-    case 5: put("%02d-%02d-%02d", c.day, c.month, yy); break;
-    case 105: put("%02d-%02d-%04d", c.day, c.month, c.year); break;
-    case 8: case 108: put("%02d:%02d:%02d", c.hour, c.minute, c.second); break;
-    case 10: put("%02d-%02d-%02d", c.month, c.day, yy); break;
-    case 110: put("%02d-%02d-%04d", c.month, c.day, c.year); break;
-    case 11: put("%02d/%02d/%02d", yy, c.month, c.day); break;
-    case 111: put("%04d/%02d/%02d", c.year, c.month, c.day); break;
-    case 12: put("%02d%02d%02d", yy, c.month, c.day); break;
-    case 112: put("%04d%02d%02d", c.year, c.month, c.day); break;
-    case 13: case 113:
+    case 1:
+      put("%02d/%02d/%02d", c.month, c.day, yy);
+      break;
+    case 101:
+      put("%02d/%02d/%04d", c.month, c.day, c.year);
+      break;
+    case 2:
+      put("%02d.%02d.%02d", yy, c.month, c.day);
+      break;
+    case 102:
+      put("%04d.%02d.%02d", c.year, c.month, c.day);
+      break;
+    case 3:
+      put("%02d/%02d/%02d", c.day, c.month, yy);
+      break;
+    case 103:
+      put("%02d/%02d/%04d", c.day, c.month, c.year);
+      break;
+    case 4:
+      put("%02d.%02d.%02d", c.day, c.month, yy);
+      break;
+    case 104:
+      put("%02d.%02d.%04d", c.day, c.month, c.year);
+      break;
+    case 5:
+      put("%02d-%02d-%02d", c.day, c.month, yy);
+      break;
+    case 105:
+      put("%02d-%02d-%04d", c.day, c.month, c.year);
+      break;
+    case 8:
+    case 108:
+      put("%02d:%02d:%02d", c.hour, c.minute, c.second);
+      break;
+    case 10:
+      put("%02d-%02d-%02d", c.month, c.day, yy);
+      break;
+    case 110:
+      put("%02d-%02d-%04d", c.month, c.day, c.year);
+      break;
+    case 11:
+      put("%02d/%02d/%02d", yy, c.month, c.day);
+      break;
+    case 111:
+      put("%04d/%02d/%02d", c.year, c.month, c.day);
+      break;
+    case 12:
+      put("%02d%02d%02d", yy, c.month, c.day);
+      break;
+    case 112:
+      put("%04d%02d%02d", c.year, c.month, c.day);
+      break;
+    case 13:
+    case 113:
       put("%02d %s %04d %02d:%02d:%02d:%03d", c.day, kMon[c.month - 1], c.year, c.hour, c.minute,
           c.second, c.millisecond);
       break;
-    case 14: case 114: put("%02d:%02d:%02d:%03d", c.hour, c.minute, c.second, c.millisecond); break;
-    case 20: case 120:
+    case 14:
+    case 114:
+      put("%02d:%02d:%02d:%03d", c.hour, c.minute, c.second, c.millisecond);
+      break;
+    case 20:
+    case 120:
       put("%04d-%02d-%02d %02d:%02d:%02d", c.year, c.month, c.day, c.hour, c.minute, c.second);
       break;
-    case 21: case 25: case 121:
-      put("%04d-%02d-%02d %02d:%02d:%02d.%03d", c.year, c.month, c.day, c.hour, c.minute,
-          c.second, c.millisecond);
+    case 21:
+    case 25:
+    case 121:
+      put("%04d-%02d-%02d %02d:%02d:%02d.%03d", c.year, c.month, c.day, c.hour, c.minute, c.second,
+          c.millisecond);
       break;
-    case 23: put("%04d-%02d-%02d", c.year, c.month, c.day); break;
-    case 126: case 127:
+    case 23:
+      put("%04d-%02d-%02d", c.year, c.month, c.day);
+      break;
+    case 126:
+    case 127:
       if (c.millisecond) {
         put("%04d-%02d-%02dT%02d:%02d:%02d.%03d", c.year, c.month, c.day, c.hour, c.minute,
             c.second, c.millisecond);
@@ -312,11 +374,16 @@ Value ToGuid(const Value& v) {
 Value Cast(const Value& v, const TypeSpec& t, int64_t style, bool store) {
   if (v.is_null()) return v;
   switch (t.kind) {
-    case TypeSpec::kInteger: return ToInteger(v, t);
-    case TypeSpec::kBit: return ToBit(v);
-    case TypeSpec::kDecimal: return ToDecimal(v, t.precision, t.scale);
-    case TypeSpec::kFloat: return Value::Real(ToReal(v));
-    case TypeSpec::kText: return ToTextType(v, t, style, store);
+    case TypeSpec::kInteger:
+      return ToInteger(v, t);
+    case TypeSpec::kBit:
+      return ToBit(v);
+    case TypeSpec::kDecimal:
+      return ToDecimal(v, t.precision, t.scale);
+    case TypeSpec::kFloat:
+      return Value::Real(ToReal(v));
+    case TypeSpec::kText:
+      return ToTextType(v, t, style, store);
     case TypeSpec::kDateTime: {
       DateTime d = ToDate(v, style);
       if (t.name == "datetime") {
@@ -332,13 +399,16 @@ Value Cast(const Value& v, const TypeSpec& t, int64_t style, bool store) {
       d.ms = (d.ms + 30000) / 60000 * 60000;
       return Value::Text(FormatDateTime(d));
     }
-    case TypeSpec::kDate: return Value::Text(FormatDateTime(ToDate(v, style)).substr(0, 10));
+    case TypeSpec::kDate:
+      return Value::Text(FormatDateTime(ToDate(v, style)).substr(0, 10));
     case TypeSpec::kTime: {
       std::string full = FormatDateTime(ToDate(v, style));
       return Value::Text(full.substr(11));
     }
-    case TypeSpec::kGuid: return ToGuid(v);
-    case TypeSpec::kOther: break;
+    case TypeSpec::kGuid:
+      return ToGuid(v);
+    case TypeSpec::kOther:
+      break;
   }
   return v;
 }
@@ -403,20 +473,28 @@ namespace {
 rt::Value FromVariant(const Variant& v) {
   switch (v.type()) {
     case VarType::kEmpty:
-    case VarType::kNull: return rt::Value{};
-    case VarType::kBoolean: return rt::Value::Int(v.bool_value() ? 1 : 0);
-    case VarType::kInteger: return rt::Value::Int(v.int_value());
-    case VarType::kLong: return rt::Value::Int(v.long_value());
-    case VarType::kLongLong: return rt::Value::Int(v.longlong_value());
-    case VarType::kDouble: return rt::Value::Real(v.double_value());
+    case VarType::kNull:
+      return rt::Value{};
+    case VarType::kBoolean:
+      return rt::Value::Int(v.bool_value() ? 1 : 0);
+    case VarType::kInteger:
+      return rt::Value::Int(v.int_value());
+    case VarType::kLong:
+      return rt::Value::Int(v.long_value());
+    case VarType::kLongLong:
+      return rt::Value::Int(v.longlong_value());
+    case VarType::kDouble:
+      return rt::Value::Real(v.double_value());
     case VarType::kDate: {
       // The platform counts days from 1899-12-30, two days before 1900-01-01.
       double days = v.date_value().serial - 2;
       return rt::Value::Text(rt::FormatDateTime(
           rt::DateTime{static_cast<int64_t>(std::llround(days * rt::kMsPerDay))}));
     }
-    case VarType::kString: return rt::Value::Text(v.string_value());
-    case VarType::kObject: break;
+    case VarType::kString:
+      return rt::Value::Text(v.string_value());
+    case VarType::kObject:
+      break;
   }
   throw ComError(err::kTypeMismatch, kErrorSource, "Type mismatch: an object is no SQL value.");
 }
@@ -427,12 +505,15 @@ Variant ConvertValue(const Variant& v, std::string_view type_text, bool store) {
   try {
     rt::Value r = rt::Cast(FromVariant(v), rt::ParseType(type_text, store), -1, store);
     switch (r.kind) {
-      case rt::Value::kNull: return Variant::Null();
+      case rt::Value::kNull:
+        return Variant::Null();
       case rt::Value::kInt:
         if (r.i >= INT32_MIN && r.i <= INT32_MAX) return Variant(static_cast<int32_t>(r.i));
         return Variant(r.i);
-      case rt::Value::kReal: return Variant(r.r);
-      case rt::Value::kText: return Variant(std::move(r.s));
+      case rt::Value::kReal:
+        return Variant(r.r);
+      case rt::Value::kText:
+        return Variant(std::move(r.s));
     }
   } catch (const rt::SqlError& e) {
     throw ComError(e.number, kErrorSource, e.message);

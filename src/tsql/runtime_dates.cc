@@ -12,9 +12,9 @@
 namespace ambit::tsql::rt {
 namespace {
 
-constexpr const char* kMonthNames[] = {"January", "February", "March",     "April",
-                                       "May",     "June",     "July",      "August",
-                                       "September", "October", "November", "December"};
+constexpr const char* kMonthNames[] = {"January",   "February", "March",    "April",
+                                       "May",       "June",     "July",     "August",
+                                       "September", "October",  "November", "December"};
 constexpr const char* kDayNames[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                      "Thursday", "Friday", "Saturday"};
 
@@ -118,8 +118,8 @@ std::optional<DateTime> ParseNamedMonth(std::string_view s) {
 constexpr int64_t kSerialOffset = 2;
 
 int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
-  return static_cast<int64_t>(MakeDate(static_cast<int>(y), static_cast<int>(m),
-                                       static_cast<int>(d)).serial) -
+  return static_cast<int64_t>(
+             MakeDate(static_cast<int>(y), static_cast<int>(m), static_cast<int>(d)).serial) -
          kSerialOffset;
 }
 
@@ -147,8 +147,8 @@ std::optional<DateTime> FromCivil(int y, int m, int d, int hh, int mi, int ss, i
   if (hh < 0 || hh > 23 || mi < 0 || mi > 59 || ss < 0 || ss > 59 || ms < 0 || ms > 999) {
     return std::nullopt;
   }
-  return DateTime{DaysFromCivil(y, m, d) * kMsPerDay + hh * 3600000LL + mi * 60000LL +
-                  ss * 1000LL + ms};
+  return DateTime{DaysFromCivil(y, m, d) * kMsPerDay + hh * 3600000LL + mi * 60000LL + ss * 1000LL +
+                  ms};
 }
 
 std::optional<DateTime> ParseDateText(std::string_view s) {
@@ -210,8 +210,8 @@ std::string FormatDateTime(DateTime t) {
     std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", c.year, c.month, c.day,
                   c.hour, c.minute, c.second, c.millisecond);
   } else {
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", c.year, c.month, c.day,
-                  c.hour, c.minute, c.second);
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", c.year, c.month, c.day, c.hour,
+                  c.minute, c.second);
   }
   return buf;
 }
@@ -247,8 +247,19 @@ DateTime ToDateTime(const Value& v) {
 
 namespace {
 
-enum class Part { kYear, kQuarter, kMonth, kDayOfYear, kDay, kWeek, kWeekday, kHour, kMinute,
-                  kSecond, kMillisecond };
+enum class Part {
+  kYear,
+  kQuarter,
+  kMonth,
+  kDayOfYear,
+  kDay,
+  kWeek,
+  kWeekday,
+  kHour,
+  kMinute,
+  kSecond,
+  kMillisecond
+};
 
 Part ParsePart(const Value& v) {
   struct Name {
@@ -256,16 +267,21 @@ Part ParsePart(const Value& v) {
     Part part;
   };
   static constexpr Name kNames[] = {
-      {"year", Part::kYear},       {"yy", Part::kYear},          {"yyyy", Part::kYear},
-      {"quarter", Part::kQuarter}, {"qq", Part::kQuarter},       {"q", Part::kQuarter},
-      {"month", Part::kMonth},     {"mm", Part::kMonth},         {"m", Part::kMonth},
-      {"dayofyear", Part::kDayOfYear}, {"dy", Part::kDayOfYear}, {"y", Part::kDayOfYear},
-      {"day", Part::kDay},         {"dd", Part::kDay},           {"d", Part::kDay},
-      {"week", Part::kWeek},       {"wk", Part::kWeek},          {"ww", Part::kWeek},
-      {"weekday", Part::kWeekday}, {"dw", Part::kWeekday},       {"w", Part::kWeekday},
-      {"hour", Part::kHour},       {"hh", Part::kHour},          {"minute", Part::kMinute},
-      {"mi", Part::kMinute},       {"n", Part::kMinute},         {"second", Part::kSecond},
-      {"ss", Part::kSecond},       {"s", Part::kSecond},         {"millisecond", Part::kMillisecond},
+      {"year", Part::kYear},       {"yy", Part::kYear},
+      {"yyyy", Part::kYear},       {"quarter", Part::kQuarter},
+      {"qq", Part::kQuarter},      {"q", Part::kQuarter},
+      {"month", Part::kMonth},     {"mm", Part::kMonth},
+      {"m", Part::kMonth},         {"dayofyear", Part::kDayOfYear},
+      {"dy", Part::kDayOfYear},    {"y", Part::kDayOfYear},
+      {"day", Part::kDay},         {"dd", Part::kDay},
+      {"d", Part::kDay},           {"week", Part::kWeek},
+      {"wk", Part::kWeek},         {"ww", Part::kWeek},
+      {"weekday", Part::kWeekday}, {"dw", Part::kWeekday},
+      {"w", Part::kWeekday},       {"hour", Part::kHour},
+      {"hh", Part::kHour},         {"minute", Part::kMinute},
+      {"mi", Part::kMinute},       {"n", Part::kMinute},
+      {"second", Part::kSecond},   {"ss", Part::kSecond},
+      {"s", Part::kSecond},        {"millisecond", Part::kMillisecond},
       {"ms", Part::kMillisecond}};
   std::string name = ToText(v);
   for (const Name& n : kNames) {
@@ -310,17 +326,26 @@ Value DateAdd(const Args& a) {
   int64_t n = ToInt(a[1]);
   DateTime t = ToDateTime(a[2]);
   switch (part) {
-    case Part::kYear: return Result(AddMonths(t, n * 12));
-    case Part::kQuarter: return Result(AddMonths(t, n * 3));
-    case Part::kMonth: return Result(AddMonths(t, n));
+    case Part::kYear:
+      return Result(AddMonths(t, n * 12));
+    case Part::kQuarter:
+      return Result(AddMonths(t, n * 3));
+    case Part::kMonth:
+      return Result(AddMonths(t, n));
     case Part::kDayOfYear:
     case Part::kDay:
-    case Part::kWeekday: return Result(AddUnits(t, n, kMsPerDay));
-    case Part::kWeek: return Result(AddUnits(t, n, 7 * kMsPerDay));
-    case Part::kHour: return Result(AddUnits(t, n, 3600000));
-    case Part::kMinute: return Result(AddUnits(t, n, 60000));
-    case Part::kSecond: return Result(AddUnits(t, n, 1000));
-    case Part::kMillisecond: return Result(AddUnits(t, n, 1));
+    case Part::kWeekday:
+      return Result(AddUnits(t, n, kMsPerDay));
+    case Part::kWeek:
+      return Result(AddUnits(t, n, 7 * kMsPerDay));
+    case Part::kHour:
+      return Result(AddUnits(t, n, 3600000));
+    case Part::kMinute:
+      return Result(AddUnits(t, n, 60000));
+    case Part::kSecond:
+      return Result(AddUnits(t, n, 1000));
+    case Part::kMillisecond:
+      return Result(AddUnits(t, n, 1));
   }
   return Value{};
 }
@@ -331,21 +356,28 @@ Value DateDiff(const Args& a) {
   DateTime x = ToDateTime(a[1]), y = ToDateTime(a[2]);
   Civil cx = ToCivil(x), cy = ToCivil(y);
   switch (part) {
-    case Part::kYear: return Value::Int(cy.year - cx.year);
+    case Part::kYear:
+      return Value::Int(cy.year - cx.year);
     case Part::kQuarter:
       return Value::Int((cy.year * 4 + (cy.month - 1) / 3) - (cx.year * 4 + (cx.month - 1) / 3));
-    case Part::kMonth: return Value::Int((cy.year * 12 + cy.month) - (cx.year * 12 + cx.month));
+    case Part::kMonth:
+      return Value::Int((cy.year * 12 + cy.month) - (cx.year * 12 + cx.month));
     case Part::kDayOfYear:
     case Part::kDay:
-    case Part::kWeekday: return Value::Int(Days(y) - Days(x));
+    case Part::kWeekday:
+      return Value::Int(Days(y) - Days(x));
     case Part::kWeek: {
       // Weeks begin on Sunday; 1899-12-31 was one.
       return Value::Int(FloorDiv(Days(y) + 1, 7) - FloorDiv(Days(x) + 1, 7));
     }
-    case Part::kHour: return Value::Int(FloorDiv(y.ms, 3600000) - FloorDiv(x.ms, 3600000));
-    case Part::kMinute: return Value::Int(FloorDiv(y.ms, 60000) - FloorDiv(x.ms, 60000));
-    case Part::kSecond: return Value::Int(FloorDiv(y.ms, 1000) - FloorDiv(x.ms, 1000));
-    case Part::kMillisecond: return Value::Int(y.ms - x.ms);
+    case Part::kHour:
+      return Value::Int(FloorDiv(y.ms, 3600000) - FloorDiv(x.ms, 3600000));
+    case Part::kMinute:
+      return Value::Int(FloorDiv(y.ms, 60000) - FloorDiv(x.ms, 60000));
+    case Part::kSecond:
+      return Value::Int(FloorDiv(y.ms, 1000) - FloorDiv(x.ms, 1000));
+    case Part::kMillisecond:
+      return Value::Int(y.ms - x.ms);
   }
   return Value{};
 }
@@ -353,21 +385,31 @@ Value DateDiff(const Args& a) {
 int64_t PartOf(Part part, DateTime t) {
   Civil c = ToCivil(t);
   switch (part) {
-    case Part::kYear: return c.year;
-    case Part::kQuarter: return (c.month - 1) / 3 + 1;
-    case Part::kMonth: return c.month;
-    case Part::kDayOfYear: return Days(t) - DaysFromCivil(c.year, 1, 1) + 1;
-    case Part::kDay: return c.day;
+    case Part::kYear:
+      return c.year;
+    case Part::kQuarter:
+      return (c.month - 1) / 3 + 1;
+    case Part::kMonth:
+      return c.month;
+    case Part::kDayOfYear:
+      return Days(t) - DaysFromCivil(c.year, 1, 1) + 1;
+    case Part::kDay:
+      return c.day;
     case Part::kWeek: {
       DateTime jan1{DaysFromCivil(c.year, 1, 1) * kMsPerDay};
       int64_t doy = Days(t) - Days(jan1);
       return (doy + Weekday(jan1) - 1) / 7 + 1;
     }
-    case Part::kWeekday: return Weekday(t);
-    case Part::kHour: return c.hour;
-    case Part::kMinute: return c.minute;
-    case Part::kSecond: return c.second;
-    case Part::kMillisecond: return c.millisecond;
+    case Part::kWeekday:
+      return Weekday(t);
+    case Part::kHour:
+      return c.hour;
+    case Part::kMinute:
+      return c.minute;
+    case Part::kSecond:
+      return c.second;
+    case Part::kMillisecond:
+      return c.millisecond;
   }
   return 0;
 }
@@ -399,8 +441,8 @@ Value EoMonth(const Args& a) {
 Value Now(bool utc) {
   auto now = std::chrono::system_clock::now();
   std::time_t secs = std::chrono::system_clock::to_time_t(now);
-  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
-            1000;
+  auto ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
   std::tm tm{};
   if (utc) {
     gmtime_r(&secs, &tm);

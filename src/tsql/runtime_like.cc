@@ -37,7 +37,8 @@ std::vector<PatternItem> CompilePattern(std::string_view p, uint32_t escape, boo
     if (has_escape && c == escape && i + 1 < chars.size()) {
       out.push_back(PatternItem::Of(PatternItem::kLiteral, FoldChar(chars[++i])));
     } else if (c == '%') {
-      if (out.empty() || out.back().kind != PatternItem::kRun) out.push_back(PatternItem::Of(PatternItem::kRun));
+      if (out.empty() || out.back().kind != PatternItem::kRun)
+        out.push_back(PatternItem::Of(PatternItem::kRun));
     } else if (c == '_') {
       out.push_back(PatternItem::Of(PatternItem::kAny));
     } else if (c == '[') {
@@ -72,22 +73,25 @@ std::vector<PatternItem> CompilePattern(std::string_view p, uint32_t escape, boo
 
 bool ItemMatches(const PatternItem& item, uint32_t c) {
   switch (item.kind) {
-    case PatternItem::kLiteral: return item.ch == c;
-    case PatternItem::kAny: return true;
+    case PatternItem::kLiteral:
+      return item.ch == c;
+    case PatternItem::kAny:
+      return true;
     case PatternItem::kSet: {
       bool in = false;
       for (auto [lo, hi] : item.ranges) in = in || (c >= lo && c <= hi);
       return in != item.negated;
     }
-    case PatternItem::kRun: break;
+    case PatternItem::kRun:
+      break;
   }
   return false;
 }
 
 // Every item but '%' takes exactly one character, so one backtrack point (the last '%') is
 // enough and matching stays linear in practice.
-bool MatchFrom(const std::vector<PatternItem>& pat, const std::vector<uint32_t>& text,
-               size_t ti, size_t pi) {
+bool MatchFrom(const std::vector<PatternItem>& pat, const std::vector<uint32_t>& text, size_t ti,
+               size_t pi) {
   size_t star_p = std::string::npos, star_t = 0;
   while (ti < text.size()) {
     if (pi < pat.size() && pat[pi].kind == PatternItem::kRun) {
@@ -143,7 +147,7 @@ std::string_view TextOf(sqlite3_value* v, std::string* holder) {
     return std::string_view(text ? text : "", sqlite3_value_bytes(v));
   }
   Value value = sqlite3_value_type(v) == SQLITE_INTEGER ? Value::Int(sqlite3_value_int64(v))
-                                                         : Value::Real(sqlite3_value_double(v));
+                                                        : Value::Real(sqlite3_value_double(v));
   *holder = ToText(value);
   return *holder;
 }

@@ -15,7 +15,8 @@ Value TextAsNumber(const Value& text, Value::Kind number_kind) {
     return Value::Int(v);
   }
   double d;
-  if (!ParseDecimalText(text.s, true, &d)) Fail(8114, "Error converting data type varchar to numeric.");
+  if (!ParseDecimalText(text.s, true, &d))
+    Fail(8114, "Error converting data type varchar to numeric.");
   return Value::Real(d);
 }
 
@@ -25,11 +26,16 @@ enum class Op { kAdd, kSub, kMul, kDiv, kMod };
 
 const char* OpName(Op op) {
   switch (op) {
-    case Op::kAdd: return "add";
-    case Op::kSub: return "subtract";
-    case Op::kMul: return "multiply";
-    case Op::kDiv: return "divide";
-    case Op::kMod: return "modulo";
+    case Op::kAdd:
+      return "add";
+    case Op::kSub:
+      return "subtract";
+    case Op::kMul:
+      return "multiply";
+    case Op::kDiv:
+      return "divide";
+    case Op::kMod:
+      return "modulo";
   }
   return "";
 }
@@ -68,9 +74,12 @@ Value IntOp(Op op, int64_t a, int64_t b) {
 
 Value RealOp(Op op, double a, double b) {
   switch (op) {
-    case Op::kAdd: return Value::Real(a + b);
-    case Op::kSub: return Value::Real(a - b);
-    case Op::kMul: return Value::Real(a * b);
+    case Op::kAdd:
+      return Value::Real(a + b);
+    case Op::kSub:
+      return Value::Real(a - b);
+    case Op::kMul:
+      return Value::Real(a * b);
     case Op::kDiv:
       if (b == 0) FailDivideByZero();
       return Value::Real(a / b);
@@ -82,7 +91,8 @@ Value RealOp(Op op, double a, double b) {
 }
 
 Value AddDays(DateTime t, double days) {
-  if (!(std::fabs(days) < 4e6)) Fail(517, "Adding a value to a 'datetime' column caused an overflow.");
+  if (!(std::fabs(days) < 4e6))
+    Fail(517, "Adding a value to a 'datetime' column caused an overflow.");
   return DateResult(DateTime{t.ms + std::llround(days * kMsPerDay)});
 }
 
@@ -90,8 +100,8 @@ Value Arith(Op op, const Args& args) {
   Value a = args[0], b = args[1];
   if (a.kind == Value::kText && b.kind == Value::kText) {
     if (op == Op::kAdd) return Value::Text(a.s + b.s);
-    Fail(8117, std::string("Operand data type varchar is invalid for ") + OpName(op) +
-                   " operator.");
+    Fail(8117,
+         std::string("Operand data type varchar is invalid for ") + OpName(op) + " operator.");
   }
   // A date column's value plus or minus a number moves it by days (GETDATE() - 7).
   if ((op == Op::kAdd || op == Op::kSub) && a.kind == Value::kText && IsCanonicalDateText(a.s)) {
@@ -196,8 +206,8 @@ Value Round(const Args& a) {
     }
     return Value::Int(kept);
   }
-  return Value::Real(RoundDecimal(x.r, static_cast<int>(std::clamp<int64_t>(places, -300, 300)),
-                                  truncate));
+  return Value::Real(
+      RoundDecimal(x.r, static_cast<int>(std::clamp<int64_t>(places, -300, 300)), truncate));
 }
 
 // ISNUMERIC's own idea of a number: currency sign, thousands separators anywhere, an exponent,

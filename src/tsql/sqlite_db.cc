@@ -2,8 +2,8 @@
 
 #include <sqlite3.h>
 
-#include <cctype>
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <string>
 
@@ -84,7 +84,7 @@ DataType TypeOfValue(int sqlite_type, int64_t int_value) {
   switch (sqlite_type) {
     case SQLITE_INTEGER:
       return int_value >= INT32_MIN && int_value <= INT32_MAX ? DataType::kInteger
-                                                             : DataType::kBigInt;
+                                                              : DataType::kBigInt;
     case SQLITE_FLOAT:
       return DataType::kDouble;
     default:
@@ -124,14 +124,22 @@ FieldInfo FieldInfoFromDeclType(std::string_view decltype_text) {
     int32_t size;
   };
   static constexpr Simple kSimple[] = {
-      {"int", DataType::kInteger, 4},       {"integer", DataType::kInteger, 4},
-      {"bigint", DataType::kBigInt, 8},     {"smallint", DataType::kSmallInt, 2},
-      {"tinyint", DataType::kTinyInt, 1},   {"bit", DataType::kBoolean, 2},
-      {"float", DataType::kDouble, 8},      {"real", DataType::kDouble, 8},
-      {"double", DataType::kDouble, 8},     {"datetime", DataType::kDate, 8},
-      {"smalldatetime", DataType::kDate, 8}, {"datetime2", DataType::kDate, 8},
-      {"date", DataType::kDate, 8},         {"uniqueidentifier", DataType::kGuid, 16},
-      {"text", DataType::kLongVarChar, 2147483647}, {"ntext", DataType::kLongVarWChar, 1073741823},
+      {"int", DataType::kInteger, 4},
+      {"integer", DataType::kInteger, 4},
+      {"bigint", DataType::kBigInt, 8},
+      {"smallint", DataType::kSmallInt, 2},
+      {"tinyint", DataType::kTinyInt, 1},
+      {"bit", DataType::kBoolean, 2},
+      {"float", DataType::kDouble, 8},
+      {"real", DataType::kDouble, 8},
+      {"double", DataType::kDouble, 8},
+      {"datetime", DataType::kDate, 8},
+      {"smalldatetime", DataType::kDate, 8},
+      {"datetime2", DataType::kDate, 8},
+      {"date", DataType::kDate, 8},
+      {"uniqueidentifier", DataType::kGuid, 16},
+      {"text", DataType::kLongVarChar, 2147483647},
+      {"ntext", DataType::kLongVarWChar, 1073741823},
   };
   for (const Simple& s : kSimple) {
     if (name == s.name) {
@@ -237,8 +245,9 @@ sqlite3_stmt* SqliteDb::Prepare(const std::string& sql) {
   if (rc != SQLITE_OK) ThrowError(rc, sql);
   if (!IsBlankTail(tail)) {
     sqlite3_finalize(stmt);
-    throw ComError(err::kUnexpected, kErrorSource,
-                   "One statement expected; the text goes on with: " + std::string(tail).substr(0, 40));
+    throw ComError(
+        err::kUnexpected, kErrorSource,
+        "One statement expected; the text goes on with: " + std::string(tail).substr(0, 40));
   }
   // Text of only blanks or comments caches as nullptr: a statement that does nothing.
   lru_.push_front(CacheEntry{sql, stmt});
@@ -251,19 +260,32 @@ sqlite3_stmt* SqliteDb::Prepare(const std::string& sql) {
   return stmt;
 }
 
-void SqliteDb::Bind(sqlite3_stmt* stmt, const std::vector<Variant>& params, const std::string& sql) {
+void SqliteDb::Bind(sqlite3_stmt* stmt, const std::vector<Variant>& params,
+                    const std::string& sql) {
   int n = sqlite3_bind_parameter_count(stmt);
   for (int i = 0; i < n && i < static_cast<int>(params.size()); ++i) {
     const Variant& v = params[i];
     int rc = SQLITE_OK;
     switch (v.type()) {
       case VarType::kEmpty:
-      case VarType::kNull: rc = sqlite3_bind_null(stmt, i + 1); break;
-      case VarType::kBoolean: rc = sqlite3_bind_int(stmt, i + 1, v.bool_value() ? 1 : 0); break;
-      case VarType::kInteger: rc = sqlite3_bind_int(stmt, i + 1, v.int_value()); break;
-      case VarType::kLong: rc = sqlite3_bind_int(stmt, i + 1, v.long_value()); break;
-      case VarType::kLongLong: rc = sqlite3_bind_int64(stmt, i + 1, v.longlong_value()); break;
-      case VarType::kDouble: rc = sqlite3_bind_double(stmt, i + 1, v.double_value()); break;
+      case VarType::kNull:
+        rc = sqlite3_bind_null(stmt, i + 1);
+        break;
+      case VarType::kBoolean:
+        rc = sqlite3_bind_int(stmt, i + 1, v.bool_value() ? 1 : 0);
+        break;
+      case VarType::kInteger:
+        rc = sqlite3_bind_int(stmt, i + 1, v.int_value());
+        break;
+      case VarType::kLong:
+        rc = sqlite3_bind_int(stmt, i + 1, v.long_value());
+        break;
+      case VarType::kLongLong:
+        rc = sqlite3_bind_int64(stmt, i + 1, v.longlong_value());
+        break;
+      case VarType::kDouble:
+        rc = sqlite3_bind_double(stmt, i + 1, v.double_value());
+        break;
       case VarType::kDate: {
         Variant text = ConvertValue(v, "datetime");
         rc = sqlite3_bind_text(stmt, i + 1, text.string_value().c_str(), -1, SQLITE_TRANSIENT);

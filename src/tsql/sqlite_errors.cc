@@ -82,15 +82,15 @@ std::string SqliteDb::DescribeUniqueViolation(std::string_view detail, std::stri
         Column(db_, "SELECT name FROM pragma_table_info(?1) WHERE pk > 0 ORDER BY pk", table, 0);
     if (!names.empty() && names.size() == columns.size()) {
       bool same = true;
-      for (size_t i = 0; i < names.size(); ++i) same = same && CompareText(names[i], columns[i]) == 0;
+      for (size_t i = 0; i < names.size(); ++i)
+        same = same && CompareText(names[i], columns[i]) == 0;
       if (same) {
         return "2627|Violation of PRIMARY KEY constraint 'PK_" + shown +
                "'. Cannot insert duplicate key in object " + object + ".";
       }
     }
-    std::vector<std::string> indexes =
-        Column(db_, "SELECT name || '|' || origin FROM pragma_index_list(?1) WHERE \"unique\"",
-               table, 0);
+    std::vector<std::string> indexes = Column(
+        db_, "SELECT name || '|' || origin FROM pragma_index_list(?1) WHERE \"unique\"", table, 0);
     for (const std::string& entry : indexes) {
       std::string index = entry.substr(0, entry.rfind('|'));
       std::string origin = entry.substr(entry.rfind('|') + 1);
@@ -101,8 +101,8 @@ std::string SqliteDb::DescribeUniqueViolation(std::string_view detail, std::stri
       for (size_t i = 0; i < cols.size(); ++i) same = same && CompareText(cols[i], columns[i]) == 0;
       if (!same) continue;
       if (origin == "c") {
-        return "2601|Cannot insert duplicate key row in object " + object +
-               " with unique index '" + index + "'.";
+        return "2601|Cannot insert duplicate key row in object " + object + " with unique index '" +
+               index + "'.";
       }
       if (origin == "u") {
         return "2627|Violation of UNIQUE KEY constraint 'UQ_" + shown +
@@ -163,8 +163,7 @@ ComError SqliteDb::MakeError(int rc, std::string_view message, std::string_view 
     auto [table, column] = SplitColumn(m);
     std::string action = verb == "UPDATE" ? "UPDATE" : "INSERT";
     return error(515, "Cannot insert the value NULL into column '" + column + "', table '" +
-                          MapName(table) + "'; column does not allow nulls. " + action +
-                          " fails.");
+                          MapName(table) + "'; column does not allow nulls. " + action + " fails.");
   }
   if (Take(&m, "UNIQUE constraint failed: ")) {
     std::string described = DescribeUniqueViolation(m, sql);
@@ -185,8 +184,8 @@ ComError SqliteDb::MakeError(int rc, std::string_view message, std::string_view 
     if (Take(&probe, kind) && probe.size() > 15 &&
         probe.substr(probe.size() - 15) == " already exists") {
       std::string name(probe.substr(0, probe.size() - 15));
-      return error(2714, "There is already an object named '" + MapName(name) +
-                             "' in the database.");
+      return error(2714,
+                   "There is already an object named '" + MapName(name) + "' in the database.");
     }
   }
   if (Take(&m, "index ") && m.size() > 15 && m.substr(m.size() - 15) == " already exists") {
@@ -202,44 +201,52 @@ ComError SqliteDb::MakeError(int rc, std::string_view message, std::string_view 
     return error(174, "The " + name + " function requires a different number of arguments.");
   }
   if (m.find("do not have the same number of result columns") != std::string_view::npos) {
-    return error(205, "All queries combined using a UNION, INTERSECT or EXCEPT operator must "
-                      "have an equal number of expressions in their target lists.");
+    return error(205,
+                 "All queries combined using a UNION, INTERSECT or EXCEPT operator must "
+                 "have an equal number of expressions in their target lists.");
   }
   if (m.find(" values were supplied") != std::string_view::npos) {
     return error(213, "Column name or number of supplied values does not match table definition.");
   }
-  if (m.find(" values for ") != std::string_view::npos && m.find(" columns") != std::string_view::npos) {
+  if (m.find(" values for ") != std::string_view::npos &&
+      m.find(" columns") != std::string_view::npos) {
     int values = std::atoi(std::string(m).c_str());
     int cols = std::atoi(std::string(m.substr(m.find(" values for ") + 12)).c_str());
     std::string upper;
     for (char c : sql) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     if (upper.find("VALUES") != std::string::npos) {
       if (values < cols) {
-        return error(109, "There are more columns in the INSERT statement than values specified "
-                          "in the VALUES clause. The number of values in the VALUES clause must "
-                          "match the number of columns specified in the INSERT statement.");
+        return error(109,
+                     "There are more columns in the INSERT statement than values specified "
+                     "in the VALUES clause. The number of values in the VALUES clause must "
+                     "match the number of columns specified in the INSERT statement.");
       }
-      return error(110, "There are fewer columns in the INSERT statement than values specified "
-                        "in the VALUES clause. The number of values in the VALUES clause must "
-                        "match the number of columns specified in the INSERT statement.");
+      return error(110,
+                   "There are fewer columns in the INSERT statement than values specified "
+                   "in the VALUES clause. The number of values in the VALUES clause must "
+                   "match the number of columns specified in the INSERT statement.");
     }
     if (values < cols) {
-      return error(120, "The select list for the INSERT statement contains fewer items than the "
-                        "insert list. The number of SELECT values must match the number of "
-                        "INSERT columns.");
+      return error(120,
+                   "The select list for the INSERT statement contains fewer items than the "
+                   "insert list. The number of SELECT values must match the number of "
+                   "INSERT columns.");
     }
-    return error(121, "The select list for the INSERT statement contains more items than the "
-                      "insert list. The number of SELECT values must match the number of "
-                      "INSERT columns.");
+    return error(121,
+                 "The select list for the INSERT statement contains more items than the "
+                 "insert list. The number of SELECT values must match the number of "
+                 "INSERT columns.");
   }
   if (StartsWith(m, "misuse of aggregate")) {
-    return error(147, "An aggregate may not appear in the WHERE clause unless it is in a subquery "
-                      "contained in a HAVING clause or a select list, and the column being "
-                      "aggregated is an outer reference.");
+    return error(147,
+                 "An aggregate may not appear in the WHERE clause unless it is in a subquery "
+                 "contained in a HAVING clause or a select list, and the column being "
+                 "aggregated is an outer reference.");
   }
   if (StartsWith(m, "aggregate functions are not allowed in the GROUP BY clause")) {
-    return error(144, "Cannot use an aggregate or a subquery in an expression used for the group "
-                      "by list of a GROUP BY clause.");
+    return error(144,
+                 "Cannot use an aggregate or a subquery in an expression used for the group "
+                 "by list of a GROUP BY clause.");
   }
   if (StartsWith(m, "integer overflow")) {
     return error(8115, "Arithmetic overflow error converting expression to data type bigint.");

@@ -21,19 +21,56 @@ struct Fn {
 };
 
 constexpr Fn kFunctions[] = {
-    {"tsql_add", 2},       {"tsql_sub", 2},         {"tsql_mul", 2},       {"tsql_div", 2},
-    {"tsql_mod", 2},       {"tsql_neg", 1},         {"tsql_bitxor", 2},    {"tsql_cmp", 2},
-    {"tsql_like", 2},      {"tsql_like", 3},        {"tsql_patindex", 2},  {"tsql_len", 1},
-    {"tsql_datalength", 1}, {"tsql_left", 2},       {"tsql_right", 2},     {"tsql_substring", 3},
-    {"tsql_charindex", 3}, {"tsql_replace", 3},     {"tsql_stuff", 4},     {"tsql_ltrim", 1},
-    {"tsql_upper", 1},     {"tsql_lower", 1},       {"tsql_replicate", 2}, {"tsql_space", 1},
-    {"tsql_reverse", 1},   {"tsql_str", 3},         {"tsql_quotename", 2}, {"tsql_abs", 1},
-    {"tsql_floor", 1},     {"tsql_ceiling", 1},     {"tsql_power", 2},     {"tsql_sqrt", 1},
-    {"tsql_round", 3},     {"tsql_isnumeric", 1},   {"tsql_dateadd", 3},   {"tsql_datediff", 3},
-    {"tsql_datepart", 2},  {"tsql_datename", 2},    {"tsql_year", 1},      {"tsql_isdate", 1},
-    {"tsql_eomonth", 1},   {"tsql_cast", 2},        {"tsql_convert", 3},   {"tsql_store", 2},
-    {"tsql_store_decimal", 3}, {"tsql_store_int", 1}, {"tsql_check_len", 2}, {"tsql_xml_escape", 1},
-    {"tsql_serverproperty", 1}, {"tsql_concat", 3},
+    {"tsql_add", 2},
+    {"tsql_sub", 2},
+    {"tsql_mul", 2},
+    {"tsql_div", 2},
+    {"tsql_mod", 2},
+    {"tsql_neg", 1},
+    {"tsql_bitxor", 2},
+    {"tsql_cmp", 2},
+    {"tsql_like", 2},
+    {"tsql_like", 3},
+    {"tsql_patindex", 2},
+    {"tsql_len", 1},
+    {"tsql_datalength", 1},
+    {"tsql_left", 2},
+    {"tsql_right", 2},
+    {"tsql_substring", 3},
+    {"tsql_charindex", 3},
+    {"tsql_replace", 3},
+    {"tsql_stuff", 4},
+    {"tsql_ltrim", 1},
+    {"tsql_upper", 1},
+    {"tsql_lower", 1},
+    {"tsql_replicate", 2},
+    {"tsql_space", 1},
+    {"tsql_reverse", 1},
+    {"tsql_str", 3},
+    {"tsql_quotename", 2},
+    {"tsql_abs", 1},
+    {"tsql_floor", 1},
+    {"tsql_ceiling", 1},
+    {"tsql_power", 2},
+    {"tsql_sqrt", 1},
+    {"tsql_round", 3},
+    {"tsql_isnumeric", 1},
+    {"tsql_dateadd", 3},
+    {"tsql_datediff", 3},
+    {"tsql_datepart", 2},
+    {"tsql_datename", 2},
+    {"tsql_year", 1},
+    {"tsql_isdate", 1},
+    {"tsql_eomonth", 1},
+    {"tsql_cast", 2},
+    {"tsql_convert", 3},
+    {"tsql_store", 2},
+    {"tsql_store_decimal", 3},
+    {"tsql_store_int", 1},
+    {"tsql_check_len", 2},
+    {"tsql_xml_escape", 1},
+    {"tsql_serverproperty", 1},
+    {"tsql_concat", 3},
 };
 
 class ArgumentSource {
@@ -41,20 +78,42 @@ class ArgumentSource {
   explicit ArgumentSource(uint32_t seed) : gen_(seed) {}
 
   Variant Next() {
-    static const std::vector<Variant> kFixed = {
-        Variant::Null(), Variant(int32_t{0}), Variant(int32_t{1}), Variant(int32_t{-1}),
-        Variant(int32_t{31}), Variant(int32_t{120}), Variant(INT32_MAX), Variant(INT64_MIN),
-        Variant(INT64_MAX), Variant(2.345), Variant(-1e300), Variant(1e-9), Variant(""),
-        Variant("day"), Variant("month"), Variant("ms"), Variant("int"), Variant("varchar(3)"),
-        Variant("decimal(5,2)"), Variant("datetime"), Variant("char(2)"), Variant("2026-12-05"),
-        Variant("2026-01-31 23:59:59.999"), Variant("20261205"), Variant("[a-"), Variant("%_%"),
-        Variant("[^]]%"), Variant(" 12 "), Variant("1e5"), Variant("9999-12-31 23:59:59")};
+    static const std::vector<Variant> kFixed = {Variant::Null(),
+                                                Variant(int32_t{0}),
+                                                Variant(int32_t{1}),
+                                                Variant(int32_t{-1}),
+                                                Variant(int32_t{31}),
+                                                Variant(int32_t{120}),
+                                                Variant(INT32_MAX),
+                                                Variant(INT64_MIN),
+                                                Variant(INT64_MAX),
+                                                Variant(2.345),
+                                                Variant(-1e300),
+                                                Variant(1e-9),
+                                                Variant(""),
+                                                Variant("day"),
+                                                Variant("month"),
+                                                Variant("ms"),
+                                                Variant("int"),
+                                                Variant("varchar(3)"),
+                                                Variant("decimal(5,2)"),
+                                                Variant("datetime"),
+                                                Variant("char(2)"),
+                                                Variant("2026-12-05"),
+                                                Variant("2026-01-31 23:59:59.999"),
+                                                Variant("20261205"),
+                                                Variant("[a-"),
+                                                Variant("%_%"),
+                                                Variant("[^]]%"),
+                                                Variant(" 12 "),
+                                                Variant("1e5"),
+                                                Variant("9999-12-31 23:59:59")};
     std::uniform_int_distribution<int> pick(0, 2);
     if (pick(gen_) != 0) return kFixed[gen_() % kFixed.size()];
     // Random bytes: ASCII pattern characters, multibyte text and broken UTF-8.
-    static const std::vector<std::string> kPieces = {"a", "Z", "0", "9", " ", "%", "_", "[", "]",
-                                                     "^", "-", ".", ":", "/", "'", "中", "ä",
-                                                     "\xC3", "\xE4\xB8", "\xFF", "e", "$", ","};
+    static const std::vector<std::string> kPieces = {
+        "a", "Z", "0", "9",  " ", "%",    "_",        "[",    "]", "^", "-", ".",
+        ":", "/", "'", "中", "ä", "\xC3", "\xE4\xB8", "\xFF", "e", "$", ","};
     std::string s;
     int length = static_cast<int>(gen_() % 12);
     for (int i = 0; i < length; ++i) s += kPieces[gen_() % kPieces.size()];
@@ -113,7 +172,8 @@ TEST(RuntimeFuzzTest, DateTextParsingNeverAcceptsAnInvalidDay) {
     if (expected) {
       // A valid day survives the round trip through the travelling form.
       Variant back = db.Query("SELECT tsql_convert('varchar(10)', tsql_cast(?1, 'datetime'), 23)",
-                              {Variant(text)})->rows()[0][0];
+                              {Variant(text)})
+                         ->rows()[0][0];
       ASSERT_EQ(back, Variant(text));
     }
   }

@@ -20,8 +20,9 @@ bool HasShape(const std::string& s, const std::string& shape) {
   for (size_t i = 0; i < s.size(); ++i) {
     char c = s[i];
     bool digit = c >= '0' && c <= '9';
-    if (shape[i] == 'd' ? !digit
-                        : shape[i] == 'X' ? !(digit || (c >= 'A' && c <= 'F')) : c != shape[i]) {
+    if (shape[i] == 'd'   ? !digit
+        : shape[i] == 'X' ? !(digit || (c >= 'A' && c <= 'F'))
+                          : c != shape[i]) {
       return false;
     }
   }
@@ -278,8 +279,7 @@ TEST_F(RuntimeTest, GetDateIsLocalTimeInTravellingForm) {
   std::string now = Text("tsql_getdate()");
   EXPECT_TRUE(HasShape(now, "dddd-dd-dd dd:dd:dd") || HasShape(now, "dddd-dd-dd dd:dd:dd.ddd"))
       << now;
-  EXPECT_LE(Int("abs(tsql_datediff('second', tsql_getdate(), datetime('now', 'localtime')))"),
-            2);
+  EXPECT_LE(Int("abs(tsql_datediff('second', tsql_getdate(), datetime('now', 'localtime')))"), 2);
 }
 
 TEST_F(RuntimeTest, LikeWithSetsRangesAndCase) {
@@ -336,7 +336,7 @@ TEST_F(RuntimeTest, CollationIgnoresCaseAndTrailingBlanks) {
 
 TEST_F(RuntimeTest, CompareConvertsLikeSqlServer) {
   EXPECT_EQ(Int("tsql_cmp(38193, '38193')"), 0);
-  EXPECT_EQ(Int("tsql_cmp('10', 9)"), 1);  // numerically, not as text
+  EXPECT_EQ(Int("tsql_cmp('10', 9)"), 1);     // numerically, not as text
   EXPECT_EQ(Int("tsql_cmp('10', '9')"), -1);  // two texts compare as text
   EXPECT_EQ(Int("tsql_cmp(2.5, '2.50')"), 0);
   EXPECT_EQ(Int("tsql_cmp('abc ', 'ABC')"), 0);
@@ -435,8 +435,7 @@ TEST_F(RuntimeTest, StringAggregationForXmlPath) {
   db_.ExecScript(
       "CREATE TABLE items (n INTEGER, s TEXT);"
       "INSERT INTO items VALUES (1, 'a'), (2, NULL), (3, 'b&c'), (4, 'd');");
-  EXPECT_EQ(Text("tsql_string_agg(',' || s) FROM (SELECT s FROM items ORDER BY n)"),
-            ",a,b&c,d");
+  EXPECT_EQ(Text("tsql_string_agg(',' || s) FROM (SELECT s FROM items ORDER BY n)"), ",a,b&c,d");
   EXPECT_EQ(Text("tsql_string_agg(s, '; ') FROM (SELECT s FROM items ORDER BY n DESC)"),
             "d; b&c; a");
   EXPECT_EQ(Text("tsql_stuff(tsql_string_agg(tsql_xml_escape(',' || s)), 1, 1, '') "

@@ -110,10 +110,9 @@ TEST_F(SqliteDbTest, ExpressionColumnsTakeTheTypeOfTheirFirstValue) {
 }
 
 TEST_F(SqliteDbTest, ParametersBindEveryVariantKind) {
-  RecordsetPtr rs = db_.Query(
-      "SELECT ?1, ?2, ?3, ?4, ?5, typeof(?6), ?7",
-      {Variant(int16_t{3}), Variant(int64_t{1} << 40), Variant(1.25), Variant("x'y"),
-       Variant(true), Variant(), Variant(Date{46361.25})});
+  RecordsetPtr rs = db_.Query("SELECT ?1, ?2, ?3, ?4, ?5, typeof(?6), ?7",
+                              {Variant(int16_t{3}), Variant(int64_t{1} << 40), Variant(1.25),
+                               Variant("x'y"), Variant(true), Variant(), Variant(Date{46361.25})});
   const auto& row = rs->rows().at(0);
   EXPECT_EQ(row[0], Variant(int32_t{3}));
   EXPECT_EQ(row[1], Variant(int64_t{1} << 40));
@@ -185,7 +184,8 @@ TEST_F(SqliteDbTest, ErrorsCarrySqlServerNumbersAndNames) {
   EXPECT_EQ(Error("SELECT * FROM nope"), "208|Invalid object name 'nope'.");
   EXPECT_EQ(Error("SELECT missing FROM orders"), "207|Invalid column name 'missing'.");
   EXPECT_EQ(Error("SELECT o.missing FROM orders o"), "207|Invalid column name 'missing'.");
-  EXPECT_EQ(Error("SELECT * FROM orders WHERE"), "102|Incorrect syntax near the end of the statement.");
+  EXPECT_EQ(Error("SELECT * FROM orders WHERE"),
+            "102|Incorrect syntax near the end of the statement.");
   EXPECT_EQ(Error("SELECT FROM orders"), "102|Incorrect syntax near 'FROM'.");
   EXPECT_EQ(Error("INSERT INTO orders (id, code) VALUES (2, NULL)"),
             "515|Cannot insert the value NULL into column 'code', table 'orders'; column does "
@@ -210,10 +210,11 @@ TEST_F(SqliteDbTest, ErrorsCarrySqlServerNumbersAndNames) {
             "permission.");
   EXPECT_EQ(Error("CREATE TABLE orders (x int)"),
             "2714|There is already an object named 'orders' in the database.");
-  EXPECT_EQ(Error("SELECT frobnicate(1)"), "195|'frobnicate' is not a recognized built-in function name.");
+  EXPECT_EQ(Error("SELECT frobnicate(1)"),
+            "195|'frobnicate' is not a recognized built-in function name.");
   EXPECT_EQ(Error("COMMIT"),
             "3902|The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION.");
-  EXPECT_EQ(Error("INSERT INTO orders (id, code) VALUES (5, 'x', 'y')"), 
+  EXPECT_EQ(Error("INSERT INTO orders (id, code) VALUES (5, 'x', 'y')"),
             "110|There are fewer columns in the INSERT statement than values specified in the "
             "VALUES clause. The number of values in the VALUES clause must match the number of "
             "columns specified in the INSERT statement.");
