@@ -57,6 +57,10 @@ class Emitter {
   std::string QuerySpecText(const QuerySpec& q, bool with_top);
   std::string TableRefText(const TableRef& t);
   std::string ForXmlText(const Select& s);
+  // " FROM ... WHERE ... GROUP BY ... HAVING ... ORDER BY ... LIMIT ..." of a query.
+  std::string SourceText(const QuerySpec& q, const std::vector<OrderItem>& order_by);
+  // SELECT @v = expr ... ORDER BY where expr reads @v: assignments in the order of the rows.
+  std::string AccumulatingSelect(const Select& s);
   StaticType TypeOf(const Expr& e) const;
 
   // Name resolution (emitter_scope.cc): the tables of the query being emitted, innermost last,
@@ -135,7 +139,8 @@ class Emitter {
   std::vector<std::string> params_;
   std::map<std::string, std::string> variable_sql_;
   std::map<std::string, int> slot_of_;
-  std::map<const SelectItem*, std::string> text_casts_;  // UNION columns that become numbers
+  std::map<const SelectItem*, std::string> text_casts_;
+  std::map<const Expr*, std::string> column_sql_;  // columns read from a materialised row set  // UNION columns that become numbers
   struct ScopeTable {
     std::string name;  // alias, or the table name when there is none
     std::string table;  // the table's own name ("" for derived tables)

@@ -182,6 +182,7 @@ std::string Emitter::Expression(const Expr& e) {
       if (e.parts.size() == 1 && (EqualsNoCase(e.parts[0], "current_timestamp"))) {
         return "tsql_getdate()";
       }
+      if (auto it = column_sql_.find(&e); it != column_sql_.end()) return it->second;
       CheckQualifier(e);
       std::string out;
       size_t first = e.parts.size() > 2 ? e.parts.size() - 2 : 0;

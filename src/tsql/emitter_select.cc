@@ -208,6 +208,79 @@ std::string Emitter::TableRefText(const TableRef& t) {
   return "";
 }
 
+std::string Emitter::SourceText(const QuerySpec& q, const std::vector<OrderItem>& order_by) {
+  std::string rest;
+  if (!q.from.empty()) {
+    rest += " FROM ";
+    for (size_t i = 0; i < q.from.size(); ++i) {
+      if (i) rest += ", ";
+      rest += TableRefText(*q.from[i]);
+    }
+  }
+  if (q.where) rest += " WHERE " + Expression(*q.where);
+  if (!q.group_by.empty()) {
+    rest += " GROUP BY ";
+    for (size_t i = 0; i < q.group_by.size(); ++i) {
+      if (i) rest += ", ";
+      rest += Expression(*q.group_by[i]);
+    }
+  }
+  if (q.having) rest += " HAVING " + Expression(*q.having);
+  if (!order_by.empty()) {
+    rest += " ORDER BY ";
+    for (size_t i = 0; i < order_by.size(); ++i) {
+      if (i) rest += ", ";
+      rest += Expression(*order_by[i].expr);
+      if (order_by[i].descending) rest += " DESC";
+    }
+  }
+  if (q.top) rest += " LIMIT " + Expression(*q.top);
+  return rest;
+}
+
+namespace {
+
+void CollectColumns(const Expr& e, std::vector<const Expr*>* out) {
+  if (e.kind == ExprKind::kColumn) out->push_back(&e);
+  if (e.kind == ExprKind::kSubquery || e.kind == ExprKind::kExists || e.select) return;
+  for (const ExprPtr& a : e.args) {
+    if (a) CollectColumns(*a, out);
+  }
+}
+
+}  // namespace
+
+std::string Emitter::AccumulatingSelect(const Select& s) {
+  // SQLite computes result columns before it sorts, so the rows are first materialised in
+  // order, and the assignments then run over them one by one.
+  if (s.specs.size() != 1) Unsupported("union");
+  const QuerySpec& q = s.specs[0];
+  PushScope(q.from);
+  ScopeExit scope_exit{this};
+  std::vector<const Expr*> columns;
+  for (const SelectItem& item : q.items) CollectColumns(*item.expr, &columns);
+  std::string inner = q.distinct ? "SELECT DISTINCT " : "SELECT ";
+  for (size_t k = 0; k < columns.size(); ++k) {
+    if (k) inner += ", ";
+    inner += Expression(*columns[k]) + " AS \"tsql_c" + std::to_string(k) + "\"";
+  }
+  if (columns.empty()) inner += "1";
+  inner += SourceText(q, s.order_by);
+  for (size_t k = 0; k < columns.size(); ++k) {
+    column_sql_[columns[k]] = "\"tsql_c" + std::to_string(k) + "\"";
+  }
+  std::string outer;
+  for (const SelectItem& item : q.items) {
+    auto slot = slot_of_.find(item.variable);
+    if (slot == slot_of_.end()) Unsupported(item.variable);
+    if (!outer.empty()) outer += ", ";
+    outer += "tsql_setvar(" + std::to_string(slot->second) + ", " + Expression(*item.expr) + ")";
+  }
+  column_sql_.clear();
+  return "WITH \"tsql_rows\" AS MATERIALIZED (" + inner + ") SELECT " + outer +
+         " FROM \"tsql_rows\"";
+}
+
 std::string Emitter::ForXmlText(const Select& s) {
   // FOR XML PATH('') is string aggregation: each row's columns as text (named columns wrapped
   // in their element), rows concatenated in order, NULL when there is no row.
@@ -236,32 +309,7 @@ std::string Emitter::ForXmlText(const Select& s) {
   if (!s.xml_element.empty()) {
     row = "'<" + s.xml_element + ">' || " + row + " || '</" + s.xml_element + ">'";
   }
-  std::string rest;
-  if (!q.from.empty()) {
-    rest += " FROM ";
-    for (size_t i = 0; i < q.from.size(); ++i) {
-      if (i) rest += ", ";
-      rest += TableRefText(*q.from[i]);
-    }
-  }
-  if (q.where) rest += " WHERE " + Expression(*q.where);
-  if (!q.group_by.empty()) {
-    rest += " GROUP BY ";
-    for (size_t i = 0; i < q.group_by.size(); ++i) {
-      if (i) rest += ", ";
-      rest += Expression(*q.group_by[i]);
-    }
-  }
-  if (q.having) rest += " HAVING " + Expression(*q.having);
-  if (!s.order_by.empty()) {
-    rest += " ORDER BY ";
-    for (size_t i = 0; i < s.order_by.size(); ++i) {
-      if (i) rest += ", ";
-      rest += Expression(*s.order_by[i].expr);
-      if (s.order_by[i].descending) rest += " DESC";
-    }
-  }
-  if (q.top) rest += " LIMIT " + Expression(*q.top);
+  std::string rest = SourceText(q, s.order_by);
   std::string distinct = q.distinct ? "DISTINCT " : "";
   return "SELECT tsql_string_agg(" + row + ", '') FROM (" + inner.replace(0, 7, "SELECT " + distinct) +
          rest + ")";

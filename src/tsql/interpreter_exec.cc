@@ -99,7 +99,8 @@ void Interpreter::RunSelect(const SelectStmt& s) {
         em.AssignThroughSlot(assigned[i], static_cast<int>(i));
       }
     }
-    out.main = em.Finish(em.SelectText(*s.select));
+    bool ordered = accumulates && !s.select->order_by.empty();
+    out.main = em.Finish(ordered ? em.AccumulatingSelect(*s.select) : em.SelectText(*s.select));
   });
   if (accumulates) {
     session_->slots.clear();

@@ -62,6 +62,10 @@ TEST_F(InterpreterTest, SelectAssignmentKeepsLastRowAndIgnoresEmptyResults) {
   EXPECT_EQ(Scalar("DECLARE @s varchar(100) = '' SELECT @s = @s + name + ',' FROM t ORDER BY id "
                    "SELECT @s"),
             "a,b,c,");
+  // ...in the order ORDER BY gives, not the order SQLite reads the table in.
+  EXPECT_EQ(Scalar("DECLARE @s varchar(100) = '' SELECT @s = @s + t.name FROM t ORDER BY id DESC "
+                   "SELECT @s"),
+            "cba");
   EXPECT_EQ(Scalar("DECLARE @i int SET @i = 2.9 SELECT @i"), "2");
   EXPECT_EQ(ErrorOf("SET @nope = 1"), 137);
   EXPECT_EQ(ErrorOf("DECLARE @a int DECLARE @a int"), 134);
