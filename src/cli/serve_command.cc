@@ -15,6 +15,7 @@
 #include "cli/sql_command.h"
 #include "host/dispatcher.h"
 #include "host/host_services.h"
+#include "maintain/services.h"
 #include "server/api_server.h"
 
 #if __has_include("data/sqlite_connection.h")
@@ -102,7 +103,9 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
     HostServicesConfig services;
     services.registry_file = options.registry;
     services.message_log = options.message_log;
+    services.resource_dir = options.resources;
     RegisterHostServices(services);
+    ConfigurePromotionService(options.promotion_url);
 
     size_t workers = options.workers ? options.workers : DefaultWorkerCount();
     AccountOptions account_options;
@@ -162,6 +165,12 @@ void AddServeCommand(CLI::App& app, int* exit_code) {
   serve->add_option("--registry", o->registry, "Registry values, lines '<key>\\<name>=<value>'");
   serve->add_option("--message-log", o->message_log, "Where operator messages are written")
       ->capture_default_str();
+  serve
+      ->add_option("--resources", o->resources,
+                   "Folder of translation files <base>.<language>.txt (text<TAB>translation)")
+      ->capture_default_str();
+  serve->add_option("--promotion-url", o->promotion_url,
+                    "URL the promotion service calls are posted to (none: gifts are skipped)");
   serve->add_option("--workers", o->workers, "Worker threads (default: four per core, min 8)");
   serve->add_option("--max-body", o->max_body_bytes, "Largest request body in bytes")
       ->capture_default_str();

@@ -24,7 +24,9 @@ struct ServeOptions {
   std::string access_log;  // empty: standard error
   std::string registry;    // key=value registry file, optional
   std::string message_log = "./data/messages.log";
-  size_t workers = 0;  // 0: sized to the machine
+  std::string resources = "./data/resources";  // translation files
+  std::string promotion_url;                   // the promotion service; empty: none
+  size_t workers = 0;                          // 0: sized to the machine
   size_t max_body_bytes = 1 << 20;
 };
 

@@ -50,29 +50,32 @@ HostCallContext::~HostCallContext() {
 }
 
 Variant HostCallContext::OpenDataSource(const std::string& connection_string) {
-  for (Attached& a : attached_) {
-    if (SameName(a.data_source, connection_string)) {
-      data_source_ = connection_string;
-      current_ = a.lease.connection();
-      return Variant(true);
-    }
-  }
-  std::shared_ptr<ConnectionPool> pool = accounts_.PoolFor(connection_string);
+  current_ = Attach(connection_string);
+  data_source_ = connection_string;
+  return Variant(true);
+}
+
+ConnectionPtr HostCallContext::ConnectionFor(const std::string& data_source) {
+  return Attach(data_source);
+}
+
+ConnectionPtr HostCallContext::Attach(const std::string& data_source) {
+  for (Attached& a : attached_)
+    if (SameName(a.data_source, data_source)) return a.connection;
+  std::shared_ptr<ConnectionPool> pool = accounts_.PoolFor(data_source);
   // Two names of one account share its connection, so the call sees its own writes.
   for (Attached& a : attached_) {
     if (a.pool == pool) {
-      attached_.push_back({connection_string, pool, ConnectionPool::Lease()});
-      data_source_ = connection_string;
-      current_ = a.lease.connection();
-      return Variant(true);
+      ConnectionPtr shared = a.connection;
+      attached_.push_back({data_source, std::move(pool), ConnectionPool::Lease(), shared});
+      return shared;
     }
   }
   ConnectionPool::Lease lease = pool->Acquire();
   if (transactional_) lease->BeginTrans();
-  current_ = lease.connection();
-  data_source_ = connection_string;
-  attached_.push_back({connection_string, std::move(pool), std::move(lease)});
-  return Variant(true);
+  ConnectionPtr connection = lease.connection();
+  attached_.push_back({data_source, std::move(pool), std::move(lease), connection});
+  return connection;
 }
 
 ConnectionPtr HostCallContext::Connection() {

@@ -48,6 +48,11 @@ class HostCallContext : public CallContext {
   ConnectionPtr Connection() override;
   ConnectionPtr CurrentConnection() override { return current_; }
 
+  // The call's connection to `data_source`, attaching the call to it when it is not yet;
+  // unlike OpenDataSource it leaves the current data source alone. For host services that
+  // read the account on the method's behalf.
+  ConnectionPtr ConnectionFor(const std::string& data_source);
+
   // Ends the call: commits each attached account when the call succeeded and nobody aborted,
   // rolls back otherwise, and returns every connection to its pool. A failed commit rolls
   // back the rest and raises the commit's error. Safe to call twice.
@@ -59,10 +64,15 @@ class HostCallContext : public CallContext {
   const std::string& client_address() const { return client_address_; }
 
  private:
+  // The attachment serving `data_source`, acquiring (and beginning a transaction on) a pooled
+  // connection when the call has none for its account yet.
+  ConnectionPtr Attach(const std::string& data_source);
+
   struct Attached {
     std::string data_source;
     std::shared_ptr<ConnectionPool> pool;
-    ConnectionPool::Lease lease;
+    ConnectionPool::Lease lease;  // empty for a second name of an account already leased
+    ConnectionPtr connection;
   };
 
   AccountRegistry& accounts_;

@@ -126,6 +126,45 @@ std::string CallLangInfo::CurrentLanguage() {
   return code;
 }
 
+Variant AccountSystemProfile::GetProfile(const std::string& connection_string,
+                                         const std::string& category, const std::string& key) {
+  std::shared_ptr<HostCallContext> call = CurrentHostCall();
+  if (!call)
+    throw ComError(err::kUnexpected, kProgIdSystemProfile,
+                   "System parameters are read inside a call only.");
+  ConnectionPtr connection = call->ConnectionFor(connection_string);
+  auto quote = [](const std::string& text) {
+    std::string out = "'";
+    for (char c : text) out += c == '\'' ? std::string("''") : std::string(1, c);
+    return out + "'";
+  };
+  RecordsetPtr rs = connection->Execute("SELECT FValue FROM t_SystemProfile WHERE FCategory = " +
+                                        quote(category) + " AND FKey = " + quote(key));
+  if (!rs || !rs->IsOpen() || rs->Eof()) return Variant();
+  return rs->Value("FValue");
+}
+
+std::string FileResLoader::LoadString(const std::string& key) {
+  std::string directory = ResDirectory.empty() ? default_directory_ : ResDirectory;
+  std::string path = (directory.empty() ? std::string() : directory + "/") + ResFileBaseName + "." +
+                     LanguageID + ".txt";
+  if (path != loaded_path_) {
+    texts_.clear();
+    loaded_path_ = path;
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      size_t tab = line.find('\t');
+      if (tab != std::string::npos) texts_[line.substr(0, tab)] = line.substr(tab + 1);
+    }
+  }
+  auto it = texts_.find(key);
+  if (it == texts_.end())
+    throw ComError(err::kItemNotFound, kProgIdResLoader, "No translation of '" + key + "'.");
+  return it->second;
+}
+
 void RegisterHostServices(const HostServicesConfig& config) {
   SetRegistryReader(config.registry_file.empty() ? nullptr
                                                  : FileRegistryReader::Load(config.registry_file));
@@ -140,6 +179,10 @@ void RegisterHostServices(const HostServicesConfig& config) {
   RegisterHostObject(kScriptShellProgId, [] { return std::make_shared<ProcessScriptShell>(); });
   RegisterHostObject(kProgIdSecurityInfo, [] { return std::make_shared<CallSecurityInfo>(); });
   RegisterHostObject(kProgIdLangInfo, [] { return std::make_shared<CallLangInfo>(); });
+  RegisterHostObject(kProgIdSystemProfile, [] { return std::make_shared<AccountSystemProfile>(); });
+  std::string resource_dir = config.resource_dir;
+  RegisterHostObject(kProgIdResLoader,
+                     [resource_dir] { return std::make_shared<FileResLoader>(resource_dir); });
 }
 
 }  // namespace ambit

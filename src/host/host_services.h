@@ -79,9 +79,33 @@ class CallLangInfo : public LangInfo {
   std::string CurrentLanguage() override;
 };
 
+// System parameters read from the account's t_SystemProfile, on the calling method's own
+// connection (so inside its transaction). Empty when the parameter has no row.
+class AccountSystemProfile : public SystemProfileService {
+ public:
+  Variant GetProfile(const std::string& connection_string, const std::string& category,
+                     const std::string& key) override;
+};
+
+// Translations from "<directory>/<base name>.<language>.txt": one "text<TAB>translation" per
+// line. The directory the caller sets wins over the host's; a missing file or text raises, and
+// the caller keeps its untranslated text.
+class FileResLoader : public ResLoader {
+ public:
+  explicit FileResLoader(std::string default_directory)
+      : default_directory_(std::move(default_directory)) {}
+  std::string LoadString(const std::string& key) override;
+
+ private:
+  std::string default_directory_;
+  std::string loaded_path_;
+  std::map<std::string, std::string> texts_;
+};
+
 struct HostServicesConfig {
   std::string registry_file;  // empty: every registry read answers its default
   std::string message_log;    // empty: messages are dropped
+  std::string resource_dir;   // translation files; empty: the working directory
 };
 
 // Registers the adapters above as host objects and installs the registry reader.

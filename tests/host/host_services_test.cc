@@ -96,6 +96,26 @@ TEST(ScriptShellTest, RunWaitsAndAnswersTheExitCode) {
   fs::remove(marker);
 }
 
+TEST(ResLoaderTest, TranslationsComeFromTheLanguagesFile) {
+  fs::path dir = TempPath("ambit-res");
+  fs::create_directories(dir);
+  std::ofstream(dir / "ORVOINDUSTRY.en.txt") << "组件注册失败！\tComponent registration failed!\r\n"
+                                             << "a=b\tequals kept\n";
+  HostServicesConfig config;
+  config.resource_dir = dir.string();
+  RegisterHostServices(config);
+  auto loader = std::dynamic_pointer_cast<ResLoader>(CreateHostObject(kProgIdResLoader));
+  ASSERT_NE(loader, nullptr);
+  loader->ResFileBaseName = "ORVOINDUSTRY";
+  loader->LanguageID = "en";
+  EXPECT_EQ(loader->LoadString("组件注册失败！"), "Component registration failed!");
+  EXPECT_EQ(loader->LoadString("a=b"), "equals kept");
+  EXPECT_THROW(loader->LoadString("unknown"), ComError);
+  loader->LanguageID = "cht";  // no file for it
+  EXPECT_THROW(loader->LoadString("a=b"), ComError);
+  fs::remove_all(dir);
+}
+
 TEST(CallServicesTest, SecurityAndLanguageFollowTheCallsUser) {
   RegisterHostServices({});
   AccountRegistry accounts;

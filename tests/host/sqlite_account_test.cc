@@ -10,6 +10,7 @@
 #include "data/sqlite_connection.h"
 #include "host/call_context.h"
 #include "host/dispatcher.h"
+#include "host/host_services.h"
 #include "host/test_methods.h"
 
 namespace ambit {
@@ -117,6 +118,31 @@ TEST_F(SqliteAccountTest, ConcurrentWritersQueueAndReadersKeepReading) {
   EXPECT_EQ(failures, 0);
   EXPECT_EQ(Notes(), kThreads * kCalls / 2);
   EXPECT_LE(accounts_.PoolFor("acc")->open_count(), 4u);
+}
+
+TEST_F(SqliteAccountTest, SystemParametersAreReadOnTheCallsOwnConnection) {
+  std::string cs = "Provider=SQLite;Data Source=" + path_.string();
+  OpenConnection(cs)->Execute(
+      "CREATE TABLE t_SystemProfile (FCategory VARCHAR(30), FKey VARCHAR(30), FValue "
+      "VARCHAR(255))");
+  RegisterHostServices({});
+  auto profile =
+      std::dynamic_pointer_cast<SystemProfileService>(CreateHostObject(kProgIdSystemProfile));
+  ASSERT_NE(profile, nullptr);
+  EXPECT_THROW(profile->GetProfile("acc", "IC", "CheckUserGroup"), ComError);  // outside a call
+
+  auto call = std::make_shared<HostCallContext>(accounts_, user_, "", true);
+  {
+    CurrentCallScope scope(call);
+    call->OpenDataSource("acc");
+    // Written by this call and not yet committed: visible only on the call's connection.
+    call->Connection()->Execute("INSERT INTO t_SystemProfile VALUES ('IC', 'CheckUserGroup', '1')");
+    EXPECT_EQ(profile->GetProfile("acc", "ic", "CheckUserGroup"), Variant("1"));
+    EXPECT_TRUE(profile->GetProfile("acc", "IC", "O'Brien").IsEmpty());
+    EXPECT_EQ(call->DataSourceName(), "acc");
+  }
+  call->Finish(false);
+  EXPECT_EQ(accounts_.PoolFor("acc")->open_count(), accounts_.PoolFor("acc")->idle_count());
 }
 
 }  // namespace
