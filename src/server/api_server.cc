@@ -205,6 +205,8 @@ void ApiServer::Route() {
       options_.access_log(UtcNow() + " " + req.remote_addr + " " + req.method + " " + req.path +
                           " user=" + trace.user + " status=" + std::to_string(res.status) + " " +
                           duration + " " + (trace.outcome.empty() ? "-" : trace.outcome));
+      // A request refused before routing (a bad request line) must not inherit this one.
+      trace = RequestTrace{Clock::now(), "-", ""};
     });
   }
 }
