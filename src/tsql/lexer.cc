@@ -28,6 +28,7 @@ class Lexer {
 
   std::vector<Token> Run() {
     std::vector<Token> out;
+    out.reserve(text_.size() / 4 + 2);
     while (true) {
       SkipBlanksAndComments();
       if (pos_ >= text_.size()) break;
@@ -167,11 +168,14 @@ class Lexer {
     static constexpr std::string_view kTwoChar[] = {"<>", "!=", "<=", ">=", "!<", "!>", "+=",
                                                     "-=", "*=", "/=", "%=", "&=", "|=", "^=",
                                                     "::"};
-    std::string_view rest = text_.substr(pos_);
-    for (std::string_view op : kTwoChar) {
-      if (rest.substr(0, 2) == op) {
-        Advance(2);
-        return Make(TokenKind::kOperator, std::string(op), start, line);
+    char next = Peek(1);
+    if (next == '=' || next == '>' || next == '<' || next == ':') {
+      std::string_view two = text_.substr(pos_, 2);
+      for (std::string_view op : kTwoChar) {
+        if (two == op) {
+          Advance(2);
+          return Make(TokenKind::kOperator, std::string(op), start, line);
+        }
       }
     }
     static constexpr std::string_view kOneChar = "(),.;=<>+-*/%&|^~";
