@@ -128,19 +128,20 @@ ReferenceData SeedReferenceData(Connection& conn, const ReferenceDataSize& size)
             std::to_string(kCountryChina) + ", 'CN', N'中国', 'China', 0, 0)\r\n");
   for (size_t p = 0; p < kProvinces.size(); ++p) {
     int32_t province = static_cast<int32_t>(p + 1) * 100;
-    sb.Append("insert into IC_Area (FID, FName, FName_EN, FParentID, FLevel) values (" +
+    sb.Append("insert into IC_Area (FID, FName, FName_EN, FParentID, FLevel, FType) values (" +
               std::to_string(province) + ", " + Q(kProvinces[p].name) + ", " +
-              Q(kProvinces[p].name_en) + ", 1, 1)\r\n");
+              Q(kProvinces[p].name_en) + ", 1, 1, 1)\r\n");
     for (size_t c = 0; c < 2; ++c) {
       int32_t city = province * 100 + static_cast<int32_t>(c + 1) * 10;
-      sb.Append("insert into IC_Area (FID, FName, FParentID, FLevel) values (" +
+      sb.Append("insert into IC_Area (FID, FName, FParentID, FLevel, FType) values (" +
                 std::to_string(city) + ", " + Q(kProvinces[p].cities[c].name) + ", " +
-                std::to_string(province) + ", 2)\r\n");
+                std::to_string(province) + ", 2, 2)\r\n");
       for (size_t d = 0; d < 3; ++d) {
         int32_t district = city * 100 + static_cast<int32_t>(d + 1);
-        sb.Append("insert into IC_Area (FID, FName, FParentID, FLevel) values (" +
+        sb.Append("insert into IC_Area (FID, FName, FParentID, FLevel, FType, FZipCode) values (" +
                   std::to_string(district) + ", " + Q(kProvinces[p].cities[c].districts[d]) +
-                  ", " + std::to_string(city) + ", 3)\r\n");
+                  ", " + std::to_string(city) + ", 3, 3, '" + std::to_string(518000 + d) +
+                  "')\r\n");
         out.districts.push_back(district);
       }
     }

@@ -331,7 +331,9 @@ CREATE TABLE IC_Area (
   FName_CHT nvarchar(100) NULL DEFAULT '',
   FName_EN nvarchar(100) NULL DEFAULT '',
   FParentID int NOT NULL DEFAULT 0,
-  FLevel int NOT NULL DEFAULT 0
+  FLevel int NOT NULL DEFAULT 0,
+  FType int NOT NULL DEFAULT 0,
+  FZipCode nvarchar(20) NULL DEFAULT ''
 )
 GO
 CREATE TABLE IC_Logistics (
