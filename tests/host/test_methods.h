@@ -3,8 +3,10 @@
 #ifndef AMBIT_TESTS_HOST_TEST_METHODS_H_
 #define AMBIT_TESTS_HOST_TEST_METHODS_H_
 
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/conversions.h"
@@ -92,7 +94,7 @@ inline MethodTable MakeUpdateTable() {
 }
 
 // AmbitOrderInfo: Count (a query) and TempRoundTrip (a temp table across two statements of
-// one call), WriteNoTrans (writes without a host transaction, then fails).
+// one call), Slow (sleeps), WriteNoTrans (writes without a host transaction, then fails).
 inline MethodTable MakeInfoTable() {
   MethodTable t(ComponentClass::kOrderInfo, [] { return std::make_unique<AmbitOrderInfo>(); });
   t.Add({"Count",
@@ -113,6 +115,16 @@ inline MethodTable MakeInfoTable() {
              m.conn().Execute("CREATE TABLE #t (v INT)\r\n");
              m.conn().Execute("INSERT INTO #t (v) VALUES (7)\r\n");
              return Variant(m.conn().Execute("SELECT v FROM #t\r\n"));
+           });
+         }});
+  t.Add({"Slow",
+         {{"sDsn", ArgKind::kText}, {"lMillis", ArgKind::kInt32}},
+         ResultKind::kBool,
+         "takes its time",
+         [](Component& self, std::vector<Variant>& a) -> Variant {
+           return RunMethod(self, "Slow", a[0].string_value(), [&](MethodScope&) {
+             std::this_thread::sleep_for(std::chrono::milliseconds(a[1].long_value()));
+             return Variant(true);
            });
          }});
   t.Add({"WriteNoTrans",

@@ -284,6 +284,21 @@ TEST_F(ApiServerTest, ConcurrentMixedCallsCompleteWithConsistentData) {
   EXPECT_LE(accounts_.PoolFor("acc")->open_count(), 8u);
 }
 
+TEST_F(ApiServerTest, StopLetsTheRequestInProgressFinish) {
+  std::pair<int, json> answer;
+  std::thread caller([&] { answer = Post("/api/AmbitOrderInfo/Slow", R"({"lMillis": 300})"); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  server_->Stop();
+  runner_.join();  // Run returns only once the slow call has been answered
+  caller.join();
+  EXPECT_EQ(answer.first, 200);
+  EXPECT_EQ(answer.second["result"], true);
+  // Nobody listens any more.
+  httplib::Client late = Client();
+  EXPECT_FALSE(late.Get("/health"));
+  runner_ = std::thread([] {});  // for the fixture's join
+}
+
 TEST(ApiServerLifecycleTest, StopBeforeRunReturnsAtOnce) {
   AccountRegistry accounts;
   Dispatcher dispatcher(accounts, {});
