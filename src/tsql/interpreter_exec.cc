@@ -185,8 +185,27 @@ void Interpreter::RunInsert(const InsertStmt& s) {
       }
       sql += ")";
     }
+    // The rows are stored as an INSERT ... VALUES would store them: converted to the columns.
+    auto catalog = session_->Columns(s.table.back());
+    std::vector<std::string> targets = s.columns;
+    if (targets.empty() && catalog) {
+      for (const CatalogColumn& c : *catalog) {
+        if (!c.identity) targets.push_back(c.name);
+      }
+    }
     sql += " VALUES (";
-    for (int i = 0; i < rs->FieldCount(); ++i) sql += (i ? ", ?" : "?") + std::to_string(i + 1);
+    for (int i = 0; i < rs->FieldCount(); ++i) {
+      std::string param = "?" + std::to_string(i + 1);
+      std::string decl;
+      if (catalog && static_cast<size_t>(i) < targets.size()) {
+        for (const CatalogColumn& c : *catalog) {
+          if (EqualsNoCase(c.name, targets[i])) decl = c.decl_type;
+        }
+      }
+      bool typed = !decl.empty() && decl != "INTEGER";
+      sql += (i ? ", " : "") +
+             (typed ? "tsql_store(" + param + ", " + Emitter::QuoteString(decl) + ")" : param);
+    }
     sql += ")";
     for (const Recordset::Row& row : rs->rows()) session_->db().Exec(sql, row);
     session_->rowcount = static_cast<int64_t>(rs->rows().size());

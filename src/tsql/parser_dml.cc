@@ -85,6 +85,21 @@ StmtPtr Parser::ParseUpdate() {
       a.op = Advance().text;
       if (IsKeyword("default")) Fail();
       a.value = ParseExpr();
+      if (a.op != "=") {
+        // SET c += v is SET c = c + v, with T-SQL's meaning of the operator.
+        auto column = std::make_unique<Expr>();
+        column->kind = ExprKind::kColumn;
+        column->parts = a.column;
+        column->offset = a.value->offset;
+        auto binary = std::make_unique<Expr>();
+        binary->kind = ExprKind::kBinary;
+        binary->text = a.op.substr(0, 1);
+        binary->offset = a.value->offset;
+        binary->args.push_back(std::move(column));
+        binary->args.push_back(std::move(a.value));
+        a.value = std::move(binary);
+        a.op = "=";
+      }
     }
     s->sets.push_back(std::move(a));
   } while (AcceptOp(","));

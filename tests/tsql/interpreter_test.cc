@@ -117,6 +117,8 @@ TEST_F(InterpreterTest, UpdateFromJoinsUpdatesTheNamedInstanceOnly) {
                    "WHERE FID = 1 SELECT @old"),
             "9");
   EXPECT_EQ(Scalar("SELECT FStatus FROM o WHERE FID = 1"), "10");
+  session_.Execute("UPDATE o SET FStatus += 5, FShop += '!' WHERE FID = 1");
+  EXPECT_EQ(Query("SELECT FStatus, FShop FROM o WHERE FID = 1"), (Rows{{"15", "S1!"}}));
 }
 
 TEST_F(InterpreterTest, DeleteWithJoinRemovesOnlyTheTargetRows) {
@@ -205,6 +207,10 @@ TEST_F(InterpreterTest, ProceduresWithOutputDefaultsAndResults) {
   session_.Execute("ALTER PROCEDURE GetICMaxNum AS SELECT 'altered'");
   EXPECT_EQ(Scalar("GetICMaxNum"), "altered");
   EXPECT_EQ(Scalar("EXEC ('SELECT ''dynamic''')"), "dynamic");
+  session_.Execute("CREATE TABLE #issued (n int, t varchar(10)) "
+                   "INSERT INTO #issued (t) EXEC GetICMaxNum");
+  EXPECT_EQ(Scalar("SELECT t FROM #issued"), "altered");
+  EXPECT_EQ(ErrorOf("INSERT INTO #issued (n) EXEC GetICMaxNum"), 245);
   session_.Execute("DROP PROCEDURE GetICMaxNum");
   EXPECT_EQ(ErrorOf("DROP PROCEDURE GetICMaxNum"), 3701);
 }
