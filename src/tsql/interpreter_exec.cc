@@ -388,8 +388,12 @@ void Interpreter::CallProcedure(const ExecStmt& s, std::vector<RecordsetPtr>* re
       "SELECT definition FROM tsql_procedures WHERE name = ?1 COLLATE NOCASE", {Variant(name)});
   if (def->rows().empty()) Raise(2812, "Could not find stored procedure '" + name + "'.");
   CompiledBatchPtr compiled = session_->Compile(CStr(def->rows()[0][0]));
+  if (compiled->batch->statements.empty() ||
+      compiled->batch->statements[0]->kind != StmtKind::kCreateProcedure) {
+    Raise(2812, "Could not find stored procedure '" + name + "'.");
+  }
   const auto* proc =
-      static_cast<const CreateProcedureStmt*>(compiled->batch->statements.at(0).get());
+      static_cast<const CreateProcedureStmt*>(compiled->batch->statements[0].get());
 
   Frame frame;
   frame.nesting = frame_->nesting + 1;
