@@ -65,6 +65,8 @@ struct Account {
   std::string middle_fid;
 };
 
+Account* created = nullptr;
+
 Account& Shared() {
   static Account* account = [] {
     auto* a = new Account;
@@ -85,6 +87,7 @@ Account& Shared() {
     RegisterHostObject(kProgIdSystemProfile, [] { return std::make_shared<NoUserGroups>(); });
     RecordsetPtr rs = a->conn->Execute("SELECT MAX(FID) / 2 FROM IC_Web2ERPOrders");
     a->middle_fid = CStr(rs->Value(0));
+    created = a;
     return a;
   }();
   return *account;
@@ -161,4 +164,17 @@ AMBIT_LIST_BENCH(BM_GetWebOrderEntryData_Sql);
 }  // namespace
 }  // namespace ambit
 
-BENCHMARK_MAIN();
+// The generated account is some hundred megabytes: it goes when the run ends.
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  if (ambit::created) {
+    ambit::created->host.reset();
+    ambit::created->conn.reset();
+    for (const char* suffix : {"", "-wal", "-shm"})
+      std::filesystem::remove(ambit::created->path.string() + suffix);
+  }
+  return 0;
+}
