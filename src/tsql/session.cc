@@ -114,7 +114,17 @@ void Session::CommitTrans() {
     throw ComError(3902, kErrorSource,
                    "The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION.");
   }
-  if (--trancount_ == 0) db_.Exec("COMMIT");
+  if (--trancount_ == 0) {
+    // SQLite ends a transaction by itself after some failures (a full disk, an I/O error);
+    // committing then must say so rather than pretend the work was saved.
+    if (!db_.in_transaction()) {
+      SchemaChanged();
+      throw ComError(3930, kErrorSource,
+                     "The current transaction cannot be committed and cannot support operations "
+                     "that write to the log file. Roll back the transaction.");
+    }
+    db_.Exec("COMMIT");
+  }
 }
 
 void Session::RollbackTrans() {
