@@ -206,6 +206,7 @@ struct VariableDecl {
   TypeSpec type;
   ExprPtr initial;
   bool is_table = false;
+  std::shared_ptr<struct CreateTableStmt> table;  // DECLARE @t TABLE (...)
 };
 
 struct DeclareStmt : Stmt {

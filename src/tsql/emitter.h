@@ -124,6 +124,8 @@ class Emitter {
   // The SQLite name of a (possibly qualified) table name: the last part, quoted; temporary
   // tables resolve through SQLite's temp schema by themselves.
   static std::string TableName(const std::vector<std::string>& name);
+  // The unquoted SQLite name of a table name or table variable.
+  static std::string SqliteTableName(const std::string& name);
 
  private:
   std::string Param(const std::string& variable);

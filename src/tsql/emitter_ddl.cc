@@ -15,7 +15,7 @@ std::string SchemaPrefix(const std::string& table) {
 }  // namespace
 
 std::vector<std::string> Emitter::CreateTable(const CreateTableStmt& s) {
-  const std::string& name = s.table.back();
+  const std::string name = SqliteTableName(s.table.back());
   std::vector<std::string> out;
   const ColumnDef* identity = nullptr;
   for (const ColumnDef& c : s.columns) {

@@ -88,10 +88,15 @@ std::string Emitter::QuoteString(const std::string& value) {
   return out + "'";
 }
 
+std::string Emitter::SqliteTableName(const std::string& name) {
+  // A table variable lives as a temporary table of the connection.
+  if (!name.empty() && name[0] == '@') return "#tsql_var_" + ToLowerAscii(name.substr(1));
+  return name;
+}
+
 std::string Emitter::TableName(const std::vector<std::string>& name) {
-  std::string last = name.back();
   // tempdb..#t and tempdb.dbo.#t are the connection's #t.
-  return QuoteName(last);
+  return QuoteName(SqliteTableName(name.back()));
 }
 
 std::string Emitter::Param(const std::string& variable) {

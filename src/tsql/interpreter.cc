@@ -1,6 +1,8 @@
 // Control flow, variables and the evaluation of scalar expressions.
 #include "tsql/interpreter.h"
 
+#include <algorithm>
+
 #include "base/com_error.h"
 #include "base/conversions.h"
 #include "tsql/lexer.h"
@@ -29,15 +31,29 @@ void Interpreter::Run(const CompiledBatch& batch, Frame* frame) {
   Frame* saved_frame = frame_;
   batch_ = &batch;
   frame_ = frame;
+  // Table variables end with their batch.
+  auto drop_table_variables = [&] {
+    for (const std::string& t : frame->table_variables) {
+      session_->db().Exec("DROP TABLE IF EXISTS temp." + Emitter::QuoteName(t));
+    }
+    if (!frame->table_variables.empty()) session_->SchemaChanged();
+    frame->table_variables.clear();
+  };
   try {
     RunList(batch.batch->statements);
   } catch (...) {
     batch_ = saved_batch;
     frame_ = saved_frame;
+    try {
+      drop_table_variables();
+    } catch (const ComError&) {
+      // The batch's own error is the one to report.
+    }
     throw;
   }
   batch_ = saved_batch;
   frame_ = saved_frame;
+  drop_table_variables();
 }
 
 Interpreter::Flow Interpreter::RunList(const std::vector<StmtPtr>& list) {
@@ -188,6 +204,27 @@ void Interpreter::Assign(const std::string& name, const Variant& value) {
 
 void Interpreter::Declare(const DeclareStmt& s) {
   for (const VariableDecl& d : s.variables) {
+    if (d.is_table) {
+      std::string table = Emitter::SqliteTableName(d.name);
+      auto declared = frame_->variables.find(d.name);
+      if (declared != frame_->variables.end() && declared->second.declared_by == &s) continue;
+      if (declared != frame_->variables.end() || session_->Columns(d.name)) {
+        Raise(134, "The variable name '" + d.name +
+                       "' has already been declared. Variable names must be unique within a "
+                       "query batch or stored procedure.");
+      }
+      EmitterContext context = Context();
+      Emitter em(context);
+      for (const std::string& sql : em.CreateTable(*d.table)) session_->db().Exec(sql);
+      session_->SchemaChanged();
+      frame_->table_variables.push_back(table);
+      Variable marker;  // reserves the name; the rows live in the table
+      marker.declared_by = &s;
+      marker.type.name = "table";
+      marker.type.text = "table";
+      frame_->variables[d.name] = marker;
+      continue;
+    }
     auto existing = frame_->variables.find(d.name);
     if (existing != frame_->variables.end() && existing->second.declared_by != &s) {
       Raise(134, "The variable name '" + d.name +

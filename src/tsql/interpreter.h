@@ -26,6 +26,7 @@ struct Variable {
 struct Frame {
   std::map<std::string, Variable> variables;
   Variant return_value;
+  std::vector<std::string> table_variables;  // SQLite tables made for DECLARE @t TABLE
   int nesting = 0;  // procedure call depth
 };
 

@@ -189,6 +189,11 @@ std::vector<std::string> Parser::ParseQualifiedName() {
   return parts;
 }
 
+std::vector<std::string> Parser::ParseTableName() {
+  if (Peek().kind == TokenKind::kVariable) return {ToLowerAscii(Advance().text)};
+  return ParseQualifiedName();
+}
+
 // --------------------------------------------------------------------------- statements
 
 std::unique_ptr<Batch> Parser::ParseAll() {
@@ -375,16 +380,26 @@ StmtPtr Parser::ParseTransactionEnd(StmtKind kind) {
 StmtPtr Parser::ParseDeclare() {
   Advance();  // DECLARE
   auto decl = std::make_unique<DeclareStmt>();
-  do {
+  bool first = true;
+  while (first || AcceptOp(",")) {
+    first = false;
     if (Peek().kind != TokenKind::kVariable) Fail();
     VariableDecl v;
     v.name = ToLowerAscii(Advance().text);
     AcceptKeyword("as");
-    if (IsKeyword("table") || IsKeyword("cursor")) Fail();
+    if (IsKeyword("cursor")) Fail();
+    if (AcceptKeyword("table")) {
+      v.is_table = true;
+      v.table = std::make_shared<CreateTableStmt>();
+      v.table->table = {v.name};
+      ParseTableBody(v.table.get());
+      decl->variables.push_back(std::move(v));
+      continue;
+    }
     v.type = ParseType();
     if (AcceptOp("=")) v.initial = ParseExpr();
     decl->variables.push_back(std::move(v));
-  } while (AcceptOp(","));
+  }
   return decl;
 }
 

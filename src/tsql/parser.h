@@ -76,6 +76,9 @@ class Parser {
   // in_cast: CAST/CONVERT, where char types without a length have 30 characters.
   TypeSpec ParseType(bool in_cast = false);
   std::vector<std::string> ParseQualifiedName();
+  // A table name, or a table variable ("@t", lower case).
+  std::vector<std::string> ParseTableName();
+  void ParseTableBody(struct CreateTableStmt* s);
   std::string ParseName();
 
   // --- tokens

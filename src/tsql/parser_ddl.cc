@@ -34,6 +34,12 @@ StmtPtr Parser::ParseCreate() {
 StmtPtr Parser::ParseCreateTable() {
   auto s = std::make_unique<CreateTableStmt>();
   s->table = ParseQualifiedName();
+  ParseTableBody(s.get());
+  if (AcceptKeyword("on")) ParseName();  // filegroup
+  return s;
+}
+
+void Parser::ParseTableBody(CreateTableStmt* s) {
   ExpectOp("(");
   do {
     if (IsOp(")")) break;  // a trailing comma is accepted by SQL Server too
@@ -103,9 +109,7 @@ StmtPtr Parser::ParseCreateTable() {
     s->columns.push_back(std::move(col));
   } while (AcceptOp(","));
   ExpectOp(")");
-  if (AcceptKeyword("on")) ParseName();  // filegroup
   if (s->columns.empty()) Fail();
-  return s;
 }
 
 StmtPtr Parser::ParseCreateIndex(bool unique) {

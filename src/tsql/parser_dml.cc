@@ -9,7 +9,7 @@ StmtPtr Parser::ParseInsert() {
   Advance();  // INSERT
   auto s = std::make_unique<InsertStmt>();
   AcceptKeyword("into");
-  s->table = ParseQualifiedName();
+  s->table = ParseTableName();
   SkipTableHints();
   if (IsOp("(") && !IsKeyword("select", 1)) {
     Advance();
@@ -59,7 +59,7 @@ StmtPtr Parser::ParseUpdate() {
     s->top = ParseExpr();
     ExpectOp(")");
   }
-  s->target = ParseQualifiedName();
+  s->target = ParseTableName();
   SkipTableHints();
   ExpectKeyword("set");
   do {
@@ -121,7 +121,7 @@ StmtPtr Parser::ParseDelete() {
     ExpectOp(")");
   }
   AcceptKeyword("from");
-  s->target = ParseQualifiedName();
+  s->target = ParseTableName();
   SkipTableHints();
   if (AcceptKeyword("from")) {
     s->from = ParseFromList();

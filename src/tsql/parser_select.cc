@@ -214,8 +214,7 @@ TableRefPtr Parser::ParseTablePrimary() {
     ExpectOp(")");
     return inner;
   }
-  if (Peek().kind == TokenKind::kVariable) Fail();  // table variables
-  ref->name = ParseQualifiedName();
+  ref->name = ParseTableName();
   SkipTableHints();
   if (IsOp("(")) Fail();  // table-valued functions
   ref->alias = ParseOptionalAlias();

@@ -56,7 +56,8 @@ CompiledBatchPtr Session::Compile(std::string_view text) {
   return compiled;
 }
 
-std::optional<std::vector<CatalogColumn>> Session::Columns(const std::string& table) {
+std::optional<std::vector<CatalogColumn>> Session::Columns(const std::string& name) {
+  std::string table = Emitter::SqliteTableName(name);
   std::string key = ToLowerAscii(table);
   auto it = catalog_.find(key);
   if (it != catalog_.end()) return it->second;

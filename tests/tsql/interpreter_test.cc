@@ -280,6 +280,22 @@ TEST_F(InterpreterTest, TryCatchCtesAndWindowFunctions) {
   EXPECT_EQ(ErrorOf("SELECT RANK() OVER (PARTITION BY grp) FROM w"), 4112);
 }
 
+TEST_F(InterpreterTest, TableVariablesLiveForTheirBatch) {
+  session_.Execute("CREATE TABLE src (id int, name varchar(10)) "
+                   "INSERT INTO src VALUES (1, 'a'), (2, 'b'), (3, 'c')");
+  EXPECT_EQ(Query("DECLARE @ids TABLE (id int PRIMARY KEY, tag varchar(5)), @n int = 0 "
+                  "INSERT INTO @ids (id) SELECT id FROM src WHERE id > 1 "
+                  "UPDATE @ids SET tag = 'x' WHERE id = 2 "
+                  "DELETE FROM @ids WHERE id = 3 "
+                  "SELECT s.name, i.tag FROM src s JOIN @ids i ON i.id = s.id"),
+            (Rows{{"b", "x"}}));
+  // Gone with the batch: the same declaration runs again, and no temp table is left.
+  EXPECT_EQ(Scalar("DECLARE @ids TABLE (id int) SELECT COUNT(*) FROM @ids"), "0");
+  EXPECT_TRUE(session_.TempTables().empty());
+  EXPECT_EQ(ErrorOf("DECLARE @t TABLE (id int) DECLARE @t TABLE (id int)"), 134);
+  EXPECT_TRUE(session_.TempTables().empty());
+}
+
 TEST_F(InterpreterTest, UnsupportedSyntaxFailsBeforeAnythingRuns) {
   session_.Execute("CREATE TABLE t (id int)");
   EXPECT_EQ(ErrorOf("INSERT INTO t VALUES (1) SELECT SUM(id) OVER (ORDER BY id ROWS 2 PRECEDING) "
