@@ -70,8 +70,15 @@ void RegisterBackend(std::string provider, ConnectionFactory factory) {
   r.factories[ToLowerAscii(provider)] = std::move(factory);
 }
 
-ConnectionPtr OpenConnection(std::string_view connection_string) {
+std::string UnwrapConnectString(std::string_view connection_string) {
   ConnectionString cs(connection_string);
+  // The host's own form wraps the account's string: "ConnectString={...}".
+  if (cs.Has("ConnectString")) return UnwrapConnectString(cs.Get("ConnectString"));
+  return std::string(connection_string);
+}
+
+ConnectionPtr OpenConnection(std::string_view connection_string) {
+  ConnectionString cs(UnwrapConnectString(connection_string));
   std::string provider = ToLowerAscii(cs.Get("Provider"));
   if (provider.empty()) provider = "sqlite";
   ConnectionFactory factory;

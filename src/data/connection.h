@@ -61,6 +61,8 @@ class ConnectionString {
 // one by the string's "Provider" key (the embedded engine when there is none). An unknown
 // provider is a ComError naming it.
 using ConnectionFactory = std::function<ConnectionPtr(const ConnectionString&)>;
+// "ConnectString={inner}" answers inner (unwrapped again if need be); any other text itself.
+std::string UnwrapConnectString(std::string_view connection_string);
 void RegisterBackend(std::string provider, ConnectionFactory factory);
 ConnectionPtr OpenConnection(std::string_view connection_string);
 

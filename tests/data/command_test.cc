@@ -120,6 +120,10 @@ TEST(ConnectionStringTest, KeysValuesAndProviders) {
     return std::make_shared<ScriptedConnection>();
   });
   EXPECT_EQ(OpenConnection("Provider=scripted")->BackendName(), "scripted");
+  EXPECT_EQ(OpenConnection("ConnectString={Provider=scripted;Data Source=x}")->BackendName(),
+            "scripted");
+  EXPECT_EQ(UnwrapConnectString("ConnectString={Data Source=a.db}"), "Data Source=a.db");
+  EXPECT_EQ(UnwrapConnectString("demo"), "demo");
   try {
     OpenConnection("Provider=Oracle;Data Source=x");
     FAIL();
