@@ -2,6 +2,7 @@
 #include "tsql/interpreter.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "base/com_error.h"
 #include "base/conversions.h"
@@ -202,6 +203,26 @@ void Interpreter::Assign(const std::string& name, const Variant& value) {
   v.value = value.IsNull() || value.IsEmpty() ? Variant::Null() : ConvertValue(value, v.type.text);
 }
 
+void Interpreter::AssignScaled(const std::string& name, const Variant& value, int scale) {
+  Variable& v = Lookup(name);
+  if (scale > 0 && value.IsNumber() && IsTextTypeName(v.type.name)) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", scale, CDbl(value));
+    Assign(name, Variant(std::string(text)));
+    return;
+  }
+  Assign(name, value);
+}
+
+int Interpreter::ScaleOf(const Expr& e, const std::vector<TableRefPtr>* from) {
+  EmitterContext context = Context();
+  Emitter emitter(context);
+  if (from == nullptr) return emitter.ScaleOf(e);
+  emitter.PushScope(*from);
+  Emitter::ScopeExit pop{&emitter};
+  return emitter.ScaleOf(e);
+}
+
 void Interpreter::Declare(const DeclareStmt& s) {
   for (const VariableDecl& d : s.variables) {
     if (d.is_table) {
@@ -235,14 +256,14 @@ void Interpreter::Declare(const DeclareStmt& s) {
     v.declared_by = &s;
     v.type = d.type;
     frame_->variables[d.name] = v;
-    if (d.initial) Assign(d.name, Evaluate(*d.initial));
+    if (d.initial) AssignScaled(d.name, Evaluate(*d.initial), ScaleOf(*d.initial, nullptr));
   }
 }
 
 void Interpreter::SetVariable(const SetVariableStmt& s) {
   Lookup(s.variable);
   if (s.op == "=") {
-    Assign(s.variable, Evaluate(*s.value));
+    AssignScaled(s.variable, Evaluate(*s.value), ScaleOf(*s.value, nullptr));
   } else {
     const auto& emitted = Emit(&s, false, [&](Emitter& em, CompiledBatch::Emitted& out) {
       Expr variable;

@@ -49,6 +49,11 @@ class Interpreter {
   void Declare(const DeclareStmt& s);
   void SetVariable(const SetVariableStmt& s);
   void Assign(const std::string& name, const Variant& value);
+  // Assign with the decimal places of the value's expression (-1: none). SQLite keeps decimals
+  // as REAL, so a text variable must rebuild "2.00" from the declared scale.
+  void AssignScaled(const std::string& name, const Variant& value, int scale);
+  // The decimal places of an expression read from `from` (-1 when it has no fixed scale).
+  int ScaleOf(const Expr& e, const std::vector<TableRefPtr>* from);
   Variable& Lookup(const std::string& name);
   Variant Evaluate(const Expr& e);
   bool EvaluateCondition(const Expr& e);

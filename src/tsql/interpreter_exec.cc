@@ -130,7 +130,8 @@ void Interpreter::RunSelect(const SelectStmt& s) {
   const auto& items = s.select->specs[0].items;
   for (size_t i = 0; i < items.size() && i < last.size(); ++i) {
     if (items[i].assign_op == "=") {
-      Assign(items[i].variable, last[i]);
+      AssignScaled(items[i].variable, last[i],
+                   ScaleOf(*items[i].expr, &s.select->specs[0].from));
     } else {
       Raise(102, "Incorrect syntax near '" + items[i].assign_op + "'.");
     }
