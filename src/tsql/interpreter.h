@@ -70,6 +70,7 @@ class Interpreter {
   void SelectInto(const SelectStmt& s);
   void RunInsert(const InsertStmt& s);
   void RunUpdate(const UpdateStmt& s);
+  void RunUpdateStatements(const UpdateStmt& s, const CompiledBatch::Emitted& emitted);
   void RunDelete(const DeleteStmt& s);
   void RunCreateTable(const CreateTableStmt& s);
   void RunCreateIndex(const CreateIndexStmt& s);

@@ -234,6 +234,23 @@ void Interpreter::RunUpdate(const UpdateStmt& s) {
   const auto& emitted = Emit(&s, true, [&](Emitter& em, CompiledBatch::Emitted& out) {
     out.main = em.Update(s, &out.extra);
   });
+  // Reading the variables' values and updating are two SQLite statements; outside a
+  // transaction another connection could write between them (two callers reserving the same
+  // counter value), so the pair holds the write lock from the read on.
+  bool own_transaction =
+      !emitted.extra.sql.empty() && !emitted.main.sql.empty() && !session_->db().in_transaction();
+  if (own_transaction) session_->db().Exec("BEGIN IMMEDIATE");
+  try {
+    RunUpdateStatements(s, emitted);
+  } catch (...) {
+    if (own_transaction && session_->db().in_transaction()) session_->db().Exec("ROLLBACK");
+    throw;
+  }
+  if (own_transaction) session_->db().Exec("COMMIT");
+}
+
+void Interpreter::RunUpdateStatements(const UpdateStmt& s,
+                                      const CompiledBatch::Emitted& emitted) {
   if (!emitted.extra.sql.empty()) {
     RecordsetPtr rs = session_->db().Query(emitted.extra.sql, Bind(emitted.extra.params));
     if (!rs->rows().empty()) {

@@ -96,10 +96,9 @@ TEST(GetICMaxNumFileTest, TwoConnectionsOnOneAccountNeverShareAKey) {
   std::filesystem::remove(path);
 }
 
-// Disabled until the embedded engine runs "UPDATE ... SET @v = col, col = col + n" as one
-// atomic step outside a transaction: today it reads with one statement and writes with another,
-// so two connections can both read the same counter and receive the same key.
-TEST(GetICMaxNumFileTest, DISABLED_ConcurrentCallersOnSeveralConnectionsGetDistinctKeys) {
+// "UPDATE ... SET @v = col, col = col + n" must be one atomic step even outside a transaction,
+// or two connections read the same counter and receive the same key.
+TEST(GetICMaxNumFileTest, ConcurrentCallersOnSeveralConnectionsGetDistinctKeys) {
   std::filesystem::path path = std::filesystem::temp_directory_path() /
                                ("ambit_schema_race_" + std::to_string(::getpid()) + ".db");
   std::filesystem::remove(path);
