@@ -2,6 +2,7 @@
 // and registers itself through one entry of kCommands.
 #include <CLI/CLI.hpp>
 
+#include "cli/account_command.h"
 #include "cli/call_command.h"
 #include "cli/serve_command.h"
 #include "cli/sql_command.h"
@@ -15,6 +16,7 @@ constexpr AddCommand kCommands[] = {
     &ambit::cli::AddServeCommand,
     &ambit::cli::AddCallCommand,
     &ambit::cli::AddMethodsCommand,
+    &ambit::cli::AddAccountCommand,
 };
 
 }  // namespace
