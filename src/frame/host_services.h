@@ -19,6 +19,24 @@ inline constexpr char kProgIdSystemProfile[] = "ZOREdiz.SystemProfile";
 inline constexpr char kProgIdLangInfo[] = "OrvoLangInfo.LangInfo";
 inline constexpr char kProgIdResLoader[] = "OrvoResLoader.Loader";
 
+inline constexpr char kMessageLoggerProgId[] = "LumoLogMsg.Log";
+inline constexpr char kScriptShellProgId[] = "WSCript.shell";
+
+// Records or shows a message meant for the operator.
+class MessageLogger : public Object {
+ public:
+  virtual void Log(const std::string& message) = 0;
+  std::string_view TypeName() const override { return "MessageLogger"; }
+};
+
+// Runs a command line; with `wait` it answers the command's exit code, without it 0 at once.
+// The window style of the original shell has no meaning here and is ignored.
+class ScriptShell : public Object {
+ public:
+  virtual int Run(const std::string& command, int window_style, bool wait) = 0;
+  std::string_view TypeName() const override { return "ScriptShell"; }
+};
+
 class SecurityInfo : public Object {
  public:
   std::string_view TypeName() const override { return kProgIdSecurityInfo; }

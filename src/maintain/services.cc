@@ -11,7 +11,6 @@
 #include "frame/shared_helpers.h"
 // The shell and message-logger interfaces are the host's; they are header-only, so using them
 // here adds no link dependency on the host layer.
-#include "host/host_services.h"
 
 namespace ambit {
 namespace {
