@@ -9,8 +9,6 @@
 #include "frame/host.h"
 #include "frame/host_services.h"
 #include "frame/shared_helpers.h"
-// The shell and message-logger interfaces are the host's; they are header-only, so using them
-// here adds no link dependency on the host layer.
 
 namespace ambit {
 namespace {
