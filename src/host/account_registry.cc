@@ -1,20 +1,12 @@
 #include "host/account_registry.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "base/com_error.h"
+#include "base/text.h"
+#include "data/connection.h"
 
 namespace ambit {
-namespace {
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-}  // namespace
 
 AccountRegistry::AccountRegistry(AccountOptions options, ConnectionPool::Opener opener)
     : options_(options),
@@ -24,15 +16,18 @@ AccountRegistry::AccountRegistry(AccountOptions options, ConnectionPool::Opener 
 
 void AccountRegistry::AddAccount(std::string name, std::string connection_string) {
   std::lock_guard lock(mu_);
-  std::string key = Lower(name);
+  std::string key = ToLowerAscii(name);
   if (accounts_.count(key) == 0) names_.push_back(name);
   accounts_[key] = std::move(connection_string);
 }
 
-std::shared_ptr<ConnectionPool> AccountRegistry::PoolFor(std::string_view data_source) {
+std::shared_ptr<ConnectionPool> AccountRegistry::PoolFor(std::string_view requested) {
+  // Callers that speak the host's own form pass "ConnectString={demo}".
+  std::string unwrapped = UnwrapConnectString(requested);
+  std::string_view data_source = unwrapped;
   std::lock_guard lock(mu_);
   std::string connection_string;
-  auto it = accounts_.find(Lower(data_source));
+  auto it = accounts_.find(ToLowerAscii(data_source));
   if (it != accounts_.end()) {
     connection_string = it->second;
   } else if (options_.allow_connection_strings && !data_source.empty()) {

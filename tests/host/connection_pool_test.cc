@@ -136,6 +136,7 @@ TEST(AccountRegistryTest, NamesResolveToOnePoolAndStrangersAreRefused) {
   accounts.AddAccount("other", "Provider=SQLite;Data Source=other.db");
   EXPECT_EQ(accounts.default_account(), "demo");
   EXPECT_EQ(accounts.PoolFor("DEMO"), accounts.PoolFor("demo"));
+  EXPECT_EQ(accounts.PoolFor("ConnectString={demo}"), accounts.PoolFor("demo"));
   EXPECT_NE(accounts.PoolFor("other"), accounts.PoolFor("demo"));
   EXPECT_EQ(accounts.PoolFor("demo")->max_size(), 2u);
   // A server must not open whatever file a client names.
