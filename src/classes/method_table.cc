@@ -39,11 +39,11 @@ std::string_view ResultKindName(ResultKind k) {
   return "variant";
 }
 
-void MethodTable::Add(MethodSpec spec) {
-  if (Find(spec.name))
+void MethodTable::Add(MethodSpec method) {
+  if (Find(method.name))
     throw std::logic_error("method registered twice: " + std::string(class_name()) + "." +
-                           spec.name);
-  methods_.push_back(std::move(spec));
+                           method.name);
+  methods_.push_back(std::move(method));
 }
 
 const MethodSpec* MethodTable::Find(std::string_view name) const {

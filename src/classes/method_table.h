@@ -73,7 +73,7 @@ class MethodTable {
   std::unique_ptr<Component> Create() const { return create_(); }
 
   // A second method of the same name (any case) is a programming error and throws.
-  void Add(MethodSpec spec);
+  void Add(MethodSpec method);
   // Case-insensitive; nullptr when there is none.
   const MethodSpec* Find(std::string_view name) const;
   const std::vector<MethodSpec>& methods() const { return methods_; }

@@ -115,7 +115,7 @@ struct CommonTableExpr {
 
 struct Select {
   std::vector<CommonTableExpr> ctes;   // WITH name AS (...) before the query
-  std::vector<QuerySpec> specs;        // joined by set operators
+  std::vector<QuerySpec> blocks;        // joined by set operators
   std::vector<std::string> operators;  // "union", "union all", "except", "intersect"
   std::vector<OrderItem> order_by;
   bool for_xml_path = false;

@@ -1,4 +1,4 @@
-// Queries: query specifications, set operators, TOP, table sources and FOR XML PATH.
+// Queries: query blocks, set operators, TOP, table sources and FOR XML PATH.
 #include <cctype>
 #include <cstdlib>
 #include <map>
@@ -69,7 +69,7 @@ std::string Emitter::QuerySpecText(const QuerySpec& q, bool with_top) {
 
 std::string Emitter::SelectText(const Select& s, bool skip_into) {
   if (!skip_into) {
-    for (const QuerySpec& q : s.specs) {
+    for (const QuerySpec& q : s.blocks) {
       if (!q.into.empty()) Unsupported("into");
     }
   }
@@ -96,14 +96,14 @@ std::string Emitter::SelectText(const Select& s, bool skip_into) {
 std::string Emitter::SelectWithoutCtes(const Select& s) {
   CheckSelect(s);
   // ORDER BY of a single query sees its tables (ORDER BY t1.FDate).
-  if (s.specs.size() == 1) PushScope(s.specs[0].from);
+  if (s.blocks.size() == 1) PushScope(s.blocks[0].from);
   ScopeExit order_scope{this};
-  if (s.specs.size() != 1) scopes_.emplace_back();
+  if (s.blocks.size() != 1) scopes_.emplace_back();
   std::string order;
   if (!s.order_by.empty()) {
     order = " ORDER BY ";
     bool has_star = false;
-    for (const SelectItem& item : s.specs[0].items) {
+    for (const SelectItem& item : s.blocks[0].items) {
       has_star |= item.expr->kind == ExprKind::kStar;
     }
     for (size_t i = 0; i < s.order_by.size(); ++i) {
@@ -111,7 +111,7 @@ std::string Emitter::SelectWithoutCtes(const Select& s) {
       const Expr& key = *s.order_by[i].expr;
       if (key.kind == ExprKind::kNumber && !has_star) {
         long position = std::strtol(key.text.c_str(), nullptr, 10);
-        if (position < 1 || position > static_cast<long>(s.specs[0].items.size())) {
+        if (position < 1 || position > static_cast<long>(s.blocks[0].items.size())) {
           throw ComError(108, kEngineErrorSource,
                          "The ORDER BY position number " + key.text +
                              " is out of range of the number of items in the select list.");
@@ -121,8 +121,8 @@ std::string Emitter::SelectWithoutCtes(const Select& s) {
       if (s.order_by[i].descending) order += " DESC";
     }
   }
-  if (s.specs.size() == 1) {
-    const QuerySpec& q = s.specs[0];
+  if (s.blocks.size() == 1) {
+    const QuerySpec& q = s.blocks[0];
     std::string out = QuerySpecText(q, false) + order;
     if (q.top) {
       if (q.top_percent) Unsupported("percent");
@@ -133,10 +133,10 @@ std::string Emitter::SelectWithoutCtes(const Select& s) {
   // A column of a UNION takes the type of highest precedence among its queries: a number
   // beats text, so the text values of that column become numbers.
   std::map<size_t, std::string> casts;
-  size_t width = s.specs[0].items.size();
+  size_t width = s.blocks[0].items.size();
   for (size_t c = 0; c < width; ++c) {
     bool text = false, number = false, integral = true;
-    for (const QuerySpec& q : s.specs) {
+    for (const QuerySpec& q : s.blocks) {
       if (c >= q.items.size()) continue;
       PushScope(q.from);
       ScopeExit scope_exit{this};
@@ -153,13 +153,13 @@ std::string Emitter::SelectWithoutCtes(const Select& s) {
     if (text && number) casts[c] = integral ? "int" : "float";
   }
   std::string out;
-  for (size_t i = 0; i < s.specs.size(); ++i) {
+  for (size_t i = 0; i < s.blocks.size(); ++i) {
     if (!casts.empty()) {
-      PushScope(s.specs[i].from);
+      PushScope(s.blocks[i].from);
       ScopeExit scope_exit{this};
       for (const auto& [c, type] : casts) {
-        if (c < s.specs[i].items.size() && TypeOf(*s.specs[i].items[c].expr) == StaticType::kText) {
-          text_casts_[&s.specs[i].items[c]] = type;
+        if (c < s.blocks[i].items.size() && TypeOf(*s.blocks[i].items[c].expr) == StaticType::kText) {
+          text_casts_[&s.blocks[i].items[c]] = type;
         }
       }
     }
@@ -168,7 +168,7 @@ std::string Emitter::SelectWithoutCtes(const Select& s) {
       for (char& c : op) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
       out += " " + op + " ";
     }
-    const QuerySpec& q = s.specs[i];
+    const QuerySpec& q = s.blocks[i];
     if (q.top) {
       out += "SELECT * FROM (" + QuerySpecText(q, true) + ")";
     } else {
@@ -253,8 +253,8 @@ void CollectColumns(const Expr& e, std::vector<const Expr*>* out) {
 std::string Emitter::AccumulatingSelect(const Select& s) {
   // SQLite computes result columns before it sorts, so the rows are first materialised in
   // order, and the assignments then run over them one by one.
-  if (s.specs.size() != 1) Unsupported("union");
-  const QuerySpec& q = s.specs[0];
+  if (s.blocks.size() != 1) Unsupported("union");
+  const QuerySpec& q = s.blocks[0];
   PushScope(q.from);
   ScopeExit scope_exit{this};
   std::vector<const Expr*> columns;
@@ -284,8 +284,8 @@ std::string Emitter::AccumulatingSelect(const Select& s) {
 std::string Emitter::ForXmlText(const Select& s) {
   // FOR XML PATH('') is string aggregation: each row's columns as text (named columns wrapped
   // in their element), rows concatenated in order, NULL when there is no row.
-  if (s.specs.size() != 1) Unsupported("xml");
-  const QuerySpec& q = s.specs[0];
+  if (s.blocks.size() != 1) Unsupported("xml");
+  const QuerySpec& q = s.blocks[0];
   PushScope(q.from);
   ScopeExit scope_exit{this};
   std::string inner = "SELECT ";

@@ -69,7 +69,7 @@ Interpreter::Flow Interpreter::RunStatement(const Stmt& s) {
   switch (s.kind) {
     case StmtKind::kSelect: {
       const auto& sel = static_cast<const SelectStmt&>(s);
-      if (!sel.select->specs[0].into.empty()) {
+      if (!sel.select->blocks[0].into.empty()) {
         SelectInto(sel);
       } else {
         RunSelect(sel);

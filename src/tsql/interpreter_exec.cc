@@ -58,7 +58,7 @@ bool Mentions(const Expr& e, const std::vector<std::string>& names) {
 }
 
 bool IsAssignment(const Select& s) {
-  for (const QuerySpec& q : s.specs) {
+  for (const QuerySpec& q : s.blocks) {
     for (const SelectItem& item : q.items) {
       if (!item.variable.empty()) return true;
     }
@@ -71,8 +71,8 @@ bool IsAssignment(const Select& s) {
 void Interpreter::RunSelect(const SelectStmt& s) {
   bool assigns = IsAssignment(*s.select);
   if (assigns) {
-    if (s.select->specs.size() != 1) Raise(141, "A SELECT statement that assigns a value to a variable must not be combined with data-retrieval operations.");
-    for (const SelectItem& item : s.select->specs[0].items) {
+    if (s.select->blocks.size() != 1) Raise(141, "A SELECT statement that assigns a value to a variable must not be combined with data-retrieval operations.");
+    for (const SelectItem& item : s.select->blocks[0].items) {
       if (item.variable.empty()) {
         Raise(141, "A SELECT statement that assigns a value to a variable must not be combined "
                    "with data-retrieval operations.");
@@ -83,12 +83,12 @@ void Interpreter::RunSelect(const SelectStmt& s) {
   std::vector<std::string> assigned;
   bool accumulates = false;
   if (assigns) {
-    for (const SelectItem& item : s.select->specs[0].items) {
+    for (const SelectItem& item : s.select->blocks[0].items) {
       if (std::find(assigned.begin(), assigned.end(), item.variable) == assigned.end()) {
         assigned.push_back(item.variable);
       }
     }
-    for (const SelectItem& item : s.select->specs[0].items) {
+    for (const SelectItem& item : s.select->blocks[0].items) {
       accumulates |= Mentions(*item.expr, assigned);
     }
   }
@@ -127,11 +127,11 @@ void Interpreter::RunSelect(const SelectStmt& s) {
   }
   if (rs->rows().empty()) return;  // no row leaves the variables as they were
   const Recordset::Row& last = rs->rows().back();
-  const auto& items = s.select->specs[0].items;
+  const auto& items = s.select->blocks[0].items;
   for (size_t i = 0; i < items.size() && i < last.size(); ++i) {
     if (items[i].assign_op == "=") {
       AssignScaled(items[i].variable, last[i],
-                   ScaleOf(*items[i].expr, &s.select->specs[0].from));
+                   ScaleOf(*items[i].expr, &s.select->blocks[0].from));
     } else {
       Raise(102, "Incorrect syntax near '" + items[i].assign_op + "'.");
     }
@@ -139,7 +139,7 @@ void Interpreter::RunSelect(const SelectStmt& s) {
 }
 
 void Interpreter::SelectInto(const SelectStmt& s) {
-  const QuerySpec& q = s.select->specs[0];
+  const QuerySpec& q = s.select->blocks[0];
   const std::string& table = q.into.back();
   for (const SelectItem& item : q.items) {
     if (item.alias.empty() && item.expr->kind != ExprKind::kColumn &&

@@ -1,4 +1,4 @@
-// SELECT: query specifications joined by set operators, table sources with joins and hints,
+// SELECT: query blocks joined by set operators, table sources with joins and hints,
 // ORDER BY and FOR XML PATH.
 #include "base/com_error.h"
 #include "tsql/lexer.h"
@@ -18,10 +18,10 @@ std::shared_ptr<Select> Parser::ParseSelect() {
       Advance();
       std::shared_ptr<Select> inner = ParseSelect();
       ExpectOp(")");
-      if (inner->specs.size() != 1 || !inner->order_by.empty() || inner->for_xml_path) Fail();
-      select->specs.push_back(std::move(inner->specs[0]));
+      if (inner->blocks.size() != 1 || !inner->order_by.empty() || inner->for_xml_path) Fail();
+      select->blocks.push_back(std::move(inner->blocks[0]));
     } else {
-      select->specs.push_back(ParseQuerySpec());
+      select->blocks.push_back(ParseQuerySpec());
     }
   };
   parse_operand();
@@ -70,22 +70,22 @@ std::shared_ptr<Select> Parser::ParseSelect() {
 }
 
 QuerySpec Parser::ParseQuerySpec() {
-  QuerySpec spec;
+  QuerySpec block;
   ExpectKeyword("select");
   if (AcceptKeyword("distinct")) {
-    spec.distinct = true;
+    block.distinct = true;
   } else {
     AcceptKeyword("all");
   }
   if (AcceptKeyword("top")) {
     if (AcceptOp("(")) {
-      spec.top = ParseExpr();
+      block.top = ParseExpr();
       ExpectOp(")");
     } else {
       if (Peek().kind != TokenKind::kNumber && Peek().kind != TokenKind::kVariable) Fail();
-      spec.top = ParsePrimary();
+      block.top = ParsePrimary();
     }
-    if (AcceptKeyword("percent")) spec.top_percent = true;
+    if (AcceptKeyword("percent")) block.top_percent = true;
     if (IsKeyword("with")) Fail();  // WITH TIES
   }
   do {
@@ -112,19 +112,19 @@ QuerySpec Parser::ParseQuerySpec() {
         item.alias = Advance().text;
       }
     }
-    spec.items.push_back(std::move(item));
+    block.items.push_back(std::move(item));
   } while (AcceptOp(","));
-  if (AcceptKeyword("into")) spec.into = ParseQualifiedName();
-  if (AcceptKeyword("from")) spec.from = ParseFromList();
-  if (AcceptKeyword("where")) spec.where = ParseExpr();
+  if (AcceptKeyword("into")) block.into = ParseQualifiedName();
+  if (AcceptKeyword("from")) block.from = ParseFromList();
+  if (AcceptKeyword("where")) block.where = ParseExpr();
   if (AcceptKeyword("group")) {
     ExpectKeyword("by");
     do {
-      spec.group_by.push_back(ParseExpr());
+      block.group_by.push_back(ParseExpr());
     } while (AcceptOp(","));
   }
-  if (AcceptKeyword("having")) spec.having = ParseExpr();
-  return spec;
+  if (AcceptKeyword("having")) block.having = ParseExpr();
+  return block;
 }
 
 std::vector<TableRefPtr> Parser::ParseFromList() {

@@ -365,7 +365,7 @@ TEST_F(OrderFilterTest, TemplateCaptionsInTheUsersLanguage) {
       "INSERT INTO ICClassTableInfo (FCLASSTYPEID, FPage, FKey, FFieldName, FCaption_CHS, "
       "FCaption_CHT) VALUES (1014300, 1, 'k2', 'FOrderID', N'订单号', N'訂單號'), "
       "(1014300, 1, 'k1', 'FConsignee', N'收货人', N'收貨人'), "
-      "(1014301, 1, 'k3', 'FQty', N'数量', N'數量')");
+      "(1014301, 1, 'kq', 'FQty', N'数量', N'數量')");
   RecordsetPtr rs = GetTemplateData(info(), Para());
   EXPECT_EQ(Column(rs, "FCaption"), (std::vector<std::string>{"收货人", "订单号"}));
   LogInAs(16394, " cht ");

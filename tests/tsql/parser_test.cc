@@ -30,7 +30,7 @@ TEST(ParserTest, StatementsWithoutSemicolons) {
   EXPECT_NE(decl->variables[1].initial, nullptr);
   EXPECT_EQ(b->statements[2]->kind, StmtKind::kSelect);
   auto* sel = static_cast<SelectStmt*>(b->statements[2].get());
-  EXPECT_EQ(sel->select->specs[0].items[0].variable, "@a");
+  EXPECT_EQ(sel->select->blocks[0].items[0].variable, "@a");
   auto* ifs = static_cast<IfStmt*>(b->statements[3].get());
   EXPECT_EQ(ifs->then_branch->kind, StmtKind::kBlock);
   EXPECT_EQ(ifs->else_branch->kind, StmtKind::kPrint);
@@ -50,7 +50,7 @@ TEST(ParserTest, QueriesWithJoinsHintsUnionAndXml) {
       "select stuff((select ','+rtrim(FName) from t for xml path('')),1,1,'')");
   ASSERT_EQ(b->statements.size(), 3u);
   auto* s1 = static_cast<SelectStmt*>(b->statements[0].get());
-  const QuerySpec& q = s1->select->specs[0];
+  const QuerySpec& q = s1->select->blocks[0];
   ASSERT_NE(q.top, nullptr);
   EXPECT_EQ(q.items[1].alias, "FName");
   EXPECT_TRUE(q.items[2].expr->distinct);
@@ -61,11 +61,11 @@ TEST(ParserTest, QueriesWithJoinsHintsUnionAndXml) {
   EXPECT_EQ(q.from[0]->left->join_type, "left");
   EXPECT_EQ(q.from[0]->left->right->kind, TableRef::Kind::kDerived);
   auto* s2 = static_cast<SelectStmt*>(b->statements[1].get());
-  EXPECT_EQ(s2->select->specs.size(), 3u);
+  EXPECT_EQ(s2->select->blocks.size(), 3u);
   EXPECT_EQ(s2->select->operators[1], "union all");
   EXPECT_TRUE(s2->select->order_by[0].descending);
   auto* s3 = static_cast<SelectStmt*>(b->statements[2].get());
-  const Expr& stuff = *s3->select->specs[0].items[0].expr;
+  const Expr& stuff = *s3->select->blocks[0].items[0].expr;
   EXPECT_EQ(stuff.text, "stuff");
   EXPECT_TRUE(stuff.args[0]->select->for_xml_path);
 }
@@ -92,7 +92,7 @@ TEST(ParserTest, DmlForms) {
   EXPECT_EQ(ins->columns, (std::vector<std::string>{"FID", "FName"}));
   EXPECT_EQ(ins->rows.size(), 2u);
   auto* sel = static_cast<SelectStmt*>(b->statements[5].get());
-  EXPECT_EQ(sel->select->specs[0].into, std::vector<std::string>{"#Data"});
+  EXPECT_EQ(sel->select->blocks[0].into, std::vector<std::string>{"#Data"});
 }
 
 TEST(ParserTest, DdlAndProcedures) {
