@@ -2,12 +2,12 @@
 
 #include <array>
 #include <cctype>
-#include <ctime>
 
 #include "base/conversions.h"
 #include "frame/key_list.h"
 #include "frame/shared_helpers.h"
 #include "frame/text_services.h"
+#include "maintain/status_ops_common.h"
 
 namespace ambit {
 namespace {
@@ -73,15 +73,6 @@ const LoggedField* FindField(std::string_view name) {
   for (const LoggedField& f : kFields)
     if (name == f.field) return &f;
   return nullptr;
-}
-
-std::string Now() {
-  std::time_t t = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&t, &tm);
-  char buf[32];
-  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
-  return buf;
 }
 
 bool IsLineField(const std::string& entry_id) { return !entry_id.empty() && entry_id != "0"; }
@@ -220,7 +211,7 @@ void WriteSaveOrderLogOn(Connection& conn, CallContext& context, std::string FID
                        ItemID,
                        GetLoginUserID(context),
                        GetClientAddress(),
-                       Now(),
+                       NowText(),
                        decimals};
   conn.Execute(BuildSaveOrderLogSql(in, code));
 }

@@ -5,6 +5,7 @@
 
 #include "base/com_error.h"
 #include "base/conversions.h"
+#include "base/text.h"
 #include "frame/key_list.h"
 #include "frame/shared_helpers.h"
 #include "frame/text_services.h"
@@ -16,17 +17,9 @@ namespace {
 
 constexpr char kSource[] = "AmbitOrder.AmbitOrderUpdate.SaveOrder";
 
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
-}
-
-bool SameName(std::string_view a, std::string_view b) { return Lower(a) == Lower(b); }
 
 bool IsMarker(std::string_view key) {
-  return SameName(key, kInsertRowMarker) || SameName(key, kDeleteRowMarker);
+  return EqualsNoCase(key, kInsertRowMarker) || EqualsNoCase(key, kDeleteRowMarker);
 }
 
 // Column names go into the statements bare, so each must be a column of its table.
@@ -34,10 +27,10 @@ class ColumnSet {
  public:
   ColumnSet(Connection& conn, const std::string& table) : table_(table) {
     RecordsetPtr rs = conn.Execute("select * from " + table + " where 1=2");
-    for (const FieldInfo& f : rs->fields()) names_.insert(Lower(f.name));
+    for (const FieldInfo& f : rs->fields()) names_.insert(ToLowerAscii(f.name));
   }
   void Check(std::string_view name) const {
-    if (!names_.contains(Lower(name)))
+    if (!names_.contains(ToLowerAscii(name)))
       throw ComError(err::kInvalidArgument, kSource,
                      "'" + std::string(name) + "' is not a column of " + table_ + ".");
   }
@@ -105,7 +98,7 @@ std::string SaveOrder(Component& self, const std::string& sDsn,
         if (!IsNumericText(key)) {
           ++state.header_fields;
           std::string text = CStr(value);
-          if (SameName(key, "FTotalFreight")) {
+          if (EqualsNoCase(key, "FTotalFreight")) {
             state.freight_changed = true;
             state.new_freight = IsNumericText(text) ? CDbl(Variant(text)) : 0;
           }
