@@ -33,8 +33,8 @@ constexpr char kInsertLine[] =
 constexpr char kInsertRefund[] =
     "insert into IC_RefundInfo (FEntryID, FSiteOrderID, FOrderID, FBuyerNick, FWebShopID, "
     "FItemID, FNum, FRefundAmount, FRefundStatus, FServiceType, FServiceStatus, FRecorder, "
-    "FCreateDate, FLastModifyDate) values (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, 1, ?9, ?10, 16394, ?11, "
-    "?11)";
+    "FCreateDate, FLastModifyDate) values (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, 'WAIT_SELLER_AGREE', "
+    "?9, ?10, 16394, ?11, ?11)";
 
 // Trade and after-sales codes (t_SubMessage keys).
 constexpr int kWaitPay = 38191, kWaitShip = 38192, kShipped = 38193, kFinished = 38194,

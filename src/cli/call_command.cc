@@ -12,6 +12,7 @@
 #include "host/call_context.h"
 #include "host/dispatcher.h"
 #include "host/host_services.h"
+#include "schema/upgrade.h"
 
 #if __has_include("data/sqlite_connection.h")
 #include "data/sqlite_connection.h"
@@ -111,6 +112,7 @@ int RunCall(const CallOptions& options, const std::vector<const MethodTable*>& t
   AccountOptions account_options;
   account_options.pool_size = 1;
   account_options.allow_connection_strings = true;
+  account_options.prepare_account = schema::UpgradeAccountSchema;
   AccountRegistry accounts(account_options);
   accounts.AddAccount(options.account, AccountConnectionString(options.account));
   RegisterHostServices({});

@@ -16,6 +16,7 @@
 #include "host/dispatcher.h"
 #include "host/host_services.h"
 #include "maintain/services.h"
+#include "schema/upgrade.h"
 #include "server/api_server.h"
 
 #if __has_include("data/sqlite_connection.h")
@@ -110,6 +111,7 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
     size_t workers = options.workers ? options.workers : DefaultWorkerCount();
     AccountOptions account_options;
     account_options.pool_size = workers;  // a worker never waits for a connection
+    account_options.prepare_account = schema::UpgradeAccountSchema;
     AccountRegistry accounts(account_options);
     std::string name = AccountName(options.account);
     accounts.AddAccount(name, AccountConnectionString(options.account));

@@ -37,10 +37,16 @@ std::shared_ptr<ConnectionPool> AccountRegistry::PoolFor(std::string_view reques
                    "Data source name not found: no account named '" + std::string(data_source) +
                        "' is served here.");
   }
-  std::shared_ptr<ConnectionPool>& pool = pools_[connection_string];
-  if (!pool)
-    pool = std::make_shared<ConnectionPool>(connection_string, options_.pool_size,
-                                            options_.acquire_timeout, opener_);
+  auto found = pools_.find(connection_string);
+  if (found != pools_.end()) return found->second;
+  if (options_.prepare_account) {
+    // Before the pool exists: a failure leaves none behind, and the next call tries again.
+    ConnectionPtr conn = opener_(connection_string);
+    options_.prepare_account(*conn);
+  }
+  auto pool = std::make_shared<ConnectionPool>(connection_string, options_.pool_size,
+                                               options_.acquire_timeout, opener_);
+  pools_.emplace(connection_string, pool);
   return pool;
 }
 

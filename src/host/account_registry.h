@@ -5,6 +5,7 @@
 #define AMBIT_HOST_ACCOUNT_REGISTRY_H_
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -22,6 +23,9 @@ struct AccountOptions {
   // A server must not let clients name arbitrary files or servers; the in-process command
   // line may.
   bool allow_connection_strings = false;
+  // Runs once on a connection of each account before its pool serves the first call: the
+  // command line brings accounts of earlier releases up to the current schema here.
+  std::function<void(Connection& conn)> prepare_account;
 };
 
 class AccountRegistry {

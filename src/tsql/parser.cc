@@ -431,6 +431,14 @@ StmtPtr Parser::ParseSet() {
     opt->value = level;
     return opt;
   }
+  // SET IDENTITY_INSERT names a table before its ON / OFF. Explicit keys always reach an
+  // identity column here (it is SQLite's row key), so the option only has to parse.
+  if (AcceptKeyword("identity_insert")) {
+    opt->option = "identity_insert";
+    ParseQualifiedName();
+    if (!AcceptKeyword("on") && !AcceptKeyword("off")) Fail();
+    return opt;
+  }
   // SET NOCOUNT ON, SET ANSI_NULLS OFF, SET DATEFORMAT ymd, SET LOCK_TIMEOUT 100 ...
   if (Peek().kind != TokenKind::kIdentifier || IsReservedWord(Peek().text)) Fail();
   opt->option = ToLowerAscii(Advance().text);

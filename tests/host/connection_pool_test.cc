@@ -148,5 +148,24 @@ TEST(AccountRegistryTest, NamesResolveToOnePoolAndStrangersAreRefused) {
   EXPECT_THROW(open_registry.PoolFor(""), ComError);
 }
 
+TEST(AccountRegistryTest, EachAccountIsPreparedOnceBeforeItsFirstPool) {
+  AccountOptions options;
+  int prepared = 0;
+  bool refuse = true;
+  options.prepare_account = [&](Connection&) {
+    ++prepared;
+    if (refuse) throw ComError(3704, "fake", "upgrade failed");
+  };
+  AccountRegistry accounts(
+      options, [](const std::string&) { return std::make_shared<testing::FakeConnection>(); });
+  accounts.AddAccount("demo", "Provider=SQLite;Data Source=demo.db");
+  // A failed preparation leaves no pool behind: the next call tries again.
+  EXPECT_THROW(accounts.PoolFor("demo"), ComError);
+  refuse = false;
+  auto pool = accounts.PoolFor("demo");
+  EXPECT_EQ(accounts.PoolFor("DEMO"), pool);
+  EXPECT_EQ(prepared, 2);
+}
+
 }  // namespace
 }  // namespace ambit

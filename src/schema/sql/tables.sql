@@ -411,7 +411,8 @@ CREATE TABLE IC_RefundInfo (
   FRefundAmount decimal(18,2) NOT NULL DEFAULT 0,
   FRefundCode nvarchar(100) NULL DEFAULT '',
   FRefundMemo nvarchar(1000) NULL DEFAULT '',
-  FRefundStatus int NOT NULL DEFAULT 0,
+  -- The shop platform's own refund state ('WAIT_BUYER_RETURN_GOODS' ...), not a flag.
+  FRefundStatus nvarchar(50) NOT NULL DEFAULT '',
   FServiceType int NOT NULL DEFAULT 0,
   FServiceSource int NOT NULL DEFAULT 0,
   FServiceStatus int NOT NULL DEFAULT 0,

@@ -1,0 +1,140 @@
+#include "schema/upgrade.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/com_error.h"
+#include "base/conversions.h"
+#include "base/text.h"
+#include "schema/account.h"
+
+namespace ambit::schema {
+namespace {
+
+// The batches of one script that mention `needle` (case-insensitive): how a step re-creates a
+// table or its indexes exactly as the current scripts do, without a second copy of them.
+std::vector<std::string> ScriptBatchesWith(std::string_view file_name, std::string_view needle) {
+  std::vector<std::string> found;
+  std::string wanted = ToLowerAscii(needle);
+  for (const SchemaScript& script : SchemaScriptFiles()) {
+    if (script.file_name != file_name) continue;
+    for (std::string& batch : SplitBatches(script.text)) {
+      if (ToLowerAscii(batch).find(wanted) != std::string::npos) found.push_back(std::move(batch));
+    }
+  }
+  return found;
+}
+
+std::vector<std::string> ColumnNames(Connection& conn, const std::string& table) {
+  RecordsetPtr rs = conn.Execute("SELECT * FROM " + table + " WHERE 1 = 2");
+  std::vector<std::string> names;
+  for (int i = 0; i < rs->FieldCount(); ++i) names.push_back(rs->Field(i).name);
+  return names;
+}
+
+// Neither engine changes a column's type in place once a default is bound to it, so the table
+// is rebuilt from the current script and its rows copied back under their own keys.
+// `convert` gives the copy's expression for a column (empty: the column as it is).
+void RebuildTable(Connection& conn, const std::string& table,
+                  std::string (*convert)(const std::string& column)) {
+  std::vector<std::string> create = ScriptBatchesWith("tables.sql", "CREATE TABLE " + table + " (");
+  if (create.size() != 1) {
+    throw ComError(err::kUnexpected, kSchemaErrorSource,
+                   "tables.sql does not define " + table + " exactly once");
+  }
+  const std::string copy = "#" + table + "_before";
+  std::vector<std::string> columns = ColumnNames(conn, table);
+  conn.Execute("SELECT * INTO " + copy + " FROM " + table + "\r\nDROP TABLE " + table + "\r\n");
+  conn.Execute(create[0]);
+  std::vector<std::string> now = ColumnNames(conn, table);
+  std::string names, values;
+  for (const std::string& column : columns) {
+    bool kept = false;
+    for (const std::string& n : now) kept = kept || EqualsNoCase(n, column);
+    if (!kept) continue;  // a column the current scripts dropped
+    std::string value = convert(column);
+    names += (names.empty() ? "" : ",") + column;
+    values += (values.empty() ? "" : ",") + (value.empty() ? column : value);
+  }
+  conn.Execute("SET IDENTITY_INSERT " + table + " ON\r\n" +
+               "INSERT INTO " + table + " (" + names + ")\r\n" +
+               "SELECT " + values + " FROM " + copy + "\r\n" +
+               "SET IDENTITY_INSERT " + table + " OFF\r\n" +
+               "DROP TABLE " + copy + "\r\n");
+  for (const std::string& index : ScriptBatchesWith("indexes.sql", " ON " + table + " ("))
+    conn.Execute(index);
+}
+
+// Version 2: an after-sales case's FRefundStatus is the shop platform's refund state
+// ('WAIT_BUYER_RETURN_GOODS' ...), compared as text by the purchase summary; it was an int.
+// No platform state is 0, so a stored 0 becomes the empty text.
+void RefundStatusAsText(Connection& conn) {
+  RebuildTable(conn, "IC_RefundInfo", [](const std::string& column) -> std::string {
+    if (!EqualsNoCase(column, "FRefundStatus")) return "";
+    return "CASE WHEN ISNULL(CONVERT(nvarchar(50), FRefundStatus), '0') = '0' THEN '' "
+           "ELSE CONVERT(nvarchar(50), FRefundStatus) END";
+  });
+}
+
+struct UpgradeStep {
+  int version;  // the version the step brings the account to
+  const char* what;
+  void (*run)(Connection& conn);
+};
+
+constexpr UpgradeStep kSteps[] = {
+    {2, "IC_RefundInfo.FRefundStatus as text", &RefundStatusAsText},
+};
+
+void RecordVersion(Connection& conn, int version) {
+  std::string value = "'" + std::to_string(version) + "'";
+  conn.Execute(
+      "UPDATE t_SystemProfile SET FValue = " + value +
+      " WHERE FCategory = 'EC' AND FKey = 'SchemaVersion'\r\n"
+      "IF @@ROWCOUNT = 0\r\n"
+      "  INSERT INTO t_SystemProfile (FCategory, FKey, FValue) VALUES ('EC', 'SchemaVersion', " +
+      value + ")\r\n");
+}
+
+}  // namespace
+
+int AccountSchemaVersion(Connection& conn) {
+  RecordsetPtr exists = conn.Execute(
+      "SELECT CASE WHEN OBJECT_ID('t_SystemProfile') IS NULL THEN 0 ELSE 1 END");
+  if (CLng(exists->Value(0)) == 0) return 0;
+  RecordsetPtr rs = conn.Execute(
+      "SELECT FValue FROM t_SystemProfile WHERE FCategory = 'EC' AND FKey = 'SchemaVersion'");
+  if (rs->Eof() || !IsNumeric(rs->Value(0))) return 1;
+  return CLng(rs->Value(0));
+}
+
+void UpgradeAccountSchema(Connection& conn) {
+  int found = AccountSchemaVersion(conn);
+  if (found == 0 || found >= kAccountSchemaVersion) return;  // the common case: no write lock
+  conn.BeginTrans();
+  try {
+    // Read again under the write lock: another host may have upgraded meanwhile.
+    int version = AccountSchemaVersion(conn);
+    if (version < kAccountSchemaVersion) {
+      for (const UpgradeStep& step : kSteps) {
+        if (step.version <= version) continue;
+        try {
+          step.run(conn);
+        } catch (const ComError& e) {
+          throw ComError(e.number(), kSchemaErrorSource,
+                         "Upgrading the account to version " + std::to_string(step.version) +
+                             " (" + step.what + "): " + e.description());
+        }
+        version = step.version;
+      }
+      RecordVersion(conn, version);
+    }
+    conn.CommitTrans();
+  } catch (...) {
+    if (conn.TransactionDepth() > 0) conn.RollbackTrans();
+    throw;
+  }
+}
+
+}  // namespace ambit::schema

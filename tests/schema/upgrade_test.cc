@@ -1,0 +1,93 @@
+// Accounts built by earlier releases are upgraded in place when a host opens them.
+#include "schema/upgrade.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "base/com_error.h"
+#include "support/account_fixture.h"
+
+namespace ambit::schema {
+namespace {
+
+using ::ambit::testing::Scalar;
+using ::ambit::testing::ScalarInt;
+using ::testing::HasSubstr;
+
+constexpr char kPlatformState[] =
+    "INSERT INTO IC_RefundInfo (FEntryID, FRefundStatus) VALUES (9, 'WAIT_BUYER_RETURN_GOODS')";
+
+// A version 1 account: after-sales cases with an integer FRefundStatus, no version row.
+ConnectionPtr VersionOneAccount() {
+  ConnectionPtr conn = testing::FreshAccount();
+  conn->Execute(
+      "DROP TABLE IC_RefundInfo\r\n"
+      "CREATE TABLE IC_RefundInfo (FID int IDENTITY(1,1) NOT NULL PRIMARY KEY, "
+      "FEntryID int NOT NULL DEFAULT 0, FItemID int NOT NULL DEFAULT 0, "
+      "FNum decimal(28,10) NOT NULL DEFAULT 0, FRefundStatus int NOT NULL DEFAULT 0, "
+      "FServiceStatus int NOT NULL DEFAULT 0)\r\n"
+      "INSERT INTO IC_RefundInfo (FEntryID, FItemID, FNum, FRefundStatus, FServiceStatus) "
+      "VALUES (11, 5, 2.5, 0, 38431), (12, 6, 1, 1, 38433)\r\n"
+      "DELETE FROM IC_RefundInfo WHERE FEntryID = 11\r\n"
+      "INSERT INTO IC_RefundInfo (FEntryID, FRefundStatus) VALUES (13, 0)\r\n"
+      "DELETE FROM t_SystemProfile WHERE FCategory = 'EC' AND FKey = 'SchemaVersion'");
+  return conn;
+}
+
+TEST(UpgradeTest, FreshAccountsCarryTheCurrentVersionAndTakePlatformStates) {
+  ConnectionPtr conn = testing::FreshAccount();
+  EXPECT_EQ(AccountSchemaVersion(*conn), kAccountSchemaVersion);
+  conn->Execute(kPlatformState);
+  EXPECT_EQ(Scalar(*conn, "SELECT FRefundStatus FROM IC_RefundInfo WHERE FEntryID = 9"),
+            "WAIT_BUYER_RETURN_GOODS");
+  // The order line's own FRefundStatus stays a 0/1 flag.
+  EXPECT_THROW(conn->Execute("INSERT INTO IC_Web2ERPOrdersEntry (FID, FRefundStatus) "
+                             "VALUES (1, 'WAIT_BUYER_RETURN_GOODS')"),
+               ComError);
+}
+
+TEST(UpgradeTest, VersionOneRefundStatesBecomeTextKeepingRowsKeysAndIndexes) {
+  ConnectionPtr conn = VersionOneAccount();
+  ASSERT_EQ(AccountSchemaVersion(*conn), 1);
+  EXPECT_THROW(conn->Execute(kPlatformState), ComError);
+
+  UpgradeAccountSchema(*conn);
+  EXPECT_EQ(AccountSchemaVersion(*conn), kAccountSchemaVersion);
+  EXPECT_EQ(Scalar(*conn, "SELECT CONVERT(varchar(10), FID) + ':' + CONVERT(varchar(10), "
+                          "FItemID) + ':' + CONVERT(varchar(10), FServiceStatus) + ':[' + "
+                          "FRefundStatus + ']' FROM IC_RefundInfo WHERE FEntryID = 12"),
+            "2:6:38433:[1]");
+  EXPECT_EQ(Scalar(*conn, "SELECT '[' + FRefundStatus + ']' FROM IC_RefundInfo "
+                          "WHERE FEntryID = 13"),
+            "[]");
+  EXPECT_EQ(Scalar(*conn, "SELECT FNum FROM IC_RefundInfo WHERE FEntryID = 12"), "1");
+  // Columns the old table lacked take the current defaults; new keys follow the old ones.
+  conn->Execute(kPlatformState);
+  EXPECT_EQ(ScalarInt(*conn, "SELECT FID FROM IC_RefundInfo WHERE FEntryID = 9"), 4);
+  EXPECT_EQ(ScalarInt(*conn, "SELECT COUNT(*) FROM IC_RefundInfo WHERE FRefundAmount = 0 "
+                             "AND FServiceType = 0"),
+            3);
+  EXPECT_EQ(ScalarInt(*conn, "SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' "
+                             "AND name LIKE 'IC_RefundInfo$IX_RefundInfo%'"),
+            2);
+  UpgradeAccountSchema(*conn);  // a second run changes nothing
+  EXPECT_EQ(ScalarInt(*conn, "SELECT COUNT(*) FROM IC_RefundInfo"), 3);
+}
+
+TEST(UpgradeTest, FailingStepLeavesTheOldAccount) {
+  ConnectionPtr conn = VersionOneAccount();
+  // The step's scratch copy already exists on this connection, so the step fails midway.
+  conn->Execute("CREATE TABLE #IC_RefundInfo_before (x int)");
+  try {
+    UpgradeAccountSchema(*conn);
+    ADD_FAILURE() << "the upgrade should have failed";
+  } catch (const ComError& e) {
+    EXPECT_THAT(e.description(), HasSubstr("version 2"));
+  }
+  EXPECT_EQ(AccountSchemaVersion(*conn), 1);
+  EXPECT_EQ(ScalarInt(*conn, "SELECT COUNT(*) FROM IC_RefundInfo"), 2);
+  EXPECT_THROW(conn->Execute(kPlatformState), ComError);
+}
+
+}  // namespace
+}  // namespace ambit::schema
