@@ -7,6 +7,7 @@ void RegisterOrderInfoMethods(MethodTable& table) {
   AddOpLogInfoMethods(table);
   AddQueryListMethods(table);
   AddQueryLookupMethods(table);
+  AddPurchaseMethods(table);
 }
 
 void RegisterOrderUpdateMethods(MethodTable& table) {

@@ -22,6 +22,8 @@ void AddDemoDataMethods(MethodTable& table);
 void AddQueryListMethods(MethodTable& table);
 // Order lookups and state checks on a key list (query family).
 void AddQueryLookupMethods(MethodTable& table);
+// Purchase requirement summary, print tables and purchase bills (purchase family).
+void AddPurchaseMethods(MethodTable& table);
 // Column defaults (columns family).
 void AddColumnsSetMethods(MethodTable& table);
 

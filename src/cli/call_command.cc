@@ -12,6 +12,7 @@
 #include "host/call_context.h"
 #include "host/dispatcher.h"
 #include "host/host_services.h"
+#include "purchase/bill_code_rule.h"
 #include "schema/upgrade.h"
 
 #if __has_include("data/sqlite_connection.h")
@@ -116,6 +117,7 @@ int RunCall(const CallOptions& options, const std::vector<const MethodTable*>& t
   AccountRegistry accounts(account_options);
   accounts.AddAccount(options.account, AccountConnectionString(options.account));
   RegisterHostServices({});
+  RegisterAccountBillCodeRule();
   Dispatcher dispatcher(accounts, tables);
   try {
     CallRequest request;

@@ -16,6 +16,7 @@
 #include "host/dispatcher.h"
 #include "host/host_services.h"
 #include "maintain/services.h"
+#include "purchase/bill_code_rule.h"
 #include "schema/upgrade.h"
 #include "server/api_server.h"
 
@@ -107,6 +108,7 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
     services.resource_dir = options.resources;
     RegisterHostServices(services);
     ConfigurePromotionService(options.promotion_url);
+    RegisterAccountBillCodeRule();
 
     size_t workers = options.workers ? options.workers : DefaultWorkerCount();
     AccountOptions account_options;
