@@ -2,16 +2,20 @@
 
 #include <pthread.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <CLI/CLI.hpp>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <mutex>
 #include <thread>
 
 #include "base/com_error.h"
 #include "classes/classes.h"
+#include "frame/client_sql.h"
 #include "cli/sql_command.h"
 #include "host/dispatcher.h"
 #include "host/host_services.h"
@@ -19,6 +23,7 @@
 #include "purchase/bill_code_rule.h"
 #include "schema/upgrade.h"
 #include "server/api_server.h"
+#include "server/token_store.h"
 
 #if __has_include("data/sqlite_connection.h")
 #include "data/sqlite_connection.h"
@@ -38,8 +43,22 @@ std::string AccountName(const std::string& account) {
   return stem.empty() ? "default" : stem;
 }
 
+bool IsDefaultAccount(const std::string& account) {
+  return fs::path(account).lexically_normal() == fs::path(ServeOptions{}.account).lexically_normal();
+}
+
 bool PrepareAccount(const std::string& account, std::ostream& out, std::ostream& err) {
   if (account.find('=') != std::string::npos || fs::exists(account)) return true;
+  // Only the default path grows a demo on first start: a mistyped path must not quietly serve
+  // invented orders.
+  if (!IsDefaultAccount(account)) {
+    err << "ambit-order serve: there is no account at " << account
+        << ".\n  Create one on purpose with 'ambit-order account create " << account
+        << "' (empty) or 'ambit-order account demo " << account
+        << "' (demo data),\n  or leave out --account to serve the demo account "
+        << ServeOptions{}.account << ".\n";
+    return false;
+  }
   try {
     if (fs::path parent = fs::path(account).parent_path(); !parent.empty())
       fs::create_directories(parent);
@@ -67,15 +86,49 @@ bool PrepareAccount(const std::string& account, std::ostream& out, std::ostream&
 
 void EnsureTokenFile(const std::string& path, std::ostream& out) {
   if (fs::exists(path)) return;
-  if (fs::path parent = fs::path(path).parent_path(); !parent.empty())
-    fs::create_directories(parent);
-  nlohmann::json tokens = {
-      {kDemoToken, {{"userId", 16394}, {"languageCode", "CHS"}, {"loginToken", kDemoToken}}}};
-  std::ofstream(path) << tokens.dump(2) << "\n";
-  fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
+  AddKnownToken(path, kDemoToken, 16394, "CHS", "demo administrator");
   out << "Wrote " << path << " with the demo token '" << kDemoToken
-      << "' (user 16394); replace it before serving anyone else.\n";
+      << "' (user 16394); revoke it ('ambit-order token revoke " << kDemoToken
+      << "') before serving anyone else.\n";
 }
+
+namespace {
+
+// What tells a changed token file from the one loaded: editors replace the file (a new inode)
+// or rewrite it in place (a new time or size).
+struct FileStamp {
+  fs::file_time_type time;
+  uintmax_t size = 0;
+  ino_t inode = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+
+FileStamp StampOf(const std::string& path) {
+  FileStamp stamp;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return stamp;
+  std::error_code ignored;
+  stamp.time = fs::last_write_time(path, ignored);
+  stamp.size = static_cast<uintmax_t>(st.st_size);
+  stamp.inode = st.st_ino;
+  return stamp;
+}
+
+// Loads the token file into the server; a file that does not load leaves the tokens as they
+// were, so a typo in an edit never locks everyone out.
+void ReloadTokens(ApiServer& server, const std::string& path, const std::string& why,
+                  const std::function<void(const std::string&)>& log) {
+  try {
+    TokenStore tokens = TokenStore::Load(path);
+    size_t count = tokens.size();
+    server.SetTokens(std::move(tokens));
+    log("tokens reloaded (" + why + "): " + std::to_string(count) + " token(s)");
+  } catch (const ComError& e) {
+    log("tokens NOT reloaded (" + why + "), the previous ones stay: " + e.description());
+  }
+}
+
+}  // namespace
 
 int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) {
 #ifdef AMBIT_SERVE_HAS_SQLITE
@@ -87,7 +140,12 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
     return 1;
   }
   if (!PrepareAccount(options.account, out, err)) return 1;
-  EnsureTokenFile(options.tokens, out);
+  try {
+    EnsureTokenFile(options.tokens, out);
+  } catch (const ComError& e) {
+    err << "ambit-order serve: " << e.description() << "\n";
+    return 1;
+  }
 
   std::ofstream log_file;
   if (!options.access_log.empty()) log_file.open(options.access_log, std::ios::app);
@@ -107,6 +165,7 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
     services.message_log = options.message_log;
     services.resource_dir = options.resources;
     RegisterHostServices(services);
+    SetClientSqlAllowed(options.client_sql);
     ConfigurePromotionService(options.promotion_url);
     RegisterAccountBillCodeRule();
 
@@ -121,27 +180,40 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
     Dispatcher dispatcher(accounts, AllClassTables());
     ApiServer server(dispatcher, std::move(tokens), server_options);
 
-    // Only the waiter below takes the stop signals: block them before any thread starts, so
-    // the workers inherit the mask.
-    sigset_t stop_signals;
-    sigemptyset(&stop_signals);
-    sigaddset(&stop_signals, SIGINT);
-    sigaddset(&stop_signals, SIGTERM);
+    // Only the waiter below takes these signals: block them before any thread starts, so the
+    // workers inherit the mask.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP);
     sigset_t previous;
-    pthread_sigmask(SIG_BLOCK, &stop_signals, &previous);
+    pthread_sigmask(SIG_BLOCK, &signals, &previous);
     int port = server.Bind();
     out << "Serving account '" << name << "' (" << options.account << ") on http://"
         << server_options.host << ":" << port << " with " << server.workers()
-        << " workers; Ctrl-C stops.\n"
+        << " workers; Ctrl-C stops, SIGHUP reloads " << options.tokens << ".\n"
         << std::flush;
+    std::atomic<bool> done = false;
     std::thread waiter([&] {
-      int signal_number = 0;
-      sigwait(&stop_signals, &signal_number);
+      FileStamp loaded = StampOf(options.tokens);
+      // A second is soon enough for a token edit to take effect, and costs one stat().
+      const timespec tick{1, 0};
+      while (!done) {
+        int signal_number = sigtimedwait(&signals, nullptr, &tick);
+        if (signal_number == SIGINT || signal_number == SIGTERM) break;
+        FileStamp now = StampOf(options.tokens);
+        if (signal_number == SIGHUP || !(now == loaded)) {
+          loaded = now;
+          ReloadTokens(server, options.tokens, signal_number == SIGHUP ? "SIGHUP" : "file changed",
+                       server_options.access_log);
+        }
+      }
       server.Stop();
     });
     server.Run();
-    // Run also ends when the server fails; the waiter must not wait for a signal forever.
-    pthread_kill(waiter.native_handle(), SIGTERM);
+    // Run also ends when the server fails; the waiter then ends at its next tick.
+    done = true;
     waiter.join();
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     out << "Stopped.\n";
@@ -157,7 +229,8 @@ void AddServeCommand(CLI::App& app, int* exit_code) {
   CLI::App* serve = app.add_subcommand(
       "serve",
       "Serve the classes over HTTP/JSON: POST /api/{Class}/{Method} with a bearer token, "
-      "GET /api for the catalogue, GET /health. The first start creates the demo account.");
+      "GET /api for the catalogue, GET /health. Without --account, the first start creates the "
+      "demo account ./data/demo.db; a named account must exist.");
   serve->add_option("--listen", o->listen, "host:port to listen on")->capture_default_str();
   serve->add_option("--account", o->account, "Account file or connection string")
       ->capture_default_str();
@@ -178,6 +251,9 @@ void AddServeCommand(CLI::App& app, int* exit_code) {
   serve->add_option("--workers", o->workers, "Worker threads (default: four per core, min 8)");
   serve->add_option("--max-body", o->max_body_bytes, "Largest request body in bytes")
       ->capture_default_str();
+  serve->add_flag("!--no-client-sql", o->client_sql,
+                  "Refuse SQL composed by clients: the lists' \"AdvancedFilter\" and "
+                  "GetSingleSQLData (both are checked to read only either way)");
   serve->callback([o, exit_code] { *exit_code = RunServe(*o, std::cout, std::cerr); });
 }
 

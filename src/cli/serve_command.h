@@ -28,6 +28,7 @@ struct ServeOptions {
   std::string promotion_url;                   // the promotion service; empty: none
   size_t workers = 0;                          // 0: sized to the machine
   size_t max_body_bytes = 1 << 20;
+  bool client_sql = true;  // "AdvancedFilter" and GetSingleSQLData accepted
 };
 
 // The name clients use for the account: the file's stem ("demo" for ./data/demo.db), or

@@ -1,12 +1,14 @@
 #include "query/lookups.h"
 
 #include "base/conversions.h"
+#include "frame/client_sql.h"
 #include "frame/key_list.h"
 #include "frame/shared_helpers.h"
 #include "frame/text_services.h"
 #include "query/lookups_internal.h"
 #include "query/order_filter.h"
 #include "schema/names.h"
+#include "tsql/client_sql.h"
 
 namespace ambit {
 
@@ -208,16 +210,27 @@ DictionaryPtr GetItemInfoByFNunmber(Component& self, const std::string& sDsn,
 
 DictionaryPtr GetSingleSQLData(Component& self, const std::string& sDsn,
                                const std::string& StrSql) {
-  // The statement is the caller's own; whatever goes wrong, the caller learns it only from
-  // getting nothing back.
+  // The statement is the caller's own, so it may only read: anything else is refused through
+  // the method's error path before it runs. (The original ran whatever it was given; a query
+  // method must not be a way to write.) Whatever goes wrong when it runs, the caller learns
+  // only from getting nothing back.
+  bool refused = false;
   try {
     return RunMethod(self, "GetSingleSQLData", sDsn, [&](MethodScope& m) {
+      try {
+        CheckClientSqlAllowed("The statement of GetSingleSQLData");
+        tsql::CheckReadOnlyQuery(StrSql);
+      } catch (const ComError&) {
+        refused = true;
+        throw;
+      }
       RecordsetPtr rs = m.conn().Execute(StrSql);
       // A statement without a result set has no first row either.
       if (!rs->IsOpen()) return DictionaryPtr();
       return RecordToDictionary(*rs);
     });
   } catch (...) {
+    if (refused) throw;
     return nullptr;
   }
 }

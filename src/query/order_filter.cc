@@ -3,12 +3,14 @@
 #include <cctype>
 
 #include "base/conversions.h"
+#include "frame/client_sql.h"
 #include "frame/host.h"
 #include "frame/host_services.h"
 #include "frame/key_list.h"
 #include "frame/shared_helpers.h"
 #include "frame/text_services.h"
 #include "query/order_filter_fields.h"
+#include "tsql/client_sql.h"
 
 namespace ambit {
 namespace filter_internal {
@@ -282,14 +284,22 @@ std::string BuildUserGroupSql(int user_id) {
   return sb.ToString();
 }
 
+void CheckAdvancedFilter(const std::string& filter) {
+  if (filter.find_first_not_of(" \t\r\n") == std::string::npos) return;
+  CheckClientSqlAllowed("\"AdvancedFilter\"");
+  tsql::CheckConditionTail(filter);
+}
+
 std::string BuildOrderFilterSql(Component& self, const DictionaryPtr& dctPara) {
   if (!dctPara) return "";
   Dictionary& dct = *dctPara;
   StringBuilder sb;
   Variant advanced;
   if (dct.Lookup("AdvancedFilter", &advanced)) {
-    // Client-composed SQL by design: it replaces the simple keys and runs as given.
+    // Client-composed SQL by design: it replaces the simple keys and runs as given, once it is
+    // known to be nothing but conditions.
     std::string text = advanced.IsNull() ? "" : CStr(advanced);
+    CheckAdvancedFilter(text);
     if (!text.empty()) {
       sb.Append(text);
       sb.Append(kEol);

@@ -22,6 +22,11 @@ namespace ambit {
 // SQL and is taken as it is. May write back into `dctPara` ("ServiceType", "FieldValue").
 std::string BuildOrderFilterSql(Component& self, const DictionaryPtr& dctPara);
 
+// Refuses an "AdvancedFilter" that is more than a run of conditions beginning with AND or OR
+// (a write or a further statement smuggled into the list statements), or any non-blank one
+// while client SQL is switched off. ComError 5.
+void CheckAdvancedFilter(const std::string& filter);
+
 // Orders made of exactly the listed item numbers (comma-separated), gift lines left out of the
 // line count when `exclude_gifts`.
 std::string BuildItemSetSql(std::string_view item_numbers, bool exclude_gifts);

@@ -116,6 +116,7 @@ bool Mentions(const std::string& filter, const char* alias) {
 // Selects the keys of the orders that pass `filter` into #Data on `conn`. Line, item and
 // warehouse columns of the filter (t18 to t21) are reachable only through joins made here.
 void RunPreSelection(Connection* conn, const std::string& from_part, std::string filter) {
+  CheckAdvancedFilter(filter);
   if (!conn)
     throw ComError(err::kObjectRequired, "ambit-order",
                    "A pre-selected order list needs the call's connection.");

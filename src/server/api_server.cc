@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "base/com_error.h"
+#include "base/version.h"
 
 namespace ambit {
 namespace {
@@ -22,10 +23,39 @@ using Clock = std::chrono::steady_clock;
 // worker from routing to logging.
 struct RequestTrace {
   Clock::time_point start;
+  std::string id;
   std::string user = "-";
   std::string outcome;
 };
 thread_local RequestTrace trace;
+
+// A client's own request id is kept when it is a sane one, so its logs and ours line up.
+bool UsableRequestId(const std::string& id) {
+  return !id.empty() && id.size() <= 64 &&
+         std::all_of(id.begin(), id.end(), [](unsigned char c) {
+           return std::isalnum(c) || c == '-' || c == '_' || c == '.';
+         });
+}
+
+std::string NewRequestId() {
+  static std::atomic<uint64_t> next{0};
+  // The start time in the id keeps ids of two server runs apart in one log.
+  static const uint64_t epoch = static_cast<uint64_t>(std::time(nullptr));
+  char id[40];
+  std::snprintf(id, sizeof id, "%llx-%llu", static_cast<unsigned long long>(epoch),
+                static_cast<unsigned long long>(++next));
+  return id;
+}
+
+// The methods a path answers to, for the Allow header of a 405; empty for an unknown path.
+std::string AllowedMethods(const std::string& path) {
+  if (path == "/api" || path == "/health" || path == "/api/openapi.json") return "GET";
+  size_t slash = path.find('/', 5);
+  if (path.rfind("/api/", 0) == 0 && slash != std::string::npos && slash > 5 &&
+      slash + 1 < path.size() && path.find('/', slash + 1) == std::string::npos)
+    return "POST";
+  return {};
+}
 
 nlohmann::json ErrorBody(int32_t number, const std::string& source,
                          const std::string& description) {
@@ -38,7 +68,7 @@ void Reply(httplib::Response& res, int status, const nlohmann::json& body) {
 }
 
 void ReplyError(httplib::Response& res, int status, const ComError& e) {
-  trace.outcome = "error " + std::to_string(e.number());
+  trace.outcome = "error " + std::to_string(e.number()) + " " + nlohmann::json(e.description()).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
   Reply(res, status, ErrorBody(e.number(), e.source(), e.description()));
 }
 
@@ -89,7 +119,7 @@ bool ParseListenAddress(const std::string& text, std::string* host, int* port) {
 
 ApiServer::ApiServer(Dispatcher& dispatcher, TokenStore tokens, ServerOptions options)
     : dispatcher_(dispatcher),
-      tokens_(std::move(tokens)),
+      tokens_(std::make_shared<const TokenStore>(std::move(tokens))),
       options_(std::move(options)),
       workers_(options_.workers ? options_.workers : DefaultWorkerCount()),
       http_(std::make_unique<httplib::Server>()) {
@@ -99,6 +129,12 @@ ApiServer::ApiServer(Dispatcher& dispatcher, TokenStore tokens, ServerOptions op
   // Headers and body leave in separate writes; without this, Nagle's algorithm and the
   // client's delayed ACK add some 40 ms to every answer.
   http_->set_tcp_nodelay(true);
+  // Without SO_REUSEPORT (which httplib sets by default) a second server on a port in use is
+  // refused, instead of splitting the requests between two servers and their accounts.
+  http_->set_socket_options([](socket_t sock) {
+    int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const void*>(&yes), sizeof yes);
+  });
   http_->set_keep_alive_timeout(2);
   http_->set_read_timeout(10);
   Route();
@@ -106,15 +142,32 @@ ApiServer::ApiServer(Dispatcher& dispatcher, TokenStore tokens, ServerOptions op
 
 ApiServer::~ApiServer() { Stop(); }
 
+void ApiServer::SetTokens(TokenStore tokens) {
+  auto next = std::make_shared<const TokenStore>(std::move(tokens));
+  std::lock_guard lock(tokens_mu_);
+  tokens_ = std::move(next);
+}
+
+UserLoginPtr ApiServer::FindUser(std::string_view token) const {
+  std::shared_ptr<const TokenStore> tokens;
+  {
+    std::lock_guard lock(tokens_mu_);
+    tokens = tokens_;
+  }
+  return tokens->Find(token);
+}
+
 void ApiServer::Route() {
-  http_->set_pre_routing_handler([](const httplib::Request&, httplib::Response&) {
-    trace = RequestTrace{Clock::now(), "-", ""};
+  http_->set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
+    std::string id = req.get_header_value("X-Request-Id");
+    trace = RequestTrace{Clock::now(), UsableRequestId(id) ? id : NewRequestId(), "-", ""};
+    res.set_header("X-Request-Id", trace.id);
     return httplib::Server::HandlerResponse::Unhandled;
   });
 
   // Finds the user of a request, or answers 401 and returns null.
   auto authenticate = [this](const httplib::Request& req, httplib::Response& res) {
-    UserLoginPtr user = tokens_.Find(BearerToken(req));
+    UserLoginPtr user = FindUser(BearerToken(req));
     if (!user) {
       res.set_header("WWW-Authenticate", "Bearer");
       ReplyError(res, 401,
@@ -157,26 +210,48 @@ void ApiServer::Route() {
   // The catalogue says only what can be called, so a client may read it before it has a token.
   http_->Get("/api", [this](const httplib::Request&, httplib::Response& res) {
     trace.outcome = "ok";
-    Reply(res, 200, dispatcher_.Catalogue());
+    nlohmann::json catalogue = dispatcher_.Catalogue();
+    catalogue["version"] = kVersion;
+    Reply(res, 200, catalogue);
   });
 
   http_->Get("/health", [this](const httplib::Request&, httplib::Response& res) {
     trace.outcome = "ok";
-    Reply(res, 200, {{"status", "ok"}, {"accounts", dispatcher_.accounts().account_names()}});
+    nlohmann::json health = {{"status", "ok"},
+                             {"version", kVersion},
+                             {"accounts", dispatcher_.accounts().account_names()}};
+    if (options_.health_details) health.update(options_.health_details());
+    Reply(res, 200, health);
   });
 
   // Whatever httplib answered on its own (no route, body too large, bad request line) still
   // gets the JSON error shape clients parse.
-  http_->set_error_handler(httplib::Server::HandlerWithResponse([](const httplib::Request& req,
-                                                                   httplib::Response& res) {
+  size_t max_body = options_.max_body_bytes;
+  http_->set_error_handler(httplib::Server::HandlerWithResponse([max_body](
+                                                                    const httplib::Request& req,
+                                                                    httplib::Response& res) {
     if (!res.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
+    if (trace.id.empty()) {  // refused before routing: an oversized body, say
+      trace.id = NewRequestId();
+      res.set_header("X-Request-Id", trace.id);
+    }
     std::string description;
+    std::string allowed = res.status == 404 ? AllowedMethods(req.path) : std::string();
+    if (!allowed.empty()) {
+      res.status = 405;
+      res.set_header("Allow", allowed);
+    }
     switch (res.status) {
       case 404:
         description = "No such resource: " + req.method + " " + req.path + ".";
         break;
+      case 405:
+        description = req.path + " answers " + allowed + " only, not " + req.method + ".";
+        break;
       case 413:
-        description = "The request body is larger than the server accepts.";
+        description = "The request body is larger than the server accepts (" +
+                      std::to_string(max_body) +
+                      " bytes; `ambit-order serve --max-body` sets the limit).";
         break;
       default:
         description = "The request could not be served (HTTP " + std::to_string(res.status) + ").";
@@ -197,18 +272,19 @@ void ApiServer::Route() {
         ReplyError(res, 500, ComError(err::kUnexpected, kServerSource, what));
       });
 
-  if (options_.access_log) {
-    http_->set_logger([this](const httplib::Request& req, const httplib::Response& res) {
+  http_->set_logger([this](const httplib::Request& req, const httplib::Response& res) {
+    if (options_.access_log) {
       double ms = std::chrono::duration<double, std::milli>(Clock::now() - trace.start).count();
       char duration[32];
       std::snprintf(duration, sizeof duration, "%.1fms", ms);
       options_.access_log(UtcNow() + " " + req.remote_addr + " " + req.method + " " + req.path +
-                          " user=" + trace.user + " status=" + std::to_string(res.status) + " " +
-                          duration + " " + (trace.outcome.empty() ? "-" : trace.outcome));
-      // A request refused before routing (a bad request line) must not inherit this one.
-      trace = RequestTrace{Clock::now(), "-", ""};
-    });
-  }
+                          " id=" + (trace.id.empty() ? "-" : trace.id) + " user=" + trace.user +
+                          " status=" + std::to_string(res.status) + " " + duration + " " +
+                          (trace.outcome.empty() ? "-" : trace.outcome));
+    }
+    // A request refused before routing (a bad request line) must not inherit this one.
+    trace = RequestTrace{Clock::now(), "", "-", ""};
+  });
 }
 
 int ApiServer::Bind() {

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "host/dispatcher.h"
@@ -29,6 +30,8 @@ struct ServerOptions {
   size_t workers = 0;  // 0: DefaultWorkerCount()
   // Receives one line per request; none when empty.
   std::function<void(const std::string& line)> access_log;
+  // What /health reports beside the accounts (the accounts' schema versions, say).
+  std::function<nlohmann::json()> health_details;
 };
 
 // Four per core, at least eight: calls mostly wait on the database, and a keep-alive client
@@ -51,15 +54,19 @@ class ApiServer {
   void Run();
   // From any thread; safe before, during and after Run.
   void Stop();
+  // Replaces the tokens; requests already past authentication keep their user.
+  void SetTokens(TokenStore tokens);
 
   int port() const { return port_; }
   size_t workers() const { return workers_; }
 
  private:
   void Route();
+  UserLoginPtr FindUser(std::string_view token) const;
 
   Dispatcher& dispatcher_;
-  TokenStore tokens_;
+  mutable std::mutex tokens_mu_;
+  std::shared_ptr<const TokenStore> tokens_;
   ServerOptions options_;
   size_t workers_;
   int port_ = 0;

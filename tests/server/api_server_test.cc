@@ -9,6 +9,7 @@
 #include <mutex>
 #include <thread>
 
+#include "base/version.h"
 #include "data/sqlite_connection.h"
 #include "host/test_methods.h"
 
@@ -180,7 +181,7 @@ TEST_F(ApiServerTest, ArgumentsThatDoNotFitAre400) {
   EXPECT_EQ(Notes(), 0);
 }
 
-TEST_F(ApiServerTest, UnknownClassesMethodsAndPathsAre404) {
+TEST_F(ApiServerTest, UnknownPathsAre404AndTheWrongVerbIs405WithAllow) {
   EXPECT_EQ(Post("/api/NoSuchClass/Count", "{}").first, 404);
   auto [status, body] = Post("/api/AmbitOrderInfo/NoSuchMethod", "{}");
   EXPECT_EQ(status, 404);
@@ -190,15 +191,34 @@ TEST_F(ApiServerTest, UnknownClassesMethodsAndPathsAre404) {
   ASSERT_TRUE(r);
   EXPECT_EQ(r->status, 404);
   EXPECT_TRUE(json::parse(r->body).contains("error"));
+
+  r = c.Get("/api/AmbitOrderInfo/Count");
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->status, 405);
+  EXPECT_EQ(r->get_header_value("Allow"), "POST");
+  EXPECT_EQ(json::parse(r->body)["error"]["description"],
+            "/api/AmbitOrderInfo/Count answers POST only, not GET.");
+  for (const char* path : {"/api", "/health"}) {
+    r = c.Post(path, "{}", "application/json");
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, 405) << path;
+    EXPECT_EQ(r->get_header_value("Allow"), "GET") << path;
+  }
+  r = c.Delete("/api/AmbitOrderUpdate/Write");
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->status, 405);
 }
 
-TEST_F(ApiServerTest, OversizeBodiesAreRefusedAndTheServerKeepsServing) {
+TEST_F(ApiServerTest, OversizeBodiesAreRefusedWithTheLimitAndTheServerKeepsServing) {
   std::string big = R"({"lID": 1, "pad": ")" + std::string(8192, 'x') + "\"}";
   httplib::Client c = Client();
   httplib::Result r = c.Post("/api/AmbitOrderUpdate/Write", big, "application/json");
   ASSERT_TRUE(r);
   EXPECT_EQ(r->status, 413);
-  EXPECT_TRUE(json::parse(r->body, nullptr, false).contains("error"));
+  EXPECT_FALSE(r->get_header_value("X-Request-Id").empty());
+  EXPECT_EQ(json::parse(r->body)["error"]["description"],
+            "The request body is larger than the server accepts (4096 bytes; `ambit-order serve "
+            "--max-body` sets the limit).");
   EXPECT_EQ(Notes(), 0);
 }
 
@@ -206,19 +226,29 @@ TEST_F(ApiServerTest, CatalogueAndHealthNeedNoTokenCallsDo) {
   httplib::Client anonymous("127.0.0.1", port_);
   httplib::Result health = anonymous.Get("/health");
   ASSERT_TRUE(health);
-  EXPECT_EQ(json::parse(health->body), json::parse(R"({"status":"ok","accounts":["acc"]})"));
+  EXPECT_EQ(json::parse(health->body),
+            json({{"status", "ok"}, {"version", kVersion}, {"accounts", {"acc"}}}));
   EXPECT_EQ(anonymous.Post("/api/AmbitOrderInfo/Count", "{}", "application/json")->status, 401);
   httplib::Result api = anonymous.Get("/api");
   ASSERT_TRUE(api);
   json catalogue = json::parse(api->body);
+  EXPECT_EQ(catalogue["version"], kVersion);
   ASSERT_EQ(catalogue["classes"].size(), 2u);
   EXPECT_EQ(catalogue["classes"][1]["class"], "AmbitOrderUpdate");
   EXPECT_EQ(catalogue["classes"][1]["methods"][0]["args"][1]["name"], "lID");
 }
 
-TEST_F(ApiServerTest, EveryRequestIsLogged) {
-  Post("/api/AmbitOrderUpdate/Write", R"({"lID": 1})");
-  Post("/api/AmbitOrderUpdate/WriteThenFail", R"({"lID": 2})");
+TEST_F(ApiServerTest, EveryRequestIsLoggedWithItsIdAndError) {
+  httplib::Client c = Client();
+  httplib::Result ok = c.Post("/api/AmbitOrderUpdate/Write", httplib::Headers{{"X-Request-Id", "abc-1"}},
+                              R"({"lID": 1})", "application/json");
+  ASSERT_TRUE(ok);
+  EXPECT_EQ(ok->get_header_value("X-Request-Id"), "abc-1");
+  httplib::Result failed = c.Post("/api/AmbitOrderUpdate/WriteThenFail", R"({"lID": 2})",
+                                  "application/json");
+  ASSERT_TRUE(failed);
+  std::string failed_id = failed->get_header_value("X-Request-Id");
+  EXPECT_FALSE(failed_id.empty());
   // The logger runs after the response is sent; give the worker a moment.
   for (int i = 0; i < 100; ++i) {
     {
@@ -229,12 +259,13 @@ TEST_F(ApiServerTest, EveryRequestIsLogged) {
   }
   std::lock_guard lock(log_mu_);
   ASSERT_EQ(log_.size(), 2u);
-  EXPECT_NE(log_[0].find("127.0.0.1 POST /api/AmbitOrderUpdate/Write user=7 status=200 "),
+  EXPECT_NE(log_[0].find("127.0.0.1 POST /api/AmbitOrderUpdate/Write id=abc-1 user=7 status=200 "),
             std::string::npos)
       << log_[0];
   EXPECT_NE(log_[0].find("ms ok"), std::string::npos) << log_[0];
-  EXPECT_NE(log_[1].find("status=422"), std::string::npos) << log_[1];
-  EXPECT_NE(log_[1].find("error 208"), std::string::npos) << log_[1];
+  EXPECT_NE(log_[1].find("id=" + failed_id + " user=7 status=422"), std::string::npos) << log_[1];
+  EXPECT_NE(log_[1].find("error 208 \"Invalid object name 'no_such_table'.\""), std::string::npos)
+      << log_[1];
 }
 
 TEST_F(ApiServerTest, ConcurrentMixedCallsCompleteWithConsistentData) {

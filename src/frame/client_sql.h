@@ -1,0 +1,20 @@
+// Two places take SQL text from the client: the "AdvancedFilter" of the order lists and the
+// statement of GetSingleSQLData. Both are checked to read only (tsql/client_sql.h); an operator
+// who wants neither switches them off here (`serve --no-client-sql`).
+#ifndef AMBIT_FRAME_CLIENT_SQL_H_
+#define AMBIT_FRAME_CLIENT_SQL_H_
+
+#include <string_view>
+
+namespace ambit {
+
+// Process-wide; on unless the server's configuration says otherwise.
+void SetClientSqlAllowed(bool allowed);
+bool ClientSqlAllowed();
+
+// Raises ComError 5 naming `what` when client SQL is switched off.
+void CheckClientSqlAllowed(std::string_view what);
+
+}  // namespace ambit
+
+#endif  // AMBIT_FRAME_CLIENT_SQL_H_
