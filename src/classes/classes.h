@@ -3,6 +3,7 @@
 #ifndef AMBIT_CLASSES_CLASSES_H_
 #define AMBIT_CLASSES_CLASSES_H_
 
+#include <cstdint>
 #include <vector>
 
 #include "classes/method_table.h"
@@ -17,6 +18,13 @@ class AmbitOrderInfo : public Component {
 class AmbitOrderUpdate : public Component {
  public:
   AmbitOrderUpdate() : Component(ComponentClass::kOrderUpdate) {}
+
+  // The batch assignment rule FillBatchNo read last on this object; it stands when a later
+  // call finds no setting in the account.
+  int16_t& AutoBatchNo() { return auto_batch_no_; }
+
+ private:
+  int16_t auto_batch_no_ = 0;
 };
 
 class AmbitColumnsSet : public Component {

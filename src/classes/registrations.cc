@@ -8,12 +8,14 @@ void RegisterOrderInfoMethods(MethodTable& table) {
   AddQueryListMethods(table);
   AddQueryLookupMethods(table);
   AddPurchaseMethods(table);
+  AddStockInfoMethods(table);
 }
 
 void RegisterOrderUpdateMethods(MethodTable& table) {
   AddOpLogUpdateMethods(table);
   AddMaintainUpdateMethods(table);
   AddDemoDataMethods(table);
+  AddStockUpdateMethods(table);
 }
 
 void RegisterColumnsSetMethods(MethodTable& table) {

@@ -24,6 +24,10 @@ void AddQueryListMethods(MethodTable& table);
 void AddQueryLookupMethods(MethodTable& table);
 // Purchase requirement summary, print tables and purchase bills (purchase family).
 void AddPurchaseMethods(MethodTable& table);
+// Held stock, warehouse choice and item stock (stock family).
+void AddStockInfoMethods(MethodTable& table);
+// Review by stock check and automatic batch assignment (stock family).
+void AddStockUpdateMethods(MethodTable& table);
 // Column defaults (columns family).
 void AddColumnsSetMethods(MethodTable& table);
 
