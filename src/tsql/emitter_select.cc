@@ -14,6 +14,28 @@ namespace {
   throw ComError(102, kEngineErrorSource, "Incorrect syntax near '" + near + "'.");
 }
 
+// SQL Server binds a bare ORDER BY name to the select list before the tables, so ORDER BY
+// FBatchNo after SELECT t9.FBatchNo means t9's column even when another joined table has a
+// FBatchNo. SQLite binds only AS aliases that way and calls the name ambiguous; an unaliased
+// column of the list is therefore sorted by as the list names it.
+const Expr& OrderKeyTarget(const QuerySpec& q, const Expr& key) {
+  if (key.kind != ExprKind::kColumn || key.parts.size() != 1) return key;
+  const Expr* listed = nullptr;
+  for (const SelectItem& item : q.items) {
+    if (!item.variable.empty()) continue;
+    if (!item.alias.empty()) {
+      if (EqualsNoCase(item.alias, key.parts[0])) return key;  // SQLite binds aliases itself
+      continue;
+    }
+    if (item.expr->kind != ExprKind::kColumn || item.expr->parts.size() < 2 ||
+        !EqualsNoCase(item.expr->parts.back(), key.parts[0]))
+      continue;
+    if (listed) return key;  // listed twice: as ambiguous as on SQL Server
+    listed = item.expr.get();
+  }
+  return listed ? *listed : key;
+}
+
 }  // namespace
 
 std::string Emitter::QuerySpecText(const QuerySpec& q, bool with_top) {
@@ -117,7 +139,7 @@ std::string Emitter::SelectWithoutCtes(const Select& s) {
                              " is out of range of the number of items in the select list.");
         }
       }
-      order += Expression(key);
+      order += Expression(s.blocks.size() == 1 ? OrderKeyTarget(s.blocks[0], key) : key);
       if (s.order_by[i].descending) order += " DESC";
     }
   }
