@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <exception>
 #include <string_view>
+#include <vector>
 
 #include "base/com_error.h"
 #include "base/conversions.h"
@@ -154,6 +155,15 @@ void Review(Component& self, Connection& conn, const std::string& fid, bool ex) 
   conn.Execute(sb.ToString());
 }
 
+// The keys of the list in order; empty items ("1,2,") are skipped, anything else that is not
+// an integer refuses the whole list before any order is touched.
+std::vector<std::string> OrderKeys(const std::string& sFIDs) {
+  std::vector<std::string> keys;
+  for (const std::string& item : SplitKeyList(sFIDs))
+    if (!item.empty()) keys.push_back(CheckKey(item, "sFIDs"));
+  return keys;
+}
+
 // The check of an order reads the quantity that reviewed orders hold, and its review writes
 // the order as holding; two calls interleaving between those steps could both take the last
 // units. Under our host every AmbitOrderUpdate call runs in one transaction that takes the
@@ -166,8 +176,7 @@ VectorPtr ReviewByStock(Component& self, std::string_view method, const std::str
   VectorPtr result = NewVector();
   try {
     RunMethod(self, method, sDsn, [&](MethodScope& m) {
-      std::string list = CheckKeyList(sFIDs, "sFIDs", true);
-      for (const std::string& fid : SplitKeyList(list)) {
+      for (const std::string& fid : OrderKeys(sFIDs)) {
         bool stopped = false;
         if (bChkCurrency) {
           DictionaryPtr answer;

@@ -123,11 +123,17 @@ TEST_F(StockReviewTest, ExVariantChecksQuantityOnlyAndSkipsPriceChangeGoods) {
 
 TEST_F(StockReviewTest, FailuresAreAnsweredInTheList) {
   Order(1, 1);
-  VectorPtr result = Review("1,x");
+  Order(2, 1);
+  SeedInventory(conn(), 10, 1, 5);
+  VectorPtr result = Review("2,1,x");
   EXPECT_EQ(Items(result, "Error").size(), 1u);
   EXPECT_FALSE(Items(result, "Error")[0].empty());
   EXPECT_EQ(State(1), "1/0");
+  EXPECT_EQ(State(2), "1/0");  // the list is refused before any order is reviewed
   EXPECT_EQ(context().abort_count, 1);
+  // A trailing comma is only the client's habit.
+  EXPECT_EQ(Review("2,1,")->Count(), 0);
+  EXPECT_EQ(State(1), "2/1");
 }
 
 TEST_F(StockReviewTest, DatabaseCheckReportsShortLinesAndReviewsTheRest) {
