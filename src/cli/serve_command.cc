@@ -15,8 +15,8 @@
 
 #include "base/com_error.h"
 #include "classes/classes.h"
-#include "frame/client_sql.h"
 #include "cli/sql_command.h"
+#include "frame/client_sql.h"
 #include "host/dispatcher.h"
 #include "host/host_services.h"
 #include "maintain/services.h"
@@ -165,6 +165,8 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
     services.message_log = options.message_log;
     services.resource_dir = options.resources;
     RegisterHostServices(services);
+    for (const std::string& path : InstallResourceFiles(options.resources))
+      out << "Wrote the shipped translations " << path << "\n";
     SetClientSqlAllowed(options.client_sql);
     ConfigurePromotionService(options.promotion_url);
     RegisterAccountBillCodeRule();
@@ -176,7 +178,15 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
     AccountRegistry accounts(account_options);
     std::string name = AccountName(options.account);
     accounts.AddAccount(name, AccountConnectionString(options.account));
-    accounts.PoolFor(name)->Acquire();  // fail now, not on the first request
+    int schema_version = 0;
+    {
+      // Fail now, not on the first request.
+      ConnectionPool::Lease lease = accounts.PoolFor(name)->Acquire();
+      schema_version = schema::AccountSchemaVersion(*lease);
+    }
+    server_options.health_details = [schema_version] {
+      return nlohmann::json{{"schemaVersion", schema_version}};
+    };
     Dispatcher dispatcher(accounts, AllClassTables());
     ApiServer server(dispatcher, std::move(tokens), server_options);
 

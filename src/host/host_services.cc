@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -151,18 +152,38 @@ std::string FileResLoader::LoadString(const std::string& key) {
   if (path != loaded_path_) {
     texts_.clear();
     loaded_path_ = path;
-    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    if (std::ifstream in(path, std::ios::binary); in) {
+      text << in.rdbuf();
+    } else {
+      std::string name = ResFileBaseName + "." + LanguageID + ".txt";
+      for (const ShippedFile& file : ShippedResourceFiles())
+        if (file.name == name) text << file.text;
+    }
     std::string line;
-    while (std::getline(in, line)) {
+    while (std::getline(text, line)) {
       if (!line.empty() && line.back() == '\r') line.pop_back();
       size_t tab = line.find('\t');
-      if (tab != std::string::npos) texts_[line.substr(0, tab)] = line.substr(tab + 1);
+      if (tab != std::string::npos && line[0] != '#')
+        texts_[line.substr(0, tab)] = line.substr(tab + 1);
     }
   }
   auto it = texts_.find(key);
   if (it == texts_.end())
     throw ComError(err::kItemNotFound, kProgIdResLoader, "No translation of '" + key + "'.");
   return it->second;
+}
+
+std::vector<std::string> InstallResourceFiles(const std::string& dir) {
+  std::vector<std::string> written;
+  std::filesystem::create_directories(dir);
+  for (const ShippedFile& file : ShippedResourceFiles()) {
+    std::filesystem::path path = std::filesystem::path(dir) / std::string(file.name);
+    if (std::filesystem::exists(path)) continue;
+    std::ofstream(path, std::ios::binary) << file.text;
+    written.push_back(path.string());
+  }
+  return written;
 }
 
 void RegisterHostServices(const HostServicesConfig& config) {

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "frame/host.h"
 #include "frame/host_services.h"
@@ -72,6 +73,20 @@ class AccountSystemProfile : public SystemProfileService {
 // Translations from "<directory>/<base name>.<language>.txt": one "text<TAB>translation" per
 // line. The directory the caller sets wins over the host's; a missing file or text raises, and
 // the caller keeps its untranslated text.
+// A translation file that ships inside the binary: "ORVOINDUSTRY.en.txt" and its text.
+struct ShippedFile {
+  std::string_view name;
+  std::string_view text;
+};
+const std::vector<ShippedFile>& ShippedResourceFiles();
+
+// Writes each shipped file that `dir` lacks into it (creating `dir`), so operators find and can
+// edit them where the server reads; an existing file is the operator's and is left alone.
+// Returns the paths written.
+std::vector<std::string> InstallResourceFiles(const std::string& dir);
+
+// Translations from "<dir>/<base>.<language>.txt" (lines "text<TAB>translation", '#' starts a
+// comment line), or from the shipped copy of that file when the folder has none.
 class FileResLoader : public ResLoader {
  public:
   explicit FileResLoader(std::string default_directory)

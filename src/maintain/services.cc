@@ -60,11 +60,13 @@ bool FileExists(const std::string& path) {
   return std::filesystem::is_regular_file(path, ec);
 }
 
-// Reporting must not raise: RegAsm answers false whatever happens.
+// Reporting must not raise: RegAsm answers false whatever happens. `reason` is composite text
+// ("~$~" marks the parts that are keys to translate): a system error's own description or a
+// path must reach the log as it is, whatever the user's language.
 void Report(const std::string& reason) {
   try {
     std::string message = LoadResText(std::string(kFailed)) + "\r\n" +
-                          LoadResText(std::string(kReason) + reason);
+                          LoadResText("~$~" + std::string(kReason) + "^|^" + reason);
     auto logger = std::dynamic_pointer_cast<MessageLogger>(CreateHostObject(kMessageLoggerProgId));
     if (logger) logger->Log(message);
   } catch (...) {
@@ -102,7 +104,7 @@ bool RegAsm(Component& /*self*/, const std::string& strDllName) {
     if (root.back() != sep) root += sep;
     std::string tool = root + "v4.0.30319" + sep + "RegAsm.exe";
     if (!FileExists(tool)) {
-      Report("没有安装32位的Microsoft .NET Framework 4.0！");
+      Report("~$~没有安装32位的Microsoft .NET Framework 4.0！");
       return false;
     }
     std::string system = GetLumoSystemPath();
@@ -110,7 +112,7 @@ bool RegAsm(Component& /*self*/, const std::string& strDllName) {
     std::string folder = ReplaceAll(system, std::string(1, system_sep) + "LUMOSYSTEM", "");
     std::string assembly = folder + system_sep + strDllName;
     if (!FileExists(assembly)) {
-      Report("[" + assembly + "]组件缺失");
+      Report("[" + assembly + "]^|^~$~组件缺失");
       return false;
     }
     shell->Run(tool + " " + assembly + " " + "/unregister", 0, true);

@@ -14,7 +14,9 @@
 #include <thread>
 
 #include "base/com_error.h"
+#include "base/version.h"
 #include "schema/account.h"
+#include "schema/upgrade.h"
 #include "server/token_store.h"
 
 namespace ambit::cli {
@@ -108,7 +110,8 @@ class ServeProcessTest : public ::testing::Test {
 
   std::vector<std::string> ServeArgs(const std::string& account, const std::string& listen) {
     return {"serve", "--account", account, "--listen", listen, "--tokens", Path("tokens.json"),
-            "--access-log", Path("access.log"), "--message-log", Path("messages.log")};
+            "--access-log", Path("access.log"), "--message-log", Path("messages.log"),
+            "--resources", Path("res")};
   }
 
   // Status of an authenticated list call on the account "shop".
@@ -158,6 +161,15 @@ TEST_F(ServeProcessTest, APortInUseIsRefusedAndTokensReloadWithoutARestart) {
   EXPECT_NE(second.err().find("Cannot listen on 127.0.0.1:" + std::to_string(port)),
             std::string::npos)
       << second.out() << second.err();
+
+  // Health names the versions; the shipped translations were installed where --resources
+  // points.
+  auto health = httplib::Client("127.0.0.1", port).Get("/health");
+  ASSERT_TRUE(health);
+  nlohmann::json h = nlohmann::json::parse(health->body);
+  EXPECT_EQ(h["version"], kVersion);
+  EXPECT_EQ(h["schemaVersion"], schema::kAccountSchemaVersion);
+  EXPECT_TRUE(fs::exists(dir_ / "res" / "ORVOINDUSTRY.en.txt"));
 
   // The first start wrote the demo token, hashed.
   EXPECT_EQ(ReadAll(Path("tokens.json")).find("demo-token"), std::string::npos);

@@ -111,8 +111,26 @@ TEST(ResLoaderTest, TranslationsComeFromTheLanguagesFile) {
   EXPECT_EQ(loader->LoadString("组件注册失败！"), "Component registration failed!");
   EXPECT_EQ(loader->LoadString("a=b"), "equals kept");
   EXPECT_THROW(loader->LoadString("unknown"), ComError);
-  loader->LanguageID = "cht";  // no file for it
+  loader->LanguageID = "cht";  // no file for it, shipped or not
   EXPECT_THROW(loader->LoadString("a=b"), ComError);
+
+  // Without a file in the folder the shipped English texts answer; installing them writes
+  // the missing file only, never over the operator's copy.
+  fs::path empty = dir / "fresh";
+  config.resource_dir = empty.string();
+  RegisterHostServices(config);
+  loader = std::dynamic_pointer_cast<ResLoader>(CreateHostObject(kProgIdResLoader));
+  loader->ResFileBaseName = "ORVOINDUSTRY";
+  loader->LanguageID = "en";
+  EXPECT_EQ(loader->LoadString("错误描述:"), "Error description:");
+  EXPECT_EQ(InstallResourceFiles(empty.string()),
+            std::vector<std::string>{(empty / "ORVOINDUSTRY.en.txt").string()});
+  EXPECT_TRUE(InstallResourceFiles(empty.string()).empty());
+  EXPECT_TRUE(InstallResourceFiles(dir.string()).empty());
+  std::ifstream mine(dir / "ORVOINDUSTRY.en.txt");
+  std::string first;
+  std::getline(mine, first);
+  EXPECT_EQ(first, "组件注册失败！\tComponent registration failed!\r");
   fs::remove_all(dir);
 }
 

@@ -163,6 +163,25 @@ TEST_F(ServicesTest, FailedRegistrationEndsQuietlyAndIsReported) {
   EXPECT_EQ(logger_->messages.size(), 3u);
 }
 
+// An English user's report is English, with the system's own path left as it is.
+TEST_F(ServicesTest, ReportsAreInTheUsersLanguage) {
+  struct English : LangInfo {
+    std::string CurrentLanguage() override { return "en"; }
+  };
+  RegisterHostObject(kProgIdLangInfo, [] { return std::make_shared<English>(); });
+  RegisterHostObject(kProgIdResLoader, [] { return std::make_shared<FileResLoader>(""); });
+  ResetSharedHelperCaches();
+  AmbitOrderUpdate update;
+  fs::remove(Assembly());
+  EXPECT_FALSE(RegAsm(update, kPromotionAssembly));
+  UnregisterHostObject(kProgIdLangInfo);
+  UnregisterHostObject(kProgIdResLoader);
+  ResetSharedHelperCaches();
+  ASSERT_EQ(logger_->messages.size(), 1u);
+  EXPECT_EQ(logger_->messages[0], "Component registration failed!\r\nError description:[" +
+                                      Assembly() + "] component is missing");
+}
+
 TEST_F(ServicesTest, RepeatedCallFailingAfterRegistrationIsRaised) {
   AmbitOrderUpdate update;  // registration "succeeds" but the class stays missing
   std::string order_ids;
