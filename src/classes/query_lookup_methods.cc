@@ -1,5 +1,6 @@
 // Registration of the order lookups and the state checks on a key list (AmbitOrderInfo).
 #include "classes/registrations.h"
+#include "frame/client_sql.h"
 #include "query/lookups.h"
 #include "query/state_checks.h"
 
@@ -155,6 +156,10 @@ void AddSingleValueLookups(MethodTable& table) {
              ResultKind::kDictionary,
              "First row of a caller's statement; nothing after any error",
              [](Component& self, std::vector<Variant>& a) -> Variant {
+               // The switch is for statements clients send; the stock lookups use the
+               // method for their own.
+               CheckClientSqlAllowed("The statement of GetSingleSQLData",
+                                     "AmbitOrder.AmbitOrderInfo.GetSingleSQLData");
                return Variant(GetSingleSQLData(self, Text(a, 0), Text(a, 1)));
              }});
   table.Add({"GetIsPriceChange",

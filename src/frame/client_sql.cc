@@ -16,9 +16,9 @@ void SetClientSqlAllowed(bool value) { allowed = value; }
 
 bool ClientSqlAllowed() { return allowed; }
 
-void CheckClientSqlAllowed(std::string_view what) {
+void CheckClientSqlAllowed(std::string_view what, std::string_view source) {
   if (!allowed)
-    throw ComError(err::kInvalidArgument, "ambit-order.client-sql",
+    throw ComError(err::kInvalidArgument, std::string(source),
                    std::string(what) + " is SQL composed by the client, which this server does "
                    "not accept (started with --no-client-sql).");
 }

@@ -12,8 +12,9 @@ namespace ambit {
 void SetClientSqlAllowed(bool allowed);
 bool ClientSqlAllowed();
 
-// Raises ComError 5 naming `what` when client SQL is switched off.
-void CheckClientSqlAllowed(std::string_view what);
+// Raises ComError 5 naming `what`, from `source`, when client SQL is switched off.
+void CheckClientSqlAllowed(std::string_view what,
+                           std::string_view source = "ambit-order.client-sql");
 
 }  // namespace ambit
 

@@ -1,7 +1,6 @@
 #include "query/lookups.h"
 
 #include "base/conversions.h"
-#include "frame/client_sql.h"
 #include "frame/key_list.h"
 #include "frame/shared_helpers.h"
 #include "frame/text_services.h"
@@ -218,7 +217,6 @@ DictionaryPtr GetSingleSQLData(Component& self, const std::string& sDsn,
   try {
     return RunMethod(self, "GetSingleSQLData", sDsn, [&](MethodScope& m) {
       try {
-        CheckClientSqlAllowed("The statement of GetSingleSQLData");
         tsql::CheckReadOnlyQuery(StrSql);
       } catch (const ComError&) {
         refused = true;
