@@ -52,12 +52,13 @@ void Compress(std::array<uint32_t, 8>& h, const unsigned char* block) {
 std::string Sha256Hex(std::string_view data) {
   std::array<uint32_t, 8> h = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
                                0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
-  size_t full = data.size() / 64 * 64;
+  // The mask (rather than a subtraction) lets the compiler see the tail fits its buffer.
+  size_t rest = data.size() & 63;
+  size_t full = data.size() - rest;
   for (size_t i = 0; i < full; i += 64)
     Compress(h, reinterpret_cast<const unsigned char*>(data.data()) + i);
   // The tail, the 0x80 marker and the bit length, in one or two blocks.
   unsigned char tail[128] = {};
-  size_t rest = data.size() - full;
   for (size_t i = 0; i < rest; ++i) tail[i] = static_cast<unsigned char>(data[full + i]);
   tail[rest] = 0x80;
   size_t blocks = rest < 56 ? 1 : 2;
