@@ -53,7 +53,6 @@ std::string DateValue(std::string_view column, const Variant& date) {
   return "'" + FormatDate(CDate(date)) + "'";
 }
 
-std::string TextOf(const Variant& v) { return v.IsNull() ? std::string() : CStr(v); }
 
 }  // namespace
 

@@ -16,8 +16,6 @@ namespace {
 // Quantities are decimals with ten places; anything closer than this is the same quantity.
 constexpr double kQuantityTolerance = 1e-9;
 
-std::string TextOf(const Variant& v) { return v.IsNull() ? std::string() : CStr(v); }
-
 [[noreturn]] void Refuse(const std::string& description) {
   throw ComError(err::kInvalidArgument, "ambit-order", description);
 }
@@ -91,6 +89,8 @@ std::string SplitOrderEntryByNum(Connection& conn, const SplitSelection::Order& 
   const std::string& key = order.fid;
   std::string entry_id = CheckKey(CStr(dctEntry->Value("FEntryID")), "FEntryID");
   std::vector<double> parts = SplitQuantities(dctEntry);
+  if (parts.size() > static_cast<size_t>(kMaxSplitOrders))
+    Refuse("SplitNum holds more than " + std::to_string(kMaxSplitOrders) + " quantities.");
   RecordsetPtr totals_rs = conn.Execute(
       "select FID,FAmount ,FTotalFreight,FDiscountFee,FBillDiscountFee,FTotalFreight from "
       "IC_Web2ERPOrders where FID =" + key);
@@ -193,6 +193,9 @@ std::vector<std::string> SplitOrdersByUnit(Connection& conn, const SplitSelectio
   }
   std::vector<std::string> new_ids;
   if (total_parts <= 1) return new_ids;  // one line of one unit: nothing to split
+  if (total_parts > kMaxSplitOrders)
+    Refuse("Order " + key + " holds " + std::to_string(total_parts) + " units; at most " +
+           std::to_string(kMaxSplitOrders) + " orders are made from one order.");
   int block = finisher.origin().gives_codes() ? plan.ReserveCodes(total_parts) : 0;
   rs->MoveFirst();
   for (size_t line_no = 0; !rs->Eof(); rs->MoveNext(), ++line_no) {

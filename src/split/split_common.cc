@@ -5,6 +5,7 @@
 #include <limits>
 #include <string_view>
 
+#include "base/com_error.h"
 #include "base/conversions.h"
 #include "frame/shared_helpers.h"
 #include "frame/text_services.h"
@@ -168,6 +169,9 @@ LineMoney& LineMoney::operator-=(const LineMoney& o) {
 void SplitPlan::Add(std::string sql) { steps_.push_back({Kind::kStatement, std::move(sql)}); }
 
 int SplitPlan::ReserveCodes(int count) {
+  if (count > std::numeric_limits<int16_t>::max())
+    throw ComError(err::kOverflow, "ambit-order",
+                   "Cannot reserve " + std::to_string(count) + " unique codes at once.");
   steps_.push_back({Kind::kReserve, "", blocks_, count});
   return blocks_++;
 }
@@ -304,6 +308,8 @@ void SplitFinisher::Finish(const std::string& order_id, bool first, int code_blo
             "or (ISNULL(t3.FNumber,'')<>'' and t3.FPrintType =1)" +
             partner_numbers + "\r\nAND t1.FOrderID =" + QuotedOrder(order_id));
 }
+
+std::string TextOf(const Variant& v) { return v.IsNull() ? std::string() : CStr(v); }
 
 std::string JoinTwoBlanks(const std::vector<std::string>& items) {
   std::string out;

@@ -7,12 +7,6 @@
 #include "split/part_send.h"
 
 namespace ambit {
-namespace {
-
-std::string TextOf(const Variant& v) { return v.IsNull() ? std::string() : CStr(v); }
-
-}  // namespace
-
 std::string GetFIDListFromVector(const VectorPtr& keys) {
   std::string list;
   for (const std::string& key : PositiveKeys(keys)) list += key + " ,";

@@ -6,12 +6,6 @@
 #include "split/split_variants.h"
 
 namespace ambit {
-namespace {
-
-std::string TextOf(const Variant& v) { return v.IsNull() ? std::string() : CStr(v); }
-
-}  // namespace
-
 std::string GetSplitRefundOrderSQL(const std::string& source_fid, const std::string& entry_ids,
                                    const std::string& new_order_id, const LineMoney& moved) {
   ColumnValues header = {

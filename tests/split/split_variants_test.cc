@@ -108,6 +108,11 @@ TEST_F(SplitVariantsTest, ByUnitMakesAnOrderOfEveryUnit) {
                           "U_4|1|4|0|4\nV|1|4|0|4\n");
   EXPECT_EQ(Totals("FOrderID like 'U%'"), before);
   EXPECT_EQ(ScalarInt(conn(), "select count(*) from IC_Web2ERPOrdersEntry where FID = 1"), 0);
+
+  // An order that would make more orders than a call may take is refused whole.
+  SeedMoneyOrder({.fid = 100, .order_id = "W"}, {{.quantity = 6000, .amount = 1}});
+  EXPECT_THROW(SplitOrdersByTypeAndNum(update(), kDsn, Keys({100}), nullptr), ComError);
+  EXPECT_EQ(Orders("FOrderID", "FOrderID like 'W%'"), "W\n");
 }
 
 TEST_F(SplitVariantsTest, ByRefundMovesRefundedAndClosedLinesOut) {
