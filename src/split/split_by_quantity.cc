@@ -232,44 +232,38 @@ std::string SplitOrdersByNum(Component& self, const std::string& sDsn,
                              DictionaryPtr dctPara) {
   if (!dctEntry || !dctOrderInfo) return "";
   std::string key = PositiveKey(dctOrderInfo->Value("FID"));
-  return RunMethod(self, "SplitOrdersByNum", sDsn, [&](MethodScope& m) -> std::string {
-    if (key.empty()) return "";
-    SplitOrigin origin = ReadOrigin(dctPara);
-    SplitSelection selection = SelectSplitOrders(m.conn(), "= (" + key + " )", origin);
-    SplitPlan plan;
-    std::string result;
-    if (!selection.part_shipped.empty()) {
-      result = PlanPartSendSplit(m.conn(), selection.part_shipped, plan);
-    } else if (!selection.orders.empty()) {
-      result = SplitOrderEntryByNum(m.conn(), selection.orders.front(), dctEntry, origin, plan);
-    }
-    plan.Run(self, m.conn());
-    return result;
-  });
+  return RunSplit(self, "SplitOrdersByNum", sDsn, dctPara,
+                  [&](Connection& conn, SplitOrigin origin, SplitPlan& plan) -> std::string {
+                    if (key.empty()) return "";
+                    SplitSelection selection = SelectSplitOrders(conn, "= (" + key + " )", origin);
+                    if (!selection.part_shipped.empty())
+                      return PlanPartSendSplit(conn, selection.part_shipped, plan);
+                    if (selection.orders.empty()) return "";
+                    return SplitOrderEntryByNum(conn, selection.orders.front(), dctEntry, origin,
+                                                plan);
+                  });
 }
 
 std::string SplitOrdersByTypeAndNum(Component& self, const std::string& sDsn,
                                     const VectorPtr& vctOrderInfo, DictionaryPtr dctPara) {
   if (!vctOrderInfo) return "";
   std::string list = GetFIDListFromVector(vctOrderInfo);
-  return RunMethod(self, "SplitOrdersByTypeAndNum", sDsn, [&](MethodScope& m) -> std::string {
-    if (list.empty()) return "";
-    SplitOrigin origin = ReadOrigin(dctPara);
-    SplitSelection selection =
-        SelectSplitOrders(m.conn(), "in (" + list + " )", origin, /*no_lock=*/true);
-    SplitPlan plan;
-    SplitFinisher finisher(m.conn(), plan, origin, WaybillRule::kWithPartnerNumbers);
-    std::vector<std::string> new_ids;
-    for (const SplitSelection::Order& order : selection.orders) {
-      std::vector<std::string> ids = SplitOrdersByUnit(m.conn(), order, finisher, plan);
-      new_ids.insert(new_ids.end(), ids.begin(), ids.end());
-    }
-    std::string result = JoinTwoBlanks(new_ids);
-    if (!selection.part_shipped.empty())
-      result = PlanPartSendSplit(m.conn(), selection.part_shipped, plan);
-    plan.Run(self, m.conn());
-    return result;
-  });
+  return RunSplit(
+      self, "SplitOrdersByTypeAndNum", sDsn, dctPara,
+      [&](Connection& conn, SplitOrigin origin, SplitPlan& plan) -> std::string {
+        if (list.empty()) return "";
+        SplitSelection selection =
+            SelectSplitOrders(conn, "in (" + list + " )", origin, /*no_lock=*/true);
+        SplitFinisher finisher(conn, plan, origin, WaybillRule::kWithPartnerNumbers);
+        std::vector<std::string> new_ids;
+        for (const SplitSelection::Order& order : selection.orders) {
+          std::vector<std::string> ids = SplitOrdersByUnit(conn, order, finisher, plan);
+          new_ids.insert(new_ids.end(), ids.begin(), ids.end());
+        }
+        if (!selection.part_shipped.empty())
+          return PlanPartSendSplit(conn, selection.part_shipped, plan);
+        return JoinTwoBlanks(new_ids);
+      });
 }
 
 }  // namespace ambit

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -85,6 +86,20 @@ class SplitPlan {
   std::vector<Step> steps_;
   int blocks_ = 0;
 };
+
+// The frame of a public split method: "Origin" read, the plan built by
+// `plan_orders(conn, origin, plan)` (which answers the method's result), then run.
+template <class Planner>
+std::string RunSplit(Component& self, std::string_view method, const std::string& sDsn,
+                     DictionaryPtr& dctPara, Planner&& plan_orders) {
+  return RunMethod(self, method, sDsn, [&](MethodScope& m) -> std::string {
+    SplitOrigin origin = ReadOrigin(dctPara);
+    SplitPlan plan;
+    std::string result = plan_orders(m.conn(), origin, plan);
+    plan.Run(self, m.conn());
+    return result;
+  });
+}
 
 // Column values that replace the copied ones; names as in the column lists.
 using ColumnValues = std::map<std::string, std::string, std::less<>>;

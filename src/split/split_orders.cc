@@ -87,19 +87,18 @@ std::string SplitOrders(Component& self, const std::string& sDsn, const VectorPt
                         DictionaryPtr dctPara) {
   if (vctOrderInfo && vctOrderInfo->Count() > kMaxSplitOrders) return "";
   std::string list = GetFIDListFromVector(vctOrderInfo);
-  return RunMethod(self, "SplitOrders", sDsn, [&](MethodScope& m) -> std::string {
-    if (list.empty()) return "";
-    SplitOrigin origin = ReadOrigin(dctPara);
-    SplitSelection selection = SelectSplitOrders(m.conn(), "in (" + list + " )", origin);
-    SplitPlan plan;
-    std::string result;
-    if (!selection.orders.empty())
-      result = SplitOrdersByEntry(m.conn(), selection.orders, origin, plan);
-    if (!selection.part_shipped.empty())
-      result = PlanPartSendSplit(m.conn(), selection.part_shipped, plan);
-    plan.Run(self, m.conn());
-    return result;
-  });
+  return RunSplit(self, "SplitOrders", sDsn, dctPara,
+                  [&](Connection& conn, SplitOrigin origin, SplitPlan& plan) -> std::string {
+                    if (list.empty()) return "";
+                    SplitSelection selection =
+                        SelectSplitOrders(conn, "in (" + list + " )", origin);
+                    std::string result;
+                    if (!selection.orders.empty())
+                      result = SplitOrdersByEntry(conn, selection.orders, origin, plan);
+                    if (!selection.part_shipped.empty())
+                      result = PlanPartSendSplit(conn, selection.part_shipped, plan);
+                    return result;
+                  });
 }
 
 }  // namespace ambit

@@ -88,14 +88,11 @@ std::string SplitOrdersByRefund(Component& self, const std::string& sDsn,
                                 const VectorPtr& vctOrderInfo, DictionaryPtr dctPara) {
   if (!vctOrderInfo) return "";
   std::string list = GetFIDListFromVector(vctOrderInfo);
-  return RunMethod(self, "SplitOrdersByRefund", sDsn, [&](MethodScope& m) -> std::string {
-    if (list.empty()) return "";
-    SplitOrigin origin = ReadOrigin(dctPara);
-    SplitPlan plan;
-    std::vector<std::string> new_ids = SplitRefundedEntries(m.conn(), list, origin, plan);
-    plan.Run(self, m.conn());
-    return JoinTwoBlanks(new_ids);
-  });
+  return RunSplit(self, "SplitOrdersByRefund", sDsn, dctPara,
+                  [&](Connection& conn, SplitOrigin origin, SplitPlan& plan) -> std::string {
+                    if (list.empty()) return "";
+                    return JoinTwoBlanks(SplitRefundedEntries(conn, list, origin, plan));
+                  });
 }
 
 }  // namespace ambit
