@@ -75,8 +75,9 @@ void AddSplitUpdateMethods(MethodTable& table) {
              "The statement copying a downloaded trade's data onto its orders",
              [](Component&, std::vector<Variant>& a) -> Variant {
                std::string status = Text(a, 6);
+               int32_t shop_fid = a[2].IsNull() ? 0 : a[2].long_value();
                std::string sql = UpdateWeb2ERPOrdersSplitOneEntrySQL(
-                   Text(a, 0), Text(a, 1), a[2].IsNull() ? 0 : a[2].long_value(), a[3], a[4], a[5], status);
+                   Text(a, 0), Text(a, 1), shop_fid, a[3], a[4], a[5], status);
                a[6] = Variant(status);
                return Variant(sql);
              }});

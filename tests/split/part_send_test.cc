@@ -22,9 +22,11 @@ TEST_F(PartSendTest, LinesOfOneStateMakeOneOrderAndTheLargestTakesTheBillDiscoun
   EXPECT_EQ(Orders("FOrderID, FAmount, FTotalFreight, FDiscountFee, FBillDiscountFee, "
                    "FTransactionStatus, FMergeStatus", "1=1"),
             "SO55-1|25|3|1.5|0|38193|2\nSO55-2|30|0|0|4.5|38192|2\n");
-  EXPECT_EQ(Scalar(conn(), "select min(o.FOrderID) + max(o.FOrderID) + convert(varchar(9), count(*)) from IC_Web2ERPOrdersEntry e "
-                           "join IC_Web2ERPOrders o on o.FID = e.FID and o.FOrderID = "
-                           "e.FOrderID"), "SO55-1SO55-23");
+  // Every line moved with its group and took its order's number.
+  EXPECT_EQ(Scalar(conn(), "select min(o.FOrderID) + max(o.FOrderID) + convert(varchar(9), "
+                           "count(*)) from IC_Web2ERPOrdersEntry e join IC_Web2ERPOrders o on "
+                           "o.FID = e.FID and o.FOrderID = e.FOrderID"),
+            "SO55-1SO55-23");
   EXPECT_EQ(Totals("1=1"), before);
   EXPECT_EQ(ScalarInt(conn(), "select count(*) from IC_Web2ERPOrders where FID = 4"), 0);
 }
