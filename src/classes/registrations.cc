@@ -16,6 +16,7 @@ void RegisterOrderUpdateMethods(MethodTable& table) {
   AddMaintainUpdateMethods(table);
   AddDemoDataMethods(table);
   AddStockUpdateMethods(table);
+  AddSplitUpdateMethods(table);
 }
 
 void RegisterColumnsSetMethods(MethodTable& table) {

@@ -28,6 +28,8 @@ void AddPurchaseMethods(MethodTable& table);
 void AddStockInfoMethods(MethodTable& table);
 // Review by stock check and automatic batch assignment (stock family).
 void AddStockUpdateMethods(MethodTable& table);
+// Splitting by line, quantity, unit, refund state and part shipment (split family).
+void AddSplitUpdateMethods(MethodTable& table);
 // Column defaults (columns family).
 void AddColumnsSetMethods(MethodTable& table);
 
