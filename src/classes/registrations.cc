@@ -14,6 +14,7 @@ void RegisterOrderInfoMethods(MethodTable& table) {
 void RegisterOrderUpdateMethods(MethodTable& table) {
   AddOpLogUpdateMethods(table);
   AddMaintainUpdateMethods(table);
+  AddMergeMethods(table);
   AddDemoDataMethods(table);
   AddStockUpdateMethods(table);
   AddSplitUpdateMethods(table);

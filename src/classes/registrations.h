@@ -18,6 +18,8 @@ void AddOpLogUpdateMethods(MethodTable& table);
 void AddMaintainUpdateMethods(MethodTable& table);
 // Demonstration data (maintain family).
 void AddDemoDataMethods(MethodTable& table);
+// Order merging and gift lines (merge family).
+void AddMergeMethods(MethodTable& table);
 // Order filter captions, shop access and the status lists (query family).
 void AddQueryListMethods(MethodTable& table);
 // Order lookups and state checks on a key list (query family).
