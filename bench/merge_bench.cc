@@ -1,26 +1,23 @@
 // The automatic merge after download on a generated account of 100,000 orders (set
 // AMBIT_BENCH_ORDERS for another size): MergeDownloadedOrders over the whole quarter for one
-// shop, and for every shop in turn as a download run would. Each run is undone afterwards
+// shop, and for every shop in turn as a download run would. A buyer's orders share address and
+// carrier, so those of one shop awaiting review merge. Each run is undone afterwards
 // (outside the timing), so every repetition merges the same orders. Figures are medians of
 // five runs.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "accounts/demo_account.h"
 #include "base/conversions.h"
+#include "bench_account.h"
 #include "classes/classes.h"
 #include "data/connection.h"
-#include "data/sqlite_connection.h"
 #include "frame/host_services.h"
 #include "frame/local_host.h"
 #include "merge/merge_orders.h"
-#include "schema/account.h"
 
 namespace ambit {
 namespace {
@@ -43,20 +40,22 @@ Account* created = nullptr;
 Account& Shared() {
   static Account* account = [] {
     auto* a = new Account;
-    const char* env = std::getenv("AMBIT_BENCH_ORDERS");
-    GenerateOptions options;
-    options.orders = env ? std::atoll(env) : 100000;
-    a->path = std::filesystem::temp_directory_path() /
-              ("ambit_merge_bench_" + std::to_string(options.orders) + ".db");
-    std::filesystem::remove(a->path);
-    std::fprintf(stderr, "generating %lld orders in %s ...\n",
-                 static_cast<long long>(options.orders), a->path.c_str());
-    CreateGeneratedAccount(a->path.string(), 20, 500, options);
-    RegisterSqliteBackend();
-    a->dsn = schema::SqliteConnectionString(a->path.string());
+    BenchAccount generated = GenerateBenchAccount("merge_bench");
+    a->path = generated.path;
+    a->dsn = generated.dsn;
     a->conn = OpenConnection(a->dsn);
     a->host = std::make_unique<LocalHost>([a](const std::string&) { return a->conn; });
     RegisterHostObject(kProgIdSecurityInfo, [] { return std::make_shared<Administrator>(); });
+    // The generator draws area and carrier per order; a repeat buyer's parcels go to one
+    // address with one carrier, which is what makes their orders mergeable.
+    a->conn->Execute(
+        "SELECT FConsignee, MIN(FID) AS FFirst INTO #first FROM IC_Web2ERPOrders "
+        "GROUP BY FConsignee\r\n"
+        "UPDATE t SET FDeliveryProvince = f.FDeliveryProvince, FDeliveryCity = f.FDeliveryCity, "
+        "FDeliveryDistrict = f.FDeliveryDistrict, FLogisticsID = f.FLogisticsID "
+        "FROM IC_Web2ERPOrders t JOIN #first k ON k.FConsignee = t.FConsignee "
+        "JOIN IC_Web2ERPOrders f ON f.FID = k.FFirst\r\n"
+        "DROP TABLE #first");
     RecordsetPtr rs = a->conn->Execute("SELECT FID FROM IC_WebshopToStorage ORDER BY FID");
     for (; !rs->Eof(); rs->MoveNext()) a->shops.push_back(CLng(rs->Value(0)));
     created = a;
@@ -110,8 +109,7 @@ int main(int argc, char** argv) {
   if (ambit::created) {
     ambit::created->host.reset();
     ambit::created->conn.reset();
-    for (const char* suffix : {"", "-wal", "-shm"})
-      std::filesystem::remove(ambit::created->path.string() + suffix);
+    ambit::RemoveBenchAccount(ambit::created->path);
   }
   return 0;
 }

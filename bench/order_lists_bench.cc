@@ -5,21 +5,17 @@
 // median of five runs.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
 
-#include "accounts/demo_account.h"
 #include "base/conversions.h"
+#include "bench_account.h"
 #include "classes/classes.h"
 #include "data/connection.h"
-#include "data/sqlite_connection.h"
 #include "frame/host_services.h"
 #include "frame/local_host.h"
 #include "query/status_lists.h"
-#include "schema/account.h"
 
 namespace ambit {
 namespace {
@@ -70,17 +66,9 @@ Account* created = nullptr;
 Account& Shared() {
   static Account* account = [] {
     auto* a = new Account;
-    const char* env = std::getenv("AMBIT_BENCH_ORDERS");
-    GenerateOptions options;
-    options.orders = env ? std::atoll(env) : 100000;
-    a->path = std::filesystem::temp_directory_path() /
-              ("ambit_order_lists_bench_" + std::to_string(options.orders) + ".db");
-    std::filesystem::remove(a->path);
-    std::fprintf(stderr, "generating %lld orders in %s ...\n",
-                 static_cast<long long>(options.orders), a->path.c_str());
-    CreateGeneratedAccount(a->path.string(), 20, 500, options);
-    RegisterSqliteBackend();
-    a->dsn = schema::SqliteConnectionString(a->path.string());
+    BenchAccount generated = GenerateBenchAccount("order_lists_bench");
+    a->path = generated.path;
+    a->dsn = generated.dsn;
     a->conn = std::make_shared<RecordingConnection>(OpenConnection(a->dsn));
     a->host = std::make_unique<LocalHost>([a](const std::string&) { return a->conn; });
     RegisterHostObject(kProgIdSecurityInfo, [] { return std::make_shared<Administrator>(); });
@@ -173,8 +161,7 @@ int main(int argc, char** argv) {
   if (ambit::created) {
     ambit::created->host.reset();
     ambit::created->conn.reset();
-    for (const char* suffix : {"", "-wal", "-shm"})
-      std::filesystem::remove(ambit::created->path.string() + suffix);
+    ambit::RemoveBenchAccount(ambit::created->path);
   }
   return 0;
 }

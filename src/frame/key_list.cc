@@ -42,6 +42,15 @@ std::vector<std::string> SplitKeyList(std::string_view list) {
   return out;
 }
 
+std::string JoinKeyList(const std::vector<std::string>& keys) {
+  std::string out;
+  for (const std::string& key : keys) {
+    if (!out.empty()) out += ",";
+    out += key;
+  }
+  return out;
+}
+
 std::string CheckKeyList(std::string_view list, std::string_view what, bool allow_empty) {
   if (Trim(list).empty()) {
     if (allow_empty) return std::string(list);

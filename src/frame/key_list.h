@@ -17,6 +17,8 @@ std::string CheckKeyList(std::string_view list, std::string_view what, bool allo
 std::string CheckKey(std::string_view key, std::string_view what);
 // The items of a checked list, trimmed.
 std::vector<std::string> SplitKeyList(std::string_view list);
+// The keys joined with commas, the form IN (...) lists take.
+std::string JoinKeyList(const std::vector<std::string>& keys);
 
 }  // namespace ambit
 

@@ -22,15 +22,6 @@ std::string Upper(std::string text) {
   return text;
 }
 
-std::string JoinComma(const std::vector<std::string>& items) {
-  std::string out;
-  for (const std::string& item : items) {
-    if (!out.empty()) out += ",";
-    out += item;
-  }
-  return out;
-}
-
 void AppendReview(StringBuilder& sb, Component& self, Connection& conn, int status,
                   const std::string& fids) {
   sb.Append(" Update IC_Web2ERPOrders Set FOrderStatus=" + std::to_string(status) + "\r\n");
@@ -127,7 +118,7 @@ bool SetWebOrderStatusForNet(Component& self, int16_t iOrderStatus, const std::s
       start = comma + 1;
     }
     if (kept.empty()) return false;
-    std::string list = JoinComma(kept);
+    std::string list = JoinKeyList(kept);
     para->SetValue("FID", Variant(list));
     if (!GetEnablePromotionSaleManage(self, sDsn)) {
       CallUnCheckService(self, sDsn, list);

@@ -10,7 +10,6 @@
 #include "frame/text_services.h"
 #include "maintain/services.h"
 #include "maintain/status_ops.h"
-#include "merge/merge_groups.h"
 
 namespace ambit {
 namespace {
@@ -149,7 +148,7 @@ int32_t BatchInsertGiftItems(Component& self, const std::string& sDsn, const Vec
     if (sb.ToString().find_first_not_of(" \r\n\t") != std::string::npos)
       m.conn().Execute(sb.ToString());
 
-    std::string list = JoinFIDs(fids);
+    std::string list = JoinKeyList(fids);
     StringBuilder site;
     site.Append("UPDATE t1\r\n");
     site.Append("SET t1.FSiteOrderID = t2.FSiteOrderID\r\n");

@@ -67,7 +67,7 @@ void FoldIntoSurvivor(Connection& conn, const std::string& list, const std::stri
     conn.Execute(sb.ToString());
   }
 
-  std::string other_list = JoinFIDs(others);
+  std::string other_list = JoinKeyList(others);
   RequireRows(conn.Execute("DELETE FROM IC_WEB2ERPOrders WHERE FID IN (" + other_list + ")"),
               others.size(), list);
 
@@ -82,15 +82,6 @@ void FoldIntoSurvivor(Connection& conn, const std::string& list, const std::stri
 }
 
 }  // namespace
-
-std::string JoinFIDs(const std::vector<std::string>& fids) {
-  std::string out;
-  for (const std::string& fid : fids) {
-    if (!out.empty()) out += ",";
-    out += fid;
-  }
-  return out;
-}
 
 std::string BuildFIDList(const VectorPtr& items) {
   std::string list;
@@ -123,7 +114,7 @@ std::string DistinctFIDList(const std::string& list) {
   for (const std::string& fid : SplitKeyList(list)) {
     if (!fid.empty() && seen.insert(fid).second) kept.push_back(fid);
   }
-  return JoinFIDs(kept);
+  return JoinKeyList(kept);
 }
 
 int16_t GetSqlServerMajorVersion(Connection& conn) {

@@ -6,15 +6,11 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
-#include <vector>
 
 #include "data/connection.h"
 #include "frame/collections.h"
 
 namespace ambit {
-
-// The items joined with commas.
-std::string JoinFIDs(const std::vector<std::string>& fids);
 
 // Every non-empty FID of every item, each followed by " ,", the very last character removed
 // ("1 ,2 ,3 "). Each FID must be an integer (ComError 5 otherwise).

@@ -109,7 +109,7 @@ Grouping GroupCandidates(Connection& conn, const std::string& list, const MergeT
   std::vector<std::string> group;
   std::string previous_fid;
   auto close_group = [&] {
-    if (group.size() >= 2) out.groups.push_back(DistinctFIDList(JoinFIDs(group)));
+    if (group.size() >= 2) out.groups.push_back(DistinctFIDList(JoinKeyList(group)));
     group.clear();
   };
   for (; rs->IsOpen() && !rs->Eof(); rs->MoveNext()) {
@@ -201,10 +201,10 @@ std::string MergeSelection(Component& self, std::string_view method, const std::
       entry->SetValue("FUserIP", Variant(GetClientAddress()));
       entry->SetValue("FOPTime", Variant(NowText()));
       entry->SetValue("FItemID", Variant("0"));
-      entry->SetValue("FOldValue", Variant(JoinFIDs(group_order_ids)));
+      entry->SetValue("FOldValue", Variant(JoinKeyList(group_order_ids)));
       entry->SetValue("FNewValue", Variant(""));
       WriteOPLog(self, m.sDsn, entry);
-      DeleteMergedOrderLogs(m.conn(), JoinFIDs(others));
+      DeleteMergedOrderLogs(m.conn(), JoinKeyList(others));
     }
 
     std::string success, failure;

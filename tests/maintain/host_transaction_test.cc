@@ -3,47 +3,12 @@
 // was, batches already executed included.
 #include <gtest/gtest.h>
 
-#include "classes/classes.h"
-#include "host/call_context.h"
-#include "host/dispatcher.h"
-#include "support/account_fixture.h"
+#include "support/dispatcher_fixture.h"
 
 namespace ambit::testing {
 namespace {
 
-class HostTransactionTest : public ::testing::Test {
- protected:
-  HostTransactionTest()
-      : accounts_(Options(), [this](const std::string&) { return account_; }),
-        dispatcher_(accounts_, {&AmbitOrderUpdateTable()}) {
-    accounts_.AddAccount("acc", "Data Source=acc");
-  }
-
-  static AccountOptions Options() {
-    AccountOptions options;
-    options.pool_size = 1;
-    return options;
-  }
-
-  nlohmann::json Call(const std::string& method, const nlohmann::json& args) {
-    return dispatcher_.Call({"AmbitOrderUpdate", method, args, user_, "10.1.2.3"});
-  }
-  std::string Rows(const std::string& sql) {
-    RecordsetPtr rs = account_->Execute(sql);
-    std::string out;
-    for (; rs->IsOpen() && !rs->Eof(); rs->MoveNext()) {
-      for (int i = 0; i < rs->FieldCount(); ++i)
-        out += (rs->Value(i).IsNull() ? std::string("NULL") : CStr(rs->Value(i))) + "|";
-      out += "\n";
-    }
-    return out;
-  }
-
-  ConnectionPtr account_ = FreshAccount();
-  AccountRegistry accounts_;
-  Dispatcher dispatcher_;
-  UserLoginPtr user_ = std::make_shared<HostUserLogin>("tok", 16394, "CHS");
-};
+using HostTransactionTest = DispatcherTest;
 
 TEST_F(HostTransactionTest, LockFailingInItsThirdBatchKeepsNothing) {
   std::string fids;

@@ -2,45 +2,31 @@
 // client, and a group that lost an order after it was read undoes the whole call.
 #include <gtest/gtest.h>
 
-#include "classes/classes.h"
 #include "frame/host_services.h"
-#include "host/call_context.h"
-#include "host/dispatcher.h"
-#include "support/account_fixture.h"
+#include "maintain/maintain_fixture.h"
+#include "support/dispatcher_fixture.h"
 
 namespace ambit::testing {
 namespace {
 
 // Deletes `victim` right after the merge has read its candidates, as a concurrent writer on
 // another server would.
-class VanishingConnection : public Connection {
+class VanishingConnection : public RecordingConnection {
  public:
-  explicit VanishingConnection(ConnectionPtr inner) : inner_(std::move(inner)) {}
+  using RecordingConnection::RecordingConnection;
   RecordsetPtr Execute(std::string_view sql) override {
-    RecordsetPtr rs = inner_->Execute(sql);
+    RecordsetPtr rs = RecordingConnection::Execute(sql);
     if (victim > 0 && sql.find("SELECT distinct t1.FTransactionStatus") != sql.npos)
-      inner_->Execute("delete from IC_Web2ERPOrders where FID = " + N(victim));
+      RecordingConnection::Execute("delete from IC_Web2ERPOrders where FID = " + N(victim));
     return rs;
   }
-  void BeginTrans() override { inner_->BeginTrans(); }
-  void CommitTrans() override { inner_->CommitTrans(); }
-  void RollbackTrans() override { inner_->RollbackTrans(); }
-  int TransactionDepth() const override { return inner_->TransactionDepth(); }
-  void Reset() override { inner_->Reset(); }
-  std::string_view BackendName() const override { return inner_->BackendName(); }
-
   int victim = 0;
-
- private:
-  ConnectionPtr inner_;
 };
 
-class MergeTransactionTest : public ::testing::Test {
+class MergeTransactionTest : public DispatcherTest {
  protected:
-  MergeTransactionTest()
-      : accounts_(Options(), [this](const std::string&) { return vanishing_; }),
-        dispatcher_(accounts_, {&AmbitOrderUpdateTable()}) {
-    accounts_.AddAccount("acc", "Data Source=acc");
+  MergeTransactionTest() {
+    served_ = vanishing_;
     RegisterHostObject(kProgIdSecurityInfo, [] { return std::make_shared<Security>(); });
   }
   ~MergeTransactionTest() override { UnregisterHostObject(kProgIdSecurityInfo); }
@@ -49,31 +35,9 @@ class MergeTransactionTest : public ::testing::Test {
    public:
     Variant GetCurrentUserID(const std::string&) override { return Variant(int32_t{16394}); }
   };
-  static AccountOptions Options() {
-    AccountOptions options;
-    options.pool_size = 1;
-    return options;
-  }
-  nlohmann::json Call(const std::string& method, const nlohmann::json& args) {
-    return dispatcher_.Call({"AmbitOrderUpdate", method, args, user_, "10.1.2.3"});
-  }
-  std::string Rows(const std::string& sql) {
-    RecordsetPtr rs = account_->Execute(sql);
-    std::string out;
-    for (; rs->IsOpen() && !rs->Eof(); rs->MoveNext()) {
-      for (int i = 0; i < rs->FieldCount(); ++i)
-        out += (rs->Value(i).IsNull() ? std::string("NULL") : CStr(rs->Value(i))) + "|";
-      out += "\n";
-    }
-    return out;
-  }
 
-  ConnectionPtr account_ = FreshAccount();
   std::shared_ptr<VanishingConnection> vanishing_ =
       std::make_shared<VanishingConnection>(account_);
-  AccountRegistry accounts_;
-  Dispatcher dispatcher_;
-  UserLoginPtr user_ = std::make_shared<HostUserLogin>("tok", 16394, "CHS");
 };
 
 TEST_F(MergeTransactionTest, GroupThatLostAnOrderUndoesTheWholeCall) {

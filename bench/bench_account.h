@@ -1,0 +1,47 @@
+// The generated account the benchmarks run on: AMBIT_BENCH_ORDERS orders (100,000 unless set)
+// of 20 shops and 500 items in a file of the temporary folder, removed again when the program
+// ends (it is some hundred megabytes).
+#ifndef AMBIT_BENCH_BENCH_ACCOUNT_H_
+#define AMBIT_BENCH_BENCH_ACCOUNT_H_
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "accounts/demo_account.h"
+#include "data/sqlite_connection.h"
+#include "schema/account.h"
+
+namespace ambit {
+
+struct BenchAccount {
+  std::filesystem::path path;
+  std::string dsn;  // the embedded engine's connection string for the file
+};
+
+// `name` tells the benchmark programs' files apart.
+inline BenchAccount GenerateBenchAccount(const std::string& name) {
+  const char* env = std::getenv("AMBIT_BENCH_ORDERS");
+  GenerateOptions options;
+  options.orders = env ? std::atoll(env) : 100000;
+  BenchAccount account;
+  account.path = std::filesystem::temp_directory_path() /
+                 ("ambit_" + name + "_" + std::to_string(options.orders) + ".db");
+  std::filesystem::remove(account.path);
+  std::fprintf(stderr, "generating %lld orders in %s ...\n",
+               static_cast<long long>(options.orders), account.path.c_str());
+  CreateGeneratedAccount(account.path.string(), 20, 500, options);
+  RegisterSqliteBackend();
+  account.dsn = schema::SqliteConnectionString(account.path.string());
+  return account;
+}
+
+inline void RemoveBenchAccount(const std::filesystem::path& path) {
+  for (const char* suffix : {"", "-wal", "-shm"})
+    std::filesystem::remove(path.string() + suffix);
+}
+
+}  // namespace ambit
+
+#endif  // AMBIT_BENCH_BENCH_ACCOUNT_H_

@@ -1,0 +1,58 @@
+// Calls through the real dispatcher on a fresh account: the host runs each AmbitOrderUpdate
+// call in one transaction, so tests can show that a method failing half-way leaves the account
+// as it was. A test may serve the account through a wrapping connection (set `served_` before
+// the first call).
+#ifndef AMBIT_TESTS_SUPPORT_DISPATCHER_FIXTURE_H_
+#define AMBIT_TESTS_SUPPORT_DISPATCHER_FIXTURE_H_
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "classes/classes.h"
+#include "host/call_context.h"
+#include "host/dispatcher.h"
+#include "support/account_fixture.h"
+
+namespace ambit::testing {
+
+class DispatcherTest : public ::testing::Test {
+ protected:
+  DispatcherTest()
+      : accounts_(Options(), [this](const std::string&) { return served_; }),
+        dispatcher_(accounts_, {&AmbitOrderUpdateTable()}) {
+    accounts_.AddAccount("acc", "Data Source=acc");
+  }
+
+  static AccountOptions Options() {
+    AccountOptions options;
+    options.pool_size = 1;
+    return options;
+  }
+
+  nlohmann::json Call(const std::string& method, const nlohmann::json& args) {
+    return dispatcher_.Call({"AmbitOrderUpdate", method, args, user_, "10.1.2.3"});
+  }
+  // Every row of `sql`, one line each, values separated by "|", for before/after comparisons.
+  std::string Rows(const std::string& sql) {
+    RecordsetPtr rs = account_->Execute(sql);
+    std::string out;
+    for (; rs->IsOpen() && !rs->Eof(); rs->MoveNext()) {
+      for (int i = 0; i < rs->FieldCount(); ++i)
+        out += (rs->Value(i).IsNull() ? std::string("NULL") : CStr(rs->Value(i))) + "|";
+      out += "\n";
+    }
+    return out;
+  }
+
+  ConnectionPtr account_ = FreshAccount();
+  ConnectionPtr served_ = account_;
+  AccountRegistry accounts_;
+  Dispatcher dispatcher_;
+  UserLoginPtr user_ = std::make_shared<HostUserLogin>("tok", 16394, "CHS");
+};
+
+}  // namespace ambit::testing
+
+#endif  // AMBIT_TESTS_SUPPORT_DISPATCHER_FIXTURE_H_
