@@ -109,7 +109,8 @@ int32_t BatchInsertGiftItems(Component& self, const std::string& sDsn, const Vec
     int statements = 0;
     for (int i = 1; i <= vctOrders->Count(); ++i) {
       DictionaryPtr order = DictionaryAt(vctOrders, i);
-      if (!order) throw ComError(err::kTypeMismatch, "ambit-order", "An order is not a Dictionary.");
+      if (!order)
+        throw ComError(err::kTypeMismatch, "ambit-order", "An order is not a Dictionary.");
       std::string fid = CheckKey(CStr(order->Value("FID")), "FID");
       fids.push_back(fid);
       int32_t cur_max = CLng(Variant(FirstValue(

@@ -16,8 +16,10 @@ namespace gift_refusal {
 inline constexpr int32_t kNoOrders = -1;
 inline constexpr int32_t kNoGifts = -2;
 inline constexpr int32_t kEmpty = -3;
-inline constexpr int32_t kOrderIncomplete = -4;  // first order lacks "FID" or "FSiteOrderID"
-inline constexpr int32_t kGiftIncomplete = -5;   // first gift lacks "FItemID", "FUnitID" or "FQuantity"
+// The first order lacks "FID" or "FSiteOrderID".
+inline constexpr int32_t kOrderIncomplete = -4;
+// The first gift lacks "FItemID", "FUnitID" or "FQuantity".
+inline constexpr int32_t kGiftIncomplete = -5;
 }  // namespace gift_refusal
 
 // Insert statements executed per batch.

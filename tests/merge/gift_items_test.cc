@@ -95,7 +95,8 @@ TEST_F(GiftTest, InsertsRunInBatchesOfHundredAndBadInputIsRefused) {
 TEST_F(GiftTest, RepeatedGiftsFoldPerWarehouseOnOrdersAwaitingReview) {
   SeedOrder(conn(), {.fid = 1});
   SeedOrder(conn(), {.fid = 2, .status = 2, .check_status = 1});
-  int first = SeedLine(conn(), {.fid = 1, .item_id = 10, .quantity = 1, .stock_id = 1, .is_free = 1});
+  int first =
+      SeedLine(conn(), {.fid = 1, .item_id = 10, .quantity = 1, .stock_id = 1, .is_free = 1});
   SeedLine(conn(), {.fid = 1, .item_id = 10, .quantity = 2, .stock_id = 1, .is_free = 1});
   SeedLine(conn(), {.fid = 1, .item_id = 10, .quantity = 3, .stock_id = 1, .is_free = 1});
   SeedLine(conn(), {.fid = 1, .item_id = 10, .quantity = 4, .stock_id = 2, .is_free = 1});

@@ -33,7 +33,8 @@ TEST_F(MergeTest, AFieldThatDisagreesKeepsOrdersApartAndIsNamed) {
   std::string result = Merge(Fids({"3", "4,5"}), &gift);
   std::string survivor = Scalar("select FID from IC_Web2ERPOrders where FMergeStatus = 1");
   ASSERT_TRUE(survivor == "3" || survivor == "4") << survivor;
-  EXPECT_EQ(result, "Success:|" + Success("WD" + survivor) + ";Error:|" + Failure("李四", "收货地址"));
+  EXPECT_EQ(result,
+            "Success:|" + Success("WD" + survivor) + ";Error:|" + Failure("李四", "收货地址"));
   EXPECT_EQ(gift, "9," + survivor);
   EXPECT_EQ(Orders("FID in (3, 4, 5)"), 2);
 
