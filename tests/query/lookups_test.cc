@@ -191,9 +191,12 @@ TEST_F(LookupsTest, SingleSqlDataAnswersNothingInsteadOfFailing) {
   EXPECT_EQ(GetSingleSQLData(info(), kDsn, "select FID from IC_Web2ERPOrders where 1 = 0"),
             nullptr);
   EXPECT_EQ(GetSingleSQLData(info(), kDsn, "select * from NoSuchTable"), nullptr);
-  EXPECT_EQ(GetSingleSQLData(info(), kDsn, "update IC_Web2ERPOrders set FOrderRem = 'x'"),
-            nullptr);
-  EXPECT_EQ(GetSingleSQLData(info(), kDsn, "select from"), nullptr);
+  // What is not one SELECT is refused through the method's error path before it runs.
+  for (const char* refused : {"update IC_Web2ERPOrders set FOrderRem = 'x'", "select from"}) {
+    ComError e = ErrorOf([&] { GetSingleSQLData(info(), kDsn, refused); });
+    EXPECT_EQ(e.source(), "AmbitOrder.AmbitOrderInfo.GetSingleSQLData") << refused;
+  }
+  EXPECT_EQ(testing::ScalarInt(conn(), "select count(*) from IC_Web2ERPOrders where FOrderRem = 'x'"), 0);
 }
 
 TEST_F(LookupsTest, InvoiceStatusCarriesShopDefaultsAndRefundState) {
