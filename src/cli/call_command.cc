@@ -8,6 +8,7 @@
 
 #include "classes/classes.h"
 #include "classes/invoke_json.h"
+#include "cli/serve_command.h"
 #include "cli/sql_command.h"
 #include "host/call_context.h"
 #include "host/dispatcher.h"
@@ -115,7 +116,11 @@ int RunCall(const CallOptions& options, const std::vector<const MethodTable*>& t
   account_options.allow_connection_strings = true;
   account_options.prepare_account = schema::UpgradeAccountSchema;
   AccountRegistry accounts(account_options);
-  accounts.AddAccount(options.account, AccountConnectionString(options.account));
+  // Clients name the account as the server knows it, by its file's stem ("demo"); the path or
+  // connection string it was given names it too. The stem comes first: it is the default.
+  std::string connection_string = AccountConnectionString(options.account);
+  accounts.AddAccount(AccountName(options.account), connection_string);
+  accounts.AddAccount(options.account, connection_string);
   RegisterHostServices({});
   RegisterAccountBillCodeRule();
   Dispatcher dispatcher(accounts, tables);

@@ -38,6 +38,10 @@ class CallContext {
   virtual ConnectionPtr Connection() = 0;
   // Whatever connection the context holds now (may be null); opens nothing.
   virtual ConnectionPtr CurrentConnection() = 0;
+  // A fire-and-forget call to an outside service, made once the call has ended and its work
+  // is committed: it must not run while the call holds the account's write lock (a service may
+  // take its whole timeout). A call that fails or aborts drops it. It must not raise.
+  virtual void AfterCommit(std::function<void()> outside_call) = 0;
 };
 using CallContextPtr = std::shared_ptr<CallContext>;
 

@@ -42,6 +42,8 @@ class LocalCallContext : public CallContext {
   std::string DataSourceName() override { return data_source_; }
   ConnectionPtr Connection() override;
   ConnectionPtr CurrentConnection() override { return current_; }
+  // Nothing here holds a transaction open across a call, so the call is made at once.
+  void AfterCommit(std::function<void()> outside_call) override { outside_call(); }
 
   void set_user(UserLoginPtr user) { user_ = std::move(user); }
 

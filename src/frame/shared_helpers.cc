@@ -70,6 +70,10 @@ std::string SqlQuote(std::string_view text) {
   return out;
 }
 
+std::string TextOrEmpty(const Variant& value) {
+  return value.IsNull() || value.IsEmpty() ? std::string() : CStr(value);
+}
+
 Variant GetSystemProfile(CallContext& context, std::string_view key, std::string_view category,
                          const Variant& default_value) {
   Command cmd;

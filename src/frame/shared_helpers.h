@@ -20,6 +20,10 @@ namespace ambit {
 // Doubles every apostrophe and drops every CR LF pair. Never fails.
 std::string SqlQuote(std::string_view text);
 
+// A client's value as text where a missing one means nothing: Null (a JSON null) and Empty read
+// as the empty text, as the platform passes a missing text; anything else as CStr.
+std::string TextOrEmpty(const Variant& value);
+
 // One row of t_SystemProfile: FValue as stored, or the default (the empty text when none is
 // given) when there is no row.
 Variant GetSystemProfile(CallContext& context, std::string_view key, std::string_view category,

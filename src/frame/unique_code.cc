@@ -1,5 +1,6 @@
 #include "frame/unique_code.h"
 
+#include "base/com_error.h"
 #include "base/conversions.h"
 #include "frame/text_services.h"
 
@@ -67,9 +68,16 @@ std::string BuildUniqueCodeBatch(int16_t count) {
   return sb.ToString();
 }
 
-int32_t GetOrderUniqueID_New(Component& self, Connection& conn, int16_t count) {
+int32_t GetOrderUniqueID_New(Component& self, Connection& conn, size_t count) {
   try {
-    RecordsetPtr rs = conn.Execute(BuildUniqueCodeBatch(count));
+    // Narrowed to 16 bits, a larger count would lower the counter and the month's serials would
+    // be handed out again. Refusing it (the platform's overflow) keeps codes unique and leaves
+    // the caller's batch unrun; a review that large can be sent in parts.
+    if (count > kMaxUniqueCodeBlock)
+      throw ComError(err::kOverflow, "ambit-order",
+                     "Overflow: " + std::to_string(count) + " unique codes asked for at once; " +
+                         std::to_string(kMaxUniqueCodeBlock) + " is the most one call reserves.");
+    RecordsetPtr rs = conn.Execute(BuildUniqueCodeBatch(static_cast<int16_t>(count)));
     return CLng(rs->Value(0));
   } catch (...) {
     self.RaiseFromMethod("GetOrderUniqueID_New", std::current_exception());

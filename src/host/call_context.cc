@@ -79,6 +79,7 @@ ConnectionPtr HostCallContext::Attach(const std::string& data_source) {
 }
 
 ConnectionPtr HostCallContext::Connection() {
+  if (!current_ && !served_account_.empty()) OpenDataSource(served_account_);
   if (!current_)
     throw ComError(err::kUnexpected, kHostSource, "No data source is open in this call.");
   return current_;
@@ -87,6 +88,8 @@ ConnectionPtr HostCallContext::Connection() {
 void HostCallContext::Finish(bool succeeded) {
   std::vector<Attached> attached = std::move(attached_);
   attached_.clear();
+  std::vector<std::function<void()>> outside_calls = std::move(after_commit_);
+  after_commit_.clear();
   current_.reset();
   bool commit = succeeded && !aborted_;
   std::exception_ptr failure;
@@ -106,6 +109,15 @@ void HostCallContext::Finish(bool succeeded) {
   }
   attached.clear();  // back to the pools, reset
   if (failure) std::rethrow_exception(failure);
+  if (!commit) return;
+  // Only now, with the account free for other writers, may a slow service keep us waiting.
+  for (std::function<void()>& call : outside_calls) {
+    try {
+      call();
+    } catch (...) {
+      // Fire-and-forget: the work is committed and nobody is left to tell.
+    }
+  }
 }
 
 CurrentCallScope::CurrentCallScope(std::shared_ptr<HostCallContext> context)

@@ -6,6 +6,7 @@
 #define AMBIT_HOST_CALL_CONTEXT_H_
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,15 +48,24 @@ class HostCallContext : public CallContext {
   std::string DataSourceName() override { return data_source_; }
   ConnectionPtr Connection() override;
   ConnectionPtr CurrentConnection() override { return current_; }
+  // Kept until Finish: made after a commit, dropped after a rollback.
+  void AfterCommit(std::function<void()> outside_call) override {
+    after_commit_.push_back(std::move(outside_call));
+  }
 
   // The call's connection to `data_source`, attaching the call to it when it is not yet;
   // unlike OpenDataSource it leaves the current data source alone. For host services that
   // read the account on the method's behalf.
   ConnectionPtr ConnectionFor(const std::string& data_source);
 
+  // The account whose connection a method gets when it asks for one without having opened a
+  // data source (helpers that take no connection string); none by default.
+  void set_served_account(std::string data_source) { served_account_ = std::move(data_source); }
+
   // Ends the call: commits each attached account when the call succeeded and nobody aborted,
-  // rolls back otherwise, and returns every connection to its pool. A failed commit rolls
-  // back the rest and raises the commit's error. Safe to call twice.
+  // rolls back otherwise, and returns every connection to its pool; after a commit it then
+  // makes the queued outside calls. A failed commit rolls back the rest and raises the
+  // commit's error. Safe to call twice.
   void Finish(bool succeeded);
 
   bool aborted() const { return aborted_; }
@@ -82,8 +92,10 @@ class HostCallContext : public CallContext {
   bool aborted_ = false;
   int begin_calls_ = 0;
   std::string data_source_;
+  std::string served_account_;
   ConnectionPtr current_;
   std::vector<Attached> attached_;
+  std::vector<std::function<void()>> after_commit_;
 };
 
 // Makes `context` the current call of this thread until the scope ends, and makes sure the

@@ -20,18 +20,73 @@ bool SameName(std::string_view a, std::string_view b) {
   return true;
 }
 
-// Clients of a server that serves one account should not have to know its name: a named call
-// that leaves out `sDsn` gets the default account.
-nlohmann::json WithDefaultAccount(const MethodSpec& method, const nlohmann::json& args,
-                                  const std::string& account) {
-  if (account.empty() || !args.is_object()) return args;
-  bool takes_dsn = false;
-  for (const ArgSpec& a : method.args) takes_dsn = takes_dsn || SameName(a.name, "sDsn");
-  if (!takes_dsn) return args;
-  for (auto it = args.begin(); it != args.end(); ++it)
-    if (SameName(it.key(), "sDsn")) return args;
+// Methods take their connection string as an argument sDsn or strDSN, or as the "sDSN" key
+// (any case) of their parameter Dictionary dctPara.
+bool IsConnectionArgument(const ArgSpec& a) {
+  return a.kind == ArgKind::kText && (SameName(a.name, "sDsn") || SameName(a.name, "strDSN"));
+}
+bool IsParameterDictionary(const ArgSpec& a) {
+  return a.kind == ArgKind::kDictionary && SameName(a.name, "dctPara");
+}
+
+template <class Json>
+Json* Member(Json& object, std::string_view name) {
+  for (auto it = object.begin(); it != object.end(); ++it)
+    if (SameName(it.key(), name)) return &it.value();
+  return nullptr;
+}
+
+// The value the call gives for argument `i`, by name or position; nullptr when left out.
+template <class Json>
+Json* Given(Json& args, const MethodSpec& method, size_t i) {
+  if (args.is_array()) return i < args.size() ? &args[i] : nullptr;
+  return Member(args, method.args[i].name);
+}
+
+// The first connection string the call names, in any spelling; "" when it names none.
+std::string NamedAccount(const MethodSpec& method, const nlohmann::json& args) {
+  for (size_t i = 0; i < method.args.size(); ++i) {
+    const nlohmann::json* given = Given(args, method, i);
+    if (given && IsParameterDictionary(method.args[i]) && given->is_object())
+      given = Member(*given, "sDSN");
+    else if (!IsConnectionArgument(method.args[i]))
+      continue;
+    if (given && given->is_string() && !given->get<std::string>().empty())
+      return given->get<std::string>();
+  }
+  return "";
+}
+
+// Clients should not have to repeat the account in every spelling a method reads it: a call
+// that leaves one out gets the account it names in another, or else the default account (the
+// one a single-account server serves). A value the call gives, even an empty one, stays.
+nlohmann::json WithAccountFilledIn(const MethodSpec& method, const nlohmann::json& args,
+                                   const std::string& default_account) {
+  if (!args.is_object() && !args.is_array()) return args;
+  std::string account = NamedAccount(method, args);
+  if (account.empty()) account = default_account;
+  if (account.empty()) return args;
   nlohmann::json filled = args;
-  filled["sDsn"] = account;
+  for (size_t i = 0; i < method.args.size(); ++i) {
+    const ArgSpec& a = method.args[i];
+    if (IsConnectionArgument(a)) {
+      if (nlohmann::json* given = Given(filled, method, i)) {
+        if (given->is_null()) *given = account;
+      } else if (filled.is_object()) {
+        filled[a.name] = account;
+      } else if (i == filled.size()) {  // a positional call leaves out only trailing ones
+        filled.push_back(account);
+      }
+    } else if (IsParameterDictionary(a)) {
+      nlohmann::json* para = Given(filled, method, i);
+      if (!para || !para->is_object()) continue;
+      if (nlohmann::json* dsn = Member(*para, "sDSN")) {
+        if (dsn->is_null()) *dsn = account;
+      } else {
+        (*para)["sDSN"] = account;
+      }
+    }
+  }
   return filled;
 }
 
@@ -58,22 +113,32 @@ nlohmann::json Dispatcher::Call(const CallRequest& request) {
     throw NotFoundError(
         kMemberNotFound, kDispatchSource,
         std::string(table->class_name()) + " has no method named '" + request.method + "'.");
-  nlohmann::json args = WithDefaultAccount(*method, request.args, accounts_.default_account());
+  std::string served = accounts_.default_account();
+  nlohmann::json args = WithAccountFilledIn(*method, request.args, served);
+  std::string source =
+      "AmbitOrder." + std::string(ErrorClassName(table->component_class())) + "." + method->name;
 
   bool transactional = table->component_class() == ComponentClass::kOrderUpdate;
   auto context = std::make_shared<HostCallContext>(accounts_, request.user, request.client_address,
                                                    transactional);
+  // Helpers without a connection argument (IsLogEnable ...) work on the served account.
+  context->set_served_account(served);
   CurrentCallScope scope(context);
   try {
     std::unique_ptr<Component> component = table->Create();
     nlohmann::json answer = InvokeJson(*table, *component, method->name, args);
     component.reset();
+    // A method that aborted and still returned (a currency check that failed inside a review)
+    // loses its work to the rollback, so its answer cannot stand: the platform reports such a
+    // call as aborted, and so do we.
+    if (context->aborted())
+      throw ComError(kCallAborted, source,
+                     "The call was aborted: its work was rolled back, nothing was changed.");
     try {
       context->Finish(true);
     } catch (const ComError& e) {
       // The method's work is lost; say so under the method's name.
-      throw e.WithSource("AmbitOrder." + std::string(ErrorClassName(table->component_class())) +
-                         "." + method->name);
+      throw e.WithSource(source);
     }
     return answer;
   } catch (...) {

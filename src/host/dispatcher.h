@@ -22,6 +22,8 @@ class NotFoundError : public ComError {
   using ComError::ComError;
 };
 inline constexpr int32_t kMemberNotFound = 438;
+// A call that aborted and still returned: its work was rolled back (CONTEXT_E_ABORTED).
+inline constexpr int32_t kCallAborted = static_cast<int32_t>(0x8004E002);
 
 struct CallRequest {
   std::string class_name;

@@ -97,7 +97,7 @@ std::string SaveOrder(Component& self, const std::string& sDsn,
         const Variant& value = order->Value(key);
         if (!IsNumericText(key)) {
           ++state.header_fields;
-          std::string text = CStr(value);
+          std::string text = TextOrEmpty(value);
           if (EqualsNoCase(key, "FTotalFreight")) {
             state.freight_changed = true;
             state.new_freight = IsNumericText(text) ? CDbl(Variant(text)) : 0;
@@ -168,7 +168,7 @@ std::string BuildOrderTotalsSql(const std::string& FID, bool freight_changed,
 }
 
 bool InvoiceFlag(Component& self, const DictionaryPtr& dctPara) {
-  if (!dctPara || !dctPara->Lookup("FID") || CStr(dctPara->Value("FID")).empty()) return false;
+  if (!dctPara || TextOrEmpty(dctPara->Value("FID")).empty()) return false;
   return RunDictionaryMethod(self, "InvoiceFlag", dctPara, false, [&](MethodScope& m) {
     std::string fids = CheckKeyList(CStr(dctPara->Value("FID")), "FID");
     std::vector<std::string> keys = SplitKeyList(fids);

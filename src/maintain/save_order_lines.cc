@@ -23,7 +23,7 @@ bool Is(std::string_view key, std::string_view name) {
 }
 
 double NumberOrZero(const Variant& value) {
-  std::string text = CStr(value);
+  std::string text = TextOrEmpty(value);
   return IsNumericText(text) ? CDbl(Variant(text)) : 0;
 }
 
@@ -73,14 +73,14 @@ void AppendInsert(StringBuilder& sb, Component& self, const std::string& FID,
   for (int i = 1; i <= line.Count(); ++i) {
     const std::string& key = line.Name(i);
     if (Is(key, kInsertRowMarker)) continue;
-    sb.Append(",'" + SqlQuote(CStr(line.Value(key))) + "'\r\n");
+    sb.Append(",'" + SqlQuote(TextOrEmpty(line.Value(key))) + "'\r\n");
   }
   if (amounts) {
     sb.Append("," + FormatNumber(quantity * price));
     sb.Append("," + FormatNumber(quantity * price - discount));
   }
   sb.Append(")\r\n");
-  LogLineChange(self, FID, oplog::kLineInserted, CStr(line.Value("FItemID")));
+  LogLineChange(self, FID, oplog::kLineInserted, TextOrEmpty(line.Value("FItemID")));
 }
 
 void AppendUpdate(StringBuilder& sb, Component& self, const std::string& FID,
@@ -101,7 +101,7 @@ void AppendUpdate(StringBuilder& sb, Component& self, const std::string& FID,
       quantity = CDbl(value);
       quantity_changed = true;
     }
-    std::string text = CStr(value);
+    std::string text = TextOrEmpty(value);
     if (++fields == 1) sb.Append(" Update IC_Web2ERPOrdersEntry Set \r\n");
     sb.Append((fields == 1 ? "" : ",") + key + "='" + SqlQuote(text) + "'\r\n");
     WriteSaveOrderLog(self, FID, line_key, key, text, "");

@@ -21,27 +21,6 @@ std::shared_ptr<PromotionSale> CreatePromotionSale(std::string_view operation) {
   return RequireInterface<PromotionSale>(CreateHostObject(kProgIdPromotionSale), operation);
 }
 
-// The first attempt swallows everything except a class that cannot be created; that one earns
-// a registration of the assembly and one more attempt, whose failure is the caller's.
-template <class Call>
-auto CallWithRegistration(Component& self, std::string_view method, Call&& call)
-    -> decltype(call()) {
-  using Result = decltype(call());
-  try {
-    return call();
-  } catch (const ComError& e) {
-    if (e.number() != err::kCannotCreateObject) return Result();
-  } catch (const std::exception&) {
-    return Result();
-  }
-  if (!RegAsm(self, kPromotionAssembly)) return Result();
-  try {
-    return call();
-  } catch (...) {
-    self.RaiseFromMethod(method, std::current_exception());
-  }
-}
-
 // Paths keep the separator their source uses: "\" on Windows-like hosts, "/" here.
 char SeparatorOf(std::string_view path) {
   return path.find('/') != std::string_view::npos && path.find('\\') == std::string_view::npos
@@ -60,40 +39,63 @@ bool FileExists(const std::string& path) {
   return std::filesystem::is_regular_file(path, ec);
 }
 
-// Reporting must not raise: RegAsm answers false whatever happens. `reason` is composite text
-// ("~$~" marks the parts that are keys to translate): a system error's own description or a
-// path must reach the log as it is, whatever the user's language.
-void Report(const std::string& reason) {
+// Reporting must not raise: its callers answer or go on whatever happens.
+void LogMessage(const std::string& message) {
   try {
-    std::string message = LoadResText(std::string(kFailed)) + "\r\n" +
-                          LoadResText("~$~" + std::string(kReason) + "^|^" + reason);
     auto logger = std::dynamic_pointer_cast<MessageLogger>(CreateHostObject(kMessageLoggerProgId));
     if (logger) logger->Log(message);
   } catch (...) {
   }
 }
 
-}  // namespace
+// `reason` is composite text ("~$~" marks the parts that are keys to translate): a system
+// error's own description or a path must reach the log as it is, whatever the user's language.
+void Report(const std::string& reason) {
+  try {
+    LogMessage(LoadResText(std::string(kFailed)) + "\r\n" +
+               LoadResText("~$~" + std::string(kReason) + "^|^" + reason));
+  } catch (...) {
+  }
+}
 
-void CallAddGiftService(Component& self, const std::string& PropsString, const std::string& sFID,
-                        std::string& sOrderIDs) {
-  CallWithRegistration(self, "CallAddGiftService", [&] {
-    std::string props = PropsString;
-    std::string fids = sFID;
-    CreatePromotionSale("CallAddGiftForWebShop")->CallAddGiftForWebShop(props, fids, sOrderIDs);
+bool RegisterAssembly(const std::string& strDllName);
+
+// The first attempt swallows everything except a class that cannot be created; that one earns
+// a registration of the assembly and one more attempt, whose failure is the caller's.
+template <class Call>
+auto CallWithRegistration(Call&& call) -> decltype(call()) {
+  using Result = decltype(call());
+  try {
+    return call();
+  } catch (const ComError& e) {
+    if (e.number() != err::kCannotCreateObject) return Result();
+  } catch (const std::exception&) {
+    return Result();
+  }
+  if (!RegisterAssembly(kPromotionAssembly)) return Result();
+  return call();
+}
+
+// Queues `call` (which must own what it uses: the method is gone when it runs).
+template <class Call>
+void QueueAfterCommit(Component& self, const char* operation, Call call) {
+  self.call_context().AfterCommit([operation, call = std::move(call)] {
+    std::string reason;
+    try {
+      CallWithRegistration(call);
+      return;
+    } catch (const ComError& e) {
+      reason = e.description();
+    } catch (const std::exception& e) {
+      reason = e.what();
+    } catch (...) {
+      reason = "unknown error";
+    }
+    LogMessage(std::string(operation) + " failed after its order change was saved: " + reason);
   });
 }
 
-Variant CallUnCheckService(Component& self, const std::string& PropsString,
-                           const std::string& sFID) {
-  return CallWithRegistration(self, "CallUnCheckService", [&] {
-    std::string props = PropsString;
-    std::string fids = sFID;
-    return CreatePromotionSale("CallUnCheckService")->CallUnCheckService(props, fids);
-  });
-}
-
-bool RegAsm(Component& /*self*/, const std::string& strDllName) {
+bool RegisterAssembly(const std::string& strDllName) {
   try {
     auto shell = RequireInterface<ScriptShell>(CreateHostObject(kScriptShellProgId), "Run");
     std::string root = CStr(RegistryRead(kDotNetKey, "InstallRoot", Variant("")));
@@ -124,6 +126,54 @@ bool RegAsm(Component& /*self*/, const std::string& strDllName) {
     Report(e.what());
   }
   return false;
+}
+
+}  // namespace
+
+void CallAddGiftService(Component& self, const std::string& PropsString, const std::string& sFID,
+                        std::string& sOrderIDs) {
+  try {
+    CallWithRegistration([&] {
+      std::string props = PropsString;
+      std::string fids = sFID;
+      CreatePromotionSale("CallAddGiftForWebShop")->CallAddGiftForWebShop(props, fids, sOrderIDs);
+    });
+  } catch (...) {
+    self.RaiseFromMethod("CallAddGiftService", std::current_exception());
+  }
+}
+
+Variant CallUnCheckService(Component& self, const std::string& PropsString,
+                           const std::string& sFID) {
+  try {
+    return CallWithRegistration([&] {
+      std::string props = PropsString;
+      std::string fids = sFID;
+      return CreatePromotionSale("CallUnCheckService")->CallUnCheckService(props, fids);
+    });
+  } catch (...) {
+    self.RaiseFromMethod("CallUnCheckService", std::current_exception());
+  }
+}
+
+void QueueUnCheckService(Component& self, const std::string& PropsString,
+                         const std::string& sFID) {
+  QueueAfterCommit(self, "CallUnCheckService", [props = PropsString, fids = sFID] {
+    std::string p = props, f = fids;
+    return CreatePromotionSale("CallUnCheckService")->CallUnCheckService(p, f);
+  });
+}
+
+void QueueAddGiftService(Component& self, const std::string& PropsString,
+                         const std::string& sFID) {
+  QueueAfterCommit(self, "CallAddGiftService", [props = PropsString, fids = sFID] {
+    std::string p = props, f = fids, order_ids;
+    CreatePromotionSale("CallAddGiftForWebShop")->CallAddGiftForWebShop(p, f, order_ids);
+  });
+}
+
+bool RegAsm(Component& /*self*/, const std::string& strDllName) {
+  return RegisterAssembly(strDllName);
 }
 
 }  // namespace ambit

@@ -35,6 +35,13 @@ void CallAddGiftService(Component& self, const std::string& PropsString, const s
 Variant CallUnCheckService(Component& self, const std::string& PropsString,
                            const std::string& sFID);
 
+// The same two calls for callers that do not use the answer (review, un-review): queued in the
+// call context and made once the call has committed, so the account stays free for other
+// writers while the service works. Too late to reach the caller, a failure then goes to the
+// host's message logger.
+void QueueUnCheckService(Component& self, const std::string& PropsString, const std::string& sFID);
+void QueueAddGiftService(Component& self, const std::string& PropsString, const std::string& sFID);
+
 // Registers a .NET assembly of the ERP system folder for COM with the 32-bit registration
 // tool. Never raises: failures go to the host's message logger and the answer is false.
 bool RegAsm(Component& self, const std::string& strDllName);

@@ -5,6 +5,7 @@
 #include "base/com_error.h"
 #include "base/conversions.h"
 #include "frame/key_list.h"
+#include "frame/shared_helpers.h"
 #include "frame/text_services.h"
 #include "frame/unique_code.h"
 #include "maintain/services.h"
@@ -30,7 +31,7 @@ void AppendReview(StringBuilder& sb, Component& self, Connection& conn, int stat
   sb.Append(",FChkMan = " + std::to_string(self.user_login()->UserID()) + "\r\n");
   sb.Append(" WHERE  FID In (" + fids + ")\r\n");
   std::vector<std::string> keys = SplitKeyList(fids);
-  int32_t number = GetOrderUniqueID_New(self, conn, static_cast<int16_t>(keys.size()));
+  int32_t number = GetOrderUniqueID_New(self, conn, keys.size());
   sb.Append(" declare @varUniqueCode as varchar(50)\r\n");
   for (const std::string& fid : keys) {
     sb.Append(" set @varUniqueCode=CONVERT(VARCHAR(6),GETDATE(),112)+'" + std::to_string(number) +
@@ -59,7 +60,7 @@ void AppendUnReview(StringBuilder& sb, const std::string& fids) {
 }  // namespace
 
 bool SetWebOrderStatus(Component& self, const DictionaryPtr& dctPara) {
-  if (dctPara && CStr(dctPara->Value("FID")).empty()) return false;
+  if (dctPara && TextOrEmpty(dctPara->Value("FID")).empty()) return false;
   return RunDictionaryMethod(self, "SetWebOrderStatus", dctPara, false, [&](MethodScope& m) {
     std::string fids = CheckKeyList(CStr(dctPara->Value("FID")), "FID");
     int status = CInt(dctPara->GetValue("FOrderStatus", Variant(int16_t{0})));
@@ -71,7 +72,7 @@ bool SetWebOrderStatus(Component& self, const DictionaryPtr& dctPara) {
         break;
       case order_status::kAwaitingReview:
         AppendUnReview(sb, fids);
-        if (!GetEnablePromotionSaleManage(self, m.sDsn)) CallUnCheckService(self, m.sDsn, fids);
+        if (!GetEnablePromotionSaleManage(self, m.sDsn)) QueueUnCheckService(self, m.sDsn, fids);
         break;
       case order_status::kPreReview:
         sb.Append(" Update IC_Web2ERPOrders Set  \r\n");
@@ -113,7 +114,13 @@ bool SetWebOrderStatusForNet(Component& self, int16_t iOrderStatus, const std::s
       std::string fid =
           sFID.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
       DictionaryPtr answer;
-      if (CheckCurrency(self, sDsn, fid, answer)) kept.push_back(fid);
+      if (CheckCurrency(self, sDsn, fid, answer)) {
+        kept.push_back(fid);
+      } else if (answer && answer->Lookup("Error")) {
+        // The failed check aborted the call: the host rolls back whatever follows, so going on
+        // could only answer a success that did not happen.
+        return false;
+      }
       if (comma == std::string::npos) break;
       start = comma + 1;
     }
@@ -121,9 +128,8 @@ bool SetWebOrderStatusForNet(Component& self, int16_t iOrderStatus, const std::s
     std::string list = JoinKeyList(kept);
     para->SetValue("FID", Variant(list));
     if (!GetEnablePromotionSaleManage(self, sDsn)) {
-      CallUnCheckService(self, sDsn, list);
-      std::string order_ids;
-      CallAddGiftService(self, sDsn, list, order_ids);
+      QueueUnCheckService(self, sDsn, list);
+      QueueAddGiftService(self, sDsn, list);
     }
     result = SetWebOrderStatus(self, para);
   } catch (...) {

@@ -15,7 +15,7 @@ namespace ambit {
 namespace {
 
 bool MissingKeyList(const DictionaryPtr& dctPara) {
-  return dctPara && CStr(dctPara->Value("FID")).empty();
+  return dctPara && TextOrEmpty(dctPara->Value("FID")).empty();
 }
 
 std::string CheckedFids(const DictionaryPtr& dctPara) {
@@ -92,7 +92,7 @@ bool SetWebOrderVoidStatus(Component& self, const DictionaryPtr& dctPara) {
 }
 
 bool SetWebOrderRowClose(Component& self, const DictionaryPtr& dctPara) {
-  if (MissingKeyList(dctPara) || (dctPara && CStr(dctPara->Value("FFIsRowClose")).empty()))
+  if (MissingKeyList(dctPara) || (dctPara && TextOrEmpty(dctPara->Value("FFIsRowClose")).empty()))
     return false;
   return RunDictionaryMethod(self, "SetWebOrderRowClose", dctPara, false, [&](MethodScope& m) {
     std::string fids = CheckedFids(dctPara);
@@ -133,7 +133,7 @@ bool LockWebOrder(Component& self, const DictionaryPtr& dctPara) {
 }
 
 bool ChangeOrderItem(Component& self, const std::string& sDsn, const DictionaryPtr& dctItem) {
-  if (!dctItem || CStr(dctItem->Value("FID")).empty()) return false;
+  if (!dctItem || TextOrEmpty(dctItem->Value("FID")).empty()) return false;
   const Variant& given = dctItem->Value("FItemID");
   if (given.IsEmpty() || (IsNumeric(given) && CDbl(given) == 0)) return false;
   return RunMethod(self, "ChangeOrderItem", sDsn, [&](MethodScope& m) {

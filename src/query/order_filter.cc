@@ -71,7 +71,7 @@ std::string NumberKey(const Dictionary& dct, std::string_view key) {
   return d == 0 ? "" : FormatNumber(d);
 }
 
-// A list of codes for an IN (...) list: counts unless empty or 0, and must be integers only.
+// A text that counts unless empty or 0: a list of codes for an IN (...) list, or a shop ID.
 std::string CodeListKey(const Dictionary& dct, std::string_view key) {
   const Variant& v = dct.Value(key);
   if (v.IsEmpty() || v.IsNull()) return "";
@@ -202,7 +202,9 @@ void AppendSimpleKeys(StringBuilder& sb, Dictionary& dct) {
   quoted("PayDateFrom", "t1.FSitePayDate >='", "' AND ");
   quoted("PayDateTo", "t1.FSitePayDate <='", "' AND ");
   number("OrderType", "t1.FOrderType =", " AND ");
-  number("WebShopID", "t1.FWebshopID ='", "' AND ");
+  // Shop IDs are text ("DEMO01"), so they are compared quoted; 0 is the screen's "any shop".
+  if (std::string shop = CodeListKey(dct, "WebShopID"); !shop.empty())
+    sb.Append("t1.FWebshopID ='" + SqlQuote(shop) + "' AND ").Append(kEol);
   AppendMessageCondition(sb, dct, "SellerCompare", "FSellerMessage");
   AppendMessageCondition(sb, dct, "BuyerCompare", "FBuyerMessage");
   AppendRangeCondition(sb, dct, "FGoodsCountBegin", "FGoodsCountEnd",
@@ -291,6 +293,12 @@ void CheckAdvancedFilter(const std::string& filter) {
 }
 
 std::string BuildOrderFilterSql(Component& self, const DictionaryPtr& dctPara) {
+  return BuildOrderFilterSql(self, dctPara, nullptr);
+}
+
+std::string BuildOrderFilterSql(Component& self, const DictionaryPtr& dctPara,
+                                std::string* user_group) {
+  if (user_group) user_group->clear();
   if (!dctPara) return "";
   Dictionary& dct = *dctPara;
   StringBuilder sb;
@@ -309,8 +317,11 @@ std::string BuildOrderFilterSql(Component& self, const DictionaryPtr& dctPara) {
     if (dct.Lookup("FieldName") && !TextKey(dct, "Compare").empty())
       sb.Append(filter_internal::BuildFieldCondition(dct));
   }
-  if (IsUserGroupCheckOn(TextKey(dct, "sDSN")))
-    sb.Append(BuildUserGroupSql(self.user_login()->UserID()));
+  if (IsUserGroupCheckOn(TextKey(dct, "sDSN"))) {
+    std::string restriction = BuildUserGroupSql(self.user_login()->UserID());
+    sb.Append(restriction);
+    if (user_group) *user_group = std::move(restriction);
+  }
   return sb.ToString();
 }
 

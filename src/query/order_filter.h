@@ -21,6 +21,10 @@ namespace ambit {
 // caller's error path reports it) before any statement runs. "AdvancedFilter" is client-composed
 // SQL and is taken as it is. May write back into `dctPara` ("ServiceType", "FieldValue").
 std::string BuildOrderFilterSql(Component& self, const DictionaryPtr& dctPara);
+// The same, also handing back the user-group restriction it appended ("" when none): the lists
+// need it apart in pre-selection mode, where the rest of the filter is not used.
+std::string BuildOrderFilterSql(Component& self, const DictionaryPtr& dctPara,
+                                std::string* user_group);
 
 // Refuses an "AdvancedFilter" that is more than a run of conditions beginning with AND or OR
 // (a write or a further statement smuggled into the list statements), or any non-blank one

@@ -100,6 +100,11 @@ TEST_F(RunCallTest, RunsOnTheAccountAndPrintsResultsAndOutArguments) {
   options_.json_output = true;
   ASSERT_EQ(Run(), 0) << err_.str();
   EXPECT_EQ(json::parse(out_.str())["out"]["sOrderIDs"], "7,42");
+  // The account answers to its name, as the server knows it.
+  options_.target = "AmbitOrderUpdate.WhoAmI";
+  options_.args = {"sDsn=" + path_.stem().string()};
+  ASSERT_EQ(Run(), 0) << err_.str();
+  EXPECT_EQ(json::parse(out_.str())["result"], "16394@/" + path_.stem().string());
 }
 
 TEST_F(RunCallTest, ExitCodesTellMisuseFromFailure) {

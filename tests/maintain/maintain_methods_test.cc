@@ -54,5 +54,23 @@ TEST_F(MaintainMethodsTest, JsonCallsReachTheDatabaseAndGiveOutArgumentsBack) {
   EXPECT_EQ(Scalar("select FBuyerName from IC_Web2ERPOrders where FID = 6"), "Wang");
 }
 
+// A JSON null arrives as Null: where the key list is tested for emptiness it counts as empty,
+// as the platform passes a missing text, so the call answers false and touches nothing.
+TEST_F(MaintainMethodsTest, NullKeyListsAreEmptyLists) {
+  SeedOrder(conn(), {.fid = 6, .order_id = "WD-6"});
+  nlohmann::json para = {{"sDSN", kDsn}, {"FID", nullptr}, {"FFIsRowClose", 1}};
+  for (const char* method : {"SetWebOrderStatus", "DeleteWebOrder", "SetWebOrderVoidStatus",
+                             "SetWebOrderRowClose", "LockWebOrder", "InvoiceFlag"})
+    EXPECT_EQ(Call(method, {{"dctPara", para}})["result"], false) << method;
+  nlohmann::json item = {{"FID", nullptr}, {"FItemID", 3}};
+  EXPECT_EQ(Call("ChangeOrderItem", {{"sDsn", kDsn}, {"dctItem", item}})["result"], false);
+  EXPECT_EQ(context().begin_call_count, 0);
+  EXPECT_EQ(context().abort_count, 0);
+  // In the edit cache a null value is an empty text too.
+  nlohmann::json cache = {{"6", {{"FBuyerName", nullptr}}}};
+  EXPECT_EQ(Call("SaveOrder", {{"sDsn", kDsn}, {"dctDataCache", cache}})["result"], "");
+  EXPECT_EQ(Int("select count(*) from IC_Web2ERPOrders where FID = 6 and FBuyerName = ''"), 1);
+}
+
 }  // namespace
 }  // namespace ambit::testing

@@ -187,6 +187,39 @@ TEST_F(StatusOpsTest, ForNetReviewsOnlyOrdersWithACurrency) {
   EXPECT_FALSE(SetWebOrderStatusForNet(update, 9, kDsn, "7"));
 }
 
+// Every key of the list takes a serial, duplicates too: 32768 keys do not fit the counter's
+// 16-bit block, so the review is refused before any statement runs.
+TEST_F(StatusOpsTest, ReviewTooLargeForOneCodeBlockIsRefusedUntouched) {
+  SeedOrders({5});
+  conn().Execute("insert into IC_MaxNum (FTableName, FUserID, FNumber, FFlag) values "
+                 "('UniqueCode', 16394, '" + Month() + "', 1)\r\n"
+                 "insert into ICMaxNum (FTableName, FMaxNum) values ('UniqueCode', 101)");
+  std::string fids = "5";
+  for (int i = 1; i < 32768; ++i) fids += ",5";
+  size_t batches = recorder().batches.size();
+  try {
+    SetStatus(fids, code::kOrderStatusReviewed);
+    FAIL() << "the review ran";
+  } catch (const ComError& e) {
+    EXPECT_EQ(e.number(), err::kOverflow);
+    EXPECT_EQ(e.source(), "AmbitOrder.AmbitOrderUpdate.SetWebOrderStatus");
+  }
+  EXPECT_EQ(recorder().batches.size(), batches);
+  EXPECT_EQ(Int("select FMaxNum from ICMaxNum where FTableName = 'UniqueCode'"), 101);
+  EXPECT_EQ(Col("FOrderStatus", 5), "1");
+}
+
+// A key the currency check cannot read aborts the call, so the review of the other keys
+// would be rolled back: the answer must not claim it happened.
+TEST_F(StatusOpsTest, ForNetAnswersFalseOnceACheckAbortedTheCall) {
+  SeedOrders({5, 6});
+  auto promotion = InstallPromotion();
+  AmbitOrderUpdate update;
+  EXPECT_FALSE(SetWebOrderStatusForNet(update, code::kOrderStatusReviewed, kDsn, "5,6,"));
+  EXPECT_EQ(context().abort_count, 1);
+  EXPECT_TRUE(promotion->calls.empty());
+}
+
 TEST_F(StatusOpsTest, CheckCurrencyNamesTheOrderOrTheError) {
   SeedOrder(conn(), {.fid = 4, .order_id = "WD-4"});
   conn().Execute("update IC_Web2ERPOrders set FCurrencyID = 0 where FID = 4");

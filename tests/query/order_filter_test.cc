@@ -90,6 +90,14 @@ TEST_F(OrderFilterTest, EmptyFilterAndUserGroupRestriction) {
   EXPECT_EQ(Select({}), (V{1}));
   EXPECT_NE(Filter({{"AdvancedFilter", Variant("AND 1=1")}}).find("t1.FBiller IN"),
             std::string::npos);
+  // A ready-made filter still sees only the user's groups, in both list shapes and counting.
+  EXPECT_EQ(Select({{"AdvancedFilter", Variant(" AND 1=1")}}), (V{1}));
+  EXPECT_EQ(RecordCount(GetAllData(info(), Para({{"AdvancedFilter", Variant(" AND 1=1")},
+                                                 {"stTypeCount", Variant("1")}}))),
+            1);
+  EXPECT_EQ(Fids(GetWaitVerifyData2(info(), Para({{"AdvancedFilter", Variant(" AND 1=1")}}))),
+            (V{1}));
+  EXPECT_EQ(Fids(GetWaitVerifyData(info(), Para({{"AdvancedFilter", Variant("")}}))), (V{1}));
 
   check_user_group_ = Variant("yes");
   EXPECT_EQ(Filter({}), "");
@@ -124,6 +132,12 @@ TEST_F(OrderFilterTest, SimpleKeysExactTextAndRows) {
             (V{2, 3}));
   EXPECT_EQ(Select({{"TranStatus", Variant("38191")}}), (V{3}));
   EXPECT_EQ(Select({{"WebShopID", Variant("0")}, {"Flag", Variant(2)}}), (V{3}));
+  // Shop IDs are text: compared quoted, "0" (the screen's "any shop") adds nothing.
+  conn().Execute("UPDATE IC_Web2ERPOrders SET FWebshopID = 'O''Neil 1' WHERE FID = 2");
+  EXPECT_EQ(Filter({{"WebShopID", Variant("O'Neil 1")}}), "t1.FWebshopID ='O''Neil 1' AND \r\n");
+  EXPECT_EQ(Select({{"WebShopID", Variant("O'Neil 1")}}), (V{2}));
+  EXPECT_EQ(Select({{"WebShopID", Variant("SHOP1")}}), (V{1, 3}));
+  EXPECT_EQ(Select({{"WebShopID", Variant(0)}}), (V{1, 2, 3}));
   EXPECT_EQ(Select({{"StockName", Variant("nowhere")}}), V{});
 }
 
