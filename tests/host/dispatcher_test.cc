@@ -181,7 +181,7 @@ TEST_F(DispatcherTest, CatalogueListsTheServedClasses) {
 
 // Methods take their connection as sDsn, strDSN or the "sDSN" key of dctPara. A call that
 // leaves one out gets the account it names in another, else the served one; an explicit value
-// wins. A method with no connection argument at all runs on the served account.
+// wins.
 TEST_F(DispatcherTest, TheAccountFillsEverySpellingOfTheConnection) {
   MethodTable t(ComponentClass::kColumnsSet, [] { return std::make_unique<AmbitColumnsSet>(); });
   t.Add({"Spellings",
@@ -193,11 +193,6 @@ TEST_F(DispatcherTest, TheAccountFillsEverySpellingOfTheConnection) {
            return Variant((a[0].IsNull() ? "null" : CStr(a[0])) + "|" +
                           (inner.IsNull() ? "null" : CStr(inner)));
          }});
-  t.Add({"NoConnection", {}, ResultKind::kText, "",
-         [](Component& self, std::vector<Variant>&) -> Variant {
-           self.call_context().Connection();
-           return Variant(self.call_context().DataSourceName());
-         }});
   Dispatcher d(accounts_, {&t});
   auto call = [&](const char* method, const char* args) {
     return d.Call({"AmbitColumnsSet", method, nlohmann::json::parse(args), user_, ""})["result"];
@@ -208,31 +203,6 @@ TEST_F(DispatcherTest, TheAccountFillsEverySpellingOfTheConnection) {
   EXPECT_EQ(call("Spellings", R"({"dctPara":{"sDsn":"spare"}})"), "spare|spare");
   EXPECT_EQ(call("Spellings", R"([null,{"SDSN":"spare"}])"), "spare|spare");
   EXPECT_EQ(call("Spellings", R"({"strDSN":"","dctPara":{"sDSN":"spare"}})"), "|spare");
-  EXPECT_EQ(call("NoConnection", "{}"), "demo");
-}
-
-// Outside calls queued during a call are made after it committed and its connection went back,
-// never while it holds the account; a call that fails or aborts makes none.
-TEST_F(DispatcherTest, QueuedOutsideCallsRunAfterCommitOnly) {
-  MethodTable t(ComponentClass::kOrderUpdate, [] { return std::make_unique<AmbitOrderUpdate>(); });
-  t.Add({"Queue",
-         {{"sDsn", ArgKind::kText}, {"bFail", ArgKind::kBool}},
-         ResultKind::kBool,
-         "",
-         [this](Component& self, std::vector<Variant>& a) -> Variant {
-           return RunMethod(self, "Queue", a[0].string_value(), [&](MethodScope& m) {
-             testing::InsertNote(m, Variant(1));
-             self.call_context().AfterCommit([this] { conn_->log += "O"; });
-             if (a[1].bool_value()) throw ComError(5, "test", "failed after queueing");
-             return Variant(true);
-           });
-         }});
-  Dispatcher d(accounts_, {&t});
-  d.Call({"AmbitOrderUpdate", "Queue", {{"bFail", false}}, user_, ""});
-  EXPECT_EQ(conn_->log, "BC/O");
-  conn_->log.clear();
-  EXPECT_THROW(d.Call({"AmbitOrderUpdate", "Queue", {{"bFail", true}}, user_, ""}), ComError);
-  EXPECT_EQ(conn_->log, "BR/");
 }
 
 TEST_F(DispatcherTest, AThreadThatRanATestHostGetsTheRealHostBack) {
