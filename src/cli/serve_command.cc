@@ -203,6 +203,7 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
     out << "Serving account '" << name << "' (" << options.account << ") on http://"
         << server_options.host << ":" << port << " with " << server.workers()
         << " workers; Ctrl-C stops, SIGHUP reloads " << options.tokens << ".\n"
+        << "The order workbench: http://" << server_options.host << ":" << port << "/\n"
         << std::flush;
     std::atomic<bool> done = false;
     std::thread waiter([&] {

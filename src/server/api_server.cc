@@ -10,6 +10,7 @@
 
 #include "base/com_error.h"
 #include "base/version.h"
+#include "server/static_files.h"
 
 namespace ambit {
 namespace {
@@ -223,6 +224,8 @@ void ApiServer::Route() {
     if (options_.health_details) health.update(options_.health_details());
     Reply(res, 200, health);
   });
+
+  AddWorkbenchRoutes(*http_);
 
   // Whatever httplib answered on its own (no route, body too large, bad request line) still
   // gets the JSON error shape clients parse.
