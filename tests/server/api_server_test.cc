@@ -7,11 +7,13 @@
 #include <atomic>
 #include <filesystem>
 #include <mutex>
+#include <regex>
 #include <thread>
 
 #include "base/version.h"
 #include "data/sqlite_connection.h"
 #include "host/test_methods.h"
+#include "server/static_files.h"
 
 namespace ambit {
 namespace {
@@ -207,6 +209,44 @@ TEST_F(ApiServerTest, UnknownPathsAre404AndTheWrongVerbIs405WithAllow) {
   r = c.Delete("/api/AmbitOrderUpdate/Write");
   ASSERT_TRUE(r);
   EXPECT_EQ(r->status, 405);
+}
+
+// The workbench answers without a token, and every file its page and modules name is
+// embedded: a file left out of the build would only show as a blank page in a browser.
+TEST_F(ApiServerTest, TheWorkbenchIsServedFromTheBinaryBesideTheApi) {
+  httplib::Client anonymous("127.0.0.1", port_);
+  httplib::Result page = anonymous.Get("/");
+  ASSERT_TRUE(page);
+  EXPECT_EQ(page->status, 200);
+  EXPECT_EQ(page->get_header_value("Content-Type"), "text/html; charset=utf-8");
+  EXPECT_NE(page->get_header_value("Content-Security-Policy").find("default-src 'self'"),
+            std::string::npos);
+  EXPECT_EQ(page->body, FindWebFile("/index.html")->body);
+
+  const std::regex reference(R"re((?:src|href)="([^"]+)"|from '\./([^']+)')re");
+  std::vector<std::string> pending = {"index.html"}, seen;
+  while (!pending.empty()) {
+    std::string name = pending.back();
+    pending.pop_back();
+    if (std::find(seen.begin(), seen.end(), name) != seen.end()) continue;
+    seen.push_back(name);
+    httplib::Result r = anonymous.Get("/" + name);
+    ASSERT_TRUE(r) << name;
+    ASSERT_EQ(r->status, 200) << name;
+    EXPECT_EQ(r->get_header_value("Content-Type"), WebContentType(name)) << name;
+    if (name.starts_with("vendor/")) continue;  // libraries name nothing of ours
+    for (std::sregex_iterator m(r->body.begin(), r->body.end(), reference), end; m != end; ++m)
+      pending.push_back((*m)[1].matched ? (*m)[1].str() : (*m)[2].str());
+  }
+  EXPECT_GE(seen.size(), 6u);  // the page, its script, modules, styles and the grid library
+
+  httplib::Result missing = anonymous.Get("/vendor/missing.js");
+  ASSERT_TRUE(missing);
+  EXPECT_EQ(missing->status, 404);
+  EXPECT_TRUE(json::parse(missing->body).contains("error"));
+  // The API's own paths keep their answers.
+  EXPECT_EQ(json::parse(anonymous.Get("/health")->body)["status"], "ok");
+  EXPECT_TRUE(json::parse(anonymous.Get("/api")->body).contains("classes"));
 }
 
 TEST_F(ApiServerTest, OversizeBodiesAreRefusedWithTheLimitAndTheServerKeepsServing) {

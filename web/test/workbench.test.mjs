@@ -1,0 +1,206 @@
+// The workbench in a real Chromium (Debian's, driven by playwright-core) against a server on a
+// fresh demo account: what the user sees, and what the account holds afterwards.
+//   AMBIT_ORDER      the ambit-order binary (required)
+//   AMBIT_SHOTS      where the screenshots go (default: ../build/web-test)
+//   CHROMIUM         the browser (default: /usr/bin/chromium)
+import { after, before, describe, test } from 'node:test';
+import assert from 'node:assert/strict';
+import { spawn } from 'node:child_process';
+import { mkdtempSync, mkdirSync, readFileSync, rmSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { dirname, join, resolve } from 'node:path';
+import { fileURLToPath } from 'node:url';
+import { chromium } from 'playwright-core';
+import { vendored } from '../scripts/vendor.mjs';
+
+const here = dirname(fileURLToPath(import.meta.url));
+const binary = process.env.AMBIT_ORDER && resolve(process.env.AMBIT_ORDER);
+const shots = resolve(process.env.AMBIT_SHOTS || join(here, '../../build/web-test'));
+const TOKEN = 'demo-token';
+
+let server, base, account, browser, page, home;
+const outside = [];
+
+// Starts `serve` on a free loopback port in an empty folder, where it grows the demo account.
+function startServer() {
+  home = mkdtempSync(join(tmpdir(), 'ambit-web-'));
+  server = spawn(binary, ['serve', '--listen', '127.0.0.1:0', '--access-log', join(home, 'access.log')],
+                 { cwd: home, stdio: ['ignore', 'pipe', 'inherit'] });
+  return new Promise((done, fail) => {
+    let out = '';
+    const timer = setTimeout(() => fail(new Error(`no workbench URL from serve:\n${out}`)), 60000);
+    server.stdout.on('data', chunk => {
+      out += chunk;
+      const url = /The order workbench: (http:\/\/\S+?)\/?\n/.exec(out);
+      if (url) { clearTimeout(timer); done(url[1]); }
+    });
+    server.on('error', error => { clearTimeout(timer); fail(error); });
+    server.on('exit', code => { clearTimeout(timer); fail(new Error(`serve ended (${code}):\n${out}`)); });
+  });
+}
+
+// The account as the API reads it back, apart from the browser.
+async function api(cls, method, args) {
+  const res = await fetch(`${base}/api/${cls}/${method}`, {
+    method: 'POST', headers: { Authorization: `Bearer ${TOKEN}` }, body: JSON.stringify(args),
+  });
+  const body = await res.json();
+  assert.ok(res.ok, JSON.stringify(body));
+  return body.result;
+}
+const listRows = async (method, para = {}) => {
+  const { columns, rows } = await api('AmbitOrderInfo', method, { dctPara: { sDSN: account, ...para } });
+  return rows.map(r => Object.fromEntries(columns.map((c, i) => [c.name, r[i]]).reverse()));
+};
+const countOf = async method => (await listRows(method, { stTypeCount: '1' }))[0].RecordCount;
+
+const shot = name => page.screenshot({ path: join(shots, `${name}.png`) });
+const tabCount = id => page.locator(`#tab-${id} .count`);
+const gridRow = fid => page.locator(`#grid .tabulator-row:has(.tabulator-cell[tabulator-field="FID"]:text-is("${fid}"))`);
+const message = () => page.locator('#message');
+
+async function signIn(token = TOKEN) {
+  await page.fill('#token', token);
+  await page.press('#token', 'Enter');
+}
+
+describe('the order workbench', { timeout: 180000 }, () => {
+  before(async () => {
+    assert.ok(binary, 'AMBIT_ORDER names the ambit-order binary');
+    mkdirSync(shots, { recursive: true });
+    base = await startServer();
+    account = (await (await fetch(`${base}/health`)).json()).accounts[0];
+    browser = await chromium.launch({
+      executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
+      args: ['--no-sandbox'],
+      timeout: 30000,
+    });
+    page = await browser.newPage({ viewport: { width: 1280, height: 900 }, locale: 'zh-CN' });
+    page.setDefaultTimeout(10000);
+    page.on('request', req => { if (!req.url().startsWith(base)) outside.push(req.url()); });
+    page.on('dialog', dialog => dialog.accept());
+    await page.goto(base);
+  });
+
+  after(async () => {
+    await browser?.close();
+    server?.kill('SIGTERM');
+    if (home) rmSync(home, { recursive: true, force: true });
+  });
+
+  test('the embedded vendor files are the ones package-lock.json pins', () => {
+    for (const [from, to] of vendored)
+      assert.ok(readFileSync(join(here, '../node_modules', from)).equals(readFileSync(join(here, '../public/vendor', to))),
+                `public/vendor/${to} differs from node_modules/${from}: run npm run vendor`);
+  });
+
+  test('a wrong token is refused and the sign-in stays', async () => {
+    await signIn('not-a-token');
+    await assert.doesNotReject(page.locator('#sign-in-error').filter({ hasText: '令牌无效' }).waitFor());
+    assert.ok(await page.locator('#work-view').isHidden());
+    assert.equal(await page.evaluate(() => sessionStorage.getItem('ambit.token')), null);
+  });
+
+  test('signing in shows the awaiting-review tab with the account\'s count', async () => {
+    const expected = await countOf('GetWaitVerifyData');
+    assert.equal(expected, 20);
+    await signIn();
+    await tabCount('wait').filter({ hasText: String(expected) }).waitFor();
+    await page.locator('#grid .tabulator-row').nth(expected - 1).waitFor();
+    assert.equal(await page.locator('#grid .tabulator-row').count(), expected);
+    assert.equal(await tabCount('all').textContent(), String(await countOf('GetAllData')));
+    // Money with two decimals.
+    const first = (await listRows('GetWaitVerifyData'))[0];
+    const amount = await gridRow(first.FID).locator('[tabulator-field="FAmount"]').textContent();
+    assert.equal(amount, Number(first.FAmount).toFixed(2));
+    await shot('lists');
+  });
+
+  test('a reviewed order leaves the tab and the account holds it reviewed', async () => {
+    const [order] = await listRows('GetWaitVerifyData');
+    const reviewed = await countOf('GetVerifiedData');
+    await gridRow(order.FID).locator('[tabulator-field="FSiteOrderID"]').click();
+    await page.click('[data-action="review"]');
+    await message().filter({ hasText: `审核完成：订单 ${order.FID}` }).waitFor();
+    await gridRow(order.FID).waitFor({ state: 'detached' });
+    await tabCount('wait').filter({ hasText: /^19$/ }).waitFor();
+    await tabCount('verified').filter({ hasText: new RegExp(`^${reviewed + 1}$`) }).waitFor();
+    assert.ok((await listRows('GetVerifiedData')).some(o => o.FID === order.FID));
+    await shot('reviewed');
+  });
+
+  test('a lock keeps a reason with quotes, and a locked order stops the review', async () => {
+    const [order] = await listRows('GetWaitVerifyData');
+    const reason = 'buyer asks to "wait" for a call';
+    await gridRow(order.FID).locator('[tabulator-field="FSiteOrderID"]').click();
+    await page.click('[data-action="lock"]');
+    await page.fill('#lock-reason', reason);
+    await page.click('#lock-dialog button[value="ok"]');
+    await message().filter({ hasText: `锁定完成：订单 ${order.FID}` }).waitFor();
+    const locked = (await listRows('GetLockData')).find(o => o.FID === order.FID);
+    assert.equal(locked?.FLockReason, reason);
+
+    // Reviewing it is refused in the browser, naming the order, and the account is unchanged.
+    await page.click('#tab-locked');
+    await gridRow(order.FID).locator('[tabulator-field="FLockReason"]').filter({ hasText: reason }).waitFor();
+    await gridRow(order.FID).locator('[tabulator-field="FSiteOrderID"]').click();
+    await page.click('[data-action="review"]');
+    await message().filter({ hasText: `以下订单已锁定，请先解锁：${order.FID}` }).waitFor();
+    assert.ok(await message().evaluate(el => el.classList.contains('error')));
+    assert.ok((await listRows('GetWaitVerifyData')).some(o => o.FID === order.FID));
+    await shot('locked');
+  });
+
+  test('a server error is shown in plain words', async () => {
+    // Ask for a void with a key list the server refuses, as a stale page could.
+    const order = (await listRows('GetWaitVerifyData')).find(o => !o.FIsLock);
+    await page.click('#tab-wait');
+    await gridRow(order.FID).locator('[tabulator-field="FSiteOrderID"]').click();
+    const before = await countOf('GetAllData');
+    await page.route('**/api/AmbitOrderUpdate/SetWebOrderVoidStatus', route =>
+      route.continue({ postData: JSON.stringify({ dctPara: { sDSN: account, FID: 'x', FVoidStatus: 1 } }) }));
+    await page.click('[data-action="void"]');
+    await message().filter({ hasText: "作废失败：Invalid key list FID 'x'" }).waitFor();
+    await page.unroute('**/api/AmbitOrderUpdate/SetWebOrderVoidStatus');
+    assert.equal(await countOf('GetAllData'), before);
+    assert.equal((await listRows('GetAllData')).filter(o => o.FVoidStatus).length, 0);
+  });
+
+  test('the detail shows the order\'s lines and log', async () => {
+    const [order] = await listRows('GetWaitVerifyData');
+    const [line] = await listRows('GetWebOrderEntryData', { FID: String(order.FID) });
+    await gridRow(order.FID).dblclick();
+    await page.locator('#detail-title').filter({ hasText: order.FSiteOrderID }).waitFor();
+    await page.locator('#lines-grid [tabulator-field="FItemName"]').filter({ hasText: line.FItemName }).first().waitFor();
+    await page.locator('#detail dd').filter({ hasText: order.FConsignee }).first().waitFor();
+    await shot('detail');
+  });
+
+  test('the language switch turns every caption English and back', async () => {
+    await page.click('#language');
+    await page.locator('#tab-wait').filter({ hasText: 'Awaiting review' }).waitFor();
+    assert.equal(await page.locator('h1').textContent(), 'Order workbench');
+    assert.equal(await page.locator('#grid .tabulator-col-title').first().textContent(), 'Key');
+    assert.equal(await page.locator('#detail h3').first().textContent(), 'Lines');
+    await shot('english');
+    await page.click('#language');
+    await page.locator('#tab-wait').filter({ hasText: '待审核' }).waitFor();
+  });
+
+  test('an expired token leads back to the sign-in; signing out forgets the token', async () => {
+    await page.evaluate(() => sessionStorage.setItem('ambit.token', 'revoked'));
+    await page.click('[data-action="refresh"]');
+    await page.locator('#sign-in-error').filter({ hasText: '登录已失效' }).waitFor();
+    await signIn();
+    await tabCount('wait').filter({ hasText: /^\d+$/ }).waitFor();
+    await page.click('#sign-out');
+    await page.locator('#sign-in-view').waitFor();
+    assert.equal(await page.evaluate(() => sessionStorage.getItem('ambit.token')), null);
+    assert.ok(await page.locator('#work-view').isHidden());
+    await shot('signed-out');
+  });
+
+  test('nothing was loaded from outside the server', () => {
+    assert.deepEqual(outside, []);
+  });
+});
