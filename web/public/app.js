@@ -64,6 +64,7 @@ function columnsFor(spec) {
     hozAlign: kind === 'money' || kind === 'number' || kind === 'int' ? 'right' : 'left',
     sorter: kind === 'money' || kind === 'number' || kind === 'int' ? 'number' : 'string',
     formatter: cell => formatValue(cell.getValue(), kind),
+    minWidth: kind === 'date' ? 150 : 60,
   }));
 }
 
@@ -161,6 +162,9 @@ async function loadCounts() {
 
 async function loadList() {
   const rows = rowsOf(await list(state.tab.method));
+  // A selection never outlives the list it was made in: acting on orders no longer shown
+  // would surprise.
+  state.grid.deselectRow();
   await state.grid.setData(rows);
   updateSelection();
 }
@@ -187,8 +191,14 @@ function buildGrids() {
   });
   state.grid.on('rowSelectionChanged', updateSelection);
   state.grid.on('rowDblClick', (e, row) => openDetail(row.getData().FID));
-  state.lines = new Tabulator($('lines-grid'), { layout: 'fitColumns', columns: columnsFor(LINE_COLUMNS) });
-  state.log = new Tabulator($('log-grid'), { layout: 'fitColumns', columns: columnsFor(LOG_COLUMNS) });
+  }
+
+// A grid laid out while hidden has no header, so the detail's grids wait until it shows.
+function buildDetailGrids() {
+  const options = { layout: 'fitColumns', placeholder: '—' };
+  state.lines = new Tabulator($('lines-grid'), { ...options, columns: columnsFor(LINE_COLUMNS) });
+  state.log = new Tabulator($('log-grid'), { ...options, columns: columnsFor(LOG_COLUMNS) });
+  return Promise.all([state.lines, state.log].map(grid => new Promise(done => grid.on('tableBuilt', done))));
 }
 
 const selectedIds = () => state.grid.getSelectedData().map(order => order.FID);
@@ -217,6 +227,7 @@ async function openDetail(fid) {
     return [dt, dd];
   }));
   $('detail').hidden = false;
+  if (!state.lines) await buildDetailGrids();
   await Promise.all([state.lines.setData(lines), state.log.setData(log)]);
 }
 
@@ -242,6 +253,10 @@ function askReason() {
 
 async function runAction(name) {
   if (name === 'refresh') return refresh();
+  if (name === 'open') {
+    const [fid] = selectedIds();
+    return fid ? openDetail(fid).catch(error => show(describe(error), true)) : show(t().noSelection, true);
+  }
   const action = ACTIONS[name];
   const caption = t()[name];
   const ids = selectedIds().join(',');
@@ -276,8 +291,8 @@ function applyLanguage() {
   for (const el of document.querySelectorAll('[data-i18n]')) el.textContent = t()[el.dataset.i18n];
   if (state.grid) {
     state.grid.setColumns(columnsFor(LIST_COLUMNS));
-    state.lines.setColumns(columnsFor(LINE_COLUMNS));
-    state.log.setColumns(columnsFor(LOG_COLUMNS));
+    state.lines?.setColumns(columnsFor(LINE_COLUMNS));
+    state.log?.setColumns(columnsFor(LOG_COLUMNS));
     renderTabs();
     updateSelection();
     if (state.focus) openDetail(state.focus).catch(error => show(describe(error), true));

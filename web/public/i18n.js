@@ -3,7 +3,7 @@ export const captions = {
   zh: {
     title: '订单工作台', switchLanguage: 'English', signOut: '退出', signInTitle: '登录',
     token: '访问令牌', signIn: '登录', review: '审核', unreview: '反审核', lock: '锁定',
-    unlock: '解锁', void: '作废', refresh: '刷新', detail: '订单详情', lines: '订单明细',
+    unlock: '解锁', void: '作废', open: '详情', refresh: '刷新', detail: '订单详情', lines: '订单明细',
     log: '操作日志', lockReason: '锁定原因', ok: '确定', cancel: '取消',
     tabWait: '待审核', tabWait2: '可审核', tabNoVerify: '不可审核', tabVerified: '已审核',
     tabLocked: '已锁定', tabAll: '全部订单',
@@ -31,7 +31,7 @@ export const captions = {
   en: {
     title: 'Order workbench', switchLanguage: '中文', signOut: 'Sign out', signInTitle: 'Sign in',
     token: 'Access token', signIn: 'Sign in', review: 'Review', unreview: 'Un-review',
-    lock: 'Lock', unlock: 'Unlock', void: 'Void', refresh: 'Refresh', detail: 'Order',
+    lock: 'Lock', unlock: 'Unlock', void: 'Void', open: 'Details', refresh: 'Refresh', detail: 'Order',
     lines: 'Lines', log: 'Operation log', lockReason: 'Reason for the lock', ok: 'OK',
     cancel: 'Cancel',
     tabWait: 'Awaiting review', tabWait2: 'Reviewable', tabNoVerify: 'Not reviewable',

@@ -54,7 +54,7 @@ const listRows = async (method, para = {}) => {
 };
 const countOf = async method => (await listRows(method, { stTypeCount: '1' }))[0].RecordCount;
 
-const shot = name => page.screenshot({ path: join(shots, `${name}.png`) });
+const shot = name => page.screenshot({ path: join(shots, `${name}.png`), fullPage: true });
 const tabCount = id => page.locator(`#tab-${id} .count`);
 const gridRow = fid => page.locator(`#grid .tabulator-row:has(.tabulator-cell[tabulator-field="FID"]:text-is("${fid}"))`);
 const message = () => page.locator('#message');
@@ -162,6 +162,7 @@ describe('the order workbench', { timeout: 180000 }, () => {
     await page.click('[data-action="void"]');
     await message().filter({ hasText: "作废失败：Invalid key list FID 'x'" }).waitFor();
     await page.unroute('**/api/AmbitOrderUpdate/SetWebOrderVoidStatus');
+    await gridRow(order.FID).locator('[tabulator-field="FSiteOrderID"]').click();  // deselects
     assert.equal(await countOf('GetAllData'), before);
     assert.equal((await listRows('GetAllData')).filter(o => o.FVoidStatus).length, 0);
   });
@@ -169,8 +170,13 @@ describe('the order workbench', { timeout: 180000 }, () => {
   test('the detail shows the order\'s lines and log', async () => {
     const [order] = await listRows('GetWaitVerifyData');
     const [line] = await listRows('GetWebOrderEntryData', { FID: String(order.FID) });
-    await gridRow(order.FID).dblclick();
+    // By keyboard: the row's selection, then the Details button.
+    await gridRow(order.FID).locator('[tabulator-field="FSiteOrderID"]').click();
+    await page.locator('#selection').filter({ hasText: '已选 1 单' }).waitFor();
+    await page.focus('[data-action="open"]');
+    await page.keyboard.press('Enter');
     await page.locator('#detail-title').filter({ hasText: order.FSiteOrderID }).waitFor();
+    await page.locator('#lines-grid .tabulator-col-title').filter({ hasText: '商品名称' }).waitFor();
     await page.locator('#lines-grid [tabulator-field="FItemName"]').filter({ hasText: line.FItemName }).first().waitFor();
     await page.locator('#detail dd').filter({ hasText: order.FConsignee }).first().waitFor();
     await shot('detail');
