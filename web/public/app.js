@@ -2,7 +2,7 @@
 // selected orders, and the detail (header, lines, log) of the order in focus.
 import { TabulatorFull as Tabulator } from './vendor/tabulator_esm.min.js';
 import { ApiError, call, count, health, list, rowsOf, session, whenUnauthorized } from './api.js';
-import { captions } from './i18n.js';
+import { captions, gridLangs } from './i18n.js';
 
 const $ = id => document.getElementById(id);
 
@@ -39,6 +39,7 @@ const state = {
   lines: null,
   log: null,
   focus: null,  // the order whose detail shows
+  loads: 0,     // list loads started
 };
 const t = () => captions[state.lang];
 const locale = () => (state.lang === 'zh' ? 'zh-CN' : navigator.language || 'en');
@@ -161,11 +162,20 @@ async function loadCounts() {
 }
 
 async function loadList() {
+  // The grid names the list it shows once it shows it; a slower answer to an earlier tab
+  // must not replace a later one.
+  const load = ++state.loads;
+  const grid = $('grid');
+  grid.removeAttribute('data-list');
+  grid.setAttribute('aria-busy', 'true');
   const rows = rowsOf(await list(state.tab.method));
+  if (load !== state.loads) return;
   // A selection never outlives the list it was made in: acting on orders no longer shown
   // would surprise.
   state.grid.deselectRow();
   await state.grid.setData(rows);
+  grid.dataset.list = state.tab.id;
+  grid.setAttribute('aria-busy', 'false');
   updateSelection();
 }
 
@@ -187,6 +197,8 @@ function buildGrids() {
     selectableRows: true,
     pagination: true,
     paginationSize: 50,
+    langs: gridLangs,
+    locale: state.lang,
     columns: columnsFor(LIST_COLUMNS),
   });
   state.grid.on('rowSelectionChanged', updateSelection);
@@ -290,6 +302,7 @@ function applyLanguage() {
   document.title = t().title;
   for (const el of document.querySelectorAll('[data-i18n]')) el.textContent = t()[el.dataset.i18n];
   if (state.grid) {
+    state.grid.setLocale(state.lang);
     state.grid.setColumns(columnsFor(LIST_COLUMNS));
     state.lines?.setColumns(columnsFor(LINE_COLUMNS));
     state.log?.setColumns(columnsFor(LOG_COLUMNS));

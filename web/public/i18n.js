@@ -59,3 +59,14 @@ export const captions = {
     yes: 'yes', no: 'no',
   },
 };
+
+// The grid library's own captions (paging), by the same language keys.
+export const gridLangs = {
+  zh: {
+    pagination: {
+      first: '首页', first_title: '首页', last: '末页', last_title: '末页', prev: '上一页',
+      prev_title: '上一页', next: '下一页', next_title: '下一页', all: '全部', page_size: '每页',
+    },
+  },
+  en: {},
+};

@@ -58,6 +58,7 @@ const shot = name => page.screenshot({ path: join(shots, `${name}.png`), fullPag
 const tabCount = id => page.locator(`#tab-${id} .count`);
 const gridRow = fid => page.locator(`#grid .tabulator-row:has(.tabulator-cell[tabulator-field="FID"]:text-is("${fid}"))`);
 const message = () => page.locator('#message');
+const listShown = id => page.locator(`#grid[data-list="${id}"]`).waitFor();
 
 async function signIn(token = TOKEN) {
   await page.fill('#token', token);
@@ -142,6 +143,7 @@ describe('the order workbench', { timeout: 180000 }, () => {
 
     // Reviewing it is refused in the browser, naming the order, and the account is unchanged.
     await page.click('#tab-locked');
+    await listShown('locked');
     await gridRow(order.FID).locator('[tabulator-field="FLockReason"]').filter({ hasText: reason }).waitFor();
     await gridRow(order.FID).locator('[tabulator-field="FSiteOrderID"]').click();
     await page.click('[data-action="review"]');
@@ -155,6 +157,7 @@ describe('the order workbench', { timeout: 180000 }, () => {
     // Ask for a void with a key list the server refuses, as a stale page could.
     const order = (await listRows('GetWaitVerifyData')).find(o => !o.FIsLock);
     await page.click('#tab-wait');
+    await listShown('wait');
     await gridRow(order.FID).locator('[tabulator-field="FSiteOrderID"]').click();
     const before = await countOf('GetAllData');
     await page.route('**/api/AmbitOrderUpdate/SetWebOrderVoidStatus', route =>
@@ -188,9 +191,11 @@ describe('the order workbench', { timeout: 180000 }, () => {
     assert.equal(await page.locator('h1').textContent(), 'Order workbench');
     assert.equal(await page.locator('#grid .tabulator-col-title').first().textContent(), 'Key');
     assert.equal(await page.locator('#detail h3').first().textContent(), 'Lines');
+    assert.equal(await page.locator('#grid .tabulator-page[data-page="next"]').textContent(), 'Next');
     await shot('english');
     await page.click('#language');
     await page.locator('#tab-wait').filter({ hasText: '待审核' }).waitFor();
+    assert.equal(await page.locator('#grid .tabulator-page[data-page="next"]').textContent(), '下一页');
   });
 
   test('an expired token leads back to the sign-in; signing out forgets the token', async () => {
