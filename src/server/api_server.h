@@ -1,6 +1,6 @@
 // The HTTP/JSON front end: POST /api/{Class}/{Method} runs a method through the dispatcher (a
-// bearer token required); GET /api lists the catalogue and GET /health reports the accounts,
-// both without credentials. Errors always come back as {"error": {"number", "source",
+// bearer token required); GET /api lists the catalogue, GET /health reports the accounts and
+// GET / serves the browser workbench (static_files.h), all without credentials. Errors always come back as {"error": {"number", "source",
 // "description"}}:
 //   400 arguments or body that do not fit, 401 no valid bearer token, 404 unknown class, method
 //   or path, 413 body over the limit, 422 a ComError the method raised, 500 a bug.
