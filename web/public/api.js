@@ -67,7 +67,7 @@ export const list = (method, para = {}) =>
   call('AmbitOrderInfo', method, { dctPara: { sDSN: session.account, ...para } });
 
 // Counting mode: the list's "RecordCount" instead of its rows.
-export async function count(method) {
-  const answer = await list(method, { stTypeCount: '1' });
+export async function count(method, para = {}) {
+  const answer = await list(method, { ...para, stTypeCount: '1' });
   return answer.rows[0]?.[0] ?? 0;
 }

@@ -40,6 +40,7 @@ const state = {
   log: null,
   focus: null,  // the order whose detail shows
   loads: 0,     // list loads started
+  filter: {},   // the order filter's keys, shared by every tab
 };
 const t = () => captions[state.lang];
 const locale = () => (state.lang === 'zh' ? 'zh-CN' : navigator.language || 'en');
@@ -156,7 +157,7 @@ function selectTab(id, focus = false) {
 }
 
 async function loadCounts() {
-  const answers = await Promise.all(TABS.map(tab => count(tab.method)));
+  const answers = await Promise.all(TABS.map(tab => count(tab.method, state.filter)));
   TABS.forEach((tab, i) => { state.counts[tab.id] = answers[i]; });
   renderTabs();
 }
@@ -168,7 +169,7 @@ async function loadList() {
   const grid = $('grid');
   grid.removeAttribute('data-list');
   grid.setAttribute('aria-busy', 'true');
-  const rows = rowsOf(await list(state.tab.method));
+  const rows = rowsOf(await list(state.tab.method, state.filter));
   if (load !== state.loads) return;
   // A selection never outlives the list it was made in: acting on orders no longer shown
   // would surprise.
@@ -300,7 +301,10 @@ async function runAction(name) {
 function applyLanguage() {
   document.documentElement.lang = state.lang === 'zh' ? 'zh-CN' : 'en';
   document.title = t().title;
-  for (const el of document.querySelectorAll('[data-i18n]')) el.textContent = t()[el.dataset.i18n];
+  for (const el of document.querySelectorAll('[data-i18n]')) {
+    const key = el.dataset.i18n;
+    el.textContent = key.startsWith('col') ? t().cols[key.slice(3)] : t()[key];
+  }
   if (state.grid) {
     state.grid.setLocale(state.lang);
     state.grid.setColumns(columnsFor(LIST_COLUMNS));
@@ -311,6 +315,30 @@ function applyLanguage() {
     if (state.focus) openDetail(state.focus).catch(error => show(describe(error), true));
   }
 }
+
+// ---- the filter ----
+
+// The keys of the order filter: one field compared with LIKE, and the order date's range
+// (the end date taken whole).
+function readFilter() {
+  const filter = {};
+  const value = $('filter-value').value.trim();
+  if (value) Object.assign(filter, { FieldName: $('filter-field').value, Compare: 'LIKE', FieldValue: value });
+  if ($('filter-from').value) filter.OrderDateFrom = $('filter-from').value;
+  if ($('filter-to').value) filter.OrderDateTo = `${$('filter-to').value} 23:59:59`;
+  return filter;
+}
+
+$('filter').addEventListener('submit', event => {
+  event.preventDefault();
+  state.filter = readFilter();
+  refresh();
+});
+$('filter').addEventListener('reset', () => {
+  state.filter = {};
+  // The form clears its fields after this event.
+  setTimeout(refresh);
+});
 
 // ---- wiring ----
 

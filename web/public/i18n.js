@@ -26,7 +26,7 @@ export const captions = {
       FStockName: '仓库', FOPTime: '时间', FOPUserName: '操作人', FOPName: '操作',
       FLogDesc: '内容', FUserIP: '地址',
     },
-    yes: '是', no: '否',
+    filterField: '查找', orderedFrom: '下单日期从', orderedTo: '到', apply: '筛选', clear: '清除',
   },
   en: {
     title: 'Order workbench', switchLanguage: '中文', signOut: 'Sign out', signInTitle: 'Sign in',
@@ -56,7 +56,8 @@ export const captions = {
       FStockName: 'Warehouse', FOPTime: 'Time', FOPUserName: 'User', FOPName: 'Operation',
       FLogDesc: 'Details', FUserIP: 'Address',
     },
-    yes: 'yes', no: 'no',
+    filterField: 'Find', orderedFrom: 'Ordered from', orderedTo: 'to', apply: 'Filter',
+    clear: 'Clear',
   },
 };
 

@@ -52,7 +52,7 @@ const listRows = async (method, para = {}) => {
   const { columns, rows } = await api('AmbitOrderInfo', method, { dctPara: { sDSN: account, ...para } });
   return rows.map(r => Object.fromEntries(columns.map((c, i) => [c.name, r[i]]).reverse()));
 };
-const countOf = async method => (await listRows(method, { stTypeCount: '1' }))[0].RecordCount;
+const countOf = async (method, para = {}) => (await listRows(method, { ...para, stTypeCount: '1' }))[0].RecordCount;
 
 const shot = name => page.screenshot({ path: join(shots, `${name}.png`), fullPage: true });
 const tabCount = id => page.locator(`#tab-${id} .count`);
@@ -115,6 +115,25 @@ describe('the order workbench', { timeout: 180000 }, () => {
     const amount = await gridRow(first.FID).locator('[tabulator-field="FAmount"]').textContent();
     assert.equal(amount, Number(first.FAmount).toFixed(2));
     await shot('lists');
+  });
+
+  test('the filter narrows every tab, and clearing it brings the lists back', async () => {
+    const filter = { FieldName: 'FConsignee', Compare: 'LIKE', FieldValue: '收货人1' };
+    const waiting = await listRows('GetWaitVerifyData', filter);
+    const all = await countOf('GetAllData');
+    assert.ok(waiting.length > 0 && waiting.length < 20);
+    await page.selectOption('#filter-field', 'FConsignee');
+    await page.fill('#filter-value', '收货人1');
+    await page.press('#filter-value', 'Enter');
+    await tabCount('wait').filter({ hasText: new RegExp(`^${waiting.length}$`) }).waitFor();
+    await tabCount('all').filter({ hasText: new RegExp(`^${await countOf('GetAllData', filter)}$`) }).waitFor();
+    await page.locator('#grid .tabulator-row').nth(waiting.length).waitFor({ state: 'detached' });
+    const consignees = await page.locator('#grid .tabulator-row [tabulator-field="FConsignee"]').allTextContents();
+    assert.deepEqual(consignees.sort(), waiting.map(o => o.FConsignee).sort());
+    await shot('filtered');
+    await page.click('#filter button[type="reset"]');
+    await tabCount('all').filter({ hasText: new RegExp(`^${all}$`) }).waitFor();
+    await tabCount('wait').filter({ hasText: /^20$/ }).waitFor();
   });
 
   test('a reviewed order leaves the tab and the account holds it reviewed', async () => {
