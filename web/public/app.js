@@ -334,10 +334,11 @@ $('filter').addEventListener('submit', event => {
   state.filter = readFilter();
   refresh();
 });
-$('filter').addEventListener('reset', () => {
+$('filter').addEventListener('reset', event => {
+  event.preventDefault();
+  for (const id of ['filter-value', 'filter-from', 'filter-to']) $(id).value = '';
   state.filter = {};
-  // The form clears its fields after this event.
-  setTimeout(refresh);
+  refresh();
 });
 
 // ---- wiring ----

@@ -59,6 +59,14 @@ const tabCount = id => page.locator(`#tab-${id} .count`);
 const gridRow = fid => page.locator(`#grid .tabulator-row:has(.tabulator-cell[tabulator-field="FID"]:text-is("${fid}"))`);
 const message = () => page.locator('#message');
 const listShown = id => page.locator(`#grid[data-list="${id}"]`).waitFor();
+// Selects one order of the list shown (and only it), as a click on its row does.
+async function selectOrder(fid) {
+  // A list still loading would drop the selection when it arrives.
+  await page.locator('#grid[data-list]').waitFor();
+  await page.waitForFunction(() => document.getElementById('selection').textContent === '');
+  await gridRow(fid).locator('[tabulator-field="FSiteOrderID"]').click();
+  await page.locator('#selection').filter({ hasText: '已选 1 单' }).waitFor();
+}
 
 async function signIn(token = TOKEN) {
   await page.fill('#token', token);
@@ -139,7 +147,7 @@ describe('the order workbench', { timeout: 180000 }, () => {
   test('a reviewed order leaves the tab and the account holds it reviewed', async () => {
     const [order] = await listRows('GetWaitVerifyData');
     const reviewed = await countOf('GetVerifiedData');
-    await gridRow(order.FID).locator('[tabulator-field="FSiteOrderID"]').click();
+    await selectOrder(order.FID);
     await page.click('[data-action="review"]');
     await message().filter({ hasText: `审核完成：订单 ${order.FID}` }).waitFor();
     await gridRow(order.FID).waitFor({ state: 'detached' });
@@ -147,12 +155,29 @@ describe('the order workbench', { timeout: 180000 }, () => {
     await tabCount('verified').filter({ hasText: new RegExp(`^${reviewed + 1}$`) }).waitFor();
     assert.ok((await listRows('GetVerifiedData')).some(o => o.FID === order.FID));
     await shot('reviewed');
+
+    // And back: un-reviewed from the reviewed tab, it awaits review again.
+    await page.click('#tab-verified');
+    await listShown('verified');
+    await selectOrder(order.FID);
+    await page.click('[data-action="unreview"]');
+    await message().filter({ hasText: `反审核完成：订单 ${order.FID}` }).waitFor();
+    await tabCount('wait').filter({ hasText: /^20$/ }).waitFor();
+    assert.ok((await listRows('GetWaitVerifyData')).some(o => o.FID === order.FID));
+    // Reviewed once more, so the scenarios below start from 19 awaiting review.
+    await page.click('#tab-wait');
+    await listShown('wait');
+    await selectOrder(order.FID);
+    await page.click('[data-action="review"]');
+    await message().filter({ hasText: `审核完成：订单 ${order.FID}` }).waitFor();
+    await listShown('wait');  // the refresh after the action is done: a click now counts
+    await tabCount('wait').filter({ hasText: /^19$/ }).waitFor();
   });
 
   test('a lock keeps a reason with quotes, and a locked order stops the review', async () => {
     const [order] = await listRows('GetWaitVerifyData');
     const reason = 'buyer asks to "wait" for a call';
-    await gridRow(order.FID).locator('[tabulator-field="FSiteOrderID"]').click();
+    await selectOrder(order.FID);
     await page.click('[data-action="lock"]');
     await page.fill('#lock-reason', reason);
     await page.click('#lock-dialog button[value="ok"]');
@@ -164,7 +189,7 @@ describe('the order workbench', { timeout: 180000 }, () => {
     await page.click('#tab-locked');
     await listShown('locked');
     await gridRow(order.FID).locator('[tabulator-field="FLockReason"]').filter({ hasText: reason }).waitFor();
-    await gridRow(order.FID).locator('[tabulator-field="FSiteOrderID"]').click();
+    await selectOrder(order.FID);
     await page.click('[data-action="review"]');
     await message().filter({ hasText: `以下订单已锁定，请先解锁：${order.FID}` }).waitFor();
     assert.ok(await message().evaluate(el => el.classList.contains('error')));
@@ -177,7 +202,7 @@ describe('the order workbench', { timeout: 180000 }, () => {
     const order = (await listRows('GetWaitVerifyData')).find(o => !o.FIsLock);
     await page.click('#tab-wait');
     await listShown('wait');
-    await gridRow(order.FID).locator('[tabulator-field="FSiteOrderID"]').click();
+    await selectOrder(order.FID);
     const before = await countOf('GetAllData');
     await page.route('**/api/AmbitOrderUpdate/SetWebOrderVoidStatus', route =>
       route.continue({ postData: JSON.stringify({ dctPara: { sDSN: account, FID: 'x', FVoidStatus: 1 } }) }));
@@ -193,8 +218,7 @@ describe('the order workbench', { timeout: 180000 }, () => {
     const [order] = await listRows('GetWaitVerifyData');
     const [line] = await listRows('GetWebOrderEntryData', { FID: String(order.FID) });
     // By keyboard: the row's selection, then the Details button.
-    await gridRow(order.FID).locator('[tabulator-field="FSiteOrderID"]').click();
-    await page.locator('#selection').filter({ hasText: '已选 1 单' }).waitFor();
+    await selectOrder(order.FID);
     await page.focus('[data-action="open"]');
     await page.keyboard.press('Enter');
     await page.locator('#detail-title').filter({ hasText: order.FSiteOrderID }).waitFor();
