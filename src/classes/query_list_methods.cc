@@ -13,23 +13,26 @@ void AddQueryListMethods(MethodTable& table) {
     const char* name;
     ListMethod method;
     const char* summary;
+    // The status lists answer the next page's cursor ("PageNext") in dctPara.
+    bool in_out = false;
   };
   const Entry lists[] = {
       {"GetTemplateData", &GetTemplateData, "Captions of the order filter screen's fields"},
-      {"GetWaitVerifyData", &GetWaitVerifyData, "Orders awaiting review under the filter"},
-      {"GetVerifiedData", &GetVerifiedData, "Reviewed orders that are not locked"},
-      {"GetAllData", &GetAllData, "All orders under the filter"},
-      {"GetLockData", &GetLockData, "Locked orders"},
+      {"GetWaitVerifyData", &GetWaitVerifyData, "Orders awaiting review under the filter", true},
+      {"GetVerifiedData", &GetVerifiedData, "Reviewed orders that are not locked", true},
+      {"GetAllData", &GetAllData, "All orders under the filter", true},
+      {"GetLockData", &GetLockData, "Locked orders", true},
       {"GetNoVerifyData", &GetNoVerifyData,
-       "Orders awaiting review that must not be reviewed yet (refunds, unpaid, closed)"},
-      {"GetWaitVerifyData2", &GetWaitVerifyData2, "Orders awaiting review that may be reviewed"},
+       "Orders awaiting review that must not be reviewed yet (refunds, unpaid, closed)", true},
+      {"GetWaitVerifyData2", &GetWaitVerifyData2, "Orders awaiting review that may be reviewed",
+       true},
       {"GetWebOrderEntryData", &GetWebOrderEntryData, "The lines of one order"},
       {"GetLatelyData", &GetLatelyData, "The buyer's order lines of the last 90 days"},
   };
   for (const Entry& e : lists) {
     ListMethod method = e.method;
     table.Add({e.name,
-               {{"dctPara", ArgKind::kDictionary}},
+               {{"dctPara", ArgKind::kDictionary, e.in_out}},
                ResultKind::kRecordset,
                e.summary,
                [method](Component& self, std::vector<Variant>& a) -> Variant {

@@ -4,6 +4,7 @@
 
 #include "base/conversions.h"
 #include "frame/text_services.h"
+#include "query/list_paging.h"
 #include "query/order_filter.h"
 #include "query/order_filter_fields.h"
 #include "query/order_select.h"
@@ -32,14 +33,18 @@ struct ListRequest {
   int top = 0;                 // "WebOrderMaxDisplayCount"
   bool pre_selection = false;  // "AdvancedFilter" present
   std::string pre_filter;      // its trimmed text; empty: no #Data is made
+  ListPage page;               // "PageSize", "PageAfter"; not applied in counting mode
 };
 
 ListRequest ReadRequest(Component& self, const DictionaryPtr& dctPara, bool with_limit) {
   ListRequest r;
   Dictionary& dct = *dctPara;
+  r.page = ReadListPage(dct);  // first: a bad page key runs nothing
   r.filter = BuildOrderFilterSql(self, dctPara, &r.user_group);
   r.counting = !CStr(dct.GetValue("stTypeCount", Variant(""))).empty();
   if (with_limit) r.top = CInt(dct.GetValue("WebOrderMaxDisplayCount", Variant(int16_t{0})));
+  if (r.counting) r.page = ListPage{};  // the count is the whole list's
+  if (r.page.size > 0) r.top = r.page.size;
   Variant advanced;
   r.pre_selection = dct.Lookup("AdvancedFilter", &advanced);
   if (r.pre_selection && !advanced.IsNull())
@@ -115,7 +120,12 @@ std::string FirstShapeConditions(FirstShape list, const ListRequest& r) {
         break;
     }
   }
-  line(r.counting ? " " : " order by t1.FSitePayDate ,t1.FOrderID ");
+  if (r.page.size > 0) {
+    line(PageAfterCondition(r.page, "t1"));
+    line(PageOrder("t1"));
+  } else {
+    line(r.counting ? " " : " order by t1.FSitePayDate ,t1.FOrderID ");
+  }
   return sb.ToString();
 }
 
@@ -143,7 +153,9 @@ RecordsetPtr RunFirstShape(Component& self, const DictionaryPtr& dctPara, FirstS
         }
         sb.Append(conditions);
         AppendDropData(sb, r);
-        return m.conn().Execute(sb.ToString());
+        RecordsetPtr rs = m.conn().Execute(sb.ToString());
+        AnswerNextPage(r.page, rs, *dctPara);
+        return rs;
       });
 }
 
@@ -245,11 +257,19 @@ RecordsetPtr RunSecondShape(Component& self, const DictionaryPtr& dctPara, Secon
       AppendSecondShapeStatus(sb, list, "WHERE ");
       if (!r.filter.empty()) sb.Append(" AND " + r.filter + " 1=1 ").Append(kEol);
     }
-    sb.Append(" ) JCK123 where  ").Append(kEol);
-    sb.Append(outer);
-    sb.Append(r.counting ? " " : " order by JCK123.FSitePayDate ,JCK123.FOrderID ").Append(kEol);
+    if (r.page.size > 0) {
+      sb.Append(" ) JCK123 where ( ").Append(kEol);
+      sb.Append(outer).Append(" ) ").Append(PageAfterCondition(r.page, "JCK123")).Append(kEol);
+      sb.Append(PageOrder("JCK123")).Append(kEol);
+    } else {
+      sb.Append(" ) JCK123 where  ").Append(kEol);
+      sb.Append(outer);
+      sb.Append(r.counting ? " " : " order by JCK123.FSitePayDate ,JCK123.FOrderID ").Append(kEol);
+    }
     AppendDropData(sb, r);
-    return m.conn().Execute(sb.ToString());
+    RecordsetPtr rs = m.conn().Execute(sb.ToString());
+    AnswerNextPage(r.page, rs, *dctPara);
+    return rs;
   });
 }
 

@@ -1,0 +1,214 @@
+// Keyset paging of the status lists: pages walked through "PageNext" join up to
+// exactly the unpaged list under every filter form, with ties on pay date and
+// order number, and bad page keys are refused before anything runs.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "order_lists_fixture.h"
+#include "query/list_paging.h"
+#include "query/status_lists.h"
+
+namespace ambit {
+namespace {
+
+using testing::ErrorOf;
+using testing::ListAccountTest;
+using testing::SeedLine;
+using testing::SeedOrder;
+using testing::SeedShop;
+using testing::SetProfile;
+using V = std::vector<int>;
+using ListMethod = RecordsetPtr (*)(Component&, const DictionaryPtr&);
+using Keys = std::vector<std::pair<const char*, Variant>>;
+namespace code = schema::code;
+
+const std::vector<std::pair<const char*, ListMethod>> kLists = {
+    {"GetWaitVerifyData", &GetWaitVerifyData},
+    {"GetVerifiedData", &GetVerifiedData},
+    {"GetAllData", &GetAllData},
+    {"GetLockData", &GetLockData},
+    {"GetNoVerifyData", &GetNoVerifyData},
+    {"GetWaitVerifyData2", &GetWaitVerifyData2}};
+
+// 40 orders over five pay dates (one of them none, one with milliseconds),
+// order numbers that repeat across orders, in every state the tabs tell apart
+// and in two shops.
+class ListPagingTest : public ListAccountTest {
+ protected:
+  void SetUp() override {
+    ListAccountTest::SetUp();
+    SeedShop(conn(), "SHOP1", "North shop");
+    SeedShop(conn(), "SHOP2", "South shop");
+    const char* pay[] = {"NULL", "'2026-03-01 09:00:00'", "'2026-03-01 09:00:00.250'",
+                         "'2026-03-02 10:00:00'", "'2026-02-27 23:59:59'"};
+    const int trade[] = {code::kTradeStatusWaitSellerSend, code::kTradeStatusWaitBuyerPay,
+                         code::kTradeStatusFinished, code::kTradeStatusWaitBuyerConfirm};
+    for (int fid = 1; fid <= 40; ++fid) {
+      bool reviewed = fid % 3 == 0;
+      SeedOrder(conn(), {.fid = fid,
+                         .order_id = "WD" + std::to_string(fid % 7),
+                         .status = reviewed ? 2 : 1,
+                         .check_status = reviewed ? 1 : 0,
+                         .trade_status = trade[fid % 4],
+                         .shop = fid % 5 == 0 ? "SHOP2" : "SHOP1",
+                         .void_status = fid % 11 == 0 ? 1 : 0});
+      conn().Execute("UPDATE IC_Web2ERPOrders SET FSitePayDate = " + std::string(pay[fid % 5]) +
+                     " WHERE FID = " + std::to_string(fid));
+      SeedLine(conn(), {.fid = fid, .item_id = 501, .status = "WAIT_SELLER_SEND_GOODS"});
+      if (fid % 4 == 1)
+        conn().Execute(
+            "INSERT INTO IC_Web2ERPOrdersEx (FID, FIsLock, "
+            "FLockStatus) VALUES (" +
+            std::to_string(fid) + ", 1, 1)");
+    }
+  }
+
+  static DictionaryPtr Make(const Keys& keys) {
+    DictionaryPtr para = Para();
+    for (const auto& [key, value] : keys) para->SetValue(key, value);
+    return para;
+  }
+
+  // Every page of `size` rows in turn, joined.
+  V Walk(ListMethod method, const Keys& keys, int size, int* pages) {
+    V all;
+    std::string after;
+    *pages = 0;
+    for (;;) {
+      DictionaryPtr para = Make(keys);
+      para->SetValue("PageSize", Variant(size));
+      para->SetValue("PageAfter", Variant(after));
+      V page = Fids(method(info(), para));
+      EXPECT_LE(page.size(), static_cast<size_t>(size));
+      all.insert(all.end(), page.begin(), page.end());
+      after = CStr(para->Value("PageNext"));
+      ++(*pages);
+      if (after.empty() || *pages > 50) return all;
+    }
+  }
+
+  // The pages join up to the unpaged list: same rows, none twice (the unpaged
+  // list leaves ties on pay date and order number in no defined order, so the
+  // order is checked apart).
+  void ExpectPagesJoinUp(const Keys& keys, const std::string& what) {
+    for (const auto& [name, method] : kLists) {
+      V whole = Fids(method(info(), Make(keys)));
+      DictionaryPtr count = Make(keys);
+      count->SetValue("stTypeCount", Variant("1"));
+      count->SetValue("PageSize", Variant(3));
+      EXPECT_EQ(RecordCount(method(info(), count)), static_cast<int>(whole.size()))
+          << name << " " << what;
+      for (int size : {2, 50}) {
+        int pages = 0;
+        V paged = Walk(method, keys, size, &pages);
+        EXPECT_EQ(std::set<int>(paged.begin(), paged.end()).size(), paged.size())
+            << name << " " << what << " size " << size;
+        EXPECT_EQ(paged.size(), whole.size()) << name << " " << what << " size " << size;
+        EXPECT_EQ(pages, static_cast<int>(whole.size()) / size + 1) << name << " size " << size;
+        V sorted_whole = whole, sorted_paged = paged;
+        std::sort(sorted_whole.begin(), sorted_whole.end());
+        std::sort(sorted_paged.begin(), sorted_paged.end());
+        EXPECT_EQ(sorted_paged, sorted_whole) << name << " " << what;
+      }
+      EXPECT_FALSE(DataTableLeft()) << name;
+    }
+  }
+};
+
+TEST_F(ListPagingTest, PagesJoinUpUnderEveryFilterForm) {
+  // The unpaged list with FID added to its order is what the pages must give:
+  // checked once.
+  V all = Fids(GetAllData(info(), Para()));
+  ASSERT_EQ(all.size(), 40u);
+  int pages = 0;
+  V paged = Walk(&GetAllData, {}, 7, &pages);
+  // Pay date none first, then by date; within a date by order number, then FID.
+  EXPECT_EQ(V(paged.begin(), paged.begin() + 8), (V{35, 15, 30, 10, 25, 5, 40, 20}));
+  EXPECT_EQ(pages, 6);
+
+  ExpectPagesJoinUp({}, "no filter");
+  ExpectPagesJoinUp({{"TranStatus", Variant(code::kTradeStatusWaitSellerSend)}}, "trade state");
+  ExpectPagesJoinUp(
+      {{"FieldName", Variant("FIsLock")}, {"Compare", Variant("=")}, {"FieldValue", Variant("N")}},
+      "field");
+  ExpectPagesJoinUp({{"AdvancedFilter", Variant(" AND t1.FWebshopID = 'SHOP1' AND t1.FID > 4")}},
+                    "pre-selection");
+
+  // A user who may see only SHOP2.
+  SetProfile(conn(), "WebShopAccess", "1");
+  conn().Execute(
+      "INSERT INTO t_User (FUserID, FName) VALUES (5, 'clerk')\r\n"
+      "INSERT INTO IC_WebShopAccessData (FUserID, FWebShopID, "
+      "FIsAccess) VALUES "
+      "(5, 'SHOP2', 1), (5, 'SHOP1', 0)");
+  LogInAs(5);
+  EXPECT_EQ(Walk(&GetAllData, {}, 3, &pages).size(), 8u);
+  ExpectPagesJoinUp({}, "shop rights");
+}
+
+TEST_F(ListPagingTest, UnpagedListsAnswerNoCursor) {
+  DictionaryPtr para = Para();
+  GetAllData(info(), para);
+  EXPECT_FALSE(para->Lookup("PageNext"));
+  para->SetValue("PageSize", Variant("40"));
+  EXPECT_EQ(Fids(GetAllData(info(), para)).size(), 40u);
+  EXPECT_NE(CStr(para->Value("PageNext")),
+            "");  // a full page: the next one may hold rows
+  para->SetValue("PageAfter", para->Value("PageNext"));
+  EXPECT_EQ(Fids(GetAllData(info(), para)), V{});
+  EXPECT_EQ(CStr(para->Value("PageNext")), "");
+}
+
+TEST_F(ListPagingTest, BadPageKeysAreRefusedBeforeAnythingRuns) {
+  const std::vector<Keys> bad = {
+      {{"PageSize", Variant(0)}},
+      {{"PageSize", Variant("-5")}},
+      {{"PageSize", Variant(10001)}},
+      {{"PageSize", Variant(2.5)}},
+      {{"PageSize", Variant("ten")}},
+      {{"PageSize", Variant(10)}, {"PageAfter", Variant("no cursor")}},
+      {{"PageSize", Variant(10)}, {"PageAfter", Variant("2026-13-45|1|WD1")}},
+      {{"PageSize", Variant(10)}, {"PageAfter", Variant("|x1|WD1")}},
+      {{"PageAfter", Variant("|1|WD1")}},
+  };
+  for (size_t i = 0; i < bad.size(); ++i) {
+    for (const auto& [name, method] : kLists) {
+      DictionaryPtr para = Make(bad[i]);
+      para->SetValue("AdvancedFilter", Variant(" AND t1.FID > 0"));
+      ComError e = ErrorOf([&] { method(info(), para); });
+      EXPECT_EQ(e.number(), err::kInvalidArgument) << name << " case " << i;
+      EXPECT_EQ(e.source(), std::string("AmbitOrder.AmbitOrderInfo.") + name);
+      EXPECT_FALSE(DataTableLeft()) << name << " case " << i;  // no pre-selection ran
+    }
+  }
+  // The largest page and a cursor of an order without pay date are fine.
+  EXPECT_EQ(Fids(GetAllData(info(),
+                            Make({{"PageSize", Variant("10000")}, {"PageAfter", Variant("|0|")}})))
+                .size(),
+            40u);
+}
+
+TEST(ListPagingCursor, NamesTheRowExactly) {
+  Variant date(MakeDate(2026, 3, 1, 9, 0, 0.25));
+  EXPECT_EQ(FormatPageCursor(date, Variant(17), Variant("A|B")), "2026-03-01 09:00:00.250|17|A|B");
+  EXPECT_EQ(FormatPageCursor(Variant::Null(), Variant(3), Variant("")), "|3|");
+  DictionaryPtr para = NewDictionary();
+  para->SetValue("PageSize", Variant(5));
+  para->SetValue("PageAfter", Variant("2026-03-01 09:00:00.250|17|A|B"));
+  ListPage page = ReadListPage(*para);
+  EXPECT_EQ(page.fid, 17);
+  EXPECT_EQ(page.order_id, "A|B");
+  EXPECT_EQ(PageAfterCondition(page, "t1"),
+            " AND (t1.FSitePayDate > CONVERT(datetime, '2026-03-01 09:00:00.250', "
+            "121) OR "
+            "(t1.FSitePayDate = CONVERT(datetime, '2026-03-01 09:00:00.250', 121) "
+            "AND "
+            "(t1.FOrderID > N'A|B' OR (t1.FOrderID = N'A|B' AND t1.FID > 17))))");
+}
+
+}  // namespace
+}  // namespace ambit
