@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "tsql/runtime.h"
@@ -23,6 +25,24 @@ std::string Lower(std::string_view s) {
 
 bool StartsWith(std::string_view s, std::string_view prefix) {
   return s.substr(0, prefix.size()) == prefix;
+}
+
+// With AMBIT_SQL_PLAN set, every newly prepared statement's plan goes to stderr, with the
+// translated text: how to see whether a list reads an index in order or sorts the account.
+void PrintPlan(sqlite3* db, const std::string& sql) {
+  static const bool wanted = std::getenv("AMBIT_SQL_PLAN") != nullptr;
+  if (!wanted) return;
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(db, ("EXPLAIN QUERY PLAN " + sql).c_str(), -1, &stmt, nullptr) !=
+      SQLITE_OK)
+    return;
+  std::fprintf(stderr, "-- plan of: %s\n", sql.c_str());
+  while (sqlite3_step(stmt) == SQLITE_ROW) {
+    const auto* detail = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 3));
+    std::fprintf(stderr, "--   %d/%d %s\n", sqlite3_column_int(stmt, 0),
+                 sqlite3_column_int(stmt, 1), detail ? detail : "");
+  }
+  sqlite3_finalize(stmt);
 }
 
 bool IsBlankTail(const char* tail) {
@@ -249,6 +269,7 @@ sqlite3_stmt* SqliteDb::Prepare(const std::string& sql) {
         err::kUnexpected, kErrorSource,
         "One statement expected; the text goes on with: " + std::string(tail).substr(0, 40));
   }
+  if (stmt) PrintPlan(db_, sql);
   // Text of only blanks or comments caches as nullptr: a statement that does nothing.
   lru_.push_front(CacheEntry{sql, stmt});
   cache_.emplace(lru_.front().sql, lru_.begin());
