@@ -77,6 +77,21 @@ void RefundStatusAsText(Connection& conn) {
   });
 }
 
+// Version 3: the status lists read a page in list order from an index. The plain status index
+// is a prefix of its successor and goes (every version 2 account has it).
+void ListOrderIndexes(Connection& conn) {
+  conn.Execute("DROP INDEX IX_Web2ERPOrders_Status ON IC_Web2ERPOrders");
+  for (const char* name : {"IX_Web2ERPOrders_StatusPay", "IX_Web2ERPOrders_CheckPay",
+                           "IX_Web2ERPOrders_PayDate", "IX_Web2ERPOrdersEntry_FStatus",
+                           "IX_Web2ERPOrdersEntry_FIsRowClose", "IX_WebShopClient_FIsBlackList"}) {
+    std::vector<std::string> create = ScriptBatchesWith("indexes.sql", std::string(name) + " ON");
+    if (create.size() != 1)
+      throw ComError(err::kUnexpected, kSchemaErrorSource,
+                     std::string("indexes.sql does not define ") + name + " exactly once");
+    conn.Execute(create[0]);
+  }
+}
+
 struct UpgradeStep {
   int version;  // the version the step brings the account to
   const char* what;
@@ -85,6 +100,7 @@ struct UpgradeStep {
 
 constexpr UpgradeStep kSteps[] = {
     {2, "IC_RefundInfo.FRefundStatus as text", &RefundStatusAsText},
+    {3, "indexes in status list order", &ListOrderIndexes},
 };
 
 void RecordVersion(Connection& conn, int version) {

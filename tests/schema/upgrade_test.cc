@@ -4,7 +4,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "base/com_error.h"
+#include "base/conversions.h"
 #include "support/account_fixture.h"
 
 namespace ambit::schema {
@@ -12,14 +16,41 @@ namespace {
 
 using ::ambit::testing::Scalar;
 using ::ambit::testing::ScalarInt;
+using ::testing::Contains;
 using ::testing::HasSubstr;
 
 constexpr char kPlatformState[] =
     "INSERT INTO IC_RefundInfo (FEntryID, FRefundStatus) VALUES (9, 'WAIT_BUYER_RETURN_GOODS')";
 
+// The index names of an account, in order.
+std::vector<std::string> IndexNames(Connection& conn) {
+  std::vector<std::string> names;
+  RecordsetPtr rs = conn.Execute(
+      "SELECT name FROM sqlite_master WHERE type = 'index' AND name NOT LIKE 'sqlite%' "
+      "ORDER BY name");
+  for (; !rs->Eof(); rs->MoveNext()) names.push_back(CStr(rs->Value(0)));
+  return names;
+}
+
+// A version 2 account: the plain status index, none of the list order indexes.
+ConnectionPtr VersionTwoAccount() {
+  ConnectionPtr conn = testing::FreshAccount();
+  conn->Execute(
+      "DROP INDEX IX_Web2ERPOrders_StatusPay ON IC_Web2ERPOrders\r\n"
+      "DROP INDEX IX_Web2ERPOrders_CheckPay ON IC_Web2ERPOrders\r\n"
+      "DROP INDEX IX_Web2ERPOrders_PayDate ON IC_Web2ERPOrders\r\n"
+      "DROP INDEX IX_Web2ERPOrdersEntry_FStatus ON IC_Web2ERPOrdersEntry\r\n"
+      "DROP INDEX IX_Web2ERPOrdersEntry_FIsRowClose ON IC_Web2ERPOrdersEntry\r\n"
+      "DROP INDEX IX_WebShopClient_FIsBlackList ON IC_WebShopClient\r\n"
+      "CREATE INDEX IX_Web2ERPOrders_Status ON IC_Web2ERPOrders "
+      "(FOrderStatus, FCheckStatus, FVoidStatus)\r\n"
+      "UPDATE t_SystemProfile SET FValue = '2' WHERE FCategory = 'EC' AND FKey = 'SchemaVersion'");
+  return conn;
+}
+
 // A version 1 account: after-sales cases with an integer FRefundStatus, no version row.
 ConnectionPtr VersionOneAccount() {
-  ConnectionPtr conn = testing::FreshAccount();
+  ConnectionPtr conn = VersionTwoAccount();
   conn->Execute(
       "DROP TABLE IC_RefundInfo\r\n"
       "CREATE TABLE IC_RefundInfo (FID int IDENTITY(1,1) NOT NULL PRIMARY KEY, "
@@ -87,6 +118,17 @@ TEST(UpgradeTest, FailingStepLeavesTheOldAccount) {
   EXPECT_EQ(AccountSchemaVersion(*conn), 1);
   EXPECT_EQ(ScalarInt(*conn, "SELECT COUNT(*) FROM IC_RefundInfo"), 2);
   EXPECT_THROW(conn->Execute(kPlatformState), ComError);
+}
+
+TEST(UpgradeTest, VersionTwoTakesTheListOrderIndexes) {
+  const std::vector<std::string> fresh = IndexNames(*testing::FreshAccount());
+  EXPECT_THAT(fresh, Contains("IC_Web2ERPOrders$IX_Web2ERPOrders_StatusPay"));
+  ConnectionPtr conn = VersionTwoAccount();
+  ASSERT_EQ(AccountSchemaVersion(*conn), 2);
+  ASSERT_NE(IndexNames(*conn), fresh);
+  UpgradeAccountSchema(*conn);
+  EXPECT_EQ(AccountSchemaVersion(*conn), kAccountSchemaVersion);
+  EXPECT_EQ(IndexNames(*conn), fresh);
 }
 
 }  // namespace

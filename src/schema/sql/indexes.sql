@@ -5,7 +5,13 @@ CREATE INDEX IX_Web2ERPOrders_FOrderID ON IC_Web2ERPOrders (FOrderID)
 GO
 CREATE INDEX IX_Web2ERPOrders_FSiteOrderID ON IC_Web2ERPOrders (FSiteOrderID)
 GO
-CREATE INDEX IX_Web2ERPOrders_Status ON IC_Web2ERPOrders (FOrderStatus, FCheckStatus, FVoidStatus)
+-- The status lists read their states in list order (pay date, order number, FID): a page is
+-- read in order from the index instead of sorting the account, and a keyset cursor seeks.
+CREATE INDEX IX_Web2ERPOrders_StatusPay ON IC_Web2ERPOrders (FOrderStatus, FCheckStatus, FVoidStatus, FSitePayDate, FOrderID, FID)
+GO
+CREATE INDEX IX_Web2ERPOrders_CheckPay ON IC_Web2ERPOrders (FCheckStatus, FVoidStatus, FSitePayDate, FOrderID, FID)
+GO
+CREATE INDEX IX_Web2ERPOrders_PayDate ON IC_Web2ERPOrders (FSitePayDate, FOrderID, FID)
 GO
 CREATE INDEX IX_Web2ERPOrders_FTransactionStatus ON IC_Web2ERPOrders (FTransactionStatus)
 GO
@@ -55,6 +61,13 @@ GO
 CREATE INDEX IX_TradeLog_FOrderFID ON IC_TradeLog (FOrderFID, FOPTime)
 GO
 CREATE INDEX IX_WebShopClient_FNick ON IC_WebShopClient (FNick)
+GO
+-- The lists' joins of closed lines (t99), closed rows (t100) and blacklisted buyers (t23).
+CREATE INDEX IX_Web2ERPOrdersEntry_FStatus ON IC_Web2ERPOrdersEntry (FStatus, FID)
+GO
+CREATE INDEX IX_Web2ERPOrdersEntry_FIsRowClose ON IC_Web2ERPOrdersEntry (FIsRowClose, FID)
+GO
+CREATE INDEX IX_WebShopClient_FIsBlackList ON IC_WebShopClient (FIsBlackList, FNick)
 GO
 CREATE INDEX IX_WebshopToStorage_FWebShopID ON IC_WebshopToStorage (FWebShopID)
 GO
