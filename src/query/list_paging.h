@@ -6,7 +6,7 @@
 // dctPara keys: "PageSize" (1 to 10000 rows), "PageAfter" (the cursor of the
 // row the page starts after; absent or empty for the first page). Each page
 // answers "PageNext" in the same Dictionary: the cursor of its last row, or ""
-// when it was the last page. A cursor is
+// when the page came out short (nothing follows). A cursor is
 // "<pay date yyyy-MM-dd HH:mm:ss.fff, empty when none>|<FID>|<order number>".
 #ifndef AMBIT_QUERY_LIST_PAGING_H_
 #define AMBIT_QUERY_LIST_PAGING_H_

@@ -7,7 +7,8 @@
 // RecordCount, the number of orders the list would show without its row limit);
 // "WebOrderMaxDisplayCount" > 0 = at most that many rows; "AdvancedFilter" present = the orders
 // are pre-selected into #Data by that ready-made filter; "NotCheckRefundOnStatus" (default "0")
-// for the two review lists; "FID" for the two line lists.
+// for the two review lists; "FID" for the two line lists. "PageSize" and "PageAfter" page the
+// six status lists by keyset (query/list_paging.h); a page answers "PageNext" in dctPara.
 #ifndef AMBIT_QUERY_STATUS_LISTS_H_
 #define AMBIT_QUERY_STATUS_LISTS_H_
 

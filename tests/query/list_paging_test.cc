@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "classes/invoke_json.h"
 #include "order_lists_fixture.h"
 #include "query/list_paging.h"
 #include "query/status_lists.h"
@@ -161,6 +162,22 @@ TEST_F(ListPagingTest, UnpagedListsAnswerNoCursor) {
   para->SetValue("PageAfter", para->Value("PageNext"));
   EXPECT_EQ(Fids(GetAllData(info(), para)), V{});
   EXPECT_EQ(CStr(para->Value("PageNext")), "");
+}
+
+// Over the JSON path (what the server answers) the cursor comes back under "out".
+TEST_F(ListPagingTest, CursorComesBackUnderOut) {
+  V seen;
+  nlohmann::json para = {{"sDSN", testing::kDsn}, {"PageSize", 25}};
+  for (int page = 0; page < 2; ++page) {  // 25 rows, then the last 15
+    nlohmann::json answer =
+        InvokeJson(AmbitOrderInfoTable(), info(), "GetAllData", {{"dctPara", para}});
+    ASSERT_TRUE(answer["result"]["rows"].is_array()) << answer.dump();
+    for (const auto& row : answer["result"]["rows"]) seen.push_back(row[0].get<int>());
+    para["PageAfter"] = answer["out"]["dctPara"]["PageNext"];
+  }
+  EXPECT_EQ(para["PageAfter"], "");
+  EXPECT_EQ(seen.size(), 40u);
+  EXPECT_EQ(std::set<int>(seen.begin(), seen.end()).size(), 40u);
 }
 
 TEST_F(ListPagingTest, BadPageKeysAreRefusedBeforeAnythingRuns) {
