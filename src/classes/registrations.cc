@@ -9,6 +9,7 @@ void RegisterOrderInfoMethods(MethodTable& table) {
   AddQueryLookupMethods(table);
   AddPurchaseMethods(table);
   AddStockInfoMethods(table);
+  AddAfterSalesInfoMethods(table);
 }
 
 void RegisterOrderUpdateMethods(MethodTable& table) {
@@ -18,6 +19,7 @@ void RegisterOrderUpdateMethods(MethodTable& table) {
   AddDemoDataMethods(table);
   AddStockUpdateMethods(table);
   AddSplitUpdateMethods(table);
+  AddAfterSalesUpdateMethods(table);
 }
 
 void RegisterColumnsSetMethods(MethodTable& table) {

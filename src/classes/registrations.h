@@ -32,6 +32,10 @@ void AddStockInfoMethods(MethodTable& table);
 void AddStockUpdateMethods(MethodTable& table);
 // Splitting by line, quantity, unit, refund state and part shipment (split family).
 void AddSplitUpdateMethods(MethodTable& table);
+// Refund and after-sales lists (aftersales family).
+void AddAfterSalesInfoMethods(MethodTable& table);
+// Refund gateways, after-sales cases, rollback and re-shipment orders (aftersales family).
+void AddAfterSalesUpdateMethods(MethodTable& table);
 // Column defaults (columns family).
 void AddColumnsSetMethods(MethodTable& table);
 

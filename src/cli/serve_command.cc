@@ -13,6 +13,7 @@
 #include <mutex>
 #include <thread>
 
+#include "aftersales/refund_service.h"
 #include "base/com_error.h"
 #include "classes/classes.h"
 #include "cli/sql_command.h"
@@ -170,6 +171,7 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
     SetClientSqlAllowed(options.client_sql);
     ConfigurePromotionService(options.promotion_url);
     RegisterAccountBillCodeRule();
+    ConfigureRefundService(options.refund_url);
 
     size_t workers = options.workers ? options.workers : DefaultWorkerCount();
     AccountOptions account_options;
@@ -259,6 +261,8 @@ void AddServeCommand(CLI::App& app, int* exit_code) {
       ->capture_default_str();
   serve->add_option("--promotion-url", o->promotion_url,
                     "URL the promotion service calls are posted to (none: gifts are skipped)");
+  serve->add_option("--refund-url", o->refund_url,
+                    "URL the refund service calls are posted to (none: refunds answer 429)");
   serve->add_option("--workers", o->workers, "Worker threads (default: four per core, min 8)");
   serve->add_option("--max-body", o->max_body_bytes, "Largest request body in bytes")
       ->capture_default_str();

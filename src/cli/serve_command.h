@@ -26,6 +26,7 @@ struct ServeOptions {
   std::string message_log = "./data/messages.log";
   std::string resources = "./data/resources";  // translation files
   std::string promotion_url;                   // the promotion service; empty: none
+  std::string refund_url;                      // the refund service; empty: none
   size_t workers = 0;                          // 0: sized to the machine
   size_t max_body_bytes = 1 << 20;
   bool client_sql = true;  // "AdvancedFilter" and GetSingleSQLData accepted

@@ -49,7 +49,8 @@ bool RegAsm(Component& self, const std::string& strDllName);
 // The adapter that forwards promotion calls as JSON posts to `url`
 // ("http://host:port/path"). Request: {"operation", "PropsString", "sFID"[, "sOrderIDs"]};
 // answer: {"result": <any>, "sOrderIDs": <text, optional>}. A transport failure or an answer
-// other than 2xx is a ComError.
+// other than 2xx is a ComError; an answer {"error": {"number", "description", "source"}} is
+// raised as that error (see json_service.h).
 std::shared_ptr<PromotionSale> MakeHttpPromotionSale(const std::string& url);
 
 // Registers the HTTP adapter for kProgIdPromotionSale (the server calls this with the URL of
