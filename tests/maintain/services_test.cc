@@ -4,98 +4,44 @@
 #include <httplib.h>
 
 #include <filesystem>
-#include <fstream>
-#include <map>
 #include <thread>
 
 #include <nlohmann/json.hpp>
 
 #include "host/host_services.h"
 #include "maintain/maintain_fixture.h"
+#include "support/service_doubles.h"
 
 namespace ambit::testing {
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr char kDotNetKey[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\.NETFramework";
-constexpr char kProductKey[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\HALVARD\\LUMOPRODUCT\\";
-
-class MapRegistry : public RegistryReader {
- public:
-  bool Read(std::string_view key_path, std::string_view value_name, Variant* value) override {
-    auto it = values.find(std::string(key_path) + "|" + std::string(value_name));
-    if (it == values.end()) return false;
-    *value = Variant(it->second);
-    return true;
-  }
-  std::map<std::string, std::string> values;
-};
-
-class RecordingLogger : public MessageLogger {
- public:
-  void Log(const std::string& message) override { messages.push_back(message); }
-  std::vector<std::string> messages;
-};
-
-class RecordingShell : public ScriptShell {
- public:
-  int Run(const std::string& command, int window_style, bool wait) override {
-    EXPECT_EQ(window_style, 0);
-    EXPECT_TRUE(wait);
-    commands.push_back(command);
-    if (on_run) on_run(command);
-    return 0;
-  }
-  std::vector<std::string> commands;
-  std::function<void(const std::string&)> on_run;
-};
-
 // A machine with the 32-bit registration tool and the ERP installed under a temporary folder.
 class ServicesTest : public MaintainTest {
  protected:
   void SetUp() override {
     MaintainTest::SetUp();
-    root_ = fs::temp_directory_path() /
-            ("ambit_regasm_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-             "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(root_ / "Framework" / "v4.0.30319");
-    fs::create_directories(root_ / "erp");
-    Touch(root_ / "Framework" / "v4.0.30319" / "RegAsm.exe");
-    Touch(root_ / "erp" / kPromotionAssembly);
-    registry_ = std::make_shared<MapRegistry>();
-    registry_->values[std::string(kDotNetKey) + "|InstallRoot"] =
-        (root_ / "Framework64").string() + "/";
-    registry_->values[std::string(kProductKey) + "|Path"] = (root_ / "erp").string();
-    SetRegistryReader(registry_);
-    ResetSharedHelperCaches();
-    logger_ = std::make_shared<RecordingLogger>();
-    shell_ = std::make_shared<RecordingShell>();
-    RegisterHostObject(kMessageLoggerProgId, [l = logger_] { return l; });
-    RegisterHostObject(kScriptShellProgId, [s = shell_] { return s; });
+    machine_ = std::make_unique<RegAsmMachine>(kPromotionAssembly);
+    registry_ = machine_->registry;
+    logger_ = machine_->logger;
+    shell_ = machine_->shell;
   }
   void TearDown() override {
-    UnregisterHostObject(kMessageLoggerProgId);
-    UnregisterHostObject(kScriptShellProgId);
-    SetRegistryReader(nullptr);
-    ResetSharedHelperCaches();
-    fs::remove_all(root_);
+    machine_.reset();
     MaintainTest::TearDown();
   }
-  static void Touch(const fs::path& p) { std::ofstream(p) << "x"; }
-  std::string Tool() { return (root_ / "Framework" / "v4.0.30319" / "RegAsm.exe").string(); }
-  std::string Assembly() { return (root_ / "erp" / kPromotionAssembly).string(); }
+  static void Touch(const fs::path& p) { RegAsmMachine::Touch(p); }
+  std::string Tool() { return machine_->Tool().string(); }
+  std::string Assembly() { return machine_->Assembly().string(); }
   // Registration makes the class creatable, as registering the assembly does.
   std::shared_ptr<PromotionDouble> RegisterOnRegAsm() {
     auto promotion = std::make_shared<PromotionDouble>();
-    shell_->on_run = [promotion](const std::string& command) {
-      if (command.find("/register ") != std::string::npos)
-        RegisterHostObject(kProgIdPromotionSale, [promotion] { return promotion; });
-    };
+    machine_->RegisterOnRun(kProgIdPromotionSale, [promotion] { return promotion; });
     return promotion;
   }
 
-  fs::path root_;
+  std::unique_ptr<RegAsmMachine> machine_;
   std::shared_ptr<MapRegistry> registry_;
   std::shared_ptr<RecordingLogger> logger_;
   std::shared_ptr<RecordingShell> shell_;
@@ -136,7 +82,7 @@ TEST_F(ServicesTest, MissingClassIsRegisteredWithThe32BitToolAndTheCallRepeated)
 
 TEST_F(ServicesTest, FailedRegistrationEndsQuietlyAndIsReported) {
   AmbitOrderUpdate update;
-  fs::remove(root_ / "Framework" / "v4.0.30319" / "RegAsm.exe");
+  fs::remove(machine_->Tool());
   std::string order_ids = "kept";
   EXPECT_NO_THROW(CallAddGiftService(update, kDsn, "7", order_ids));
   EXPECT_EQ(order_ids, "kept");
@@ -146,7 +92,7 @@ TEST_F(ServicesTest, FailedRegistrationEndsQuietlyAndIsReported) {
   EXPECT_TRUE(shell_->commands.empty());
 
   // The tool is there but the assembly is not: the message names the full path.
-  Touch(root_ / "Framework" / "v4.0.30319" / "RegAsm.exe");
+  Touch(machine_->Tool());
   fs::remove(Assembly());
   EXPECT_FALSE(RegAsm(update, kPromotionAssembly));
   ASSERT_EQ(logger_->messages.size(), 2u);
