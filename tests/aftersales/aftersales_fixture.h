@@ -45,10 +45,11 @@ class AfterSalesTest : public ListAccountTest {
     conn().Execute(
         "INSERT INTO IC_RefundInfo (FEntryID, FItemID, FServiceStatus, FServiceType, "
         "FServiceSource, FNum, FRefundAmount, FReceiveQty, FReturnQty, FIsRetrunGoods, "
-        "FServiceCategory, FVoucherID) SELECT FEntryID, FItemID, " + N(c.status) + "," +
+        "FServiceCategory, FVoucherID, FOrderID, FSiteOrderID) SELECT FEntryID, FItemID, " + N(c.status) + "," +
         N(c.type) + "," + N(c.source) + "," + N(c.num) + "," + N(c.amount) + "," +
         N(c.received) + "," + N(c.returned) + "," + N(c.is_return) + "," + N(c.category) + "," +
-        N(c.voucher) + " FROM IC_Web2ERPOrdersEntry WHERE FEntryID = " + N(entry_id));
+        N(c.voucher) + ", FOrderID, FSiteOrderID FROM IC_Web2ERPOrdersEntry WHERE FEntryID = " +
+        N(entry_id));
     int key = ScalarInt(conn(), "SELECT MAX(FID) FROM IC_RefundInfo");
     if (c.mirror) {
       conn().Execute("UPDATE IC_Web2ERPOrdersEntry SET FRefundFID = " + N(key) +
