@@ -69,13 +69,9 @@ std::shared_ptr<RefundInterOp> MakeHttpRefundInterOp(const std::string& url) {
 }
 
 void ConfigureRefundService(const std::string& url) {
-  if (url.empty()) {
-    UnregisterHostObject(kProgIdRefundInterOp);
-    return;
-  }
-  JsonServiceClient client(url, kProgIdRefundInterOp, kServiceName);  // a bad URL fails now
-  RegisterHostObject(kProgIdRefundInterOp,
-                     [client] { return std::make_shared<HttpRefundInterOp>(client); });
+  ConfigureJsonService(url, kProgIdRefundInterOp, kServiceName, [](const JsonServiceClient& c) {
+    return std::make_shared<HttpRefundInterOp>(c);
+  });
 }
 
 }  // namespace ambit

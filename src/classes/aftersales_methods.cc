@@ -4,24 +4,16 @@
 #include "aftersales/refund_service.h"
 #include "aftersales/service_records.h"
 #include "aftersales/service_rollback.h"
+#include "classes/method_args.h"
 #include "classes/registrations.h"
 
 namespace ambit {
 namespace {
 
-// Null arguments reach the methods as empty texts and zeros, as the platform passes them.
-std::string Text(const std::vector<Variant>& a, size_t i) {
-  return a[i].IsString() ? a[i].string_value() : std::string();
-}
-int32_t Long(const std::vector<Variant>& a, size_t i) {
-  return a[i].IsNull() || a[i].IsEmpty() ? 0 : CLng(a[i]);
-}
-double Double(const std::vector<Variant>& a, size_t i) {
-  return a[i].IsNull() || a[i].IsEmpty() ? 0 : CDbl(a[i]);
-}
-bool Bool(const std::vector<Variant>& a, size_t i) {
-  return !a[i].IsNull() && !a[i].IsEmpty() && CBool(a[i]);
-}
+using method_args::Bool;
+using method_args::Double;
+using method_args::Long;
+using method_args::Text;
 
 ArgSpec Dsn() { return {"sDsn", ArgKind::kText}; }
 ArgSpec TextArg(const char* name) { return {name, ArgKind::kText}; }

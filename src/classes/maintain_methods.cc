@@ -1,5 +1,6 @@
 // Order maintenance on AmbitOrderUpdate: save, status operations, bill follow-up and the
 // promotion service gateways.
+#include "classes/method_args.h"
 #include "classes/registrations.h"
 #include "maintain/bill_followup.h"
 #include "maintain/save_order.h"
@@ -9,10 +10,7 @@
 namespace ambit {
 namespace {
 
-// Null text arguments reach the methods as empty texts, as the platform passes them.
-std::string Text(const std::vector<Variant>& a, size_t i) {
-  return a[i].IsString() ? a[i].string_value() : std::string();
-}
+using method_args::Text;
 
 ArgSpec Dsn() { return {"sDsn", ArgKind::kText}; }
 ArgSpec Para() { return {"dctPara", ArgKind::kDictionary}; }

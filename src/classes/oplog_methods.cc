@@ -1,13 +1,11 @@
+#include "classes/method_args.h"
 #include "classes/registrations.h"
 #include "maintain/oplog.h"
 
 namespace ambit {
 namespace {
 
-// Null text arguments reach the methods as empty texts, as the platform passes them.
-std::string TextOrEmpty(const std::vector<Variant>& a, size_t i) {
-  return a[i].IsString() ? a[i].string_value() : std::string();
-}
+using method_args::Text;
 
 }  // namespace
 
@@ -17,7 +15,7 @@ void AddOpLogInfoMethods(MethodTable& table) {
              ResultKind::kRecordset,
              "Operation log of one order, oldest first",
              [](Component& self, std::vector<Variant>& a) -> Variant {
-               return Variant(GetOPLog(self, TextOrEmpty(a, 0), TextOrEmpty(a, 1)));
+               return Variant(GetOPLog(self, Text(a, 0), Text(a, 1)));
              }});
 }
 
@@ -27,14 +25,14 @@ void AddOpLogUpdateMethods(MethodTable& table) {
              ResultKind::kBool,
              "Writes one operation-log row per order of dctData(\"sFID\")",
              [](Component& self, std::vector<Variant>& a) -> Variant {
-               return Variant(WriteOPLog(self, TextOrEmpty(a, 0), a[1].As<Dictionary>()));
+               return Variant(WriteOPLog(self, Text(a, 0), a[1].As<Dictionary>()));
              }});
   table.Add({"IsLogEnable",
              {{"OPCode", ArgKind::kText}},
              ResultKind::kBool,
              "Whether rows of an operation code are logged",
              [](Component& self, std::vector<Variant>& a) -> Variant {
-               return Variant(IsLogEnable(self, TextOrEmpty(a, 0)));
+               return Variant(IsLogEnable(self, Text(a, 0)));
              }});
   table.Add({"WriteSaveOrderLog",
              {{"FID", ArgKind::kText},
@@ -45,9 +43,9 @@ void AddOpLogUpdateMethods(MethodTable& table) {
              ResultKind::kBool,
              "Logs one edited order field when its value really changes",
              [](Component& self, std::vector<Variant>& a) -> Variant {
-               return Variant(WriteSaveOrderLog(self, TextOrEmpty(a, 0), TextOrEmpty(a, 1),
-                                                TextOrEmpty(a, 2), TextOrEmpty(a, 3),
-                                                TextOrEmpty(a, 4)));
+               return Variant(WriteSaveOrderLog(self, Text(a, 0), Text(a, 1),
+                                                Text(a, 2), Text(a, 3),
+                                                Text(a, 4)));
              }});
 }
 

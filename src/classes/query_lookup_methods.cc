@@ -1,4 +1,5 @@
 // Registration of the order lookups and the state checks on a key list (AmbitOrderInfo).
+#include "classes/method_args.h"
 #include "classes/registrations.h"
 #include "frame/client_sql.h"
 #include "query/lookups.h"
@@ -7,13 +8,8 @@
 namespace ambit {
 namespace {
 
-// Null arguments reach the methods as empty texts and zeros, as the platform passes them.
-std::string Text(const std::vector<Variant>& a, size_t i) {
-  return a[i].IsString() ? a[i].string_value() : std::string();
-}
-int32_t Long(const std::vector<Variant>& a, size_t i) {
-  return a[i].IsNull() || a[i].IsEmpty() ? 0 : CLng(a[i]);
-}
+using method_args::Long;
+using method_args::Text;
 
 ArgSpec TextArg(const char* name) { return {name, ArgKind::kText}; }
 ArgSpec LongArg(const char* name) { return {name, ArgKind::kInt32}; }

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "base/com_error.h"
+#include "frame/host.h"
 
 namespace ambit {
 namespace {
@@ -137,6 +138,17 @@ nlohmann::json JsonServiceClient::Post(const nlohmann::json& request) const {
     throw ComError(err::kUnexpected, source_,
                    "The " + service_name_ + " answered something that is not a JSON object.");
   return parsed;
+}
+
+void ConfigureJsonService(const std::string& url, const std::string& prog_id,
+                          const std::string& service_name,
+                          std::function<ObjectPtr(const JsonServiceClient&)> make) {
+  if (url.empty()) {
+    UnregisterHostObject(prog_id);
+    return;
+  }
+  JsonServiceClient client(url, prog_id, service_name);
+  RegisterHostObject(prog_id, [client, make = std::move(make)] { return make(client); });
 }
 
 }  // namespace ambit

@@ -4,9 +4,12 @@
 #ifndef AMBIT_MAINTAIN_JSON_SERVICE_H_
 #define AMBIT_MAINTAIN_JSON_SERVICE_H_
 
+#include <functional>
 #include <string>
 
 #include <nlohmann/json.hpp>
+
+#include "base/variant.h"
 
 namespace ambit {
 
@@ -34,6 +37,13 @@ class JsonServiceClient {
   std::string source_;
   std::string service_name_;
 };
+
+// Makes `prog_id` create `make(client)` for a client of `url` (the server calls this with the
+// URL of its configuration); an empty URL withdraws it, so creating the service fails with 429.
+// A bad URL is a ComError now, not on the first call.
+void ConfigureJsonService(const std::string& url, const std::string& prog_id,
+                          const std::string& service_name,
+                          std::function<ObjectPtr(const JsonServiceClient&)> make);
 
 }  // namespace ambit
 

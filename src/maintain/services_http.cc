@@ -45,13 +45,9 @@ std::shared_ptr<PromotionSale> MakeHttpPromotionSale(const std::string& url) {
 }
 
 void ConfigurePromotionService(const std::string& url) {
-  if (url.empty()) {
-    UnregisterHostObject(kProgIdPromotionSale);
-    return;
-  }
-  JsonServiceClient client(url, kProgIdPromotionSale, kServiceName);  // a bad URL fails now
-  RegisterHostObject(kProgIdPromotionSale,
-                     [client] { return std::make_shared<HttpPromotionSale>(client); });
+  ConfigureJsonService(url, kProgIdPromotionSale, kServiceName, [](const JsonServiceClient& c) {
+    return std::make_shared<HttpPromotionSale>(c);
+  });
 }
 
 }  // namespace ambit

@@ -2,48 +2,19 @@
 // failing after earlier cases or documents were written leaves the account as it was.
 #include <gtest/gtest.h>
 
-#include "classes/classes.h"
-#include "host/call_context.h"
-#include "host/dispatcher.h"
-#include "support/account_fixture.h"
+#include "support/dispatcher_fixture.h"
 
 namespace ambit::testing {
 namespace {
 
-class AfterSalesHostTest : public ::testing::Test {
+class AfterSalesHostTest : public DispatcherTest {
  protected:
-  AfterSalesHostTest()
-      : accounts_(Options(), [this](const std::string&) { return account_; }),
-        dispatcher_(accounts_, {&AmbitOrderUpdateTable()}) {
-    accounts_.AddAccount("acc", "Data Source=acc");
-  }
-  static AccountOptions Options() {
-    AccountOptions options;
-    options.pool_size = 1;
-    return options;
-  }
-  nlohmann::json Call(const std::string& method, const nlohmann::json& args) {
-    return dispatcher_.Call({"AmbitOrderUpdate", method, args, user_, "10.1.2.3"});
-  }
   std::string Snapshot() {
-    std::string out;
-    for (const char* sql :
-         {"select FID, FEntryID, FServiceStatus, FReceiveQty from IC_RefundInfo order by FID",
-          "select FEntryID, FServiceStatus, FRefundFID, FRefundStatus, FReceiptQty from "
-          "IC_Web2ERPOrdersEntry order by FEntryID",
-          "select count(*) from IC_RefundRecord", "select count(*) from IC_Receipt"}) {
-      RecordsetPtr rs = account_->Execute(sql);
-      for (; rs->IsOpen() && !rs->Eof(); rs->MoveNext())
-        for (int i = 0; i < rs->FieldCount(); ++i) out += CStr(rs->Value(i)) + "|";
-      out += "\n";
-    }
-    return out;
+    return Rows("select FID, FEntryID, FServiceStatus, FReceiveQty from IC_RefundInfo order by FID") +
+           Rows("select FEntryID, FServiceStatus, FRefundFID, FRefundStatus, FReceiptQty from "
+                "IC_Web2ERPOrdersEntry order by FEntryID") +
+           Rows("select count(*) from IC_RefundRecord") + Rows("select count(*) from IC_Receipt");
   }
-
-  ConnectionPtr account_ = FreshAccount();
-  AccountRegistry accounts_;
-  Dispatcher dispatcher_;
-  UserLoginPtr user_ = std::make_shared<HostUserLogin>("tok", 16394, "CHS");
 };
 
 TEST_F(AfterSalesHostTest, CreationFailingOnItsSecondLineKeepsNothing) {
