@@ -91,8 +91,6 @@ TEST_F(ServiceRecordsTest, OpenCasesAndOverReturnsAreReportedAndLeftAlone) {
   // 2 more fit (3 + 2 = 5); changing the earlier case itself does not count against itself.
   EXPECT_EQ(CheckReceiveStatusbyFEntryID(update(), kDsn, Items({Request(returned_line, 0, 1, 2)}),
                                          NewDictionary(), Variant()), "");
-  conn().Execute("UPDATE IC_Web2ERPOrdersEntry SET FServiceStatus = 0 WHERE FEntryID = " +
-                 N(returned_line));
   EXPECT_EQ(Add(Items({Request(returned_line, 0, 1, 3)}), 3), "OK:" + N(returned_line) +
                                                                    ",Faild:");
   EXPECT_EQ(Row("SELECT FNum, FServiceStatus FROM IC_RefundInfo WHERE FID = " + N(earlier)),
