@@ -28,9 +28,10 @@ RecordsetPtr GetSellerAddressForRefund(Component& self, const std::string& sDsn,
                                        const std::string& sWebShopID);
 
 // The after-sales workbench's order lines (at most 10000) under the order filter of
-// dctPara("dctFiler"); its "Select_Item" picks columns or an aggregate over them. The line's
-// discount, tax amount and tax rate come as FDiscountFee2, FTaxAmount1 and FTaxRate1 beside the
-// order's. A variant holding the recordset; Empty without "sDSN".
+// dctPara("dctFiler"); its "Select_Item" picks columns or an aggregate over them (a read-only
+// query, refused when client SQL is switched off). The line's discount, tax amount and tax
+// rate come as FDiscountFee2, FTaxAmount1 and FTaxRate1 beside the order's. A variant holding
+// the recordset; Empty without "sDSN".
 Variant GetTradeServiceData(Component& self, const DictionaryPtr& dctPara);
 
 // The history rows of the line dctData("FEntryID") (all lines when absent), oldest first.

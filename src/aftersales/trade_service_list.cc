@@ -3,7 +3,9 @@
 #include "aftersales/aftersales_internal.h"
 #include "aftersales/refund_lists.h"
 #include "base/text.h"
+#include "frame/client_sql.h"
 #include "query/order_filter.h"
+#include "tsql/client_sql.h"
 
 namespace ambit {
 namespace {
@@ -172,8 +174,11 @@ Variant GetTradeServiceData(Component& self, const DictionaryPtr& dctPara) {
         std::string select_item =
             filter_para ? CStr(filter_para->GetValue("Select_Item", Variant(""))) : "";
         if (!select_item.empty()) {
+          // The client names the columns: what runs must still be one query that only reads.
+          CheckClientSqlAllowed("\"Select_Item\"");
           sb.Insert(1, "select " + select_item + " from (\r\n");
           sb.Append(" ) t ");
+          tsql::CheckReadOnlyQuery(sb.ToString());
         }
         sb.Insert(1, "SET TRANSACTION ISOLATION LEVEL READ UNCOMMITTED\r\n");
         return Variant(m.conn().Execute(sb.ToString()));

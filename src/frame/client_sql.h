@@ -1,6 +1,7 @@
-// Two places take SQL text from the client: the "AdvancedFilter" of the order lists and the
-// statement of GetSingleSQLData. Both are checked to read only (tsql/client_sql.h); an operator
-// who wants neither switches them off here (`serve --no-client-sql`).
+// Three places take SQL text from the client: the "AdvancedFilter" of the order lists, the
+// statement of GetSingleSQLData and the "Select_Item" columns of GetTradeServiceData. All are
+// checked to read only (tsql/client_sql.h); an operator who wants none of them switches them
+// off here (`serve --no-client-sql`).
 #ifndef AMBIT_FRAME_CLIENT_SQL_H_
 #define AMBIT_FRAME_CLIENT_SQL_H_
 

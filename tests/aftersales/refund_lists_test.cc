@@ -54,6 +54,12 @@ TEST_F(RefundListsTest, CaseListFiltersAndItsSpecialColumns) {
             (std::vector<std::string>{"WD15"}));
   EXPECT_EQ(Column(GetRefundInfoData(info(), Para({{"RefundFID", Variant(N(cases[2]))}})),
                    "FServiceTypeName"), (std::vector<std::string>{"换货"}));
+  // The platform's refund state is text.
+  conn().Execute("UPDATE IC_RefundInfo SET FRefundStatus = 'WAIT_BUYER_RETURN_GOODS' WHERE FID = " +
+                 N(cases[2]));
+  EXPECT_EQ(Column(GetRefundInfoData(info(), Para({{"FRefundStatus",
+                                                    Variant("WAIT_BUYER_RETURN_GOODS")}})),
+                   "FOrderID"), (std::vector<std::string>{"WD17"}));
   EXPECT_TRUE(Column(GetRefundInfoData(info(), Para({{"WaitReturnGoods", Variant("1")},
                                                      {"WaitRefund", Variant("1")}})),
                      "FID").empty());
@@ -98,6 +104,11 @@ TEST_F(RefundListsTest, WorkbenchLinesCarryLineAmountsAndBothDiscounts) {
   rs = GetTradeServiceData(info(), para).As<Recordset>();
   ASSERT_EQ(rs->FieldCount(), 1);
   EXPECT_EQ(CStr(rs->Value(0)), "2");
+  // The column list may only read.
+  para->Value("dctFiler").As<Dictionary>()->SetValue(
+      "Select_Item", Variant("count(1) from IC_Web2ERPOrders; delete IC_Web2ERPOrders; select 1"));
+  EXPECT_THROW(GetTradeServiceData(info(), para), ComError);
+  EXPECT_EQ(Count("IC_Web2ERPOrders"), 1);
   EXPECT_TRUE(GetTradeServiceData(info(), NewDictionary()).IsEmpty());
 }
 
