@@ -187,7 +187,8 @@ TEST_F(RollbackTest, ReshipmentOrdersAreHandledOnceEach) {
     SeedLine(conn(), {.fid = fid, .item_id = 10, .quantity = 2.5});
   }
   SeedLine(conn(), {.fid = 7, .item_id = 11, .quantity = 1});
-  const std::string kStates = "SELECT FID, FOrderStatus, FCheckStatus FROM IC_Web2ERPOrders";
+  const std::string kStates =
+      "SELECT FID, FOrderStatus, FCheckStatus FROM IC_Web2ERPOrders ORDER BY FID";
   const std::string kHistory =
       "SELECT FEntryID, FManageType, FSource, FType, FServiceType, FQty, FRemark, FRecorder "
       "FROM IC_RefundRecord ORDER BY FEntryID, FID";
