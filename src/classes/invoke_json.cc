@@ -40,7 +40,36 @@ std::vector<std::optional<Variant>> GatherArguments(const MethodTable& table,
   return given;
 }
 
+// Keys of declared Dictionary arguments that the method does not read: most often a misspelt
+// or guessed key, which would otherwise change nothing without a word.
+nlohmann::json UnreadKeys(const MethodTable& table, const MethodSpec& m,
+                          const std::vector<Variant>& values) {
+  nlohmann::json warnings = nlohmann::json::array();
+  for (size_t i = 0; i < m.args.size(); ++i) {
+    const ArgSpec& a = m.args[i];
+    if (a.keys.empty()) continue;
+    DictionaryPtr dct = values[i].As<Dictionary>();
+    if (!dct) continue;
+    for (int k = 1; k <= dct->Count(); ++k)
+      if (!a.ReadsKey(dct->Name(k)))
+        warnings.push_back(a.name + ": key '" + dct->Name(k) + "' is not read by " +
+                           std::string(table.class_name()) + "." + m.name);
+  }
+  return warnings;
+}
+
 }  // namespace
+
+nlohmann::json DescribeKeys(const ArgSpec& arg) {
+  nlohmann::json keys = nlohmann::json::array();
+  for (const KeyGroup* group : arg.keys)
+    for (const KeySpec& k : *group) {
+      nlohmann::json key = {{"name", k.name}, {"kind", ArgKindName(k.kind)}, {"doc", k.doc}};
+      if (k.default_text) key["default"] = k.default_text;
+      keys.push_back(std::move(key));
+    }
+  return keys;
+}
 
 nlohmann::json InvokeJson(const MethodTable& table, Component& self, std::string_view method,
                           const nlohmann::json& args) {
@@ -67,22 +96,30 @@ nlohmann::json InvokeJson(const MethodTable& table, Component& self, std::string
       throw ArgumentError(Source(table, m->name), e.description());
     }
   }
+  // Read before the call: methods may add keys of their own to the caller's Dictionary.
+  nlohmann::json warnings = UnreadKeys(table, *m, values);
   Variant result = m->invoke(self, values);
   nlohmann::json out = nlohmann::json::object();
   for (size_t i = 0; i < m->args.size(); ++i)
     if (m->args[i].by_ref) out[m->args[i].name] = VariantToJson(values[i]);
-  return {{"result", VariantToJson(result)}, {"out", std::move(out)}};
+  nlohmann::json answer = {{"result", VariantToJson(result)}, {"out", std::move(out)}};
+  if (!warnings.empty()) answer["warnings"] = std::move(warnings);
+  return answer;
 }
 
 nlohmann::json DescribeTable(const MethodTable& table) {
   nlohmann::json methods = nlohmann::json::array();
   for (const MethodSpec& m : table.methods()) {
     nlohmann::json args = nlohmann::json::array();
-    for (const ArgSpec& a : m.args)
-      args.push_back({{"name", a.name},
-                      {"kind", ArgKindName(a.kind)},
-                      {"inOut", a.by_ref},
-                      {"optional", a.optional}});
+    for (const ArgSpec& a : m.args) {
+      nlohmann::json arg = {{"name", a.name},
+                            {"kind", ArgKindName(a.kind)},
+                            {"inOut", a.by_ref},
+                            {"optional", a.optional}};
+      if (!a.keys.empty()) arg["keys"] = DescribeKeys(a);
+      if (!a.open_keys.empty()) arg["openKeys"] = a.open_keys;
+      args.push_back(std::move(arg));
+    }
     methods.push_back({{"name", m.name},
                        {"result", ResultKindName(m.result)},
                        {"summary", m.summary},

@@ -1,5 +1,6 @@
 // Order maintenance on AmbitOrderUpdate: save, status operations, bill follow-up and the
 // promotion service gateways.
+#include "classes/dictionary_keys.h"
 #include "classes/method_args.h"
 #include "classes/registrations.h"
 #include "maintain/bill_followup.h"
@@ -13,12 +14,18 @@ namespace {
 using method_args::Text;
 
 ArgSpec Dsn() { return {"sDsn", ArgKind::kText}; }
-ArgSpec Para() { return {"dctPara", ArgKind::kDictionary}; }
+ArgSpec Para(const KeyGroup* own = nullptr) {
+  std::vector<const KeyGroup*> groups = {&keys::Account(), &keys::OrderKeyList()};
+  if (own) groups.push_back(own);
+  return ArgSpec("dctPara", ArgKind::kDictionary).WithKeys(std::move(groups));
+}
 
-// The Dictionary methods all look the same to clients: dctPara in, a flag out.
+// The Dictionary methods all look the same to clients: dctPara in (the account, the order
+// keys and the operation's own keys), a flag out.
 void AddParaMethod(MethodTable& table, std::string name, std::string summary,
-                   bool (*method)(Component&, const DictionaryPtr&)) {
-  table.Add({std::move(name), {Para()}, ResultKind::kBool, std::move(summary),
+                   bool (*method)(Component&, const DictionaryPtr&),
+                   const KeyGroup* own_keys = nullptr) {
+  table.Add({std::move(name), {Para(own_keys)}, ResultKind::kBool, std::move(summary),
              [method](Component& self, std::vector<Variant>& a) -> Variant {
                return Variant(method(self, a[0].As<Dictionary>()));
              }});
@@ -27,15 +34,15 @@ void AddParaMethod(MethodTable& table, std::string name, std::string summary,
 void AddStatusMethods(MethodTable& table) {
   AddParaMethod(table, "SetWebOrderStatus",
                 "Reviews (2, 14), un-reviews (1), pre-reviews (3) or cancels pre-review (4)",
-                &SetWebOrderStatus);
+                &SetWebOrderStatus, &keys::OrderStatus());
   AddParaMethod(table, "DeleteWebOrder", "Deletes orders with their lines, log and after-sales",
                 &DeleteWebOrder);
   AddParaMethod(table, "SetWebOrderVoidStatus", "Sets the void flag of orders",
-                &SetWebOrderVoidStatus);
+                &SetWebOrderVoidStatus, &keys::VoidStatus());
   AddParaMethod(table, "SetWebOrderRowClose", "Sets the close flag of every line of orders",
-                &SetWebOrderRowClose);
+                &SetWebOrderRowClose, &keys::RowClose());
   AddParaMethod(table, "LockWebOrder", "Locks or unlocks orders with a reason",
-                &LockWebOrder);
+                &LockWebOrder, &keys::Lock());
   AddParaMethod(table, "InvoiceFlag", "Toggles the invoicing mark of orders", &InvoiceFlag);
   table.Add({"SetWebOrderStatusForNet",
              {{"iOrderStatus", ArgKind::kInt16}, Dsn(), {"sFID", ArgKind::kText}},
@@ -46,7 +53,8 @@ void AddStatusMethods(MethodTable& table) {
                                                       Text(a, 2)));
              }});
   table.Add({"CheckCurrency",
-             {Dsn(), {"FID", ArgKind::kText}, {"dicRnt", ArgKind::kDictionary, true, true}},
+             {Dsn(), {"FID", ArgKind::kText}, ArgSpec("dicRnt", ArgKind::kDictionary, true, true)
+                  .WithOpenKeys("The answer: \"Error\" says why the order has no currency")},
              ResultKind::kBool,
              "Whether an order has a currency; dicRnt names it when not",
              [](Component& self, std::vector<Variant>& a) -> Variant {
@@ -56,7 +64,7 @@ void AddStatusMethods(MethodTable& table) {
                return Variant(ok);
              }});
   table.Add({"ChangeOrderItem",
-             {Dsn(), {"dctItem", ArgKind::kDictionary}},
+             {Dsn(), ArgSpec("dctItem", ArgKind::kDictionary).WithKeys({&keys::ItemChange()})},
              ResultKind::kBool,
              "Replaces the item of every line of orders, logging old and new item",
              [](Component& self, std::vector<Variant>& a) -> Variant {
@@ -66,7 +74,9 @@ void AddStatusMethods(MethodTable& table) {
 
 void AddSaveAndBillMethods(MethodTable& table) {
   table.Add({"SaveOrder",
-             {Dsn(), {"dctDataCache", ArgKind::kDictionary}},
+             {Dsn(), ArgSpec("dctDataCache", ArgKind::kDictionary)
+                         .WithOpenKeys("Order key -> {header column: value, line key -> "
+                                       "{line column: value}}")},
              ResultKind::kText,
              "Saves the order editing cache in one batch, logging changed fields",
              [](Component& self, std::vector<Variant>& a) -> Variant {
@@ -103,7 +113,8 @@ void AddSaveAndBillMethods(MethodTable& table) {
                return Variant(UpdateAfterDeleteSaleOrder(self, Text(a, 0), Text(a, 1)));
              }});
   table.Add({"UpdateSendStockID",
-             {Dsn(), {"dctOrderEntryInfo", ArgKind::kDictionary}},
+             {Dsn(), ArgSpec("dctOrderEntryInfo", ArgKind::kDictionary)
+                         .WithKeys({&keys::SendStock()})},
              ResultKind::kBool,
              "Sets the shipping warehouse of one order line",
              [](Component& self, std::vector<Variant>& a) -> Variant {

@@ -39,6 +39,13 @@ std::string_view ResultKindName(ResultKind k) {
   return "variant";
 }
 
+bool ArgSpec::ReadsKey(std::string_view key) const {
+  for (const KeyGroup* group : keys)
+    for (const KeySpec& k : *group)
+      if (EqualsNoCase(k.name, key)) return true;
+  return false;
+}
+
 void MethodTable::Add(MethodSpec method) {
   if (Find(method.name))
     throw std::logic_error("method registered twice: " + std::string(class_name()) + "." +

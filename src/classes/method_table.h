@@ -24,6 +24,17 @@ enum class ResultKind {
 std::string_view ArgKindName(ArgKind k);
 std::string_view ResultKindName(ResultKind k);
 
+// One key a method reads from a Dictionary argument. `default_text` is what an absent key
+// counts as (nullptr: no default worth naming), written as the method compares it.
+struct KeySpec {
+  const char* name;
+  ArgKind kind;
+  const char* default_text;
+  const char* doc;
+};
+// Keys read together; methods that read the same keys share one group.
+using KeyGroup = std::vector<KeySpec>;
+
 struct ArgSpec {
   ArgSpec(std::string arg_name, ArgKind arg_kind, bool in_out = false, bool is_optional = false,
           Variant default_val = Variant())
@@ -40,6 +51,23 @@ struct ArgSpec {
   // An omitted optional argument takes `default_value`.
   bool optional = false;
   Variant default_value;
+  // Dictionary arguments: the keys the method reads, group by group. Keys outside them are
+  // reported back to the caller as not read (nothing fails).
+  std::vector<const KeyGroup*> keys;
+  // Dictionary arguments whose keys are data rather than a fixed set (order keys, column names):
+  // what they hold. Such keys are never reported.
+  std::string open_keys;
+
+  ArgSpec WithKeys(std::vector<const KeyGroup*> groups) && {
+    keys = std::move(groups);
+    return std::move(*this);
+  }
+  ArgSpec WithOpenKeys(std::string what) && {
+    open_keys = std::move(what);
+    return std::move(*this);
+  }
+  // Whether a key is one of the declared keys (case-insensitive, as Dictionary compares keys).
+  bool ReadsKey(std::string_view key) const;
 };
 
 // The invoker receives the arguments already converted to their kinds, in declaration order;

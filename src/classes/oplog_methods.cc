@@ -1,3 +1,4 @@
+#include "classes/dictionary_keys.h"
 #include "classes/method_args.h"
 #include "classes/registrations.h"
 #include "maintain/oplog.h"
@@ -21,7 +22,8 @@ void AddOpLogInfoMethods(MethodTable& table) {
 
 void AddOpLogUpdateMethods(MethodTable& table) {
   table.Add({"WriteOPLog",
-             {{"sDsn", ArgKind::kText}, {"dctData", ArgKind::kDictionary}},
+             {{"sDsn", ArgKind::kText},
+              ArgSpec("dctData", ArgKind::kDictionary).WithKeys({&keys::OpLogRow()})},
              ResultKind::kBool,
              "Writes one operation-log row per order of dctData(\"sFID\")",
              [](Component& self, std::vector<Variant>& a) -> Variant {

@@ -1,5 +1,6 @@
 // Registration of purchase planning on AmbitOrderInfo: the requirement summary, its print
 // tables and checks, and the purchase request and order bills.
+#include "classes/dictionary_keys.h"
 #include "classes/registrations.h"
 #include "purchase/purchase_bill.h"
 #include "purchase/purchase_summary.h"
@@ -23,7 +24,8 @@ ArgSpec Dsn() { return {"sDsn", ArgKind::kText}; }
 void AddSummaryMethods(MethodTable& table) {
   table.Add({"GetWebOrderEntryDetialSumByFID",
              {Dsn(), {"sFID", ArgKind::kText}, {"ipurMode", ArgKind::kInt16},
-              {"dctParaInfo", ArgKind::kDictionary, false, true}},
+              ArgSpec("dctParaInfo", ArgKind::kDictionary, false, true)
+                  .WithKeys({&keys::CodeRange()})},
              ResultKind::kRecordset,
              "Per item (1: and warehouse): stock, open order demand, goods on order and coming "
              "back",
@@ -79,7 +81,8 @@ void AddSummaryMethods(MethodTable& table) {
 void AddBillMethods(MethodTable& table) {
   table.Add({"SavePurchaseApplyBill",
              {Dsn(), {"lTranType", ArgKind::kInt32},
-              {"dctParaHead", ArgKind::kDictionary, false, true},
+              ArgSpec("dctParaHead", ArgKind::kDictionary, false, true)
+                  .WithOpenKeys("Column values of the bill's head (POrequest or POOrder)"),
               {"vctParaEntry", ArgKind::kVector, false, true}},
              ResultKind::kBool,
              "Writes a purchase request (70) or purchase order with its lines in one batch",
@@ -97,8 +100,11 @@ void AddBillMethods(MethodTable& table) {
   table.Add({"GetThisBillNO",
              {Dsn(), {"BillTransType", ArgKind::kInt32},
               {"UpdateMaxNO", ArgKind::kBool, true},
-              {"vdict", ArgKind::kDictionary, false, true},
-              {"vDictMore", ArgKind::kDictionary, false, true}},
+              ArgSpec("vdict", ArgKind::kDictionary, false, true)
+                  .WithOpenKeys("The bill for the number service (FBillType and FDate are set "
+                                "here)"),
+              ArgSpec("vDictMore", ArgKind::kDictionary, false, true)
+                  .WithOpenKeys("Further values passed to the number service")},
              ResultKind::kText,
              "A new bill number of the bill type from the bill number service",
              [](Component& self, std::vector<Variant>& a) -> Variant {

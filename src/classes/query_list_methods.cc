@@ -1,5 +1,6 @@
 // Registration of the order lists: the filter screen's captions, shop access and the status
 // lists (AmbitOrderInfo).
+#include "classes/dictionary_keys.h"
 #include "classes/registrations.h"
 #include "query/order_filter.h"
 #include "query/order_select.h"
@@ -13,26 +14,37 @@ void AddQueryListMethods(MethodTable& table) {
     const char* name;
     ListMethod method;
     const char* summary;
+    std::vector<const KeyGroup*> keys;
     // The status lists answer the next page's cursor ("PageNext") in dctPara.
     bool in_out = false;
   };
+  using namespace keys;
+  const std::vector<const KeyGroup*> first = {&Account(), &OrderFilter(), &ListCount(),
+                                              &ListLimit(), &ListPaging()};
+  const std::vector<const KeyGroup*> second = {&Account(), &OrderFilter(), &ListCount(),
+                                               &ListLimit(), &ListPaging(), &RefundCheck()};
+  const std::vector<const KeyGroup*> one_order = {&Account(), &OrderKey()};
   const Entry lists[] = {
-      {"GetTemplateData", &GetTemplateData, "Captions of the order filter screen's fields"},
-      {"GetWaitVerifyData", &GetWaitVerifyData, "Orders awaiting review under the filter", true},
-      {"GetVerifiedData", &GetVerifiedData, "Reviewed orders that are not locked", true},
-      {"GetAllData", &GetAllData, "All orders under the filter", true},
-      {"GetLockData", &GetLockData, "Locked orders", true},
+      {"GetTemplateData", &GetTemplateData, "Captions of the order filter screen's fields",
+       {&Account(), &TemplateClass()}},
+      {"GetWaitVerifyData", &GetWaitVerifyData, "Orders awaiting review under the filter",
+       {&Account(), &OrderFilter(), &ListCount(), &ListPaging()}, true},
+      {"GetVerifiedData", &GetVerifiedData, "Reviewed orders that are not locked", first, true},
+      {"GetAllData", &GetAllData, "All orders under the filter", first, true},
+      {"GetLockData", &GetLockData, "Locked orders", first, true},
       {"GetNoVerifyData", &GetNoVerifyData,
-       "Orders awaiting review that must not be reviewed yet (refunds, unpaid, closed)", true},
-      {"GetWaitVerifyData2", &GetWaitVerifyData2, "Orders awaiting review that may be reviewed",
+       "Orders awaiting review that must not be reviewed yet (refunds, unpaid, closed)", second,
        true},
-      {"GetWebOrderEntryData", &GetWebOrderEntryData, "The lines of one order"},
-      {"GetLatelyData", &GetLatelyData, "The buyer's order lines of the last 90 days"},
+      {"GetWaitVerifyData2", &GetWaitVerifyData2, "Orders awaiting review that may be reviewed",
+       second, true},
+      {"GetWebOrderEntryData", &GetWebOrderEntryData, "The lines of one order", one_order},
+      {"GetLatelyData", &GetLatelyData, "The buyer's order lines of the last 90 days",
+       one_order},
   };
   for (const Entry& e : lists) {
     ListMethod method = e.method;
     table.Add({e.name,
-               {{"dctPara", ArgKind::kDictionary, e.in_out}},
+               {ArgSpec("dctPara", ArgKind::kDictionary, e.in_out).WithKeys(e.keys)},
                ResultKind::kRecordset,
                e.summary,
                [method](Component& self, std::vector<Variant>& a) -> Variant {

@@ -1,4 +1,5 @@
 // Registration of the order lookups and the state checks on a key list (AmbitOrderInfo).
+#include "classes/dictionary_keys.h"
 #include "classes/method_args.h"
 #include "classes/registrations.h"
 #include "frame/client_sql.h"
@@ -78,17 +79,22 @@ void AddDictionaryLookups(MethodTable& table) {
     const char* name;
     DictRs method;
     const char* summary;
+    std::vector<const KeyGroup*> keys;
   };
+  using namespace keys;
   const Entry entries[] = {
-      {"GetWebOrderData", &GetWebOrderData, "Orders of dctPara(\"FID\") in the list layout"},
+      {"GetWebOrderData", &GetWebOrderData, "Orders of dctPara(\"FID\") in the list layout",
+       {&Account(), &OrderKeyList()}},
       {"GetWebOrderDataOrderBy", &GetWebOrderDataOrderBy,
-       "Orders of dctPara(\"FID\") in the list layout, in a chosen order"},
-      {"GetWebShopData", &GetWebShopData, "Active shops with the order type of their shop type"},
+       "Orders of dctPara(\"FID\") in the list layout, in a chosen order",
+       {&Account(), &OrderKeyList(), &OrderSort()}},
+      {"GetWebShopData", &GetWebShopData, "Active shops with the order type of their shop type",
+       {&Account()}},
   };
   for (const Entry& e : entries) {
     DictRs method = e.method;
     table.Add({e.name,
-               {{"dctPara", ArgKind::kDictionary}},
+               {ArgSpec("dctPara", ArgKind::kDictionary).WithKeys(e.keys)},
                ResultKind::kRecordset,
                e.summary,
                [method](Component& self, std::vector<Variant>& a) -> Variant {
@@ -183,7 +189,9 @@ void AddWarningLookups(MethodTable& table) {
                return Variant(GetEarlyWarningInfo(self, Text(a, 0), a[1].As<Vector>()));
              }});
   table.Add({"GetEarlyWarningInfo1",
-             {TextArg("strDSN"), {"dctPara", ArgKind::kDictionary}},
+             {TextArg("strDSN"),
+              ArgSpec("dctPara", ArgKind::kDictionary)
+                  .WithKeys({&keys::Account(), &keys::OrderFilter()})},
              ResultKind::kRecordset,
              "Warning flags of the lines of orders awaiting review under a list filter",
              [](Component& self, std::vector<Variant>& a) -> Variant {

@@ -7,7 +7,9 @@
 #include <sstream>
 
 #include "classes/classes.h"
+#include "base/version.h"
 #include "classes/invoke_json.h"
+#include "classes/openapi.h"
 #include "cli/serve_command.h"
 #include "cli/sql_command.h"
 #include "host/call_context.h"
@@ -176,6 +178,19 @@ std::string FormatCatalogue(const nlohmann::json& catalogue) {
       std::string summary = m.value("summary", std::string());
       if (!summary.empty()) out << "  " << summary;
       out << "\n";
+      // The keys of Dictionary arguments, one line each under the method.
+      for (const auto& a : m["args"]) {
+        if (a.contains("openKeys"))
+          out << "      " << a["name"].get<std::string>() << ": "
+              << a["openKeys"].get<std::string>() << "\n";
+        if (!a.contains("keys")) continue;
+        for (const auto& k : a["keys"]) {
+          out << "      " << a["name"].get<std::string>() << "(\"" << k["name"].get<std::string>()
+              << "\"): " << k["kind"].get<std::string>();
+          if (k.contains("default")) out << " = \"" << k["default"].get<std::string>() << "\"";
+          out << "  " << k["doc"].get<std::string>() << "\n";
+        }
+      }
     }
     out << "\n";
   }
@@ -215,8 +230,18 @@ void AddMethodsCommand(CLI::App& app, int* exit_code) {
   auto json = std::make_shared<bool>(false);
   CLI::App* methods = app.add_subcommand(
       "methods", "List the classes and methods clients can call, with their arguments");
+  auto openapi = std::make_shared<bool>(false);
   methods->add_flag("--json", *json, "The catalogue as JSON (what GET /api answers)");
-  methods->callback([json, exit_code] {
+  methods
+      ->add_flag("--openapi", *openapi,
+                 "The OpenAPI 3.1 document (what GET /api/openapi.json answers)")
+      ->excludes("--json");
+  methods->callback([json, openapi, exit_code] {
+    if (*openapi) {
+      std::cout << OpenApiDocument(AllClassTables(), kVersion).dump(2) << "\n";
+      *exit_code = 0;
+      return;
+    }
     nlohmann::json catalogue = {{"classes", nlohmann::json::array()}};
     for (const MethodTable* t : AllClassTables()) catalogue["classes"].push_back(DescribeTable(*t));
     std::cout << (*json ? catalogue.dump(2) + "\n" : FormatCatalogue(catalogue));

@@ -3,7 +3,9 @@
 #include <cctype>
 #include <memory>
 
+#include "base/version.h"
 #include "classes/invoke_json.h"
+#include "classes/openapi.h"
 #include "host/call_context.h"
 
 namespace ambit {
@@ -156,5 +158,7 @@ nlohmann::json Dispatcher::Catalogue() const {
   for (const MethodTable* t : tables_) classes.push_back(DescribeTable(*t));
   return {{"classes", std::move(classes)}};
 }
+
+nlohmann::json Dispatcher::OpenApi() const { return OpenApiDocument(tables_, kVersion); }
 
 }  // namespace ambit

@@ -46,6 +46,8 @@ class Dispatcher {
 
   // {"classes": [DescribeTable of each class]}.
   nlohmann::json Catalogue() const;
+  // The served classes as an OpenAPI 3.1 document (OpenApiDocument).
+  nlohmann::json OpenApi() const;
 
   // Case-insensitive; nullptr when the class is not served.
   const MethodTable* FindTable(std::string_view class_name) const;

@@ -216,6 +216,11 @@ void ApiServer::Route() {
     Reply(res, 200, catalogue);
   });
 
+  http_->Get("/api/openapi.json", [this](const httplib::Request&, httplib::Response& res) {
+    trace.outcome = "ok";
+    Reply(res, 200, dispatcher_.OpenApi());
+  });
+
   http_->Get("/health", [this](const httplib::Request&, httplib::Response& res) {
     trace.outcome = "ok";
     nlohmann::json health = {{"status", "ok"},
