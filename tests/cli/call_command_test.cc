@@ -59,6 +59,22 @@ TEST(FormatTest, CatalogueShowsKindsOptionalAndInOutArguments) {
       << text;
 }
 
+TEST(FormatTest, CatalogueListsDictionaryKeysUnderTheirMethod) {
+  json catalogue = json::parse(R"({"classes": [{"class": "C", "transMode": 2, "methods": [
+      {"name": "Lock", "result": "boolean", "summary": "", "args": [
+        {"name": "dctPara", "kind": "Dictionary", "inOut": false, "optional": false,
+         "keys": [{"name": "FID", "kind": "text", "doc": "order keys"},
+                  {"name": "IsLock", "kind": "int16", "doc": "1 locks", "default": "1"}]},
+        {"name": "dctCache", "kind": "Dictionary", "inOut": false, "optional": false,
+         "openKeys": "order -> values"}]}]}]})");
+  EXPECT_EQ(FormatCatalogue(catalogue),
+            "C  (TransMode 2, 1 methods)\n"
+            "  Lock(dctPara: Dictionary, dctCache: Dictionary) -> boolean\n"
+            "      dctPara(\"FID\"): text  order keys\n"
+            "      dctPara(\"IsLock\"): int16 = \"1\"  1 locks\n"
+            "      dctCache: order -> values\n\n");
+}
+
 class RunCallTest : public ::testing::Test {
  protected:
   RunCallTest()
