@@ -9,6 +9,11 @@ constexpr ArgKind kInt32 = ArgKind::kInt32;
 
 }  // namespace
 
+const KeyGroup& None() {
+  static const KeyGroup keys;
+  return keys;
+}
+
 const KeyGroup& Account() {
   static const KeyGroup keys = {
       {"sDSN", kText, nullptr,

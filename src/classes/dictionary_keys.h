@@ -9,6 +9,9 @@
 
 namespace ambit::keys {
 
+// No key at all: the argument is taken for the caller's sake and not read, so every key in it
+// is reported.
+const KeyGroup& None();
 // "sDSN": the account of a method that opens its connection from the Dictionary.
 const KeyGroup& Account();
 // The criteria of the order lists' filter screen.

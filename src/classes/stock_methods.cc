@@ -1,6 +1,7 @@
 // Stock family: held quantities and warehouse choice (AmbitOrderInfo); review by stock check and
 // automatic batch assignment (AmbitOrderUpdate).
 #include "classes/classes.h"
+#include "classes/dictionary_keys.h"
 #include "classes/registrations.h"
 #include "stock/batch_fill.h"
 #include "stock/stock_lookups.h"
@@ -88,7 +89,7 @@ void AddStockUpdateMethods(MethodTable& table) {
              }});
   table.Add({"FillBatchNo",
              {TextArg("sDsn"), {"vctOrderInfo", ArgKind::kVector},
-              {"dctPara", ArgKind::kDictionary, false, true}},
+              ArgSpec("dctPara", ArgKind::kDictionary, false, true).WithKeys({&keys::None()})},
              ResultKind::kText,
              "Assigns batches to order lines by the AutoBatchNo rule, cutting lines as needed",
              [](Component& self, std::vector<Variant>& a) -> Variant {
