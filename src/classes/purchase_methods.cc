@@ -21,6 +21,18 @@ int16_t Mode(const std::vector<Variant>& a, size_t i) {
 
 ArgSpec Dsn() { return {"sDsn", ArgKind::kText}; }
 
+// The head columns the bill takes from the caller, as the writer itself lists them.
+const KeyGroup& PurchaseHead() {
+  static const KeyGroup keys = [] {
+    KeyGroup group;
+    for (const auto& [name, numeric] : PurchaseHeadKeys())
+      group.push_back({name, numeric ? ArgKind::kDouble : ArgKind::kText, nullptr,
+                       "Column of the bill's head (POrequest or POOrder)"});
+    return group;
+  }();
+  return keys;
+}
+
 void AddSummaryMethods(MethodTable& table) {
   table.Add({"GetWebOrderEntryDetialSumByFID",
              {Dsn(), {"sFID", ArgKind::kText}, {"ipurMode", ArgKind::kInt16},
@@ -82,7 +94,7 @@ void AddBillMethods(MethodTable& table) {
   table.Add({"SavePurchaseApplyBill",
              {Dsn(), {"lTranType", ArgKind::kInt32},
               ArgSpec("dctParaHead", ArgKind::kDictionary, false, true)
-                  .WithOpenKeys("Column values of the bill's head (POrequest or POOrder)"),
+                  .WithKeys({&PurchaseHead()}),
               {"vctParaEntry", ArgKind::kVector, false, true}},
              ResultKind::kBool,
              "Writes a purchase request (70) or purchase order with its lines in one batch",

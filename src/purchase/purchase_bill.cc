@@ -3,7 +3,9 @@
 // client assembles them with.
 #include "purchase/purchase_bill.h"
 
+#include <algorithm>
 #include <ctime>
+#include <string_view>
 
 #include "base/conversions.h"
 #include "base/text.h"
@@ -132,6 +134,22 @@ Date Today() {
 }
 
 }  // namespace
+
+std::vector<std::pair<const char*, bool>> PurchaseHeadKeys() {
+  std::vector<std::pair<const char*, bool>> keys;
+  auto add = [&keys](const auto& columns) {
+    for (const Column& c : columns) {
+      if (c.cell != Cell::kNumber && c.cell != Cell::kText) continue;
+      bool known = std::any_of(keys.begin(), keys.end(), [&](const auto& k) {
+        return std::string_view(k.first) == c.name;
+      });
+      if (!known) keys.emplace_back(c.name, c.cell == Cell::kNumber);
+    }
+  };
+  add(kRequestHead);
+  add(kOrderHead);
+  return keys;
+}
 
 bool SavePurchaseApplyBill(Component& self, const std::string& sDsn, int32_t lTranType,
                            const DictionaryPtr& dctParaHead, const VectorPtr& vctParaEntry) {

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "frame/collections.h"
 #include "frame/method_frame.h"
@@ -22,6 +24,10 @@ inline constexpr int32_t kDefaultPurchaseArea = 20302;
 // nothing. False without writing when the head or the lines are missing.
 bool SavePurchaseApplyBill(Component& self, const std::string& sDsn, int32_t lTranType,
                            const DictionaryPtr& dctParaHead, const VectorPtr& vctParaEntry);
+
+// The keys SavePurchaseApplyBill reads from dctParaHead, for either bill: the head columns
+// that take the caller's value, each with whether it is written as a number.
+std::vector<std::pair<const char*, bool>> PurchaseHeadKeys();
 
 // A new internal key for the table from the ERP's numbering procedure. Failures keep their
 // own source.
