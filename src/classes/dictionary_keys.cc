@@ -177,6 +177,33 @@ const KeyGroup& SendStock() {
   return keys;
 }
 
+const KeyGroup& SplitOrigin() {
+  static const KeyGroup keys = {
+      {"Origin", kInt16, "0",
+       "0: only orders awaiting review are split, new orders get no unique code; 1: any order, "
+       "and new orders get fresh unique codes"},
+  };
+  return keys;
+}
+
+const KeyGroup& SplitLine() {
+  static const KeyGroup keys = {
+      {"FEntryID", kText, nullptr, "The line quantities are split off"},
+      {"SplitNum", kText, nullptr, "Quantities above 0, comma-separated: one new order each"},
+      {"GoodsNum", kText, nullptr,
+       "The line's quantity as the client saw it; refused when the line now differs"},
+      {"isAll", kInt16, "0", "1: SplitNum must take the whole line"},
+  };
+  return keys;
+}
+
+const KeyGroup& SplitOrder() {
+  static const KeyGroup keys = {
+      {"FID", kText, nullptr, "The order whose line is split"},
+  };
+  return keys;
+}
+
 const KeyGroup& OpLogRow() {
   static const KeyGroup keys = {
       {"sFID", kText, nullptr, "Order keys, comma-separated: one row each; none writes nothing"},

@@ -39,6 +39,10 @@ const KeyGroup& RowClose();
 const KeyGroup& Lock();
 const KeyGroup& ItemChange();
 const KeyGroup& SendStock();
+// "Origin" of the splits; the line and the order of a split by quantity.
+const KeyGroup& SplitOrigin();
+const KeyGroup& SplitLine();
+const KeyGroup& SplitOrder();
 // The columns of one operation-log row.
 const KeyGroup& OpLogRow();
 // The grid-column keys of the column defaults.

@@ -1,5 +1,6 @@
 // Order splitting on AmbitOrderUpdate: by line, by quantity, by unit, by refund state and by
 // part shipment, and the trade status helpers of the part-shipment split.
+#include "classes/dictionary_keys.h"
 #include "classes/registrations.h"
 #include "split/part_send.h"
 #include "split/split_orders.h"
@@ -14,7 +15,9 @@ std::string Text(const std::vector<Variant>& a, size_t i) {
 
 ArgSpec Dsn() { return {"sDsn", ArgKind::kText}; }
 ArgSpec OrderKeys() { return {"vctOrderInfo", ArgKind::kVector}; }
-ArgSpec OptionalPara() { return {"dctPara", ArgKind::kDictionary, false, true}; }
+ArgSpec OptionalPara() {
+  return ArgSpec("dctPara", ArgKind::kDictionary, false, true).WithKeys({&keys::SplitOrigin()});
+}
 
 void AddVectorSplit(MethodTable& table, std::string name, std::string summary,
                     std::string (*method)(Component&, const std::string&, const VectorPtr&,
@@ -32,7 +35,8 @@ void AddSplitUpdateMethods(MethodTable& table) {
                  "Splits orders into one order per line; part-shipped trades by line state",
                  &SplitOrders);
   table.Add({"SplitOrdersByNum",
-             {Dsn(), {"dctEntry", ArgKind::kDictionary}, {"dctOrderInfo", ArgKind::kDictionary},
+             {Dsn(), ArgSpec("dctEntry", ArgKind::kDictionary).WithKeys({&keys::SplitLine()}),
+              ArgSpec("dctOrderInfo", ArgKind::kDictionary).WithKeys({&keys::SplitOrder()}),
               OptionalPara()},
              ResultKind::kText,
              "Splits quantities off one order line into orders of their own",
