@@ -6,8 +6,8 @@
 #include <iostream>
 #include <sstream>
 
-#include "classes/classes.h"
 #include "base/version.h"
+#include "classes/classes.h"
 #include "classes/invoke_json.h"
 #include "classes/openapi.h"
 #include "cli/serve_command.h"
