@@ -4,6 +4,7 @@
 #include "aftersales/refund_service.h"
 #include "aftersales/service_records.h"
 #include "aftersales/service_rollback.h"
+#include "classes/dictionary_keys.h"
 #include "classes/method_args.h"
 #include "classes/registrations.h"
 
@@ -26,23 +27,30 @@ void AddListMethods(MethodTable& table) {
     const char* arg;
     DictRs method;
     const char* summary;
+    std::vector<const KeyGroup*> keys;
   };
+  using namespace keys;
   const Entry lists[] = {
       {"GetRefundOrderData", "dctPara", &GetRefundOrderData,
-       "Orders with a refunding line under the order filter, or their count"},
+       "Orders with a refunding line under the order filter, or their count",
+       {&Account(), &OrderFilter(), &ListCount()}},
       {"GetRefundInfoData", "dctPara", &GetRefundInfoData,
-       "After-sales cases with their order, line and names"},
+       "After-sales cases with their order, line and names", {&Account(), &RefundCase()}},
       {"GetTradeRecordData", "dctData", &GetTradeRecordData,
-       "History of the after-sales cases of a line"},
+       "History of the after-sales cases of a line", {&Account(), &RefundLine()}},
   };
   for (const Entry& e : lists) {
     DictRs method = e.method;
-    table.Add({e.name, {{e.arg, ArgKind::kDictionary}}, ResultKind::kRecordset, e.summary,
+    table.Add({e.name, {ArgSpec(e.arg, ArgKind::kDictionary).WithKeys(e.keys)},
+               ResultKind::kRecordset, e.summary,
                [method](Component& self, std::vector<Variant>& a) -> Variant {
                  return Variant(method(self, a[0].As<Dictionary>()));
                }});
   }
-  table.Add({"GetTradeServiceData", {{"dctPara", ArgKind::kDictionary}}, ResultKind::kVariant,
+  table.Add({"GetTradeServiceData",
+             {ArgSpec("dctPara", ArgKind::kDictionary)
+                  .WithKeys({&keys::Account(), &keys::TradeServiceFilter()})},
+             ResultKind::kVariant,
              "Order lines of the after-sales workbench under the order filter",
              [](Component& self, std::vector<Variant>& a) -> Variant {
                return GetTradeServiceData(self, a[0].As<Dictionary>());
@@ -100,7 +108,9 @@ void AddCaseMethods(MethodTable& table) {
                return Variant(CheckServiceStatusbyEntryID(self, Text(a, 0), Text(a, 1)));
              }});
   table.Add({"CheckReceiveStatusbyFEntryID",
-             {Dsn(), {"vctData", ArgKind::kVector}, {"dctFailIDs", ArgKind::kDictionary},
+             {Dsn(), {"vctData", ArgKind::kVector},
+              ArgSpec("dctFailIDs", ArgKind::kDictionary)
+                  .WithOpenKeys("Line key -> not 0: the line is left out of the check"),
               {"bIsModify", ArgKind::kVariant, true, true}},
              ResultKind::kText, "Lines whose return would exceed the ordered quantity",
              [](Component& self, std::vector<Variant>& a) -> Variant {

@@ -81,8 +81,10 @@ const KeyGroup& ListLimit() {
 
 const KeyGroup& ListPaging() {
   static const KeyGroup keys = {
-      {"PageSize", kInt32, nullptr, "Rows per page (1 to 10000); without it the list is not paged"},
-      {"PageAfter", kText, "", "The cursor the page starts after (a PageNext); empty: first page"},
+      {"PageSize", kInt32, nullptr,
+       "Rows per page (1 to 10000); without it the list is not paged"},
+      {"PageAfter", kText, "",
+       "The cursor the page starts after (a PageNext); empty: the first page"},
       {"PageNext", kText, nullptr,
        "Answered: the cursor of the page's last row, empty when nothing follows (ignored when "
        "sent back)"},
@@ -200,6 +202,35 @@ const KeyGroup& SplitLine() {
 const KeyGroup& SplitOrder() {
   static const KeyGroup keys = {
       {"FID", kText, nullptr, "The order whose line is split"},
+  };
+  return keys;
+}
+
+const KeyGroup& RefundCase() {
+  static const KeyGroup keys = {
+      {"IsRetrunGoods", kText, "", "1: cases with goods coming back, 0: without"},
+      {"FRefundStatus", kText, "", "The platform's refund state"},
+      {"FID", kText, "", "Order keys, comma-separated (a leading comma is allowed)"},
+      {"RefundFID", kText, "", "Case keys, comma-separated (a leading comma is allowed)"},
+      {"FEntryID", kText, "", "One order line"},
+      {"WaitReturnGoods", kText, "", "When not empty, only cases waiting for the goods"},
+      {"WaitRefund", kText, "", "When not empty, only cases waiting for the refund"},
+  };
+  return keys;
+}
+
+const KeyGroup& RefundLine() {
+  static const KeyGroup keys = {
+      {"FEntryID", kText, "", "The order line whose case history is listed; empty: all"},
+  };
+  return keys;
+}
+
+const KeyGroup& TradeServiceFilter() {
+  static const KeyGroup keys = {
+      {"dctFiler", ArgKind::kDictionary, nullptr,
+       "The order filter's keys, and \"Select_Item\": the columns to answer (a read-only "
+       "select list)"},
   };
   return keys;
 }

@@ -43,6 +43,10 @@ const KeyGroup& SendStock();
 const KeyGroup& SplitOrigin();
 const KeyGroup& SplitLine();
 const KeyGroup& SplitOrder();
+// The after-sales case list's criteria, a line's case history, the workbench's filter.
+const KeyGroup& RefundCase();
+const KeyGroup& RefundLine();
+const KeyGroup& TradeServiceFilter();
 // The columns of one operation-log row.
 const KeyGroup& OpLogRow();
 // The grid-column keys of the column defaults.
