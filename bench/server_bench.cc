@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "backends/sqlite/sqlite_connection.h"
 #include "classes/classes.h"
-#include "data/sqlite_connection.h"
 #include "host/call_context.h"
 #include "host/dispatcher.h"
 #include "server/api_server.h"

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "backends/sqlite/sqlite_connection.h"
 #include "base/conversions.h"
 #include "classes/classes.h"
 #include "classes/invoke_json.h"
-#include "data/sqlite_connection.h"
 #include "frame/host_services.h"
 #include "frame/local_host.h"
 
