@@ -10,7 +10,7 @@
 #include <string>
 
 #include "accounts/demo_account.h"
-#include "data/sqlite_connection.h"
+#include "backends/sqlite/sqlite_connection.h"
 #include "schema/account.h"
 
 namespace ambit {

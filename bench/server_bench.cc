@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "backends/sqlite/sqlite_connection.h"
 #include "classes/classes.h"
-#include "data/sqlite_connection.h"
 #include "host/call_context.h"
 #include "host/dispatcher.h"
 #include "server/api_server.h"
@@ -53,8 +53,8 @@ struct BenchServer {
     accounts = std::make_unique<AccountRegistry>();
     accounts->AddAccount("bench", cs);
     dispatcher = std::make_unique<Dispatcher>(*accounts, std::vector<const MethodTable*>{&table});
-    TokenStore tokens;
-    tokens.Add("bench", std::make_shared<HostUserLogin>("bench", 1, "CHS"));
+    TokenStore tokens =
+        TokenStore::FromJson({{"bench", {{"userId", 1}, {"languageCode", "CHS"}}}});
     ServerOptions options;
     options.port = 0;
     server = std::make_unique<ApiServer>(*dispatcher, std::move(tokens), options);

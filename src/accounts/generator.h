@@ -8,7 +8,7 @@
 #include <functional>
 
 #include "accounts/reference_data.h"
-#include "data/sqlite_connection.h"
+#include "backends/sqlite/sqlite_connection.h"
 
 namespace ambit {
 

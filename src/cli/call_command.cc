@@ -18,8 +18,8 @@
 #include "purchase/bill_code_rule.h"
 #include "schema/upgrade.h"
 
-#if __has_include("data/sqlite_connection.h")
-#include "data/sqlite_connection.h"
+#if __has_include("backends/sqlite/sqlite_connection.h")
+#include "backends/sqlite/sqlite_connection.h"
 #define AMBIT_CALL_HAS_SQLITE 1
 #endif
 

@@ -26,8 +26,8 @@
 #include "server/api_server.h"
 #include "server/token_store.h"
 
-#if __has_include("data/sqlite_connection.h")
-#include "data/sqlite_connection.h"
+#if __has_include("backends/sqlite/sqlite_connection.h")
+#include "backends/sqlite/sqlite_connection.h"
 #define AMBIT_SERVE_HAS_SQLITE 1
 #endif
 #if __has_include("accounts/demo_account.h")

@@ -15,8 +15,8 @@
 
 // The embedded engine registers itself once it is part of the build; until then only
 // providers registered elsewhere can be opened.
-#if __has_include("data/sqlite_connection.h")
-#include "data/sqlite_connection.h"
+#if __has_include("backends/sqlite/sqlite_connection.h")
+#include "backends/sqlite/sqlite_connection.h"
 #define AMBIT_CLI_HAS_SQLITE 1
 #endif
 

@@ -4,8 +4,8 @@
 #include <fstream>
 #include <system_error>
 
+#include "backends/sqlite/sqlite_connection.h"
 #include "base/com_error.h"
-#include "data/sqlite_connection.h"
 #include "schema/names.h"
 
 namespace ambit::schema {

@@ -7,9 +7,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "backends/sqlite/sqlite_connection.h"
 #include "classes/invoke_json.h"
 #include "cli/serve_command.h"
-#include "data/sqlite_connection.h"
 #include "host/test_methods.h"
 #include "server/token_store.h"
 

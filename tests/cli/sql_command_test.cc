@@ -110,7 +110,7 @@ TEST(SqlCommandTest, MissingAccountFileIsAnErrorNotANewDatabase) {
 }  // namespace
 }  // namespace ambit::cli
 
-#if __has_include("data/sqlite_connection.h")
+#if __has_include("backends/sqlite/sqlite_connection.h")
 namespace ambit::cli {
 namespace {
 

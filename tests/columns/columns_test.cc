@@ -148,17 +148,5 @@ TEST_F(ColumnsTest, FullLayoutAppendsTheVisibleFieldsTheGridLacks) {
             nullptr);
 }
 
-TEST_F(ColumnsTest, RegisteredOnTheColumnsClass) {
-  const MethodTable& table = AmbitColumnsSetTable();
-  for (const char* name : {"GetColumnsDefaultSet", "GetAllColumnsDefaultSet"}) {
-    const MethodSpec* m = table.Find(name);
-    ASSERT_NE(m, nullptr) << name;
-    ASSERT_EQ(m->args.size(), 1u);
-    EXPECT_EQ(m->args[0].name, "dctPara");
-    EXPECT_EQ(m->args[0].kind, ArgKind::kDictionary);
-  }
-  EXPECT_EQ(columns().TransMode(), 3);
-}
-
 }  // namespace
 }  // namespace ambit

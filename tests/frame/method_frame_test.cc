@@ -125,12 +125,6 @@ TEST_F(MethodFrameTest, DictionaryWithoutDsnAnswersEmptyAndTouchesNothing) {
   EXPECT_EQ(ctx().begin_call_count, 1);
 }
 
-TEST_F(MethodFrameTest, TransModeNeedsNoContext) {
-  EXPECT_EQ(Component(ComponentClass::kOrderUpdate).TransMode(), 2);
-  EXPECT_EQ(Component(ComponentClass::kOrderInfo).TransMode(), 3);
-  EXPECT_EQ(Component(ComponentClass::kColumnsSet).TransMode(), 3);
-}
-
 TEST(HostTest, NoHostMeansObjectsCannotBeCreated) {
   ResetThreadContextService();
   SetContextServiceFactory(nullptr);

@@ -7,8 +7,8 @@
 #include <set>
 #include <thread>
 
+#include "backends/sqlite/sqlite_connection.h"
 #include "base/conversions.h"
-#include "data/sqlite_connection.h"
 #include "frame/local_host.h"
 
 namespace ambit {

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "data/sqlite_connection.h"
+#include "backends/sqlite/sqlite_connection.h"
 #include "host/call_context.h"
 #include "host/dispatcher.h"
 #include "host/host_services.h"

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -18,37 +17,9 @@
 #include "frame/shared_helpers.h"
 #include "maintain/services.h"
 #include "support/account_fixture.h"
+#include "support/recording_connection.h"
 
 namespace ambit::testing {
-
-// Forwards to the account's connection and keeps the text of every batch.
-class RecordingConnection : public Connection {
- public:
-  explicit RecordingConnection(ConnectionPtr inner) : inner_(std::move(inner)) {}
-  RecordsetPtr Execute(std::string_view sql) override {
-    batches.emplace_back(sql);
-    return inner_->Execute(sql);
-  }
-  void BeginTrans() override { inner_->BeginTrans(); }
-  void CommitTrans() override { inner_->CommitTrans(); }
-  void RollbackTrans() override { inner_->RollbackTrans(); }
-  int TransactionDepth() const override { return inner_->TransactionDepth(); }
-  void Reset() override { inner_->Reset(); }
-  std::string_view BackendName() const override { return inner_->BackendName(); }
-
-  // Batches whose text contains `needle`.
-  int CountContaining(std::string_view needle) const {
-    int n = 0;
-    for (const std::string& b : batches)
-      if (b.find(needle) != std::string::npos) ++n;
-    return n;
-  }
-
-  std::vector<std::string> batches;
-
- private:
-  ConnectionPtr inner_;
-};
 
 struct PromotionCall {
   std::string operation;
@@ -132,25 +103,6 @@ class MaintainTest : public ::testing::Test {
       out += "\n";
     }
     return out;
-  }
-
-  // Runs `call` the way the host runs an AmbitOrderUpdate call: in one transaction, rolled back
-  // after Abort. Answers whether the call raised.
-  bool RunInHostTransaction(const std::function<void()>& call) {
-    account_->BeginTrans();
-    int aborts = context().abort_count;
-    bool raised = false;
-    try {
-      call();
-    } catch (const ComError&) {
-      raised = true;
-    }
-    if (context().abort_count > aborts) {
-      account_->RollbackTrans();
-    } else {
-      account_->CommitTrans();
-    }
-    return raised;
   }
 
   static constexpr int16_t kUser = 16394;

@@ -16,19 +16,6 @@ class MaintainMethodsTest : public MaintainTest {
   }
 };
 
-TEST_F(MaintainMethodsTest, EveryMethodOfTheFamilyIsRegistered) {
-  for (const char* name :
-       {"SaveOrder", "InvoiceFlag", "SetWebOrderStatus", "SetWebOrderStatusForNet",
-        "DeleteWebOrder", "SetWebOrderVoidStatus", "SetWebOrderRowClose", "LockWebOrder",
-        "CheckCurrency", "ChangeOrderItem", "UpdateAfterGenerateBill", "UpdateAfterDeleteBill",
-        "TransSiteOrder2SaleOrder", "UpdateAfterDeleteSaleOrder", "UpdateSendStockID",
-        "CallAddGiftService", "CallUnCheckService", "RegAsm"})
-    EXPECT_NE(AmbitOrderUpdateTable().Find(name), nullptr) << name;
-  // Private operations stay private.
-  EXPECT_EQ(AmbitOrderUpdateTable().Find("GetEnablePromotionSaleManage"), nullptr);
-  EXPECT_EQ(AmbitOrderUpdateTable().Find("BuildEntryChangeSql"), nullptr);
-}
-
 TEST_F(MaintainMethodsTest, JsonCallsReachTheDatabaseAndGiveOutArgumentsBack) {
   SeedOrder(conn(), {.fid = 5, .order_id = "WD-5"});
   SeedOrder(conn(), {.fid = 6});

@@ -129,29 +129,6 @@ TEST_F(StatusOpsTest, RefusesUnknownStatusAndBadKeyListsBeforeAnyStatement) {
   EXPECT_EQ(context().begin_call_count, 2);  // only the two refused calls above began
 }
 
-TEST_F(StatusOpsTest, FailingReviewStatementLeavesTheAccountAsBefore) {
-  SeedOrders({5, 7, 9});
-  // The month's counter stands at 0, and another order already holds the code the review
-  // would give order 9: the last statement of the batch fails.
-  conn().Execute("insert into IC_MaxNum (FTableName, FUserID, FNumber, FFlag) values "
-                 "('UniqueCode', 16394, '" + Month() + "', 1)");
-  conn().Execute("insert into ICMaxNum (FTableName, FMaxNum) values ('UniqueCode', 0)");
-  SeedOrder(conn(), {.fid = 99, .unique_code = Month() + "3"});
-  conn().Execute("update IC_Web2ERPOrders set FUniqueCode = 'old' + CAST(FID AS varchar(10)) "
-                 "where FID <> 99");
-  conn().Execute("create unique index ix_test_unique_code on IC_Web2ERPOrders (FUniqueCode)");
-  std::string orders = Snapshot("IC_Web2ERPOrders", "FID, FOrderStatus, FCheckStatus, "
-                                                    "FChkMan, FChkDate, FUniqueCode");
-  std::string counters = Snapshot("ICMaxNum", "FTableName, FMaxNum");
-  bool raised = RunInHostTransaction([&] { SetStatus("5,7,9", code::kOrderStatusReviewed); });
-  EXPECT_TRUE(raised);
-  EXPECT_EQ(context().abort_count, 1);
-  EXPECT_EQ(Snapshot("IC_Web2ERPOrders",
-                     "FID, FOrderStatus, FCheckStatus, FChkMan, FChkDate, FUniqueCode"),
-            orders);
-  EXPECT_EQ(Snapshot("ICMaxNum", "FTableName, FMaxNum"), counters);
-}
-
 TEST_F(StatusOpsTest, ForNetReviewsOnlyOrdersWithACurrency) {
   SeedOrders({5, 6, 7});
   conn().Execute("update IC_Web2ERPOrders set FCurrencyID = 0 where FID = 6");

@@ -119,27 +119,6 @@ TEST_F(StatusRowsTest, LockRunsBatchesOfAtMost51OrdersWithTheQuoteFreeReason) {
   EXPECT_FALSE(LockWebOrder(update, NewDictionary()));
 }
 
-TEST_F(StatusRowsTest, FailingLockBatchLeavesTheAccountAsBefore) {
-  for (int fid = 1; fid <= 120; ++fid) SeedOrder(conn(), {.fid = fid});
-  // Orders 1..102 already have companion rows (updated in the first two batches); the first
-  // insert of the third batch collides with a row that blocks an empty FOrderID.
-  for (int fid = 1; fid <= 102; ++fid)
-    conn().Execute("insert into IC_Web2ERPOrdersEx (FID, FOrderID) values (" + N(fid) + ", 'E" +
-                   N(fid) + "')");
-  conn().Execute("insert into IC_Web2ERPOrdersEx (FID, FOrderID) values (999, '')");
-  conn().Execute("create unique index ix_test_ex_order on IC_Web2ERPOrdersEx (FOrderID)");
-  std::string before = Snapshot("IC_Web2ERPOrdersEx", "FID, FOrderID, FIsLock, FLockReason");
-  AmbitOrderUpdate update;
-  DictionaryPtr para = Dict({{"sDsn", Variant(kDsn)},
-                             {"FID", Variant(FidRange(1, 120))},
-                             {"LockReason", Variant("stock")}});
-  size_t batches_before = recorder().batches.size();
-  EXPECT_TRUE(RunInHostTransaction([&] { LockWebOrder(update, para); }));
-  EXPECT_EQ(recorder().batches.size() - batches_before, 3u);  // two ran before the failure
-  EXPECT_EQ(context().abort_count, 1);
-  EXPECT_EQ(Snapshot("IC_Web2ERPOrdersEx", "FID, FOrderID, FIsLock, FLockReason"), before);
-}
-
 TEST_F(StatusRowsTest, ChangeOrderItemSetsItemAndUnitAndLogsEveryLine) {
   conn().Execute("insert into t_MeasureUnit (FItemID, FName) values (61, 'box'), (62, 'bag')");
   SeedItem(conn(), {.item_id = 10, .name = "Green tea", .unit_id = 61});

@@ -176,10 +176,6 @@ TEST_F(ListSelectTest, RegisteredListsAnswerThroughTheClassTable) {
   EXPECT_EQ(answer["result"]["rows"][0][0], 4) << answer.dump();
   answer = InvokeJson(AmbitOrderInfoTable(), info(), "WebShopAccess", {{"sDsn", kDsn}});
   EXPECT_EQ(answer["result"], "");
-  for (const char* name : {"GetTemplateData", "GetVerifiedData", "GetLockData", "GetNoVerifyData",
-                           "GetWaitVerifyData2", "GetWebOrderEntryData", "GetLatelyData",
-                           "IsTradeSuccessDown2fpNoVerify"})
-    EXPECT_NE(AmbitOrderInfoTable().Find(name), nullptr) << name;
 }
 
 }  // namespace

@@ -258,20 +258,10 @@ TEST_F(LookupsTest, TransferOrderInfoListsSalesOrdersMadeFromWebOrders) {
   EXPECT_EQ(CStr(rs->Value("FSiteOrderID")), "T1");
 }
 
-TEST_F(LookupsTest, RegisteredWithTheArgumentNamesClientsUse) {
-  const MethodTable& table = AmbitOrderInfoTable();
-  const MethodSpec* m = table.Find("GetDelayedOrderInfo");
-  ASSERT_NE(m, nullptr);
-  ASSERT_EQ(m->args.size(), 3u);
-  EXPECT_EQ(m->args[0].name, "strDSN");
-  EXPECT_EQ(m->args[1].kind, ArgKind::kVector);
-  EXPECT_EQ(m->args[2].kind, ArgKind::kInt32);
-  for (const char* name : {"GetRecordOrderLst", "IsSelfBill", "GetSortRs", "GetSingleSQLData",
-                           "GetEntryInfoByFID", "CheckDelieveryShShip", "GetStockOutResult"})
-    EXPECT_NE(table.Find(name), nullptr) << name;
-
+TEST_F(LookupsTest, AnswersClientsThroughTheClassTable) {
   SeedOrder(conn(), {.fid = 4, .void_status = 1});
-  nlohmann::json out = InvokeJson(table, info(), "IsVoid", {{"sDsn", kDsn}, {"lFID", 4}});
+  nlohmann::json out =
+      InvokeJson(AmbitOrderInfoTable(), info(), "IsVoid", {{"sDsn", kDsn}, {"lFID", 4}});
   EXPECT_EQ(out["result"], true);
 }
 

@@ -15,36 +15,17 @@
 #include "classes/classes.h"
 #include "frame/local_host.h"
 #include "support/account_fixture.h"
+#include "support/recording_connection.h"
 
 namespace ambit {
 namespace {
 
 using testing::kDsn;
 using testing::LineSeed;
+using testing::RecordingConnection;
 using testing::SeedLine;
 using testing::SeedOrder;
 using testing::SeedStock;
-
-// Passes everything to the account and keeps the text of every batch.
-class RecordingConnection : public Connection {
- public:
-  explicit RecordingConnection(ConnectionPtr inner) : inner_(std::move(inner)) {}
-  RecordsetPtr Execute(std::string_view sql) override {
-    batches.emplace_back(sql);
-    return inner_->Execute(sql);
-  }
-  void BeginTrans() override { inner_->BeginTrans(); }
-  void CommitTrans() override { inner_->CommitTrans(); }
-  void RollbackTrans() override { inner_->RollbackTrans(); }
-  int TransactionDepth() const override { return inner_->TransactionDepth(); }
-  void Reset() override { inner_->Reset(); }
-  std::string_view BackendName() const override { return inner_->BackendName(); }
-
-  std::vector<std::string> batches;
-
- private:
-  ConnectionPtr inner_;
-};
 
 int Occurrences(const std::string& text, const std::string& what) {
   int n = 0;

@@ -109,26 +109,6 @@ TEST_F(BaseDataTest, WebOrderFieldsHaveCaptionsInEveryLanguage) {
             0);
 }
 
-TEST_F(BaseDataTest, ModuleParametersExistWithTheirDefaults) {
-  auto value = [&](const char* key) {
-    return Scalar(conn(), "SELECT FValue FROM t_SystemProfile WHERE FCategory = 'EC' AND FKey = " +
-                              Q(key));
-  };
-  EXPECT_EQ(value(code::kProfileMergeOrderType), "2");
-  EXPECT_EQ(value(code::kProfileAddGiftTime), "1");
-  EXPECT_EQ(value(code::kProfilePreCheckOnStock), "1");
-  EXPECT_EQ(value(code::kProfileLockOrderOnStock), "0");
-  EXPECT_EQ(value(code::kProfileAutoBatchNo), "0");
-  EXPECT_EQ(value(code::kProfilePurchaseCheckMode), "2");
-  EXPECT_EQ(value(code::kProfileDepartment), "0");
-  EXPECT_EQ(value(code::kProfileStaff), "0");
-  EXPECT_EQ(value(code::kProfileMergeFreightToAmount), "1");
-  // With shop rights off the rights query answers a row for everybody.
-  EXPECT_EQ(ScalarInt(conn(), " SELECT COUNT(*) FROM (SELECT FValue FROM t_SystemProfile "
-                              "WHERE FCategory='EC' and FKey = 'WebShopAccess' and FValue =0) a"),
-            1);
-}
-
 TEST_F(BaseDataTest, AdministratorSeesEveryShop) {
   EXPECT_EQ(Scalar(conn(), "SELECT FName FROM t_User WHERE FUserID = 16394"), "administrator");
   EXPECT_EQ(ScalarInt(conn(), "select 1 from t_Group where FGroupID =1 and FUserID =16394"), 1);

@@ -10,8 +10,8 @@
 #include <regex>
 #include <thread>
 
+#include "backends/sqlite/sqlite_connection.h"
 #include "base/version.h"
-#include "data/sqlite_connection.h"
 #include "host/test_methods.h"
 #include "server/static_files.h"
 

@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <thread>
 
+#include "backends/sqlite/sqlite_connection.h"
 #include "classes/classes.h"
-#include "data/sqlite_connection.h"
 #include "host/call_context.h"
 #include "host/dispatcher.h"
 #include "support/account_fixture.h"

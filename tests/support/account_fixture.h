@@ -16,10 +16,10 @@
 #include <memory>
 #include <string>
 
+#include "backends/sqlite/sqlite_connection.h"
 #include "base/conversions.h"
 #include "data/command.h"
 #include "data/connection.h"
-#include "data/sqlite_connection.h"
 #include "frame/local_host.h"
 #include "schema/account.h"
 #include "schema/names.h"

@@ -1,6 +1,6 @@
 // Runs every .test file of the T-SQL corpus against the embedded engine, each on a fresh
 // in-memory database. One test per file, so a failing construct group is visible by name.
-#if __has_include("data/sqlite_connection.h")
+#if __has_include("backends/sqlite/sqlite_connection.h")
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "backends/sqlite/sqlite_connection.h"
 #include "base/com_error.h"
 #include "data/connection.h"
-#include "data/sqlite_connection.h"
 #include "tsql/corpus_format.h"
 
 namespace ambit::corpus {
@@ -186,4 +186,4 @@ INSTANTIATE_TEST_SUITE_P(Corpus, CorpusTest, ::testing::ValuesIn(CorpusFiles()),
 }  // namespace
 }  // namespace ambit::corpus
 
-#endif  // __has_include("data/sqlite_connection.h")
+#endif  // __has_include("backends/sqlite/sqlite_connection.h")

@@ -1,6 +1,6 @@
 // The embedded backend behind the data-layer contract: connection strings, files shared by
 // connections, private temp tables, transactions that queue writers, Reset, and Command.
-#include "data/sqlite_connection.h"
+#include "backends/sqlite/sqlite_connection.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

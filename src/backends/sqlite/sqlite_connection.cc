@@ -1,4 +1,4 @@
-#include "data/sqlite_connection.h"
+#include "backends/sqlite/sqlite_connection.h"
 
 #include "base/com_error.h"
 #include "tsql/session.h"

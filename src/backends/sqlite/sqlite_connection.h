@@ -3,8 +3,8 @@
 // Connection strings: "Provider=SQLite;Data Source=path/to/account.db" (the file is created when
 // missing) or "Data Source=:memory:" (a private database that lives as long as the connection).
 // A string without Provider picks this backend.
-#ifndef AMBIT_DATA_SQLITE_CONNECTION_H_
-#define AMBIT_DATA_SQLITE_CONNECTION_H_
+#ifndef AMBIT_BACKENDS_SQLITE_SQLITE_CONNECTION_H_
+#define AMBIT_BACKENDS_SQLITE_SQLITE_CONNECTION_H_
 
 #include <memory>
 #include <mutex>
@@ -47,4 +47,4 @@ void RegisterSqliteBackend();
 
 }  // namespace ambit
 
-#endif  // AMBIT_DATA_SQLITE_CONNECTION_H_
+#endif  // AMBIT_BACKENDS_SQLITE_SQLITE_CONNECTION_H_
