@@ -90,6 +90,14 @@ class Emitter {
     int scale = 0;
   };
   NumericType NumericTypeOf(const Expr& e) const;
+  // The type of `a op b` from the types of its operands (one step of a chain).
+  static StaticType StepType(StaticType a, const std::string& op, StaticType b);
+  static NumericType StepNumericType(NumericType a, const std::string& op, NumericType b);
+  static bool IsArithmetic(const std::string& op);
+  // terms joined by `joiner` ("+", " OR " ...) in runs short enough for SQLite's expression
+  // depth, the runs combined pairwise so that parentheses nest only logarithmically. Only for
+  // operators whose grouping does not change the result.
+  static std::string Grouped(const std::vector<std::string>& terms, const std::string& joiner);
   static std::string WithScale(const std::string& sql, int scale);
   static bool IsTextDecl(const std::string& decl_type) {
     return TypeOfDecl(decl_type) == StaticType::kText;
@@ -130,6 +138,10 @@ class Emitter {
  private:
   std::string Param(const std::string& variable);
   std::string Comparison(const std::string& op, const Expr& a, const Expr& b);
+  // A kBinary chain (emitter_chain.cc).
+  std::string Chain(const Expr& e);
+  std::string LongArithmeticChain(const Expr& e, const std::vector<StaticType>& types,
+                                  const std::vector<NumericType>& numeric);
   std::string Function(const Expr& e);
   std::string WindowFunction(const Expr& e);
   std::string InList(const Expr& e);
