@@ -136,10 +136,16 @@ class Emitter {
   static std::string SqliteTableName(const std::string& name);
 
  private:
+  // Bytes of SQLite text one expression may become.
+  static constexpr size_t kMaxExpressionText = size_t{8} << 20;
+  std::string ExpressionText(const Expr& e);
   std::string Param(const std::string& variable);
   std::string Comparison(const std::string& op, const Expr& a, const Expr& b);
   // A kBinary chain (emitter_chain.cc).
   std::string Chain(const Expr& e);
+  std::string LogicalChain(const Expr& e);
+  // "column op constant" (either way round) that SQLite compares natively.
+  bool ListTerm(const Expr& term, const std::string& op, std::string* column, std::string* value);
   std::string LongArithmeticChain(const Expr& e, const std::vector<StaticType>& types,
                                   const std::vector<NumericType>& numeric);
   std::string Function(const Expr& e);

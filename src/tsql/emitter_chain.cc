@@ -4,6 +4,8 @@
 // workbench filter, sums a program wrote) go as flat runs combined pairwise: SQLite refuses
 // expressions more than 1000 levels deep and more than about 90 nested parentheses, and a
 // step-by-step rendering of a long chain would be both.
+#include <utility>
+
 #include "base/com_error.h"
 #include "tsql/emitter.h"
 #include "tsql/lexer.h"
@@ -93,12 +95,7 @@ std::string Emitter::Grouped(const std::vector<std::string>& terms, const std::s
 
 std::string Emitter::Chain(const Expr& e) {
   const std::string& first_op = e.text;
-  if (first_op == "and" || first_op == "or") {
-    std::vector<std::string> terms;
-    terms.reserve(e.args.size());
-    for (const ExprPtr& a : e.args) terms.push_back(Expression(*a));
-    return Grouped(terms, first_op == "and" ? " AND " : " OR ");
-  }
+  if (first_op == "and" || first_op == "or") return LogicalChain(e);
   if (!IsArithmetic(first_op)) return Comparison(first_op, *e.args[0], *e.args[1]);
   size_t n = e.args.size();
   std::vector<StaticType> types(n);
@@ -125,6 +122,51 @@ std::string Emitter::Chain(const Expr& e) {
     na = result;
   }
   return acc;
+}
+
+bool Emitter::ListTerm(const Expr& term, const std::string& op, std::string* column,
+                       std::string* value) {
+  if (term.kind != ExprKind::kBinary || term.text != op || term.args.size() != 2) return false;
+  const Expr* a = term.args[0].get();
+  const Expr* b = term.args[1].get();
+  if (a->kind != ExprKind::kColumn) std::swap(a, b);
+  if (a->kind != ExprKind::kColumn ||
+      (b->kind != ExprKind::kNumber && b->kind != ExprKind::kString)) {
+    return false;
+  }
+  *column = Expression(*a);
+  *value = Expression(*b);
+  // Only where SQLite compares natively: an IN list converts its values the same way.
+  return Comparison(op, *a, *b) == "(" + *column + " " + op + " " + *value + ")";
+}
+
+// OR of equalities of one column with constants is that column IN (...), and AND of
+// inequalities NOT IN (...), with the same three-valued result. SQLite plans a long list in
+// one step but a long OR term by term, which takes quadratic time on a workbench's filter of
+// thousands of keys.
+std::string Emitter::LogicalChain(const Expr& e) {
+  bool is_or = e.text == "or";
+  const std::string op = is_or ? "=" : "<>";
+  std::vector<std::string> terms;
+  terms.reserve(e.args.size());
+  std::string column, value, next_column, next_value;
+  for (size_t i = 0; i < e.args.size();) {
+    if (!ListTerm(*e.args[i], op, &column, &value)) {
+      terms.push_back(Expression(*e.args[i++]));
+      continue;
+    }
+    std::string list = value;
+    size_t j = i + 1;
+    for (; j < e.args.size() && ListTerm(*e.args[j], op, &next_column, &next_value) &&
+           next_column == column;
+         ++j) {
+      list += ", " + next_value;
+    }
+    terms.push_back(j == i + 1 ? Expression(*e.args[i])
+                               : "(" + column + (is_or ? " IN (" : " NOT IN (") + list + "))");
+    i = j;
+  }
+  return Grouped(terms, is_or ? " OR " : " AND ");
 }
 
 // The flat form of a long chain, "" when grouping could change its result. Text joined by +

@@ -164,6 +164,18 @@ StaticType Emitter::TypeOf(const Expr& e) const {
 }
 
 std::string Emitter::Expression(const Expr& e) {
+  std::string sql = ExpressionText(e);
+  // Some forms repeat an operand (BETWEEN on an expression, NULLIF, IN as ORs), so nesting them
+  // grows the text exponentially; the bound keeps hostile input from taking the machine.
+  if (sql.size() > kMaxExpressionText) {
+    throw ComError(8632, kEngineErrorSource,
+                   "Internal error: An expression services limit has been reached. Please look "
+                   "for potentially complex expressions in your query, and try to simplify them.");
+  }
+  return sql;
+}
+
+std::string Emitter::ExpressionText(const Expr& e) {
   switch (e.kind) {
     case ExprKind::kNumber:
       if (e.text.size() > 2 && (e.text[1] == 'x' || e.text[1] == 'X')) {

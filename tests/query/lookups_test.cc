@@ -271,7 +271,7 @@ TEST_F(LookupsTest, RegisteredWithTheArgumentNamesClientsUse) {
     EXPECT_NE(table.Find(name), nullptr) << name;
 
   SeedOrder(conn(), {.fid = 4, .void_status = 1});
-  nlohmann::json out = InvokeJson(table, info(), "IsVoid", {{"sDsn", kDsn}, {"lFID", 4}});
+  nlohmann::ordered_json out = InvokeJson(table, info(), "IsVoid", {{"sDsn", kDsn}, {"lFID", 4}});
   EXPECT_EQ(out["result"], true);
 }
 

@@ -106,6 +106,10 @@ TEST_F(LimitsTest, DeepNestingFailsCleanly) {
   EXPECT_EQ(ErrorOf("SELECT " + Join("x", " + ", [](int) { return "x"; }) +
                     " FROM (SELECT 1 AS x) d"),
             191);
+  // Forms that repeat an operand must not grow without bound when nested.
+  std::string nullifs = "1";
+  for (int i = 0; i < 30; ++i) nullifs = "NULLIF((" + nullifs + "), 2)";
+  EXPECT_EQ(ErrorOf("SELECT " + nullifs), 8632);
   EXPECT_EQ(Scalar("SELECT 1"), "1");
 }
 
