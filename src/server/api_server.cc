@@ -59,18 +59,18 @@ std::string AllowedMethods(const std::string& path) {
   return {};
 }
 
-nlohmann::ordered_json ErrorBody(int32_t number, const std::string& source,
-                         const std::string& description) {
+Json ErrorBody(int32_t number, const std::string& source, const std::string& description) {
   return {{"error", {{"number", number}, {"source", source}, {"description", description}}}};
 }
 
-void Reply(httplib::Response& res, int status, const nlohmann::ordered_json& body) {
+void Reply(httplib::Response& res, int status, const Json& body) {
   res.status = status;
-  res.set_content(body.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace), kJson);
+  res.set_content(body.dump(-1, ' ', false, Json::error_handler_t::replace), kJson);
 }
 
 void ReplyError(httplib::Response& res, int status, const ComError& e) {
-  trace.outcome = "error " + std::to_string(e.number()) + " " + nlohmann::ordered_json(e.description()).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+  trace.outcome = "error " + std::to_string(e.number()) + " " +
+                  Json(e.description()).dump(-1, ' ', false, Json::error_handler_t::replace);
   Reply(res, status, ErrorBody(e.number(), e.source(), e.description()));
 }
 
@@ -210,7 +210,7 @@ void ApiServer::Route() {
       if (args.is_discarded()) return bad_body("The request body is not valid JSON.");
     }
     try {
-      nlohmann::ordered_json answer = dispatcher_.Call(
+      Json answer = dispatcher_.Call(
           {req.matches[1].str(), req.matches[2].str(), std::move(args), user, req.remote_addr});
       trace.outcome = "ok";
       Reply(res, 200, answer);
@@ -228,7 +228,7 @@ void ApiServer::Route() {
   // The catalogue says only what can be called, so a client may read it before it has a token.
   http_->Get("/api", [this](const httplib::Request&, httplib::Response& res) {
     trace.outcome = "ok";
-    nlohmann::ordered_json catalogue = dispatcher_.Catalogue();
+    Json catalogue = dispatcher_.Catalogue();
     catalogue["version"] = kVersion;
     Reply(res, 200, catalogue);
   });
@@ -240,7 +240,7 @@ void ApiServer::Route() {
 
   http_->Get("/health", [this](const httplib::Request&, httplib::Response& res) {
     trace.outcome = "ok";
-    nlohmann::ordered_json health = {{"status", "ok"},
+    Json health = {{"status", "ok"},
                              {"version", kVersion},
                              {"accounts", dispatcher_.accounts().account_names()}};
     if (options_.health_details) health.update(options_.health_details());

@@ -17,8 +17,9 @@ class LimitsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     session_.Open(":memory:");
-    session_.Execute("CREATE TABLE f (id int, name varchar(20), amt decimal(10,2)) "
-                     "INSERT INTO f VALUES (1, 'a', 1.25), (2, 'b', 2.5), (3, NULL, NULL)");
+    session_.Execute(
+        "CREATE TABLE f (id int, name varchar(20), amt decimal(10,2)) "
+        "INSERT INTO f VALUES (1, 'a', 1.25), (2, 'b', 2.5), (3, NULL, NULL)");
   }
   std::string Scalar(const std::string& sql) {
     RecordsetPtr rs = session_.Execute(sql);
@@ -57,13 +58,15 @@ TEST_F(LimitsTest, LongArithmeticAndTextChains) {
     expected += i % 2 ? -term : term;
   }
   EXPECT_EQ(Scalar("SELECT " + alternating), std::to_string(expected));
-  EXPECT_EQ(Scalar("SELECT " + Join("amt", " + ", [](int) { return "amt"; }) + " FROM f WHERE id = 1"),
-            "12500");
+  EXPECT_EQ(
+      Scalar("SELECT " + Join("amt", " + ", [](int) { return "amt"; }) + " FROM f WHERE id = 1"),
+      "12500");
   // Text + text concatenates however long the chain; a NULL operand makes it NULL.
   EXPECT_EQ(Scalar("SELECT LEN(" + Join("'a'", " + ", [](int) { return "'b'"; }) + ")"),
             std::to_string(kTerms));
-  EXPECT_EQ(Scalar("SELECT " + Join("name", " + ", [](int) { return "name"; }) + " FROM f WHERE id = 3"),
-            "NULL");
+  EXPECT_EQ(
+      Scalar("SELECT " + Join("name", " + ", [](int) { return "name"; }) + " FROM f WHERE id = 3"),
+      "NULL");
   // int + int still overflows at 32 bits.
   EXPECT_EQ(ErrorOf("SELECT 2147483647" + Join("", " + ", one)), 8115);
   // Short chains keep their step-by-step conversions: '1' + '2' is text, then + 3 a number.
@@ -77,16 +80,18 @@ TEST_F(LimitsTest, LongLogicalChainsAndInLists) {
   auto id_not = [](int i) { return "id <> " + std::to_string(i + 10); };
   EXPECT_EQ(Scalar("SELECT COUNT(*) FROM f WHERE " + Join("id <> 2", " AND ", id_not)), "2");
   // A workbench filter's shape: many equalities on a joined alias.
-  EXPECT_EQ(Scalar("SELECT COUNT(*) FROM f t1 WHERE 1=1 AND (" +
-                   Join("t1.id=0", " or ", [](int i) { return "t1.id=" + std::to_string(i); }) +
-                   ")"),
-            "3");
-  EXPECT_EQ(Scalar("SELECT COUNT(*) FROM f WHERE name IN (" +
-                   Join("'x'", ", ", [](int i) { return "'" + std::to_string(i) + "'"; }) + ", 'b')"),
-            "1");
-  EXPECT_EQ(Scalar("IF " + Join("1 = 1", " AND ", [](int i) { return std::to_string(i) + " > 0"; }) +
-                   " SELECT 'yes' ELSE SELECT 'no'"),
-            "yes");
+  EXPECT_EQ(
+      Scalar("SELECT COUNT(*) FROM f t1 WHERE 1=1 AND (" +
+             Join("t1.id=0", " or ", [](int i) { return "t1.id=" + std::to_string(i); }) + ")"),
+      "3");
+  EXPECT_EQ(
+      Scalar("SELECT COUNT(*) FROM f WHERE name IN (" +
+             Join("'x'", ", ", [](int i) { return "'" + std::to_string(i) + "'"; }) + ", 'b')"),
+      "1");
+  EXPECT_EQ(
+      Scalar("IF " + Join("1 = 1", " AND ", [](int i) { return std::to_string(i) + " > 0"; }) +
+             " SELECT 'yes' ELSE SELECT 'no'"),
+      "yes");
 }
 
 TEST_F(LimitsTest, DeepNestingFailsCleanly) {
@@ -103,9 +108,9 @@ TEST_F(LimitsTest, DeepNestingFailsCleanly) {
   // Nesting the parser accepts but SQLite cannot parse is SQL Server's stack-limit error.
   EXPECT_EQ(ErrorOf("SELECT " + repeat("(SELECT ", 30) + "1" + repeat(")", 30)), 8631);
   // A long chain with no flat form (types known only at run time) is refused, not crashed on.
-  EXPECT_EQ(ErrorOf("SELECT " + Join("x", " + ", [](int) { return "x"; }) +
-                    " FROM (SELECT 1 AS x) d"),
-            191);
+  EXPECT_EQ(
+      ErrorOf("SELECT " + Join("x", " + ", [](int) { return "x"; }) + " FROM (SELECT 1 AS x) d"),
+      191);
   // Forms that repeat an operand must not grow without bound when nested.
   std::string nullifs = "1";
   for (int i = 0; i < 30; ++i) nullifs = "NULLIF((" + nullifs + "), 2)";
