@@ -13,6 +13,7 @@
 
 #include "base/com_error.h"
 #include "frame/host.h"
+#include "frame/variant_json.h"
 
 namespace ambit {
 namespace {
@@ -128,8 +129,9 @@ nlohmann::ordered_json JsonServiceClient::Post(const nlohmann::ordered_json& req
     throw unreachable("chunked answers are not understood");
   std::string reply = answer.substr(head_end + 4);
 
-  nlohmann::ordered_json parsed =
-      reply.empty() ? nlohmann::ordered_json::object() : nlohmann::ordered_json::parse(reply, nullptr, false);
+  // A service's answer is bounded in nesting like a client's request: it becomes Variants too.
+  bool too_deep = false;
+  Json parsed = reply.empty() ? Json::object() : ParseClientJson(reply, &too_deep);
   RaiseServiceError(parsed, source_);
   if (status < 200 || status >= 300)
     throw ComError(err::kUnexpected, source_,
