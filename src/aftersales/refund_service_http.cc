@@ -48,9 +48,9 @@ class HttpRefundInterOp : public RefundInterOp {
   }
 
  private:
-  std::string Call(nlohmann::json request) {
+  std::string Call(nlohmann::ordered_json request) {
     request["sDsn"] = dsn_;
-    nlohmann::json answer = client_.Post(request);
+    nlohmann::ordered_json answer = client_.Post(request);
     if (!answer.contains("result") || !answer["result"].is_string())
       throw ComError(err::kUnexpected, kProgIdRefundInterOp,
                      "The refund service answered no text result.");

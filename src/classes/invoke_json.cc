@@ -15,7 +15,7 @@ std::string Source(const MethodTable& table, std::string_view method) {
 // Arguments in declaration order, Empty marking "not given".
 std::vector<std::optional<Variant>> GatherArguments(const MethodTable& table,
                                                     const MethodSpec& m,
-                                                    const nlohmann::json& args) {
+                                                    const nlohmann::ordered_json& args) {
   std::vector<std::optional<Variant>> given(m.args.size());
   if (args.is_null()) return given;
   if (args.is_array()) {
@@ -42,9 +42,9 @@ std::vector<std::optional<Variant>> GatherArguments(const MethodTable& table,
 
 // Keys of declared Dictionary arguments that the method does not read: most often a misspelt
 // or guessed key, which would otherwise change nothing without a word.
-nlohmann::json UnreadKeys(const MethodTable& table, const MethodSpec& m,
+nlohmann::ordered_json UnreadKeys(const MethodTable& table, const MethodSpec& m,
                           const std::vector<Variant>& values) {
-  nlohmann::json warnings = nlohmann::json::array();
+  nlohmann::ordered_json warnings = nlohmann::ordered_json::array();
   for (size_t i = 0; i < m.args.size(); ++i) {
     const ArgSpec& a = m.args[i];
     if (a.keys.empty()) continue;
@@ -63,19 +63,19 @@ nlohmann::json UnreadKeys(const MethodTable& table, const MethodSpec& m,
 
 }  // namespace
 
-nlohmann::json DescribeKeys(const ArgSpec& arg) {
-  nlohmann::json keys = nlohmann::json::array();
+nlohmann::ordered_json DescribeKeys(const ArgSpec& arg) {
+  nlohmann::ordered_json keys = nlohmann::ordered_json::array();
   for (const KeyGroup* group : arg.keys)
     for (const KeySpec& k : *group) {
-      nlohmann::json key = {{"name", k.name}, {"kind", ArgKindName(k.kind)}, {"doc", k.doc}};
+      nlohmann::ordered_json key = {{"name", k.name}, {"kind", ArgKindName(k.kind)}, {"doc", k.doc}};
       if (k.default_text) key["default"] = k.default_text;
       keys.push_back(std::move(key));
     }
   return keys;
 }
 
-nlohmann::json InvokeJson(const MethodTable& table, Component& self, std::string_view method,
-                          const nlohmann::json& args) {
+nlohmann::ordered_json InvokeJson(const MethodTable& table, Component& self, std::string_view method,
+                          const nlohmann::ordered_json& args) {
   const MethodSpec* m = table.Find(method);
   if (!m)
     throw ArgumentError(Source(table, method), std::string(table.class_name()) +
@@ -100,22 +100,22 @@ nlohmann::json InvokeJson(const MethodTable& table, Component& self, std::string
     }
   }
   // Read before the call: methods may add keys of their own to the caller's Dictionary.
-  nlohmann::json warnings = UnreadKeys(table, *m, values);
+  nlohmann::ordered_json warnings = UnreadKeys(table, *m, values);
   Variant result = m->invoke(self, values);
-  nlohmann::json out = nlohmann::json::object();
+  nlohmann::ordered_json out = nlohmann::ordered_json::object();
   for (size_t i = 0; i < m->args.size(); ++i)
     if (m->args[i].by_ref) out[m->args[i].name] = VariantToJson(values[i]);
-  nlohmann::json answer = {{"result", VariantToJson(result)}, {"out", std::move(out)}};
+  nlohmann::ordered_json answer = {{"result", VariantToJson(result)}, {"out", std::move(out)}};
   if (!warnings.empty()) answer["warnings"] = std::move(warnings);
   return answer;
 }
 
-nlohmann::json DescribeTable(const MethodTable& table) {
-  nlohmann::json methods = nlohmann::json::array();
+nlohmann::ordered_json DescribeTable(const MethodTable& table) {
+  nlohmann::ordered_json methods = nlohmann::ordered_json::array();
   for (const MethodSpec& m : table.methods()) {
-    nlohmann::json args = nlohmann::json::array();
+    nlohmann::ordered_json args = nlohmann::ordered_json::array();
     for (const ArgSpec& a : m.args) {
-      nlohmann::json arg = {{"name", a.name},
+      nlohmann::ordered_json arg = {{"name", a.name},
                             {"kind", ArgKindName(a.kind)},
                             {"inOut", a.by_ref},
                             {"optional", a.optional}};

@@ -14,15 +14,15 @@ namespace ambit {
 // and "warnings": ["dctPara: key 'X' is not read by Class.Method", ...] when a Dictionary
 // argument with declared keys carried others (the call runs all the same).
 // Arguments that do not fit raise ArgumentError; the method's own failures its ComError.
-nlohmann::json InvokeJson(const MethodTable& table, Component& self, std::string_view method,
-                          const nlohmann::json& args);
+nlohmann::ordered_json InvokeJson(const MethodTable& table, Component& self, std::string_view method,
+                          const nlohmann::ordered_json& args);
 
 // The catalogue entry of a class: {"class", "transMode", "methods": [{"name", "result",
 // "summary", "args": [{"name", "kind", "inOut", "optional", "keys"?, "openKeys"?}]}]}.
-nlohmann::json DescribeTable(const MethodTable& table);
+nlohmann::ordered_json DescribeTable(const MethodTable& table);
 
 // The declared keys of a Dictionary argument: [{"name", "kind", "doc", "default"?}].
-nlohmann::json DescribeKeys(const ArgSpec& arg);
+nlohmann::ordered_json DescribeKeys(const ArgSpec& arg);
 
 }  // namespace ambit
 

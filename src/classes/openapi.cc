@@ -7,7 +7,7 @@
 namespace ambit {
 namespace {
 
-using nlohmann::json;
+using json = nlohmann::ordered_json;
 
 json Ref(const char* name) { return {{"$ref", std::string("#/components/schemas/") + name}}; }
 
@@ -172,7 +172,7 @@ json OpenGet(const char* summary, const char* id) {
 
 }  // namespace
 
-nlohmann::json OpenApiDocument(const std::vector<const MethodTable*>& tables,
+nlohmann::ordered_json OpenApiDocument(const std::vector<const MethodTable*>& tables,
                                std::string_view version) {
   json paths = json::object();
   paths["/health"] = OpenGet("The server's state and version", "health");

@@ -15,7 +15,7 @@ namespace ambit {
 // One POST path per method (/api/Class/Method) with its arguments as the request body (named
 // form) and its result kind in the answer, the catalogue and health paths, the error shape and
 // the bearer scheme. `version` is the product's.
-nlohmann::json OpenApiDocument(const std::vector<const MethodTable*>& tables,
+nlohmann::ordered_json OpenApiDocument(const std::vector<const MethodTable*>& tables,
                                std::string_view version);
 
 }  // namespace ambit

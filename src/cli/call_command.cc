@@ -12,6 +12,7 @@
 #include "classes/openapi.h"
 #include "cli/serve_command.h"
 #include "cli/sql_command.h"
+#include "frame/variant_json.h"
 #include "host/call_context.h"
 #include "host/dispatcher.h"
 #include "host/host_services.h"
@@ -28,17 +29,17 @@ namespace {
 
 constexpr char kCliSource[] = "ambit-order.call";
 
-std::string CellText(const nlohmann::json& cell) {
+std::string CellText(const Json& cell) {
   if (cell.is_null()) return "NULL";
   if (cell.is_string()) return cell.get<std::string>();
   return cell.dump();
 }
 
-bool IsRecordset(const nlohmann::json& v) {
+bool IsRecordset(const Json& v) {
   return v.is_object() && v.contains("columns") && v.contains("rows") && v["rows"].is_array();
 }
 
-std::string Table(const nlohmann::json& rs) {
+std::string Table(const Json& rs) {
   std::vector<std::string> names;
   for (const auto& c : rs["columns"]) names.push_back(c.value("name", std::string()));
   std::vector<size_t> widths;
@@ -71,28 +72,33 @@ std::string Table(const nlohmann::json& rs) {
 
 }  // namespace
 
-nlohmann::json CallArguments(const CallOptions& options) {
+Json CallArguments(const CallOptions& options) {
   if (!options.json_args.empty()) {
     if (!options.args.empty())
       throw ArgumentError(kCliSource, "Give the arguments either with --arg or with --json.");
-    nlohmann::json j = nlohmann::json::parse(options.json_args, nullptr, false);
+    bool too_deep = false;
+    Json j = ParseClientJson(options.json_args, &too_deep);
+    if (too_deep)
+      throw ArgumentError(kCliSource, "--json nests arrays or objects deeper than " +
+                                          std::to_string(kMaxJsonDepth) + " levels.");
     if (j.is_discarded() || !(j.is_object() || j.is_array()))
       throw ArgumentError(kCliSource, "--json needs a JSON object or array.");
     return j;
   }
-  nlohmann::json j = nlohmann::json::object();
+  Json j = Json::object();
   for (const std::string& arg : options.args) {
     size_t eq = arg.find('=');
     if (eq == std::string::npos || eq == 0)
       throw ArgumentError(kCliSource, "--arg needs name=value, got '" + arg + "'.");
     std::string value = arg.substr(eq + 1);
-    nlohmann::json parsed = nlohmann::json::parse(value, nullptr, false);
-    j[arg.substr(0, eq)] = parsed.is_discarded() ? nlohmann::json(value) : parsed;
+    bool too_deep = false;
+    Json parsed = ParseClientJson(value, &too_deep);
+    j[arg.substr(0, eq)] = parsed.is_discarded() ? Json(value) : parsed;
   }
   return j;
 }
 
-std::string FormatValue(const nlohmann::json& value) {
+std::string FormatValue(const Json& value) {
   if (IsRecordset(value)) return Table(value);
   return value.dump(2) + "\n";
 }
@@ -133,7 +139,7 @@ int RunCall(const CallOptions& options, const std::vector<const MethodTable*>& t
     request.args = CallArguments(options);
     request.user = std::make_shared<HostUserLogin>(
         std::to_string(options.user_id), static_cast<int16_t>(options.user_id), options.language);
-    nlohmann::json answer = dispatcher.Call(request);
+    Json answer = dispatcher.Call(request);
     if (options.json_output) {
       out << answer.dump(2) << "\n";
       return 0;
@@ -145,7 +151,7 @@ int RunCall(const CallOptions& options, const std::vector<const MethodTable*>& t
   } catch (const ComError& e) {
     bool misuse = dynamic_cast<const ArgumentError*>(&e) || dynamic_cast<const NotFoundError*>(&e);
     if (options.json_output) {
-      err << nlohmann::json{{"error",
+      err << Json{{"error",
                              {{"number", e.number()},
                               {"source", e.source()},
                               {"description", e.description()}}}}
@@ -158,7 +164,7 @@ int RunCall(const CallOptions& options, const std::vector<const MethodTable*>& t
   }
 }
 
-std::string FormatCatalogue(const nlohmann::json& catalogue) {
+std::string FormatCatalogue(const Json& catalogue) {
   std::ostringstream out;
   for (const auto& cls : catalogue["classes"]) {
     out << cls["class"].get<std::string>() << "  (TransMode " << cls["transMode"] << ", "
@@ -242,7 +248,7 @@ void AddMethodsCommand(CLI::App& app, int* exit_code) {
       *exit_code = 0;
       return;
     }
-    nlohmann::json catalogue = {{"classes", nlohmann::json::array()}};
+    nlohmann::ordered_json catalogue = {{"classes", nlohmann::ordered_json::array()}};
     for (const MethodTable* t : AllClassTables()) catalogue["classes"].push_back(DescribeTable(*t));
     std::cout << (*json ? catalogue.dump(2) + "\n" : FormatCatalogue(catalogue));
     *exit_code = 0;

@@ -29,10 +29,10 @@ struct CallOptions {
 
 // The arguments of --arg/--json as one JSON value; ArgumentError when they do not parse or both
 // forms are given.
-nlohmann::json CallArguments(const CallOptions& options);
+nlohmann::ordered_json CallArguments(const CallOptions& options);
 
 // A result or in/out value for people: recordsets as aligned tables, everything else as JSON.
-std::string FormatValue(const nlohmann::json& value);
+std::string FormatValue(const nlohmann::ordered_json& value);
 
 // Runs the call on `tables`; prints the answer on `out` or the error on `err`. Exit code 0 on
 // success, 2 for arguments that do not fit, 1 for any other failure.
@@ -40,7 +40,7 @@ int RunCall(const CallOptions& options, const std::vector<const MethodTable*>& t
             std::ostream& out, std::ostream& err);
 
 // The catalogue for people: one block per class, one line per method with its arguments.
-std::string FormatCatalogue(const nlohmann::json& catalogue);
+std::string FormatCatalogue(const nlohmann::ordered_json& catalogue);
 
 void AddCallCommand(CLI::App& app, int* exit_code);
 void AddMethodsCommand(CLI::App& app, int* exit_code);

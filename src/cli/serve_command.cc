@@ -187,7 +187,7 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
       schema_version = schema::AccountSchemaVersion(*lease);
     }
     server_options.health_details = [schema_version] {
-      return nlohmann::json{{"schemaVersion", schema_version}};
+      return nlohmann::ordered_json{{"schemaVersion", schema_version}};
     };
     Dispatcher dispatcher(accounts, AllClassTables());
     ApiServer server(dispatcher, std::move(tokens), server_options);

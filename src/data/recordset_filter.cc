@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <string>
+#include <vector>
 
 #include "base/com_error.h"
 #include "base/conversions.h"
@@ -84,14 +85,20 @@ struct Compare : Node {
   }
 };
 
+// "a And b And c" is one node: a long chain walks in a loop, not one call per term.
 struct Logical : Node {
   bool is_and;
-  std::unique_ptr<RecordFilter> left, right;
+  std::vector<std::unique_ptr<RecordFilter>> terms;
   bool Matches(const std::vector<Variant>& row) const override {
-    return is_and ? (left->Matches(row) && right->Matches(row))
-                  : (left->Matches(row) || right->Matches(row));
+    for (const auto& t : terms) {
+      if (t->Matches(row) != is_and) return !is_and;
+    }
+    return is_and;
   }
 };
+
+// Parentheses nest the parser's calls; deeper text is refused.
+constexpr int kMaxParentheses = 64;
 
 class Parser {
  public:
@@ -124,34 +131,33 @@ class Parser {
   }
 
   std::unique_ptr<RecordFilter> ParseOr() {
-    auto left = ParseAnd();
-    while (Keyword("Or")) {
-      auto n = std::make_unique<Logical>();
-      n->is_and = false;
-      n->left = std::move(left);
-      n->right = ParseAnd();
-      left = std::move(n);
-    }
-    return left;
+    return ParseChain(false, [this] { return ParseAnd(); });
   }
 
   std::unique_ptr<RecordFilter> ParseAnd() {
-    auto left = ParseTerm();
-    while (Keyword("And")) {
-      auto n = std::make_unique<Logical>();
-      n->is_and = true;
-      n->left = std::move(left);
-      n->right = ParseTerm();
-      left = std::move(n);
-    }
-    return left;
+    return ParseChain(true, [this] { return ParseTerm(); });
+  }
+
+  template <typename Term>
+  std::unique_ptr<RecordFilter> ParseChain(bool is_and, Term term) {
+    auto first = term();
+    if (!Keyword(is_and ? "And" : "Or")) return first;
+    auto n = std::make_unique<Logical>();
+    n->is_and = is_and;
+    n->terms.push_back(std::move(first));
+    do {
+      n->terms.push_back(term());
+    } while (Keyword(is_and ? "And" : "Or"));
+    return n;
   }
 
   std::unique_ptr<RecordFilter> ParseTerm() {
     SkipBlanks();
     if (pos_ < text_.size() && text_[pos_] == '(') {
       ++pos_;
+      if (++depth_ > kMaxParentheses) Fail(text_, "parentheses nest too deeply");
       auto e = ParseOr();
+      --depth_;
       SkipBlanks();
       if (pos_ >= text_.size() || text_[pos_] != ')') Fail(text_, "missing ')'");
       ++pos_;
@@ -244,6 +250,7 @@ class Parser {
   std::string_view text_;
   const std::vector<FieldInfo>& fields_;
   size_t pos_ = 0;
+  int depth_ = 0;
 };
 
 }  // namespace

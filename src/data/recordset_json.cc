@@ -15,7 +15,7 @@ double RoundToScale(double d, int scale) {
 
 }  // namespace
 
-nlohmann::json ScalarToJson(const Variant& v) {
+nlohmann::ordered_json ScalarToJson(const Variant& v) {
   switch (v.type()) {
     case VarType::kEmpty:
     case VarType::kNull: return nullptr;
@@ -34,11 +34,11 @@ nlohmann::json ScalarToJson(const Variant& v) {
   return nullptr;
 }
 
-nlohmann::json RecordsetToJson(const Recordset& rs) {
+nlohmann::ordered_json RecordsetToJson(const Recordset& rs) {
   if (!rs.IsOpen()) return {{"closed", true}, {"recordsAffected", rs.records_affected()}};
-  nlohmann::json columns = nlohmann::json::array();
+  nlohmann::ordered_json columns = nlohmann::ordered_json::array();
   for (const FieldInfo& f : rs.fields()) {
-    nlohmann::json c = {{"name", f.name}, {"type", DataTypeName(f.type)}};
+    nlohmann::ordered_json c = {{"name", f.name}, {"type", DataTypeName(f.type)}};
     if (f.defined_size > 0 && IsTextType(f.type)) c["size"] = f.defined_size;
     if (f.type == DataType::kDecimal || f.type == DataType::kNumeric) {
       c["precision"] = f.precision;
@@ -46,9 +46,9 @@ nlohmann::json RecordsetToJson(const Recordset& rs) {
     }
     columns.push_back(std::move(c));
   }
-  nlohmann::json rows = nlohmann::json::array();
+  nlohmann::ordered_json rows = nlohmann::ordered_json::array();
   for (const Recordset::Row* row : rs.VisibleRows()) {
-    nlohmann::json r = nlohmann::json::array();
+    nlohmann::ordered_json r = nlohmann::ordered_json::array();
     for (size_t i = 0; i < row->size(); ++i) {
       const Variant& v = (*row)[i];
       const FieldInfo& f = rs.fields()[i];
@@ -57,7 +57,7 @@ nlohmann::json RecordsetToJson(const Recordset& rs) {
       } else if (f.type == DataType::kDate && v.IsString()) {
         // Backends that keep dates as text still show the one date form.
         auto d = ParseDate(v.string_value());
-        r.push_back(d ? nlohmann::json(FormatDate(*d)) : nlohmann::json(v.string_value()));
+        r.push_back(d ? nlohmann::ordered_json(FormatDate(*d)) : nlohmann::ordered_json(v.string_value()));
       } else {
         r.push_back(ScalarToJson(v));
       }

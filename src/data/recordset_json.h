@@ -12,9 +12,9 @@
 namespace ambit {
 
 // Scalars only; objects are the caller's business (the frame layer converts collections).
-nlohmann::json ScalarToJson(const Variant& v);
+nlohmann::ordered_json ScalarToJson(const Variant& v);
 // Only the rows the filter lets through; a closed recordset is {"closed": true}.
-nlohmann::json RecordsetToJson(const Recordset& rs);
+nlohmann::ordered_json RecordsetToJson(const Recordset& rs);
 
 }  // namespace ambit
 

@@ -1,6 +1,8 @@
 #include "frame/variant_json.h"
 
+#include <algorithm>
 #include <limits>
+#include <string>
 
 #include "base/com_error.h"
 #include "data/recordset_json.h"
@@ -8,16 +10,23 @@
 
 namespace ambit {
 
-nlohmann::json VariantToJson(const Variant& v) {
+namespace {
+
+Json ToJson(const Variant& v, int depth) {
   if (!v.IsObject()) return ScalarToJson(v);
+  if (depth >= kMaxJsonDepth) {
+    throw ComError(28, "ambit-order",
+                   "Out of stack space: a value nests deeper than " +
+                       std::to_string(kMaxJsonDepth) + " levels.");
+  }
   if (auto d = v.As<Dictionary>()) {
-    nlohmann::json out = nlohmann::json::object();
-    for (int i = 1; i <= d->Count(); ++i) out[d->Name(i)] = VariantToJson(d->Value(d->Name(i)));
+    Json out = Json::object();
+    for (int i = 1; i <= d->Count(); ++i) out[d->Name(i)] = ToJson(d->Value(d->Name(i)), depth + 1);
     return out;
   }
   if (auto vec = v.As<Vector>()) {
-    nlohmann::json out = nlohmann::json::array();
-    for (const Variant& item : vec->items()) out.push_back(VariantToJson(item));
+    Json out = Json::array();
+    for (const Variant& item : vec->items()) out.push_back(ToJson(item, depth + 1));
     return out;
   }
   if (auto rs = v.As<Recordset>()) return RecordsetToJson(*rs);
@@ -27,12 +36,46 @@ nlohmann::json VariantToJson(const Variant& v) {
                      " object cannot be sent as JSON.");
 }
 
-Variant JsonToVariant(const nlohmann::json& j) {
+// Deepest nesting of arrays and objects in the text, brackets inside strings not counted;
+// stops counting once past `limit`.
+int NestingDepth(std::string_view text, int limit) {
+  int depth = 0, deepest = 0;
+  bool in_string = false;
+  for (size_t i = 0; i < text.size() && deepest <= limit; ++i) {
+    char c = text[i];
+    if (in_string) {
+      if (c == '\\') {
+        ++i;
+      } else if (c == '"') {
+        in_string = false;
+      }
+    } else if (c == '"') {
+      in_string = true;
+    } else if (c == '[' || c == '{') {
+      deepest = std::max(deepest, ++depth);
+    } else if (c == ']' || c == '}') {
+      --depth;
+    }
+  }
+  return deepest;
+}
+
+}  // namespace
+
+Json ParseClientJson(std::string_view text, bool* too_deep) {
+  *too_deep = NestingDepth(text, kMaxJsonDepth) > kMaxJsonDepth;
+  if (*too_deep) return Json(Json::value_t::discarded);
+  return Json::parse(text, nullptr, false);
+}
+
+Json VariantToJson(const Variant& v) { return ToJson(v, 0); }
+
+Variant JsonToVariant(const Json& j) {
   switch (j.type()) {
-    case nlohmann::json::value_t::null: return Variant::Null();
-    case nlohmann::json::value_t::boolean: return Variant(j.get<bool>());
-    case nlohmann::json::value_t::number_integer:
-    case nlohmann::json::value_t::number_unsigned: {
+    case Json::value_t::null: return Variant::Null();
+    case Json::value_t::boolean: return Variant(j.get<bool>());
+    case Json::value_t::number_integer:
+    case Json::value_t::number_unsigned: {
       if (j.is_number_unsigned() &&
           j.get<uint64_t>() > static_cast<uint64_t>(std::numeric_limits<int64_t>::max()))
         return Variant(j.get<double>());
@@ -41,14 +84,14 @@ Variant JsonToVariant(const nlohmann::json& j) {
         return Variant(static_cast<int32_t>(x));
       return Variant(x);
     }
-    case nlohmann::json::value_t::number_float: return Variant(j.get<double>());
-    case nlohmann::json::value_t::string: return Variant(j.get<std::string>());
-    case nlohmann::json::value_t::array: {
+    case Json::value_t::number_float: return Variant(j.get<double>());
+    case Json::value_t::string: return Variant(j.get<std::string>());
+    case Json::value_t::array: {
       auto vec = NewVector();
       for (const auto& item : j) vec->Add(JsonToVariant(item));
       return Variant(vec);
     }
-    case nlohmann::json::value_t::object: {
+    case Json::value_t::object: {
       auto d = NewDictionary();
       for (auto it = j.begin(); it != j.end(); ++it) d->SetValue(it.key(), JsonToVariant(*it));
       return Variant(d);

@@ -4,14 +4,30 @@
 #define AMBIT_FRAME_VARIANT_JSON_H_
 
 #include <nlohmann/json.hpp>
+#include <string_view>
 
 #include "base/variant.h"
 
 namespace ambit {
 
-nlohmann::json VariantToJson(const Variant& v);
+// Objects keep the order of their keys, in both directions (a client that enumerates a
+// Dictionary sees its keys as they were added).
+using Json = nlohmann::ordered_json;
+
+// Arrays and objects nest at most this deep in what clients send and what methods answer: the
+// JSON tree, Variants and the conversions between them all recurse on nesting.
+inline constexpr int kMaxJsonDepth = 64;
+
+// Parses JSON text from a client. Text that is not JSON answers a discarded value
+// (is_discarded()); text nesting deeper than kMaxJsonDepth too, with *too_deep set, and is
+// never built into a tree.
+Json ParseClientJson(std::string_view text, bool* too_deep);
+
+// Error 28 ("Out of stack space") for a value nested deeper than kMaxJsonDepth, such as a
+// Dictionary that holds itself.
+Json VariantToJson(const Variant& v);
 // Integers that fit 32 bits become Long, larger ones LongLong; other numbers Double.
-Variant JsonToVariant(const nlohmann::json& j);
+Variant JsonToVariant(const nlohmann::ordered_json& j);
 
 }  // namespace ambit
 

@@ -46,9 +46,9 @@ Json* Given(Json& args, const MethodSpec& method, size_t i) {
 }
 
 // The first connection string the call names, in any spelling; "" when it names none.
-std::string NamedAccount(const MethodSpec& method, const nlohmann::json& args) {
+std::string NamedAccount(const MethodSpec& method, const nlohmann::ordered_json& args) {
   for (size_t i = 0; i < method.args.size(); ++i) {
-    const nlohmann::json* given = Given(args, method, i);
+    const nlohmann::ordered_json* given = Given(args, method, i);
     if (given && IsParameterDictionary(method.args[i]) && given->is_object())
       given = Member(*given, "sDSN");
     else if (!IsConnectionArgument(method.args[i]))
@@ -62,17 +62,17 @@ std::string NamedAccount(const MethodSpec& method, const nlohmann::json& args) {
 // Clients should not have to repeat the account in every spelling a method reads it: a call
 // that leaves one out gets the account it names in another, or else the default account (the
 // one a single-account server serves). A value the call gives, even an empty one, stays.
-nlohmann::json WithAccountFilledIn(const MethodSpec& method, const nlohmann::json& args,
+nlohmann::ordered_json WithAccountFilledIn(const MethodSpec& method, const nlohmann::ordered_json& args,
                                    const std::string& default_account) {
   if (!args.is_object() && !args.is_array()) return args;
   std::string account = NamedAccount(method, args);
   if (account.empty()) account = default_account;
   if (account.empty()) return args;
-  nlohmann::json filled = args;
+  nlohmann::ordered_json filled = args;
   for (size_t i = 0; i < method.args.size(); ++i) {
     const ArgSpec& a = method.args[i];
     if (IsConnectionArgument(a)) {
-      if (nlohmann::json* given = Given(filled, method, i)) {
+      if (nlohmann::ordered_json* given = Given(filled, method, i)) {
         if (given->is_null()) *given = account;
       } else if (filled.is_object()) {
         filled[a.name] = account;
@@ -80,9 +80,9 @@ nlohmann::json WithAccountFilledIn(const MethodSpec& method, const nlohmann::jso
         filled.push_back(account);
       }
     } else if (IsParameterDictionary(a)) {
-      nlohmann::json* para = Given(filled, method, i);
+      nlohmann::ordered_json* para = Given(filled, method, i);
       if (!para || !para->is_object()) continue;
-      if (nlohmann::json* dsn = Member(*para, "sDSN")) {
+      if (nlohmann::ordered_json* dsn = Member(*para, "sDSN")) {
         if (dsn->is_null()) *dsn = account;
       } else {
         (*para)["sDSN"] = account;
@@ -105,7 +105,7 @@ const MethodTable* Dispatcher::FindTable(std::string_view class_name) const {
   return nullptr;
 }
 
-nlohmann::json Dispatcher::Call(const CallRequest& request) {
+nlohmann::ordered_json Dispatcher::Call(const CallRequest& request) {
   const MethodTable* table = FindTable(request.class_name);
   if (!table)
     throw NotFoundError(err::kCannotCreateObject, kDispatchSource,
@@ -116,7 +116,7 @@ nlohmann::json Dispatcher::Call(const CallRequest& request) {
         kMemberNotFound, kDispatchSource,
         std::string(table->class_name()) + " has no method named '" + request.method + "'.");
   std::string served = accounts_.default_account();
-  nlohmann::json args = WithAccountFilledIn(*method, request.args, served);
+  nlohmann::ordered_json args = WithAccountFilledIn(*method, request.args, served);
   std::string source =
       "AmbitOrder." + std::string(ErrorClassName(table->component_class())) + "." + method->name;
 
@@ -128,7 +128,7 @@ nlohmann::json Dispatcher::Call(const CallRequest& request) {
   CurrentCallScope scope(context);
   try {
     std::unique_ptr<Component> component = table->Create();
-    nlohmann::json answer = InvokeJson(*table, *component, method->name, args);
+    nlohmann::ordered_json answer = InvokeJson(*table, *component, method->name, args);
     component.reset();
     // A method that aborted and still returned (a currency check that failed inside a review)
     // loses its work to the rollback, so its answer cannot stand: the platform reports such a
@@ -153,12 +153,12 @@ nlohmann::json Dispatcher::Call(const CallRequest& request) {
   }
 }
 
-nlohmann::json Dispatcher::Catalogue() const {
-  nlohmann::json classes = nlohmann::json::array();
+nlohmann::ordered_json Dispatcher::Catalogue() const {
+  nlohmann::ordered_json classes = nlohmann::ordered_json::array();
   for (const MethodTable* t : tables_) classes.push_back(DescribeTable(*t));
   return {{"classes", std::move(classes)}};
 }
 
-nlohmann::json Dispatcher::OpenApi() const { return OpenApiDocument(tables_, kVersion); }
+nlohmann::ordered_json Dispatcher::OpenApi() const { return OpenApiDocument(tables_, kVersion); }
 
 }  // namespace ambit

@@ -29,7 +29,7 @@ struct CallRequest {
   std::string class_name;
   std::string method;
   // An object of named arguments or an array of positional ones.
-  nlohmann::json args = nlohmann::json::object();
+  nlohmann::ordered_json args = nlohmann::ordered_json::object();
   UserLoginPtr user;
   std::string client_address;
 };
@@ -42,12 +42,12 @@ class Dispatcher {
 
   // {"result": ..., "out": {...}}. Raises NotFoundError, ArgumentError (arguments that do not
   // fit, nothing ran) or the method's ComError (its transaction rolled back).
-  nlohmann::json Call(const CallRequest& request);
+  nlohmann::ordered_json Call(const CallRequest& request);
 
   // {"classes": [DescribeTable of each class]}.
-  nlohmann::json Catalogue() const;
+  nlohmann::ordered_json Catalogue() const;
   // The served classes as an OpenAPI 3.1 document (OpenApiDocument).
-  nlohmann::json OpenApi() const;
+  nlohmann::ordered_json OpenApi() const;
 
   // Case-insensitive; nullptr when the class is not served.
   const MethodTable* FindTable(std::string_view class_name) const;

@@ -13,6 +13,7 @@
 
 #include "base/com_error.h"
 #include "frame/host.h"
+#include "frame/variant_json.h"
 
 namespace ambit {
 namespace {
@@ -35,9 +36,9 @@ class Socket {
 
 // Raises the error a service put in its answer, when it put one there; a service that names
 // no source is reported under the client's.
-void RaiseServiceError(const nlohmann::json& answer, const std::string& default_source) {
+void RaiseServiceError(const nlohmann::ordered_json& answer, const std::string& default_source) {
   if (!answer.is_object() || !answer.contains("error") || !answer["error"].is_object()) return;
-  const nlohmann::json& e = answer["error"];
+  const nlohmann::ordered_json& e = answer["error"];
   if (!e.contains("number") || !e["number"].is_number_integer()) return;
   auto text = [&](const char* key) {
     return e.contains(key) && e[key].is_string() ? e[key].get<std::string>() : std::string();
@@ -73,7 +74,7 @@ JsonServiceClient::JsonServiceClient(const std::string& url, std::string source,
 
 // One HTTP/1.0 request per connection: the answer ends where the stream ends and is never
 // chunked.
-nlohmann::json JsonServiceClient::Post(const nlohmann::json& request) const {
+nlohmann::ordered_json JsonServiceClient::Post(const nlohmann::ordered_json& request) const {
   auto unreachable = [&](const std::string& why) {
     return ComError(err::kUnexpected, source_,
                     "The " + service_name_ + " at " + Url() + " could not be reached: " + why +
@@ -128,8 +129,9 @@ nlohmann::json JsonServiceClient::Post(const nlohmann::json& request) const {
     throw unreachable("chunked answers are not understood");
   std::string reply = answer.substr(head_end + 4);
 
-  nlohmann::json parsed =
-      reply.empty() ? nlohmann::json::object() : nlohmann::json::parse(reply, nullptr, false);
+  // A service's answer is bounded in nesting like a client's request: it becomes Variants too.
+  bool too_deep = false;
+  Json parsed = reply.empty() ? Json::object() : ParseClientJson(reply, &too_deep);
   RaiseServiceError(parsed, source_);
   if (status < 200 || status >= 300)
     throw ComError(err::kUnexpected, source_,

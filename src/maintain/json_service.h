@@ -26,7 +26,7 @@ class JsonServiceClient {
   // An answer {"error": {"number", "description", "source"}} is raised as that error, so a
   // service reports its own failures the way an interop component raises them; a transport
   // failure or any other answer than 2xx with a JSON object is a ComError of this client.
-  nlohmann::json Post(const nlohmann::json& request) const;
+  nlohmann::ordered_json Post(const nlohmann::ordered_json& request) const;
 
   std::string Url() const { return "http://" + host_ + ":" + port_ + path_; }
 

@@ -18,7 +18,7 @@ class HttpPromotionSale : public PromotionSale {
 
   void CallAddGiftForWebShop(std::string& PropsString, std::string& sFID,
                              std::string& sOrderIDs) override {
-    nlohmann::json answer = client_.Post({{"operation", "CallAddGiftForWebShop"},
+    nlohmann::ordered_json answer = client_.Post({{"operation", "CallAddGiftForWebShop"},
                                           {"PropsString", PropsString},
                                           {"sFID", sFID},
                                           {"sOrderIDs", sOrderIDs}});
@@ -27,7 +27,7 @@ class HttpPromotionSale : public PromotionSale {
   }
 
   Variant CallUnCheckService(std::string& PropsString, std::string& sFID) override {
-    nlohmann::json answer = client_.Post(
+    nlohmann::ordered_json answer = client_.Post(
         {{"operation", "CallUnCheckService"}, {"PropsString", PropsString}, {"sFID", sFID}});
     if (!answer.contains("result")) return Variant();
     return JsonToVariant(answer["result"]);

@@ -10,6 +10,7 @@
 
 #include "base/com_error.h"
 #include "base/version.h"
+#include "frame/variant_json.h"
 #include "server/static_files.h"
 
 namespace ambit {
@@ -58,18 +59,18 @@ std::string AllowedMethods(const std::string& path) {
   return {};
 }
 
-nlohmann::json ErrorBody(int32_t number, const std::string& source,
-                         const std::string& description) {
+Json ErrorBody(int32_t number, const std::string& source, const std::string& description) {
   return {{"error", {{"number", number}, {"source", source}, {"description", description}}}};
 }
 
-void Reply(httplib::Response& res, int status, const nlohmann::json& body) {
+void Reply(httplib::Response& res, int status, const Json& body) {
   res.status = status;
-  res.set_content(body.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace), kJson);
+  res.set_content(body.dump(-1, ' ', false, Json::error_handler_t::replace), kJson);
 }
 
 void ReplyError(httplib::Response& res, int status, const ComError& e) {
-  trace.outcome = "error " + std::to_string(e.number()) + " " + nlohmann::json(e.description()).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  trace.outcome = "error " + std::to_string(e.number()) + " " +
+                  Json(e.description()).dump(-1, ' ', false, Json::error_handler_t::replace);
   Reply(res, status, ErrorBody(e.number(), e.source(), e.description()));
 }
 
@@ -180,20 +181,36 @@ void ApiServer::Route() {
     return user;
   };
 
-  http_->Post(R"(/api/([^/]+)/([^/]+))", [this, authenticate](const httplib::Request& req,
-                                                              httplib::Response& res) {
+  // The body is read through a content reader: httplib would otherwise parse a body labelled
+  // as a form (what `curl -d` sends) itself and refuse one over 8 KB, whatever the body limit.
+  http_->Post(R"(/api/([^/]+)/([^/]+))", [this, authenticate](
+                                             const httplib::Request& req, httplib::Response& res,
+                                             const httplib::ContentReader& content_reader) {
     UserLoginPtr user = authenticate(req, res);
     if (!user) return;
-    nlohmann::json args = nlohmann::json::object();
-    if (req.body.find_first_not_of(" \t\r\n") != std::string::npos) {
-      args = nlohmann::json::parse(req.body, nullptr, false);
-      if (args.is_discarded())
-        return ReplyError(
-            res, 400,
-            ComError(err::kInvalidArgument, kServerSource, "The request body is not valid JSON."));
+    auto bad_body = [&](const std::string& why) {
+      ReplyError(res, 400, ComError(err::kInvalidArgument, kServerSource, why));
+    };
+    if (req.is_multipart_form_data()) return bad_body("The request body is not valid JSON.");
+    std::string body;
+    // On failure (a body over the limit) httplib has set the status; the error handler
+    // gives the answer its JSON shape.
+    if (!content_reader([&body](const char* data, size_t size) {
+          body.append(data, size);
+          return true;
+        }))
+      return;
+    Json args = Json::object();
+    if (body.find_first_not_of(" \t\r\n") != std::string::npos) {
+      bool too_deep = false;
+      args = ParseClientJson(body, &too_deep);
+      if (too_deep)
+        return bad_body("The request body nests arrays or objects deeper than " +
+                        std::to_string(kMaxJsonDepth) + " levels.");
+      if (args.is_discarded()) return bad_body("The request body is not valid JSON.");
     }
     try {
-      nlohmann::json answer = dispatcher_.Call(
+      Json answer = dispatcher_.Call(
           {req.matches[1].str(), req.matches[2].str(), std::move(args), user, req.remote_addr});
       trace.outcome = "ok";
       Reply(res, 200, answer);
@@ -211,7 +228,7 @@ void ApiServer::Route() {
   // The catalogue says only what can be called, so a client may read it before it has a token.
   http_->Get("/api", [this](const httplib::Request&, httplib::Response& res) {
     trace.outcome = "ok";
-    nlohmann::json catalogue = dispatcher_.Catalogue();
+    Json catalogue = dispatcher_.Catalogue();
     catalogue["version"] = kVersion;
     Reply(res, 200, catalogue);
   });
@@ -223,7 +240,7 @@ void ApiServer::Route() {
 
   http_->Get("/health", [this](const httplib::Request&, httplib::Response& res) {
     trace.outcome = "ok";
-    nlohmann::json health = {{"status", "ok"},
+    Json health = {{"status", "ok"},
                              {"version", kVersion},
                              {"accounts", dispatcher_.accounts().account_names()}};
     if (options_.health_details) health.update(options_.health_details());

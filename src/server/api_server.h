@@ -31,7 +31,7 @@ struct ServerOptions {
   // Receives one line per request; none when empty.
   std::function<void(const std::string& line)> access_log;
   // What /health reports beside the accounts (the accounts' schema versions, say).
-  std::function<nlohmann::json()> health_details;
+  std::function<nlohmann::ordered_json()> health_details;
 };
 
 // Four per core, at least eight: calls mostly wait on the database, and a keep-alive client

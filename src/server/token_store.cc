@@ -17,7 +17,7 @@ namespace ambit {
 namespace {
 
 namespace fs = std::filesystem;
-using nlohmann::json;
+using json = nlohmann::ordered_json;
 
 constexpr char kSource[] = "ambit-order.server";
 constexpr std::string_view kDigestPrefix = "sha256:";

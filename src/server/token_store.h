@@ -26,7 +26,7 @@ class TokenStore {
  public:
   // A ComError naming the file or the entry that is wrong.
   static TokenStore Load(const std::string& path);
-  static TokenStore FromJson(const nlohmann::json& config);
+  static TokenStore FromJson(const nlohmann::ordered_json& config);
 
   // The user of a token; null for an unknown or empty token.
   UserLoginPtr Find(std::string_view token) const;

@@ -35,7 +35,10 @@ enum class ExprKind {
   kColumn,          // parts = qualified name
   kStar,            // parts = qualifier (may be empty)
   kUnary,           // text = "-", "+", "~", "not"; args[0]
-  kBinary,          // text = operator ("+", "and", "or", "=", "<>", ...); args[0], args[1]
+  // A left-associative chain of one precedence level: args[0] parts[0] args[1] parts[1] ...
+  // (parts holds the n-1 operators; text = parts[0]). "a+b-c" is one node with three operands,
+  // so long chains never make deep trees. Comparisons are always two operands.
+  kBinary,          // operators "+", "-", "*", "and", "or", "=", "<>", ...
   kFunction,        // text = lower name; args; distinct for aggregates; star for COUNT(*)
   kCase,            // args = [operand] when, then, ... [else]; see has_operand/has_else
   kCast,            // args[0] AS type
@@ -67,6 +70,9 @@ struct Expr {
   std::vector<struct OrderItem> over_order;
   size_t offset = 0;
 };
+
+// A two-operand kBinary node.
+ExprPtr MakeBinary(std::string op, ExprPtr a, ExprPtr b);
 
 struct Select;
 struct TableRef;

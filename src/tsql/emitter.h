@@ -90,6 +90,14 @@ class Emitter {
     int scale = 0;
   };
   NumericType NumericTypeOf(const Expr& e) const;
+  // The type of `a op b` from the types of its operands (one step of a chain).
+  static StaticType StepType(StaticType a, const std::string& op, StaticType b);
+  static NumericType StepNumericType(NumericType a, const std::string& op, NumericType b);
+  static bool IsArithmetic(const std::string& op);
+  // terms joined by `joiner` ("+", " OR " ...) in runs short enough for SQLite's expression
+  // depth, the runs combined pairwise so that parentheses nest only logarithmically. Only for
+  // operators whose grouping does not change the result.
+  static std::string Grouped(const std::vector<std::string>& terms, const std::string& joiner);
   static std::string WithScale(const std::string& sql, int scale);
   static bool IsTextDecl(const std::string& decl_type) {
     return TypeOfDecl(decl_type) == StaticType::kText;
@@ -128,8 +136,18 @@ class Emitter {
   static std::string SqliteTableName(const std::string& name);
 
  private:
+  // Bytes of SQLite text one expression may become.
+  static constexpr size_t kMaxExpressionText = size_t{8} << 20;
+  std::string ExpressionText(const Expr& e);
   std::string Param(const std::string& variable);
   std::string Comparison(const std::string& op, const Expr& a, const Expr& b);
+  // A kBinary chain (emitter_chain.cc).
+  std::string Chain(const Expr& e);
+  std::string LogicalChain(const Expr& e);
+  // "column op constant" (either way round) that SQLite compares natively.
+  bool ListTerm(const Expr& term, const std::string& op, std::string* column, std::string* value);
+  std::string LongArithmeticChain(const Expr& e, const std::vector<StaticType>& types,
+                                  const std::vector<NumericType>& numeric);
   std::string Function(const Expr& e);
   std::string WindowFunction(const Expr& e);
   std::string InList(const Expr& e);

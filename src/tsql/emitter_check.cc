@@ -41,7 +41,8 @@ bool SameExpr(const Expr& a, const Expr& b) {
   if (a.kind != b.kind) return false;
   if (a.kind == ExprKind::kColumn) return SameColumn(a, b);
   if (a.kind == ExprKind::kSubquery || a.kind == ExprKind::kExists) return &a == &b;
-  if (!EqualsNoCase(a.text, b.text) || a.args.size() != b.args.size() || a.distinct != b.distinct ||
+  if (!EqualsNoCase(a.text, b.text) || a.args.size() != b.args.size() || a.parts != b.parts ||
+      a.distinct != b.distinct ||
       a.negated != b.negated || a.type.text != b.type.text) {
     return false;
   }

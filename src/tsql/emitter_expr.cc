@@ -132,13 +132,10 @@ StaticType Emitter::TypeOf(const Expr& e) const {
     case ExprKind::kUnary:
       return e.text == "not" ? StaticType::kUnknown : TypeOf(*e.args[0]);
     case ExprKind::kBinary: {
-      const std::string& op = e.text;
-      if (op == "+" || op == "-" || op == "*" || op == "/" || op == "%") {
-        StaticType a = TypeOf(*e.args[0]), b = TypeOf(*e.args[1]);
-        if (a == b && (op == "+" || a == StaticType::kNumeric)) return a;
-      }
-      if (op == "&" || op == "|" || op == "^") return StaticType::kNumeric;
-      return StaticType::kUnknown;
+      if (!IsArithmetic(e.text)) return StaticType::kUnknown;
+      StaticType t = TypeOf(*e.args[0]);
+      for (size_t i = 1; i < e.args.size(); ++i) t = StepType(t, e.parts[i - 1], TypeOf(*e.args[i]));
+      return t;
     }
     case ExprKind::kFunction: {
       static constexpr std::string_view kNumeric[] = {
@@ -167,6 +164,18 @@ StaticType Emitter::TypeOf(const Expr& e) const {
 }
 
 std::string Emitter::Expression(const Expr& e) {
+  std::string sql = ExpressionText(e);
+  // Some forms repeat an operand (BETWEEN on an expression, NULLIF, IN as ORs), so nesting them
+  // grows the text exponentially; the bound keeps hostile input from taking the machine.
+  if (sql.size() > kMaxExpressionText) {
+    throw ComError(8632, kEngineErrorSource,
+                   "Internal error: An expression services limit has been reached. Please look "
+                   "for potentially complex expressions in your query, and try to simplify them.");
+  }
+  return sql;
+}
+
+std::string Emitter::ExpressionText(const Expr& e) {
   switch (e.kind) {
     case ExprKind::kNumber:
       if (e.text.size() > 2 && (e.text[1] == 'x' || e.text[1] == 'X')) {
@@ -203,53 +212,12 @@ std::string Emitter::Expression(const Expr& e) {
       std::string a = Expression(*e.args[0]);
       if (e.text == "not") return "(NOT " + a + ")";
       if (e.text == "~") return "(~" + a + ")";
-      if (TypeOf(*e.args[0]) == StaticType::kNumeric) return "(-" + a + ")";
+      // The blank keeps "- -1" from reading as a comment.
+      if (TypeOf(*e.args[0]) == StaticType::kNumeric) return "(- " + a + ")";
       return "tsql_neg(" + a + ")";
     }
-    case ExprKind::kBinary: {
-      const std::string& op = e.text;
-      if (op == "and" || op == "or") {
-        return "(" + Expression(*e.args[0]) + (op == "and" ? " AND " : " OR ") +
-               Expression(*e.args[1]) + ")";
-      }
-      if (op == "=" || op == "<>" || op == "<" || op == ">" || op == "<=" || op == ">=") {
-        return Comparison(op, *e.args[0], *e.args[1]);
-      }
-      StaticType ta = TypeOf(*e.args[0]), tb = TypeOf(*e.args[1]);
-      std::string a = Expression(*e.args[0]);
-      std::string b = Expression(*e.args[1]);
-      bool numeric = ta == StaticType::kNumeric && tb == StaticType::kNumeric;
-      // int op int overflows at 32 bits in SQL Server; SQLite would carry on in 64.
-      auto int32_checked = [&](const std::string& sql) {
-        NumericType na = NumericTypeOf(*e.args[0]), nb = NumericTypeOf(*e.args[1]);
-        bool ints = na.kind == NumericType::Kind::kInteger &&
-                    nb.kind == NumericType::Kind::kInteger && na.precision <= 10 &&
-                    nb.precision <= 10;
-        return ints ? "tsql_store_int(" + sql + ")" : sql;
-      };
-      if (numeric && (op == "+" || op == "-" || op == "*")) {
-        return int32_checked("(" + a + " " + op + " " + b + ")");
-      }
-      if (op == "+") {
-        if (ta == StaticType::kText && tb == StaticType::kText) return "(" + a + " || " + b + ")";
-        return "tsql_add(" + a + ", " + b + ")";
-      }
-      if (op == "-") return numeric ? "(" + a + " - " + b + ")" : "tsql_sub(" + a + ", " + b + ")";
-      if (op == "*") return numeric ? "(" + a + " * " + b + ")" : "tsql_mul(" + a + ", " + b + ")";
-      if (op == "/") {
-        // SQLite hands integral decimal values back as integers; the division must not become
-        // an integer division because of that.
-        NumericType::Kind kind = NumericTypeOf(e).kind;
-        if (kind == NumericType::Kind::kDecimal || kind == NumericType::Kind::kMoney) {
-          return "tsql_div(" + a + ", CAST(" + b + " AS REAL))";
-        }
-        return "tsql_div(" + a + ", " + b + ")";
-      }
-      if (op == "%") return "tsql_mod(" + a + ", " + b + ")";
-      if (op == "&" || op == "|") return "(" + a + " " + op + " " + b + ")";
-      if (op == "^") return "tsql_bitxor(" + a + ", " + b + ")";
-      Unsupported(op);
-    }
+    case ExprKind::kBinary:
+      return Chain(e);
     case ExprKind::kFunction:
       return Function(e);
     case ExprKind::kCase: {
@@ -393,12 +361,9 @@ std::string Emitter::InList(const Expr& e) {
     }
     out += "))";
   } else {
-    out = "(";
-    for (size_t i = 1; i < e.args.size(); ++i) {
-      if (i > 1) out += " OR ";
-      out += Comparison("=", left, *e.args[i]);
-    }
-    out += ")";
+    std::vector<std::string> terms;
+    for (size_t i = 1; i < e.args.size(); ++i) terms.push_back(Comparison("=", left, *e.args[i]));
+    out = Grouped(terms, " OR ");
   }
   return e.negated ? "(NOT " + out + ")" : out;
 }

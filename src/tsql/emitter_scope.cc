@@ -177,29 +177,37 @@ Emitter::NumericType Emitter::NumericTypeOf(const Expr& e) const {
       return {};
     }
     case ExprKind::kBinary: {
-      const std::string& op = e.text;
-      if (op != "+" && op != "-" && op != "*" && op != "/") return {};
-      NumericType a = NumericTypeOf(*e.args[0]), b = NumericTypeOf(*e.args[1]);
-      if (a.kind == K::kNone || b.kind == K::kNone) return {};
-      if (a.kind == K::kInteger && b.kind == K::kInteger) return {K::kInteger, 10, 0};
-      K kind = (a.kind == K::kMoney || b.kind == K::kMoney) &&
-                       a.kind != K::kDecimal && b.kind != K::kDecimal
-                   ? K::kMoney
-                   : K::kDecimal;
-      if (kind == K::kMoney) return {K::kMoney, 19, 4};
-      // Integer operands count as decimal(p,0) with p digits.
-      int p1 = a.precision, s1 = a.scale, p2 = b.precision, s2 = b.scale;
-      if (op == "+" || op == "-") {
-        int scale = std::max(s1, s2);
-        return Fit({kind, std::max(p1 - s1, p2 - s2) + scale + 1, scale});
+      NumericType t = NumericTypeOf(*e.args[0]);
+      for (size_t i = 1; i < e.args.size(); ++i) {
+        t = StepNumericType(t, e.parts[i - 1], NumericTypeOf(*e.args[i]));
       }
-      if (op == "*") return Fit({kind, p1 + p2 + 1, s1 + s2});
-      int scale = std::max(6, s1 + p2 + 1);
-      return Fit({kind, p1 - s1 + s2 + scale, scale});
+      return t;
     }
     default:
       return {};
   }
+}
+
+Emitter::NumericType Emitter::StepNumericType(NumericType a, const std::string& op,
+                                              NumericType b) {
+  using K = NumericType::Kind;
+  if (op != "+" && op != "-" && op != "*" && op != "/") return {};
+  if (a.kind == K::kNone || b.kind == K::kNone) return {};
+  if (a.kind == K::kInteger && b.kind == K::kInteger) return {K::kInteger, 10, 0};
+  K kind = (a.kind == K::kMoney || b.kind == K::kMoney) &&
+                   a.kind != K::kDecimal && b.kind != K::kDecimal
+               ? K::kMoney
+               : K::kDecimal;
+  if (kind == K::kMoney) return {K::kMoney, 19, 4};
+  // Integer operands count as decimal(p,0) with p digits.
+  int p1 = a.precision, s1 = a.scale, p2 = b.precision, s2 = b.scale;
+  if (op == "+" || op == "-") {
+    int scale = std::max(s1, s2);
+    return Fit({kind, std::max(p1 - s1, p2 - s2) + scale + 1, scale});
+  }
+  if (op == "*") return Fit({kind, p1 + p2 + 1, s1 + s2});
+  int scale = std::max(6, s1 + p2 + 1);
+  return Fit({kind, p1 - s1 + s2 + scale, scale});
 }
 
 int Emitter::ScaleOf(const Expr& e) const {

@@ -195,6 +195,12 @@ class Lexer {
 
 std::vector<Token> Tokenize(std::string_view text) { return Lexer(text).Run(); }
 
+void FailNestedTooDeeply() {
+  throw ComError(191, kEngineErrorSource,
+                 "Some part of your SQL statement is nested too deeply. Rewrite the query or "
+                 "break it up into smaller queries.");
+}
+
 bool EqualsNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {

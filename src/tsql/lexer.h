@@ -12,6 +12,10 @@ namespace ambit::tsql {
 
 inline constexpr char kEngineErrorSource[] = "ambit-order.tsql";
 
+// Error 191: the input nests deeper than the engine walks (the parser, the emitter and the
+// interpreter recurse on nesting, so hostile input must not exhaust the stack).
+[[noreturn]] void FailNestedTooDeeply();
+
 // The result always ends with a kEnd token.
 std::vector<Token> Tokenize(std::string_view text);
 

@@ -17,9 +17,7 @@ class DepthGuard {
  public:
   explicit DepthGuard(Parser* p) : p_(p) {
     if (++p_->depth_ > kMaxDepth) {
-      throw ComError(191, kEngineErrorSource,
-                     "Some part of your SQL statement is nested too deeply. Rewrite the query "
-                     "or break it up into smaller queries.");
+      FailNestedTooDeeply();
     }
   }
   ~DepthGuard() { --p_->depth_; }

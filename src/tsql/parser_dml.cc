@@ -91,13 +91,7 @@ StmtPtr Parser::ParseUpdate() {
         column->kind = ExprKind::kColumn;
         column->parts = a.column;
         column->offset = a.value->offset;
-        auto binary = std::make_unique<Expr>();
-        binary->kind = ExprKind::kBinary;
-        binary->text = a.op.substr(0, 1);
-        binary->offset = a.value->offset;
-        binary->args.push_back(std::move(column));
-        binary->args.push_back(std::move(a.value));
-        a.value = std::move(binary);
+        a.value = MakeBinary(a.op.substr(0, 1), std::move(column), std::move(a.value));
         a.op = "=";
       }
     }

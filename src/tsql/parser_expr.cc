@@ -15,9 +15,7 @@ class ExprDepth {
  public:
   explicit ExprDepth(Parser* p) : p_(p) {
     if (++p_->depth_ > kMaxExprDepth + 50) {
-      throw ComError(191, kEngineErrorSource,
-                     "Some part of your SQL statement is nested too deeply. Rewrite the query "
-                     "or break it up into smaller queries.");
+      FailNestedTooDeeply();
     }
   }
   ~ExprDepth() { --p_->depth_; }
@@ -33,15 +31,37 @@ ExprPtr MakeExpr(ExprKind kind, size_t offset) {
   return e;
 }
 
+// Parses "first op operand op operand ..." of one precedence level into one chain node, so
+// left-associative input never nests deeper than its parentheses. `next_op` consumes and
+// answers the next operator of the level ("" when there is none).
+template <typename NextOp, typename Operand>
+ExprPtr ParseChain(ExprPtr first, NextOp next_op, Operand operand) {
+  std::string op = next_op();
+  if (op.empty()) return first;
+  auto chain = MakeExpr(ExprKind::kBinary, first->offset);
+  chain->text = op;
+  chain->args.push_back(std::move(first));
+  do {
+    chain->parts.push_back(std::move(op));
+    chain->args.push_back(operand());
+  } while (!(op = next_op()).empty());
+  return chain;
+}
+
+// SQL Server refuses "a = b = c"; a bounded run of predicates keeps hostile input from
+// building a tree as deep as it is long.
+constexpr int kMaxPredicateRun = 32;
+
+}  // namespace
+
 ExprPtr MakeBinary(std::string op, ExprPtr a, ExprPtr b) {
   auto e = MakeExpr(ExprKind::kBinary, a->offset);
-  e->text = std::move(op);
+  e->text = op;
+  e->parts.push_back(std::move(op));
   e->args.push_back(std::move(a));
   e->args.push_back(std::move(b));
   return e;
 }
-
-}  // namespace
 
 bool IsTextTypeName(const std::string& n) {
   return n == "varchar" || n == "nvarchar" || n == "char" || n == "nchar" || n == "text" ||
@@ -122,15 +142,15 @@ ExprPtr Parser::ParseExpr() {
 }
 
 ExprPtr Parser::ParseOr() {
-  ExprPtr left = ParseAnd();
-  while (AcceptKeyword("or")) left = MakeBinary("or", std::move(left), ParseAnd());
-  return left;
+  return ParseChain(
+      ParseAnd(), [&] { return std::string(AcceptKeyword("or") ? "or" : ""); },
+      [&] { return ParseAnd(); });
 }
 
 ExprPtr Parser::ParseAnd() {
-  ExprPtr left = ParseNot();
-  while (AcceptKeyword("and")) left = MakeBinary("and", std::move(left), ParseNot());
-  return left;
+  return ParseChain(
+      ParseNot(), [&] { return std::string(AcceptKeyword("and") ? "and" : ""); },
+      [&] { return ParseNot(); });
 }
 
 ExprPtr Parser::ParseNot() {
@@ -156,7 +176,10 @@ ExprPtr Parser::ParsePredicate() {
     return e;
   }
   ExprPtr left = ParseAdditive();
-  while (true) {
+  for (int run = 0;; ++run) {
+    if (run > kMaxPredicateRun) {
+      FailNestedTooDeeply();
+    }
     static constexpr std::string_view kCompare[] = {"=", "<>", "!=", "<", ">", "<=", ">=", "!<", "!>"};
     const Token& t = Peek();
     if (t.kind == TokenKind::kOperator &&
@@ -224,21 +247,20 @@ ExprPtr Parser::ParsePredicate() {
 }
 
 ExprPtr Parser::ParseAdditive() {
-  ExprPtr left = ParseMultiplicative();
-  while (IsOp("+") || IsOp("-") || IsOp("&") || IsOp("|") || IsOp("^")) {
-    std::string op = Advance().text;
-    left = MakeBinary(op, std::move(left), ParseMultiplicative());
-  }
-  return left;
+  return ParseChain(
+      ParseMultiplicative(),
+      [&] {
+        bool more = IsOp("+") || IsOp("-") || IsOp("&") || IsOp("|") || IsOp("^");
+        return more ? Advance().text : std::string();
+      },
+      [&] { return ParseMultiplicative(); });
 }
 
 ExprPtr Parser::ParseMultiplicative() {
-  ExprPtr left = ParseUnary();
-  while (IsOp("*") || IsOp("/") || IsOp("%")) {
-    std::string op = Advance().text;
-    left = MakeBinary(op, std::move(left), ParseUnary());
-  }
-  return left;
+  return ParseChain(
+      ParseUnary(),
+      [&] { return IsOp("*") || IsOp("/") || IsOp("%") ? Advance().text : std::string(); },
+      [&] { return ParseUnary(); });
 }
 
 ExprPtr Parser::ParseUnary() {

@@ -5,13 +5,16 @@
 #include "tsql/parser.h"
 
 namespace ambit::tsql {
+namespace {
+
+constexpr int kMaxDepth = 200;
+// A join chain is a left-deep tree walked recursively; SQLite itself joins at most 64 tables.
+constexpr int kMaxJoins = 256;
+
+}  // namespace
 
 std::shared_ptr<Select> Parser::ParseSelect() {
-  if (++depth_ > 200) {
-    throw ComError(191, kEngineErrorSource,
-                   "Some part of your SQL statement is nested too deeply. Rewrite the query or "
-                   "break it up into smaller queries.");
-  }
+  if (++depth_ > kMaxDepth) FailNestedTooDeeply();
   auto select = std::make_shared<Select>();
   auto parse_operand = [&] {
     if (IsOp("(")) {
@@ -137,7 +140,8 @@ std::vector<TableRefPtr> Parser::ParseFromList() {
 
 TableRefPtr Parser::ParseTableSource() {
   TableRefPtr left = ParseTablePrimary();
-  while (true) {
+  for (int joins = 0;; ++joins) {
+    if (joins > kMaxJoins) FailNestedTooDeeply();
     std::string type;
     if (AcceptKeyword("join")) {
       type = "inner";
@@ -210,7 +214,9 @@ TableRefPtr Parser::ParseTablePrimary() {
       if (ref->alias.empty()) Fail();
       return ref;
     }
+    if (++depth_ > kMaxDepth) FailNestedTooDeeply();
     TableRefPtr inner = ParseTableSource();
+    --depth_;
     ExpectOp(")");
     return inner;
   }

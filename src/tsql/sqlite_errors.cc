@@ -156,6 +156,11 @@ ComError SqliteDb::MakeError(int rc, std::string_view message, std::string_view 
   if (Take(&m, "unrecognized token: \"")) {
     return error(102, "Incorrect syntax near '" + std::string(m.substr(0, m.rfind('"'))) + "'.");
   }
+  if (StartsWith(m, "parser stack overflow") ||
+      StartsWith(m, "Expression tree is too large")) {
+    return error(8631, "Internal error: Server stack limit has been reached. Please look for "
+                       "potentially deep nesting in your query, and try to simplify it.");
+  }
   if (StartsWith(m, "incomplete input")) {
     return error(102, "Incorrect syntax near the end of the statement.");
   }

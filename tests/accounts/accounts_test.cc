@@ -55,7 +55,7 @@ TEST(DemoAccountTest, BuildDemoDataReplacesWhatWasThere) {
                 "insert into IC_WebshopToStorage (FWebShopID, FWebShopName) values ('X', 'X')");
   LocalHost host([conn](const std::string&) { return conn; });
   AmbitOrderUpdate update;
-  nlohmann::json r = InvokeJson(AmbitOrderUpdateTable(), update, "BuildDemoData",
+  nlohmann::ordered_json r = InvokeJson(AmbitOrderUpdateTable(), update, "BuildDemoData",
                                 {{"sDsn", "demo"}});
   EXPECT_EQ(r["out"]["sDsn"], "demo");
   EXPECT_EQ(Number(*conn, "select count(*) from IC_Web2ERPOrders where FBuyerMessage = "

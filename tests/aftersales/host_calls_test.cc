@@ -23,10 +23,10 @@ TEST_F(AfterSalesHostTest, CreationFailingOnItsSecondLineKeepsNothing) {
   // Both lines belong to one shop order: a second case with that number is refused.
   account_->Execute("create unique index ix_test_site on IC_RefundInfo (FSiteOrderID)");
   std::string before = Snapshot();
-  nlohmann::json items = nlohmann::json::array(
+  nlohmann::ordered_json items = nlohmann::ordered_json::array(
       {{{"FEntryID", 1}, {"FForceComfirm", 1}, {"FIsReturn", 0}, {"FNum", 1}},
        {{"FEntryID", 2}, {"FForceComfirm", 1}, {"FIsReturn", 0}, {"FNum", 1}}});
-  nlohmann::json args = {{"sDsn", "acc"}, {"vctData", items}, {"lOpType", 1}, {"lEmpID", 3}};
+  nlohmann::ordered_json args = {{"sDsn", "acc"}, {"vctData", items}, {"lOpType", 1}, {"lEmpID", 3}};
   EXPECT_THROW(Call("AddRefundServices", args), ComError);
   EXPECT_EQ(Snapshot(), before);
 
@@ -51,13 +51,13 @@ TEST_F(AfterSalesHostTest, RollbackBatchFailingKeepsTheDocuments) {
   // The history row of the step back comes after the document deletes in the one batch.
   account_->Execute("create unique index ix_test_history on IC_RefundRecord (FEntryID)");
   std::string before = Snapshot();
-  nlohmann::json args = {{"sDsn", "acc"}, {"iType", 2}, {"sFEntryIDs", "1"},
+  nlohmann::ordered_json args = {{"sDsn", "acc"}, {"iType", 2}, {"sFEntryIDs", "1"},
                          {"sRemark", "undo"}, {"lEmpID", "7"}};
   EXPECT_THROW(Call("BackToPreviousService", args), ComError);
   EXPECT_EQ(Snapshot(), before);
 
   account_->Execute("drop index ix_test_history on IC_RefundRecord");
-  nlohmann::json answer = Call("BackToPreviousService", args)["result"];
+  nlohmann::ordered_json answer = Call("BackToPreviousService", args)["result"];
   ASSERT_TRUE(answer.is_array());
   EXPECT_EQ(answer.back(), "单据[WD1]成功退回待审核退货状态");
   EXPECT_EQ(ScalarInt(*account_, "select count(*) from IC_Receipt"), 0);

@@ -108,9 +108,9 @@ TEST_F(RefundGatewayTest, FailuresBecomeText) {
 // The refund service over HTTP: a local server stands in for it.
 TEST_F(RefundGatewayTest, HttpAdapterPostsJsonAndPassesServiceErrorsOn) {
   httplib::Server server;
-  std::vector<nlohmann::json> requests;
+  std::vector<nlohmann::ordered_json> requests;
   server.Post("/refund", [&](const httplib::Request& req, httplib::Response& res) {
-    nlohmann::json body = nlohmann::json::parse(req.body);
+    nlohmann::ordered_json body = nlohmann::ordered_json::parse(req.body);
     requests.push_back(body);
     if (body["operation"] == "DoRefund") {
       res.status = 400;

@@ -12,7 +12,7 @@
 namespace ambit {
 namespace {
 
-using nlohmann::json;
+using json = nlohmann::ordered_json;
 
 const KeyGroup kShared = {{"FID", ArgKind::kText, nullptr, "order keys"}};
 const KeyGroup kOwn = {{"IsLock", ArgKind::kInt16, "1", "lock or not"}};

@@ -55,9 +55,9 @@ class InvokeJsonTest : public ::testing::Test {
         std::vector<Recordset::Row>{{Variant(1)}, {Variant(2)}});
   }
 
-  nlohmann::json Call(std::string_view method, const std::string& args) {
+  nlohmann::ordered_json Call(std::string_view method, const std::string& args) {
     auto obj = table_.Create();
-    return InvokeJson(table_, *obj, method, nlohmann::json::parse(args));
+    return InvokeJson(table_, *obj, method, nlohmann::ordered_json::parse(args));
   }
 
   std::shared_ptr<testing::FakeConnection> conn_ = std::make_shared<testing::FakeConnection>();
@@ -66,21 +66,27 @@ class InvokeJsonTest : public ::testing::Test {
 };
 
 TEST_F(InvokeJsonTest, NamedAndPositionalArgumentsConvertToTheirKinds) {
-  nlohmann::json r = Call("getorders", R"({"SDSN": "acc", "lCount": "2"})");
+  nlohmann::ordered_json r = Call("getorders", R"({"SDSN": "acc", "lCount": "2"})");
   EXPECT_EQ(conn_->batches.back(), "SELECT TOP 2 FID FROM t\r\n");
-  EXPECT_EQ(r["result"]["rows"], nlohmann::json::parse("[[1],[2]]"));
+  EXPECT_EQ(r["result"]["rows"], nlohmann::ordered_json::parse("[[1],[2]]"));
   EXPECT_TRUE(r["out"].empty());
   Call("GetOrders", R"(["acc", 2.5, true])");  // banker's rounding, as the platform converts
   EXPECT_EQ(conn_->batches.back(), "SELECT TOP 2 FID FROM t\r\n");
 }
 
 TEST_F(InvokeJsonTest, InOutArgumentsComeBack) {
-  nlohmann::json r = Call("CheckCurrency",
+  nlohmann::ordered_json r = Call("CheckCurrency",
                           R"({"sDsn":"a","dicRnt":{},"sOrderIDs":"1,2","iFlag":1})");
   EXPECT_EQ(r["result"], true);
   EXPECT_EQ(r["out"]["dicRnt"]["Error"], "currency differs");
   EXPECT_EQ(r["out"]["sOrderIDs"], "1,2,9");
   EXPECT_FALSE(r["out"].contains("iFlag"));
+}
+
+TEST_F(InvokeJsonTest, ObjectsKeepTheClientsKeyOrder) {
+  nlohmann::ordered_json r = Call(
+      "CheckCurrency", R"({"sDsn":"a","dicRnt":{"z":1,"10":2,"2":3},"sOrderIDs":"","iFlag":1})");
+  EXPECT_EQ(r["out"]["dicRnt"].dump(), R"({"z":1,"10":2,"2":3,"Error":"currency differs"})");
 }
 
 TEST_F(InvokeJsonTest, ArgumentsThatDoNotFitAreRefusedBeforeTheMethodRuns) {
@@ -127,11 +133,11 @@ TEST_F(InvokeJsonTest, MethodFailuresKeepTheirNumberAndSource) {
 }
 
 TEST_F(InvokeJsonTest, CatalogueDescribesArguments) {
-  nlohmann::json d = DescribeTable(table_);
+  nlohmann::ordered_json d = DescribeTable(table_);
   EXPECT_EQ(d["class"], "AmbitOrderUpdate");
   EXPECT_EQ(d["transMode"], 2);
   EXPECT_EQ(d["methods"][1]["args"][1],
-            nlohmann::json::parse(
+            nlohmann::ordered_json::parse(
                 R"({"name":"dicRnt","kind":"Dictionary","inOut":true,"optional":false})"));
   EXPECT_THROW(table_.Add({"getorders", {}, ResultKind::kNone, "", nullptr}), std::logic_error);
 }

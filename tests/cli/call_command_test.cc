@@ -17,7 +17,7 @@ namespace ambit::cli {
 namespace {
 
 namespace fs = std::filesystem;
-using nlohmann::json;
+using json = nlohmann::ordered_json;
 
 TEST(CallArgumentsTest, ArgValuesAreJsonWhenTheyParseAndTextOtherwise) {
   CallOptions o;

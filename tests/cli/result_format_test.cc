@@ -50,11 +50,11 @@ TEST(ResultFormatTest, CellsKeepOneLineAndShowTypes) {
 TEST(ResultFormatTest, JsonHasColumnsWithTypesAndRows) {
   Recordset rs({Field("FID", DataType::kInteger), Field("FName", DataType::kVarChar)},
                {{Variant(int32_t{1}), Variant("x")}, {Variant(int32_t{2}), Variant::Null()}});
-  nlohmann::json j = nlohmann::json::parse(FormatJson(rs));
+  nlohmann::ordered_json j = nlohmann::ordered_json::parse(FormatJson(rs));
   ASSERT_EQ(j["columns"].size(), 2u);
   EXPECT_EQ(j["columns"][0]["name"], "FID");
   EXPECT_EQ(j["columns"][0]["type"], "int");
-  EXPECT_EQ(j["rows"], nlohmann::json::parse(R"([[1,"x"],[2,null]])"));
+  EXPECT_EQ(j["rows"], nlohmann::ordered_json::parse(R"([[1,"x"],[2,null]])"));
   EXPECT_EQ(FormatJson(rs).find('\n'), std::string::npos);
 }
 

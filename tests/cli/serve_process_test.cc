@@ -166,7 +166,7 @@ TEST_F(ServeProcessTest, APortInUseIsRefusedAndTokensReloadWithoutARestart) {
   // points.
   auto health = httplib::Client("127.0.0.1", port).Get("/health");
   ASSERT_TRUE(health);
-  nlohmann::json h = nlohmann::json::parse(health->body);
+  nlohmann::ordered_json h = nlohmann::ordered_json::parse(health->body);
   EXPECT_EQ(h["version"], kVersion);
   EXPECT_EQ(h["schemaVersion"], schema::kAccountSchemaVersion);
   EXPECT_TRUE(fs::exists(dir_ / "res" / "ORVOINDUSTRY.en.txt"));

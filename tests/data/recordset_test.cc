@@ -107,6 +107,18 @@ TEST(RecordsetFilterTest, NullsAndBadExpressions) {
   }
 }
 
+TEST(RecordsetFilterTest, LongChainsAndDeepParentheses) {
+  Recordset rs = MakeLines();
+  std::string ors = "FEntryID = 2";
+  for (int i = 0; i < 20000; ++i) ors += " Or FEntryID = " + std::to_string(i + 10);
+  rs.SetFilter(ors);
+  EXPECT_EQ(VisibleIds(rs), (std::vector<int>{2}));
+  EXPECT_EQ(ErrorNumber([&] {
+              rs.SetFilter(std::string(100000, '(') + "FQty = 1" + std::string(100000, ')'));
+            }),
+            3001);
+}
+
 TEST(RecordsetFilterTest, RowsAddedUnderAFilterStayReachable) {
   Recordset rs = MakeLines();
   rs.SetFilter("FQty > 100");
@@ -124,7 +136,7 @@ TEST(RecordsetJsonTest, ColumnsRowsDatesAndScale) {
   Recordset rs({FieldInfo{"FID", DataType::kInteger}, amount, when},
                {{Variant(1), Variant(2.005000001), Variant("2026-12-05")},
                 {Variant(2), Variant::Null(), Variant(MakeDate(2026, 1, 2, 3, 4, 5))}});
-  nlohmann::json j = RecordsetToJson(rs);
+  nlohmann::ordered_json j = RecordsetToJson(rs);
   EXPECT_EQ(j["columns"][1]["type"], "decimal");
   EXPECT_EQ(j["columns"][1]["scale"], 2);
   EXPECT_DOUBLE_EQ(j["rows"][0][1].get<double>(), 2.01);

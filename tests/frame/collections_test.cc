@@ -75,7 +75,7 @@ TEST(VectorTest, OneBasedItems) {
 }
 
 TEST(VariantJsonTest, RoundTripOfNestedCollections) {
-  nlohmann::json j = nlohmann::json::parse(
+  nlohmann::ordered_json j = nlohmann::ordered_json::parse(
       R"({"sDSN":"x","FIDs":[1,2,3000000000],"Para":{"Amount":2.5,"On":true,"Note":null}})");
   Variant v = JsonToVariant(j);
   auto d = v.As<Dictionary>();
@@ -86,7 +86,24 @@ TEST(VariantJsonTest, RoundTripOfNestedCollections) {
   EXPECT_EQ(fids->Item(3).type(), VarType::kLongLong);
   EXPECT_EQ(d->Value("Para").As<Dictionary>()->Value("Amount"), Variant(2.5));
   EXPECT_TRUE(d->Value("Para").As<Dictionary>()->Value("Note").IsNull());
-  EXPECT_EQ(VariantToJson(v), j);
+  // Keys keep the client's order both ways, not the text order.
+  EXPECT_EQ(d->Name(1), "sDSN");
+  EXPECT_EQ(VariantToJson(v).dump(), j.dump());
+}
+
+TEST(VariantJsonTest, NestingIsBounded) {
+  bool too_deep = false;
+  std::string deep = std::string(100000, '[') + std::string(100000, ']');
+  EXPECT_TRUE(ParseClientJson(deep, &too_deep).is_discarded());
+  EXPECT_TRUE(too_deep);
+  // Brackets inside strings do not nest.
+  Json quoted = ParseClientJson("[\"" + std::string(1000, '[') + "\\\"\"]", &too_deep);
+  EXPECT_FALSE(too_deep);
+  EXPECT_EQ(quoted[0].get<std::string>().size(), 1001u);
+  auto self = NewDictionary();
+  self->SetValue("me", Variant(self));
+  EXPECT_THROW(VariantToJson(Variant(self)), ComError);
+  self->Remove("me");  // breaks the cycle so the dictionary is freed
 }
 
 TEST(StringBuilderTest, InsertRemoveAndLength) {

@@ -55,9 +55,9 @@ class DispatcherTest : public ::testing::Test {
     accounts_.AddAccount("spare", "Data Source=spare.db");
   }
 
-  nlohmann::json Call(std::string cls, std::string method, const char* args) {
+  nlohmann::ordered_json Call(std::string cls, std::string method, const char* args) {
     return dispatcher_.Call(
-        {std::move(cls), std::move(method), nlohmann::json::parse(args), user_, "10.1.2.3"});
+        {std::move(cls), std::move(method), nlohmann::ordered_json::parse(args), user_, "10.1.2.3"});
   }
 
   // The error a call raises; fails the test when it succeeds.
@@ -81,7 +81,7 @@ class DispatcherTest : public ::testing::Test {
 };
 
 TEST_F(DispatcherTest, UpdateCallsCommitWhenTheyReturnCleanly) {
-  nlohmann::json r = Call("AmbitOrderUpdate", "Write", R"({"sDsn":"demo","lID":1})");
+  nlohmann::ordered_json r = Call("AmbitOrderUpdate", "Write", R"({"sDsn":"demo","lID":1})");
   EXPECT_EQ(r["result"], true);
   EXPECT_EQ(conn_->log, "BC/");
   EXPECT_EQ(conn_->batches.size(), 1u);
@@ -142,11 +142,11 @@ TEST_F(DispatcherTest, TheCallSeesItsUserClientAndDataSource) {
 }
 
 TEST_F(DispatcherTest, InOutArgumentsComeBackInOut) {
-  nlohmann::json r =
+  nlohmann::ordered_json r =
       Call("AmbitOrderUpdate", "Stamp", R"({"sOrderIDs":"1,2","dicRnt":{"a":1},"iStep":3})");
   EXPECT_EQ(r["result"], 30);
   EXPECT_EQ(r["out"]["sOrderIDs"], "1,2,42");
-  EXPECT_EQ(r["out"]["dicRnt"], nlohmann::json::parse(R"({"a":1,"Stamped":true})"));
+  EXPECT_EQ(r["out"]["dicRnt"], nlohmann::ordered_json::parse(R"({"a":1,"Stamped":true})"));
   EXPECT_FALSE(r["out"].contains("iStep"));
 }
 
@@ -173,7 +173,7 @@ TEST_F(DispatcherTest, UnknownTargetsAndBadArgumentsTouchNothing) {
 }
 
 TEST_F(DispatcherTest, CatalogueListsTheServedClasses) {
-  nlohmann::json c = dispatcher_.Catalogue();
+  nlohmann::ordered_json c = dispatcher_.Catalogue();
   ASSERT_EQ(c["classes"].size(), 2u);
   EXPECT_EQ(c["classes"][0]["class"], "AmbitOrderInfo");
   EXPECT_EQ(c["classes"][1]["transMode"], 2);
@@ -195,7 +195,7 @@ TEST_F(DispatcherTest, TheAccountFillsEverySpellingOfTheConnection) {
          }});
   Dispatcher d(accounts_, {&t});
   auto call = [&](const char* method, const char* args) {
-    return d.Call({"AmbitColumnsSet", method, nlohmann::json::parse(args), user_, ""})["result"];
+    return d.Call({"AmbitColumnsSet", method, nlohmann::ordered_json::parse(args), user_, ""})["result"];
   };
   EXPECT_EQ(call("Spellings", R"({"dctPara":{}})"), "demo|demo");
   EXPECT_EQ(call("Spellings", R"({"strDsn":null,"dctPara":{"sdsn":null}})"), "demo|demo");

@@ -17,7 +17,7 @@
 namespace ambit::testing {
 namespace {
 
-using nlohmann::json;
+using json = nlohmann::ordered_json;
 
 // A promotion service that takes its time: `during` runs inside every call.
 class SlowPromotion : public PromotionSale {

@@ -44,12 +44,12 @@ class SqliteAccountTest : public ::testing::Test {
     for (const char* suffix : {"", "-wal", "-shm", "-journal"}) fs::remove(path_.string() + suffix);
   }
 
-  nlohmann::json Call(std::string cls, std::string method, nlohmann::json args) {
+  nlohmann::ordered_json Call(std::string cls, std::string method, nlohmann::ordered_json args) {
     return dispatcher_.Call({std::move(cls), std::move(method), std::move(args), user_, ""});
   }
 
   int64_t Notes() {
-    nlohmann::json r = Call("AmbitOrderInfo", "Count", nlohmann::json::object());
+    nlohmann::ordered_json r = Call("AmbitOrderInfo", "Count", nlohmann::ordered_json::object());
     return r["result"]["rows"][0][0].get<int64_t>();
   }
 
@@ -84,8 +84,8 @@ TEST_F(SqliteAccountTest, QueriesWithoutATransactionKeepWhatTheyWrote) {
 TEST_F(SqliteAccountTest, TempTablesLastForOneCallOnly) {
   for (int i = 0; i < 3; ++i) {
     // A second CREATE of #t would fail if the pooled connection kept the first one.
-    nlohmann::json r = Call("AmbitOrderInfo", "TempRoundTrip", nlohmann::json::object());
-    EXPECT_EQ(r["result"]["rows"], nlohmann::json::parse("[[7]]"));
+    nlohmann::ordered_json r = Call("AmbitOrderInfo", "TempRoundTrip", nlohmann::ordered_json::object());
+    EXPECT_EQ(r["result"]["rows"], nlohmann::ordered_json::parse("[[7]]"));
   }
 }
 

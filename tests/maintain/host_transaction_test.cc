@@ -23,7 +23,7 @@ TEST_F(HostTransactionTest, LockFailingInItsThirdBatchKeepsNothing) {
   account_->Execute("create unique index ix_test_ex_order on IC_Web2ERPOrdersEx (FOrderID)");
   const std::string kQuery = "select FID, FIsLock, FLockReason from IC_Web2ERPOrdersEx order by FID";
   std::string before = Rows(kQuery);
-  nlohmann::json para = {{"sDsn", "acc"}, {"FID", fids}, {"LockReason", "stock"}};
+  nlohmann::ordered_json para = {{"sDsn", "acc"}, {"FID", fids}, {"LockReason", "stock"}};
   try {
     Call("LockWebOrder", {{"dctPara", para}});
     FAIL() << "the duplicate key went unnoticed";
@@ -53,7 +53,7 @@ TEST_F(HostTransactionTest, ReviewFailingOnItsLastCodeKeepsNeitherStatusNorCount
       "order by FID";
   const std::string kCounter = "select FMaxNum from ICMaxNum where FTableName = 'UniqueCode'";
   std::string orders = Rows(kOrders);
-  nlohmann::json para = {{"sDSN", "acc"}, {"FID", "5,7,9"}, {"FOrderStatus", 2}};
+  nlohmann::ordered_json para = {{"sDSN", "acc"}, {"FID", "5,7,9"}, {"FOrderStatus", 2}};
   EXPECT_THROW(Call("SetWebOrderStatus", {{"dctPara", para}}), ComError);
   EXPECT_EQ(Rows(kOrders), orders);
   EXPECT_EQ(Scalar(*account_, kCounter), "0");

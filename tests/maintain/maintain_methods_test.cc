@@ -10,7 +10,7 @@ namespace {
 
 class MaintainMethodsTest : public MaintainTest {
  protected:
-  nlohmann::json Call(std::string_view method, const nlohmann::json& args) {
+  nlohmann::ordered_json Call(std::string_view method, const nlohmann::ordered_json& args) {
     AmbitOrderUpdate update;
     return InvokeJson(AmbitOrderUpdateTable(), update, method, args);
   }
@@ -20,7 +20,7 @@ TEST_F(MaintainMethodsTest, JsonCallsReachTheDatabaseAndGiveOutArgumentsBack) {
   SeedOrder(conn(), {.fid = 5, .order_id = "WD-5"});
   SeedOrder(conn(), {.fid = 6});
   conn().Execute("update IC_Web2ERPOrders set FCurrencyID = 0 where FID = 5");
-  nlohmann::json r = Call("CheckCurrency", {{"sDsn", kDsn}, {"FID", "5"}});
+  nlohmann::ordered_json r = Call("CheckCurrency", {{"sDsn", kDsn}, {"FID", "5"}});
   EXPECT_EQ(r["result"], false);
   EXPECT_EQ(r["out"]["dicRnt"]["FOrderID"], "WD-5");
 
@@ -45,16 +45,16 @@ TEST_F(MaintainMethodsTest, JsonCallsReachTheDatabaseAndGiveOutArgumentsBack) {
 // as the platform passes a missing text, so the call answers false and touches nothing.
 TEST_F(MaintainMethodsTest, NullKeyListsAreEmptyLists) {
   SeedOrder(conn(), {.fid = 6, .order_id = "WD-6"});
-  nlohmann::json para = {{"sDSN", kDsn}, {"FID", nullptr}, {"FFIsRowClose", 1}};
+  nlohmann::ordered_json para = {{"sDSN", kDsn}, {"FID", nullptr}, {"FFIsRowClose", 1}};
   for (const char* method : {"SetWebOrderStatus", "DeleteWebOrder", "SetWebOrderVoidStatus",
                              "SetWebOrderRowClose", "LockWebOrder", "InvoiceFlag"})
     EXPECT_EQ(Call(method, {{"dctPara", para}})["result"], false) << method;
-  nlohmann::json item = {{"FID", nullptr}, {"FItemID", 3}};
+  nlohmann::ordered_json item = {{"FID", nullptr}, {"FItemID", 3}};
   EXPECT_EQ(Call("ChangeOrderItem", {{"sDsn", kDsn}, {"dctItem", item}})["result"], false);
   EXPECT_EQ(context().begin_call_count, 0);
   EXPECT_EQ(context().abort_count, 0);
   // In the edit cache a null value is an empty text too.
-  nlohmann::json cache = {{"6", {{"FBuyerName", nullptr}}}};
+  nlohmann::ordered_json cache = {{"6", {{"FBuyerName", nullptr}}}};
   EXPECT_EQ(Call("SaveOrder", {{"sDsn", kDsn}, {"dctDataCache", cache}})["result"], "");
   EXPECT_EQ(Int("select count(*) from IC_Web2ERPOrders where FID = 6 and FBuyerName = ''"), 1);
 }

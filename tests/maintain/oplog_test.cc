@@ -166,7 +166,7 @@ TEST_F(OpLogTest, GetOPLogSubstitutesTheDescription) {
 
 TEST_F(OpLogTest, AnswersClientsThroughTheClassTable) {
   AmbitOrderInfo info;
-  nlohmann::json r =
+  nlohmann::ordered_json r =
       InvokeJson(AmbitOrderInfoTable(), info, "GetOPLog", {{"sDsn", "acc"}, {"sFID", "9"}});
   EXPECT_EQ(r["result"]["rows"].size(), 0u);
   EXPECT_EQ(r["result"]["columns"][4]["name"], "FLogDesc");

@@ -145,9 +145,9 @@ TEST_F(ServicesTest, RepeatedCallFailingAfterRegistrationIsRaised) {
 // The promotion service over HTTP: a local server stands in for it.
 TEST_F(ServicesTest, HttpAdapterPostsJsonAndReadsTheAnswer) {
   httplib::Server server;
-  std::vector<nlohmann::json> requests;
+  std::vector<nlohmann::ordered_json> requests;
   server.Post("/promo", [&](const httplib::Request& req, httplib::Response& res) {
-    nlohmann::json body = nlohmann::json::parse(req.body);
+    nlohmann::ordered_json body = nlohmann::ordered_json::parse(req.body);
     requests.push_back(body);
     if (body["sFID"] == "500") {
       res.status = 500;

@@ -49,7 +49,7 @@ TEST_F(MergeTransactionTest, GroupThatLostAnOrderUndoesTheWholeCall) {
       "select o.FID, o.FAmount, o.FMergeStatus, e.FEntryID, e.FID from IC_Web2ERPOrders o "
       "join IC_Web2ERPOrdersEntry e on e.FIndex = 1 and e.FItemID = o.FID order by o.FID";
   std::string before = Rows(kState);
-  nlohmann::json args = {{"sDsn", "acc"}, {"vctOrderInfo", {"1,2", "3,4"}}};
+  nlohmann::ordered_json args = {{"sDsn", "acc"}, {"vctOrderInfo", {"1,2", "3,4"}}};
   vanishing_->victim = 4;
   try {
     Call("MergeOrders", args);
@@ -65,7 +65,7 @@ TEST_F(MergeTransactionTest, GroupThatLostAnOrderUndoesTheWholeCall) {
 
   vanishing_->victim = 0;
   args["sFidForGift"] = "8";
-  nlohmann::json answer = Call("MergeOrders", args);
+  nlohmann::ordered_json answer = Call("MergeOrders", args);
   EXPECT_EQ(ScalarInt(*account_, "select count(*) from IC_Web2ERPOrders"), 2);
   std::string survivors = answer["out"]["sFidForGift"];
   EXPECT_EQ(survivors.substr(0, 2), "8,");

@@ -134,7 +134,7 @@ class PurchaseHostTest : public ::testing::Test {
     return options;
   }
 
-  nlohmann::json Call(const std::string& method, const nlohmann::json& args) {
+  nlohmann::ordered_json Call(const std::string& method, const nlohmann::ordered_json& args) {
     return dispatcher_.Call({"AmbitOrderInfo", method, args, user_, "10.1.2.3"});
   }
   int Count(const std::string& table) {
@@ -148,13 +148,13 @@ class PurchaseHostTest : public ::testing::Test {
 };
 
 TEST_F(PurchaseHostTest, PurchaseOrderWritesLinesLinksAndHeadOrNothing) {
-  nlohmann::json lines = nlohmann::json::array(
+  nlohmann::ordered_json lines = nlohmann::ordered_json::array(
       {{{"FInterID", 8}, {"FEntryID", 1}, {"FItemID", 10}, {"FQty", 4}, {"FSourceTranType", 1014300},
         {"FSourceInterId", 3}, {"FSourceEntryID", 31}, {"FMapName", "Pen's"}},
        {{"FInterID", 8}, {"FEntryID", 2}, {"FItemID", 11}, {"FQty", 1}}});
-  nlohmann::json head = {{"FInterID", 8}, {"FBillNo", "POORD000001"}, {"FTranType", 71},
+  nlohmann::ordered_json head = {{"FInterID", 8}, {"FBillNo", "POORD000001"}, {"FTranType", 71},
                          {"FSupplyID", 500}, {"FAreaPS", 20302}, {"FExplanation", "web"}};
-  nlohmann::json args = {{"sDsn", "acc"}, {"lTranType", 71}, {"dctParaHead", head},
+  nlohmann::ordered_json args = {{"sDsn", "acc"}, {"lTranType", 71}, {"dctParaHead", head},
                          {"vctParaEntry", lines}};
   EXPECT_EQ(Call("SavePurchaseApplyBill", args)["result"], true);
   EXPECT_EQ(Scalar(*account_, "SELECT FBillNo + '/' + CONVERT(varchar(10), FSupplyID) + '/' + "
@@ -180,11 +180,11 @@ TEST_F(PurchaseHostTest, PurchaseOrderWritesLinesLinksAndHeadOrNothing) {
 }
 
 TEST_F(PurchaseHostTest, AccountRulePreviewsOrUsesUpNumbers) {
-  nlohmann::json args = {{"sDsn", "acc"}, {"BillTransType", 71}, {"UpdateMaxNO", false}};
+  nlohmann::ordered_json args = {{"sDsn", "acc"}, {"BillTransType", 71}, {"UpdateMaxNO", false}};
   EXPECT_EQ(Call("GetThisBillNO", args)["result"], "POORD000001");
   EXPECT_EQ(Call("GetThisBillNO", args)["result"], "POORD000001");
   args["UpdateMaxNO"] = true;
-  nlohmann::json answer = Call("GetThisBillNO", args);
+  nlohmann::ordered_json answer = Call("GetThisBillNO", args);
   EXPECT_EQ(answer["result"], "POORD000001");
   EXPECT_EQ(answer["out"]["UpdateMaxNO"], true);
   EXPECT_EQ(Call("GetThisBillNO", args)["result"], "POORD000002");

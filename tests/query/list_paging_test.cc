@@ -167,9 +167,9 @@ TEST_F(ListPagingTest, UnpagedListsAnswerNoCursor) {
 // Over the JSON path (what the server answers) the cursor comes back under "out".
 TEST_F(ListPagingTest, CursorComesBackUnderOut) {
   V seen;
-  nlohmann::json para = {{"sDSN", testing::kDsn}, {"PageSize", 25}};
+  nlohmann::ordered_json para = {{"sDSN", testing::kDsn}, {"PageSize", 25}};
   for (int page = 0; page < 2; ++page) {  // 25 rows, then the last 15
-    nlohmann::json answer =
+    nlohmann::ordered_json answer =
         InvokeJson(AmbitOrderInfoTable(), info(), "GetAllData", {{"dctPara", para}});
     ASSERT_TRUE(answer["result"]["rows"].is_array()) << answer.dump();
     for (const auto& row : answer["result"]["rows"]) seen.push_back(row[0].get<int>());

@@ -166,7 +166,7 @@ TEST_F(ListSelectTest, CountAndKeyStatementsRunOnTheirJoins) {
 }
 
 TEST_F(ListSelectTest, RegisteredListsAnswerThroughTheClassTable) {
-  nlohmann::json answer = InvokeJson(AmbitOrderInfoTable(), info(), "GetWaitVerifyData",
+  nlohmann::ordered_json answer = InvokeJson(AmbitOrderInfoTable(), info(), "GetWaitVerifyData",
                                      {{"dctPara", {{"sDSN", kDsn}, {"TranStatus", 38192}}}});
   ASSERT_TRUE(answer["result"]["rows"].is_array()) << answer.dump();
   EXPECT_EQ(answer["result"]["rows"].size(), 4u);

@@ -260,7 +260,7 @@ TEST_F(LookupsTest, TransferOrderInfoListsSalesOrdersMadeFromWebOrders) {
 
 TEST_F(LookupsTest, AnswersClientsThroughTheClassTable) {
   SeedOrder(conn(), {.fid = 4, .void_status = 1});
-  nlohmann::json out =
+  nlohmann::ordered_json out =
       InvokeJson(AmbitOrderInfoTable(), info(), "IsVoid", {{"sDsn", kDsn}, {"lFID", 4}});
   EXPECT_EQ(out["result"], true);
 }

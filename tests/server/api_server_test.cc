@@ -19,7 +19,7 @@ namespace ambit {
 namespace {
 
 namespace fs = std::filesystem;
-using nlohmann::json;
+using json = nlohmann::ordered_json;
 
 constexpr char kToken[] = "good-token";
 

@@ -17,7 +17,7 @@ namespace ambit {
 namespace {
 
 namespace fs = std::filesystem;
-using nlohmann::json;
+using json = nlohmann::ordered_json;
 
 class ClientSqlTest : public ::testing::Test {
  protected:

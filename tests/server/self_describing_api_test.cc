@@ -17,7 +17,7 @@ namespace ambit {
 namespace {
 
 namespace fs = std::filesystem;
-using nlohmann::json;
+using json = nlohmann::ordered_json;
 
 class SelfDescribingApiTest : public ::testing::Test {
  protected:
@@ -78,8 +78,8 @@ TEST_F(SelfDescribingApiTest, GuessedKeysAreWarnedAndTheCallStillRuns) {
   json guessed = Lock({{"sDSN", "shop"}, {"FID", "1"}, {"Reason", "stock count"}, {"Lock", 1}});
   EXPECT_EQ(guessed["result"], true);
   EXPECT_EQ(guessed["warnings"],
-            json::array({"dctPara: key 'Lock' is not read by AmbitOrderUpdate.LockWebOrder",
-                         "dctPara: key 'Reason' is not read by AmbitOrderUpdate.LockWebOrder"}));
+            json::array({"dctPara: key 'Reason' is not read by AmbitOrderUpdate.LockWebOrder",
+                         "dctPara: key 'Lock' is not read by AmbitOrderUpdate.LockWebOrder"}));
   EXPECT_EQ(LockReason(), "");  // locked with the defaults: the guessed reason went nowhere
 
   json right = Lock({{"sdsn", "shop"}, {"FID", "1"}, {"LOCKREASON", "stock count"}, {"IsLock", 1}});

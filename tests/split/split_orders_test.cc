@@ -152,7 +152,7 @@ TEST(SplitHostTest, SplitFailingHalfWayKeepsNothing) {
   account->Execute("create unique index ix_test_ex on IC_Web2ERPOrdersEx (FOrderID, "
                    "FAddressReachable, FLotNumber)");
   UserLoginPtr user = std::make_shared<HostUserLogin>("tok", 16394, "CHS");
-  nlohmann::json args = {{"sDsn", "acc"}, {"vctOrderInfo", {1, 2}}};
+  nlohmann::ordered_json args = {{"sDsn", "acc"}, {"vctOrderInfo", {1, 2}}};
   try {
     dispatcher.Call({"AmbitOrderUpdate", "SplitOrders", args, user, "10.1.2.3"});
     FAIL() << "the duplicate companion row went unnoticed";

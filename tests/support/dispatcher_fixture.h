@@ -31,7 +31,7 @@ class DispatcherTest : public ::testing::Test {
     return options;
   }
 
-  nlohmann::json Call(const std::string& method, const nlohmann::json& args) {
+  nlohmann::ordered_json Call(const std::string& method, const nlohmann::ordered_json& args) {
     return dispatcher_.Call({"AmbitOrderUpdate", method, args, user_, "10.1.2.3"});
   }
   // Every row of `sql`, one line each, values separated by "|", for before/after comparisons.
