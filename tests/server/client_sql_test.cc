@@ -1,56 +1,25 @@
 // The two places that take SQL text from a client, through the real server and classes: they
 // read, they never write, and an operator can switch them off.
 #include <gtest/gtest.h>
-#include <httplib.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <thread>
-
-#include "classes/classes.h"
 #include "frame/client_sql.h"
-#include "host/host_services.h"
-#include "server/api_server.h"
-#include "support/account_fixture.h"
+#include "support/product_server.h"
 
 namespace ambit {
 namespace {
 
-namespace fs = std::filesystem;
 using json = nlohmann::ordered_json;
 
 class ClientSqlTest : public ::testing::Test {
  protected:
-  ClientSqlTest()
-      : path_(fs::temp_directory_path() / ("ambit-client-sql-" + std::to_string(getpid()) + ".db")),
-        dispatcher_(accounts_, AllClassTables()) {
-    RegisterSqliteBackend();
-    RegisterHostServices(HostServicesConfig{});
-    fs::remove(path_);
-    conn_ = testing::FreshAccountFile(path_.string());
-    for (int fid : {1, 2}) testing::SeedOrder(*conn_, {.fid = fid});
-    accounts_.AddAccount("shop", schema::SqliteConnectionString(path_.string()));
-    ServerOptions options;
-    options.port = 0;
-    server_ = std::make_unique<ApiServer>(
-        dispatcher_, TokenStore::FromJson(json::parse(R"({"t": {"userId": 16394}})")), options);
-    port_ = server_->Bind();
-    runner_ = std::thread([this] { server_->Run(); });
+  ClientSqlTest() {
+    for (int fid : {1, 2}) testing::SeedOrder(server_.conn(), {.fid = fid});
   }
-  ~ClientSqlTest() override {
-    SetClientSqlAllowed(true);
-    server_->Stop();
-    runner_.join();
-    conn_.reset();
-    for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(path_.string() + suffix);
-  }
+  ~ClientSqlTest() override { SetClientSqlAllowed(true); }
 
   std::pair<int, json> Post(const std::string& path, const json& body) {
-    httplib::Client c("127.0.0.1", port_);
-    c.set_bearer_token_auth("t");
-    auto r = c.Post(path.c_str(), body.dump(), "application/json");
-    if (!r) return {0, json()};
-    return {r->status, json::parse(r->body, nullptr, false)};
+    auto [status, text] = server_.Post(path, body.dump());
+    return {status, json::parse(text, nullptr, false)};
   }
   std::pair<int, json> Single(const std::string& sql) {
     return Post("/api/AmbitOrderInfo/GetSingleSQLData", {{"sDsn", "shop"}, {"StrSql", sql}});
@@ -59,15 +28,11 @@ class ClientSqlTest : public ::testing::Test {
     return Post("/api/AmbitOrderInfo/GetAllData",
                 {{"dctPara", {{"sDSN", "shop"}, {"AdvancedFilter", filter}}}});
   }
-  int Orders() { return testing::ScalarInt(*conn_, "SELECT COUNT(*) FROM IC_Web2ERPOrders"); }
+  int Orders() {
+    return testing::ScalarInt(server_.conn(), "SELECT COUNT(*) FROM IC_Web2ERPOrders");
+  }
 
-  fs::path path_;
-  ConnectionPtr conn_;
-  AccountRegistry accounts_;
-  Dispatcher dispatcher_;
-  std::unique_ptr<ApiServer> server_;
-  int port_ = 0;
-  std::thread runner_;
+  testing::ProductServer server_{"shop"};
 };
 
 TEST_F(ClientSqlTest, AFreeQueryReadsButNeverWrites) {

@@ -2,68 +2,23 @@
 // statements, deeply nested JSON, large form-labelled bodies. The server must answer each and
 // stay up.
 #include <gtest/gtest.h>
-#include <httplib.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <functional>
-#include <thread>
 
-#include "classes/classes.h"
-#include "backends/sqlite/sqlite_connection.h"
-#include "host/host_services.h"
-#include "schema/account.h"
-#include "server/api_server.h"
+#include "support/product_server.h"
 
 namespace ambit {
 namespace {
 
-namespace fs = std::filesystem;
 using Json = nlohmann::ordered_json;
 
 class ServerLimitsTest : public ::testing::Test {
  protected:
-  ServerLimitsTest()
-      : path_(fs::temp_directory_path() /
-              ("ambit-limits-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".db")),
-        dispatcher_(accounts_, AllClassTables()) {
-    RegisterSqliteBackend();
-    RegisterHostServices({});
-    RemoveAccount();
-    schema::CreateAccount(path_.string());
-    accounts_.AddAccount("acc", "Provider=SQLite;Data Source=" + path_.string());
-    ServerOptions options;
-    options.port = 0;
-    options.workers = 2;
-    server_ = std::make_unique<ApiServer>(
-        dispatcher_, TokenStore::FromJson(Json::parse(R"({"t": {"userId": 16394}})")), options);
-    port_ = server_->Bind();
-    runner_ = std::thread([this] { server_->Run(); });
-  }
-  ~ServerLimitsTest() override {
-    server_->Stop();
-    runner_.join();
-    RemoveAccount();
-  }
-  void RemoveAccount() {
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) fs::remove(path_.string() + suffix);
-  }
-
-  // Status and body of a POST; status 0 when the server did not answer.
   std::pair<int, std::string> Post(const std::string& path, const std::string& body,
                                    const char* content_type = "application/json") {
-    httplib::Client c("127.0.0.1", port_);
-    c.set_read_timeout(120);
-    c.set_bearer_token_auth("t");
-    httplib::Result r = c.Post(path.c_str(), body, content_type);
-    return r ? std::make_pair(r->status, r->body) : std::make_pair(0, std::string());
+    return server_.Post(path, body, content_type);
   }
-  bool Healthy() {
-    httplib::Client c("127.0.0.1", port_);
-    httplib::Result r = c.Get("/health");
-    return r && r->status == 200;
-  }
+  bool Healthy() { return server_.Get("/health").first == 200; }
   static std::string Repeat(int n, const std::function<std::string(int)>& item) {
     std::string out;
     for (int i = 0; i < n; ++i) out += item(i);
@@ -73,12 +28,7 @@ class ServerLimitsTest : public ::testing::Test {
     return Json{{"dctPara", {{"sDSN", "acc"}, {key, value}}}}.dump();
   }
 
-  fs::path path_;
-  AccountRegistry accounts_;
-  Dispatcher dispatcher_;
-  std::unique_ptr<ApiServer> server_;
-  int port_ = 0;
-  std::thread runner_;
+  testing::ProductServer server_{"acc", 2};
 };
 
 TEST_F(ServerLimitsTest, NoSingleRequestEndsTheServer) {

@@ -1,77 +1,37 @@
 // The API describes itself through the real server and classes: the OpenAPI document needs no
 // token and covers every method, and keys a method does not read are answered as warnings.
 #include <gtest/gtest.h>
-#include <httplib.h>
-#include <unistd.h>
-
-#include <filesystem>
-#include <thread>
 
 #include "base/version.h"
-#include "classes/classes.h"
-#include "host/host_services.h"
-#include "server/api_server.h"
-#include "support/account_fixture.h"
+#include "support/product_server.h"
 
 namespace ambit {
 namespace {
 
-namespace fs = std::filesystem;
 using json = nlohmann::ordered_json;
 
 class SelfDescribingApiTest : public ::testing::Test {
  protected:
-  SelfDescribingApiTest()
-      : path_(fs::temp_directory_path() / ("ambit-apidoc-" + std::to_string(getpid()) + ".db")),
-        dispatcher_(accounts_, AllClassTables()) {
-    RegisterSqliteBackend();
-    RegisterHostServices(HostServicesConfig{});
-    fs::remove(path_);
-    conn_ = testing::FreshAccountFile(path_.string());
-    testing::SeedOrder(*conn_, {.fid = 1});
-    accounts_.AddAccount("shop", schema::SqliteConnectionString(path_.string()));
-    ServerOptions options;
-    options.port = 0;
-    server_ = std::make_unique<ApiServer>(
-        dispatcher_, TokenStore::FromJson(json::parse(R"({"t": {"userId": 16394}})")), options);
-    port_ = server_->Bind();
-    runner_ = std::thread([this] { server_->Run(); });
-  }
-  ~SelfDescribingApiTest() override {
-    server_->Stop();
-    runner_.join();
-    conn_.reset();
-    for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(path_.string() + suffix);
-  }
+  SelfDescribingApiTest() { testing::SeedOrder(server_.conn(), {.fid = 1}); }
 
   json Lock(const json& para) {
-    httplib::Client c("127.0.0.1", port_);
-    c.set_bearer_token_auth("t");
-    auto r = c.Post("/api/AmbitOrderUpdate/LockWebOrder", json{{"dctPara", para}}.dump(),
-                    "application/json");
-    if (!r) return json();
-    EXPECT_EQ(r->status, 200) << r->body;
-    return json::parse(r->body, nullptr, false);
+    auto [status, body] =
+        server_.Post("/api/AmbitOrderUpdate/LockWebOrder", json{{"dctPara", para}}.dump());
+    EXPECT_EQ(status, 200) << body;
+    return json::parse(body, nullptr, false);
   }
   json Get(const char* path) {
-    httplib::Client c("127.0.0.1", port_);  // no token
-    auto r = c.Get(path);
-    if (!r) return json();
-    EXPECT_EQ(r->status, 200) << path;
-    return json::parse(r->body, nullptr, false);
+    auto [status, body] = server_.Get(path);  // no token
+    EXPECT_EQ(status, 200) << path;
+    return json::parse(body, nullptr, false);
   }
   std::string LockReason() {
-    auto rs = conn_->Execute("SELECT FLockReason FROM IC_Web2ERPOrdersEx WHERE FID = 1");
+    auto rs = server_.conn().Execute("SELECT FLockReason FROM IC_Web2ERPOrdersEx WHERE FID = 1");
     return rs->Eof() ? "(none)" : CStr(rs->Value(0));
   }
 
-  fs::path path_;
-  ConnectionPtr conn_;
-  AccountRegistry accounts_;
-  Dispatcher dispatcher_;
-  std::unique_ptr<ApiServer> server_;
-  int port_ = 0;
-  std::thread runner_;
+  testing::ProductServer server_{"shop"};
+
 };
 
 TEST_F(SelfDescribingApiTest, GuessedKeysAreWarnedAndTheCallStillRuns) {
