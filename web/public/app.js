@@ -59,8 +59,8 @@ function formatValue(value, kind) {
   return String(value);
 }
 
-function columnsFor(spec) {
-  return spec.map(([field, kind]) => ({
+function columnsFor(layout) {
+  return layout.map(([field, kind]) => ({
     title: t().cols[field] || field,
     field,
     hozAlign: kind === 'money' || kind === 'number' || kind === 'int' ? 'right' : 'left',
