@@ -9,17 +9,13 @@
 #include "base/conversions.h"
 #include "data/recordset.h"
 #include "frame/collections.h"
+#include "frame/shared_helpers.h"
 #include "frame/text_services.h"
 
 namespace ambit::aftersales_internal {
 
 // Every statement line ends in CR LF, so that the text reads the same in a server trace.
 inline void Line(StringBuilder& sb, std::string_view text) { sb.Append(text).Append("\r\n"); }
-
-// Null and Empty read as the empty text where a value only feeds text.
-inline std::string TextOf(const Variant& v) {
-  return v.IsNull() || v.IsEmpty() ? std::string() : CStr(v);
-}
 
 // Numbers of an item, 0 when the key is absent; a value that is no number is a ComError naming
 // key and value, raised before any statement is built.

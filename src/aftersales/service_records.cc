@@ -19,12 +19,11 @@ using aftersales_internal::IntOf;
 using aftersales_internal::Line;
 using aftersales_internal::NumberAt;
 using aftersales_internal::NumberOf;
-using aftersales_internal::TextOf;
 
 std::string Num(double d) { return FormatNumber(d); }
 
 std::string EntryKeyOf(const Dictionary& item) {
-  return CheckKey(TextOf(item.Value("FEntryID")), "FEntryID");
+  return CheckKey(TextOrEmpty(item.Value("FEntryID")), "FEntryID");
 }
 
 // Appends `key` to a comma-separated list.
@@ -118,7 +117,7 @@ CaseRequest ReadRequest(const Dictionary& d) {
   r.force_confirm = IntAt(d, "FForceComfirm") == 1;
   r.is_return = IntAt(d, "FIsReturn");
   r.is_return_stored = CLng(d.GetValue("FIsReturn", Variant(int32_t{1})));
-  r.remark = TextOf(d.Value("FRemark"));
+  r.remark = TextOrEmpty(d.Value("FRemark"));
   r.amount = NumberAt(d, "FRefundAmount");
   r.num = NumberAt(d, "FNum");
   r.category = IntAt(d, "FServiceType");
@@ -127,7 +126,7 @@ CaseRequest ReadRequest(const Dictionary& d) {
   r.exchange_unit = IntAt(d, "FExchangeUnitID");
   r.exchange_qty = NumberAt(d, "FExchangeQty");
   r.return_company = IntAt(d, "FReturnLogisticsCompany");
-  r.return_order = TextOf(d.Value("FReturnLogisticsOrder"));
+  r.return_order = TextOrEmpty(d.Value("FReturnLogisticsOrder"));
   r.item_id = IntAt(d, "FItemID");
   return r;
 }
@@ -369,9 +368,9 @@ std::string SetServiceStatus(Component& self, const std::string& sDsn, const Vec
         throw ComError(err::kInvalidArgument, "SetServiceStatus",
                        "Every item of vctData must be a Dictionary.");
       const Dictionary& d = *item;
-      std::string entry = TextOf(d.Value("FEntryID"));
+      std::string entry = TextOrEmpty(d.Value("FEntryID"));
       bool done = StepService(m.conn(), entry, CBool(d.Value("FIsAgree")),
-                              CLng(d.Value("lCurStatus")), TextOf(d.Value("FRemark")),
+                              CLng(d.Value("lCurStatus")), TextOrEmpty(d.Value("FRemark")),
                               CDbl(d.Value("FRefundAmount")), CLng(d.Value("FManageType")),
                               CLng(d.Value("FRefundFID")), CDbl(d.Value("FQty")), lEmpID);
       AddKey(done ? ok : failed, entry);

@@ -16,7 +16,6 @@ namespace code = schema::code;
 using aftersales_internal::HasRows;
 using aftersales_internal::IntOf;
 using aftersales_internal::Line;
-using aftersales_internal::TextOf;
 
 // One requested line with its current case and the documents the case's forward steps made.
 struct CaseRow {
@@ -69,7 +68,7 @@ std::vector<CaseRow> ReadCaseRows(Connection& conn, const std::string& entry_ids
   RecordsetPtr rs = conn.Execute(FormatTemplate(sb.ToString(), {Variant(entry_ids)}));
   for (; HasRows(rs); rs->MoveNext()) {
     auto i = [&](const char* c) { return IntOf(rs->Value(c)); };
-    auto t = [&](const char* c) { return TextOf(rs->Value(c)); };
+    auto t = [&](const char* c) { return TextOrEmpty(rs->Value(c)); };
     rows.push_back({i("FServiceCategory"), t("FOrderID"), i("FServiceSource"), i("FServiceType"),
                     i("FServiceStatus"), t("FOrderEntryID"), i("FItemID"), i("FRefundFID"),
                     i("FReceiptFID"), t("FReceiptBillNo"), i("FStockFID"), t("FStockBillNo"),

@@ -53,8 +53,6 @@ int ReadMergeType(Connection& conn) {
   return IsNumeric(value) ? CLng(value) : -1;
 }
 
-std::string TextOf(const Variant& v) { return v.IsNull() ? std::string() : CStr(v); }
-
 // What one candidate row is compared on.
 struct Candidate {
   std::string fid, order_id, consignee;
@@ -114,22 +112,22 @@ Grouping GroupCandidates(Connection& conn, const std::string& list, const MergeT
   };
   for (; rs->IsOpen() && !rs->Eof(); rs->MoveNext()) {
     Candidate row;
-    row.fid = TextOf(rs->Value("FID"));
+    row.fid = TextOrEmpty(rs->Value("FID"));
     // An order with lines in several warehouses comes once per warehouse.
     if (row.fid == previous_fid) continue;
     previous_fid = row.fid;
-    row.order_id = TextOf(rs->Value("FOrderID"));
-    row.consignee = TextOf(rs->Value("FConsignee"));
+    row.order_id = TextOrEmpty(rs->Value("FOrderID"));
+    row.consignee = TextOrEmpty(rs->Value("FConsignee"));
     row.cod = CBool(rs->Value("FIsCod"));
-    row.currency = TextOf(rs->Value("FCurrencyID"));
-    row.trade_status = TextOf(rs->Value("FTransactionStatus"));
-    row.logistics = TextOf(rs->Value("FLogisticsID"));
-    row.province = TextOf(rs->Value("FDeliveryProvince"));
-    row.city = TextOf(rs->Value("FDeliveryCity"));
-    row.district = TextOf(rs->Value("FDeliveryDistrict"));
-    row.address = TextOf(rs->Value("FDeliveryAddress"));
-    row.buyer_nick = TextOf(rs->Value("FBuyerNick"));
-    row.shop = TextOf(rs->Value("FWebShopID"));
+    row.currency = TextOrEmpty(rs->Value("FCurrencyID"));
+    row.trade_status = TextOrEmpty(rs->Value("FTransactionStatus"));
+    row.logistics = TextOrEmpty(rs->Value("FLogisticsID"));
+    row.province = TextOrEmpty(rs->Value("FDeliveryProvince"));
+    row.city = TextOrEmpty(rs->Value("FDeliveryCity"));
+    row.district = TextOrEmpty(rs->Value("FDeliveryDistrict"));
+    row.address = TextOrEmpty(rs->Value("FDeliveryAddress"));
+    row.buyer_nick = TextOrEmpty(rs->Value("FBuyerNick"));
+    row.shop = TextOrEmpty(rs->Value("FWebShopID"));
     auto stock = stocks.find(row.fid);
     if (stock != stocks.end()) row.warehouse = stock->second;
     out.order_ids[row.fid] = row.order_id;
@@ -241,7 +239,7 @@ void MergeDownloadedOrders(Component& self, const std::string& sDsn, int32_t lWe
         "select FWebshopID  from IC_WebshopToStorage where FID = " + std::to_string(lWebShopID));
     if (!shop_rs->IsOpen() || shop_rs->Eof())
       throw ComError(-1, kDownloadedSource, "InValid WebShopID");
-    std::string shop = TextOf(shop_rs->Value(0));
+    std::string shop = TextOrEmpty(shop_rs->Value(0));
     std::string column = lDateType == 1 ? "FOrderDate" : "FSiteModifyDate";
     std::string flag = bAutoCheck ? "1" : "0";
 
@@ -261,8 +259,8 @@ void MergeDownloadedOrders(Component& self, const std::string& sDsn, int32_t lWe
     std::vector<std::pair<std::string, std::string>> per_consignee;  // consignee, FID list
     std::unordered_map<std::string, size_t> position;
     for (; rs->IsOpen() && !rs->Eof(); rs->MoveNext()) {
-      std::string consignee = TextOf(rs->Value("FConsignee"));
-      std::string fid = TextOf(rs->Value("FID"));
+      std::string consignee = TextOrEmpty(rs->Value("FConsignee"));
+      std::string fid = TextOrEmpty(rs->Value("FID"));
       auto [it, added] = position.emplace(consignee, per_consignee.size());
       if (added) {
         per_consignee.emplace_back(consignee, fid);

@@ -22,7 +22,6 @@ std::vector<std::string> KeyItems(std::string_view list, std::string_view what) 
   return keys;
 }
 
-std::string TextOf(const Variant& v) { return v.IsNull() ? std::string() : CStr(v); }
 
 }  // namespace lookups_internal
 
@@ -273,7 +272,7 @@ DictionaryPtr GetEntryInfoByFID(Component& self, const std::string& sDsn,
                                 const std::string& sFID, const Variant& sEntryID) {
   return RunMethod(self, "GetEntryInfoByFID", sDsn, [&](MethodScope& m) {
     std::string fid = CheckKey(sFID, "sFID");
-    std::string entry = CheckKey(lookups_internal::TextOf(sEntryID), "sEntryID");
+    std::string entry = CheckKey(TextOrEmpty(sEntryID), "sEntryID");
     StringBuilder sb;
     Line(sb, "select t2.FOrderID ,t1.FID ,t1.FQuantity ,t3.FName ,t3.FNumber  ");
     Line(sb, " ,(select COUNT(FEntryID) from IC_Web2ERPOrdersEntry where FID =t1.FID) as "

@@ -22,9 +22,6 @@ std::vector<std::string> KeyItems(std::string_view list, std::string_view what);
 // off only the header's messages count.
 std::string EarlyWarningSelect(bool line_messages);
 
-// Null reads as the empty text where a value only feeds a text template.
-std::string TextOf(const Variant& v);
-
 }  // namespace ambit::lookups_internal
 
 #endif  // AMBIT_QUERY_LOOKUPS_INTERNAL_H_

@@ -47,7 +47,6 @@ namespace {
 
 using lookups_internal::KeyItems;
 using lookups_internal::Line;
-using lookups_internal::TextOf;
 
 constexpr size_t kTempInsertBatch = 5000;
 
@@ -64,7 +63,7 @@ bool NumericItemValue(const Variant& item, const char* key, std::string* value) 
 
 // A value inside a quoted recordset-filter literal.
 std::string FilterText(const Variant& v) {
-  std::string text = TextOf(v);
+  std::string text = TextOrEmpty(v);
   std::string out;
   for (char c : text) {
     out += c;
@@ -143,9 +142,9 @@ RecordsetPtr GetIsOutStockByFIDs(Component& self, const std::string& sDsn,
       if (has_stock) {
         stock->SetFilter(FormatTemplate(
             "FItemID = %1 And FStockID = %2 And FBatchNo = '%3' And FSPID = %4 And FStockQty >= %5",
-            {Variant(TextOf(lines->Value("FItemID"))), Variant(TextOf(lines->Value("FStockID"))),
-             Variant(FilterText(lines->Value("FBatchNo"))), Variant(TextOf(lines->Value("FSPID"))),
-             Variant(TextOf(lines->Value("FQuantity")))}));
+            {Variant(TextOrEmpty(lines->Value("FItemID"))), Variant(TextOrEmpty(lines->Value("FStockID"))),
+             Variant(FilterText(lines->Value("FBatchNo"))), Variant(TextOrEmpty(lines->Value("FSPID"))),
+             Variant(TextOrEmpty(lines->Value("FQuantity")))}));
         covered = !stock->Eof();
       }
       const Variant& price_change = lines->Value("FIsPriceChange");

@@ -113,8 +113,8 @@ std::string PlanPartSendSplit(Connection& conn, const std::vector<std::string>& 
     RecordsetPtr header = conn.Execute(
         "SELECT FOrderID, FSiteOrderID FROM IC_Web2ERPOrders WHERE FID=" + key);
     if (!header->IsOpen() || header->Eof()) continue;
-    std::string stem = std::string(TrimBlanks(TextOf(header->Value("FOrderID"))));
-    std::string site_order_id = TextOf(header->Value("FSiteOrderID"));
+    std::string stem = std::string(TrimBlanks(TextOrEmpty(header->Value("FOrderID"))));
+    std::string site_order_id = TextOrEmpty(header->Value("FSiteOrderID"));
     RecordsetPtr rs = conn.Execute(
         "SELECT FID,FOrderID,FSiteOrderID,FStatus,FRefundStatus,sum(FAmount) AS FAmount,"
         " sum(FDiscountFee) AS FDiscountFee,sum(FBuyerFreight) AS FBuyerFreight "
@@ -127,8 +127,8 @@ std::string PlanPartSendSplit(Connection& conn, const std::vector<std::string>& 
     for (; !rs->Eof(); rs->MoveNext()) {
       new_ids.push_back(stem + "-" + std::to_string(new_ids.size() + 1));
       plan.Add(GetPartSendOrderSQL(
-          TextOf(rs->Value("FStatus")), key, TextOf(rs->Value("FSiteOrderID")),
-          TextOf(rs->Value("FOrderID")), Cents(rs->Value("FAmount")),
+          TextOrEmpty(rs->Value("FStatus")), key, TextOrEmpty(rs->Value("FSiteOrderID")),
+          TextOrEmpty(rs->Value("FOrderID")), Cents(rs->Value("FAmount")),
           Cents(rs->Value("FDiscountFee")), Cents(rs->Value("FBuyerFreight")), new_ids.back(),
           CInt(rs->Value("FRefundStatus"))));
     }

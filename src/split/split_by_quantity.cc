@@ -129,8 +129,8 @@ std::string SplitOrderEntryByNum(Connection& conn, const SplitSelection::Order& 
 
   SplitFinisher finisher(conn, plan, origin, WaybillRule::kElectronicOnly);
   int block = origin.gives_codes() ? plan.ReserveCodes(static_cast<int>(parts.size())) : 0;
-  std::string site_order_id = TextOf(rs->Value("FSiteOrderID"));
-  std::string child_order_id = TextOf(rs->Value("FChildOrderID"));
+  std::string site_order_id = TextOrEmpty(rs->Value("FSiteOrderID"));
+  std::string child_order_id = TextOrEmpty(rs->Value("FChildOrderID"));
   std::vector<std::string> new_ids;
   LineMoney given;
   for (size_t i = 0; i < parts.size(); ++i) {
@@ -202,8 +202,8 @@ std::vector<std::string> SplitOrdersByUnit(Connection& conn, const SplitSelectio
     double quantity = CDbl(rs->Value("FQuantity"));
     LineMoney line = LineMoney::FromRow(*rs);
     std::string entry_id = CStr(rs->Value("FEntryID"));
-    std::string site_order_id = TextOf(rs->Value("FSiteOrderID"));
-    std::string child_order_id = TextOf(rs->Value("FChildOrderID"));
+    std::string site_order_id = TextOrEmpty(rs->Value("FSiteOrderID"));
+    std::string child_order_id = TextOrEmpty(rs->Value("FChildOrderID"));
     LineMoney given;
     int n = part_counts[line_no];
     for (int k = 1; k <= n; ++k) {

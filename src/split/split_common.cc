@@ -309,7 +309,6 @@ void SplitFinisher::Finish(const std::string& order_id, bool first, int code_blo
             partner_numbers + "\r\nAND t1.FOrderID =" + QuotedOrder(order_id));
 }
 
-std::string TextOf(const Variant& v) { return v.IsNull() ? std::string() : CStr(v); }
 
 std::string JoinTwoBlanks(const std::vector<std::string>& items) {
   std::string out;

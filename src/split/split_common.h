@@ -150,9 +150,6 @@ class SplitFinisher {
   std::map<std::string, std::string> sub_order_status_;
 };
 
-// A column value as text, "" for Null.
-std::string TextOf(const Variant& v);
-
 // Joins texts with two blanks, the separator of split results.
 std::string JoinTwoBlanks(const std::vector<std::string>& items);
 

@@ -26,7 +26,7 @@ SplitSelection SelectSplitOrders(Connection& conn, const std::string& key_condit
       selection.part_shipped.push_back(fid);
     } else {
       selection.orders.push_back(
-          {fid, std::string(TrimBlanks(TextOf(rs->Value("FOrderID"))))});
+          {fid, std::string(TrimBlanks(TextOrEmpty(rs->Value("FOrderID"))))});
     }
   }
   return selection;
@@ -69,12 +69,12 @@ std::string SplitOrdersByEntry(Connection& conn, const std::vector<SplitSelectio
     for (int j = 1; !rs->Eof(); rs->MoveNext(), ++j) {
       std::string new_id = order.order_id + "_" + std::to_string(j);
       new_ids.push_back(new_id);
-      std::string site_order_id = TextOf(rs->Value("FSiteOrderID"));
+      std::string site_order_id = TextOrEmpty(rs->Value("FSiteOrderID"));
       plan.Add(GetSplitEntryOrderSQL(
           order.fid, CStr(rs->Value("FEntryID")), new_id, Cents(rs->Value("FAmount")),
           Cents(rs->Value("FDiscountFee")), Cents(rs->Value("FBuyerFreight")), site_order_id,
           Cents(rs->Value("FEntryBillDiscountFee"))));
-      finisher.RefreshTrade(site_order_id, TextOf(rs->Value("FChildOrderID")));
+      finisher.RefreshTrade(site_order_id, TextOrEmpty(rs->Value("FChildOrderID")));
       finisher.Finish(new_id, j == 1, block, j - 1);
     }
     // The lines now belong to the new orders; the source's companion row stays.

@@ -39,7 +39,7 @@ std::vector<std::string> SplitRefundedEntries(Connection& conn, const std::strin
   for (RecordsetPtr orders = conn.Execute(sql); orders->IsOpen() && !orders->Eof();
        orders->MoveNext()) {
     std::string key = CStr(orders->Value("FID"));
-    std::string stem(TrimBlanks(TextOf(orders->Value("FOrderID"))));
+    std::string stem(TrimBlanks(TextOrEmpty(orders->Value("FOrderID"))));
     // Lines that leave: refunded or closed, except goods the shop uses only to change a price.
     RecordsetPtr lines = conn.Execute(
         "select t3.FEntryID,t3.FAmount,t3.FDiscountFee,t3.FAfterDiscountAmount,"
@@ -59,8 +59,8 @@ std::vector<std::string> SplitRefundedEntries(Connection& conn, const std::strin
     if (lines->RecordCount() >= CLng(count->Value(0))) continue;
     LineMoney moved;
     std::string entry_ids;
-    std::string site_order_id = TextOf(lines->Value("FSiteOrderID"));
-    std::string child_order_id = TextOf(lines->Value("FChildOrderID"));
+    std::string site_order_id = TextOrEmpty(lines->Value("FSiteOrderID"));
+    std::string child_order_id = TextOrEmpty(lines->Value("FChildOrderID"));
     for (; !lines->Eof(); lines->MoveNext()) {
       moved += LineMoney::FromRow(*lines);
       entry_ids += (entry_ids.empty() ? "" : ",") + CStr(lines->Value("FEntryID"));
