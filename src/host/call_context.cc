@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "base/com_error.h"
+#include "base/text.h"
 #include "frame/host_services.h"
 
 namespace ambit {
@@ -22,15 +23,6 @@ class HostContextService : public GlobalContextService {
     return current_call;
   }
 };
-
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
 
 }  // namespace
 
@@ -61,7 +53,7 @@ ConnectionPtr HostCallContext::ConnectionFor(const std::string& data_source) {
 
 ConnectionPtr HostCallContext::Attach(const std::string& data_source) {
   for (Attached& a : attached_)
-    if (SameName(a.data_source, data_source)) return a.connection;
+    if (EqualsNoCase(a.data_source, data_source)) return a.connection;
   std::shared_ptr<ConnectionPool> pool = accounts_.PoolFor(data_source);
   // Two names of one account share its connection, so the call sees its own writes.
   for (Attached& a : attached_) {

@@ -1,8 +1,8 @@
 #include "host/dispatcher.h"
 
-#include <cctype>
 #include <memory>
 
+#include "base/text.h"
 #include "base/version.h"
 #include "classes/invoke_json.h"
 #include "classes/openapi.h"
@@ -13,28 +13,20 @@ namespace {
 
 constexpr char kDispatchSource[] = "ambit-order.host";
 
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
-
 // Methods take their connection string as an argument sDsn or strDSN, or as the "sDSN" key
 // (any case) of their parameter Dictionary dctPara.
 bool IsConnectionArgument(const ArgSpec& a) {
-  return a.kind == ArgKind::kText && (SameName(a.name, "sDsn") || SameName(a.name, "strDSN"));
+  return a.kind == ArgKind::kText &&
+         (EqualsNoCase(a.name, "sDsn") || EqualsNoCase(a.name, "strDSN"));
 }
 bool IsParameterDictionary(const ArgSpec& a) {
-  return a.kind == ArgKind::kDictionary && SameName(a.name, "dctPara");
+  return a.kind == ArgKind::kDictionary && EqualsNoCase(a.name, "dctPara");
 }
 
 template <class Json>
 Json* Member(Json& object, std::string_view name) {
   for (auto it = object.begin(); it != object.end(); ++it)
-    if (SameName(it.key(), name)) return &it.value();
+    if (EqualsNoCase(it.key(), name)) return &it.value();
   return nullptr;
 }
 
@@ -101,7 +93,7 @@ Dispatcher::Dispatcher(AccountRegistry& accounts, std::vector<const MethodTable*
 
 const MethodTable* Dispatcher::FindTable(std::string_view class_name) const {
   for (const MethodTable* t : tables_)
-    if (SameName(t->class_name(), class_name)) return t;
+    if (EqualsNoCase(t->class_name(), class_name)) return t;
   return nullptr;
 }
 
