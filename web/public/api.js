@@ -33,6 +33,11 @@ export async function health() {
 
 // Runs Class.Method with the named arguments; answers the method's "result".
 export async function call(cls, method, args, token = session.token) {
+  return (await callWithOut(cls, method, args, token)).result;
+}
+
+// The whole answer: "result", and under "out" the arguments the method wrote back.
+export async function callWithOut(cls, method, args, token = session.token) {
   const res = await fetch(`/api/${cls}/${method}`, {
     method: 'POST',
     headers: { 'Content-Type': 'application/json', Authorization: `Bearer ${token}` },
@@ -48,7 +53,7 @@ export async function call(cls, method, args, token = session.token) {
     }
     throw error;
   }
-  return body.result;
+  return body;
 }
 
 // A Recordset answer ({columns, rows}) as one object per row.
@@ -70,4 +75,13 @@ export const list = (method, para = {}) =>
 export async function count(method, para = {}) {
   const answer = await list(method, { ...para, stTypeCount: '1' });
   return answer.rows[0]?.[0] ?? 0;
+}
+
+// One page of a status list, by keyset: the rows after the cursor `after` ("" for the first
+// page) and the cursor of the next page ("" when nothing follows).
+export async function page(method, para, size, after = '') {
+  const dctPara = { sDSN: session.account, ...para, PageSize: size };
+  if (after) dctPara.PageAfter = after;
+  const answer = await callWithOut('AmbitOrderInfo', method, { dctPara });
+  return { rows: rowsOf(answer.result), next: answer.out?.dctPara?.PageNext ?? '' };
 }

@@ -1,12 +1,14 @@
-// The order workbench: sign-in, the order lists as tabs with their counts, actions on the
-// selected orders, and the detail (header, lines, log) of the order in focus.
+// The order workbench: sign-in, the overview, the order lists as tabs with their counts (a page
+// at a time), the shared filter, and the wiring of the actions and the detail.
 import { TabulatorFull as Tabulator } from './vendor/tabulator_esm.min.js';
-import { ApiError, call, count, health, list, rowsOf, session, whenUnauthorized } from './api.js';
-import { captions, gridLangs } from './i18n.js';
+import { call, count, health, page, rowsOf, session, whenUnauthorized } from './api.js';
+import { gridLangs } from './i18n.js';
+import { $, columnsFor, describe, show, t, ui } from './shared.js';
+import { runAction } from './actions.js';
+import { closeDetail, openDetail, relabelDetail } from './detail.js';
+import { showOverview } from './overview.js';
 
-const $ = id => document.getElementById(id);
-
-const TABS = [
+export const TABS = [
   { id: 'wait', method: 'GetWaitVerifyData', caption: 'tabWait' },
   { id: 'wait2', method: 'GetWaitVerifyData2', caption: 'tabWait2' },
   { id: 'noverify', method: 'GetNoVerifyData', caption: 'tabNoVerify' },
@@ -15,75 +17,41 @@ const TABS = [
   { id: 'all', method: 'GetAllData', caption: 'tabAll' },
 ];
 
-const LIST_COLUMNS = [
-  ['FID', 'int'], ['FSiteOrderID'], ['FWebShopName'], ['FOrderDate', 'date'], ['FBuyerNick'],
-  ['FConsignee'], ['FAmount', 'money'], ['FTransactionStatusName'], ['FChkManName'],
-  ['FLockReason'],
-];
-const HEADER_FIELDS = [
+// The grid's columns when the account keeps no default layout for it.
+const FALLBACK_LAYOUT = [
   ['FSiteOrderID'], ['FWebShopName'], ['FOrderDate', 'date'], ['FBuyerNick'], ['FConsignee'],
-  ['FMobile'], ['FDeliveryAddress'], ['FAmount', 'money'], ['FBuyerMessage'], ['FSellerMessage'],
-  ['FChkManName'], ['FChkDate', 'date'], ['FLockReason'],
+  ['FAmount', 'money'], ['FTransactionStatusName'],
 ];
-const LINE_COLUMNS = [
-  ['FItemNumber'], ['FItemName'], ['FStockName'], ['FQuantity', 'number'], ['FPrice', 'money'],
-  ['FAmount', 'money'],
-];
-const LOG_COLUMNS = [['FOPTime', 'date'], ['FOPUserName'], ['FOPName'], ['FLogDesc'], ['FUserIP']];
+// Kinds of the fields a saved layout may name; the rest are text.
+const KINDS = {
+  FOrderDate: 'date', FPayTime: 'date', FChkDate: 'date', FSiteOrderDate: 'date',
+  FAmount: 'money', FFinallyAmount: 'money', FTotalFreight: 'money', FBuyerFreight: 'money',
+  FDiscountFee: 'money', FLogisticsCost: 'money', FWeight: 'number',
+};
+// The key first, so every row names its order, and the columns that tell why an order sits
+// in its tab last, whatever the saved layout holds.
+const LEAD = [['FID', 'int', 70]];
+const TAIL = [['FChkManName'], ['FLockReason']];
 
-const state = {
-  lang: localStorage.getItem('ambit.lang') === 'en' ? 'en' : 'zh',
+export const state = {
   tab: TABS[0],
   counts: {},
   grid: null,
-  lines: null,
-  log: null,
-  focus: null,  // the order whose detail shows
-  loads: 0,     // list loads started
-  filter: {},   // the order filter's keys, shared by every tab
+  layout: FALLBACK_LAYOUT,
+  loads: 0,      // list loads started
+  filter: {},    // the order filter's keys, shared by every tab
+  pageSize: 50,
+  cursors: [''], // the cursor of each page reached so far; the last one shown
+  next: '',      // the cursor after the page shown ("" at the end)
+  cursor: -1,    // the row the keyboard is on
 };
-const t = () => captions[state.lang];
-const locale = () => (state.lang === 'zh' ? 'zh-CN' : navigator.language || 'en');
-
-// ---- formatting: dates in the user's locale, money with two decimals ----
-
-function formatValue(value, kind) {
-  if (value === null || value === undefined || value === '') return '';
-  if (kind === 'date') {
-    const date = new Date(String(value).replace(' ', 'T'));
-    return Number.isNaN(date.getTime()) ? String(value) : date.toLocaleString(locale());
-  }
-  if (kind === 'money')
-    return Number(value).toLocaleString(locale(), { minimumFractionDigits: 2, maximumFractionDigits: 2 });
-  if (kind === 'number') return Number(value).toLocaleString(locale());
-  return String(value);
-}
-
-function columnsFor(layout) {
-  return layout.map(([field, kind]) => ({
-    title: t().cols[field] || field,
-    field,
-    hozAlign: kind === 'money' || kind === 'number' || kind === 'int' ? 'right' : 'left',
-    sorter: kind === 'money' || kind === 'number' || kind === 'int' ? 'number' : 'string',
-    formatter: cell => formatValue(cell.getValue(), kind),
-    minWidth: kind === 'date' ? 150 : 60,
-  }));
-}
-
-// ---- messages ----
-
-function show(text, isError = false) {
-  const message = $('message');
-  message.textContent = text;
-  message.classList.toggle('error', isError);
-}
-const describe = error =>
-  error instanceof ApiError ? error.message : t().unreachable;
 
 // ---- sign-in ----
 
 function showSignIn(text = '') {
   $('work-view').hidden = true;
+  $('overview-view').hidden = true;
+  $('views').hidden = true;
   $('sign-out').hidden = true;
   $('who').textContent = '';
   $('sign-in-view').hidden = false;
@@ -103,23 +71,56 @@ async function signIn(token) {
     return;
   }
   session.token = token;
-  await showWork();
+  await showView('overview');
 }
 
-async function showWork() {
+// The grid's columns: the account's default layout of the order grid where it keeps one.
+async function loadLayout() {
+  try {
+    const saved = rowsOf(await call('AmbitColumnsSet', 'GetColumnsDefaultSet', {
+      dctPara: { sDSN: session.account, FCLASSTYPEID: 1014300, FListName: 'fpVerified' },
+    }));
+    if (saved.length) state.layout = saved.map(c => [c.FKey, KINDS[c.FKey], c.FWidth || undefined, c.FAlign]);
+  } catch (error) {
+    if (error.status === 401) throw error;  // otherwise the fallback layout serves
+  }
+  const shown = new Set(state.layout.map(([field]) => field));
+  state.layout = [...LEAD, ...state.layout.filter(([f]) => f !== 'FID'),
+                  ...TAIL.filter(([field]) => !shown.has(field))];
+}
+
+// The filter's shop choice: the account's active shops.
+async function loadShops() {
+  const shops = rowsOf(await call('AmbitOrderInfo', 'GetWebShopData', { dctPara: { sDSN: session.account } }));
+  $('filter-shop').append(...shops.map(shop => new Option(shop.FWebShopName, shop.FWebShopID)));
+}
+
+// view: 'overview' or 'lists'.
+export async function showView(view) {
   $('sign-in-view').hidden = true;
-  $('work-view').hidden = false;
   $('sign-out').hidden = false;
+  $('views').hidden = false;
   $('who').textContent = session.account;
-  if (!state.grid) buildGrids();
-  renderTabs();
-  await refresh();
+  for (const button of document.querySelectorAll('[data-view]'))
+    button.setAttribute('aria-current', String(button.dataset.view === view));
+  $('overview-view').hidden = view !== 'overview';
+  $('work-view').hidden = view !== 'lists';
+  try {
+    if (view === 'overview') return await showOverview(TABS);
+    if (!state.grid) {
+      await Promise.all([loadLayout(), loadShops()]);
+      buildGrid();
+    }
+    renderTabs();
+    await refresh();
+  } catch (error) {
+    if (error.status !== 401) show(describe(error), true);
+  }
 }
 
 function signOut() {
   session.token = null;
-  state.focus = null;
-  $('detail').hidden = true;
+  closeDetail();
   state.grid?.clearData();
   show('');
   showSignIn();
@@ -130,14 +131,14 @@ whenUnauthorized(() => showSignIn(t().expired));
 // ---- tabs and the list ----
 
 function renderTabs() {
-  const nav = $('tabs');
-  nav.replaceChildren(...TABS.map(tab => {
+  $('tabs').replaceChildren(...TABS.map(tab => {
     const button = document.createElement('button');
     button.type = 'button';
     button.role = 'tab';
     button.id = `tab-${tab.id}`;
     button.dataset.tab = tab.id;
     button.setAttribute('aria-selected', String(tab === state.tab));
+    button.setAttribute('aria-controls', 'grid');
     button.tabIndex = tab === state.tab ? 0 : -1;
     const label = document.createElement('span');
     label.textContent = t()[tab.caption];
@@ -151,17 +152,20 @@ function renderTabs() {
 
 function selectTab(id, focus = false) {
   state.tab = TABS.find(tab => tab.id === id) || TABS[0];
+  state.cursors = [''];
   renderTabs();
   if (focus) $(`tab-${state.tab.id}`).focus();
-  loadList().catch(error => show(describe(error), true));
+  refresh();
 }
 
 async function loadCounts() {
   const answers = await Promise.all(TABS.map(tab => count(tab.method, state.filter)));
   TABS.forEach((tab, i) => { state.counts[tab.id] = answers[i]; });
   renderTabs();
+  renderPager();
 }
 
+// Shows the page whose cursor is last in state.cursors.
 async function loadList() {
   // The grid names the list it shows once it shows it; a slower answer to an earlier tab
   // must not replace a later one.
@@ -169,161 +173,125 @@ async function loadList() {
   const grid = $('grid');
   grid.removeAttribute('data-list');
   grid.setAttribute('aria-busy', 'true');
-  const rows = rowsOf(await list(state.tab.method, state.filter));
+  const answer = await page(state.tab.method, state.filter, state.pageSize, state.cursors.at(-1));
   if (load !== state.loads) return;
-  // A selection never outlives the list it was made in: acting on orders no longer shown
+  // A selection never outlives the page it was made on: acting on orders no longer shown
   // would surprise.
   state.grid.deselectRow();
-  await state.grid.setData(rows);
+  await state.grid.setData(answer.rows);
+  state.next = answer.next;
+  state.cursor = -1;
   grid.dataset.list = state.tab.id;
+  grid.dataset.page = String(state.cursors.length);
   grid.setAttribute('aria-busy', 'false');
+  renderPager();
   updateSelection();
 }
 
-async function refresh() {
+function renderPager() {
+  const pages = Math.max(1, Math.ceil((state.counts[state.tab.id] ?? 0) / state.pageSize));
+  $('page-info').textContent = t().pageOf(state.cursors.length, pages);
+  $('page-prev').disabled = state.cursors.length === 1;
+  $('page-next').disabled = !state.next;
+}
+
+function turnPage(step) {
+  if (step > 0 && state.next) state.cursors.push(state.next);
+  else if (step < 0 && state.cursors.length > 1) state.cursors.pop();
+  else return;
+  loadList().catch(error => error.status !== 401 && show(describe(error), true));
+}
+
+// Counts and the page shown, after a filter or an action; an action may empty the last page,
+// which then gives way to the first.
+export async function refresh() {
   try {
     await Promise.all([loadCounts(), loadList()]);
-    if (state.focus) await openDetail(state.focus);
+    if (!state.grid.getDataCount() && state.cursors.length > 1) {
+      state.cursors = [''];
+      await loadList();
+    }
   } catch (error) {
     if (error.status !== 401) show(describe(error), true);
   }
 }
 
-function buildGrids() {
+function buildGrid() {
   state.grid = new Tabulator($('grid'), {
     index: 'FID',
     layout: 'fitColumns',
     height: '420px',
     placeholder: '—',
     selectableRows: true,
-    pagination: true,
-    paginationSize: 50,
     langs: gridLangs,
-    locale: state.lang,
-    columns: columnsFor(LIST_COLUMNS),
+    locale: ui.lang,
+    columns: columnsFor(state.layout),
   });
   state.grid.on('rowSelectionChanged', updateSelection);
   state.grid.on('rowDblClick', (e, row) => openDetail(row.getData().FID));
-  }
-
-// A grid laid out while hidden has no header, so the detail's grids wait until it shows.
-function buildDetailGrids() {
-  const options = { layout: 'fitColumns', placeholder: '—' };
-  state.lines = new Tabulator($('lines-grid'), { ...options, columns: columnsFor(LINE_COLUMNS) });
-  state.log = new Tabulator($('log-grid'), { ...options, columns: columnsFor(LOG_COLUMNS) });
-  return Promise.all([state.lines, state.log].map(grid => new Promise(done => grid.on('tableBuilt', done))));
 }
 
-const selectedIds = () => state.grid.getSelectedData().map(order => order.FID);
+export const selectedOrders = () => state.grid.getSelectedData();
 
 function updateSelection() {
-  const n = selectedIds().length;
+  const n = selectedOrders().length;
   $('selection').textContent = n ? t().selected(n) : '';
 }
 
-// ---- the detail of one order ----
+// ---- the keyboard in the grid: arrows move, Space selects, Enter opens ----
 
-async function openDetail(fid) {
-  state.focus = fid;
-  const [orders, lines, log] = await Promise.all([
-    list('GetWebOrderData', { FID: String(fid) }).then(rowsOf),
-    list('GetWebOrderEntryData', { FID: String(fid) }).then(rowsOf),
-    call('AmbitOrderInfo', 'GetOPLog', { sDsn: session.account, sFID: String(fid) }).then(rowsOf),
-  ]);
-  const order = orders.find(o => o.FID === fid) || {};
-  $('detail-title').textContent = order.FSiteOrderID || String(fid);
-  $('detail-header').replaceChildren(...HEADER_FIELDS.flatMap(([field, kind]) => {
-    const dt = document.createElement('dt');
-    dt.textContent = t().cols[field] || field;
-    const dd = document.createElement('dd');
-    dd.textContent = formatValue(order[field], kind);
-    return [dt, dd];
-  }));
-  $('detail').hidden = false;
-  if (!state.lines) await buildDetailGrids();
-  await Promise.all([state.lines.setData(lines), state.log.setData(log)]);
+function moveCursor(step) {
+  const rows = state.grid.getRows('active');
+  if (!rows.length) return;
+  rows[state.cursor]?.getElement().classList.remove('cursor');
+  state.cursor = Math.min(rows.length - 1, Math.max(0, state.cursor + step));
+  const row = rows[state.cursor];
+  row.getElement().classList.add('cursor');
+  state.grid.scrollToRow(row, 'nearest', false);
+  $('grid').setAttribute('aria-activedescendant', '');
 }
 
-// ---- actions on the selected orders ----
-
-const ACTIONS = {
-  review: { method: 'SetWebOrderStatus', para: { FOrderStatus: 2 }, lockedStop: true },
-  unreview: { method: 'SetWebOrderStatus', para: { FOrderStatus: 1 }, lockedStop: true },
-  lock: { method: 'LockWebOrder', para: { IsLock: 1, LockStatus: 1 }, askReason: true },
-  unlock: { method: 'LockWebOrder', para: { IsLock: 0, LockStatus: 0 } },
-  void: { method: 'SetWebOrderVoidStatus', para: { FVoidStatus: 1 }, lockedStop: true, confirm: true },
-};
-
-function askReason() {
-  const dialog = $('lock-dialog');
-  $('lock-reason').value = '';
-  return new Promise(resolve => {
-    dialog.addEventListener('close', () =>
-      resolve(dialog.returnValue === 'ok' ? $('lock-reason').value : null), { once: true });
-    dialog.showModal();
-  });
-}
-
-async function runAction(name) {
-  if (name === 'refresh') return refresh();
-  if (name === 'open') {
-    const [fid] = selectedIds();
-    return fid ? openDetail(fid).catch(error => show(describe(error), true)) : show(t().noSelection, true);
-  }
-  const action = ACTIONS[name];
-  const caption = t()[name];
-  const ids = selectedIds().join(',');
-  if (!ids) return show(t().noSelection, true);
-  try {
-    if (action.lockedStop) {
-      // Locked orders are in the way of these actions: name them instead of failing on them.
-      const locked = await call('AmbitOrderInfo', 'CheckWebOrderIsLock', { sDsn: session.account, sFID: ids });
-      if (locked.length) return show(t().lockedInTheWay(locked.map(o => o.FID).join(',')), true);
-    }
-    if (action.confirm && !window.confirm(t().confirmVoid(ids))) return;
-    const para = { ...action.para, FID: ids };
-    if (action.askReason) {
-      const reason = await askReason();
-      if (reason === null) return;
-      para.LockReason = reason;
-    }
-    const done = await call('AmbitOrderUpdate', action.method, { dctPara: { sDSN: session.account, ...para } });
-    show(done ? t().done(caption, ids) : t().notDone(caption, ids), !done);
-  } catch (error) {
-    if (error.status !== 401) show(t().failed(caption, describe(error)), true);
-    return;
-  }
-  await refresh();
-}
+$('grid').addEventListener('keydown', event => {
+  const rows = state.grid?.getRows('active') || [];
+  const row = rows[state.cursor];
+  if (event.key === 'ArrowDown' || event.key === 'ArrowUp') moveCursor(event.key === 'ArrowDown' ? 1 : -1);
+  else if (event.key === ' ' && row) row.toggleSelect();
+  else if (event.key === 'Enter' && row) openDetail(row.getData().FID);
+  else if (event.key === 'PageDown' || event.key === 'PageUp') turnPage(event.key === 'PageDown' ? 1 : -1);
+  else return;
+  event.preventDefault();
+});
 
 // ---- language ----
 
 function applyLanguage() {
-  document.documentElement.lang = state.lang === 'zh' ? 'zh-CN' : 'en';
+  document.documentElement.lang = ui.lang === 'zh' ? 'zh-CN' : 'en';
   document.title = t().title;
   for (const el of document.querySelectorAll('[data-i18n]')) {
     const key = el.dataset.i18n;
     el.textContent = key.startsWith('col') ? t().cols[key.slice(3)] : t()[key];
   }
+  for (const el of document.querySelectorAll('[data-i18n-title]')) el.title = t()[el.dataset.i18nTitle];
   if (state.grid) {
-    state.grid.setLocale(state.lang);
-    state.grid.setColumns(columnsFor(LIST_COLUMNS));
-    state.lines?.setColumns(columnsFor(LINE_COLUMNS));
-    state.log?.setColumns(columnsFor(LOG_COLUMNS));
+    state.grid.setLocale(ui.lang);
+    state.grid.setColumns(columnsFor(state.layout));
     renderTabs();
+    renderPager();
     updateSelection();
-    if (state.focus) openDetail(state.focus).catch(error => show(describe(error), true));
   }
+  relabelDetail();
+  if (!$('overview-view').hidden) showOverview(TABS).catch(error => show(describe(error), true));
 }
 
 // ---- the filter ----
 
-// The keys of the order filter: one field compared with LIKE, and the order date's range
-// (the end date taken whole).
+// The keys of the order filter: one field compared with LIKE, the shop, and the order date's
+// range (the end date taken whole).
 function readFilter() {
   const filter = {};
   const value = $('filter-value').value.trim();
   if (value) Object.assign(filter, { FieldName: $('filter-field').value, Compare: 'LIKE', FieldValue: value });
+  if ($('filter-shop').value) filter.WebShopID = $('filter-shop').value;
   if ($('filter-from').value) filter.OrderDateFrom = $('filter-from').value;
   if ($('filter-to').value) filter.OrderDateTo = `${$('filter-to').value} 23:59:59`;
   return filter;
@@ -332,12 +300,14 @@ function readFilter() {
 $('filter').addEventListener('submit', event => {
   event.preventDefault();
   state.filter = readFilter();
+  state.cursors = [''];
   refresh();
 });
 $('filter').addEventListener('reset', event => {
   event.preventDefault();
-  for (const id of ['filter-value', 'filter-from', 'filter-to']) $(id).value = '';
+  for (const id of ['filter-value', 'filter-from', 'filter-to', 'filter-shop']) $(id).value = '';
   state.filter = {};
+  state.cursors = [''];
   refresh();
 });
 
@@ -349,9 +319,13 @@ $('sign-in-form').addEventListener('submit', event => {
 });
 $('sign-out').addEventListener('click', signOut);
 $('language').addEventListener('click', () => {
-  state.lang = state.lang === 'zh' ? 'en' : 'zh';
-  localStorage.setItem('ambit.lang', state.lang);
+  ui.lang = ui.lang === 'zh' ? 'en' : 'zh';
+  localStorage.setItem('ambit.lang', ui.lang);
   applyLanguage();
+});
+$('views').addEventListener('click', event => {
+  const button = event.target.closest('[data-view]');
+  if (button) showView(button.dataset.view);
 });
 $('tabs').addEventListener('click', event => {
   const button = event.target.closest('[data-tab]');
@@ -363,6 +337,13 @@ $('tabs').addEventListener('keydown', event => {
   if (!step) return;
   const i = (TABS.indexOf(state.tab) + step + TABS.length) % TABS.length;
   selectTab(TABS[i].id, true);
+});
+$('page-prev').addEventListener('click', () => turnPage(-1));
+$('page-next').addEventListener('click', () => turnPage(1));
+$('page-size').addEventListener('change', () => {
+  state.pageSize = Number($('page-size').value);
+  state.cursors = [''];
+  refresh();
 });
 document.querySelector('.toolbar').addEventListener('click', event => {
   const button = event.target.closest('[data-action]');
@@ -376,6 +357,6 @@ applyLanguage();
   } catch {
     $('sign-in-error').textContent = t().unreachable;
   }
-  if (session.token) await showWork();
+  if (session.token) await showView('overview');
   else showSignIn();
 })();

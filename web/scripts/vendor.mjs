@@ -11,6 +11,8 @@ const root = join(dirname(fileURLToPath(import.meta.url)), '..');
 export const vendored = [
   ['tabulator-tables/dist/js/tabulator_esm.min.js', 'tabulator_esm.min.js'],
   ['tabulator-tables/dist/css/tabulator.min.css', 'tabulator.min.css'],
+  ['uplot/dist/uPlot.esm.js', 'uPlot.esm.js'],
+  ['uplot/dist/uPlot.min.css', 'uPlot.min.css'],
 ];
 
 if (process.argv[1] === fileURLToPath(import.meta.url)) {
