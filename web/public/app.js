@@ -192,7 +192,8 @@ function renderPager() {
   const pages = Math.max(1, Math.ceil((state.counts[state.tab.id] ?? 0) / state.pageSize));
   $('page-info').textContent = t().pageOf(state.cursors.length, pages);
   $('page-prev').disabled = state.cursors.length === 1;
-  $('page-next').disabled = !state.next;
+  // A full last page still names a cursor; the count says nothing follows it.
+  $('page-next').disabled = !state.next || state.cursors.length >= pages;
 }
 
 function turnPage(step) {

@@ -117,7 +117,7 @@ export function relabelDetail() {
   detail.grids.cases.setColumns(columnsFor(CASE_COLUMNS));
   detail.grids.log.setColumns(columnsFor(LOG_COLUMNS));
   detail.grids.lately.setColumns(columnsFor(LATELY_COLUMNS));
-  if (detail.fid !== null && !$('detail').hidden) renderHeader();
+  if (detail.order) renderHeader();
 }
 
 // Only the fields the user changed go to SaveOrder, so the log names just those.

@@ -12,6 +12,7 @@ import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { chromium } from 'playwright-core';
 import { vendored } from '../scripts/vendor.mjs';
+import { captions } from '../public/i18n.js';
 
 const here = dirname(fileURLToPath(import.meta.url));
 const binary = process.env.AMBIT_ORDER && resolve(process.env.AMBIT_ORDER);
@@ -19,6 +20,7 @@ const shots = resolve(process.env.AMBIT_SHOTS || join(here, '../../build/web-tes
 const TOKEN = 'demo-token';
 
 let server, base, account, browser, page, home;
+let decline = false;  // how the next confirmation is answered
 const outside = [];
 
 // Starts `serve` on a free loopback port in an empty folder, where it grows the demo account.
@@ -87,7 +89,7 @@ describe('the order workbench', { timeout: 180000 }, () => {
     page = await browser.newPage({ viewport: { width: 1280, height: 900 }, locale: 'zh-CN' });
     page.setDefaultTimeout(10000);
     page.on('request', req => { if (!req.url().startsWith(base)) outside.push(req.url()); });
-    page.on('dialog', dialog => dialog.accept());
+    page.on('dialog', dialog => (decline ? dialog.dismiss() : dialog.accept()));
     await page.goto(base);
   });
 
@@ -110,10 +112,24 @@ describe('the order workbench', { timeout: 180000 }, () => {
     assert.equal(await page.evaluate(() => sessionStorage.getItem('ambit.token')), null);
   });
 
-  test('signing in shows the awaiting-review tab with the account\'s count', async () => {
+  test('signing in opens the overview: counts per state, orders per day, locks, oldest shops', async () => {
+    await signIn();
+    await page.locator('#overview-view[data-ready]').waitFor();
+    for (const [tab, method] of [['wait', 'GetWaitVerifyData'], ['verified', 'GetVerifiedData'], ['all', 'GetAllData']])
+      assert.equal(await page.locator(`#state-counts [data-tab="${tab}"] strong`).textContent(), String(await countOf(method)));
+    // One bar per day; the chart draws what the list holds for the last 30 days.
+    assert.equal(await page.locator('#per-day-chart canvas').count(), 1);
+    const recent = await listRows('GetAllData', { OrderDateFrom: new Date(Date.now() - 29 * 864e5).toISOString().slice(0, 10) });
+    assert.match(await page.locator('#per-day-chart').getAttribute('aria-label'), new RegExp(`共 ${recent.length} 单`));
+    const [oldest] = await listRows('GetWaitVerifyData', { PageSize: 1 });
+    await page.locator('#oldest-shops td').filter({ hasText: oldest.FWebShopName }).waitFor();
+    await shot('overview');
+  });
+
+  test('the awaiting-review tab shows the account\'s count, in the account\'s column layout', async () => {
     const expected = await countOf('GetWaitVerifyData');
     assert.equal(expected, 20);
-    await signIn();
+    await page.click('[data-view="lists"]');
     await tabCount('wait').filter({ hasText: String(expected) }).waitFor();
     await page.locator('#grid .tabulator-row').nth(expected - 1).waitFor();
     assert.equal(await page.locator('#grid .tabulator-row').count(), expected);
@@ -122,7 +138,33 @@ describe('the order workbench', { timeout: 180000 }, () => {
     const first = (await listRows('GetWaitVerifyData'))[0];
     const amount = await gridRow(first.FID).locator('[tabulator-field="FAmount"]').textContent();
     assert.equal(amount, Number(first.FAmount).toFixed(2));
+    // The key first, then the saved default columns in their order.
+    const saved = await api('AmbitColumnsSet', 'GetColumnsDefaultSet',
+                            { dctPara: { sDSN: account, FCLASSTYPEID: 1014300, FListName: 'fpVerified' } });
+    const keyAt = saved.columns.findIndex(c => c.name === 'FKey');
+    const fields = await page.locator('#grid .tabulator-col').evaluateAll(cols => cols.map(c => c.getAttribute('tabulator-field')));
+    assert.deepEqual(fields.slice(0, saved.rows.length + 1), ['FID', ...saved.rows.map(r => r[keyAt])]);
     await shot('lists');
+  });
+
+  test('the list pages by keyset: page two holds the rows after page one', async () => {
+    await page.click('#tab-all');
+    await listShown('all');
+    await page.locator('#page-info').filter({ hasText: '第 1 / 2 页' }).waitFor();
+    const first = await listRows('GetAllData', { PageSize: 50 });
+    await page.click('#page-next');
+    await page.locator('#grid[data-list="all"][data-page="2"]').waitFor();
+    // The grid renders the rows in view (and a few more).
+    const shown = (await page.locator('#grid .tabulator-row [tabulator-field="FID"]').allTextContents()).map(Number);
+    const all = await listRows('GetAllData');
+    assert.ok(shown.length >= 10);
+    assert.deepEqual(shown, all.slice(50, 50 + shown.length).map(o => o.FID));
+    assert.ok(!shown.includes(first.at(-1).FID));
+    assert.ok(await page.locator('#page-next').isDisabled());
+    await page.click('#page-prev');
+    await page.locator('#grid[data-list="all"][data-page="1"]').waitFor();
+    await page.click('#tab-wait');
+    await listShown('wait');
   });
 
   test('the filter narrows every tab, and clearing it brings the lists back', async () => {
@@ -149,7 +191,7 @@ describe('the order workbench', { timeout: 180000 }, () => {
     const reviewed = await countOf('GetVerifiedData');
     await selectOrder(order.FID);
     await page.click('[data-action="review"]');
-    await message().filter({ hasText: `审核完成：订单 ${order.FID}` }).waitFor();
+    await message().filter({ hasText: `审核完成：${order.FID}` }).waitFor();
     await gridRow(order.FID).waitFor({ state: 'detached' });
     await tabCount('wait').filter({ hasText: /^19$/ }).waitFor();
     await tabCount('verified').filter({ hasText: new RegExp(`^${reviewed + 1}$`) }).waitFor();
@@ -161,7 +203,7 @@ describe('the order workbench', { timeout: 180000 }, () => {
     await listShown('verified');
     await selectOrder(order.FID);
     await page.click('[data-action="unreview"]');
-    await message().filter({ hasText: `反审核完成：订单 ${order.FID}` }).waitFor();
+    await message().filter({ hasText: `反审核完成：${order.FID}` }).waitFor();
     await tabCount('wait').filter({ hasText: /^20$/ }).waitFor();
     assert.ok((await listRows('GetWaitVerifyData')).some(o => o.FID === order.FID));
     // Reviewed once more, so the scenarios below start from 19 awaiting review.
@@ -169,7 +211,7 @@ describe('the order workbench', { timeout: 180000 }, () => {
     await listShown('wait');
     await selectOrder(order.FID);
     await page.click('[data-action="review"]');
-    await message().filter({ hasText: `审核完成：订单 ${order.FID}` }).waitFor();
+    await message().filter({ hasText: `审核完成：${order.FID}` }).waitFor();
     await listShown('wait');  // the refresh after the action is done: a click now counts
     await tabCount('wait').filter({ hasText: /^19$/ }).waitFor();
   });
@@ -179,9 +221,9 @@ describe('the order workbench', { timeout: 180000 }, () => {
     const reason = 'buyer asks to "wait" for a call';
     await selectOrder(order.FID);
     await page.click('[data-action="lock"]');
-    await page.fill('#lock-reason', reason);
-    await page.click('#lock-dialog button[value="ok"]');
-    await message().filter({ hasText: `锁定完成：订单 ${order.FID}` }).waitFor();
+    await page.fill('#ask-value', reason);
+    await page.click('#ask-dialog button[value="ok"]');
+    await message().filter({ hasText: `锁定完成：${order.FID}` }).waitFor();
     const locked = (await listRows('GetLockData')).find(o => o.FID === order.FID);
     assert.equal(locked?.FLockReason, reason);
 
@@ -191,7 +233,7 @@ describe('the order workbench', { timeout: 180000 }, () => {
     await gridRow(order.FID).locator('[tabulator-field="FLockReason"]').filter({ hasText: reason }).waitFor();
     await selectOrder(order.FID);
     await page.click('[data-action="review"]');
-    await message().filter({ hasText: `以下订单已锁定，请先解锁：${order.FID}` }).waitFor();
+    await message().filter({ hasText: `以下订单已锁定，请先解锁：${order.FOrderID} (${order.FID})` }).waitFor();
     assert.ok(await message().evaluate(el => el.classList.contains('error')));
     assert.ok((await listRows('GetWaitVerifyData')).some(o => o.FID === order.FID));
     await shot('locked');
@@ -214,31 +256,68 @@ describe('the order workbench', { timeout: 180000 }, () => {
     assert.equal((await listRows('GetAllData')).filter(o => o.FVoidStatus).length, 0);
   });
 
-  test('the detail shows the order\'s lines and log', async () => {
+  test('the detail opens by keyboard; an edited consignee is saved and logged', async () => {
     const [order] = await listRows('GetWaitVerifyData');
     const [line] = await listRows('GetWebOrderEntryData', { FID: String(order.FID) });
-    // By keyboard: the row's selection, then the Details button.
-    await selectOrder(order.FID);
-    await page.focus('[data-action="open"]');
+    // Arrows move to the first row, Enter opens it.
+    await page.locator('#grid[data-list="wait"]').focus();
+    await page.keyboard.press('ArrowDown');
     await page.keyboard.press('Enter');
-    await page.locator('#detail-title').filter({ hasText: order.FSiteOrderID }).waitFor();
-    await page.locator('#lines-grid .tabulator-col-title').filter({ hasText: '商品名称' }).waitFor();
+    await page.locator(`#detail[data-order="${order.FID}"]`).waitFor();
     await page.locator('#lines-grid [tabulator-field="FItemName"]').filter({ hasText: line.FItemName }).first().waitFor();
-    await page.locator('#detail dd').filter({ hasText: order.FConsignee }).first().waitFor();
-    await shot('detail');
+
+    const consignee = `王"五'${order.FID}`;
+    await page.fill('#edit-FConsignee', consignee);
+    await page.press('#edit-FConsignee', 'Enter');
+    await message().filter({ hasText: `订单 ${order.FSiteOrderID} 已保存。` }).waitFor();
+    await page.locator('#log-grid [tabulator-field="FLogDesc"]')
+      .filter({ hasText: `收货人由 ${order.FConsignee} 改为 ${consignee}` }).waitFor();
+    await gridRow(order.FID).locator('[tabulator-field="FConsignee"]').filter({ hasText: consignee }).waitFor();
+    // The account holds the new consignee, one log row for it, and nothing else changed.
+    const [saved] = await listRows('GetWebOrderData', { FID: String(order.FID) });
+    assert.equal(saved.FConsignee, consignee);
+    assert.equal(saved.FDeliveryAddress, order.FDeliveryAddress);
+    const log = await api('AmbitOrderInfo', 'GetOPLog', { sDsn: account, sFID: String(order.FID) });
+    assert.equal(log.rows.filter(r => String(r.at(-1)).startsWith('收货人由')).length, 1);
+    await shot('detail-saved');
+    await page.press('#edit-FConsignee', 'Escape');
+    await page.locator('#detail').waitFor({ state: 'hidden' });
+  });
+
+  test('delete asks first: declined, nothing goes; confirmed, the order is gone', async () => {
+    const order = (await listRows('GetWaitVerifyData')).find(o => !o.FIsLock);
+    const before = await countOf('GetAllData');
+    await selectOrder(order.FID);
+    decline = true;
+    const [asked] = await Promise.all([page.waitForEvent('dialog'), page.click('[data-action="delete"]')]);
+    assert.match(asked.message(), new RegExp(`确定删除订单 ${order.FID}？`));
+    assert.equal(await countOf('GetAllData'), before);
+    decline = false;
+    await page.click('[data-action="delete"]');
+    await message().filter({ hasText: `删除完成：${order.FID}` }).waitFor();
+    await gridRow(order.FID).waitFor({ state: 'detached' });
+    assert.equal(await countOf('GetAllData'), before - 1);
+    assert.deepEqual(await listRows('GetWebOrderEntryData', { FID: String(order.FID) }), []);
   });
 
   test('the language switch turns every caption English and back', async () => {
+    // Both languages are complete: the same captions, none empty.
+    const keys = lang => Object.entries(captions[lang]).flatMap(([k, v]) => (k === 'cols' ? Object.keys(v).map(c => `cols.${c}`) : [k])).sort();
+    assert.deepEqual(keys('en'), keys('zh'));
     await page.click('#language');
     await page.locator('#tab-wait').filter({ hasText: 'Awaiting review' }).waitFor();
     assert.equal(await page.locator('h1').textContent(), 'Order workbench');
     assert.equal(await page.locator('#grid .tabulator-col-title').first().textContent(), 'Key');
     assert.equal(await page.locator('#detail h3').first().textContent(), 'Lines');
-    assert.equal(await page.locator('#grid .tabulator-page[data-page="next"]').textContent(), 'Next');
+    assert.equal(await page.locator('#page-next').textContent(), 'Next');
+    // No Chinese left in the captions (the orders' own data stays as the account holds it).
+    const chrome = await page.locator('header, #tabs, .toolbar, .pager, #filter label, #filter button, #detail h3, #detail dt, .tabulator-col-title')
+      .allInnerTexts();
+    assert.deepEqual(chrome.flatMap(text => text.split('\n')).filter(text => /[\u4e00-\u9fff]/.test(text)), ['中文']);
     await shot('english');
     await page.click('#language');
     await page.locator('#tab-wait').filter({ hasText: '待审核' }).waitFor();
-    assert.equal(await page.locator('#grid .tabulator-page[data-page="next"]').textContent(), '下一页');
+    assert.equal(await page.locator('#page-next').textContent(), '下一页');
   });
 
   test('an expired token leads back to the sign-in; signing out forgets the token', async () => {
@@ -246,7 +325,7 @@ describe('the order workbench', { timeout: 180000 }, () => {
     await page.click('[data-action="refresh"]');
     await page.locator('#sign-in-error').filter({ hasText: '登录已失效' }).waitFor();
     await signIn();
-    await tabCount('wait').filter({ hasText: /^\d+$/ }).waitFor();
+    await page.locator('#overview-view').waitFor();
     await page.click('#sign-out');
     await page.locator('#sign-in-view').waitFor();
     assert.equal(await page.evaluate(() => sessionStorage.getItem('ambit.token')), null);
