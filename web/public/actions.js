@@ -49,7 +49,9 @@ async function stockReview(ids) {
   if (error) throw new Refusal(String(error.Error));
   const lines = failed.map(item => `${item.FOrderID || item.FSiteOrderID} ${item.FNumber}: ${item.ErrInfo}`);
   const reviewed = fids(ids).length - new Set(failed.map(item => item.FOrderID)).size;
-  return [t().stockReviewed(reviewed), ...lines].join('\n');
+  const text = [t().stockReviewed(reviewed), ...lines].join('\n');
+  if (lines.length) throw new Refusal(text);
+  return text;
 }
 
 // "Success:|<survivor messages>;Error:|<consignees kept apart and why>"

@@ -44,6 +44,8 @@ export const state = {
   cursors: [''], // the cursor of each page reached so far; the last one shown
   next: '',      // the cursor after the page shown ("" at the end)
   cursor: -1,    // the row the keyboard is on
+  names: {},     // the account's captions of the order fields: FKey -> {zh, en}
+  filterFields: [], // the fields the filter offers, from the account's field table
 };
 
 // ---- sign-in ----
@@ -89,10 +91,28 @@ async function loadLayout() {
                   ...TAIL.filter(([field]) => !shown.has(field))];
 }
 
-// The filter's shop choice: the account's active shops.
-async function loadShops() {
-  const shops = rowsOf(await call('AmbitOrderInfo', 'GetWebShopData', { dctPara: { sDSN: session.account } }));
+// The filter's choices: the account's active shops, and the order fields its field table
+// describes (header fields that are columns of the order themselves, and the item name), with
+// the account's captions in both languages, which the grid's titles use too.
+async function loadFilterChoices() {
+  const [shops, fields] = await Promise.all([
+    call('AmbitOrderInfo', 'GetWebShopData', { dctPara: { sDSN: session.account } }).then(rowsOf),
+    call('AmbitOrderInfo', 'GetTemplateData', { dctPara: { sDSN: session.account } }).then(rowsOf),
+  ]);
   $('filter-shop').append(...shops.map(shop => new Option(shop.FWebShopName, shop.FWebShopID)));
+  for (const f of fields)
+    if (f.FPage === 1) state.names[f.FKey] = { zh: f.FCaption_CHS, en: f.FCaption_EN };
+  const offered = fields.filter(f => (f.FPage === 1 && f.FKey === f.FFieldName && f.FVisible & 2) || f.FKey === 'FItemName');
+  if (offered.length) state.filterFields = offered.map(f => ({ key: f.FKey, zh: f.FCaption_CHS, en: f.FCaption_EN }));
+  renderFilterFields();
+}
+
+function renderFilterFields() {
+  if (!state.filterFields.length) return;  // the page's own choice stays
+  const select = $('filter-field');
+  const chosen = select.value;
+  select.replaceChildren(...state.filterFields.map(f => new Option(f[ui.lang] || f.key, f.key)));
+  select.value = state.filterFields.some(f => f.key === chosen) ? chosen : 'FSiteOrderID';
 }
 
 // view: 'overview' or 'lists'.
@@ -108,7 +128,7 @@ export async function showView(view) {
   try {
     if (view === 'overview') return await showOverview(TABS);
     if (!state.grid) {
-      await Promise.all([loadLayout(), loadShops()]);
+      await Promise.all([loadLayout(), loadFilterChoices()]);
       buildGrid();
     }
     renderTabs();
@@ -226,7 +246,7 @@ function buildGrid() {
     selectableRows: true,
     langs: gridLangs,
     locale: ui.lang,
-    columns: columnsFor(state.layout),
+    columns: columnsFor(state.layout, state.names),
   });
   state.grid.on('rowSelectionChanged', updateSelection);
   state.grid.on('rowDblClick', (e, row) => openDetail(row.getData().FID));
@@ -275,7 +295,8 @@ function applyLanguage() {
   for (const el of document.querySelectorAll('[data-i18n-title]')) el.title = t()[el.dataset.i18nTitle];
   if (state.grid) {
     state.grid.setLocale(ui.lang);
-    state.grid.setColumns(columnsFor(state.layout));
+    state.grid.setColumns(columnsFor(state.layout, state.names));
+    renderFilterFields();
     renderTabs();
     renderPager();
     updateSelection();
@@ -291,7 +312,10 @@ function applyLanguage() {
 function readFilter() {
   const filter = {};
   const value = $('filter-value').value.trim();
-  if (value) Object.assign(filter, { FieldName: $('filter-field').value, Compare: 'LIKE', FieldValue: value });
+  const compare = $('filter-compare').value;
+  // Empty and filled need no value; the others compare with one.
+  if (value || compare.includes('NULL'))
+    Object.assign(filter, { FieldName: $('filter-field').value, Compare: compare, FieldValue: value });
   if ($('filter-shop').value) filter.WebShopID = $('filter-shop').value;
   if ($('filter-from').value) filter.OrderDateFrom = $('filter-from').value;
   if ($('filter-to').value) filter.OrderDateTo = `${$('filter-to').value} 23:59:59`;
@@ -307,6 +331,7 @@ $('filter').addEventListener('submit', event => {
 $('filter').addEventListener('reset', event => {
   event.preventDefault();
   for (const id of ['filter-value', 'filter-from', 'filter-to', 'filter-shop']) $(id).value = '';
+  $('filter-compare').value = 'LIKE';
   state.filter = {};
   state.cursors = [''];
   refresh();

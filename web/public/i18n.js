@@ -53,6 +53,8 @@ export const captions = {
       FQty: '数量', FRefundAmount: '退款金额', FRemark: '说明',
       FOPTime: '时间', FOPUserName: '操作人', FOPName: '操作', FLogDesc: '内容', FUserIP: '地址',
     },
+    compare: '比较方式', opLike: '包含', opEqual: '等于', opNotEqual: '不等于', opEmpty: '为空',
+    opFilled: '不为空',
     filterField: '查找', orderedFrom: '下单日期从', orderedTo: '到', apply: '筛选', clear: '清除',
   },
   en: {
@@ -109,6 +111,8 @@ export const captions = {
       FQty: 'Quantity', FRefundAmount: 'Refund', FRemark: 'Remark',
       FOPTime: 'Time', FOPUserName: 'User', FOPName: 'Operation', FLogDesc: 'Details', FUserIP: 'Address',
     },
+    compare: 'Comparison', opLike: 'contains', opEqual: 'equals', opNotEqual: 'differs from',
+    opEmpty: 'is empty', opFilled: 'is filled',
     filterField: 'Find', orderedFrom: 'Ordered from', orderedTo: 'to', apply: 'Filter',
     clear: 'Clear',
   },

@@ -29,10 +29,11 @@ export function formatValue(value, kind) {
 const numeric = kind => kind === 'money' || kind === 'number' || kind === 'int';
 const ALIGN = ['left', 'center', 'right'];
 
-// layout: [field, kind, width, align] per column (the last two optional); captions by field.
-export function columnsFor(layout) {
+// layout: [field, kind, width, align] per column (the last two optional); captions by field,
+// from `names` (field -> {zh, en}) before the workbench's own.
+export function columnsFor(layout, names = {}) {
   return layout.map(([field, kind, width, align]) => ({
-    title: t().cols[field] || field,
+    title: names[field]?.[ui.lang] || t().cols[field] || field,
     field,
     hozAlign: ALIGN[align] || (numeric(kind) ? 'right' : 'left'),
     sorter: numeric(kind) ? 'number' : 'string',

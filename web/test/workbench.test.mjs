@@ -256,6 +256,23 @@ describe('the order workbench', { timeout: 180000 }, () => {
     assert.equal((await listRows('GetAllData')).filter(o => o.FVoidStatus).length, 0);
   });
 
+  test('a review by stock check that fails names the short lines and reviews nothing', async () => {
+    const order = (await listRows('GetWaitVerifyData')).find(o => !o.FIsLock);
+    const [line] = await listRows('GetWebOrderEntryData', { FID: String(order.FID) });
+    const logBefore = (await api('AmbitOrderInfo', 'GetOPLog', { sDsn: account, sFID: String(order.FID) })).rows.length;
+    const reviewed = await countOf('GetVerifiedData');
+    await selectOrder(order.FID);
+    await page.click('[data-action="stockReview"]');
+    // The demo account holds no stock of its items.
+    await message().filter({ hasText: '按库存审核失败：已审核 0 单。' }).waitFor();
+    assert.ok(await message().evaluate(el => el.classList.contains('error')));
+    await message().filter({ hasText: `${order.FOrderID} ${line.FItemNumber}: 可用库存不足` }).waitFor();
+    await shot('stock-review');
+    assert.equal(await countOf('GetVerifiedData'), reviewed);
+    assert.ok((await listRows('GetWaitVerifyData')).some(o => o.FID === order.FID));
+    assert.equal((await api('AmbitOrderInfo', 'GetOPLog', { sDsn: account, sFID: String(order.FID) })).rows.length, logBefore);
+  });
+
   test('the detail opens by keyboard; an edited consignee is saved and logged', async () => {
     const [order] = await listRows('GetWaitVerifyData');
     const [line] = await listRows('GetWebOrderEntryData', { FID: String(order.FID) });
@@ -282,6 +299,31 @@ describe('the order workbench', { timeout: 180000 }, () => {
     await shot('detail-saved');
     await page.press('#edit-FConsignee', 'Escape');
     await page.locator('#detail').waitFor({ state: 'hidden' });
+  });
+
+  test('a line split by quantity becomes an order of its own', async () => {
+    const waiting = (await listRows('GetWaitVerifyData')).filter(o => !o.FIsLock);
+    let order, line;
+    for (const candidate of waiting) {
+      line = (await listRows('GetWebOrderEntryData', { FID: String(candidate.FID) })).find(l => l.FQuantity >= 2);
+      if (line) { order = candidate; break; }
+    }
+    const before = await countOf('GetAllData');
+    await selectOrder(order.FID);
+    await page.click('[data-action="open"]');
+    await page.locator(`#detail[data-order="${order.FID}"]`).waitFor();
+    await page.locator(`#lines-grid .tabulator-row:has([tabulator-field="FEntryID"]:text-is("${line.FEntryID}")) [tabulator-field="FItemName"]`).click();
+    await page.click('[data-line-action="splitQty"]');
+    await page.fill('#ask-value', '1');
+    await page.click('#ask-dialog button[value="ok"]');
+    await message().filter({ hasText: `拆分出的订单：${order.FOrderID}_1` }).waitFor();
+    await shot('split');
+    const all = await listRows('GetAllData');
+    assert.equal(all.length, before + 1);
+    const split = all.find(o => o.FOrderID === `${order.FOrderID}_1`);
+    const splitLines = await listRows('GetWebOrderEntryData', { FID: String(split.FID) });
+    assert.deepEqual(splitLines.map(l => [l.FItemNumber, l.FQuantity]), [[line.FItemNumber, 1]]);
+    await page.click('#detail-close');
   });
 
   test('delete asks first: declined, nothing goes; confirmed, the order is gone', async () => {
