@@ -56,8 +56,10 @@ export async function callWithOut(cls, method, args, token = session.token) {
   return body;
 }
 
-// A Recordset answer ({columns, rows}) as one object per row.
+// A Recordset answer ({columns, rows}) as one object per row; a method that answered nothing
+// (null) has no rows.
 export function rowsOf(recordset) {
+  if (!recordset) return [];
   const names = recordset.columns.map(c => c.name);
   return recordset.rows.map(row => {
     const item = {};

@@ -87,9 +87,10 @@ export async function openDetail(fid) {
     const cases = (await Promise.all(lines.map(line =>
       call('AmbitOrderInfo', 'GetTradeRecordData', { dctData: { sDSN: session.account, FEntryID: String(line.FEntryID) } })
         .then(rowsOf)))).flat();
+    // An order split or deleted meanwhile has no detail any more.
+    if (!orders.some(o => o.FID === fid)) return closeDetail();
     detail.fid = fid;
     detail.order = orders.find(o => o.FID === fid);
-    if (!detail.order) return closeDetail();
     renderHeader();
     $('detail').hidden = false;
     if (!detail.grids) await buildGrids();
@@ -106,6 +107,8 @@ export async function openDetail(fid) {
 
 export function closeDetail() {
   detail.fid = null;
+  detail.order = null;
+  $('detail-header').replaceChildren();
   $('detail').hidden = true;
   $('detail').removeAttribute('data-order');
 }

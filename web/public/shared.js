@@ -49,5 +49,11 @@ export function show(text, isError = false) {
   message.classList.toggle('error', isError);
 }
 
-// An API error in the server's own words; anything else means the server was not reached.
-export const describe = error => (error instanceof ApiError ? error.message : t().unreachable);
+// An API error in the server's own words; a failed fetch means the server was not reached;
+// anything else is the workbench's own fault, shown as it is.
+export function describe(error) {
+  if (error instanceof ApiError) return error.message;
+  if (error instanceof TypeError && /fetch/i.test(error.message)) return t().unreachable;
+  console.error(error);
+  return String(error.message || error);
+}

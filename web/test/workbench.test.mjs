@@ -317,13 +317,17 @@ describe('the order workbench', { timeout: 180000 }, () => {
     await page.fill('#ask-value', '1');
     await page.click('#ask-dialog button[value="ok"]');
     await message().filter({ hasText: `拆分出的订单：${order.FOrderID}_1` }).waitFor();
+    // The source order went into the new ones: its detail closes, the answer stays.
+    await page.locator('#detail').waitFor({ state: 'hidden' });
+    await tabCount('all').filter({ hasText: String(before + 1) }).waitFor();
+    assert.match(await message().textContent(), new RegExp(`拆分出的订单：${order.FOrderID}_1`));
+    assert.ok(!(await message().evaluate(el => el.classList.contains('error'))));
     await shot('split');
     const all = await listRows('GetAllData');
     assert.equal(all.length, before + 1);
     const split = all.find(o => o.FOrderID === `${order.FOrderID}_1`);
     const splitLines = await listRows('GetWebOrderEntryData', { FID: String(split.FID) });
     assert.deepEqual(splitLines.map(l => [l.FItemNumber, l.FQuantity]), [[line.FItemNumber, 1]]);
-    await page.click('#detail-close');
   });
 
   test('delete asks first: declined, nothing goes; confirmed, the order is gone', async () => {
