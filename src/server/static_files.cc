@@ -1,8 +1,15 @@
 #include "server/static_files.h"
 
 #include <httplib.h>
+#include <zlib.h>
 
 #include <array>
+#include <cctype>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <stdexcept>
 #include <utility>
 
 namespace ambit {
@@ -31,6 +38,84 @@ std::string_view WebContentType(std::string_view path) {
   return "application/octet-stream";
 }
 
+namespace {
+
+std::string Gzip(std::string_view body) {
+  z_stream z{};
+  // 15 + 16: a gzip wrapper rather than zlib's own.
+  if (deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY) != Z_OK)
+    throw std::runtime_error("deflateInit2 failed");
+  std::string out(deflateBound(&z, body.size()), '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(body.data()));
+  z.avail_in = static_cast<uInt>(body.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  int rc = deflate(&z, Z_FINISH);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  if (rc != Z_STREAM_END) throw std::runtime_error("deflate did not finish");
+  return out;
+}
+
+// Made once per file; the map's nodes never move, so the views handed out stay valid.
+struct FileForms {
+  std::mutex mu;
+  std::map<const WebFile*, std::string> gzip;
+  std::map<const WebFile*, std::string> etag;
+};
+FileForms& Forms() {
+  static FileForms forms;
+  return forms;
+}
+
+}  // namespace
+
+std::string_view GzipBody(const WebFile& file) {
+  FileForms& forms = Forms();
+  std::lock_guard<std::mutex> lock(forms.mu);
+  auto it = forms.gzip.find(&file);
+  if (it == forms.gzip.end()) it = forms.gzip.emplace(&file, Gzip(file.body)).first;
+  return it->second;
+}
+
+const std::string& WebFileETag(const WebFile& file) {
+  FileForms& forms = Forms();
+  std::lock_guard<std::mutex> lock(forms.mu);
+  auto it = forms.etag.find(&file);
+  if (it == forms.etag.end()) {
+    char tag[32];
+    std::snprintf(tag, sizeof tag, "\"%zx-%zx\"", std::hash<std::string_view>{}(file.body),
+                  file.body.size());
+    it = forms.etag.emplace(&file, tag).first;
+  }
+  return it->second;
+}
+
+bool AcceptsGzip(std::string_view accept_encoding) {
+  // Codings are comma-separated, each with optional parameters: "gzip;q=0" refuses it.
+  size_t start = 0;
+  while (start <= accept_encoding.size()) {
+    size_t end = accept_encoding.find(',', start);
+    if (end == std::string_view::npos) end = accept_encoding.size();
+    std::string item;
+    for (char c : accept_encoding.substr(start, end - start))
+      if (c != ' ' && c != '\t') item += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::string_view coding = item;
+    std::string_view params;
+    if (size_t semi = coding.find(';'); semi != std::string_view::npos) {
+      params = coding.substr(semi);
+      coding = coding.substr(0, semi);
+    }
+    if (coding == "gzip" || coding == "*") {
+      bool refused = params.starts_with(";q=0") &&
+                     params.find_first_not_of("0.", 3) == std::string_view::npos;
+      return !refused;
+    }
+    start = end + 1;
+  }
+  return false;
+}
+
 void AddWorkbenchRoutes(httplib::Server& http) {
   // The lookahead keeps the API's paths out even if their routes come later; a path that is
   // neither answers 404 through the server's JSON error handler.
@@ -49,7 +134,24 @@ void AddWorkbenchRoutes(httplib::Server& http) {
     res.set_header("X-Content-Type-Options", "nosniff");
     // The files change only with the binary; revalidating is cheap on the same machine.
     res.set_header("Cache-Control", "no-cache");
-    res.set_content(file->body.data(), file->body.size(), std::string(WebContentType(file->path)));
+    const std::string& etag = WebFileETag(*file);
+    res.set_header("ETag", etag);
+    res.set_header("Vary", "Accept-Encoding");
+    if (req.get_header_value("If-None-Match") == etag) {
+      res.status = 304;
+      return;
+    }
+    std::string_view body = file->body;
+    if (AcceptsGzip(req.get_header_value("Accept-Encoding"))) {
+      body = GzipBody(*file);
+      res.set_header("Content-Encoding", "gzip");
+    }
+    // A provider of known length goes out as it is; a plain body the library would compress.
+    res.set_content_provider(body.size(), std::string(WebContentType(file->path)),
+                             [body](size_t offset, size_t length, httplib::DataSink& sink) {
+                               sink.write(body.data() + offset, length);
+                               return true;
+                             });
   });
 }
 

@@ -123,16 +123,22 @@ export async function showView(view) {
   $('who').textContent = session.account;
   for (const button of document.querySelectorAll('[data-view]'))
     button.setAttribute('aria-current', String(button.dataset.view === view));
+  // The address names the view, so a bookmark or a reload comes back to it.
+  history.replaceState(null, '', `#${view}`);
   $('overview-view').hidden = view !== 'overview';
   $('work-view').hidden = view !== 'lists';
   try {
     if (view === 'overview') return await showOverview(TABS);
+    // The first page is asked for alongside the layout, not after it.
+    let first;
     if (!state.grid) {
+      first = page(state.tab.method, state.filter, state.pageSize, state.cursors.at(-1));
+      first.catch(() => {});  // refresh reports it
       await Promise.all([loadLayout(), loadFilterChoices()]);
       buildGrid();
     }
     renderTabs();
-    await refresh();
+    await refresh(first);
   } catch (error) {
     if (error.status !== 401) show(describe(error), true);
   }
@@ -185,21 +191,21 @@ async function loadCounts() {
   renderPager();
 }
 
-// Shows the page whose cursor is last in state.cursors.
-async function loadList() {
+// Shows the page whose cursor is last in state.cursors (`answer`: that page, asked for already).
+async function loadList(answer) {
   // The grid names the list it shows once it shows it; a slower answer to an earlier tab
   // must not replace a later one.
   const load = ++state.loads;
   const grid = $('grid');
   grid.removeAttribute('data-list');
   grid.setAttribute('aria-busy', 'true');
-  const answer = await page(state.tab.method, state.filter, state.pageSize, state.cursors.at(-1));
+  const shown = await (answer || page(state.tab.method, state.filter, state.pageSize, state.cursors.at(-1)));
   if (load !== state.loads) return;
   // A selection never outlives the page it was made on: acting on orders no longer shown
   // would surprise.
   state.grid.deselectRow();
-  await state.grid.setData(answer.rows);
-  state.next = answer.next;
+  await state.grid.setData(shown.rows);
+  state.next = shown.next;
   state.cursor = -1;
   grid.dataset.list = state.tab.id;
   grid.dataset.page = String(state.cursors.length);
@@ -223,11 +229,13 @@ function turnPage(step) {
   loadList().catch(error => error.status !== 401 && show(describe(error), true));
 }
 
-// Counts and the page shown, after a filter or an action; an action may empty the last page,
-// which then gives way to the first.
-export async function refresh() {
+// The page shown and the counts, after a filter or an action; an action may empty the last
+// page, which then gives way to the first. The counts wait for the list, which the user reads
+// first, rather than compete with it for the server.
+export async function refresh(answer) {
   try {
-    await Promise.all([loadCounts(), loadList()]);
+    await loadList(answer);
+    await loadCounts();
     if (!state.grid.getDataCount() && state.cursors.length > 1) {
       state.cursors = [''];
       await loadList();
@@ -383,6 +391,6 @@ applyLanguage();
   } catch {
     $('sign-in-error').textContent = t().unreachable;
   }
-  if (session.token) await showView('overview');
+  if (session.token) await showView(location.hash === '#lists' ? 'lists' : 'overview');
   else showSignIn();
 })();

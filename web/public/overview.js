@@ -1,7 +1,6 @@
 // The overview a shift lead opens in the morning: how many orders wait in each state, orders
 // per day over the last 30 days, what is locked and why, and the shops whose unreviewed orders
 // are oldest. Counts come from counting mode, the rest from the lists.
-import uPlot from './vendor/uPlot.esm.js';
 import { count, page } from './api.js';
 import { $, formatValue, locale, t } from './shared.js';
 
@@ -28,7 +27,9 @@ function table(id, head, rows) {
   $(id).replaceChildren(cells('th', head), ...rows.map(values => cells('td', values)));
 }
 
-function drawChart(days, perDay) {
+// The chart library loads with the first overview, so the lists never wait for it.
+async function drawChart(days, perDay) {
+  const { default: uPlot } = await import('./vendor/uPlot.esm.js');
   chart?.destroy();
   const box = $('per-day-chart');
   box.replaceChildren();
@@ -77,7 +78,7 @@ export async function showOverview(tabs) {
     const i = days.indexOf(String(order.FOrderDate).slice(0, 10));
     if (i >= 0) perDay[i] += 1;
   }
-  drawChart(days, perDay);
+  await drawChart(days, perDay);
 
   const reasons = new Map();
   for (const order of locked.rows) {
