@@ -135,7 +135,7 @@ export async function showView(view) {
       first = page(state.tab.method, state.filter, state.pageSize, state.cursors.at(-1));
       first.catch(() => {});  // refresh reports it
       await Promise.all([loadLayout(), loadFilterChoices()]);
-      buildGrid();
+      await buildGrid();
     }
     renderTabs();
     await refresh(first);
@@ -258,6 +258,8 @@ function buildGrid() {
   });
   state.grid.on('rowSelectionChanged', updateSelection);
   state.grid.on('rowDblClick', (e, row) => openDetail(row.getData().FID));
+  // Data given to a grid still building is lost.
+  return new Promise(done => state.grid.on('tableBuilt', done));
 }
 
 export const selectedOrders = () => state.grid.getSelectedData();
