@@ -58,8 +58,9 @@ async function stockReview(ids) {
 async function merge(ids) {
   const answer = await call('AmbitOrderUpdate', 'MergeOrders', { sDsn: session.account, vctOrderInfo: [ids] });
   const [, merged = '', kept = ''] = /^Success:\|(.*);Error:\|(.*)$/s.exec(answer) || [];
-  if (!merged.trim() && !kept.trim()) throw new Refusal(t().nothingMerged);
-  return [merged.trim() && t().merged(merged.trim()), kept.trim() && t().keptApart(kept.trim())]
+  const messages = text => text.split('|').map(m => m.trim()).filter(Boolean).join('\n');
+  if (!messages(merged)) throw new Refusal(messages(kept) || t().nothingMerged);
+  return [t().merged(messages(merged)), messages(kept) && t().keptApart(messages(kept))]
     .filter(Boolean).join('\n');
 }
 

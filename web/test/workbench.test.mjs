@@ -330,6 +330,25 @@ describe('the order workbench', { timeout: 180000 }, () => {
     assert.deepEqual(splitLines.map(l => [l.FItemNumber, l.FQuantity]), [[line.FItemNumber, 1]]);
   });
 
+  test('two orders of one consignee merge into the first', async () => {
+    const [a, b] = (await listRows('GetWaitVerifyData')).filter(o => !o.FIsLock).slice(-2);
+    const same = ['FConsignee', 'FDeliveryAddress', 'FMobile', 'FTelephone', 'FBuyerNick', 'FZipCode'];
+    await api('AmbitOrderUpdate', 'SaveOrder',
+              { sDsn: account, dctDataCache: { [b.FID]: Object.fromEntries(same.map(f => [f, a[f]])) } });
+    const linesOf = async fid => (await listRows('GetWebOrderEntryData', { FID: String(fid) })).length;
+    const lines = await linesOf(a.FID) + await linesOf(b.FID);
+    await page.click('[data-action="refresh"]');
+    await listShown('wait');
+    await selectOrder(a.FID);
+    await gridRow(b.FID).locator('[tabulator-field="FSiteOrderID"]').click();
+    await page.click('[data-action="merge"]');
+    await message().filter({ hasText: `合并结果：本地订单号为[${a.FOrderID}]的订单合并成功。` }).waitFor();
+    await gridRow(b.FID).waitFor({ state: 'detached' });
+    const all = await listRows('GetAllData');
+    assert.ok(all.some(o => o.FID === a.FID) && !all.some(o => o.FID === b.FID));
+    assert.equal(await linesOf(a.FID), lines);
+  });
+
   test('delete asks first: declined, nothing goes; confirmed, the order is gone', async () => {
     const order = (await listRows('GetWaitVerifyData')).find(o => !o.FIsLock);
     const before = await countOf('GetAllData');
