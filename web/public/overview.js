@@ -38,7 +38,9 @@ async function drawChart(days, perDay) {
     width: Math.max(320, box.clientWidth || 640),
     height: 220,
     legend: { show: false },
-    scales: { x: { time: true }, y: { range: (u, min, max) => [0, Math.max(4, max)] } },
+    // Half a day either side, so the first and the last bar show whole.
+    scales: { x: { time: true, range: (u, min, max) => [min - 43200, max + 43200] },
+              y: { range: (u, min, max) => [0, Math.max(4, max)] } },
     axes: [
       { values: (u, ticks) => ticks.map(tick => new Date(tick * 1000).toLocaleDateString(locale(), { month: 'numeric', day: 'numeric' })) },
       { values: (u, ticks) => ticks.map(tick => (Number.isInteger(tick) ? tick : '')) },
