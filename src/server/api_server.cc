@@ -11,13 +11,15 @@
 #include "base/com_error.h"
 #include "base/version.h"
 #include "frame/variant_json.h"
+#include "server/compression.h"
 #include "server/static_files.h"
 
 namespace ambit {
 namespace {
 
 constexpr char kServerSource[] = "ambit-order.server";
-constexpr char kJson[] = "application/json";
+// With its charset, the HTTP library does not compress answers itself (EncodeAnswer does).
+constexpr char kJson[] = "application/json; charset=utf-8";
 
 using Clock = std::chrono::steady_clock;
 
@@ -28,6 +30,7 @@ struct RequestTrace {
   std::string id;
   std::string user = "-";
   std::string outcome;
+  std::string accept_encoding;  // how the answer may be compressed
 };
 thread_local RequestTrace trace;
 
@@ -66,6 +69,7 @@ Json ErrorBody(int32_t number, const std::string& source, const std::string& des
 void Reply(httplib::Response& res, int status, const Json& body) {
   res.status = status;
   res.set_content(body.dump(-1, ' ', false, Json::error_handler_t::replace), kJson);
+  EncodeAnswer(trace.accept_encoding, res);
 }
 
 void ReplyError(httplib::Response& res, int status, const ComError& e) {
@@ -162,7 +166,8 @@ UserLoginPtr ApiServer::FindUser(std::string_view token) const {
 void ApiServer::Route() {
   http_->set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
     std::string id = req.get_header_value("X-Request-Id");
-    trace = RequestTrace{Clock::now(), UsableRequestId(id) ? id : NewRequestId(), "-", ""};
+    trace = RequestTrace{Clock::now(), UsableRequestId(id) ? id : NewRequestId(), "-", "",
+                         req.get_header_value("Accept-Encoding")};
     res.set_header("X-Request-Id", trace.id);
     return httplib::Server::HandlerResponse::Unhandled;
   });
@@ -308,7 +313,7 @@ void ApiServer::Route() {
                           (trace.outcome.empty() ? "-" : trace.outcome));
     }
     // A request refused before routing (a bad request line) must not inherit this one.
-    trace = RequestTrace{Clock::now(), "", "-", ""};
+    trace = RequestTrace{Clock::now(), "", "-", "", ""};
   });
 }
 

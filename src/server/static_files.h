@@ -31,17 +31,12 @@ std::string_view WebContentType(std::string_view path);
 // The gzip form of a file, made on first use and kept for the life of the process.
 std::string_view GzipBody(const WebFile& file);
 
-// Whether an Accept-Encoding header value admits gzip (and does not refuse it with q=0).
-bool AcceptsGzip(std::string_view accept_encoding);
-
 // The file's entity tag: the same for the same body, quoted as HTTP wants it.
 const std::string& WebFileETag(const WebFile& file);
 
 // Adds the GET routes of the workbench. Paths under /api and /health never match, whatever
 // order the routes were added in. Files go out gzipped to clients that accept it, compressed
-// once per process: left to the HTTP library, every page load would compress the grid library
-// anew at brotli's highest quality, seconds of a core each time. A matching If-None-Match
-// answers 304.
+// once per process (server/compression.h says why); a matching If-None-Match answers 304.
 void AddWorkbenchRoutes(httplib::Server& http);
 
 }  // namespace ambit

@@ -13,6 +13,7 @@
 #include "backends/sqlite/sqlite_connection.h"
 #include "base/version.h"
 #include "host/test_methods.h"
+#include "server/compression.h"
 #include "server/static_files.h"
 
 namespace ambit {
@@ -86,7 +87,7 @@ class ApiServerTest : public ::testing::Test {
       ADD_FAILURE() << path << ": " << httplib::to_string(r.error());
       return {0, json()};
     }
-    EXPECT_EQ(r->get_header_value("Content-Type"), "application/json") << path;
+    EXPECT_EQ(r->get_header_value("Content-Type"), "application/json; charset=utf-8") << path;
     return {r->status, json::parse(r->body, nullptr, false)};
   }
   std::pair<int, json> Post(const std::string& path, const std::string& body) {
@@ -253,14 +254,16 @@ TEST_F(ApiServerTest, TheWorkbenchIsServedFromTheBinaryBesideTheApi) {
 
 // The files go out gzipped, compressed once, even to a client that prefers brotli (which the
 // HTTP library would otherwise run at its slowest setting on every request); a client that
-// refuses gzip gets the file as it is, and a revalidation with the file's tag gets 304.
-TEST_F(ApiServerTest, WorkbenchFilesGoOutGzippedOnceAndRevalidate) {
+// refuses gzip gets the file as it is, and a revalidation with the file's tag gets 304. API
+// answers are gzipped the same way, as they are made.
+TEST_F(ApiServerTest, FilesAndAnswersGoOutGzippedNotBrotliAndFilesRevalidate) {
   const WebFile* grid = FindWebFile("/vendor/tabulator_esm.min.js");
   ASSERT_NE(grid, nullptr);
   httplib::Client raw("127.0.0.1", port_);
   raw.set_decompress(false);
 
-  httplib::Result zipped = raw.Get("/vendor/tabulator_esm.min.js", {{"Accept-Encoding", "br, gzip"}});
+  const char* kPath = "/vendor/tabulator_esm.min.js";
+  httplib::Result zipped = raw.Get(kPath, {{"Accept-Encoding", "br, gzip"}});
   ASSERT_TRUE(zipped);
   EXPECT_EQ(zipped->status, 200);
   EXPECT_EQ(zipped->get_header_value("Content-Encoding"), "gzip");
@@ -270,7 +273,7 @@ TEST_F(ApiServerTest, WorkbenchFilesGoOutGzippedOnceAndRevalidate) {
   EXPECT_EQ(GzipBody(*grid).data(), GzipBody(*grid).data());  // made once
 
   for (const char* refusing : {"identity", "gzip;q=0, br;q=0", ""}) {
-    httplib::Result plain = raw.Get("/vendor/tabulator_esm.min.js", {{"Accept-Encoding", refusing}});
+    httplib::Result plain = raw.Get(kPath, {{"Accept-Encoding", refusing}});
     ASSERT_TRUE(plain) << refusing;
     EXPECT_FALSE(plain->has_header("Content-Encoding")) << refusing;
     EXPECT_EQ(plain->body, grid->body) << refusing;
@@ -278,13 +281,25 @@ TEST_F(ApiServerTest, WorkbenchFilesGoOutGzippedOnceAndRevalidate) {
 
   std::string etag = zipped->get_header_value("ETag");
   ASSERT_FALSE(etag.empty());
-  httplib::Result again = raw.Get("/vendor/tabulator_esm.min.js", {{"If-None-Match", etag}});
+  httplib::Result again = raw.Get(kPath, {{"If-None-Match", etag}});
   ASSERT_TRUE(again);
   EXPECT_EQ(again->status, 304);
   EXPECT_TRUE(again->body.empty());
   httplib::Result other = raw.Get("/index.html", {{"If-None-Match", etag}});
   ASSERT_TRUE(other);
   EXPECT_EQ(other->status, 200);
+
+  httplib::Result answer = raw.Get("/api", {{"Accept-Encoding", "br, gzip"}});
+  httplib::Result plain_answer = raw.Get("/api", {{"Accept-Encoding", "identity"}});
+  ASSERT_TRUE(answer && plain_answer);
+  EXPECT_EQ(answer->get_header_value("Content-Encoding"), "gzip");
+  EXPECT_EQ(answer->get_header_value_count("Content-Type"), 1u);
+  EXPECT_FALSE(plain_answer->has_header("Content-Encoding"));
+  EXPECT_LT(answer->body.size(), plain_answer->body.size() / 3);
+  httplib::Client inflating("127.0.0.1", port_);
+  httplib::Result inflated = inflating.Get("/api", {{"Accept-Encoding", "br, gzip"}});
+  ASSERT_TRUE(inflated);
+  EXPECT_EQ(inflated->body, plain_answer->body);
 
   EXPECT_TRUE(AcceptsGzip("gzip, deflate, br, zstd"));
   EXPECT_TRUE(AcceptsGzip("GZIP;q=0.5"));
