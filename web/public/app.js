@@ -279,7 +279,6 @@ function moveCursor(step) {
   const row = rows[state.cursor];
   row.getElement().classList.add('cursor');
   state.grid.scrollToRow(row, 'nearest', false);
-  $('grid').setAttribute('aria-activedescendant', '');
 }
 
 $('grid').addEventListener('keydown', event => {

@@ -160,6 +160,7 @@ describe('the order workbench', { timeout: 180000 }, () => {
     assert.ok(shown.length >= 10);
     assert.deepEqual(shown, all.slice(50, 50 + shown.length).map(o => o.FID));
     assert.ok(!shown.includes(first.at(-1).FID));
+    await shot('paged');
     assert.ok(await page.locator('#page-next').isDisabled());
     await page.click('#page-prev');
     await page.locator('#grid[data-list="all"][data-page="1"]').waitFor();
@@ -250,6 +251,7 @@ describe('the order workbench', { timeout: 180000 }, () => {
       route.continue({ postData: JSON.stringify({ dctPara: { sDSN: account, FID: 'x', FVoidStatus: 1 } }) }));
     await page.click('[data-action="void"]');
     await message().filter({ hasText: "作废失败：Invalid key list FID 'x'" }).waitFor();
+    await shot('failed-action');
     await page.unroute('**/api/AmbitOrderUpdate/SetWebOrderVoidStatus');
     await gridRow(order.FID).locator('[tabulator-field="FSiteOrderID"]').click();  // deselects
     assert.equal(await countOf('GetAllData'), before);
@@ -344,6 +346,7 @@ describe('the order workbench', { timeout: 180000 }, () => {
     await page.click('[data-action="merge"]');
     await message().filter({ hasText: `合并结果：本地订单号为[${a.FOrderID}]的订单合并成功。` }).waitFor();
     await gridRow(b.FID).waitFor({ state: 'detached' });
+    await shot('merged');
     const all = await listRows('GetAllData');
     assert.ok(all.some(o => o.FID === a.FID) && !all.some(o => o.FID === b.FID));
     assert.equal(await linesOf(a.FID), lines);
@@ -360,6 +363,7 @@ describe('the order workbench', { timeout: 180000 }, () => {
     decline = false;
     await page.click('[data-action="delete"]');
     await message().filter({ hasText: `删除完成：${order.FID}` }).waitFor();
+    await shot('deleted');
     await gridRow(order.FID).waitFor({ state: 'detached' });
     assert.equal(await countOf('GetAllData'), before - 1);
     assert.deepEqual(await listRows('GetWebOrderEntryData', { FID: String(order.FID) }), []);
