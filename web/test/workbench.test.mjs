@@ -119,7 +119,10 @@ describe('the order workbench', { timeout: 180000 }, () => {
       assert.equal(await page.locator(`#state-counts [data-tab="${tab}"] strong`).textContent(), String(await countOf(method)));
     // One bar per day; the chart draws what the list holds for the last 30 days.
     assert.equal(await page.locator('#per-day-chart canvas').count(), 1);
-    const recent = await listRows('GetAllData', { OrderDateFrom: new Date(Date.now() - 29 * 864e5).toISOString().slice(0, 10) });
+    const from = new Date();
+    from.setDate(from.getDate() - 29);  // local days, as the page counts them
+    const day = `${from.getFullYear()}-${String(from.getMonth() + 1).padStart(2, '0')}-${String(from.getDate()).padStart(2, '0')}`;
+    const recent = await listRows('GetAllData', { OrderDateFrom: day });
     assert.match(await page.locator('#per-day-chart').getAttribute('aria-label'), new RegExp(`共 ${recent.length} 单`));
     const [oldest] = await listRows('GetWaitVerifyData', { PageSize: 1 });
     await page.locator('#oldest-shops td').filter({ hasText: oldest.FWebShopName }).waitFor();
