@@ -50,7 +50,8 @@ const std::map<std::string, RuntimeFunction, std::less<>>& RuntimeFunctions() {
   return *kMap;
 }
 
-bool IsAggregate(const std::string& name) {
+bool IsAggregate(const std::string& fn) {
+  std::string_view name = fn;  // compares lengths first
   return name == "count" || name == "sum" || name == "avg" || name == "min" || name == "max" ||
          name == "count_big";
 }

@@ -102,7 +102,8 @@ StaticType Emitter::TypeOfDecl(const std::string& decl_type) {
 
 namespace {
 
-Emitter::NumericType FromTypeName(const std::string& name, int precision, int scale) {
+Emitter::NumericType FromTypeName(const std::string& type_name, int precision, int scale) {
+  std::string_view name = type_name;  // compares lengths first
   using K = Emitter::NumericType::Kind;
   if (name == "decimal" || name == "numeric") {
     return {K::kDecimal, precision < 0 ? 18 : precision, scale < 0 ? 0 : scale};

@@ -32,7 +32,8 @@ class Lexer {
     while (true) {
       SkipBlanksAndComments();
       if (pos_ >= text_.size()) break;
-      out.push_back(Next());
+      out.emplace_back();
+      Next(&out.back());
     }
     Token end;
     end.offset = text_.size();
@@ -53,11 +54,18 @@ class Lexer {
     }
   }
 
+  // Moves past characters that are never a line break (names, digits, operators).
+  template <typename Pred>
+  void AdvanceWhile(Pred pred) {
+    while (pos_ < text_.size() && pred(static_cast<unsigned char>(text_[pos_]))) ++pos_;
+  }
+
   void SkipBlanksAndComments() {
     while (pos_ < text_.size()) {
       unsigned char c = text_[pos_];
       if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v') {
-        Advance();
+        if (c == '\n') ++line_;
+        ++pos_;
       } else if (c == '-' && Peek(1) == '-') {
         while (pos_ < text_.size() && text_[pos_] != '\n') Advance();
       } else if (c == '/' && Peek(1) == '*') {
@@ -81,18 +89,21 @@ class Lexer {
     }
   }
 
-  Token Make(TokenKind kind, std::string text, size_t start, int line) {
-    Token t;
-    t.kind = kind;
-    t.text = std::move(text);
-    t.offset = start;
-    t.line = line;
-    return t;
-  }
-
-  std::string QuotedBody(char close, bool doubled_escape) {
-    std::string body;
+  // The body of a quoted token, unescaped, into *body. Most bodies hold no doubled quote, so
+  // they are copied in one piece up to the closing quote.
+  void QuotedBody(char close, bool doubled_escape, std::string* out) {
+    std::string& body = *out;
     Advance();  // opening quote
+    size_t end = text_.find(close, pos_);
+    if (end != std::string_view::npos && (!doubled_escape || end + 1 >= text_.size() ||
+                                          text_[end + 1] != close)) {
+      std::string_view piece = text_.substr(pos_, end - pos_);
+      if (piece.find('\n') == std::string_view::npos) {
+        body.assign(piece);
+        pos_ = end + 1;
+        return;
+      }
+    }
     while (true) {
       if (pos_ >= text_.size()) {
         if (close == '\'') {
@@ -108,63 +119,74 @@ class Lexer {
           continue;
         }
         Advance();
-        return body;
+        return;
       }
       body.push_back(c);
       Advance();
     }
   }
 
-  Token Next() {
+  void Next(Token* t) {
     size_t start = pos_;
-    int line = line_;
+    t->offset = start;
+    t->line = line_;
     unsigned char c = text_[pos_];
-    if ((c == 'N' || c == 'n') && Peek(1) == '\'') {
-      Advance();
-      return Make(TokenKind::kNString, QuotedBody('\'', true), start, line);
+    if (IsIdentStart(c) && !((c == 'N' || c == 'n') && Peek(1) == '\'')) {
+      AdvanceWhile(IsIdentPart);
+      t->kind = TokenKind::kIdentifier;
+      t->text.assign(text_.substr(start, pos_ - start));
+      return;
     }
-    if (c == '\'') return Make(TokenKind::kString, QuotedBody('\'', true), start, line);
-    if (c == '[') return Make(TokenKind::kQuotedIdentifier, QuotedBody(']', true), start, line);
-    if (c == '"') return Make(TokenKind::kQuotedIdentifier, QuotedBody('"', true), start, line);
+    if (c == 'N' || c == 'n') {
+      Advance();
+      t->kind = TokenKind::kNString;
+      QuotedBody('\'', true, &t->text);
+      return;
+    }
+    if (c == '\'' || c == '[' || c == '"') {
+      t->kind = c == '\'' ? TokenKind::kString : TokenKind::kQuotedIdentifier;
+      QuotedBody(c == '[' ? ']' : static_cast<char>(c), true, &t->text);
+      return;
+    }
     if (c == '@') {
       bool system = Peek(1) == '@';
       Advance(system ? 2 : 1);
-      while (pos_ < text_.size() && IsIdentPart(text_[pos_])) Advance();
-      std::string name(text_.substr(start, pos_ - start));
-      if (name.size() == (system ? 2u : 1u)) SyntaxError(102, "Incorrect syntax near '@'.");
-      return Make(system ? TokenKind::kSystemVariable : TokenKind::kVariable, name, start, line);
+      AdvanceWhile(IsIdentPart);
+      if (pos_ - start == (system ? 2u : 1u)) SyntaxError(102, "Incorrect syntax near '@'.");
+      t->kind = system ? TokenKind::kSystemVariable : TokenKind::kVariable;
+      t->text.assign(text_.substr(start, pos_ - start));
+      return;
     }
-    if (IsIdentStart(c)) {
-      while (pos_ < text_.size() && IsIdentPart(text_[pos_])) Advance();
-      return Make(TokenKind::kIdentifier, std::string(text_.substr(start, pos_ - start)), start,
-                  line);
+    if (IsDigit(c) || (c == '.' && IsDigit(Peek(1)))) {
+      Number();
+    } else {
+      Operator();
     }
-    if (IsDigit(c) || (c == '.' && IsDigit(Peek(1)))) return Number(start, line);
-    return Operator(start, line);
+    t->kind = c == '.' && pos_ - start > 1 ? TokenKind::kNumber
+              : IsDigit(c)                 ? TokenKind::kNumber
+                                           : TokenKind::kOperator;
+    t->text.assign(text_.substr(start, pos_ - start));
   }
 
-  Token Number(size_t start, int line) {
+  void Number() {
     if (text_[pos_] == '0' && (Peek(1) == 'x' || Peek(1) == 'X')) {
       Advance(2);
-      while (pos_ < text_.size() && std::isxdigit(static_cast<unsigned char>(text_[pos_]))) {
-        Advance();
-      }
+      AdvanceWhile([](unsigned char c) { return std::isxdigit(c) != 0; });
     } else {
-      while (pos_ < text_.size() && IsDigit(text_[pos_])) Advance();
+      AdvanceWhile(IsDigit);
       if (Peek() == '.') {
         Advance();
-        while (pos_ < text_.size() && IsDigit(text_[pos_])) Advance();
+        AdvanceWhile(IsDigit);
       }
       if ((Peek() == 'e' || Peek() == 'E') &&
           (IsDigit(Peek(1)) || ((Peek(1) == '+' || Peek(1) == '-') && IsDigit(Peek(2))))) {
         Advance(2);
-        while (pos_ < text_.size() && IsDigit(text_[pos_])) Advance();
+        AdvanceWhile(IsDigit);
       }
     }
-    return Make(TokenKind::kNumber, std::string(text_.substr(start, pos_ - start)), start, line);
   }
 
-  Token Operator(size_t start, int line) {
+  void Operator() {
     static constexpr std::string_view kTwoChar[] = {"<>", "!=", "<=", ">=", "!<", "!>", "+=",
                                                     "-=", "*=", "/=", "%=", "&=", "|=", "^=",
                                                     "::"};
@@ -173,15 +195,15 @@ class Lexer {
       std::string_view two = text_.substr(pos_, 2);
       for (std::string_view op : kTwoChar) {
         if (two == op) {
-          Advance(2);
-          return Make(TokenKind::kOperator, std::string(op), start, line);
+          pos_ += 2;
+          return;
         }
       }
     }
     static constexpr std::string_view kOneChar = "(),.;=<>+-*/%&|^~";
     if (kOneChar.find(text_[pos_]) != std::string_view::npos) {
-      Advance();
-      return Make(TokenKind::kOperator, std::string(1, text_[start]), start, line);
+      ++pos_;
+      return;
     }
     SyntaxError(102, "Incorrect syntax near '" + std::string(1, text_[pos_]) + "'.");
   }
@@ -199,17 +221,6 @@ void FailNestedTooDeeply() {
   throw ComError(191, kEngineErrorSource,
                  "Some part of your SQL statement is nested too deeply. Rewrite the query or "
                  "break it up into smaller queries.");
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
 }
 
 std::string ToLowerAscii(std::string_view s) {

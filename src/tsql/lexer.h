@@ -20,7 +20,17 @@ inline constexpr char kEngineErrorSource[] = "ambit-order.tsql";
 std::vector<Token> Tokenize(std::string_view text);
 
 // Case-insensitive comparison of ASCII names, the way T-SQL compares keywords and identifiers.
-bool EqualsNoCase(std::string_view a, std::string_view b);
+// Inline: the parser asks it for nearly every token.
+inline bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
 std::string ToLowerAscii(std::string_view s);
 
 }  // namespace ambit::tsql

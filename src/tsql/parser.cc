@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstdint>
 
 #include "base/com_error.h"
 #include "tsql/lexer.h"
@@ -29,7 +30,8 @@ class DepthGuard {
 }  // namespace
 
 bool IsReservedWord(std::string_view word) {
-  // Sorted, lower case: the parser asks this for nearly every token, so it must be cheap.
+  // Lower case, grouped by first letter: the parser asks this for nearly every token, so a
+  // question costs a few comparisons of words of the same length.
   static constexpr std::string_view kWords[] = {
       "all",      "alter",    "and",      "as",        "asc",      "begin",     "between",
       "break",    "by",       "case",     "collate",   "commit",   "continue",  "create",
@@ -42,14 +44,27 @@ bool IsReservedWord(std::string_view word) {
       "right",    "rollback", "select",   "set",       "table",    "then",      "top",
       "truncate", "union",    "update",   "values",    "view",     "when",      "where",
       "while",    "with"};
-  char buffer[16];
-  if (word.empty() || word.size() > sizeof(buffer)) return false;
-  for (size_t i = 0; i < word.size(); ++i) {
-    char c = word[i];
-    buffer[i] = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  struct Range {
+    uint8_t begin = 0, end = 0;
+  };
+  static constexpr auto kByLetter = [] {
+    std::array<Range, 26> r{};
+    for (size_t i = 0; i < std::size(kWords); ++i) {
+      Range& g = r[kWords[i][0] - 'a'];
+      if (g.begin == g.end) g.begin = static_cast<uint8_t>(i);
+      g.end = static_cast<uint8_t>(i + 1);
+    }
+    return r;
+  }();
+  if (word.size() < 2 || word.size() > 9) return false;
+  char first = word[0];
+  if (first >= 'A' && first <= 'Z') first = static_cast<char>(first - 'A' + 'a');
+  if (first < 'a' || first > 'z') return false;
+  const Range& g = kByLetter[first - 'a'];
+  for (size_t i = g.begin; i < g.end; ++i) {
+    if (kWords[i].size() == word.size() && EqualsNoCase(kWords[i], word)) return true;
   }
-  return std::binary_search(std::begin(kWords), std::end(kWords),
-                            std::string_view(buffer, word.size()));
+  return false;
 }
 
 Parser::Parser(std::string_view text) : text_(text), tokens_(Tokenize(text)) {}

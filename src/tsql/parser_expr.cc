@@ -63,12 +63,14 @@ ExprPtr MakeBinary(std::string op, ExprPtr a, ExprPtr b) {
   return e;
 }
 
-bool IsTextTypeName(const std::string& n) {
+bool IsTextTypeName(const std::string& name) {
+  std::string_view n = name;  // compares lengths first
   return n == "varchar" || n == "nvarchar" || n == "char" || n == "nchar" || n == "text" ||
          n == "ntext" || n == "sysname" || n == "uniqueidentifier" || n == "xml";
 }
 
-bool IsNumericTypeName(const std::string& n) {
+bool IsNumericTypeName(const std::string& name) {
+  std::string_view n = name;
   return n == "int" || n == "bigint" || n == "smallint" || n == "tinyint" || n == "bit" ||
          n == "decimal" || n == "numeric" || n == "money" || n == "smallmoney" ||
          n == "float" || n == "real" || n == "integer";
@@ -367,7 +369,9 @@ ExprPtr Parser::ParsePrimary() {
     if (!IsName()) Fail();
     parts.push_back(Advance().text);
   }
-  if (IsOp("(") && t.kind == TokenKind::kIdentifier) return ParseFunctionCall(parts, offset);
+  if (IsOp("(") && t.kind == TokenKind::kIdentifier) {
+    return ParseFunctionCall(std::move(parts), offset);
+  }
   auto e = MakeExpr(ExprKind::kColumn, offset);
   e->parts = std::move(parts);
   return e;
