@@ -11,6 +11,7 @@
 
 #include "tsql/runtime.h"
 #include "tsql/runtime_internal.h"
+#include "tsql/sql_literals.h"
 
 namespace ambit::tsql {
 namespace {
@@ -324,15 +325,36 @@ void SqliteDb::Bind(sqlite3_stmt* stmt, const std::vector<Variant>& params,
   }
 }
 
+sqlite3_stmt* SqliteDb::PrepareShared(const std::string& sql, const std::vector<Variant>& params,
+                                      std::vector<Variant>* lifted_params) {
+  LiftedSql lifted;
+  if (LiftLiterals(sql, params.size(), &lifted)) {
+    sqlite3_stmt* stmt = nullptr;
+    try {
+      stmt = Prepare(lifted.sql);
+    } catch (const ComError&) {
+      // A constant SQLite insists on seeing (a form the scanner does not know): the statement
+      // as written then says whether it is valid.
+      return Prepare(sql);
+    }
+    *lifted_params = params;
+    lifted_params->resize(lifted.first, Variant::Null());
+    for (Variant& v : lifted.values) lifted_params->push_back(std::move(v));
+    return stmt;
+  }
+  return Prepare(sql);
+}
+
 RecordsetPtr SqliteDb::Query(const std::string& sql, const std::vector<Variant>& params) {
-  sqlite3_stmt* stmt = Prepare(sql);
+  std::vector<Variant> lifted;
+  sqlite3_stmt* stmt = PrepareShared(sql, params, &lifted);
   StatementReset reset(stmt);
   if (!stmt) {
     auto rs = std::make_shared<Recordset>(std::vector<FieldInfo>{}, std::vector<Recordset::Row>{});
     rs->set_records_affected(0);
     return rs;
   }
-  Bind(stmt, params, sql);
+  Bind(stmt, lifted.empty() ? params : lifted, sql);
   const int columns = sqlite3_column_count(stmt);
   std::vector<FieldInfo> fields(columns);
   std::vector<bool> inferred(columns, false);
@@ -368,10 +390,11 @@ RecordsetPtr SqliteDb::Query(const std::string& sql, const std::vector<Variant>&
 }
 
 int64_t SqliteDb::Exec(const std::string& sql, const std::vector<Variant>& params) {
-  sqlite3_stmt* stmt = Prepare(sql);
+  std::vector<Variant> lifted;
+  sqlite3_stmt* stmt = PrepareShared(sql, params, &lifted);
   StatementReset reset(stmt);
   if (!stmt) return 0;
-  Bind(stmt, params, sql);
+  Bind(stmt, lifted.empty() ? params : lifted, sql);
   int rc;
   while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
   }

@@ -84,6 +84,11 @@ class SqliteDb {
   // A prepared statement for sql, from the cache or newly prepared; nullptr for text without
   // a statement (blanks, comments).
   sqlite3_stmt* Prepare(const std::string& sql);
+  // Prepare for the statement with its literals lifted into parameters (sql_literals.h), so
+  // that statements differing only in constants share one prepared statement. When literals
+  // were lifted, *lifted_params is params followed by their values, to bind instead.
+  sqlite3_stmt* PrepareShared(const std::string& sql, const std::vector<Variant>& params,
+                              std::vector<Variant>* lifted_params);
   void Bind(sqlite3_stmt* stmt, const std::vector<Variant>& params, const std::string& sql);
   std::string MapName(std::string_view name) const;
   std::string DescribeUniqueViolation(std::string_view detail, std::string_view sql) const;
