@@ -72,21 +72,27 @@ bool IsAggregate(const std::string& fn) {
 }  // namespace
 
 std::string Emitter::QuoteName(const std::string& name) {
-  std::string out = "\"";
+  std::string out;
+  out.reserve(name.size() + 2);  // built in place: names are quoted for nearly every column
+  out += '"';
   for (char c : name) {
     if (c == '"') out += '"';
     out += c;
   }
-  return out + "\"";
+  out += '"';
+  return out;
 }
 
 std::string Emitter::QuoteString(const std::string& value) {
-  std::string out = "'";
+  std::string out;
+  out.reserve(value.size() + 2);
+  out += '\'';
   for (char c : value) {
     if (c == '\'') out += '\'';
     out += c;
   }
-  return out + "'";
+  out += '\'';
+  return out;
 }
 
 std::string Emitter::SqliteTableName(const std::string& name) {
@@ -199,10 +205,11 @@ std::string Emitter::ExpressionText(const Expr& e) {
       }
       if (auto it = column_sql_.find(&e); it != column_sql_.end()) return it->second;
       CheckQualifier(e);
-      std::string out;
       size_t first = e.parts.size() > 2 ? e.parts.size() - 2 : 0;
-      for (size_t i = first; i < e.parts.size(); ++i) {
-        if (!out.empty()) out += '.';
+      if (first + 1 == e.parts.size()) return QuoteName(e.parts[first]);
+      std::string out = QuoteName(e.parts[first]);
+      for (size_t i = first + 1; i < e.parts.size(); ++i) {
+        out += '.';
         out += QuoteName(e.parts[i]);
       }
       return out;

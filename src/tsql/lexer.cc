@@ -1,6 +1,8 @@
 #include "tsql/lexer.h"
 
+#include <array>
 #include <cctype>
+#include <cstdint>
 #include <string>
 
 #include "base/com_error.h"
@@ -8,15 +10,28 @@
 namespace ambit::tsql {
 namespace {
 
-bool IsIdentStart(unsigned char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '#' || c >= 0x80;
-}
+// Character classes in one table: the lexer asks for every byte of the batch.
+enum : uint8_t { kIdentStart = 1, kIdentPart = 2, kDigit = 4, kBlank = 8 };
+constexpr auto kClasses = [] {
+  std::array<uint8_t, 256> t{};
+  for (int c = 0; c < 256; ++c) {
+    bool start = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '#' ||
+                 c >= 0x80;
+    bool digit = c >= '0' && c <= '9';
+    t[c] = static_cast<uint8_t>((start ? kIdentStart | kIdentPart : 0) |
+                                (digit ? kDigit | kIdentPart : 0) |
+                                (c == '@' || c == '$' ? kIdentPart : 0) |
+                                (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' ||
+                                         c == '\v'
+                                     ? kBlank
+                                     : 0));
+  }
+  return t;
+}();
 
-bool IsIdentPart(unsigned char c) {
-  return IsIdentStart(c) || (c >= '0' && c <= '9') || c == '@' || c == '$';
-}
-
-bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+bool IsIdentStart(unsigned char c) { return kClasses[c] & kIdentStart; }
+bool IsIdentPart(unsigned char c) { return kClasses[c] & kIdentPart; }
+bool IsDigit(unsigned char c) { return kClasses[c] & kDigit; }
 
 [[noreturn]] void SyntaxError(int number, std::string message) {
   throw ComError(number, kEngineErrorSource, std::move(message));
@@ -28,7 +43,7 @@ class Lexer {
 
   std::vector<Token> Run() {
     std::vector<Token> out;
-    out.reserve(text_.size() / 4 + 2);
+    out.reserve(text_.size() / 2 + 2);  // dense SQL runs a token to every two or three bytes
     while (true) {
       SkipBlanksAndComments();
       if (pos_ >= text_.size()) break;
@@ -63,7 +78,7 @@ class Lexer {
   void SkipBlanksAndComments() {
     while (pos_ < text_.size()) {
       unsigned char c = text_[pos_];
-      if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v') {
+      if (kClasses[c] & kBlank) {
         if (c == '\n') ++line_;
         ++pos_;
       } else if (c == '-' && Peek(1) == '-') {

@@ -105,11 +105,6 @@ std::vector<std::string> SplitScript(std::string_view script) {
 
 // ------------------------------------------------------------------------------- tokens
 
-const Token& Parser::Peek(size_t ahead) const {
-  size_t i = std::min(pos_ + ahead, tokens_.size() - 1);
-  return tokens_[i];
-}
-
 const Token& Parser::Advance() {
   const Token& t = tokens_[pos_];
   if (pos_ + 1 < tokens_.size()) ++pos_;
@@ -123,12 +118,6 @@ size_t Parser::PreviousEnd() const {
   return pos_ < tokens_.size() ? tokens_[pos_].offset : prev.offset + prev.text.size();
 }
 
-bool Parser::IsKeyword(std::string_view word, size_t ahead) const {
-  const Token& t = Peek(ahead);
-  return t.kind == TokenKind::kIdentifier && t.text.size() == word.size() &&
-         EqualsNoCase(t.text, word);
-}
-
 bool Parser::AcceptKeyword(std::string_view word) {
   if (!IsKeyword(word)) return false;
   Advance();
@@ -137,12 +126,6 @@ bool Parser::AcceptKeyword(std::string_view word) {
 
 void Parser::ExpectKeyword(std::string_view word) {
   if (!AcceptKeyword(word)) Fail();
-}
-
-bool Parser::IsOp(std::string_view op, size_t ahead) const {
-  const Token& t = Peek(ahead);
-  return t.kind == TokenKind::kOperator && t.text.size() == op.size() && t.text[0] == op[0] &&
-         (op.size() == 1 || t.text == op);
 }
 
 bool Parser::AcceptOp(std::string_view op) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tsql/ast.h"
+#include "tsql/lexer.h"
 #include "tsql/token.h"
 
 namespace ambit::tsql {
@@ -81,13 +82,23 @@ class Parser {
   void ParseTableBody(struct CreateTableStmt* s);
   std::string ParseName();
 
-  // --- tokens
-  const Token& Peek(size_t ahead = 0) const;
+  // --- tokens (the first three inline: the grammar asks them at every step)
+  const Token& Peek(size_t ahead = 0) const {
+    size_t i = pos_ + ahead;
+    return tokens_[i < tokens_.size() ? i : tokens_.size() - 1];
+  }
+  bool IsKeyword(std::string_view word, size_t ahead = 0) const {
+    const Token& t = Peek(ahead);
+    return t.kind == TokenKind::kIdentifier && EqualsNoCase(t.text, word);
+  }
+  bool IsOp(std::string_view op, size_t ahead = 0) const {
+    const Token& t = Peek(ahead);
+    return t.kind == TokenKind::kOperator && t.text.size() == op.size() && t.text[0] == op[0] &&
+           (op.size() == 1 || t.text == op);
+  }
   const Token& Advance();
-  bool IsKeyword(std::string_view word, size_t ahead = 0) const;
   bool AcceptKeyword(std::string_view word);
   void ExpectKeyword(std::string_view word);
-  bool IsOp(std::string_view op, size_t ahead = 0) const;
   bool AcceptOp(std::string_view op);
   void ExpectOp(std::string_view op);
   bool IsName(size_t ahead = 0) const;  // an identifier that is not a reserved word

@@ -40,6 +40,7 @@ ExprPtr ParseChain(ExprPtr first, NextOp next_op, Operand operand) {
   if (op.empty()) return first;
   auto chain = MakeExpr(ExprKind::kBinary, first->offset);
   chain->text = op;
+  chain->args.reserve(2);  // most chains are one operator: no regrowth
   chain->args.push_back(std::move(first));
   do {
     chain->parts.push_back(std::move(op));
@@ -58,6 +59,7 @@ ExprPtr MakeBinary(std::string op, ExprPtr a, ExprPtr b) {
   auto e = MakeExpr(ExprKind::kBinary, a->offset);
   e->text = op;
   e->parts.push_back(std::move(op));
+  e->args.reserve(2);
   e->args.push_back(std::move(a));
   e->args.push_back(std::move(b));
   return e;
@@ -356,6 +358,7 @@ ExprPtr Parser::ParsePrimary() {
     if (IsReservedWord(t.text)) Fail();
   }
   std::vector<std::string> parts;
+  parts.reserve(2);  // alias.column
   parts.push_back(Advance().text);
   while (IsOp(".")) {
     Advance();
@@ -400,6 +403,7 @@ ExprPtr Parser::ParseFunctionCall(std::vector<std::string> name, size_t offset) 
   }
   auto e = MakeExpr(ExprKind::kFunction, offset);
   e->text = fn;
+  e->args.reserve(3);
   // fn(...) OVER (PARTITION BY ... ORDER BY ...): SQLite runs window functions as they are.
   auto reject_over = [&] {
     if (!IsKeyword("over")) return;
@@ -462,6 +466,7 @@ ExprPtr Parser::ParseFunctionCall(std::vector<std::string> name, size_t offset) 
 
 ExprPtr Parser::ParseCase(size_t offset) {
   auto e = MakeExpr(ExprKind::kCase, offset);
+  e->args.reserve(4);
   if (!IsKeyword("when")) {
     e->has_operand = true;
     e->args.push_back(ParseExpr());
