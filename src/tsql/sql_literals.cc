@@ -239,6 +239,38 @@ class Scanner {
   std::string_view previous_;
 };
 
+// The statement a WITH clause leads to: the first statement keyword outside parentheses.
+std::string_view MainVerb(std::string_view sql) {
+  int depth = 0;
+  size_t i = 0;
+  while (i < sql.size()) {
+    char c = sql[i];
+    char next = i + 1 < sql.size() ? sql[i + 1] : '\0';
+    if (c == '\'' || c == '"' || c == '`' || c == '[') {
+      size_t end = sql.find(c == '[' ? ']' : c, i + 1);
+      if (end == std::string_view::npos) return {};
+      i = end + 1;  // a doubled quote reads as two quoted pieces in a row: the same skip
+    } else if (c == '-' && next == '-') {
+      i = sql.find('\n', i);
+    } else if (c == '/' && next == '*') {
+      i = sql.find("*/", i + 2);
+      if (i != std::string_view::npos) i += 2;
+    } else if (IsIdentStart(static_cast<unsigned char>(c))) {
+      size_t begin = i;
+      while (i < sql.size() && IsIdentPart(static_cast<unsigned char>(sql[i]))) ++i;
+      std::string_view word = sql.substr(begin, i - begin);
+      if (depth == 0 && (Is(word, "select") || Is(word, "insert") || Is(word, "update") ||
+                         Is(word, "delete") || Is(word, "replace"))) {
+        return word;
+      }
+    } else {
+      depth += c == '(' ? 1 : c == ')' ? -1 : 0;
+      ++i;
+    }
+  }
+  return {};
+}
+
 }  // namespace
 
 bool LiftLiterals(std::string_view sql, size_t bound_params, LiftedSql* out) {
@@ -247,9 +279,15 @@ bool LiftLiterals(std::string_view sql, size_t bound_params, LiftedSql* out) {
   size_t end = start;
   while (end < sql.size() && IsIdentPart(static_cast<unsigned char>(sql[end]))) ++end;
   std::string_view verb = sql.substr(start, end - start);
-  bool query = Is(verb, "select") || Is(verb, "with");
-  if (!query && !Is(verb, "insert") && !Is(verb, "replace") && !Is(verb, "update") &&
-      !Is(verb, "delete")) {
+  // A query's select lists name its result columns. WITH ... INSERT (or UPDATE, DELETE) has no
+  // result, and the engine names the columns of its common table expressions itself.
+  bool query = Is(verb, "select");
+  if (Is(verb, "with")) {
+    std::string_view main = MainVerb(sql.substr(end));
+    query = main.empty() || Is(main, "select");
+  }
+  if (!query && !Is(verb, "with") && !Is(verb, "insert") && !Is(verb, "replace") &&
+      !Is(verb, "update") && !Is(verb, "delete")) {
     return false;
   }
   Scanner scanner(sql, query);

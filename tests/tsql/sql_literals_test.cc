@@ -34,7 +34,12 @@ TEST(LiftLiteralsTest, ConstantsBecomeParametersWithTheirStorageClass) {
   // Numbered after the statement's own parameters and after the values the caller binds.
   EXPECT_EQ(Lifted("UPDATE t SET a = ?2 WHERE b = 'q'", 1), "UPDATE t SET a = ?2 WHERE b = ?3");
   EXPECT_EQ(Lifted("UPDATE t SET a = ?2 WHERE b = 'q'", 3), "UPDATE t SET a = ?2 WHERE b = ?4");
-  // Without a result to name, an INSERT's select list lifts too; GROUP BY 1 names a column.
+  // Without a result to name, an INSERT's select lists lift too (also after WITH); GROUP BY 1
+  // names a column.
+  EXPECT_EQ(Lifted("WITH s(a, b) AS (SELECT 'x', (1) FROM u) INSERT INTO t SELECT a, 2 FROM s"),
+            "WITH s(a, b) AS (SELECT ?1, (?2) FROM u) INSERT INTO t SELECT a, ?3 FROM s");
+  EXPECT_EQ(Lifted("WITH s(a) AS (SELECT 'x' FROM u) SELECT a, 2 FROM s WHERE a = 'y'"),
+            "WITH s(a) AS (SELECT 'x' FROM u) SELECT a, 2 FROM s WHERE a = ?1");
   EXPECT_EQ(Lifted("INSERT INTO t SELECT 'a', 2 FROM u GROUP BY 1 HAVING count(*) > 1"),
             "INSERT INTO t SELECT ?1, ?2 FROM u GROUP BY 1 HAVING count(*) > ?3");
 }
