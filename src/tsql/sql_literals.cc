@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "tsql/lexer.h"
+
 namespace ambit::tsql {
 namespace {
 
@@ -15,21 +17,9 @@ constexpr size_t kMaxLifted = 2000;
 bool IsIdentStart(unsigned char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c >= 0x80;
 }
-bool IsIdentPart(unsigned char c) {
-  return IsIdentStart(c) || (c >= '0' && c <= '9') || c == '$';
-}
+bool IsIdentPart(unsigned char c) { return IsIdentStart(c) || (c >= '0' && c <= '9') || c == '$'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
-
-bool Is(std::string_view word, std::string_view lower) {
-  if (word.size() != lower.size()) return false;
-  for (size_t i = 0; i < word.size(); ++i) {
-    char c = word[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != lower[i]) return false;
-  }
-  return true;
-}
 
 struct Literal {
   size_t begin, end;
@@ -209,20 +199,22 @@ class Scanner {
     }
     Level& level = levels_.back();
     bool as_type = after_as_;
-    if (Is(word, "select")) {
+    if (EqualsNoCase(word, "select")) {
       level.select_list = query_;
-    } else if (Is(word, "from") || Is(word, "where") || Is(word, "values") ||
-               Is(word, "window")) {
+    } else if (EqualsNoCase(word, "from") || EqualsNoCase(word, "where") ||
+               EqualsNoCase(word, "values") || EqualsNoCase(word, "window")) {
       level.select_list = false;
-    } else if (Is(word, "group") || Is(word, "order") || Is(word, "having") ||
-               Is(word, "limit") || Is(word, "union") || Is(word, "except") ||
-               Is(word, "intersect") || Is(word, "offset")) {
+    } else if (EqualsNoCase(word, "group") || EqualsNoCase(word, "order") ||
+               EqualsNoCase(word, "having") || EqualsNoCase(word, "limit") ||
+               EqualsNoCase(word, "union") || EqualsNoCase(word, "except") ||
+               EqualsNoCase(word, "intersect") || EqualsNoCase(word, "offset")) {
       level.select_list = false;
       level.by_list = false;
-    } else if (Is(word, "by") && (Is(previous_, "order") || Is(previous_, "group"))) {
+    } else if (EqualsNoCase(word, "by") &&
+               (EqualsNoCase(previous_, "order") || EqualsNoCase(previous_, "group"))) {
       level.by_list = true;
     }
-    after_as_ = Is(word, "as");
+    after_as_ = EqualsNoCase(word, "as");
     type_name_ = as_type;  // CAST(x AS NUMERIC(18, 2)): the next '(' holds type arguments
     previous_ = word;
     return true;
@@ -259,8 +251,9 @@ std::string_view MainVerb(std::string_view sql) {
       size_t begin = i;
       while (i < sql.size() && IsIdentPart(static_cast<unsigned char>(sql[i]))) ++i;
       std::string_view word = sql.substr(begin, i - begin);
-      if (depth == 0 && (Is(word, "select") || Is(word, "insert") || Is(word, "update") ||
-                         Is(word, "delete") || Is(word, "replace"))) {
+      if (depth == 0 && (EqualsNoCase(word, "select") || EqualsNoCase(word, "insert") ||
+                         EqualsNoCase(word, "update") || EqualsNoCase(word, "delete") ||
+                         EqualsNoCase(word, "replace"))) {
         return word;
       }
     } else {
@@ -281,18 +274,18 @@ bool LiftLiterals(std::string_view sql, size_t bound_params, LiftedSql* out) {
   std::string_view verb = sql.substr(start, end - start);
   // A query's select lists name its result columns. WITH ... INSERT (or UPDATE, DELETE) has no
   // result, and the engine names the columns of its common table expressions itself.
-  bool query = Is(verb, "select");
-  if (Is(verb, "with")) {
+  bool query = EqualsNoCase(verb, "select");
+  if (EqualsNoCase(verb, "with")) {
     std::string_view main = MainVerb(sql.substr(end));
-    query = main.empty() || Is(main, "select");
+    query = main.empty() || EqualsNoCase(main, "select");
   }
-  if (!query && !Is(verb, "with") && !Is(verb, "insert") && !Is(verb, "replace") &&
-      !Is(verb, "update") && !Is(verb, "delete")) {
+  if (!query && !EqualsNoCase(verb, "with") && !EqualsNoCase(verb, "insert") &&
+      !EqualsNoCase(verb, "replace") && !EqualsNoCase(verb, "update") &&
+      !EqualsNoCase(verb, "delete")) {
     return false;
   }
   Scanner scanner(sql, query);
-  if (!scanner.Run() || scanner.literals().empty() ||
-      scanner.literals().size() > kMaxLifted) {
+  if (!scanner.Run() || scanner.literals().empty() || scanner.literals().size() > kMaxLifted) {
     return false;
   }
   out->first = std::max(bound_params, scanner.max_param());
