@@ -5,6 +5,7 @@
 
 #include "base/com_error.h"
 #include "base/conversions.h"
+#include "tsql/catalog.h"
 #include "tsql/emitter.h"
 #include "tsql/lexer.h"
 
@@ -102,6 +103,10 @@ std::string Emitter::SqliteTableName(const std::string& name) {
 }
 
 std::string Emitter::TableName(const std::vector<std::string>& name) {
+  // sys.tables, INFORMATION_SCHEMA.COLUMNS ...: the connection's catalog views (catalog.h).
+  if (name.size() >= 2 && IsCatalogSchema(name[name.size() - 2])) {
+    return CatalogViewName(name[name.size() - 2], name.back());
+  }
   // tempdb..#t and tempdb.dbo.#t are the connection's #t.
   return QuoteName(SqliteTableName(name.back()));
 }
@@ -513,12 +518,15 @@ std::string Emitter::Function(const Expr& e) {
       object = object.substr(1, object.size() - 2);
     }
     if (IsTempName(object)) {
-      return "(SELECT 1 FROM temp.sqlite_master WHERE type = 'table' AND name = " +
+      return "(SELECT tsql_object_id(name) FROM temp.sqlite_master WHERE type = 'table' AND "
+             "name = " +
              QuoteString(object) + " COLLATE NOCASE)";
     }
-    return "(SELECT 1 FROM main.sqlite_master WHERE type IN ('table', 'view') AND name = " +
-           QuoteString(object) +
-           " COLLATE NOCASE UNION ALL SELECT 1 FROM main.tsql_procedures WHERE name = " +
+    // The same ids as the catalog views (catalog.h), so that OBJECT_ID joins sys.columns.
+    return "(SELECT tsql_object_id(name) FROM main.sqlite_master WHERE type IN ('table', "
+           "'view') AND name = " + QuoteString(object) +
+           " COLLATE NOCASE UNION ALL SELECT tsql_object_id(name) FROM main.tsql_procedures "
+           "WHERE name = " +
            QuoteString(object) + " COLLATE NOCASE LIMIT 1)";
   }
   auto it = RuntimeFunctions().find(name);

@@ -7,6 +7,7 @@
 #include "tsql/interpreter.h"
 #include "tsql/lexer.h"
 #include "tsql/runtime.h"
+#include "tsql/system_procedures.h"
 
 namespace ambit::tsql {
 namespace {
@@ -402,6 +403,18 @@ void Interpreter::CallProcedure(const ExecStmt& s, std::vector<RecordsetPtr>* re
     return;
   }
   const std::string& name = s.procedure.back();
+  if (IsSystemProcedure(name)) {
+    // EXEC sp_help orders: a bare name is the object's name, as on SQL Server.
+    std::vector<SystemProcedureArg> args;
+    for (const ExecArg& a : s.args) {
+      bool bare = a.value && a.value->kind == ExprKind::kColumn && a.value->parts.size() == 1;
+      args.push_back({a.name, !a.value ? Variant::Null()
+                              : bare   ? Variant(a.value->parts[0])
+                                       : Evaluate(*a.value)});
+    }
+    RunSystemProcedure(*session_, name, args, results);
+    return;
+  }
   RecordsetPtr def = session_->db().Query(
       "SELECT definition FROM tsql_procedures WHERE name = ?1 COLLATE NOCASE", {Variant(name)});
   if (def->rows().empty()) Raise(2812, "Could not find stored procedure '" + name + "'.");

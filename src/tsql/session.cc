@@ -4,6 +4,7 @@
 
 #include "base/com_error.h"
 #include "base/conversions.h"
+#include "tsql/catalog.h"
 #include "tsql/interpreter.h"
 #include "tsql/lexer.h"
 #include "tsql/parser.h"
@@ -11,6 +12,19 @@
 #include "tsql/session_functions.h"
 
 namespace ambit::tsql {
+
+namespace {
+
+// What DB_NAME() and the catalog's TABLE_CATALOG call the account: its file's stem.
+std::string DatabaseName(const std::string& path) {
+  if (path.empty() || path == ":memory:") return "memory";
+  size_t slash = path.find_last_of("/\\");
+  std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
+  size_t dot = file.rfind('.');
+  return dot == 0 || dot == std::string::npos ? file : file.substr(0, dot);
+}
+
+}  // namespace
 
 Session::Session() = default;
 
@@ -34,6 +48,8 @@ void Session::Open(const std::string& path) {
   db_.Exec(
       "CREATE TABLE IF NOT EXISTS main.tsql_procedures (name TEXT PRIMARY KEY COLLATE NOCASE, "
       "definition TEXT NOT NULL)");
+  database_name_ = DatabaseName(path);
+  InstallCatalog(db_, database_name_);
 }
 
 CompiledBatchPtr Session::Compile(std::string_view text) {

@@ -63,6 +63,10 @@ class Session {
   const std::vector<std::string>& messages() const { return messages_; }
   void ClearMessages() { messages_.clear(); }
 
+  // The account's name, as DB_NAME() and the catalog's TABLE_CATALOG show it: the stem of the
+  // database file ("memory" for an in-memory database).
+  const std::string& database_name() const { return database_name_; }
+
   // --- for the interpreter
   SqliteDb& db() { return db_; }
   CompiledBatchPtr Compile(std::string_view text);
@@ -88,6 +92,7 @@ class Session {
 
  private:
   SqliteDb db_;
+  std::string database_name_;
   int trancount_ = 0;
   uint64_t schema_generation_ = 1;
   std::vector<std::string> messages_;

@@ -25,6 +25,9 @@ struct sqlite3_stmt;
 
 namespace ambit::tsql {
 
+// The error of a statement stopped by SqliteDb::Interrupt (SQL Server's attention).
+inline constexpr int32_t kQueryCancelled = 3617;
+
 // Column type of a declared SQL type text ("decimal(18,2)", "nvarchar(50)", "datetime" ...):
 // type, defined size, precision and scale. Unknown texts are kVariant.
 FieldInfo FieldInfoFromDeclType(std::string_view decltype_text);

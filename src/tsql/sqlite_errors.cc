@@ -128,6 +128,10 @@ ComError SqliteDb::MakeError(int rc, std::string_view message, std::string_view 
   if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) {
     return error(1222, "Lock request time out period exceeded.");
   }
+  if (primary == SQLITE_INTERRUPT) return error(kQueryCancelled, "Query was cancelled by user.");
+  if (m.starts_with("cannot modify sys.") || m.starts_with("cannot modify information_schema.")) {
+    return error(259, "Ad hoc updates to system catalogs are not allowed.");
+  }
   if (Take(&m, "no such table: ")) {
     std::string name = MapName(m);
     if (verb == "DROP") {
