@@ -40,9 +40,28 @@ class ComError : public std::runtime_error {
   const std::string& description() const { return description_; }
   int32_t help_context() const { return help_context_; }
 
+  // Where a database error arose, as SQL Server reports it: "Msg 102, Level 15, State 1,
+  // Procedure p, Line 3". Zero (and an empty procedure) when the error did not come from a
+  // database or the database did not say.
+  int32_t severity() const { return severity_; }
+  int32_t state() const { return state_; }
+  int32_t line() const { return line_; }  // 1-based within the batch or procedure
+  const std::string& procedure() const { return procedure_; }
+  void set_severity(int32_t severity, int32_t state) {
+    severity_ = severity;
+    state_ = state;
+  }
+  void set_line(int32_t line) { line_ = line; }
+  void set_procedure(std::string procedure) { procedure_ = std::move(procedure); }
+
   // The same error raised again under another source, as the method frame does.
   ComError WithSource(std::string source) const {
-    return ComError(number_, std::move(source), description_, help_context_);
+    ComError e(number_, std::move(source), description_, help_context_);
+    e.severity_ = severity_;
+    e.state_ = state_;
+    e.line_ = line_;
+    e.procedure_ = procedure_;
+    return e;
   }
 
  private:
@@ -50,6 +69,10 @@ class ComError : public std::runtime_error {
   std::string source_;
   std::string description_;
   int32_t help_context_;
+  int32_t severity_ = 0;
+  int32_t state_ = 0;
+  int32_t line_ = 0;
+  std::string procedure_;
 };
 
 }  // namespace ambit

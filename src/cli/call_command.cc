@@ -10,6 +10,7 @@
 #include "classes/classes.h"
 #include "classes/invoke_json.h"
 #include "classes/openapi.h"
+#include "cli/display_width.h"
 #include "cli/serve_command.h"
 #include "cli/sql_command.h"
 #include "frame/variant_json.h"
@@ -43,13 +44,13 @@ std::string Table(const Json& rs) {
   std::vector<std::string> names;
   for (const auto& c : rs["columns"]) names.push_back(c.value("name", std::string()));
   std::vector<size_t> widths;
-  for (const auto& n : names) widths.push_back(n.size());
+  for (const auto& n : names) widths.push_back(DisplayWidth(n));
   std::vector<std::vector<std::string>> cells;
   for (const auto& row : rs["rows"]) {
     std::vector<std::string> line;
     for (size_t i = 0; i < names.size() && i < row.size(); ++i) {
       line.push_back(CellText(row[i]));
-      widths[i] = std::max(widths[i], line.back().size());
+      widths[i] = std::max(widths[i], DisplayWidth(line.back()));
     }
     cells.push_back(std::move(line));
   }
@@ -57,7 +58,7 @@ std::string Table(const Json& rs) {
   auto emit = [&](const std::vector<std::string>& line) {
     for (size_t i = 0; i < line.size(); ++i) {
       out << line[i];
-      if (i + 1 < line.size()) out << std::string(widths[i] - line[i].size() + 1, ' ');
+      if (i + 1 < line.size()) out << std::string(widths[i] - DisplayWidth(line[i]) + 1, ' ');
     }
     out << "\n";
   };

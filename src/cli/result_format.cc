@@ -5,19 +5,11 @@
 #include <cstdio>
 
 #include "base/conversions.h"
+#include "cli/display_width.h"
 #include "data/recordset_json.h"
 
 namespace ambit::cli {
 namespace {
-
-// Characters of UTF-8 text: continuation bytes do not start a character.
-size_t DisplayWidth(const std::string& s) {
-  size_t n = 0;
-  for (unsigned char c : s) {
-    if ((c & 0xC0) != 0x80) ++n;
-  }
-  return n;
-}
 
 bool HasScale(const FieldInfo& f) {
   return (f.type == DataType::kDecimal || f.type == DataType::kNumeric ||
@@ -108,6 +100,36 @@ std::string FormatTable(const Recordset& rs) {
   for (const auto& line : cells) emit(line, false);
   out += "\n" + RowsAffected(static_cast<int64_t>(rows.size())) + "\n";
   return out;
+}
+
+std::string FormatVertical(const Recordset& rs) {
+  const std::vector<FieldInfo>& fields = rs.fields();
+  std::vector<const Recordset::Row*> rows = rs.VisibleRows();
+  size_t name_width = 0;
+  for (const FieldInfo& f : fields) name_width = std::max(name_width, DisplayWidth(f.name));
+  std::string out;
+  size_t n = 0;
+  for (const Recordset::Row* row : rows) {
+    out += "-[ row " + std::to_string(++n) + " ]" + std::string(std::max<size_t>(name_width, 8), '-') +
+           "\n";
+    for (size_t c = 0; c < fields.size(); ++c) {
+      out += fields[c].name;
+      Pad(out, name_width - DisplayWidth(fields[c].name));
+      out += " | " + (c < row->size() ? FormatCell((*row)[c], fields[c]) : std::string()) + "\n";
+    }
+  }
+  out += "\n" + RowsAffected(static_cast<int64_t>(rows.size())) + "\n";
+  return out;
+}
+
+std::string FormatResult(const Recordset& rs, VerticalMode mode, size_t terminal_width) {
+  if (mode == VerticalMode::kOn) return FormatVertical(rs);
+  std::string table = FormatTable(rs);
+  if (mode == VerticalMode::kOff || terminal_width == 0) return table;
+  // The rule under the header spans the whole table.
+  size_t rule_start = table.find('\n') + 1;
+  size_t rule_end = table.find('\n', rule_start);
+  return rule_end - rule_start > terminal_width ? FormatVertical(rs) : table;
 }
 
 std::string FormatJson(const Recordset& rs) { return RecordsetToJson(rs).dump(); }

@@ -17,8 +17,17 @@ namespace ambit::cli {
 std::string FormatCell(const Variant& value, const FieldInfo& field);
 
 // Header, a rule of dashes, one line per row; numbers right-aligned, the rest left-aligned;
-// then a blank line and "(N rows affected)". Widths count characters, not bytes.
+// then a blank line and "(N rows affected)". Widths count terminal columns (display_width.h).
 std::string FormatTable(const Recordset& rs);
+
+// Wide rows one field a line, as "name | value" under a "-[ row N ]" rule, then the row count.
+std::string FormatVertical(const Recordset& rs);
+
+enum class VerticalMode { kOff, kOn, kAuto };
+
+// The table, or the vertical form when mode is kOn, or kAuto and the table would be wider than
+// terminal_width (0: not a terminal, so never).
+std::string FormatResult(const Recordset& rs, VerticalMode mode, size_t terminal_width);
 
 // "(1 row affected)" / "(N rows affected)".
 std::string RowsAffected(int64_t n);

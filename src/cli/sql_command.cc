@@ -1,17 +1,19 @@
 #include "cli/sql_command.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
 #include <sstream>
 
-#include "base/com_error.h"
 #include "cli/batch_script.h"
-#include "cli/result_format.h"
+#include "cli/shell_input.h"
 
 // The embedded engine registers itself once it is part of the build; until then only
 // providers registered elsewhere can be opened.
@@ -23,29 +25,59 @@
 namespace ambit::cli {
 namespace {
 
-void PrintError(std::ostream& err, const ComError& e) {
-  err << "Msg " << e.number() << ": " << e.description() << "\n";
-}
-
-bool IsExitLine(std::string_view line) {
+std::string_view Trim(std::string_view line) {
   while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back()))) {
     line.remove_suffix(1);
   }
   while (!line.empty() && std::isspace(static_cast<unsigned char>(line.front()))) {
     line.remove_prefix(1);
   }
-  std::string lower(line);
+  return line;
+}
+
+std::string Lower(std::string_view s) {
+  std::string lower(s);
   for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower;
+}
+
+bool IsExitLine(std::string_view line) {
+  std::string lower = Lower(Trim(line));
   return lower == "exit" || lower == "quit";
 }
 
-int RunBatches(Connection& connection, const Batch& batch, bool json, std::ostream& out,
-               std::ostream& err) {
+// "\x", "\x on", "\x off", "\x auto": the display mode it asks for; nullopt for other lines.
+std::optional<VerticalMode> VerticalCommand(std::string_view line, VerticalMode current) {
+  std::string lower = Lower(Trim(line));
+  if (lower.rfind("\\x", 0) != 0) return std::nullopt;
+  std::string_view arg = Trim(std::string_view(lower).substr(2));
+  if (arg.empty()) return current == VerticalMode::kOn ? VerticalMode::kOff : VerticalMode::kOn;
+  if (arg == "on") return VerticalMode::kOn;
+  if (arg == "off") return VerticalMode::kOff;
+  if (arg == "auto") return VerticalMode::kAuto;
+  return std::nullopt;
+}
+
+const char* ModeName(VerticalMode mode) {
+  return mode == VerticalMode::kOn ? "on" : mode == VerticalMode::kOff ? "off" : "auto";
+}
+
+int RunBatches(Connection& connection, const Batch& batch, const OutputOptions& output,
+               std::ostream& out, std::ostream& err, int first_line) {
   int failed = 0;
   for (int i = 0; i < batch.repeat; ++i) {
-    if (!RunBatch(connection, batch.text, json, out, err)) ++failed;
+    if (!RunBatch(connection, batch.text, output, out, err, first_line)) ++failed;
+    if (InterruptScope::LastBatchCancelled()) break;
   }
   return failed;
+}
+
+size_t TerminalWidth() {
+  struct winsize size {};
+  if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  const char* columns = std::getenv("COLUMNS");
+  int n = columns ? std::atoi(columns) : 0;
+  return n > 0 ? static_cast<size_t>(n) : 80;
 }
 
 }  // namespace
@@ -55,54 +87,115 @@ std::string AccountConnectionString(std::string_view account) {
   return "Provider=SQLite;Data Source=" + std::string(account);
 }
 
-bool RunBatch(Connection& connection, const std::string& batch, bool json, std::ostream& out,
-              std::ostream& err) {
+std::string FormatSqlError(const ComError& e, int first_line) {
+  std::string text = "Msg " + std::to_string(e.number()) + ", Level " +
+                     std::to_string(e.severity() > 0 ? e.severity() : 16) + ", State " +
+                     std::to_string(e.state() > 0 ? e.state() : 1);
+  if (!e.procedure().empty()) text += ", Procedure " + e.procedure();
+  if (e.line() > 0) {
+    text += ", Line " + std::to_string(e.procedure().empty() ? e.line() + first_line - 1 : e.line());
+  }
+  return text + "\n" + e.description() + "\n";
+}
+
+bool RunBatch(Connection& connection, const std::string& batch, const OutputOptions& output,
+              std::ostream& out, std::ostream& err, int first_line) {
+  std::ostream& message_out = output.json ? err : out;
+  std::vector<InfoMessage> messages;
+  size_t next_message = 0;
+  // Messages raised before result set `index` (all of them for SIZE_MAX).
+  auto print_messages = [&](size_t index) {
+    for (; next_message < messages.size(); ++next_message) {
+      if (static_cast<size_t>(messages[next_message].result_sets_before) > index) break;
+      message_out << messages[next_message].text << "\n";
+    }
+  };
+  InterruptScope::BatchStarted();
   try {
     RecordsetPtr rs = connection.Execute(batch);
+    InterruptScope::BatchFinished();
+    messages = connection.TakeMessages();
+    size_t index = 0;
     bool printed = false;
-    for (RecordsetPtr set = rs; set; set = set->NextRecordset()) {
+    for (RecordsetPtr set = rs; set; set = set->NextRecordset(), ++index) {
       if (!set->IsOpen() || set->FieldCount() == 0) continue;
-      out << (json ? FormatJson(*set) + "\n" : FormatTable(*set));
-      if (!json) out << "\n";
+      print_messages(index);
       printed = true;
+      if (output.json) {
+        out << FormatJson(*set) << "\n";
+      } else {
+        out << FormatResult(*set, output.vertical, output.terminal_width) << "\n";
+      }
     }
-    if (!printed && !json && rs && rs->records_affected() >= 0) {
-      out << RowsAffected(rs->records_affected()) << "\n";
+    print_messages(SIZE_MAX);
+    // A batch whose output was its messages says nothing more.
+    int64_t affected = rs ? rs->records_affected() : -1;
+    if (!printed && !output.json && affected >= 0 && messages.empty()) {
+      out << RowsAffected(affected) << "\n";
     }
     return true;
   } catch (const ComError& e) {
-    PrintError(err, e);
+    InterruptScope::BatchFinished();
+    messages = connection.TakeMessages();
+    print_messages(SIZE_MAX);
+    out.flush();
+    err << FormatSqlError(e, first_line);
   } catch (const std::exception& e) {
-    err << "Msg 0: " << e.what() << "\n";
+    InterruptScope::BatchFinished();
+    err << "Msg 0, Level 16, State 1\n" << e.what() << "\n";
   }
   return false;
 }
 
-int RunScript(Connection& connection, std::string_view script, bool json, std::ostream& out,
-              std::ostream& err) {
+int RunScript(Connection& connection, std::string_view script, const OutputOptions& output,
+              std::ostream& out, std::ostream& err) {
   int failed = 0;
   for (const Batch& batch : SplitBatches(script)) {
-    failed += RunBatches(connection, batch, json, out, err);
+    failed += RunBatches(connection, batch, output, out, err, batch.first_line);
+    if (InterruptScope::LastBatchCancelled()) break;
   }
   return failed;
 }
 
-int RunInteractive(Connection& connection, std::istream& in, bool json, bool prompt,
-                   std::ostream& out, std::ostream& err) {
+int RunInteractive(Connection& connection, LineReader& in, OutputOptions output,
+                   std::ostream& out, std::ostream& err, bool lines_from_batch) {
   BatchCollector collector;
   int failed = 0;
-  std::string line;
   while (true) {
-    if (prompt) out << (collector.pending_lines() + 1) << "> " << std::flush;
-    if (!std::getline(in, line)) break;
-    if (IsExitLine(line)) break;
-    if (auto batch = collector.AddLine(line)) {
-      failed += RunBatches(connection, *batch, json, out, err);
+    bool interrupted = false;
+    std::optional<std::string> line =
+        in.ReadLine(std::to_string(collector.pending_lines() + 1) + "> ", &interrupted);
+    if (!line) break;
+    if (interrupted) {
+      collector = BatchCollector();  // Ctrl-C drops what was typed
+      continue;
+    }
+    if (IsExitLine(*line)) break;
+    if (collector.pending_lines() == 0) {
+      if (auto mode = VerticalCommand(*line, output.vertical)) {
+        output.vertical = *mode;
+        out << "Vertical display is " << ModeName(*mode) << ".\n";
+        continue;
+      }
+    }
+    if (auto batch = collector.AddLine(*line)) {
+      failed += RunBatches(connection, *batch, output, out, err,
+                           lines_from_batch ? 1 : batch->first_line);
     }
   }
-  if (prompt) out << "\n";
   // Input that ends without GO still runs, as a piped script expects.
-  if (auto batch = collector.Finish()) failed += RunBatches(connection, *batch, json, out, err);
+  if (auto batch = collector.Finish()) {
+    failed += RunBatches(connection, *batch, output, out, err,
+                         lines_from_batch ? 1 : batch->first_line);
+  }
+  return failed;
+}
+
+int RunInteractive(Connection& connection, std::istream& in, const OutputOptions& output,
+                   bool prompt, std::ostream& out, std::ostream& err) {
+  std::unique_ptr<LineReader> reader = StreamLineReader(in, prompt ? &out : nullptr);
+  int failed = RunInteractive(connection, *reader, output, out, err, prompt);
+  if (prompt) out << "\n";
   return failed;
 }
 
@@ -133,16 +226,29 @@ int RunSql(const SqlOptions& options, std::istream& in, std::ostream& out, std::
   try {
     connection = OpenConnection(AccountConnectionString(options.account));
   } catch (const ComError& e) {
-    PrintError(err, e);
+    err << FormatSqlError(e);
     return 1;
   }
 
+  OutputOptions output;
+  output.json = options.json;
+  output.vertical = options.vertical ? VerticalMode::kOn : VerticalMode::kAuto;
+  if (&out == &std::cout && isatty(STDOUT_FILENO)) output.terminal_width = TerminalWidth();
+  bool script_given = !options.command.empty() || !options.file.empty();
+  bool terminal = !script_given && &in == &std::cin && isatty(STDIN_FILENO);
+  InterruptScope interrupts(connection.get(), terminal);
+
   int failed = 0;
-  if (!options.command.empty()) failed += RunScript(*connection, options.command, options.json, out, err);
-  if (!options.file.empty()) failed += RunScript(*connection, script, options.json, out, err);
-  if (options.command.empty() && options.file.empty()) {
-    bool prompt = &in == &std::cin && isatty(STDIN_FILENO);
-    failed += RunInteractive(*connection, in, options.json, prompt, out, err);
+  if (!options.command.empty()) failed += RunScript(*connection, options.command, output, out, err);
+  if (!options.file.empty() && !InterruptScope::LastBatchCancelled()) {
+    failed += RunScript(*connection, script, output, out, err);
+  }
+  if (terminal) {
+    std::unique_ptr<LineReader> reader = EditLineReader();
+    failed += RunInteractive(*connection, *reader, output, out, err, true);
+    out << "\n";
+  } else if (!script_given) {
+    failed += RunInteractive(*connection, in, output, false, out, err);
   }
   return failed == 0 ? 0 : 1;
 }
@@ -152,7 +258,12 @@ void AddSqlCommand(CLI::App& app, int* exit_code) {
   CLI::App* sql = app.add_subcommand(
       "sql",
       "Run T-SQL on an account: -c \"batch\", -f script.sql (batches split at GO lines), or "
-      "interactively (end each batch with a line GO; exit or quit leaves).");
+      "interactively (end each batch with a line GO; exit or quit leaves; line editing and "
+      "history on a terminal). Results print as tables; a table wider than the terminal prints "
+      "one field a line instead (\\x in the shell switches that on or off, \\x auto back). "
+      "PRINT output appears among the results. Errors print as \"Msg 208, Level 16, State 1, "
+      "Line 3\" with the message below. Ctrl-C cancels the running batch (a script stops "
+      "there).");
   sql->add_option("account", options->account,
                   "Connection string (\"Provider=SQLite;Data Source=path\") or path of an "
                   "account .db file")
@@ -164,7 +275,11 @@ void AddSqlCommand(CLI::App& app, int* exit_code) {
       ->excludes(command);
   sql->add_flag("--json", options->json,
                 "Print each result set as one JSON object per line: "
-                "{\"columns\":[{\"name\",\"type\"}],\"rows\":[[...]]}");
+                "{\"columns\":[{\"name\",\"type\"}],\"rows\":[[...]]}; PRINT output goes to "
+                "standard error");
+  sql->add_flag("--vertical", options->vertical,
+                "Print every row one field a line (\"name | value\" under \"-[ row N ]\"), "
+                "however wide the terminal");
   sql->callback([options, exit_code] { *exit_code = RunSql(*options, std::cin, std::cout, std::cerr); });
 }
 

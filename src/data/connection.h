@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "data/recordset.h"
 
@@ -16,6 +17,16 @@ namespace ambit {
 
 // Source text of errors raised by the data layer itself.
 inline constexpr char kDataErrorSource[] = "ambit-order.data";
+
+// A message a batch sends besides its results: PRINT text, RAISERROR below severity 11, notes of
+// system procedures. result_sets_before tells where it falls among the batch's result sets, so
+// that a client can show both in the order the batch produced them.
+struct InfoMessage {
+  std::string text;
+  int32_t number = 0;  // 0 for PRINT
+  int32_t severity = 0;
+  int result_sets_before = 0;
+};
 
 class Connection {
  public:
@@ -37,6 +48,14 @@ class Connection {
   // Makes the connection fit for the next user of a pool: rolls back what is open and drops
   // the connection's temporary tables.
   virtual void Reset() = 0;
+
+  // The messages of the last Execute (and clears them). A backend without messages has none.
+  virtual std::vector<InfoMessage> TakeMessages() { return {}; }
+
+  // Asks the batch running on this connection to stop; it then fails with the backend's
+  // cancellation error. Safe from another thread and from a signal handler: it takes no lock
+  // and allocates nothing. Does nothing when no batch runs.
+  virtual void Cancel() {}
 
   // "sqlite", "odbc", "fake" ...
   virtual std::string_view BackendName() const = 0;

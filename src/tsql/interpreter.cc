@@ -59,13 +59,26 @@ void Interpreter::Run(const CompiledBatch& batch, Frame* frame) {
 
 Interpreter::Flow Interpreter::RunList(const std::vector<StmtPtr>& list) {
   for (const StmtPtr& s : list) {
-    Flow f = RunStatement(*s);
+    Flow f;
+    try {
+      f = RunStatement(*s);
+    } catch (ComError& e) {
+      // The innermost statement list names the line; SQL Server counts from the batch's start
+      // (or the procedure's).
+      if (e.line() == 0 && batch_ != nullptr) {
+        size_t end = std::min(s->offset, batch_->text.size());
+        e.set_line(1 + static_cast<int32_t>(
+                           std::count(batch_->text.begin(), batch_->text.begin() + end, '\n')));
+      }
+      throw;
+    }
     if (f != Flow::kNormal) return f;
   }
   return Flow::kNormal;
 }
 
 Interpreter::Flow Interpreter::RunStatement(const Stmt& s) {
+  if (session_->cancel_requested()) Raise(kQueryCancelled, "Query was cancelled by user.");
   switch (s.kind) {
     case StmtKind::kSelect: {
       const auto& sel = static_cast<const SelectStmt&>(s);
@@ -431,8 +444,12 @@ void Interpreter::Raiserror(const RaiserrorStmt& s) {
       text += format[i];
     }
   }
-  if (severity >= 11) Raise(50000, text);
-  session_->AddMessage(text);
+  if (severity >= 11) {
+    ComError e(50000, kErrorSource, text);
+    e.set_severity(severity, s.args.size() > 2 ? CLng(Evaluate(*s.args[2])) : 1);
+    throw e;
+  }
+  session_->AddMessage(text, 50000, severity);
 }
 
 }  // namespace ambit::tsql

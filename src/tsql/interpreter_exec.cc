@@ -487,6 +487,10 @@ void Interpreter::CallProcedure(const ExecStmt& s, std::vector<RecordsetPtr>* re
   };
   try {
     nested.RunList(proc->body);
+  } catch (ComError& e) {
+    if (e.procedure().empty()) e.set_procedure(name);
+    drop_new_temps();
+    throw;
   } catch (...) {
     drop_new_temps();
     throw;

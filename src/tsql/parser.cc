@@ -69,7 +69,15 @@ bool IsReservedWord(std::string_view word) {
 
 Parser::Parser(std::string_view text) : text_(text), tokens_(Tokenize(text)) {}
 
-std::unique_ptr<Batch> ParseBatch(std::string_view text) { return Parser(text).ParseAll(); }
+std::unique_ptr<Batch> ParseBatch(std::string_view text) {
+  Parser parser(text);
+  try {
+    return parser.ParseAll();
+  } catch (ComError& e) {
+    if (e.line() == 0) e.set_line(parser.current_line());
+    throw;
+  }
+}
 
 std::vector<std::string> SplitScript(std::string_view script) {
   std::vector<std::string> batches;

@@ -4,6 +4,7 @@
 #ifndef AMBIT_TSQL_PARSER_H_
 #define AMBIT_TSQL_PARSER_H_
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -26,6 +27,10 @@ class Parser {
   explicit Parser(std::string_view text);
 
   std::unique_ptr<Batch> ParseAll();
+  // The line of the token the parser stands on (where a syntax error is reported).
+  int current_line() const {
+    return tokens_.empty() ? 1 : tokens_[std::min(pos_, tokens_.size() - 1)].line;
+  }
 
   // --- statements (parser.cc, parser_dml.cc, parser_ddl.cc)
   StmtPtr ParseStatement();

@@ -24,6 +24,17 @@ std::string DatabaseName(const std::string& path) {
   return dot == 0 || dot == std::string::npos ? file : file.substr(0, dot);
 }
 
+// SQL Server's severity of the errors the engine raises without one: 15 for the errors found
+// while a batch is parsed and bound, 16 for the rest.
+int32_t SeverityOf(int32_t number) {
+  static constexpr int32_t kCompileErrors[] = {102, 103, 105, 111, 113, 134, 137, 139,
+                                               141, 156, 170, 174, 195, 319, 1018, 1038};
+  for (int32_t n : kCompileErrors) {
+    if (n == number) return 15;
+  }
+  return number == 1205 ? 13 : 16;
+}
+
 }  // namespace
 
 Session::Session() = default;
@@ -40,6 +51,12 @@ Session::~Session() {
 
 void Session::Open(const std::string& path) {
   db_.Open(path);
+  // Cancel reaches a running SQLite statement through the progress callback: unlike
+  // sqlite3_interrupt, a request made between two statements is not forgotten.
+  sqlite3_progress_handler(
+      db_.handle(), 1000,
+      [](void* self) -> int { return static_cast<Session*>(self)->cancel_requested() ? 1 : 0; },
+      this);
   // An unknown column in double quotes must be error 207, not a string literal.
   sqlite3_db_config(db_.handle(), SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
   sqlite3_db_config(db_.handle(), SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
@@ -102,13 +119,35 @@ void Session::SchemaChanged() {
   catalog_.clear();
 }
 
+void Session::AddMessage(std::string text, int32_t number, int32_t severity) {
+  int before = results_ ? static_cast<int>(results_->size()) : 0;
+  messages_.push_back(InfoMessage{std::move(text), number, severity, before});
+}
+
 RecordsetPtr Session::Execute(std::string_view script) {
   std::vector<RecordsetPtr> results;
-  for (const std::string& text : SplitScript(script)) {
-    CompiledBatchPtr compiled = Compile(text);
-    Frame frame;
-    Interpreter interpreter(this, &results);
-    interpreter.Run(*compiled, &frame);
+  messages_.clear();
+  cancel_requested_.store(false, std::memory_order_relaxed);
+  results_ = &results;
+  // A cancel request ends with the batch it was meant for: what the caller does next (a
+  // rollback, say) must not be interrupted.
+  struct Done {
+    Session* s;
+    ~Done() {
+      s->results_ = nullptr;
+      s->cancel_requested_.store(false, std::memory_order_relaxed);
+    }
+  } done{this};
+  try {
+    for (const std::string& text : SplitScript(script)) {
+      CompiledBatchPtr compiled = Compile(text);
+      Frame frame;
+      Interpreter interpreter(this, &results);
+      interpreter.Run(*compiled, &frame);
+    }
+  } catch (ComError& e) {
+    if (e.severity() == 0) e.set_severity(SeverityOf(e.number()), 1);
+    throw;
   }
   if (results.empty()) {
     auto closed = std::make_shared<Recordset>();
@@ -170,6 +209,7 @@ void Session::Reset() {
   }
   SchemaChanged();
   messages_.clear();
+  cancel_requested_.store(false, std::memory_order_relaxed);
   rowcount = 0;
   has_identity = false;
 }

@@ -5,6 +5,7 @@
 #ifndef AMBIT_TSQL_SESSION_H_
 #define AMBIT_TSQL_SESSION_H_
 
+#include <atomic>
 #include <cstdint>
 #include <list>
 #include <map>
@@ -15,6 +16,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "data/connection.h"
 #include "data/recordset.h"
 #include "tsql/ast.h"
 #include "tsql/emitter.h"
@@ -59,9 +61,14 @@ class Session {
   // Rolls back and drops the temporary tables, for the next user of a pooled connection.
   void Reset();
 
-  // PRINT and low-severity RAISERROR output of the batches run so far.
-  const std::vector<std::string>& messages() const { return messages_; }
-  void ClearMessages() { messages_.clear(); }
+  // PRINT and low-severity RAISERROR output of the last Execute.
+  const std::vector<InfoMessage>& messages() const { return messages_; }
+  std::vector<InfoMessage> TakeMessages() { return std::move(messages_); }
+
+  // Stops the running Execute: its next statement, or the SQLite statement running now, fails
+  // with kQueryCancelled. Only sets a flag, so another thread or a signal handler may call it.
+  void Cancel() { cancel_requested_.store(true, std::memory_order_relaxed); }
+  bool cancel_requested() const { return cancel_requested_.load(std::memory_order_relaxed); }
 
   // The account's name, as DB_NAME() and the catalog's TABLE_CATALOG show it: the stem of the
   // database file ("memory" for an in-memory database).
@@ -74,7 +81,8 @@ class Session {
   void SchemaChanged();
   std::vector<std::string> TempTables();
   uint64_t schema_generation() const { return schema_generation_; }
-  void AddMessage(std::string m) { messages_.push_back(std::move(m)); }
+  // A message placed after the result sets produced so far.
+  void AddMessage(std::string text, int32_t number = 0, int32_t severity = 0);
 
   struct CaughtError {
     int32_t number;
@@ -95,7 +103,9 @@ class Session {
   std::string database_name_;
   int trancount_ = 0;
   uint64_t schema_generation_ = 1;
-  std::vector<std::string> messages_;
+  std::vector<InfoMessage> messages_;
+  const std::vector<RecordsetPtr>* results_ = nullptr;  // of the running Execute
+  std::atomic<bool> cancel_requested_{false};
   std::list<CompiledBatchPtr> lru_;
   std::unordered_map<std::string_view, std::list<CompiledBatchPtr>::iterator> cache_;
   std::map<std::string, std::vector<CatalogColumn>> catalog_;

@@ -44,6 +44,13 @@ TEST(FormatTest, RecordsetsBecomeAlignedTablesOtherValuesJson) {
             "1   alpha\n"
             "22  NULL\n"
             "(2 rows)\n");
+  json cjk = json::parse(R"({"columns":[{"name":"名称"},{"name":"n"}],"rows":[["订单",1],["ab",22]]})");
+  EXPECT_EQ(FormatValue(cjk),
+            "名称 n\n"
+            "---- --\n"
+            "订单 1\n"
+            "ab   22\n"
+            "(2 rows)\n");
   EXPECT_EQ(FormatValue(json(true)), "true\n");
   EXPECT_EQ(FormatValue(json("x")), "\"x\"\n");
 }

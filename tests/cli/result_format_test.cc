@@ -1,6 +1,8 @@
-// The shell's table and JSON output: alignment by characters (not bytes), decimals at the
-// column's scale, NULL and line breaks that would break the layout.
+// The shell's table and JSON output: alignment by display width (a CJK character takes two
+// columns), decimals at the column's scale, NULL and line breaks that would break the layout.
 #include "cli/result_format.h"
+
+#include "cli/display_width.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -24,10 +26,32 @@ TEST(ResultFormatTest, AlignsColumnsAndCountsRows) {
   EXPECT_EQ(FormatTable(rs),
             "FID   FName  FAmount\n"
             "----  -----  -------\n"
-            "   7  中文       12.50\n"
+            "   7  中文     12.50\n"
             "1234  NULL     -0.13\n"
             "\n"
             "(2 rows affected)\n");
+}
+
+TEST(ResultFormatTest, WideCharactersTakeTwoColumns) {
+  EXPECT_EQ(DisplayWidth("abc"), 3u);
+  EXPECT_EQ(DisplayWidth("中文"), 4u);
+  EXPECT_EQ(DisplayWidth("ｶﾀｶﾅ"), 4u);      // halfwidth katakana: one column each
+  EXPECT_EQ(DisplayWidth("ＡＢ한글"), 8u);    // fullwidth Latin and Hangul: two
+  EXPECT_EQ(DisplayWidth("e\u0301"), 1u);   // a combining accent adds nothing
+  EXPECT_EQ(DisplayWidth("\xff\xfe"), 2u);  // broken UTF-8 still advances
+  Recordset rs({Field("名称", DataType::kVarWChar), Field("n", DataType::kInteger)},
+               {{Variant("订单"), Variant(int32_t{1})}, {Variant("ab"), Variant(int32_t{22})}});
+  EXPECT_EQ(FormatTable(rs),
+            "名称  n\n"
+            "----  --\n"
+            "订单   1\n"
+            "ab    22\n"
+            "\n"
+            "(2 rows affected)\n");
+  EXPECT_EQ(FormatVertical(rs),
+            "-[ row 1 ]--------\n名称 | 订单\nn    | 1\n"
+            "-[ row 2 ]--------\n名称 | ab\nn    | 22\n"
+            "\n(2 rows affected)\n");
 }
 
 TEST(ResultFormatTest, EmptyResultAndSingularCount) {

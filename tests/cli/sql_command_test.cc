@@ -1,5 +1,6 @@
 // The shell's batch loop against a scripted connection: it must print every result set, report
-// errors as "Msg N: ..." and carry on, and count the failures for the exit code.
+// errors in SQL Server's "Msg N, Level L, State S, Line n" form and carry on, and count the
+// failures for the exit code.
 #include "cli/sql_command.h"
 
 #include <gtest/gtest.h>
@@ -53,10 +54,10 @@ class ScriptedConnection : public Connection {
 TEST(SqlCommandTest, ScriptRunsEveryBatchAndReportsErrors) {
   ScriptedConnection conn;
   std::ostringstream out, err;
-  int failed = RunScript(conn, "two\nGO\nfail\nGO\nupdate\nGO\nlast", false, out, err);
+  int failed = RunScript(conn, "two\nGO\nfail\nGO\nupdate\nGO\nlast", {}, out, err);
   EXPECT_EQ(failed, 1);
   EXPECT_EQ(conn.batches, (std::vector<std::string>{"two", "fail", "update", "last"}));
-  EXPECT_EQ(err.str(), "Msg 208: Invalid object name 'fail'.\n");
+  EXPECT_EQ(err.str(), "Msg 208, Level 16, State 1\nInvalid object name 'fail'.\n");
   std::string text = out.str();
   EXPECT_NE(text.find("text\n----\ntwo\n"), std::string::npos) << text;
   EXPECT_NE(text.find("second\n------\n2\n"), std::string::npos) << text;
@@ -67,12 +68,14 @@ TEST(SqlCommandTest, ScriptRunsEveryBatchAndReportsErrors) {
 TEST(SqlCommandTest, JsonPrintsOneObjectPerResultSet) {
   ScriptedConnection conn;
   std::ostringstream out, err;
-  EXPECT_TRUE(RunBatch(conn, "two", true, out, err));
+  OutputOptions json;
+  json.json = true;
+  EXPECT_TRUE(RunBatch(conn, "two", json, out, err));
   EXPECT_EQ(out.str(),
             "{\"columns\":[{\"name\":\"text\",\"type\":\"varchar\"}],\"rows\":[[\"two\"]]}\n"
             "{\"columns\":[{\"name\":\"second\",\"type\":\"varchar\"}],\"rows\":[[\"2\"]]}\n");
   out.str("");
-  EXPECT_TRUE(RunBatch(conn, "update", true, out, err));
+  EXPECT_TRUE(RunBatch(conn, "update", json, out, err));
   EXPECT_EQ(out.str(), "");
   EXPECT_EQ(err.str(), "");
 }
@@ -81,13 +84,13 @@ TEST(SqlCommandTest, InteractiveRunsAtGoAndStopsAtExit) {
   ScriptedConnection conn;
   std::istringstream in("select 1\nGO 2\nfail\ngo\nexit\nnever\nGO\n");
   std::ostringstream out, err;
-  EXPECT_EQ(RunInteractive(conn, in, false, false, out, err), 1);
+  EXPECT_EQ(RunInteractive(conn, in, {}, false, out, err), 1);
   EXPECT_EQ(conn.batches, (std::vector<std::string>{"select 1", "select 1", "fail"}));
 
   // Input that ends without GO still runs its last batch.
   ScriptedConnection conn2;
   std::istringstream piped("select 2\n");
-  EXPECT_EQ(RunInteractive(conn2, piped, false, false, out, err), 0);
+  EXPECT_EQ(RunInteractive(conn2, piped, {}, false, out, err), 0);
   EXPECT_EQ(conn2.batches, (std::vector<std::string>{"select 2"}));
 }
 
@@ -131,7 +134,7 @@ TEST(SqlCommandTest, RunsScriptOnTheEmbeddedEngine) {
   std::istringstream in;
   std::ostringstream out, err;
   EXPECT_EQ(RunSql(options, in, out, err), 1);
-  EXPECT_EQ(err.str(), "Msg 208: Invalid object name 'nope'.\n");
+  EXPECT_EQ(err.str(), "Msg 208, Level 16, State 1, Line 6\nInvalid object name 'nope'.\n");
   EXPECT_NE(out.str().find("s\n-\n3\n\n(1 row affected)\n"), std::string::npos) << out.str();
 
   options.file.clear();
@@ -142,6 +145,74 @@ TEST(SqlCommandTest, RunsScriptOnTheEmbeddedEngine) {
   EXPECT_EQ(RunSql(options, in, out, err), 0);
   EXPECT_EQ(out.str(), "{\"columns\":[{\"name\":\"c\",\"type\":\"varchar\"}],\"rows\":[[\"x\"]]}\n");
   std::remove(script_path.c_str());
+}
+
+// PRINT output appears where the batch printed it among the result sets; with --json it goes to
+// standard error so that standard output stays one JSON object per line.
+TEST(SqlCommandTest, PrintOutputKeepsItsPlaceAmongResults) {
+  ConnectionPtr conn = OpenConnection("Data Source=:memory:");
+  std::ostringstream out, err;
+  EXPECT_TRUE(RunBatch(*conn, "PRINT 'first'\nSELECT 1 AS a\nPRINT N'中文'\nSELECT 2 AS b\n"
+                       "RAISERROR('note %d', 10, 1, 7)",
+                       {}, out, err));
+  EXPECT_EQ(out.str(),
+            "first\na\n-\n1\n\n(1 row affected)\n\n中文\nb\n-\n2\n\n(1 row affected)\n\nnote 7\n");
+  EXPECT_EQ(err.str(), "");
+
+  // A batch of PRINTs alone adds no "(0 rows affected)"; messages before an error still show.
+  out.str("");
+  EXPECT_TRUE(RunBatch(*conn, "PRINT 'only'", {}, out, err));
+  EXPECT_EQ(out.str(), "only\n");
+  out.str("");
+  EXPECT_FALSE(RunBatch(*conn, "PRINT 'before'\nSELECT * FROM nope", {}, out, err));
+  EXPECT_EQ(out.str(), "before\n");
+  EXPECT_EQ(err.str(), "Msg 208, Level 16, State 1, Line 2\nInvalid object name 'nope'.\n");
+
+  out.str("");
+  err.str("");
+  OutputOptions json;
+  json.json = true;
+  EXPECT_TRUE(RunBatch(*conn, "PRINT 'x'\nSELECT 1 AS a", json, out, err));
+  EXPECT_EQ(out.str(), "{\"columns\":[{\"name\":\"a\",\"type\":\"int\"}],\"rows\":[[1]]}\n");
+  EXPECT_EQ(err.str(), "x\n");
+}
+
+// Levels, states, procedures and lines as SQL Server shows them; lines count in the script.
+TEST(SqlCommandTest, ErrorsCarryLevelStateProcedureAndLine) {
+  ConnectionPtr conn = OpenConnection("Data Source=:memory:");
+  std::ostringstream out, err;
+  RunScript(*conn,
+            "SELECT 1 AS a\nGO\nSELECT 1 AS a\nSELECT FROM x\nGO\n"
+            "CREATE PROCEDURE p AS\nBEGIN\n  RAISERROR('stop %s', 14, 3, 'here')\nEND\nGO\n"
+            "EXEC p\n",
+            {}, out, err);
+  EXPECT_EQ(err.str(),
+            "Msg 156, Level 15, State 1, Line 4\nIncorrect syntax near the keyword 'FROM'.\n"
+            "Msg 50000, Level 14, State 3, Procedure p, Line 3\nstop here\n");
+}
+
+// \x switches the vertical display in the interactive shell; a table wider than the terminal
+// turns vertical by itself.
+TEST(SqlCommandTest, VerticalDisplayOnRequestAndForWideTables) {
+  ConnectionPtr conn = OpenConnection("Data Source=:memory:");
+  std::istringstream in("\\x\nSELECT 1 AS id, 'ab' AS name\nGO\n\\x off\nSELECT 1 AS id\nGO\n");
+  std::ostringstream out, err;
+  EXPECT_EQ(RunInteractive(*conn, in, {}, false, out, err), 0);
+  EXPECT_EQ(out.str(),
+            "Vertical display is on.\n"
+            "-[ row 1 ]--------\nid   | 1\nname | ab\n\n(1 row affected)\n\n"
+            "Vertical display is off.\n"
+            "id\n--\n 1\n\n(1 row affected)\n\n");
+
+  OutputOptions narrow;
+  narrow.terminal_width = 11;
+  out.str("");
+  EXPECT_TRUE(RunBatch(*conn, "SELECT 1 AS id, 'abcdefgh' AS name", narrow, out, err));
+  EXPECT_EQ(out.str(), "-[ row 1 ]--------\nid   | 1\nname | abcdefgh\n\n(1 row affected)\n\n");
+  narrow.terminal_width = 12;  // "--  --------" fits just
+  out.str("");
+  EXPECT_TRUE(RunBatch(*conn, "SELECT 1 AS id, 'abcdefgh' AS name", narrow, out, err));
+  EXPECT_EQ(out.str(), "id  name\n--  --------\n 1  abcdefgh\n\n(1 row affected)\n\n");
 }
 
 }  // namespace

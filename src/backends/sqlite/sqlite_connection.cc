@@ -42,12 +42,13 @@ void SqliteConnection::Reset() {
   session_->Reset();
 }
 
-std::vector<std::string> SqliteConnection::TakeMessages() {
+std::vector<InfoMessage> SqliteConnection::TakeMessages() {
   std::lock_guard lock(mu_);
-  std::vector<std::string> out = session_->messages();
-  session_->ClearMessages();
-  return out;
+  return session_->TakeMessages();
 }
+
+// No lock: the batch to stop holds it.
+void SqliteConnection::Cancel() { session_->Cancel(); }
 
 void RegisterSqliteBackend() {
   RegisterBackend("SQLite", [](const ConnectionString& cs) -> ConnectionPtr {

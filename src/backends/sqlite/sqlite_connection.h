@@ -33,8 +33,8 @@ class SqliteConnection : public Connection {
   void Reset() override;
   std::string_view BackendName() const override { return "sqlite"; }
 
-  // PRINT output of the batches run so far (the T-SQL shell shows it).
-  std::vector<std::string> TakeMessages();
+  std::vector<InfoMessage> TakeMessages() override;
+  void Cancel() override;
   tsql::Session& session() { return *session_; }
 
  private:

@@ -136,5 +136,50 @@ TEST_F(SqliteConnectionTest, CommandRunsProceduresWithOutputParameters) {
   EXPECT_EQ(CLng(cmd.parameters[1].value), 42);
 }
 
+// Cancel stops a batch whether it is inside one long SQLite statement or looping in the
+// interpreter between statements, and the connection works normally afterwards.
+TEST_F(SqliteConnectionTest, CancelStopsTheRunningBatchOnly) {
+  ConnectionPtr c = Open();
+  c->Cancel();  // nothing runs: the next batch is not affected
+  EXPECT_EQ(Scalar(c, "SELECT 1"), "1");
+  for (const char* endless :
+       {"WITH n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) SELECT MAX(i) FROM n",
+        "DECLARE @i int = 0 WHILE 1 = 1 SET @i = @i + 1"}) {
+    std::atomic<bool> done{false};
+    int number = 0;
+    std::thread batch([&] {
+      try {
+        c->Execute(endless);
+      } catch (const ComError& e) {
+        number = e.number();
+      }
+      done = true;
+    });
+    // Repeated until it lands: a request made before the batch starts is dropped with it.
+    for (int i = 0; i < 6000 && !done; ++i) {
+      c->Cancel();
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    batch.join();
+    EXPECT_EQ(number, 3617) << endless;
+    EXPECT_EQ(Scalar(c, "SELECT 2"), "2") << endless;
+  }
+}
+
+// PRINT output is kept per batch: each Execute starts with none.
+TEST_F(SqliteConnectionTest, MessagesBelongToTheLastBatch) {
+  ConnectionPtr c = Open();
+  c->Execute("PRINT 'a' SELECT 1 AS x PRINT 'b'");
+  std::vector<InfoMessage> messages = c->TakeMessages();
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[0].text, "a");
+  EXPECT_EQ(messages[0].result_sets_before, 0);
+  EXPECT_EQ(messages[1].text, "b");
+  EXPECT_EQ(messages[1].result_sets_before, 1);
+  c->Execute("PRINT 'c'");
+  c->Execute("SELECT 1");
+  EXPECT_TRUE(c->TakeMessages().empty());
+}
+
 }  // namespace
 }  // namespace ambit
