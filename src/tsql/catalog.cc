@@ -39,6 +39,8 @@ constexpr const char* kViewNames[] = {
     "information_schema.routines",
 };
 
+thread_local bool t_catalog_requested = false;
+
 // Tables of the account that the engine keeps for itself.
 constexpr char kUserObjects[] =
     "m.type IN ('table', 'view') AND m.name NOT LIKE 'sqlite\\_%' ESCAPE '\\' AND "
@@ -202,6 +204,12 @@ std::string_view CatalogUserObjects() { return kUserObjects; }
 
 std::string_view CatalogIdentityColumn() { return kIdentityColumn; }
 
+bool TakeCatalogRequest() {
+  bool requested = t_catalog_requested;
+  t_catalog_requested = false;
+  return requested;
+}
+
 bool IsCatalogSchema(std::string_view schema) {
   return SameNoCase(schema, "sys") || SameNoCase(schema, "information_schema");
 }
@@ -209,7 +217,10 @@ bool IsCatalogSchema(std::string_view schema) {
 std::string CatalogViewName(std::string_view schema, std::string_view name) {
   std::string full = Lower(schema) + "." + Lower(name);
   for (const char* view : kViewNames) {
-    if (full == view) return "temp." + Emitter::QuoteName(full);
+    if (full == view) {
+      t_catalog_requested = true;
+      return "temp." + Emitter::QuoteName(full);
+    }
   }
   throw ComError(208, kErrorSource,
                  "Invalid object name '" + std::string(schema) + "." + std::string(name) + "'.");
@@ -343,7 +354,7 @@ TypeFacts TypeFactsOf(std::string_view decl_type) {
   return t;  // a type SQL Server does not have; its numbers stay unknown
 }
 
-void InstallCatalog(SqliteDb& db, const std::string& database_name) {
+void RegisterCatalogFunctions(SqliteDb& db) {
   int rc = sqlite3_create_function_v2(db.handle(), "tsql_object_id", 1,
                                       SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                                       ObjectIdFunction, nullptr, nullptr, nullptr);
@@ -353,6 +364,9 @@ void InstallCatalog(SqliteDb& db, const std::string& database_name) {
                                     TypeFactFunction, nullptr, nullptr, nullptr);
   }
   if (rc != SQLITE_OK) db.ThrowError(rc, "tsql_object_id");
+}
+
+void CreateCatalogViews(SqliteDb& db, const std::string& database_name) {
   std::string script;
   for (const char* view : kViewNames) {
     script += "CREATE TEMP VIEW IF NOT EXISTS " + Emitter::QuoteName(view) + " AS " +

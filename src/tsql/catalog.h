@@ -2,10 +2,11 @@
 // sys.views, sys.procedures, sys.schemas, sys.columns, sys.indexes and INFORMATION_SCHEMA.TABLES,
 // COLUMNS and ROUTINES.
 //
-// They are temporary views of each connection, made when the connection opens, over SQLite's own
-// schema table, its table_xinfo and index_list pragmas and the procedure store. Nothing is kept
-// in the account file, so every account, however old, has the same catalog, and it can never go
-// stale: each query reads the live schema.
+// They are temporary views of each connection over SQLite's own schema table, its table_xinfo
+// and index_list pragmas and the procedure store, made the first time a batch of the connection
+// names one (making them costs milliseconds, too much for every connection a pool opens).
+// Nothing is kept in the account file, so every account, however old, has the same catalog, and
+// it can never go stale: each query reads the live schema.
 //
 // SQLite has no object ids. An object's id is a hash of its lower-cased name, so the same table
 // keeps its id across connections, copies of the file and VACUUM, and sys.columns joins
@@ -27,8 +28,12 @@ class SqliteDb;
 bool IsCatalogSchema(std::string_view schema);
 
 // The SQLite name of the catalog view schema.name (quoted, with its temp. prefix). An unknown
-// name raises 208 as an unknown table does.
+// name raises 208 as an unknown table does. Notes on the calling thread that the views are
+// needed (TakeCatalogRequest).
 std::string CatalogViewName(std::string_view schema, std::string_view name);
+
+// Whether SQL emitted on this thread since the last call names a catalog view; clears the note.
+bool TakeCatalogRequest();
 
 // SQL condition on main.sqlite_master aliased m: the account's own tables and views, without
 // SQLite's and the engine's internal tables.
@@ -61,9 +66,12 @@ struct TypeFacts {
 };
 TypeFacts TypeFactsOf(std::string_view decl_type);
 
-// Registers the catalog's SQLite functions (tsql_object_id, tsql_type_fact) and creates the
-// views. database_name is what TABLE_CATALOG shows. Errors raise ComError.
-void InstallCatalog(SqliteDb& db, const std::string& database_name);
+// Registers the catalog's SQLite functions (tsql_object_id, tsql_type_fact); once per
+// connection, when it opens. Errors raise ComError.
+void RegisterCatalogFunctions(SqliteDb& db);
+
+// Creates the views that do not exist yet. database_name is what TABLE_CATALOG shows.
+void CreateCatalogViews(SqliteDb& db, const std::string& database_name);
 
 }  // namespace ambit::tsql
 

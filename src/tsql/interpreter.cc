@@ -6,6 +6,7 @@
 
 #include "base/com_error.h"
 #include "base/conversions.h"
+#include "tsql/catalog.h"
 #include "tsql/lexer.h"
 #include "tsql/runtime.h"
 
@@ -337,6 +338,7 @@ const CompiledBatch::Emitted& Interpreter::Emit(
   CompiledBatch::Emitted out;
   out.generation = session_->schema_generation();
   fn(emitter, out);
+  if (TakeCatalogRequest()) session_->EnsureCatalog();
   return batch_->emitted[node] = std::move(out);
 }
 

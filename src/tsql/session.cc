@@ -66,7 +66,7 @@ void Session::Open(const std::string& path) {
       "CREATE TABLE IF NOT EXISTS main.tsql_procedures (name TEXT PRIMARY KEY COLLATE NOCASE, "
       "definition TEXT NOT NULL)");
   database_name_ = DatabaseName(path);
-  InstallCatalog(db_, database_name_);
+  RegisterCatalogFunctions(db_);
 }
 
 CompiledBatchPtr Session::Compile(std::string_view text) {
@@ -114,7 +114,16 @@ std::optional<std::vector<CatalogColumn>> Session::Columns(const std::string& na
   return columns;
 }
 
+void Session::EnsureCatalog() {
+  if (catalog_ready_) return;
+  CreateCatalogViews(db_, database_name_);
+  catalog_ready_ = true;
+}
+
 void Session::SchemaChanged() {
+  // A rollback may have taken the views with it; making them again costs little when they are
+  // still there.
+  catalog_ready_ = false;
   ++schema_generation_;
   catalog_.clear();
 }
@@ -128,6 +137,7 @@ RecordsetPtr Session::Execute(std::string_view script) {
   std::vector<RecordsetPtr> results;
   messages_.clear();
   cancel_requested_.store(false, std::memory_order_relaxed);
+  TakeCatalogRequest();  // a note left by another connection's failed batch on this thread
   results_ = &results;
   // A cancel request ends with the batch it was meant for: what the caller does next (a
   // rollback, say) must not be interrupted.

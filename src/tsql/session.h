@@ -79,6 +79,8 @@ class Session {
   CompiledBatchPtr Compile(std::string_view text);
   std::optional<std::vector<CatalogColumn>> Columns(const std::string& table);
   void SchemaChanged();
+  // Makes the catalog views (catalog.h) unless this connection has them.
+  void EnsureCatalog();
   std::vector<std::string> TempTables();
   uint64_t schema_generation() const { return schema_generation_; }
   // A message placed after the result sets produced so far.
@@ -101,6 +103,7 @@ class Session {
  private:
   SqliteDb db_;
   std::string database_name_;
+  bool catalog_ready_ = false;
   int trancount_ = 0;
   uint64_t schema_generation_ = 1;
   std::vector<InfoMessage> messages_;

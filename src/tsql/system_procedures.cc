@@ -426,6 +426,7 @@ void RunSystemProcedure(Session& session, std::string_view name,
                         std::vector<RecordsetPtr>* results) {
   for (const Procedure& p : Procedures()) {
     if (!SameNoCase(p.name, name)) continue;
+    session.EnsureCatalog();
     p.run(session, BindArgs(p.name, p.params, args), results);
     return;
   }
