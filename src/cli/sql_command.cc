@@ -12,6 +12,7 @@
 #include <memory>
 #include <sstream>
 
+#include "base/text.h"
 #include "cli/batch_script.h"
 #include "cli/shell_input.h"
 
@@ -25,32 +26,16 @@
 namespace ambit::cli {
 namespace {
 
-std::string_view Trim(std::string_view line) {
-  while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back()))) {
-    line.remove_suffix(1);
-  }
-  while (!line.empty() && std::isspace(static_cast<unsigned char>(line.front()))) {
-    line.remove_prefix(1);
-  }
-  return line;
-}
-
-std::string Lower(std::string_view s) {
-  std::string lower(s);
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lower;
-}
-
 bool IsExitLine(std::string_view line) {
-  std::string lower = Lower(Trim(line));
+  std::string lower = ToLowerAscii(TrimBlanks(line));
   return lower == "exit" || lower == "quit";
 }
 
 // "\x", "\x on", "\x off", "\x auto": the display mode it asks for; nullopt for other lines.
 std::optional<VerticalMode> VerticalCommand(std::string_view line, VerticalMode current) {
-  std::string lower = Lower(Trim(line));
+  std::string lower = ToLowerAscii(TrimBlanks(line));
   if (lower.rfind("\\x", 0) != 0) return std::nullopt;
-  std::string_view arg = Trim(std::string_view(lower).substr(2));
+  std::string_view arg = TrimBlanks(std::string_view(lower).substr(2));
   if (arg.empty()) return current == VerticalMode::kOn ? VerticalMode::kOff : VerticalMode::kOn;
   if (arg == "on") return VerticalMode::kOn;
   if (arg == "off") return VerticalMode::kOff;

@@ -7,29 +7,13 @@
 #include <cstring>
 
 #include "base/com_error.h"
+#include "base/text.h"
 #include "tsql/emitter.h"
 #include "tsql/runtime.h"
 #include "tsql/sqlite_db.h"
 
 namespace ambit::tsql {
 namespace {
-
-bool SameNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
 
 // The views, in the order they are made (later ones read earlier ones).
 constexpr const char* kViewNames[] = {
@@ -211,11 +195,11 @@ bool TakeCatalogRequest() {
 }
 
 bool IsCatalogSchema(std::string_view schema) {
-  return SameNoCase(schema, "sys") || SameNoCase(schema, "information_schema");
+  return EqualsNoCase(schema, "sys") || EqualsNoCase(schema, "information_schema");
 }
 
 std::string CatalogViewName(std::string_view schema, std::string_view name) {
-  std::string full = Lower(schema) + "." + Lower(name);
+  std::string full = ToLowerAscii(schema) + "." + ToLowerAscii(name);
   for (const char* view : kViewNames) {
     if (full == view) {
       t_catalog_requested = true;
@@ -240,7 +224,7 @@ int32_t CatalogObjectId(std::string_view name) {
 
 TypeFacts TypeFactsOf(std::string_view decl_type) {
   TypeFacts t;
-  std::string decl = Lower(decl_type);
+  std::string decl = ToLowerAscii(decl_type);
   std::erase(decl, '[');
   std::erase(decl, ']');
   size_t start = decl.find_first_not_of(' ');

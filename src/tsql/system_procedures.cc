@@ -1,26 +1,14 @@
 #include "tsql/system_procedures.h"
 
-#include <cctype>
-
 #include "base/com_error.h"
 #include "base/conversions.h"
+#include "base/text.h"
 #include "tsql/catalog.h"
 #include "tsql/runtime.h"
 #include "tsql/session.h"
 
 namespace ambit::tsql {
 namespace {
-
-bool SameNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
 
 [[noreturn]] void Raise(int number, std::string message) {
   throw ComError(number, kErrorSource, std::move(message));
@@ -52,7 +40,7 @@ std::vector<Variant> BindArgs(std::string_view procedure, const std::vector<std:
       }
     } else {
       for (size_t i = 0; i < params.size(); ++i) {
-        if (SameNoCase(params[i], a.name)) index = i;
+        if (EqualsNoCase(params[i], a.name)) index = i;
       }
       if (index == params.size()) {
         Raise(8145, a.name + " is not a parameter for procedure " + std::string(procedure) + ".");
@@ -317,8 +305,7 @@ void SpHelpText(Session& session, const std::vector<Variant>& args,
 // "'TABLE','VIEW'" -> which kinds sp_tables lists; NULL lists both.
 bool TypeListed(const Variant& list, std::string_view kind) {
   if (list.IsNull()) return true;
-  std::string upper = CStr(list);
-  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  std::string upper = ToUpperAscii(CStr(list));
   return upper.find("'" + std::string(kind) + "'") != std::string::npos ||
          upper == std::string(kind);
 }
@@ -416,7 +403,7 @@ const std::vector<Procedure>& Procedures() {
 
 bool IsSystemProcedure(std::string_view name) {
   for (const Procedure& p : Procedures()) {
-    if (SameNoCase(p.name, name)) return true;
+    if (EqualsNoCase(p.name, name)) return true;
   }
   return false;
 }
@@ -425,7 +412,7 @@ void RunSystemProcedure(Session& session, std::string_view name,
                         const std::vector<SystemProcedureArg>& args,
                         std::vector<RecordsetPtr>* results) {
   for (const Procedure& p : Procedures()) {
-    if (!SameNoCase(p.name, name)) continue;
+    if (!EqualsNoCase(p.name, name)) continue;
     session.EnsureCatalog();
     p.run(session, BindArgs(p.name, p.params, args), results);
     return;
