@@ -25,10 +25,10 @@ constexpr const char* kViewNames[] = {
 
 thread_local bool t_catalog_requested = false;
 
-// Tables of the account that the engine keeps for itself.
+// Tables of the account that SQLite and the engine (its tsql_ names) keep for themselves.
 constexpr char kUserObjects[] =
     "m.type IN ('table', 'view') AND m.name NOT LIKE 'sqlite\\_%' ESCAPE '\\' AND "
-    "m.name <> 'tsql_procedures'";
+    "m.name NOT LIKE 'tsql\\_%' ESCAPE '\\'";
 
 // Identity columns are stored as SQLite's AUTOINCREMENT key (see Emitter::CreateTable).
 constexpr char kIdentityColumn[] =
