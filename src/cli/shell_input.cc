@@ -1,11 +1,14 @@
 #include "cli/shell_input.h"
 
 #include <editline/readline.h>
+#include <langinfo.h>
 
 #include <atomic>
+#include <clocale>
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
+#include <string_view>
 
 namespace ambit::cli {
 namespace {
@@ -57,6 +60,14 @@ std::string HistoryPath() {
 class EditReader : public LineReader {
  public:
   EditReader() : history_(HistoryPath()) {
+    // libedit reads characters through the C library's multibyte functions: without a UTF-8
+    // character type it drops every non-ASCII key (Chinese names, for one). The environment's
+    // locale is used when it is UTF-8, C.UTF-8 otherwise. Only LC_CTYPE changes, so numbers
+    // still print with a point.
+    const char* ctype = std::setlocale(LC_CTYPE, "");
+    if (ctype == nullptr || std::string_view(nl_langinfo(CODESET)) != "UTF-8") {
+      std::setlocale(LC_CTYPE, "C.UTF-8");
+    }
     rl_readline_name = "ambit-order-sql";
     // The shell's own handler decides what Ctrl-C means; libedit must not re-raise it.
     rl_catch_signals = 0;

@@ -120,7 +120,8 @@ bool RunBatch(Connection& connection, const std::string& batch, const OutputOpti
     }
     return true;
   } catch (const ComError& e) {
-    InterruptScope::BatchFinished();
+    // The terminal echoed ^C where the cursor stood: the report starts on a line of its own.
+    if (InterruptScope::BatchFinished()) err << "\n";
     messages = connection.TakeMessages();
     print_messages(SIZE_MAX);
     out.flush();
