@@ -11,52 +11,17 @@
 
 #include "base/conversions.h"
 #include "bench_account.h"
+#include "bench_host.h"
 #include "classes/classes.h"
-#include "data/connection.h"
-#include "frame/host_services.h"
-#include "frame/local_host.h"
 #include "query/status_lists.h"
 
 namespace ambit {
 namespace {
 
-// Remembers the last statement, to run it again without the method around it.
-class RecordingConnection : public Connection {
- public:
-  explicit RecordingConnection(ConnectionPtr inner) : inner_(std::move(inner)) {}
-  RecordsetPtr Execute(std::string_view sql) override {
-    last_ = std::string(sql);
-    return inner_->Execute(sql);
-  }
-  void BeginTrans() override { inner_->BeginTrans(); }
-  void CommitTrans() override { inner_->CommitTrans(); }
-  void RollbackTrans() override { inner_->RollbackTrans(); }
-  int TransactionDepth() const override { return inner_->TransactionDepth(); }
-  void Reset() override { inner_->Reset(); }
-  std::string_view BackendName() const override { return inner_->BackendName(); }
-  const std::string& last() const { return last_; }
-  Connection& inner() { return *inner_; }
-
- private:
-  ConnectionPtr inner_;
-  std::string last_;
-};
-
-class Administrator : public SecurityInfo {
- public:
-  Variant GetCurrentUserID(const std::string&) override { return Variant(int32_t{16394}); }
-};
-class NoUserGroups : public SystemProfileService {
- public:
-  Variant GetProfile(const std::string&, const std::string&, const std::string&) override {
-    return Variant("0");
-  }
-};
-
 struct Account {
   std::filesystem::path path;
-  std::shared_ptr<RecordingConnection> conn;
-  std::unique_ptr<LocalHost> host;
+  std::unique_ptr<BenchHost> bench_host;
+  RecordingConnection* conn = nullptr;
   std::string dsn;
   std::string middle_fid;
 };
@@ -69,10 +34,8 @@ Account& Shared() {
     BenchAccount generated = GenerateBenchAccount("order_lists_bench");
     a->path = generated.path;
     a->dsn = generated.dsn;
-    a->conn = std::make_shared<RecordingConnection>(OpenConnection(a->dsn));
-    a->host = std::make_unique<LocalHost>([a](const std::string&) { return a->conn; });
-    RegisterHostObject(kProgIdSecurityInfo, [] { return std::make_shared<Administrator>(); });
-    RegisterHostObject(kProgIdSystemProfile, [] { return std::make_shared<NoUserGroups>(); });
+    a->bench_host = std::make_unique<BenchHost>(a->dsn);
+    a->conn = a->bench_host->conn.get();
     RecordsetPtr rs = a->conn->Execute("SELECT MAX(FID) / 2 FROM IC_Web2ERPOrders");
     a->middle_fid = CStr(rs->Value(0));
     created = a;
@@ -159,8 +122,7 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   if (ambit::created) {
-    ambit::created->host.reset();
-    ambit::created->conn.reset();
+    ambit::created->bench_host.reset();
     ambit::RemoveBenchAccount(ambit::created->path);
   }
   return 0;

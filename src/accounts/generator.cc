@@ -46,10 +46,25 @@ std::string Digits(uint64_t n, size_t width) {
   return s.size() < width ? std::string(width - s.size(), '0') + s : s;
 }
 
+// Percent of orders up to and including each state, in the order the generator rolls them;
+// the rest are reviewed orders flagged 14.
+struct MixBounds {
+  int wait_pay, awaiting_review, reviewed, shipped, locked, voided;
+};
+
+MixBounds BoundsOf(StateMix mix) {
+  switch (mix) {
+    case StateMix::kBusy: return {5, 40, 60, 85, 92, 96};
+    case StateMix::kRealistic: break;
+  }
+  return {1, 4, 11, 94, 96, 98};
+}
+
 }  // namespace
 
 GenerateStats GenerateOrders(SqliteConnection& conn, const ReferenceData& ref,
                              const GenerateOptions& options) {
+  const MixBounds mix = BoundsOf(options.mix);
   GenerateStats stats;
   tsql::SqliteDb& db = conn.session().db();
   int64_t first_fid =
@@ -76,20 +91,19 @@ GenerateStats GenerateOrders(SqliteConnection& conn, const ReferenceData& ref,
       AreaPath area = AreaOf(district);
       int32_t carrier = ref.logistics[pick(ref.logistics.size())];
 
-      // The mix of states a busy back office has.
       int roll = static_cast<int>(rng() % 100);
       int trade = kWaitShip, order_status = 1, check = 0, lock = 0, voided = 0;
-      if (roll < 5) {
+      if (roll < mix.wait_pay) {
         trade = kWaitPay;
-      } else if (roll < 40) {
+      } else if (roll < mix.awaiting_review) {
         // awaiting review
-      } else if (roll < 60) {
+      } else if (roll < mix.reviewed) {
         order_status = 2, check = 1;
-      } else if (roll < 85) {
+      } else if (roll < mix.shipped) {
         order_status = 2 | 8, check = 1, trade = chance(50) ? kShipped : kFinished;
-      } else if (roll < 92) {
+      } else if (roll < mix.locked) {
         lock = 1;
-      } else if (roll < 96) {
+      } else if (roll < mix.voided) {
         voided = 1, trade = kClosed;
       } else {
         order_status = 14, check = 1;

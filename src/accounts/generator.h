@@ -12,8 +12,19 @@
 
 namespace ambit {
 
+// How orders spread over the processing states.
+enum class StateMix {
+  // A shop's account as it is: most orders reviewed and shipped, a few percent awaiting
+  // review, payment or a decision.
+  kRealistic,
+  // A back office on its busiest day, far behind: nearly half the orders await review. The
+  // mix accounts had before kRealistic; the same seed gives the same account as then.
+  kBusy,
+};
+
 struct GenerateOptions {
   int64_t orders = 1000;
+  StateMix mix = StateMix::kRealistic;
   uint64_t seed = 20261206;
   // Called now and then with the orders written so far.
   std::function<void(int64_t done, int64_t total)> progress;

@@ -42,9 +42,9 @@ std::vector<std::optional<Variant>> GatherArguments(const MethodTable& table,
 
 // Keys of declared Dictionary arguments that the method does not read: most often a misspelt
 // or guessed key, which would otherwise change nothing without a word.
-nlohmann::ordered_json UnreadKeys(const MethodTable& table, const MethodSpec& m,
-                          const std::vector<Variant>& values) {
-  nlohmann::ordered_json warnings = nlohmann::ordered_json::array();
+std::vector<std::string> UnreadKeys(const MethodTable& table, const MethodSpec& m,
+                                    const std::vector<Variant>& values) {
+  std::vector<std::string> warnings;
   for (size_t i = 0; i < m.args.size(); ++i) {
     const ArgSpec& a = m.args[i];
     if (a.keys.empty()) continue;
@@ -74,8 +74,8 @@ nlohmann::ordered_json DescribeKeys(const ArgSpec& arg) {
   return keys;
 }
 
-nlohmann::ordered_json InvokeJson(const MethodTable& table, Component& self, std::string_view method,
-                          const nlohmann::ordered_json& args) {
+CallAnswer InvokeMethod(const MethodTable& table, Component& self, std::string_view method,
+                        const nlohmann::ordered_json& args) {
   const MethodSpec* m = table.Find(method);
   if (!m)
     throw ArgumentError(Source(table, method), std::string(table.class_name()) +
@@ -100,14 +100,68 @@ nlohmann::ordered_json InvokeJson(const MethodTable& table, Component& self, std
     }
   }
   // Read before the call: methods may add keys of their own to the caller's Dictionary.
-  nlohmann::ordered_json warnings = UnreadKeys(table, *m, values);
-  Variant result = m->invoke(self, values);
-  nlohmann::ordered_json out = nlohmann::ordered_json::object();
+  CallAnswer answer;
+  answer.warnings = UnreadKeys(table, *m, values);
+  answer.result = m->invoke(self, values);
   for (size_t i = 0; i < m->args.size(); ++i)
-    if (m->args[i].by_ref) out[m->args[i].name] = VariantToJson(values[i]);
-  nlohmann::ordered_json answer = {{"result", VariantToJson(result)}, {"out", std::move(out)}};
-  if (!warnings.empty()) answer["warnings"] = std::move(warnings);
+    if (m->args[i].by_ref) answer.out.emplace_back(m->args[i].name, std::move(values[i]));
   return answer;
+}
+
+nlohmann::ordered_json InvokeJson(const MethodTable& table, Component& self, std::string_view method,
+                          const nlohmann::ordered_json& args) {
+  return AnswerToJson(InvokeMethod(table, self, method, args));
+}
+
+void CallAnswer::CheckWritable() const {
+  CheckJsonForm(result);
+  for (const auto& arg : out) CheckJsonForm(arg.second);
+}
+
+nlohmann::ordered_json AnswerToJson(const CallAnswer& answer) {
+  nlohmann::ordered_json out = nlohmann::ordered_json::object();
+  for (const auto& [name, value] : answer.out) out[name] = VariantToJson(value);
+  nlohmann::ordered_json json = {{"result", VariantToJson(answer.result)}, {"out", std::move(out)}};
+  if (!answer.warnings.empty()) json["warnings"] = answer.warnings;
+  return json;
+}
+
+void WriteAnswerJson(const CallAnswer& answer, JsonText& out) {
+  out.Char('{');
+  out.NewLine(1);
+  out.Key("result");
+  out.set_indent(1);
+  WriteVariantJson(answer.result, out);
+  out.set_indent(0);
+  out.Char(',');
+  out.NewLine(1);
+  out.Key("out");
+  out.Char('{');
+  for (size_t i = 0; i < answer.out.size(); ++i) {
+    if (i) out.Char(',');
+    out.NewLine(2);
+    out.Key(answer.out[i].first);
+    out.set_indent(2);
+    WriteVariantJson(answer.out[i].second, out);
+    out.set_indent(0);
+  }
+  if (!answer.out.empty()) out.NewLine(1);
+  out.Char('}');
+  if (!answer.warnings.empty()) {
+    out.Char(',');
+    out.NewLine(1);
+    out.Key("warnings");
+    out.Char('[');
+    for (size_t i = 0; i < answer.warnings.size(); ++i) {
+      if (i) out.Char(',');
+      out.NewLine(2);
+      out.String(answer.warnings[i]);
+    }
+    out.NewLine(1);
+    out.Char(']');
+  }
+  out.NewLine(0);
+  out.Char('}');
 }
 
 nlohmann::ordered_json DescribeTable(const MethodTable& table) {

@@ -3,11 +3,33 @@
 #define AMBIT_CLASSES_INVOKE_JSON_H_
 
 #include <nlohmann/json.hpp>
+#include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "classes/method_table.h"
+#include "data/json_text.h"
 
 namespace ambit {
+
+// What a call answers, before it becomes JSON: the server writes it as text straight to the
+// client (WriteAnswerJson), tests and the catalogue take the tree (AnswerToJson).
+struct CallAnswer {
+  Variant result;
+  std::vector<std::pair<std::string, Variant>> out;  // the in/out arguments, in order
+  std::vector<std::string> warnings;
+
+  // Raises what writing would raise (a value nested too deep, an object with no JSON form)
+  // without writing anything, so that a call can fail while its transaction is still open.
+  void CheckWritable() const;
+};
+nlohmann::ordered_json AnswerToJson(const CallAnswer& answer);
+void WriteAnswerJson(const CallAnswer& answer, JsonText& out);
+
+// InvokeJson without the JSON: the arguments are read and the method run the same way.
+CallAnswer InvokeMethod(const MethodTable& table, Component& self, std::string_view method,
+                        const nlohmann::ordered_json& args);
 
 // `args` is an object of named arguments (names case-insensitive) or an array of positional
 // ones. Answers {"result": ..., "out": {name: value, ...}} with every in/out argument in "out",

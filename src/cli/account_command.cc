@@ -42,6 +42,7 @@ int RunAccount(const AccountOptions& options, std::ostream& out, std::ostream& e
       GenerateOptions gen;
       gen.orders = options.orders;
       gen.seed = options.seed;
+      gen.mix = options.busy ? StateMix::kBusy : StateMix::kRealistic;
       gen.progress = [&](int64_t done, int64_t total) {
         out << "\r  orders " << done << " / " << total << std::flush;
         if (done == total) out << "\n";
@@ -100,6 +101,9 @@ void AddAccountCommand(CLI::App& app, int* exit_code) {
       ->capture_default_str()
       ->check(CLI::Range(1, 1000000));
   generate->add_option("--seed", options->seed, "Random seed")->capture_default_str();
+  generate->add_flag("--busy", options->busy,
+                     "Nearly half the orders awaiting review, as on a day the back office is far "
+                     "behind (by default a few percent are: most orders are reviewed and shipped)");
   for (CLI::App* sub : {create, demo, generate}) {
     std::string name = sub->get_name();
     sub->callback([options, exit_code, name] {

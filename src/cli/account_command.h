@@ -20,6 +20,7 @@ struct AccountOptions {
   int shops = 5;
   int items = 200;
   uint64_t seed = 20261206;
+  bool busy = false;  // generate: StateMix::kBusy
   std::string install_dir;  // create --scripts DIR: also write the .sql files there
 };
 

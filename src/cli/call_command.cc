@@ -140,11 +140,18 @@ int RunCall(const CallOptions& options, const std::vector<const MethodTable*>& t
     request.args = CallArguments(options);
     request.user = std::make_shared<HostUserLogin>(
         std::to_string(options.user_id), static_cast<int16_t>(options.user_id), options.language);
-    Json answer = dispatcher.Call(request);
     if (options.json_output) {
-      out << answer.dump(2) << "\n";
+      // Written as it goes: a list of fifty thousand rows never becomes a tree.
+      CallAnswer answer = dispatcher.Invoke(request);
+      JsonText text([&out](std::string_view piece) { return bool(out.write(piece.data(), piece.size())); },
+                    1 << 16);
+      text.set_pretty(true);
+      WriteAnswerJson(answer, text);
+      text.Char('\n');
+      text.Flush();
       return 0;
     }
+    Json answer = dispatcher.Call(request);
     out << FormatValue(answer["result"]);
     for (auto it = answer["out"].begin(); it != answer["out"].end(); ++it)
       out << it.key() << " = " << FormatValue(it.value());

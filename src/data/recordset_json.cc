@@ -13,6 +13,53 @@ double RoundToScale(double d, int scale) {
   return std::round(d * f) / f;
 }
 
+[[noreturn]] void RaiseNotScalar(const Variant& v) {
+  throw ComError(err::kTypeMismatch, "ambit-order",
+                 "A " + std::string(v.object_value() ? v.object_value()->TypeName() : "Nothing") +
+                     " object has no scalar JSON form.");
+}
+
+bool IsDecimal(DataType t) { return t == DataType::kDecimal || t == DataType::kNumeric; }
+
+void WriteColumns(const Recordset& rs, JsonText& out, int depth) {
+  out.Key("columns");
+  out.Char('[');
+  bool first = true;
+  for (const FieldInfo& f : rs.fields()) {
+    if (!first) out.Char(',');
+    first = false;
+    out.NewLine(depth + 1);
+    out.Raw("{\"name\":");
+    out.String(f.name);
+    out.Raw(",\"type\":");
+    out.String(DataTypeName(f.type));
+    if (f.defined_size > 0 && IsTextType(f.type)) {
+      out.Raw(",\"size\":");
+      out.Int(f.defined_size);
+    }
+    if (IsDecimal(f.type)) {
+      out.Raw(",\"precision\":");
+      out.Int(f.precision);
+      out.Raw(",\"scale\":");
+      out.Int(f.scale);
+    }
+    out.Char('}');
+  }
+  out.Char(']');
+}
+
+void WriteCell(const Variant& v, const FieldInfo& f, JsonText& out) {
+  if (IsDecimal(f.type) && v.IsNumber()) {
+    out.Double(RoundToScale(CDbl(v), f.scale));
+  } else if (f.type == DataType::kDate && v.IsString()) {
+    // Backends that keep dates as text still show the one date form.
+    auto d = ParseDate(v.string_value());
+    out.String(d ? FormatDate(*d) : v.string_value());
+  } else {
+    WriteScalarJson(v, out);
+  }
+}
+
 }  // namespace
 
 nlohmann::ordered_json ScalarToJson(const Variant& v) {
@@ -26,45 +73,65 @@ nlohmann::ordered_json ScalarToJson(const Variant& v) {
     case VarType::kDouble: return v.double_value();
     case VarType::kDate: return FormatDate(v.date_value());
     case VarType::kString: return v.string_value();
-    case VarType::kObject:
-      throw ComError(err::kTypeMismatch, "ambit-order",
-                     "A " + std::string(v.object_value() ? v.object_value()->TypeName() : "Nothing") +
-                         " object has no scalar JSON form.");
+    case VarType::kObject: RaiseNotScalar(v);
   }
   return nullptr;
 }
 
-nlohmann::ordered_json RecordsetToJson(const Recordset& rs) {
-  if (!rs.IsOpen()) return {{"closed", true}, {"recordsAffected", rs.records_affected()}};
-  nlohmann::ordered_json columns = nlohmann::ordered_json::array();
-  for (const FieldInfo& f : rs.fields()) {
-    nlohmann::ordered_json c = {{"name", f.name}, {"type", DataTypeName(f.type)}};
-    if (f.defined_size > 0 && IsTextType(f.type)) c["size"] = f.defined_size;
-    if (f.type == DataType::kDecimal || f.type == DataType::kNumeric) {
-      c["precision"] = f.precision;
-      c["scale"] = f.scale;
-    }
-    columns.push_back(std::move(c));
+void WriteScalarJson(const Variant& v, JsonText& out) {
+  switch (v.type()) {
+    case VarType::kEmpty:
+    case VarType::kNull: return out.Null();
+    case VarType::kBoolean: return out.Bool(v.bool_value());
+    case VarType::kInteger: return out.Int(v.int_value());
+    case VarType::kLong: return out.Int(v.long_value());
+    case VarType::kLongLong: return out.Int(v.longlong_value());
+    case VarType::kDouble: return out.Double(v.double_value());
+    case VarType::kDate: return out.String(FormatDate(v.date_value()));
+    case VarType::kString: return out.String(v.string_value());
+    case VarType::kObject: RaiseNotScalar(v);
   }
-  nlohmann::ordered_json rows = nlohmann::ordered_json::array();
+}
+
+void WriteRecordsetJson(const Recordset& rs, JsonText& out, int depth) {
+  if (!rs.IsOpen()) {
+    out.Raw("{\"closed\":true,\"recordsAffected\":");
+    out.Int(rs.records_affected());
+    out.Char('}');
+    return;
+  }
+  out.Char('{');
+  out.NewLine(depth + 1);
+  WriteColumns(rs, out, depth + 1);
+  out.Char(',');
+  out.NewLine(depth + 1);
+  out.Key("rows");
+  out.Char('[');
+  const std::vector<FieldInfo>& fields = rs.fields();
+  bool first = true;
   for (const Recordset::Row* row : rs.VisibleRows()) {
-    nlohmann::ordered_json r = nlohmann::ordered_json::array();
+    if (out.failed()) return;  // the reader went away: the rest would go nowhere
+    if (!first) out.Char(',');
+    first = false;
+    out.NewLine(depth + 2);
+    out.Char('[');
     for (size_t i = 0; i < row->size(); ++i) {
-      const Variant& v = (*row)[i];
-      const FieldInfo& f = rs.fields()[i];
-      if ((f.type == DataType::kDecimal || f.type == DataType::kNumeric) && v.IsNumber()) {
-        r.push_back(RoundToScale(CDbl(v), f.scale));
-      } else if (f.type == DataType::kDate && v.IsString()) {
-        // Backends that keep dates as text still show the one date form.
-        auto d = ParseDate(v.string_value());
-        r.push_back(d ? nlohmann::ordered_json(FormatDate(*d)) : nlohmann::ordered_json(v.string_value()));
-      } else {
-        r.push_back(ScalarToJson(v));
-      }
+      if (i) out.Char(',');
+      WriteCell((*row)[i], fields[i], out);
     }
-    rows.push_back(std::move(r));
+    out.Char(']');
+    out.MaybeFlush();
   }
-  return {{"columns", std::move(columns)}, {"rows", std::move(rows)}};
+  if (!first) out.NewLine(depth + 1);
+  out.Char(']');
+  out.NewLine(depth);
+  out.Char('}');
+}
+
+nlohmann::ordered_json RecordsetToJson(const Recordset& rs) {
+  JsonText text;
+  WriteRecordsetJson(rs, text);
+  return nlohmann::ordered_json::parse(text.text());
 }
 
 }  // namespace ambit

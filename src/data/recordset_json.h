@@ -7,13 +7,18 @@
 #include <nlohmann/json.hpp>
 
 #include "base/variant.h"
+#include "data/json_text.h"
 #include "data/recordset.h"
 
 namespace ambit {
 
 // Scalars only; objects are the caller's business (the frame layer converts collections).
 nlohmann::ordered_json ScalarToJson(const Variant& v);
-// Only the rows the filter lets through; a closed recordset is {"closed": true}.
+void WriteScalarJson(const Variant& v, JsonText& out);
+
+// Only the rows the filter lets through; a closed recordset is {"closed": true}. The text form
+// is the one answers are written in (row by row, flushing as it goes); the tree is built from it.
+void WriteRecordsetJson(const Recordset& rs, JsonText& out, int depth = 0);
 nlohmann::ordered_json RecordsetToJson(const Recordset& rs);
 
 }  // namespace ambit

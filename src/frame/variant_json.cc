@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "base/com_error.h"
 #include "data/recordset_json.h"
@@ -12,13 +14,23 @@ namespace ambit {
 
 namespace {
 
-Json ToJson(const Variant& v, int depth) {
-  if (!v.IsObject()) return ScalarToJson(v);
+void CheckDepth(int depth) {
   if (depth >= kMaxJsonDepth) {
     throw ComError(28, "ambit-order",
                    "Out of stack space: a value nests deeper than " +
                        std::to_string(kMaxJsonDepth) + " levels.");
   }
+}
+
+[[noreturn]] void RaiseNoJsonForm(const Variant& v) {
+  throw ComError(err::kTypeMismatch, "ambit-order",
+                 "A " + std::string(v.object_value()->TypeName()) +
+                     " object cannot be sent as JSON.");
+}
+
+Json ToJson(const Variant& v, int depth) {
+  if (!v.IsObject()) return ScalarToJson(v);
+  CheckDepth(depth);
   if (auto d = v.As<Dictionary>()) {
     Json out = Json::object();
     for (int i = 1; i <= d->Count(); ++i) out[d->Name(i)] = ToJson(d->Value(d->Name(i)), depth + 1);
@@ -31,9 +43,41 @@ Json ToJson(const Variant& v, int depth) {
   }
   if (auto rs = v.As<Recordset>()) return RecordsetToJson(*rs);
   if (!v.object_value()) return nullptr;  // Nothing
-  throw ComError(err::kTypeMismatch, "ambit-order",
-                 "A " + std::string(v.object_value()->TypeName()) +
-                     " object cannot be sent as JSON.");
+  RaiseNoJsonForm(v);
+}
+
+void Write(const Variant& v, JsonText& out, int depth) {
+  if (!v.IsObject()) return WriteScalarJson(v, out);
+  CheckDepth(depth);
+  if (auto d = v.As<Dictionary>()) {
+    out.Char('{');
+    for (int i = 1; i <= d->Count(); ++i) {
+      if (i > 1) out.Char(',');
+      out.NewLine(depth + 1);
+      out.Key(d->Name(i));
+      Write(d->Value(d->Name(i)), out, depth + 1);
+    }
+    if (d->Count()) out.NewLine(depth);
+    out.Char('}');
+    return;
+  }
+  if (auto vec = v.As<Vector>()) {
+    out.Char('[');
+    bool first = true;
+    for (const Variant& item : vec->items()) {
+      if (!first) out.Char(',');
+      first = false;
+      out.NewLine(depth + 1);
+      Write(item, out, depth + 1);
+      out.MaybeFlush();
+    }
+    if (!first) out.NewLine(depth);
+    out.Char(']');
+    return;
+  }
+  if (auto rs = v.As<Recordset>()) return WriteRecordsetJson(*rs, out, depth);
+  if (!v.object_value()) return out.Null();
+  RaiseNoJsonForm(v);
 }
 
 // Deepest nesting of arrays and objects in the text, brackets inside strings not counted;
@@ -69,6 +113,26 @@ Json ParseClientJson(std::string_view text, bool* too_deep) {
 }
 
 Json VariantToJson(const Variant& v) { return ToJson(v, 0); }
+
+void WriteVariantJson(const Variant& v, JsonText& out) { Write(v, out, 0); }
+
+void CheckJsonForm(const Variant& v) {
+  // Iterative: the depth check bounds it, but a walk that only looks needs no recursion.
+  std::vector<std::pair<const Variant*, int>> pending = {{&v, 0}};
+  while (!pending.empty()) {
+    auto [value, depth] = pending.back();
+    pending.pop_back();
+    if (!value->IsObject() || !value->object_value()) continue;
+    CheckDepth(depth);
+    if (auto d = value->As<Dictionary>()) {
+      for (int i = 1; i <= d->Count(); ++i) pending.push_back({&d->Value(d->Name(i)), depth + 1});
+    } else if (auto vec = value->As<Vector>()) {
+      for (const Variant& item : vec->items()) pending.push_back({&item, depth + 1});
+    } else if (!value->As<Recordset>()) {
+      RaiseNoJsonForm(*value);
+    }
+  }
+}
 
 Variant JsonToVariant(const Json& j) {
   switch (j.type()) {

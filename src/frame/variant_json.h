@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "base/variant.h"
+#include "data/json_text.h"
 
 namespace ambit {
 
@@ -26,6 +27,11 @@ Json ParseClientJson(std::string_view text, bool* too_deep);
 // Error 28 ("Out of stack space") for a value nested deeper than kMaxJsonDepth, such as a
 // Dictionary that holds itself.
 Json VariantToJson(const Variant& v);
+// The same as text, written straight into `out` (recordsets row by row, flushing as they go).
+void WriteVariantJson(const Variant& v, JsonText& out);
+// Raises what VariantToJson would raise for `v`, without building or writing anything (the
+// cells of recordsets are not visited: they hold scalars).
+void CheckJsonForm(const Variant& v);
 // Integers that fit 32 bits become Long, larger ones LongLong; other numbers Double.
 Variant JsonToVariant(const nlohmann::ordered_json& j);
 

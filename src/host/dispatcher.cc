@@ -98,6 +98,10 @@ const MethodTable* Dispatcher::FindTable(std::string_view class_name) const {
 }
 
 nlohmann::ordered_json Dispatcher::Call(const CallRequest& request) {
+  return AnswerToJson(Invoke(request));
+}
+
+CallAnswer Dispatcher::Invoke(const CallRequest& request) {
   const MethodTable* table = FindTable(request.class_name);
   if (!table)
     throw NotFoundError(err::kCannotCreateObject, kDispatchSource,
@@ -120,8 +124,9 @@ nlohmann::ordered_json Dispatcher::Call(const CallRequest& request) {
   CurrentCallScope scope(context);
   try {
     std::unique_ptr<Component> component = table->Create();
-    nlohmann::ordered_json answer = InvokeJson(*table, *component, method->name, args);
+    CallAnswer answer = InvokeMethod(*table, *component, method->name, args);
     component.reset();
+    answer.CheckWritable();
     // A method that aborted and still returned (a currency check that failed inside a review)
     // loses its work to the rollback, so its answer cannot stand: the platform reports such a
     // call as aborted, and so do we.

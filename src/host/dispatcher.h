@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "classes/invoke_json.h"
 #include "classes/method_table.h"
 #include "host/account_registry.h"
 
@@ -43,6 +44,9 @@ class Dispatcher {
   // {"result": ..., "out": {...}}. Raises NotFoundError, ArgumentError (arguments that do not
   // fit, nothing ran) or the method's ComError (its transaction rolled back).
   nlohmann::ordered_json Call(const CallRequest& request);
+  // The same call, its answer not yet JSON: the server writes it straight to the client. An
+  // answer that could not be written fails the call before its transaction ends.
+  CallAnswer Invoke(const CallRequest& request);
 
   // {"classes": [DescribeTable of each class]}.
   nlohmann::ordered_json Catalogue() const;

@@ -6,12 +6,14 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <optional>
 #include <thread>
 
 #include "base/com_error.h"
 #include "base/version.h"
 #include "frame/variant_json.h"
 #include "server/compression.h"
+#include "server/memory.h"
 #include "server/static_files.h"
 
 namespace ambit {
@@ -70,6 +72,57 @@ void Reply(httplib::Response& res, int status, const Json& body) {
   res.status = status;
   res.set_content(body.dump(-1, ' ', false, Json::error_handler_t::replace), kJson);
   EncodeAnswer(trace.accept_encoding, res);
+}
+
+// Answers with more cells than this stream out in chunks as they are written; smaller ones go
+// in one piece with their length. Either way no JSON tree is built, and the text is gzipped
+// when the client accepts it (a streamed answer chunk by chunk).
+constexpr int64_t kStreamCells = 20000;
+constexpr size_t kChunkBytes = 256 * 1024;
+
+int64_t ResultCells(const CallAnswer& answer) {
+  auto rs = answer.result.As<Recordset>();
+  return rs && rs->IsOpen() ? rs->RecordCount() * rs->FieldCount() : 0;
+}
+
+void ReplyAnswer(httplib::Response& res, CallAnswer answer) {
+  res.status = 200;
+  if (ResultCells(answer) < kStreamCells) {
+    JsonText text;
+    WriteAnswerJson(answer, text);
+    res.set_content(std::move(text.text()), kJson);
+    EncodeAnswer(trace.accept_encoding, res);
+    return;
+  }
+  // The provider runs after the handler returns, on the same worker, and is called once: it
+  // writes the whole answer, each chunk going out (compressed when asked) as it fills.
+  auto held = std::make_shared<CallAnswer>(std::move(answer));
+  bool gzip = AcceptsGzip(trace.accept_encoding);
+  if (gzip) res.set_header("Content-Encoding", "gzip");
+  res.set_chunked_content_provider(
+      kJson,
+      [held, gzip](size_t, httplib::DataSink& sink) {
+        auto send = [&sink](std::string_view piece) {
+          return sink.write(piece.data(), piece.size());
+        };
+        std::optional<GzipStream> zipped;
+        if (gzip) zipped.emplace(send);
+        JsonText text(
+            [&](std::string_view piece) { return zipped ? zipped->Write(piece) : send(piece); },
+            kChunkBytes);
+        try {
+          WriteAnswerJson(*held, text);
+        } catch (const std::exception&) {
+          return false;  // checked before the call ended; cut the answer short all the same
+        }
+        if (!text.Flush() || (zipped && !zipped->Finish())) return false;
+        sink.done();
+        return true;
+      },
+      [held](bool) {
+        *held = CallAnswer();  // the provider's copy of `held` lives as long as the response
+        ReleaseFreedMemory();
+      });
 }
 
 void ReplyError(httplib::Response& res, int status, const ComError& e) {
@@ -215,10 +268,10 @@ void ApiServer::Route() {
       if (args.is_discarded()) return bad_body("The request body is not valid JSON.");
     }
     try {
-      Json answer = dispatcher_.Call(
+      CallAnswer answer = dispatcher_.Invoke(
           {req.matches[1].str(), req.matches[2].str(), std::move(args), user, req.remote_addr});
       trace.outcome = "ok";
-      Reply(res, 200, answer);
+      ReplyAnswer(res, std::move(answer));
     } catch (const NotFoundError& e) {
       ReplyError(res, 404, e);
     } catch (const ArgumentError& e) {

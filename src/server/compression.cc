@@ -66,4 +66,30 @@ void EncodeAnswer(std::string_view accept_encoding, httplib::Response& res) {
   res.set_header("Content-Encoding", "gzip");
 }
 
+GzipStream::GzipStream(Target target) : z_(std::make_unique<z_stream>()), target_(std::move(target)) {
+  if (deflateInit2(z_.get(), Z_BEST_SPEED, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY) != Z_OK)
+    throw std::runtime_error("deflateInit2 failed");
+  out_.resize(64 * 1024);
+}
+
+GzipStream::~GzipStream() { deflateEnd(z_.get()); }
+
+bool GzipStream::Write(std::string_view piece) { return Deflate(piece, Z_NO_FLUSH); }
+bool GzipStream::Finish() { return Deflate({}, Z_FINISH); }
+
+bool GzipStream::Deflate(std::string_view in, int flush) {
+  z_->next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
+  z_->avail_in = static_cast<uInt>(in.size());
+  int rc = Z_OK;
+  do {
+    z_->next_out = reinterpret_cast<Bytef*>(out_.data());
+    z_->avail_out = static_cast<uInt>(out_.size());
+    rc = deflate(z_.get(), flush);
+    if (rc == Z_STREAM_ERROR) return false;
+    size_t ready = out_.size() - z_->avail_out;
+    if (ready && !target_(std::string_view(out_.data(), ready))) return false;
+  } while (z_->avail_out == 0 || (flush == Z_FINISH && rc != Z_STREAM_END));
+  return rc == Z_OK || rc == Z_STREAM_END || rc == Z_BUF_ERROR;
+}
+
 }  // namespace ambit

@@ -6,12 +6,16 @@
 #ifndef AMBIT_SERVER_COMPRESSION_H_
 #define AMBIT_SERVER_COMPRESSION_H_
 
+#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
 namespace httplib {
 struct Response;
 }  // namespace httplib
+
+struct z_stream_s;
 
 namespace ambit {
 
@@ -30,6 +34,28 @@ void SendAsIs(httplib::Response& res, std::string_view body, const std::string& 
 // encoded twice: the library matches types exactly, so "application/json; charset=utf-8" is
 // left alone where "application/json" is not.
 void EncodeAnswer(std::string_view accept_encoding, httplib::Response& res);
+
+// gzip made piece by piece, at the fast level, for an answer that streams out: each Write
+// hands on what deflate has ready, Finish the rest and the trailer.
+class GzipStream {
+ public:
+  // Answers false when the compressed text cannot go on (the client went away).
+  using Target = std::function<bool(std::string_view)>;
+  explicit GzipStream(Target target);
+  ~GzipStream();
+  GzipStream(const GzipStream&) = delete;
+  GzipStream& operator=(const GzipStream&) = delete;
+
+  bool Write(std::string_view piece);
+  bool Finish();
+
+ private:
+  bool Deflate(std::string_view in, int flush);
+
+  std::unique_ptr<z_stream_s> z_;
+  Target target_;
+  std::string out_;
+};
 
 }  // namespace ambit
 

@@ -126,6 +126,27 @@ TEST_F(GeneratedAccountTest, ReproducibleFromItsSeedAndVaried) {
   EXPECT_NE(CDbl(ca->Execute(digest)->Value(0)), CDbl(cc->Execute(digest)->Value(0)));
 }
 
+// By default few orders await review and most are shipped, as in a shop's account; the busy
+// mix leaves a large share awaiting review.
+TEST_F(GeneratedAccountTest, StateMixIsRealisticUnlessBusyIsAskedFor) {
+  const std::string awaiting =
+      "select count(*) from IC_Web2ERPOrders where FOrderStatus = 1 and FCheckStatus = 0 "
+      "and FLockStatus = 0 and FVoidStatus = 0";
+  const std::string shipped = "select count(*) from IC_Web2ERPOrders where FOrderStatus = 10";
+  GenerateOptions options;
+  options.orders = 2000;
+  CreateGeneratedAccount(Path("real.db"), 3, 40, options);
+  options.mix = StateMix::kBusy;
+  CreateGeneratedAccount(Path("busy.db"), 3, 40, options);
+  ConnectionPtr real = OpenConnection(schema::SqliteConnectionString(Path("real.db")));
+  ConnectionPtr busy = OpenConnection(schema::SqliteConnectionString(Path("busy.db")));
+  EXPECT_GT(Number(*real, awaiting), 20);
+  EXPECT_LT(Number(*real, awaiting), 200);
+  EXPECT_GT(Number(*real, shipped), 1500);
+  EXPECT_GT(Number(*busy, awaiting), 500);
+  EXPECT_LT(Number(*busy, shipped), 700);
+}
+
 TEST_F(GeneratedAccountTest, RefusesAnExistingAccount) {
   GenerateOptions options;
   options.orders = 5;

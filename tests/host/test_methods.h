@@ -94,7 +94,7 @@ inline MethodTable MakeUpdateTable() {
 }
 
 // AmbitOrderInfo: Count (a query) and TempRoundTrip (a temp table across two statements of
-// one call), Slow (sleeps), WriteNoTrans (writes without a host transaction, then fails).
+// one call), Rows (a large list), Slow (sleeps), WriteNoTrans (writes without a host transaction, then fails).
 inline MethodTable MakeInfoTable() {
   MethodTable t(ComponentClass::kOrderInfo, [] { return std::make_unique<AmbitOrderInfo>(); });
   t.Add({"Count",
@@ -125,6 +125,29 @@ inline MethodTable MakeInfoTable() {
            return RunMethod(self, "Slow", a[0].string_value(), [&](MethodScope&) {
              std::this_thread::sleep_for(std::chrono::milliseconds(a[1].long_value()));
              return Variant(true);
+           });
+         }});
+  t.Add({"Rows",
+         {{"sDsn", ArgKind::kText}, {"lCount", ArgKind::kInt32}},
+         ResultKind::kRecordset,
+         "a list of lCount rows built in memory, with text that needs escaping",
+         [](Component& self, std::vector<Variant>& a) -> Variant {
+           return RunMethod(self, "Rows", a[0].string_value(), [&](MethodScope&) {
+             auto rs = std::make_shared<Recordset>();
+             rs->AppendField("id", DataType::kInteger);
+             rs->AppendField("txt", DataType::kVarWChar, 50);
+             rs->AppendField(FieldInfo{"amount", DataType::kDecimal, 0, 18, 2});
+             rs->AppendField("at", DataType::kDate);
+             rs->AppendField("none", DataType::kVarChar, 10);
+             rs->Open();
+             for (int32_t i = 0; i < a[1].long_value(); ++i) {
+               rs->AddNew();
+               rs->SetValue(0, Variant(i));
+               rs->SetValue(1, Variant("订单 \"" + std::to_string(i) + "\"\n\\"));
+               rs->SetValue(2, Variant(i / 3.0));
+               rs->SetValue(3, Variant(Date{46000 + i / 7.0}));
+             }
+             return Variant(rs);
            });
          }});
   t.Add({"WriteNoTrans",

@@ -12,6 +12,7 @@
 
 #include "backends/sqlite/sqlite_connection.h"
 #include "base/version.h"
+#include "host/call_context.h"
 #include "host/test_methods.h"
 #include "server/compression.h"
 #include "server/static_files.h"
@@ -124,6 +125,38 @@ TEST_F(ApiServerTest, QueryAndUpdateRoundTrip) {
   EXPECT_EQ(count_status, 200);
   EXPECT_EQ(count["result"]["columns"][0]["name"], "n");
   EXPECT_EQ(count["result"]["rows"], json::parse("[[2]]"));
+}
+
+// A large list streams out in chunks as it is written, a small one goes whole with its length;
+// both say what the tree of the same answer says, compressed when the client asks for it.
+TEST_F(ApiServerTest, LargeListsStreamAndCompressAsSmallOnesDo) {
+  for (int rows : {3, 6000}) {
+    SCOPED_TRACE(rows);
+    std::string args = "{\"lCount\": " + std::to_string(rows) + "}";
+    json expected = dispatcher_.Call({"AmbitOrderInfo", "Rows", json::parse(args),
+                                      std::make_shared<HostUserLogin>("7", 7, "EN"), "127.0.0.1"});
+    ASSERT_EQ(expected["result"]["rows"].size(), static_cast<size_t>(rows));
+    for (const char* encoding : {"identity", "gzip"}) {
+      httplib::Client c = Client();
+      c.set_decompress(false);
+      httplib::Result r = c.Post("/api/AmbitOrderInfo/Rows", {{"Accept-Encoding", encoding}},
+                                 args, "application/json");
+      ASSERT_TRUE(r) << encoding;
+      EXPECT_EQ(r->status, 200);
+      EXPECT_EQ(r->get_header_value("Transfer-Encoding") == "chunked", rows > 1000) << encoding;
+      std::string body = r->body;
+      if (std::string(encoding) == "gzip") {
+        ASSERT_EQ(r->get_header_value("Content-Encoding"), "gzip");
+        httplib::detail::gzip_decompressor gunzip;
+        body.clear();
+        ASSERT_TRUE(gunzip.decompress(r->body.data(), r->body.size(), [&](const char* d, size_t n) {
+          body.append(d, n);
+          return true;
+        }));
+      }
+      EXPECT_EQ(json::parse(body), expected) << encoding;
+    }
+  }
 }
 
 TEST_F(ApiServerTest, InOutArgumentsComeBackInOut) {

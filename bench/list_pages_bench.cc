@@ -1,0 +1,207 @@
+// The status lists at a million orders (AMBIT_BENCH_ORDERS for another size), side by side in
+// one run: the first page of the awaiting-review list, a first page under a shop and date-range
+// filter, the 100th page through the keyset, counting mode, and the whole awaiting-review list
+// three ways: through the method, through the method and written as the server's JSON (and as
+// the JSON tree the server built before), and the very statement the engine ran stepped by a
+// plain SQLite loop that reads every cell (what no result path can beat).
+//
+// The account is generated once with the realistic state mix and kept (see
+// ReusedBenchAccount): a million orders take about a minute.
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "backends/sqlite/sqlite_connection.h"
+#include "base/conversions.h"
+#include "bench_account.h"
+#include "bench_host.h"
+#include "classes/classes.h"
+#include "frame/variant_json.h"
+#include "query/status_lists.h"
+
+namespace ambit {
+namespace {
+
+struct Account {
+  BenchAccount file;
+  std::unique_ptr<BenchHost> bench;
+  std::string shop;        // the shop of the filtered page
+  std::string date_from;   // a month of order dates
+  std::string date_to;
+  std::string page100;     // the cursor the 99th page of GetAllData answers
+};
+
+Account& Shared() {
+  static Account* account = [] {
+    const char* env = std::getenv("AMBIT_BENCH_ORDERS");
+    auto* a = new Account;
+    a->file = ReusedBenchAccount("list_pages", env ? std::atoll(env) : 1000000,
+                                 StateMix::kRealistic);
+    a->bench = std::make_unique<BenchHost>(a->file.dsn);
+    Connection& conn = a->bench->conn->inner();
+    a->shop = CStr(conn.Execute("SELECT MIN(FWebshopID) FROM IC_Web2ERPOrders")->Value(0));
+    a->date_from = "2026-10-01";
+    a->date_to = "2026-10-31 23:59:59";
+    return a;
+  }();
+  return *account;
+}
+
+DictionaryPtr Para(std::initializer_list<std::pair<const char*, Variant>> keys) {
+  DictionaryPtr d = NewDictionary();
+  d->SetValue("sDSN", Variant(Shared().file.dsn));
+  for (const auto& [key, value] : keys) d->SetValue(key, value);
+  return d;
+}
+
+using ListMethod = RecordsetPtr (*)(Component&, const DictionaryPtr&);
+
+void TimeMethod(benchmark::State& state, ListMethod method, const DictionaryPtr& para) {
+  Shared();
+  AmbitOrderInfo info;
+  int64_t rows = 0;
+  for (auto _ : state) {
+    RecordsetPtr rs = method(info, para);
+    rows = rs ? rs->RecordCount() : 0;
+    benchmark::DoNotOptimize(rs);
+  }
+  state.counters["rows"] = static_cast<double>(rows);
+}
+
+// The cursor after `pages` pages of GetAllData, walked once before the timing.
+const std::string& CursorAfterPages(int pages) {
+  Account& a = Shared();
+  if (a.page100.empty()) {
+    AmbitOrderInfo info;
+    DictionaryPtr para = Para({{"PageSize", Variant(int32_t{200})}});
+    for (int i = 0; i < pages; ++i) {
+      GetAllData(info, para);
+      para->SetValue("PageAfter", para->Value("PageNext"));
+    }
+    a.page100 = CStr(para->Value("PageAfter"));
+  }
+  return a.page100;
+}
+
+void BM_WaitVerifyFirstPage(benchmark::State& s) {
+  TimeMethod(s, &GetWaitVerifyData, Para({{"PageSize", Variant(int32_t{200})}}));
+}
+void BM_AllDataShopAndDatesFirstPage(benchmark::State& s) {
+  Account& a = Shared();
+  TimeMethod(s, &GetAllData,
+             Para({{"PageSize", Variant(int32_t{200})},
+                   {"WebShopID", Variant(a.shop)},
+                   {"OrderDateFrom", Variant(a.date_from)},
+                   {"OrderDateTo", Variant(a.date_to)}}));
+}
+void BM_AllDataPage100(benchmark::State& s) {
+  std::string cursor = CursorAfterPages(99);
+  TimeMethod(s, &GetAllData,
+             Para({{"PageSize", Variant(int32_t{200})}, {"PageAfter", Variant(cursor)}}));
+}
+void BM_WaitVerifyCount(benchmark::State& s) {
+  TimeMethod(s, &GetWaitVerifyData, Para({{"stTypeCount", Variant("1")}}));
+}
+void BM_WaitVerifyAll(benchmark::State& s) { TimeMethod(s, &GetWaitVerifyData, Para({})); }
+
+// The method and its answer as JSON text, the way the server writes it now (straight from the
+// recordset) and the way it did before (a tree, then its dump).
+void TimeWithJson(benchmark::State& state, bool tree) {
+  Shared();
+  AmbitOrderInfo info;
+  DictionaryPtr para = Para({});
+  size_t bytes = 0;
+  for (auto _ : state) {
+    Variant result(GetWaitVerifyData(info, para));
+    if (tree) {
+      bytes = VariantToJson(result).dump(-1, ' ', false, Json::error_handler_t::replace).size();
+    } else {
+      bytes = 0;
+      JsonText text(
+          [&bytes](std::string_view piece) {
+            bytes += piece.size();
+            return true;
+          },
+          256 * 1024);
+      WriteVariantJson(result, text);
+      text.Flush();
+    }
+  }
+  state.counters["MB"] = static_cast<double>(bytes) / 1e6;
+}
+void BM_WaitVerifyAllAsJson(benchmark::State& s) { TimeWithJson(s, false); }
+void BM_WaitVerifyAllAsJsonTree(benchmark::State& s) { TimeWithJson(s, true); }
+
+// The SQLite statement the engine ran last, with its parameters in the text.
+std::string LastStatement(sqlite3* db, const std::function<void()>& run) {
+  static std::string last;
+  sqlite3_trace_v2(
+      db, SQLITE_TRACE_STMT,
+      [](unsigned, void*, void* stmt, void*) {
+        auto* s = static_cast<sqlite3_stmt*>(stmt);
+        if (sqlite3_column_count(s) > 0) {
+          char* sql = sqlite3_expanded_sql(s);
+          if (sql) last = sql;
+          sqlite3_free(sql);
+        }
+        return 0;
+      },
+      nullptr);
+  run();
+  sqlite3_trace_v2(db, 0, nullptr, nullptr);
+  return last;
+}
+
+void BM_WaitVerifyAll_SqliteLoop(benchmark::State& state) {
+  Account& a = Shared();
+  auto& engine = dynamic_cast<SqliteConnection&>(a.bench->conn->inner());
+  sqlite3* db = engine.session().db().handle();
+  AmbitOrderInfo info;
+  std::string sql = LastStatement(db, [&] { GetWaitVerifyData(info, Para({})); });
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+    state.SkipWithError(sqlite3_errmsg(db));
+    return;
+  }
+  int64_t rows = 0;
+  for (auto _ : state) {
+    rows = 0;
+    int64_t touched = 0;  // every cell is read, as a client of the rows would
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+      ++rows;
+      for (int c = 0, n = sqlite3_column_count(stmt); c < n; ++c) {
+        switch (sqlite3_column_type(stmt, c)) {
+          case SQLITE_INTEGER: touched += sqlite3_column_int64(stmt, c); break;
+          case SQLITE_FLOAT: touched += static_cast<int64_t>(sqlite3_column_double(stmt, c)); break;
+          case SQLITE_TEXT:
+            touched += sqlite3_column_text(stmt, c)[0] + sqlite3_column_bytes(stmt, c);
+            break;
+          default: break;
+        }
+      }
+    }
+    sqlite3_reset(stmt);
+    benchmark::DoNotOptimize(touched);
+  }
+  sqlite3_finalize(stmt);
+  state.counters["rows"] = static_cast<double>(rows);
+}
+
+#define AMBIT_PAGE_BENCH(fn) \
+  BENCHMARK(fn)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true)
+
+AMBIT_PAGE_BENCH(BM_WaitVerifyFirstPage);
+AMBIT_PAGE_BENCH(BM_AllDataShopAndDatesFirstPage);
+AMBIT_PAGE_BENCH(BM_AllDataPage100);
+AMBIT_PAGE_BENCH(BM_WaitVerifyCount)->Iterations(3);
+AMBIT_PAGE_BENCH(BM_WaitVerifyAll)->Iterations(1);
+AMBIT_PAGE_BENCH(BM_WaitVerifyAllAsJson)->Iterations(1);
+AMBIT_PAGE_BENCH(BM_WaitVerifyAllAsJsonTree)->Iterations(1);
+AMBIT_PAGE_BENCH(BM_WaitVerifyAll_SqliteLoop)->Iterations(1);
+
+}  // namespace
+}  // namespace ambit
+
+BENCHMARK_MAIN();

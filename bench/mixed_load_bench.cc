@@ -1,0 +1,261 @@
+// The server under mixed load, through its HTTP API, on a generated account of 100,000 orders
+// (AMBIT_BENCH_ORDERS; AMBIT_BENCH_MIX=busy for the mix where half the orders await review):
+//
+// BM_MixedLoad: 8 writers (SaveOrder of one order's seller message, lock and unlock, review and
+// un-review of one order) and 8 readers (the first page of GetAllData under a shop and
+// date-range filter, one order's lines) for AMBIT_BENCH_SECONDS (20) seconds: calls per second,
+// median and 99th percentile of each kind, errors.
+// BM_LargeListBurst: ten whole GetAllData lists, four at a time: the server's resident memory
+// before, at its highest and after.
+//
+// By default the server runs in this process on the account (kept between runs, see
+// ReusedBenchAccount). AMBIT_BENCH_URL=host:port aims at a server already running instead
+// (token AMBIT_BENCH_TOKEN, its process AMBIT_BENCH_PID for the memory figures), so that two
+// builds can be measured on the same account in one run.
+#include <benchmark/benchmark.h>
+#include <httplib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "base/conversions.h"
+#include "bench_account.h"
+#include "classes/classes.h"
+#include "host/dispatcher.h"
+#include "host/host_services.h"
+#include "server/api_server.h"
+
+namespace ambit {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string Env(const char* name, const char* fallback) {
+  const char* v = std::getenv(name);
+  return v && *v ? v : fallback;
+}
+
+struct Target {
+  std::string host = "127.0.0.1";
+  int port = 0;
+  std::string token = "bench";
+  std::string pid = "self";
+  std::string shop;
+  std::vector<int64_t> writable;  // orders awaiting review, unlocked: the writers' orders
+  std::vector<int64_t> any;       // orders whose lines the readers ask for
+  // The in-process server, when there is no AMBIT_BENCH_URL.
+  std::unique_ptr<AccountRegistry> accounts;
+  std::unique_ptr<Dispatcher> dispatcher;
+  std::unique_ptr<ApiServer> server;
+  std::thread runner;
+};
+
+Target& Shared() {
+  static Target* target = [] {
+    auto* t = new Target;
+    BenchAccount file = ReusedBenchAccount(
+        "mixed_load", std::atoll(Env("AMBIT_BENCH_ORDERS", "100000").c_str()),
+        Env("AMBIT_BENCH_MIX", "") == "busy" ? StateMix::kBusy : StateMix::kRealistic);
+    ConnectionPtr conn = OpenConnection(file.dsn);
+    t->shop = CStr(conn->Execute("SELECT MIN(FWebshopID) FROM IC_Web2ERPOrders")->Value(0));
+    RecordsetPtr rs = conn->Execute(
+        "SELECT TOP 400 FID FROM IC_Web2ERPOrders WHERE FOrderStatus = 1 AND FCheckStatus = 0 "
+        "AND FLockStatus = 0 AND FVoidStatus = 0 AND FTransactionStatus = 38192 ORDER BY FID");
+    for (; !rs->Eof(); rs->MoveNext()) t->writable.push_back(CLngLng(rs->Value(0)));
+    rs = conn->Execute("SELECT FID FROM IC_Web2ERPOrders WHERE FID % 97 = 0");
+    for (; !rs->Eof(); rs->MoveNext()) t->any.push_back(CLngLng(rs->Value(0)));
+    std::string url = Env("AMBIT_BENCH_URL", "");
+    if (!url.empty()) {
+      if (!ParseListenAddress(url, &t->host, &t->port)) std::abort();
+      t->token = Env("AMBIT_BENCH_TOKEN", "bench");
+      t->pid = Env("AMBIT_BENCH_PID", "self");
+      return t;
+    }
+    RegisterHostServices(HostServicesConfig{});
+    AccountOptions options;
+    options.pool_size = DefaultWorkerCount();
+    t->accounts = std::make_unique<AccountRegistry>(options);
+    t->accounts->AddAccount(file.path.stem().string(), file.dsn);
+    t->dispatcher = std::make_unique<Dispatcher>(*t->accounts, AllClassTables());
+    ServerOptions server_options;
+    server_options.port = 0;
+    t->server = std::make_unique<ApiServer>(
+        *t->dispatcher,
+        TokenStore::FromJson(nlohmann::ordered_json::parse(R"({"bench": {"userId": 16394}})")),
+        server_options);
+    t->port = t->server->Bind();
+    t->runner = std::thread([t] { t->server->Run(); });
+    return t;
+  }();
+  return *target;
+}
+
+// Resident memory of the server process, in MB.
+double ResidentMb() {
+  std::FILE* f = std::fopen(("/proc/" + Shared().pid + "/statm").c_str(), "r");
+  if (!f) return 0;
+  unsigned long size = 0, resident = 0;
+  int read = std::fscanf(f, "%lu %lu", &size, &resident);
+  std::fclose(f);
+  return read == 2 ? static_cast<double>(resident) * 4096 / 1e6 : 0;
+}
+
+struct Kind {
+  const char* name;
+  std::vector<double> ms;
+  int64_t errors = 0;
+};
+
+// One client thread's calls, by kind.
+class Caller {
+ public:
+  Caller() : client_(Shared().host, Shared().port) {
+    client_.set_bearer_token_auth(Shared().token.c_str());
+    client_.set_keep_alive(true);
+    client_.set_tcp_nodelay(true);
+    client_.set_read_timeout(60);
+  }
+  void Post(Kind& kind, const std::string& path, const std::string& body) {
+    auto start = Clock::now();
+    httplib::Result r = client_.Post(("/api/" + path).c_str(), body, "application/json");
+    kind.ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    if (!r || r->status != 200) {
+      ++kind.errors;
+      if (!r || kind.errors == 1)
+        std::fprintf(stderr, "%s: %s\n", kind.name,
+                     r ? r->body.substr(0, 300).c_str() : httplib::to_string(r.error()).c_str());
+    }
+  }
+
+ private:
+  httplib::Client client_;
+};
+
+std::string Para(const std::string& keys) { return R"({"dctPara": {)" + keys + "}}"; }
+
+double Percentile(std::vector<double>& v, double p) {
+  if (v.empty()) return 0;
+  size_t k = std::min(v.size() - 1, static_cast<size_t>(p * static_cast<double>(v.size())));
+  std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(k), v.end());
+  return v[k];
+}
+
+void BM_MixedLoad(benchmark::State& state) {
+  Target& t = Shared();
+  const auto seconds = std::chrono::seconds(std::atoi(Env("AMBIT_BENCH_SECONDS", "20").c_str()));
+  const int writers = 8, readers = 8;
+  for (auto _ : state) {
+    std::vector<std::vector<Kind>> kinds(writers + readers);
+    std::atomic<bool> stop = false;
+    double rss_before = ResidentMb();
+    auto started = Clock::now();
+    std::vector<std::thread> threads;
+    for (int w = 0; w < writers; ++w)
+      threads.emplace_back([&, w] {
+        auto& k = kinds[w] = {{"save"}, {"lock/unlock"}, {"review/unreview"}};
+        Caller c;
+        for (size_t i = static_cast<size_t>(w); !stop; i += writers) {
+          std::string fid = std::to_string(t.writable[i % t.writable.size()]);
+          c.Post(k[0], "AmbitOrderUpdate/SaveOrder",
+                 R"({"dctDataCache": {")" + fid + R"(": {"FSellerMessage": "call )" +
+                     std::to_string(i) + R"("}}})");
+          c.Post(k[1], "AmbitOrderUpdate/LockWebOrder",
+                 Para(R"("FID": ")" + fid + R"(", "IsLock": 1, "LockReason": "bench")"));
+          c.Post(k[1], "AmbitOrderUpdate/LockWebOrder",
+                 Para(R"("FID": ")" + fid + R"(", "IsLock": 0)"));
+          c.Post(k[2], "AmbitOrderUpdate/SetWebOrderStatus",
+                 Para(R"("FID": ")" + fid + R"(", "FOrderStatus": 2)"));
+          c.Post(k[2], "AmbitOrderUpdate/SetWebOrderStatus",
+                 Para(R"("FID": ")" + fid + R"(", "FOrderStatus": 1)"));
+        }
+      });
+    for (int r = 0; r < readers; ++r)
+      threads.emplace_back([&, r] {
+        auto& k = kinds[writers + r] = {{"first page"}, {"order lines"}};
+        Caller c;
+        for (size_t i = static_cast<size_t>(r); !stop; i += readers) {
+          c.Post(k[0], "AmbitOrderInfo/GetAllData",
+                 Para(R"("PageSize": 200, "WebShopID": ")" + t.shop +
+                      R"(", "OrderDateFrom": "2026-10-01", "OrderDateTo": "2026-10-31 23:59:59")"));
+          c.Post(k[1], "AmbitOrderInfo/GetWebOrderEntryData",
+                 Para(R"("FID": ")" + std::to_string(t.any[(i * 7919) % t.any.size()]) + "\""));
+        }
+      });
+    std::this_thread::sleep_for(seconds);
+    stop = true;
+    for (auto& th : threads) th.join();
+    double elapsed = std::chrono::duration<double>(Clock::now() - started).count();
+    // Kinds of all threads merged by name.
+    std::vector<Kind> merged;
+    for (auto& per_thread : kinds)
+      for (Kind& k : per_thread) {
+        auto it = std::find_if(merged.begin(), merged.end(),
+                               [&](const Kind& m) { return std::string(m.name) == k.name; });
+        if (it == merged.end()) it = merged.insert(merged.end(), Kind{k.name});
+        it->ms.insert(it->ms.end(), k.ms.begin(), k.ms.end());
+        it->errors += k.errors;
+      }
+    size_t calls = 0;
+    int64_t errors = 0;
+    std::vector<double> all;
+    for (Kind& k : merged) {
+      calls += k.ms.size();
+      errors += k.errors;
+      all.insert(all.end(), k.ms.begin(), k.ms.end());
+      state.counters[std::string(k.name) + " p50"] = Percentile(k.ms, 0.5);
+      state.counters[std::string(k.name) + " p99"] = Percentile(k.ms, 0.99);
+    }
+    state.counters["calls/s"] = static_cast<double>(calls) / elapsed;
+    state.counters["all p50"] = Percentile(all, 0.5);
+    state.counters["all p99"] = Percentile(all, 0.99);
+    state.counters["errors"] = static_cast<double>(errors);
+    state.counters["MB before"] = rss_before;
+    state.counters["MB after"] = ResidentMb();
+  }
+}
+BENCHMARK(BM_MixedLoad)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+void BM_LargeListBurst(benchmark::State& state) {
+  Shared();
+  for (auto _ : state) {
+    double before = ResidentMb();
+    std::atomic<double> peak = before;
+    std::atomic<bool> done = false;
+    std::thread watch([&] {
+      while (!done) {
+        double now = ResidentMb();
+        if (now > peak) peak = now;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      }
+    });
+    std::atomic<int> next = 0, errors = 0;
+    std::vector<std::thread> clients;
+    for (int c = 0; c < 4; ++c)
+      clients.emplace_back([&] {
+        Caller caller;
+        Kind k{"whole list"};
+        while (next++ < 10) caller.Post(k, "AmbitOrderInfo/GetAllData", Para(""));
+        errors += static_cast<int>(k.errors);
+      });
+    for (auto& c : clients) c.join();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    done = true;
+    watch.join();
+    state.counters["MB before"] = before;
+    state.counters["MB peak"] = peak;
+    state.counters["MB after"] = ResidentMb();
+    state.counters["errors"] = errors;
+  }
+}
+BENCHMARK(BM_LargeListBurst)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+}  // namespace
+}  // namespace ambit
+
+BENCHMARK_MAIN();
