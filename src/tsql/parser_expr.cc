@@ -100,6 +100,9 @@ TypeSpec Parser::ParseType(bool in_cast) {
     throw ComError(2715, kEngineErrorSource,
                    "Column, parameter, or variable: Cannot find data type " + name.back() + ".");
   }
+  // INTEGER is only a synonym of int; kept as written it would also be the one type spelling
+  // that makes SQLite alias a key column to the row number.
+  if (t.name == "integer") t.name = "int";
   t.text = t.name;
   if (AcceptOp("(")) {
     if (AcceptKeyword("max")) {
