@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,6 +35,8 @@ struct CatalogColumn {
 struct EmitterContext {
   std::function<const TypeSpec*(const std::string& variable)> variable_type;
   std::function<std::optional<std::vector<CatalogColumn>>(const std::string& table)> columns;
+  // The definition of a view made by this engine, null for anything else.
+  std::function<std::shared_ptr<const CreateViewStmt>(const std::string& name)> view;
 };
 
 enum class StaticType { kUnknown, kNumeric, kText, kDate };
@@ -153,6 +156,26 @@ class Emitter {
   std::string InList(const Expr& e);
   bool InListIsNative(const Expr& e) const;
   std::string StoreValue(const std::string& value_sql, const std::string& decl_type);
+  // INSERT, UPDATE and DELETE through a view (emitter_view.cc): the view's base table takes
+  // the write; the statement reads the view as a row source that also carries the base row's
+  // rowid as "tsql_rid".
+  struct ViewTarget {
+    std::string name;
+    std::shared_ptr<const CreateViewStmt> view;
+    std::vector<std::string> columns;    // the view's column names
+    std::vector<const Expr*> items;      // what each of them reads
+    std::vector<ExprPtr> expanded;       // owns the columns a * in the view stands for
+  };
+  std::unique_ptr<ViewTarget> ViewOf(const std::string& name);
+  // The base table that writing `columns` (view column names; all of them when deleting, as
+  // `deleting`) goes to, and the base column behind each. SQL Server's 4403, 4405, 4406, 4436.
+  struct ViewWrite {
+    const TableRef* base = nullptr;
+    std::vector<std::string> base_columns;
+  };
+  ViewWrite ViewBase(const ViewTarget& v, const std::vector<std::string>& columns, bool deleting);
+  std::string ViewRowSource(const ViewTarget& v, const TableRef& base);
+  std::map<const TableRef*, std::string> row_sources_;  // tables read as another row source
   const CatalogColumn* FindColumn(const std::vector<CatalogColumn>& cols, const std::string& name);
 
   const EmitterContext& context_;

@@ -203,6 +203,10 @@ std::string Emitter::SelectWithoutCtes(const Select& s) {
 std::string Emitter::TableRefText(const TableRef& t) {
   switch (t.kind) {
     case TableRef::Kind::kTable: {
+      if (auto source = row_sources_.empty() ? row_sources_.end() : row_sources_.find(&t);
+          source != row_sources_.end()) {
+        return source->second + " AS " + QuoteName(t.alias.empty() ? t.name.back() : t.alias);
+      }
       std::string out = TableName(t.name);
       if (!t.alias.empty()) out += " AS " + QuoteName(t.alias);
       return out;

@@ -321,6 +321,7 @@ EmitterContext Interpreter::Context() {
     return it == frame_->variables.end() ? nullptr : &it->second.type;
   };
   c.columns = [this](const std::string& table) { return session_->Columns(table); };
+  c.view = [this](const std::string& name) { return session_->View(name); };
   return c;
 }
 

@@ -293,6 +293,11 @@ void Interpreter::RunCreateView(const CreateViewStmt& s) {
   EmitterContext context = Context();
   Emitter em(context);
   std::string sql = em.CreateView(s);
+  // The T-SQL definition rides along in the view's SQLite text: writes through the view are
+  // translated from it (Session::View).
+  std::string_view definition = std::string_view(batch_->text).substr(s.offset, s.end - s.offset);
+  sql.insert(std::string_view("CREATE VIEW ").size() + Emitter::QuoteName(s.name.back()).size(),
+             " " + EncodeViewDefinition(definition));
   if (s.alter) session_->db().Exec("DROP VIEW IF EXISTS " + Emitter::QuoteName(s.name.back()));
   session_->db().Exec(sql);
   session_->SchemaChanged();
