@@ -79,11 +79,13 @@ struct TableRef;
 using TableRefPtr = std::unique_ptr<TableRef>;
 
 struct TableRef {
-  enum class Kind { kTable, kDerived, kJoin };
+  enum class Kind { kTable, kDerived, kJoin, kValues };
   Kind kind = Kind::kTable;
   std::vector<std::string> name;  // kTable: qualified name, last part is the table
   std::string alias;
+  std::vector<std::string> columns;  // kDerived, kValues: AS alias (a, b, ...)
   std::shared_ptr<Select> derived;
+  std::vector<std::vector<ExprPtr>> values;  // kValues: (VALUES (..), (..)) rows
   std::string join_type;  // kJoin: "inner", "left", "right", "full", "cross"
   TableRefPtr left, right;
   ExprPtr on;

@@ -59,6 +59,8 @@ class Emitter {
   static bool MayReturnManyRows(const Select& s);
   std::string QuerySpecText(const QuerySpec& q, bool with_top);
   std::string TableRefText(const TableRef& t);
+  // (VALUES (..), (..)) AS v(a, b) as a row source (emitter_sources.cc).
+  std::string ValuesText(const TableRef& t);
   std::string ForXmlText(const Select& s);
   // " FROM ... WHERE ... GROUP BY ... HAVING ... ORDER BY ... LIMIT ..." of a query.
   std::string SourceText(const QuerySpec& q, const std::vector<OrderItem>& order_by);

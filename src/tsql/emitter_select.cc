@@ -1,4 +1,5 @@
 // Queries: query blocks, set operators, TOP, table sources and FOR XML PATH.
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <map>
@@ -212,11 +213,30 @@ std::string Emitter::TableRefText(const TableRef& t) {
       return out;
     }
     case TableRef::Kind::kDerived: {
-      CheckNested(*t.derived, t.alias);
+      // Named columns need no names inside.
+      CheckNested(*t.derived, t.columns.empty() ? t.alias : "");
       std::string inner =
           t.derived->for_xml_path ? ForXmlText(*t.derived) : SelectText(*t.derived);
+      if (!t.columns.empty()) {
+        const auto& items = t.derived->blocks[0].items;
+        bool star = std::any_of(items.begin(), items.end(), [](const SelectItem& i) {
+          return i.expr->kind == ExprKind::kStar;
+        });
+        if (!star && items.size() != t.columns.size()) {
+          throw ComError(items.size() > t.columns.size() ? 8158 : 8159, kEngineErrorSource,
+                         "'" + t.alias + "' has " +
+                             (items.size() > t.columns.size() ? "more" : "fewer") +
+                             " columns than were specified in the column list.");
+        }
+        // AS t(a, b): SQLite names a subquery's columns only through a common table expression.
+        std::string names;
+        for (const std::string& c : t.columns) names += (names.empty() ? "" : ", ") + QuoteName(c);
+        inner = "WITH \"tsql_cols\"(" + names + ") AS (" + inner + ") SELECT * FROM \"tsql_cols\"";
+      }
       return "(" + inner + ") AS " + QuoteName(t.alias);
     }
+    case TableRef::Kind::kValues:
+      return ValuesText(t);
     case TableRef::Kind::kJoin: {
       std::string type;
       if (t.join_type == "inner") type = " JOIN ";

@@ -21,6 +21,7 @@ void CollectTables(const TableRef& t, std::vector<const TableRef*>* tables, bool
       tables->push_back(&t);
       break;
     case TableRef::Kind::kDerived:
+    case TableRef::Kind::kValues:
       *derived = true;
       break;
     case TableRef::Kind::kJoin:

@@ -66,6 +66,8 @@ class Parser {
   TableRefPtr ParseTablePrimary();
   void SkipTableHints();
   std::string ParseOptionalAlias();
+  void ParseColumnAliases(TableRef* ref);
+  void ParseValuesSource(TableRef* ref);
 
   // --- expressions (parser_expr.cc)
   ExprPtr ParseExpr();

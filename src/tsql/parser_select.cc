@@ -196,6 +196,47 @@ void Parser::SkipTableHints() {
   }
 }
 
+void Parser::ParseColumnAliases(TableRef* ref) {
+  if (!AcceptOp("(")) return;
+  do {
+    ref->columns.push_back(ParseName());
+  } while (AcceptOp(","));
+  ExpectOp(")");
+}
+
+// A table value constructor, after "(VALUES": rows, ")", the alias and its column names.
+void Parser::ParseValuesSource(TableRef* ref) {
+  ref->kind = TableRef::Kind::kValues;
+  do {
+    ExpectOp("(");
+    std::vector<ExprPtr> row;
+    do {
+      row.push_back(ParseExpr());
+    } while (AcceptOp(","));
+    ExpectOp(")");
+    if (!ref->values.empty() && row.size() != ref->values[0].size()) {
+      throw ComError(10709, kEngineErrorSource,
+                     "The number of columns for each row in a table value constructor must be "
+                     "the same.");
+    }
+    ref->values.push_back(std::move(row));
+  } while (AcceptOp(","));
+  ExpectOp(")");
+  ref->alias = ParseOptionalAlias();
+  if (ref->alias.empty()) Fail();
+  ParseColumnAliases(ref);
+  size_t width = ref->values[0].size();
+  if (ref->columns.size() < width) {
+    throw ComError(8155, kEngineErrorSource,
+                   "No column name was specified for column " +
+                       std::to_string(ref->columns.size() + 1) + " of '" + ref->alias + "'.");
+  }
+  if (ref->columns.size() > width) {
+    throw ComError(8159, kEngineErrorSource,
+                   "'" + ref->alias + "' has fewer columns than were specified in the column list.");
+  }
+}
+
 std::string Parser::ParseOptionalAlias() {
   if (AcceptKeyword("as")) return ParseName();
   if (IsName()) return Advance().text;
@@ -206,12 +247,17 @@ TableRefPtr Parser::ParseTablePrimary() {
   auto ref = std::make_unique<TableRef>();
   if (IsOp("(")) {
     Advance();
+    if (AcceptKeyword("values")) {
+      ParseValuesSource(ref.get());
+      return ref;
+    }
     if (IsKeyword("select") || IsOp("(")) {
       ref->kind = TableRef::Kind::kDerived;
       ref->derived = ParseSelect();
       ExpectOp(")");
       ref->alias = ParseOptionalAlias();
       if (ref->alias.empty()) Fail();
+      ParseColumnAliases(ref.get());
       return ref;
     }
     if (++depth_ > kMaxDepth) FailNestedTooDeeply();
