@@ -102,6 +102,7 @@ struct QuerySpec {
   bool distinct = false;
   ExprPtr top;
   bool top_percent = false;
+  bool top_with_ties = false;
   std::vector<SelectItem> items;
   std::vector<std::string> into;  // SELECT ... INTO name
   std::vector<TableRefPtr> from;  // comma-separated sources

@@ -61,6 +61,8 @@ class Emitter {
   std::string TableRefText(const TableRef& t);
   // (VALUES (..), (..)) AS v(a, b) as a row source (emitter_sources.cc).
   std::string ValuesText(const TableRef& t);
+  // TOP (n) WITH TIES: the LIMIT that also takes the rows tied with the n-th (emitter_query.cc).
+  std::string TiesLimit(const QuerySpec& q, const std::vector<OrderItem>& order_by);
   std::string ForXmlText(const Select& s);
   // " FROM ... WHERE ... GROUP BY ... HAVING ... ORDER BY ... LIMIT ..." of a query.
   std::string SourceText(const QuerySpec& q, const std::vector<OrderItem>& order_by);

@@ -84,6 +84,7 @@ std::string Emitter::QuerySpecText(const QuerySpec& q, bool with_top) {
   if (q.having) out += " HAVING " + Expression(*q.having);
   if (with_top && q.top) {
     if (q.top_percent) Unsupported("percent");
+    if (q.top_with_ties) TiesLimit(q, {});
     out += " LIMIT " + Expression(*q.top);
   }
   PopScope();
@@ -149,7 +150,7 @@ std::string Emitter::SelectWithoutCtes(const Select& s) {
     std::string out = QuerySpecText(q, false) + order;
     if (q.top) {
       if (q.top_percent) Unsupported("percent");
-      out += " LIMIT " + Expression(*q.top);
+      out += " LIMIT " + (q.top_with_ties ? TiesLimit(q, s.order_by) : Expression(*q.top));
     }
     return out;
   }

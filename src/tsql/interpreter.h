@@ -80,6 +80,8 @@ class Interpreter {
   void RunTruncate(const TruncateStmt& s);
   void RunExec(const ExecStmt& s);
   void CallProcedure(const ExecStmt& s, std::vector<RecordsetPtr>* results);
+  // interpreter_dynamic.cc
+  void ExecuteSql(const ExecStmt& s, std::vector<RecordsetPtr>* results);
 
   Session* session_;
   std::vector<RecordsetPtr>* results_;

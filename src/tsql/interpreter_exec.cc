@@ -408,6 +408,7 @@ void Interpreter::CallProcedure(const ExecStmt& s, std::vector<RecordsetPtr>* re
     return;
   }
   const std::string& name = s.procedure.back();
+  if (EqualsNoCase(name, "sp_executesql")) return ExecuteSql(s, results);
   if (IsSystemProcedure(name)) {
     // EXEC sp_help orders: a bare name is the object's name, as on SQL Server.
     std::vector<SystemProcedureArg> args;

@@ -89,7 +89,11 @@ QuerySpec Parser::ParseQuerySpec() {
       block.top = ParsePrimary();
     }
     if (AcceptKeyword("percent")) block.top_percent = true;
-    if (IsKeyword("with")) Fail();  // WITH TIES
+    if (IsKeyword("with") && IsKeyword("ties", 1)) {
+      Advance();
+      Advance();
+      block.top_with_ties = true;
+    }
   }
   do {
     SelectItem item;
