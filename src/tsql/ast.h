@@ -129,6 +129,7 @@ struct Select {
   std::vector<OrderItem> order_by;
   bool for_xml_path = false;
   std::string xml_element;  // FOR XML PATH('x'): "x"; PATH('') or none: ""
+  int max_recursion = 100;  // OPTION (MAXRECURSION n); 0 is no limit
 };
 
 // ---------------------------------------------------------------- statements

@@ -63,6 +63,10 @@ class Emitter {
   std::string ValuesText(const TableRef& t);
   // TOP (n) WITH TIES: the LIMIT that also takes the rows tied with the n-th (emitter_query.cc).
   std::string TiesLimit(const QuerySpec& q, const std::vector<OrderItem>& order_by);
+  // A recursive common table expression that counts its levels and stops with 530 past
+  // max_recursion; "" when cte does not refer to itself.
+  std::string RecursiveCteText(const CommonTableExpr& cte, int max_recursion);
+  std::map<std::string, std::string> cte_renames_;  // lower-case name -> SQLite name
   std::string ForXmlText(const Select& s);
   // " FROM ... WHERE ... GROUP BY ... HAVING ... ORDER BY ... LIMIT ..." of a query.
   std::string SourceText(const QuerySpec& q, const std::vector<OrderItem>& order_by);

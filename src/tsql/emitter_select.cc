@@ -103,6 +103,10 @@ std::string Emitter::SelectText(const Select& s, bool skip_into) {
     for (size_t i = 0; i < s.ctes.size(); ++i) {
       const CommonTableExpr& cte = s.ctes[i];
       if (i) with += ", ";
+      if (std::string recursive = RecursiveCteText(cte, s.max_recursion); !recursive.empty()) {
+        with += recursive;
+        continue;
+      }
       with += QuoteName(cte.name);
       if (!cte.columns.empty()) {
         with += " (";
@@ -205,6 +209,12 @@ std::string Emitter::SelectWithoutCtes(const Select& s) {
 std::string Emitter::TableRefText(const TableRef& t) {
   switch (t.kind) {
     case TableRef::Kind::kTable: {
+      if (!cte_renames_.empty() && t.name.size() == 1) {
+        auto renamed = cte_renames_.find(ToLowerAscii(t.name[0]));
+        if (renamed != cte_renames_.end()) {
+          return renamed->second + " AS " + QuoteName(t.alias.empty() ? t.name[0] : t.alias);
+        }
+      }
       if (auto source = row_sources_.empty() ? row_sources_.end() : row_sources_.find(&t);
           source != row_sources_.end()) {
         return source->second + " AS " + QuoteName(t.alias.empty() ? t.name.back() : t.alias);

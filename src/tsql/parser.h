@@ -61,6 +61,7 @@ class Parser {
   // --- queries (parser_select.cc)
   std::shared_ptr<Select> ParseSelect();
   QuerySpec ParseQuerySpec();
+  void ParseQueryHints(Select* select);
   std::vector<TableRefPtr> ParseFromList();
   TableRefPtr ParseTableSource();
   TableRefPtr ParseTablePrimary();

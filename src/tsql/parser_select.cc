@@ -1,5 +1,7 @@
 // SELECT: query blocks joined by set operators, table sources with joins and hints,
 // ORDER BY and FOR XML PATH.
+#include <cstdlib>
+
 #include "base/com_error.h"
 #include "tsql/lexer.h"
 #include "tsql/parser.h"
@@ -67,9 +69,40 @@ std::shared_ptr<Select> Parser::ParseSelect() {
     }
     if (IsOp(",")) Fail();  // TYPE, ROOT ... are not supported
   }
-  if (IsKeyword("option")) Fail();
+  if (AcceptKeyword("option")) ParseQueryHints(select.get());
   --depth_;
   return select;
+}
+
+// OPTION (...): MAXRECURSION is kept; plan hints have no meaning on SQLite and are skipped.
+void Parser::ParseQueryHints(Select* select) {
+  ExpectOp("(");
+  do {
+    if (AcceptKeyword("maxrecursion")) {
+      if (Peek().kind != TokenKind::kNumber) Fail();
+      long limit = std::strtol(Advance().text.c_str(), nullptr, 10);
+      if (limit < 0 || limit > 32767) {
+        throw ComError(310, kEngineErrorSource,
+                       "The value " + std::to_string(limit) +
+                           " specified for the MAXRECURSION option exceeds the allowed maximum "
+                           "of 32767.");
+      }
+      select->max_recursion = static_cast<int>(limit);
+    } else if (AcceptKeyword("maxdop") || AcceptKeyword("fast")) {
+      if (Peek().kind != TokenKind::kNumber) Fail();
+      Advance();
+    } else if (AcceptKeyword("recompile")) {
+    } else if (AcceptKeyword("force")) {
+      ExpectKeyword("order");
+    } else if (IsKeyword("hash") || IsKeyword("merge") || IsKeyword("loop") ||
+               IsKeyword("concat")) {
+      Advance();
+      if (!AcceptKeyword("join")) ExpectKeyword("union");
+    } else {
+      Fail();
+    }
+  } while (AcceptOp(","));
+  ExpectOp(")");
 }
 
 QuerySpec Parser::ParseQuerySpec() {

@@ -52,9 +52,20 @@ Value HostName(const Args&) {
   return Value::Text(name);
 }
 
+// The level a recursive common table expression reached, while it is within the limit.
+Value RecursionLevel(const Args& a) {
+  int64_t limit = a[1].i;
+  if (limit > 0 && a[0].i > limit) {
+    Fail(530, "The statement terminated. The maximum recursion " + std::to_string(limit) +
+                  " has been exhausted before statement completion.");
+  }
+  return a[0];
+}
+
 }  // namespace
 
 void RegisterSystemFunctions(sqlite3* db) {
+  AddScalar(db, "tsql_recursion", 2, 2, RecursionLevel, true, false);
   AddScalar(db, "tsql_login", 0, 0, LoginName, true, false);
   AddScalar(db, "tsql_host_name", 0, 0, HostName, true, false);
   auto* id = new int32_t(next_session_id++);
