@@ -68,6 +68,8 @@ struct Expr {
   bool has_over = false;
   std::vector<ExprPtr> over_partition;
   std::vector<struct OrderItem> over_order;
+  std::string over_frame;  // "ROWS BETWEEN 1 PRECEDING AND CURRENT ROW", "" when none
+  std::vector<struct OrderItem> within_group;  // STRING_AGG(...) WITHIN GROUP (ORDER BY ...)
   size_t offset = 0;
 };
 

@@ -160,8 +160,9 @@ class Emitter {
   std::string LongArithmeticChain(const Expr& e, const std::vector<StaticType>& types,
                                   const std::vector<NumericType>& numeric);
   std::string Function(const Expr& e);
-  // DB_NAME(), SUSER_SNAME(), CURRENT_USER ... (emitter_system.cc); nullopt for other names.
-  std::optional<std::string> SystemFunction(const Expr& e);
+  // Built-ins written in SQL rather than as runtime functions: DB_NAME(), SUSER_SNAME(),
+  // CHOOSE, CONCAT_WS, ordered STRING_AGG ... (emitter_builtins.cc); nullopt for other names.
+  std::optional<std::string> BuiltinFunction(const Expr& e);
   static std::optional<std::string> NiladicFunction(const std::string& name);
   std::string WindowFunction(const Expr& e);
   std::string InList(const Expr& e);

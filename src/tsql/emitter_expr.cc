@@ -420,6 +420,7 @@ std::string Emitter::WindowFunction(const Expr& e) {
       if (e.over_order[i].descending) out += " DESC";
     }
   }
+  if (!e.over_frame.empty()) out += " " + e.over_frame;
   return out + ")";
 }
 
@@ -435,7 +436,7 @@ std::string Emitter::Function(const Expr& e) {
     return out;
   };
   if (e.has_over) return WindowFunction(e);
-  if (auto sql = SystemFunction(e)) return *sql;
+  if (auto sql = BuiltinFunction(e)) return *sql;
   if (name == "error_number" || name == "error_message" || name == "error_severity" ||
       name == "error_state" || name == "error_line" || name == "error_procedure") {
     if (n != 0) WrongArgCount(name, 0, 0);

@@ -1,7 +1,8 @@
-// System functions about the connection and the catalog: DB_NAME, DB_ID, SUSER_SNAME,
-// USER_NAME, HOST_NAME, APP_NAME, SCHEMA_NAME, SCHEMA_ID and the niladic CURRENT_USER,
-// SESSION_USER, SYSTEM_USER and USER. Database and schema ids are SQL Server's fixed ones: the
-// system databases 1 to 4 and the account as 5; the schemas dbo, guest, INFORMATION_SCHEMA, sys.
+// Built-ins written as SQL: the system functions about the connection and the catalog (DB_NAME,
+// DB_ID, SUSER_SNAME, USER_NAME, HOST_NAME, APP_NAME, SCHEMA_NAME, SCHEMA_ID and the niladic
+// CURRENT_USER, SESSION_USER, SYSTEM_USER and USER), CHOOSE, CONCAT_WS and STRING_AGG ... WITHIN
+// GROUP. Database and schema ids are SQL Server's fixed ones: the system databases 1 to 4 and
+// the account as 5; the schemas dbo, guest, INFORMATION_SCHEMA, sys.
 #include "base/com_error.h"
 #include "tsql/emitter.h"
 #include "tsql/lexer.h"
@@ -34,6 +35,11 @@ constexpr char kSchemaIds[] =
     "CASE %1 WHEN 'dbo' THEN 1 WHEN 'guest' THEN 2 WHEN 'INFORMATION_SCHEMA' THEN 3 WHEN 'sys' "
     "THEN 4 END";
 
+[[noreturn]] void WrongArgCount(const std::string& name, size_t count) {
+  throw ComError(174, kEngineErrorSource,
+                 "The " + name + " function requires " + std::to_string(count) + " argument(s).");
+}
+
 std::string Fill(std::string_view pattern, const std::string& operand) {
   std::string out(pattern);
   out.replace(out.find("%1"), 2, operand);
@@ -51,7 +57,7 @@ std::optional<std::string> Emitter::NiladicFunction(const std::string& name) {
   return std::nullopt;
 }
 
-std::optional<std::string> Emitter::SystemFunction(const Expr& e) {
+std::optional<std::string> Emitter::BuiltinFunction(const Expr& e) {
   const std::string& name = e.text;
   size_t n = e.args.size();
   auto operand = [&](bool text) {
@@ -79,6 +85,39 @@ std::optional<std::string> Emitter::SystemFunction(const Expr& e) {
   if (name == "host_name" || name == "app_name") {
     if (n > 0) ArgCount(name, 0);
     return name == "host_name" ? "tsql_host_name()" : "'ambit-order'";
+  }
+  if (name == "choose") {
+    if (n < 2) {
+      throw ComError(174, kEngineErrorSource, "The choose function requires 2 argument(s).");
+    }
+    std::string out = "CASE " + operand(false);
+    for (size_t i = 1; i < n; ++i) {
+      out += " WHEN " + std::to_string(i) + " THEN " + Expression(*e.args[i]);
+    }
+    return out + " END";
+  }
+  if (name == "concat_ws") {
+    // Each argument that is not NULL brings the separator before it; the first one is cut.
+    if (n < 3) {
+      throw ComError(189, kEngineErrorSource,
+                     "The concat_ws function requires 3 to 254 arguments.");
+    }
+    std::string separator = "ifnull(tsql_cast(" + Expression(*e.args[0]) + ", 'nvarchar(max)'), '')";
+    std::string joined;
+    for (size_t i = 1; i < n; ++i) {
+      joined += (i > 1 ? " || " : "") + std::string("ifnull(") + separator + " || tsql_cast(" +
+                Expression(*e.args[i]) + ", 'nvarchar(max)'), '')";
+    }
+    return "substr(" + joined + ", length(" + separator + ") + 1)";
+  }
+  if (name == "string_agg" && !e.within_group.empty()) {
+    if (n != 2) WrongArgCount(name, 2);
+    std::string out = "tsql_string_agg_sorted(" + Expression(*e.args[0]) + ", " +
+                      Expression(*e.args[1]);
+    for (const OrderItem& key : e.within_group) {
+      out += ", " + Expression(*key.expr) + (key.descending ? ", 1" : ", 0");
+    }
+    return out + ")";
   }
   return std::nullopt;
 }
