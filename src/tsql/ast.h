@@ -179,6 +179,13 @@ struct SelectStmt : Stmt {
   std::shared_ptr<Select> select;
 };
 
+// OUTPUT inserted.a, deleted.b [INTO target [(columns)]] of INSERT, UPDATE and DELETE.
+struct OutputClause {
+  std::vector<SelectItem> items;
+  std::vector<std::string> into;  // empty: the rows are a result set
+  std::vector<std::string> into_columns;
+};
+
 struct InsertStmt : Stmt {
   InsertStmt() : Stmt(StmtKind::kInsert) {}
   std::vector<std::string> table;
@@ -187,6 +194,7 @@ struct InsertStmt : Stmt {
   std::shared_ptr<Select> select;          // INSERT ... SELECT
   std::unique_ptr<struct ExecStmt> exec;   // INSERT ... EXEC proc
   bool default_values = false;
+  std::shared_ptr<OutputClause> output;
 };
 
 struct Assignment {
@@ -203,6 +211,7 @@ struct UpdateStmt : Stmt {
   std::vector<Assignment> sets;
   std::vector<TableRefPtr> from;
   ExprPtr where;
+  std::shared_ptr<OutputClause> output;
 };
 
 struct DeleteStmt : Stmt {
@@ -211,6 +220,7 @@ struct DeleteStmt : Stmt {
   std::vector<std::string> target;
   std::vector<TableRefPtr> from;
   ExprPtr where;
+  std::shared_ptr<OutputClause> output;
 };
 
 struct VariableDecl {

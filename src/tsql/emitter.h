@@ -168,6 +168,10 @@ class Emitter {
   std::string InList(const Expr& e);
   bool InListIsNative(const Expr& e) const;
   std::string StoreValue(const std::string& value_sql, const std::string& decl_type);
+  // OUTPUT as " RETURNING ..." (emitter_output.cc); allowed is the pseudo-table the statement
+  // has: "inserted", "deleted", or "both" for UPDATE (of which only inserted is supported).
+  std::string ReturningText(const OutputClause& output, const std::string& allowed);
+  void MapOutputColumns(const Expr& e, const std::string& allowed);
   // INSERT, UPDATE and DELETE through a view (emitter_view.cc): the view's base table takes
   // the write; the statement reads the view as a row source that also carries the base row's
   // rowid as "tsql_rid".

@@ -98,6 +98,8 @@ std::string Emitter::StoreValue(const std::string& value_sql, const std::string&
 
 EmittedSql Emitter::Insert(const InsertStmt& s) {
   if (s.exec) Unsupported("exec");
+  std::string returning = s.output ? ReturningText(*s.output, "inserted") : "";
+  auto finish = [&](const std::string& sql) { return Finish(sql + returning); };
   std::string table = TableName(s.table);
   auto catalog = context_.columns ? context_.columns(s.table.back()) : std::nullopt;
   std::vector<std::string> columns = s.columns;
@@ -138,7 +140,7 @@ EmittedSql Emitter::Insert(const InsertStmt& s) {
     }
     column_list += ")";
   }
-  if (s.default_values) return Finish("INSERT INTO " + table + " DEFAULT VALUES");
+  if (s.default_values) return finish("INSERT INTO " + table + " DEFAULT VALUES");
   if (!s.rows.empty()) {
     std::string sql = "INSERT INTO " + table + column_list + " VALUES ";
     for (size_t r = 0; r < s.rows.size(); ++r) {
@@ -174,7 +176,7 @@ EmittedSql Emitter::Insert(const InsertStmt& s) {
       }
       sql += ")";
     }
-    return Finish(sql);
+    return finish(sql);
   }
   if (!columns.empty() && s.select->blocks.size() >= 1) {
     const QuerySpec& first = s.select->blocks[0];
@@ -204,7 +206,7 @@ EmittedSql Emitter::Insert(const InsertStmt& s) {
       scales[i] = ScaleOf(*q.items[i].expr);
     }
   }
-  if (columns.empty()) return Finish("INSERT INTO " + table + " " + select);
+  if (columns.empty()) return finish("INSERT INTO " + table + " " + select);
   std::string source_cols, values;
   for (size_t i = 0; i < columns.size(); ++i) {
     std::string c = "\"c" + std::to_string(i) + "\"";
@@ -212,7 +214,7 @@ EmittedSql Emitter::Insert(const InsertStmt& s) {
     std::string v = IsTextDecl(types[i]) ? WithScale(c, scales[i]) : c;
     values += (i ? ", " : "") + StoreValue(v, types[i]);
   }
-  return Finish("WITH \"tsql_src\"(" + source_cols + ") AS (" + select + ") INSERT INTO " +
+  return finish("WITH \"tsql_src\"(" + source_cols + ") AS (" + select + ") INSERT INTO " +
                 table + column_list + " SELECT " + values + " FROM \"tsql_src\" WHERE true");
 }
 
@@ -287,6 +289,8 @@ EmittedSql Emitter::Update(const UpdateStmt& s, EmittedSql* variable_query) {
     column_sets.emplace_back(written[column_sets.size()], a.value.get());
   }
   if (column_sets.empty()) return Finish("");
+  std::string returning = s.output ? ReturningText(*s.output, "both") : "";
+  auto finish = [&](const std::string& sql) { return Finish(sql + returning); };
   // Parameters are numbered per statement, so the main statement emits its sources again.
   if (!s.from.empty()) from_text = source_text();
   auto store = [&](const std::string& column, const std::string& value, const Expr& source) {
@@ -307,7 +311,7 @@ EmittedSql Emitter::Update(const UpdateStmt& s, EmittedSql* variable_query) {
              store(column_sets[i].first, Expression(*column_sets[i].second),
                    *column_sets[i].second);
     }
-    return Finish(sql + where_text());
+    return finish(sql + where_text());
   }
   std::string inner = "SELECT " + rid + " AS \"tsql_rid\"";
   for (size_t i = 0; i < column_sets.size(); ++i) {
@@ -323,7 +327,7 @@ EmittedSql Emitter::Update(const UpdateStmt& s, EmittedSql* variable_query) {
   }
   sql += " FROM (" + inner + ") AS \"tsql_q\" WHERE " + write_table +
          ".rowid = \"tsql_q\".\"tsql_rid\"";
-  return Finish(sql);
+  return finish(sql);
 }
 
 EmittedSql Emitter::Delete(const DeleteStmt& s) {
@@ -333,6 +337,8 @@ EmittedSql Emitter::Delete(const DeleteStmt& s) {
     PushScope(s.from);
   }
   ScopeExit scope_exit{this};
+  std::string returning = s.output ? ReturningText(*s.output, "deleted") : "";
+  auto finish = [&](const std::string& sql) { return Finish(sql + returning); };
   TargetRef target = ResolveTarget(s.target, s.from);
   std::string write_table = target.table;
   std::string rid = target.instance + ".rowid";
@@ -352,8 +358,8 @@ EmittedSql Emitter::Delete(const DeleteStmt& s) {
   std::string where = s.where ? " WHERE " + Expression(*s.where) : "";
   std::string limit = s.top ? " LIMIT " + Expression(*s.top) : "";
   if (s.from.empty() && !view) {
-    if (!s.top) return Finish("DELETE FROM " + write_table + where);
-    return Finish("DELETE FROM " + write_table + " WHERE rowid IN (SELECT rowid FROM " +
+    if (!s.top) return finish("DELETE FROM " + write_table + where);
+    return finish("DELETE FROM " + write_table + " WHERE rowid IN (SELECT rowid FROM " +
                   write_table + where + limit + ")");
   }
   std::string from_text = target.implicit ? target.table : "";
@@ -361,7 +367,7 @@ EmittedSql Emitter::Delete(const DeleteStmt& s) {
     if (!from_text.empty()) from_text += ", ";
     from_text += TableRefText(*t);
   }
-  return Finish("DELETE FROM " + write_table + " WHERE rowid IN (SELECT " + rid + " FROM " +
+  return finish("DELETE FROM " + write_table + " WHERE rowid IN (SELECT " + rid + " FROM " +
                 from_text + where + limit + ")");
 }
 

@@ -216,7 +216,7 @@ void Interpreter::RunInsert(const InsertStmt& s) {
   const auto& emitted = Emit(&s, true, [&](Emitter& em, CompiledBatch::Emitted& out) {
     out.main = em.Insert(s);
   });
-  int64_t changes = session_->db().Exec(emitted.main.sql, Bind(emitted.main.params));
+  int64_t changes = RunChange(s.output.get(), emitted.main);
   session_->rowcount = changes;
   if (changes > 0) {
     auto columns = session_->Columns(s.table.back());
@@ -263,16 +263,14 @@ void Interpreter::RunUpdateStatements(const UpdateStmt& s,
     }
     session_->rowcount = static_cast<int64_t>(rs->rows().size());
   }
-  if (!emitted.main.sql.empty()) {
-    session_->rowcount = session_->db().Exec(emitted.main.sql, Bind(emitted.main.params));
-  }
+  if (!emitted.main.sql.empty()) session_->rowcount = RunChange(s.output.get(), emitted.main);
 }
 
 void Interpreter::RunDelete(const DeleteStmt& s) {
   const auto& emitted = Emit(&s, false, [&](Emitter& em, CompiledBatch::Emitted& out) {
     out.main = em.Delete(s);
   });
-  session_->rowcount = session_->db().Exec(emitted.main.sql, Bind(emitted.main.params));
+  session_->rowcount = RunChange(s.output.get(), emitted.main);
 }
 
 void Interpreter::RunCreateTable(const CreateTableStmt& s) {

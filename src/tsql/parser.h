@@ -49,6 +49,7 @@ class Parser {
   StmtPtr ParseInsert();
   StmtPtr ParseUpdate();
   StmtPtr ParseDelete();
+  std::shared_ptr<OutputClause> ParseOutputClause();
   StmtPtr ParseCreate();
   StmtPtr ParseCreateTable();
   StmtPtr ParseCreateIndex(bool unique);
