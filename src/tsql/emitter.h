@@ -66,6 +66,10 @@ class Emitter {
   // A recursive common table expression that counts its levels and stops with 530 past
   // max_recursion; "" when cte does not refer to itself.
   std::string RecursiveCteText(const CommonTableExpr& cte, int max_recursion);
+  // 207 for a select-list alias used inside an ORDER BY expression: SQL Server binds aliases
+  // only as whole keys, SQLite anywhere in them.
+  void CheckOrderAliases(const QuerySpec& q, const std::vector<OrderItem>& order_by) const;
+  bool MayBeColumn(const std::string& name) const;
   std::map<std::string, std::string> cte_renames_;  // lower-case name -> SQLite name
   std::string ForXmlText(const Select& s);
   // " FROM ... WHERE ... GROUP BY ... HAVING ... ORDER BY ... LIMIT ..." of a query.

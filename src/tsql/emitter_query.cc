@@ -40,7 +40,42 @@ const TableRef* SelfReference(const QuerySpec& q, const std::string& name) {
   return nullptr;
 }
 
+void CollectNames(const Expr& e, std::vector<const Expr*>* out) {
+  if (e.kind == ExprKind::kColumn && e.parts.size() == 1) out->push_back(&e);
+  if (e.kind == ExprKind::kSubquery || e.kind == ExprKind::kExists || e.select) return;
+  for (const ExprPtr& a : e.args) {
+    if (a) CollectNames(*a, out);
+  }
+}
+
 }  // namespace
+
+bool Emitter::MayBeColumn(const std::string& name) const {
+  for (const auto& scope : scopes_) {
+    for (const ScopeTable& t : scope) {
+      if (!t.columns) return true;  // a derived table: its columns are not known here
+      for (const CatalogColumn& c : *t.columns) {
+        if (EqualsNoCase(c.name, name)) return true;
+      }
+    }
+  }
+  return false;
+}
+
+void Emitter::CheckOrderAliases(const QuerySpec& q, const std::vector<OrderItem>& order_by) const {
+  for (const OrderItem& key : order_by) {
+    if (key.expr->kind == ExprKind::kColumn) continue;  // a whole key may be an alias
+    std::vector<const Expr*> names;
+    CollectNames(*key.expr, &names);
+    for (const Expr* name : names) {
+      for (const SelectItem& item : q.items) {
+        if (item.alias.empty() || !EqualsNoCase(item.alias, name->parts[0])) continue;
+        if (MayBeColumn(name->parts[0])) continue;
+        throw ComError(207, kEngineErrorSource, "Invalid column name '" + name->parts[0] + "'.");
+      }
+    }
+  }
+}
 
 // SQLite recurses without a limit. The levels are counted in a leading column of a working
 // expression that the T-SQL name then reads without it:

@@ -128,6 +128,7 @@ std::string Emitter::SelectWithoutCtes(const Select& s) {
   ScopeExit order_scope{this};
   if (s.blocks.size() != 1) scopes_.emplace_back();
   std::string order;
+  if (!s.order_by.empty() && s.blocks.size() == 1) CheckOrderAliases(s.blocks[0], s.order_by);
   if (!s.order_by.empty()) {
     order = " ORDER BY ";
     bool has_star = false;
