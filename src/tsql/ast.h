@@ -313,12 +313,23 @@ struct ColumnDef {
   ExprPtr computed;  // AS expr
 };
 
+// FOREIGN KEY (columns) REFERENCES table (ref_columns) ON DELETE ... ON UPDATE ...
+struct ForeignKey {
+  std::string name;
+  std::vector<std::string> columns;
+  std::vector<std::string> ref_table;
+  std::vector<std::string> ref_columns;  // empty: the referenced table's primary key
+  std::string on_delete;  // "CASCADE", "SET NULL", "SET DEFAULT"; "" for NO ACTION
+  std::string on_update;
+};
+
 struct CreateTableStmt : Stmt {
   CreateTableStmt() : Stmt(StmtKind::kCreateTable) {}
   std::vector<std::string> table;
   std::vector<ColumnDef> columns;
   std::vector<std::string> primary_key;
   std::vector<std::vector<std::string>> unique_keys;
+  std::vector<ForeignKey> foreign_keys;
 };
 
 struct CreateIndexStmt : Stmt {

@@ -126,6 +126,8 @@ class Emitter {
   EmittedSql Update(const UpdateStmt& s, EmittedSql* variable_query);
   EmittedSql Delete(const DeleteStmt& s);
   std::vector<std::string> CreateTable(const CreateTableStmt& s);
+  // ", FOREIGN KEY (...) REFERENCES ..." of a new table (emitter_keys.cc).
+  std::string ForeignKeysText(const CreateTableStmt& s);
   std::string CreateIndex(const CreateIndexStmt& s);
   std::string CreateView(const CreateViewStmt& s);
 

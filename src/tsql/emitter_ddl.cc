@@ -79,6 +79,8 @@ std::vector<std::string> Emitter::CreateTable(const CreateTableStmt& s) {
     for (size_t i = 0; i < key.size(); ++i) sql += (i ? ", " : "") + QuoteName(key[i]);
     sql += ")";
   }
+  // SQL Server skips foreign keys of temporary tables (with a warning); so does this.
+  if (!IsTempName(name)) sql += ForeignKeysText(s);
   sql += ")";
   if (!params_.empty()) {
     throw ComError(128, kEngineErrorSource,

@@ -90,6 +90,7 @@ class Parser {
   // A table name, or a table variable ("@t", lower case).
   std::vector<std::string> ParseTableName();
   void ParseTableBody(struct CreateTableStmt* s);
+  void ParseReferences(struct ForeignKey* fk);
   std::string ParseName();
 
   // --- tokens (the first three inline: the grammar asks them at every step)

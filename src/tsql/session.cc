@@ -60,6 +60,7 @@ void Session::Open(const std::string& path) {
   // An unknown column in double quotes must be error 207, not a string literal.
   sqlite3_db_config(db_.handle(), SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
   sqlite3_db_config(db_.handle(), SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+  sqlite3_db_config(db_.handle(), SQLITE_DBCONFIG_ENABLE_FKEY, 1, nullptr);
   RegisterSessionFunctions(db_.handle(), &slots);
   // Procedures live in the database, so that every connection to it can run them.
   db_.Exec(

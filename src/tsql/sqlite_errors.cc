@@ -190,6 +190,10 @@ ComError SqliteDb::MakeError(int rc, std::string_view message, std::string_view 
                           " statement conflicted with the CHECK constraint \"" + std::string(m) +
                           "\".");
   }
+  if (StartsWith(m, "foreign key mismatch")) {
+    return error(1776, "There are no primary or candidate keys in the referenced table that "
+                       "match the referencing column list in the foreign key.");
+  }
   if (StartsWith(m, "FOREIGN KEY constraint failed")) {
     return error(547, "The " + (verb.empty() ? std::string("INSERT") : verb) +
                           " statement conflicted with the FOREIGN KEY constraint.");
