@@ -86,6 +86,19 @@ std::optional<std::string> Emitter::BuiltinFunction(const Expr& e) {
     if (n > 0) ArgCount(name, 0);
     return name == "host_name" ? "tsql_host_name()" : "'ambit-order'";
   }
+  if (name == "object_name" || name == "object_schema_name") {
+    // The ids are the catalog's (OBJECT_ID, sys.objects); a second argument, the database, may
+    // only be this one.
+    if (n < 1 || n > 2) {
+      throw ComError(189, kEngineErrorSource,
+                     "The " + name + " function requires 1 to 2 arguments.");
+    }
+    std::string lookup =
+        "(SELECT name FROM (SELECT name FROM main.sqlite_master WHERE type IN ('table', 'view') "
+        "UNION ALL SELECT name FROM main.tsql_procedures) WHERE tsql_object_id(name) = " +
+        operand(false) + (n == 2 ? " AND " + Expression(*e.args[1]) + " = 5" : "") + " LIMIT 1)";
+    return name == "object_name" ? lookup : "CASE WHEN " + lookup + " IS NOT NULL THEN 'dbo' END";
+  }
   if (name == "choose") {
     if (n < 2) {
       throw ComError(174, kEngineErrorSource, "The choose function requires 2 argument(s).");
