@@ -68,6 +68,8 @@ struct Expr {
   bool has_over = false;
   std::vector<ExprPtr> over_partition;
   std::vector<struct OrderItem> over_order;
+  std::string over_frame;  // "ROWS BETWEEN 1 PRECEDING AND CURRENT ROW", "" when none
+  std::vector<struct OrderItem> within_group;  // STRING_AGG(...) WITHIN GROUP (ORDER BY ...)
   size_t offset = 0;
 };
 
@@ -79,11 +81,13 @@ struct TableRef;
 using TableRefPtr = std::unique_ptr<TableRef>;
 
 struct TableRef {
-  enum class Kind { kTable, kDerived, kJoin };
+  enum class Kind { kTable, kDerived, kJoin, kValues };
   Kind kind = Kind::kTable;
   std::vector<std::string> name;  // kTable: qualified name, last part is the table
   std::string alias;
+  std::vector<std::string> columns;  // kDerived, kValues: AS alias (a, b, ...)
   std::shared_ptr<Select> derived;
+  std::vector<std::vector<ExprPtr>> values;  // kValues: (VALUES (..), (..)) rows
   std::string join_type;  // kJoin: "inner", "left", "right", "full", "cross"
   TableRefPtr left, right;
   ExprPtr on;
@@ -100,6 +104,7 @@ struct QuerySpec {
   bool distinct = false;
   ExprPtr top;
   bool top_percent = false;
+  bool top_with_ties = false;
   std::vector<SelectItem> items;
   std::vector<std::string> into;  // SELECT ... INTO name
   std::vector<TableRefPtr> from;  // comma-separated sources
@@ -126,6 +131,7 @@ struct Select {
   std::vector<OrderItem> order_by;
   bool for_xml_path = false;
   std::string xml_element;  // FOR XML PATH('x'): "x"; PATH('') or none: ""
+  int max_recursion = 100;  // OPTION (MAXRECURSION n); 0 is no limit
 };
 
 // ---------------------------------------------------------------- statements
@@ -173,6 +179,13 @@ struct SelectStmt : Stmt {
   std::shared_ptr<Select> select;
 };
 
+// OUTPUT inserted.a, deleted.b [INTO target [(columns)]] of INSERT, UPDATE and DELETE.
+struct OutputClause {
+  std::vector<SelectItem> items;
+  std::vector<std::string> into;  // empty: the rows are a result set
+  std::vector<std::string> into_columns;
+};
+
 struct InsertStmt : Stmt {
   InsertStmt() : Stmt(StmtKind::kInsert) {}
   std::vector<std::string> table;
@@ -181,6 +194,7 @@ struct InsertStmt : Stmt {
   std::shared_ptr<Select> select;          // INSERT ... SELECT
   std::unique_ptr<struct ExecStmt> exec;   // INSERT ... EXEC proc
   bool default_values = false;
+  std::shared_ptr<OutputClause> output;
 };
 
 struct Assignment {
@@ -197,6 +211,7 @@ struct UpdateStmt : Stmt {
   std::vector<Assignment> sets;
   std::vector<TableRefPtr> from;
   ExprPtr where;
+  std::shared_ptr<OutputClause> output;
 };
 
 struct DeleteStmt : Stmt {
@@ -205,6 +220,7 @@ struct DeleteStmt : Stmt {
   std::vector<std::string> target;
   std::vector<TableRefPtr> from;
   ExprPtr where;
+  std::shared_ptr<OutputClause> output;
 };
 
 struct VariableDecl {
@@ -297,12 +313,23 @@ struct ColumnDef {
   ExprPtr computed;  // AS expr
 };
 
+// FOREIGN KEY (columns) REFERENCES table (ref_columns) ON DELETE ... ON UPDATE ...
+struct ForeignKey {
+  std::string name;
+  std::vector<std::string> columns;
+  std::vector<std::string> ref_table;
+  std::vector<std::string> ref_columns;  // empty: the referenced table's primary key
+  std::string on_delete;  // "CASCADE", "SET NULL", "SET DEFAULT"; "" for NO ACTION
+  std::string on_update;
+};
+
 struct CreateTableStmt : Stmt {
   CreateTableStmt() : Stmt(StmtKind::kCreateTable) {}
   std::vector<std::string> table;
   std::vector<ColumnDef> columns;
   std::vector<std::string> primary_key;
   std::vector<std::vector<std::string>> unique_keys;
+  std::vector<ForeignKey> foreign_keys;
 };
 
 struct CreateIndexStmt : Stmt {

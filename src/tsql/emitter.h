@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,6 +35,8 @@ struct CatalogColumn {
 struct EmitterContext {
   std::function<const TypeSpec*(const std::string& variable)> variable_type;
   std::function<std::optional<std::vector<CatalogColumn>>(const std::string& table)> columns;
+  // The definition of a view made by this engine, null for anything else.
+  std::function<std::shared_ptr<const CreateViewStmt>(const std::string& name)> view;
 };
 
 enum class StaticType { kUnknown, kNumeric, kText, kDate };
@@ -56,6 +59,18 @@ class Emitter {
   static bool MayReturnManyRows(const Select& s);
   std::string QuerySpecText(const QuerySpec& q, bool with_top);
   std::string TableRefText(const TableRef& t);
+  // (VALUES (..), (..)) AS v(a, b) as a row source (emitter_sources.cc).
+  std::string ValuesText(const TableRef& t);
+  // TOP (n) WITH TIES: the LIMIT that also takes the rows tied with the n-th (emitter_query.cc).
+  std::string TiesLimit(const QuerySpec& q, const std::vector<OrderItem>& order_by);
+  // A recursive common table expression that counts its levels and stops with 530 past
+  // max_recursion; "" when cte does not refer to itself.
+  std::string RecursiveCteText(const CommonTableExpr& cte, int max_recursion);
+  // 207 for a select-list alias used inside an ORDER BY expression: SQL Server binds aliases
+  // only as whole keys, SQLite anywhere in them.
+  void CheckOrderAliases(const QuerySpec& q, const std::vector<OrderItem>& order_by) const;
+  bool MayBeColumn(const std::string& name) const;
+  std::map<std::string, std::string> cte_renames_;  // lower-case name -> SQLite name
   std::string ForXmlText(const Select& s);
   // " FROM ... WHERE ... GROUP BY ... HAVING ... ORDER BY ... LIMIT ..." of a query.
   std::string SourceText(const QuerySpec& q, const std::vector<OrderItem>& order_by);
@@ -111,6 +126,8 @@ class Emitter {
   EmittedSql Update(const UpdateStmt& s, EmittedSql* variable_query);
   EmittedSql Delete(const DeleteStmt& s);
   std::vector<std::string> CreateTable(const CreateTableStmt& s);
+  // ", FOREIGN KEY (...) REFERENCES ..." of a new table (emitter_keys.cc).
+  std::string ForeignKeysText(const CreateTableStmt& s);
   std::string CreateIndex(const CreateIndexStmt& s);
   std::string CreateView(const CreateViewStmt& s);
 
@@ -149,10 +166,38 @@ class Emitter {
   std::string LongArithmeticChain(const Expr& e, const std::vector<StaticType>& types,
                                   const std::vector<NumericType>& numeric);
   std::string Function(const Expr& e);
+  // Built-ins written in SQL rather than as runtime functions: DB_NAME(), SUSER_SNAME(),
+  // CHOOSE, CONCAT_WS, ordered STRING_AGG ... (emitter_builtins.cc); nullopt for other names.
+  std::optional<std::string> BuiltinFunction(const Expr& e);
+  static std::optional<std::string> NiladicFunction(const std::string& name);
   std::string WindowFunction(const Expr& e);
   std::string InList(const Expr& e);
   bool InListIsNative(const Expr& e) const;
   std::string StoreValue(const std::string& value_sql, const std::string& decl_type);
+  // OUTPUT as " RETURNING ..." (emitter_output.cc); allowed is the pseudo-table the statement
+  // has: "inserted", "deleted", or "both" for UPDATE (of which only inserted is supported).
+  std::string ReturningText(const OutputClause& output, const std::string& allowed);
+  void MapOutputColumns(const Expr& e, const std::string& allowed);
+  // INSERT, UPDATE and DELETE through a view (emitter_view.cc): the view's base table takes
+  // the write; the statement reads the view as a row source that also carries the base row's
+  // rowid as "tsql_rid".
+  struct ViewTarget {
+    std::string name;
+    std::shared_ptr<const CreateViewStmt> view;
+    std::vector<std::string> columns;    // the view's column names
+    std::vector<const Expr*> items;      // what each of them reads
+    std::vector<ExprPtr> expanded;       // owns the columns a * in the view stands for
+  };
+  std::unique_ptr<ViewTarget> ViewOf(const std::string& name);
+  // The base table that writing `columns` (view column names; all of them when deleting, as
+  // `deleting`) goes to, and the base column behind each. SQL Server's 4403, 4405, 4406, 4436.
+  struct ViewWrite {
+    const TableRef* base = nullptr;
+    std::vector<std::string> base_columns;
+  };
+  ViewWrite ViewBase(const ViewTarget& v, const std::vector<std::string>& columns, bool deleting);
+  std::string ViewRowSource(const ViewTarget& v, const TableRef& base);
+  std::map<const TableRef*, std::string> row_sources_;  // tables read as another row source
   const CatalogColumn* FindColumn(const std::vector<CatalogColumn>& cols, const std::string& name);
 
   const EmitterContext& context_;

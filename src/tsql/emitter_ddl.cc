@@ -1,6 +1,8 @@
 // CREATE TABLE / INDEX / VIEW. Column types keep their T-SQL text (the recordsets and tsql_store
 // read it back); text columns get the TSQL collation so that comparisons, grouping and keys
 // ignore case and trailing blanks as SQL Server's default collation does.
+#include <algorithm>
+
 #include "base/com_error.h"
 #include "tsql/emitter.h"
 #include "tsql/lexer.h"
@@ -56,7 +58,10 @@ std::vector<std::string> Emitter::CreateTable(const CreateTableStmt& s) {
     }
     sql += " " + c.type.text;
     if (IsTextTypeName(c.type.name)) sql += " COLLATE TSQL";
-    if (c.not_null) sql += " NOT NULL";
+    // Key columns are NOT NULL in SQL Server; SQLite lets NULL into a key unless told.
+    bool key_column = std::any_of(primary_key.begin(), primary_key.end(),
+                                  [&](const std::string& k) { return EqualsNoCase(k, c.name); });
+    if (c.not_null || key_column) sql += " NOT NULL";
     if (c.default_value) {
       sql += " DEFAULT (" + Expression(*c.default_value) + ")";
     }
@@ -74,6 +79,8 @@ std::vector<std::string> Emitter::CreateTable(const CreateTableStmt& s) {
     for (size_t i = 0; i < key.size(); ++i) sql += (i ? ", " : "") + QuoteName(key[i]);
     sql += ")";
   }
+  // SQL Server skips foreign keys of temporary tables (with a warning); so does this.
+  if (!IsTempName(name)) sql += ForeignKeysText(s);
   sql += ")";
   if (!params_.empty()) {
     throw ComError(128, kEngineErrorSource,
@@ -83,7 +90,10 @@ std::vector<std::string> Emitter::CreateTable(const CreateTableStmt& s) {
   }
   out.push_back(sql);
   if (identity != nullptr && identity->identity_seed != 1) {
-    out.push_back("INSERT INTO " + SchemaPrefix(name) + "sqlite_sequence (name, seq) VALUES (" +
+    // Named with its schema: once a temporary table has an identity, an unqualified
+    // sqlite_sequence would be the temp schema's.
+    out.push_back("INSERT INTO " + std::string(IsTempName(name) ? "temp." : "main.") +
+                  "sqlite_sequence (name, seq) VALUES (" +
                   QuoteString(name) + ", " + std::to_string(identity->identity_seed - 1) + ")");
   }
   return out;

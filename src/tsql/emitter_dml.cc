@@ -98,10 +98,25 @@ std::string Emitter::StoreValue(const std::string& value_sql, const std::string&
 
 EmittedSql Emitter::Insert(const InsertStmt& s) {
   if (s.exec) Unsupported("exec");
+  std::string returning = s.output ? ReturningText(*s.output, "inserted") : "";
+  auto finish = [&](const std::string& sql) { return Finish(sql + returning); };
   std::string table = TableName(s.table);
   auto catalog = context_.columns ? context_.columns(s.table.back()) : std::nullopt;
   std::vector<std::string> columns = s.columns;
-  if (columns.empty() && catalog && !s.default_values) {
+  if (std::unique_ptr<ViewTarget> view = ViewOf(s.table.back())) {
+    if (columns.empty()) columns = view->columns;
+    ViewWrite write = ViewBase(*view, columns, false);
+    table = TableName(write.base->name);
+    catalog = context_.columns ? context_.columns(write.base->name.back()) : std::nullopt;
+    columns.clear();
+    for (size_t i = 0; i < write.base_columns.size(); ++i) {
+      // Without a column list the view's identity column is left to the table, as it is
+      // for a table.
+      const CatalogColumn* c = catalog ? FindColumn(*catalog, write.base_columns[i]) : nullptr;
+      if (s.columns.empty() && c != nullptr && c->identity) continue;
+      columns.push_back(write.base_columns[i]);
+    }
+  } else if (columns.empty() && catalog && !s.default_values) {
     for (const CatalogColumn& c : *catalog) {
       if (!c.identity) columns.push_back(c.name);
     }
@@ -125,7 +140,7 @@ EmittedSql Emitter::Insert(const InsertStmt& s) {
     }
     column_list += ")";
   }
-  if (s.default_values) return Finish("INSERT INTO " + table + " DEFAULT VALUES");
+  if (s.default_values) return finish("INSERT INTO " + table + " DEFAULT VALUES");
   if (!s.rows.empty()) {
     std::string sql = "INSERT INTO " + table + column_list + " VALUES ";
     for (size_t r = 0; r < s.rows.size(); ++r) {
@@ -161,7 +176,7 @@ EmittedSql Emitter::Insert(const InsertStmt& s) {
       }
       sql += ")";
     }
-    return Finish(sql);
+    return finish(sql);
   }
   if (!columns.empty() && s.select->blocks.size() >= 1) {
     const QuerySpec& first = s.select->blocks[0];
@@ -191,7 +206,7 @@ EmittedSql Emitter::Insert(const InsertStmt& s) {
       scales[i] = ScaleOf(*q.items[i].expr);
     }
   }
-  if (columns.empty()) return Finish("INSERT INTO " + table + " " + select);
+  if (columns.empty()) return finish("INSERT INTO " + table + " " + select);
   std::string source_cols, values;
   for (size_t i = 0; i < columns.size(); ++i) {
     std::string c = "\"c" + std::to_string(i) + "\"";
@@ -199,7 +214,7 @@ EmittedSql Emitter::Insert(const InsertStmt& s) {
     std::string v = IsTextDecl(types[i]) ? WithScale(c, scales[i]) : c;
     values += (i ? ", " : "") + StoreValue(v, types[i]);
   }
-  return Finish("WITH \"tsql_src\"(" + source_cols + ") AS (" + select + ") INSERT INTO " +
+  return finish("WITH \"tsql_src\"(" + source_cols + ") AS (" + select + ") INSERT INTO " +
                 table + column_list + " SELECT " + values + " FROM \"tsql_src\" WHERE true");
 }
 
@@ -216,20 +231,40 @@ EmittedSql Emitter::Update(const UpdateStmt& s, EmittedSql* variable_query) {
     }
   }
   ScopeExit scope_exit{this};
-  auto catalog = context_.columns ? context_.columns(s.from.empty() || target.implicit
-                                                         ? s.target.back()
-                                                         : target.ref->name.back())
-                                  : std::nullopt;
-  std::string from_text;
-  if (!s.from.empty()) {
-    from_text = target.implicit ? target.table : "";
-    for (const TableRefPtr& t : s.from) {
-      if (!from_text.empty()) from_text += ", ";
-      from_text += TableRefText(*t);
-    }
-  } else {
-    from_text = target.table;
+  const std::string& target_name =
+      s.from.empty() || target.implicit ? s.target.back() : target.ref->name.back();
+  auto catalog = context_.columns ? context_.columns(target_name) : std::nullopt;
+  // The table written and the row source read; they differ when the target is a view.
+  std::string write_table = target.table;
+  std::string read_table = target.table;
+  std::string rid = target.instance + ".rowid";
+  std::vector<std::string> written;  // column names in the written table, in SET order
+  for (const Assignment& a : s.sets) {
+    if (!a.column.empty()) written.push_back(a.column.back());
   }
+  if (std::unique_ptr<ViewTarget> view = ViewOf(target_name)) {
+    ViewWrite write = ViewBase(*view, written, false);
+    written = write.base_columns;
+    write_table = TableName(write.base->name);
+    std::string source = ViewRowSource(*view, *write.base);
+    if (target.implicit) {
+      read_table = source + " AS " + QuoteName(s.target.back());
+    } else {
+      row_sources_[target.ref] = source;
+    }
+    rid = target.instance + ".\"tsql_rid\"";
+    catalog = context_.columns ? context_.columns(write.base->name.back()) : std::nullopt;
+  }
+  auto source_text = [&] {
+    if (s.from.empty()) return read_table;
+    std::string text = target.implicit ? read_table : "";
+    for (const TableRefPtr& t : s.from) {
+      if (!text.empty()) text += ", ";
+      text += TableRefText(*t);
+    }
+    return text;
+  };
+  std::string from_text = source_text();
   auto where_text = [&] { return s.where ? " WHERE " + Expression(*s.where) : std::string(); };
   auto limit_text = [&] { return s.top ? " LIMIT " + Expression(*s.top) : std::string(); };
 
@@ -251,17 +286,13 @@ EmittedSql Emitter::Update(const UpdateStmt& s, EmittedSql* variable_query) {
   for (const Assignment& a : s.sets) {
     if (a.column.empty()) continue;
     if (a.op != "=") Unsupported(a.op);
-    column_sets.emplace_back(a.column.back(), a.value.get());
+    column_sets.emplace_back(written[column_sets.size()], a.value.get());
   }
   if (column_sets.empty()) return Finish("");
+  std::string returning = s.output ? ReturningText(*s.output, "both") : "";
+  auto finish = [&](const std::string& sql) { return Finish(sql + returning); };
   // Parameters are numbered per statement, so the main statement emits its sources again.
-  if (!s.from.empty()) {
-    from_text = target.implicit ? target.table : "";
-    for (const TableRefPtr& t : s.from) {
-      if (!from_text.empty()) from_text += ", ";
-      from_text += TableRefText(*t);
-    }
-  }
+  if (!s.from.empty()) from_text = source_text();
   auto store = [&](const std::string& column, const std::string& value, const Expr& source) {
     if (!catalog) return value;
     const CatalogColumn* c = FindColumn(*catalog, column);
@@ -272,7 +303,7 @@ EmittedSql Emitter::Update(const UpdateStmt& s, EmittedSql* variable_query) {
     return StoreValue(v, c->decl_type);
   };
 
-  if (s.from.empty() && !s.top) {
+  if (s.from.empty() && !s.top && write_table == read_table) {
     std::string sql = "UPDATE " + target.table + " SET ";
     for (size_t i = 0; i < column_sets.size(); ++i) {
       if (i) sql += ", ";
@@ -280,23 +311,23 @@ EmittedSql Emitter::Update(const UpdateStmt& s, EmittedSql* variable_query) {
              store(column_sets[i].first, Expression(*column_sets[i].second),
                    *column_sets[i].second);
     }
-    return Finish(sql + where_text());
+    return finish(sql + where_text());
   }
-  std::string inner = "SELECT " + target.instance + ".rowid AS \"tsql_rid\"";
+  std::string inner = "SELECT " + rid + " AS \"tsql_rid\"";
   for (size_t i = 0; i < column_sets.size(); ++i) {
     inner += ", " + Expression(*column_sets[i].second) + " AS \"tsql_v" + std::to_string(i) + "\"";
   }
   inner += " FROM " + from_text + where_text() + limit_text();
-  std::string sql = "UPDATE " + target.table + " SET ";
+  std::string sql = "UPDATE " + write_table + " SET ";
   for (size_t i = 0; i < column_sets.size(); ++i) {
     if (i) sql += ", ";
     sql += QuoteName(column_sets[i].first) + " = " +
            store(column_sets[i].first, "\"tsql_q\".\"tsql_v" + std::to_string(i) + "\"",
                  *column_sets[i].second);
   }
-  sql += " FROM (" + inner + ") AS \"tsql_q\" WHERE " + target.table +
+  sql += " FROM (" + inner + ") AS \"tsql_q\" WHERE " + write_table +
          ".rowid = \"tsql_q\".\"tsql_rid\"";
-  return Finish(sql);
+  return finish(sql);
 }
 
 EmittedSql Emitter::Delete(const DeleteStmt& s) {
@@ -306,22 +337,38 @@ EmittedSql Emitter::Delete(const DeleteStmt& s) {
     PushScope(s.from);
   }
   ScopeExit scope_exit{this};
+  std::string returning = s.output ? ReturningText(*s.output, "deleted") : "";
+  auto finish = [&](const std::string& sql) { return Finish(sql + returning); };
+  TargetRef target = ResolveTarget(s.target, s.from);
+  std::string write_table = target.table;
+  std::string rid = target.instance + ".rowid";
+  std::unique_ptr<ViewTarget> view =
+      ViewOf(s.from.empty() || target.implicit ? s.target.back() : target.ref->name.back());
+  if (view) {
+    ViewWrite write = ViewBase(*view, {}, true);
+    write_table = TableName(write.base->name);
+    std::string source = ViewRowSource(*view, *write.base);
+    if (target.implicit) {
+      target.table = source + " AS " + QuoteName(s.target.back());
+    } else {
+      row_sources_[target.ref] = source;
+    }
+    rid = target.instance + ".\"tsql_rid\"";
+  }
   std::string where = s.where ? " WHERE " + Expression(*s.where) : "";
   std::string limit = s.top ? " LIMIT " + Expression(*s.top) : "";
-  if (s.from.empty()) {
-    std::string table = TableName(s.target);
-    if (!s.top) return Finish("DELETE FROM " + table + where);
-    return Finish("DELETE FROM " + table + " WHERE rowid IN (SELECT rowid FROM " + table + where +
-                  limit + ")");
+  if (s.from.empty() && !view) {
+    if (!s.top) return finish("DELETE FROM " + write_table + where);
+    return finish("DELETE FROM " + write_table + " WHERE rowid IN (SELECT rowid FROM " +
+                  write_table + where + limit + ")");
   }
-  TargetRef target = ResolveTarget(s.target, s.from);
   std::string from_text = target.implicit ? target.table : "";
   for (const TableRefPtr& t : s.from) {
     if (!from_text.empty()) from_text += ", ";
     from_text += TableRefText(*t);
   }
-  return Finish("DELETE FROM " + target.table + " WHERE rowid IN (SELECT " + target.instance +
-                ".rowid FROM " + from_text + where + limit + ")");
+  return finish("DELETE FROM " + write_table + " WHERE rowid IN (SELECT " + rid + " FROM " +
+                from_text + where + limit + ")");
 }
 
 }  // namespace ambit::tsql

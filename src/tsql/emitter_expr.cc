@@ -208,6 +208,11 @@ std::string Emitter::ExpressionText(const Expr& e) {
       if (e.parts.size() == 1 && (EqualsNoCase(e.parts[0], "current_timestamp"))) {
         return "tsql_getdate()";
       }
+      // USER, SYSTEM_USER ...: reserved words in T-SQL, so a column of that name comes bracketed;
+      // a table's own column still wins.
+      if (e.parts.size() == 1) {
+        if (auto sql = NiladicFunction(e.parts[0]); sql && ColumnType(e).empty()) return *sql;
+      }
       if (auto it = column_sql_.find(&e); it != column_sql_.end()) return it->second;
       CheckQualifier(e);
       size_t first = e.parts.size() > 2 ? e.parts.size() - 2 : 0;
@@ -415,6 +420,7 @@ std::string Emitter::WindowFunction(const Expr& e) {
       if (e.over_order[i].descending) out += " DESC";
     }
   }
+  if (!e.over_frame.empty()) out += " " + e.over_frame;
   return out + ")";
 }
 
@@ -430,6 +436,7 @@ std::string Emitter::Function(const Expr& e) {
     return out;
   };
   if (e.has_over) return WindowFunction(e);
+  if (auto sql = BuiltinFunction(e)) return *sql;
   if (name == "error_number" || name == "error_message" || name == "error_severity" ||
       name == "error_state" || name == "error_line" || name == "error_procedure") {
     if (n != 0) WrongArgCount(name, 0, 0);

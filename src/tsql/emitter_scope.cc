@@ -19,6 +19,7 @@ void Collect(const TableRef& t, const EmitterContext& context,
       out->emplace_back(t.alias.empty() ? t.name.back() : t.alias, t.name);
       break;
     case TableRef::Kind::kDerived:
+    case TableRef::Kind::kValues:
       out->emplace_back(t.alias, std::vector<std::string>{});
       break;
     case TableRef::Kind::kJoin:

@@ -1,4 +1,5 @@
 // Queries: query blocks, set operators, TOP, table sources and FOR XML PATH.
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <map>
@@ -83,6 +84,7 @@ std::string Emitter::QuerySpecText(const QuerySpec& q, bool with_top) {
   if (q.having) out += " HAVING " + Expression(*q.having);
   if (with_top && q.top) {
     if (q.top_percent) Unsupported("percent");
+    if (q.top_with_ties) TiesLimit(q, {});
     out += " LIMIT " + Expression(*q.top);
   }
   PopScope();
@@ -101,6 +103,10 @@ std::string Emitter::SelectText(const Select& s, bool skip_into) {
     for (size_t i = 0; i < s.ctes.size(); ++i) {
       const CommonTableExpr& cte = s.ctes[i];
       if (i) with += ", ";
+      if (std::string recursive = RecursiveCteText(cte, s.max_recursion); !recursive.empty()) {
+        with += recursive;
+        continue;
+      }
       with += QuoteName(cte.name);
       if (!cte.columns.empty()) {
         with += " (";
@@ -122,6 +128,7 @@ std::string Emitter::SelectWithoutCtes(const Select& s) {
   ScopeExit order_scope{this};
   if (s.blocks.size() != 1) scopes_.emplace_back();
   std::string order;
+  if (!s.order_by.empty() && s.blocks.size() == 1) CheckOrderAliases(s.blocks[0], s.order_by);
   if (!s.order_by.empty()) {
     order = " ORDER BY ";
     bool has_star = false;
@@ -148,7 +155,7 @@ std::string Emitter::SelectWithoutCtes(const Select& s) {
     std::string out = QuerySpecText(q, false) + order;
     if (q.top) {
       if (q.top_percent) Unsupported("percent");
-      out += " LIMIT " + Expression(*q.top);
+      out += " LIMIT " + (q.top_with_ties ? TiesLimit(q, s.order_by) : Expression(*q.top));
     }
     return out;
   }
@@ -203,16 +210,45 @@ std::string Emitter::SelectWithoutCtes(const Select& s) {
 std::string Emitter::TableRefText(const TableRef& t) {
   switch (t.kind) {
     case TableRef::Kind::kTable: {
+      if (!cte_renames_.empty() && t.name.size() == 1) {
+        auto renamed = cte_renames_.find(ToLowerAscii(t.name[0]));
+        if (renamed != cte_renames_.end()) {
+          return renamed->second + " AS " + QuoteName(t.alias.empty() ? t.name[0] : t.alias);
+        }
+      }
+      if (auto source = row_sources_.empty() ? row_sources_.end() : row_sources_.find(&t);
+          source != row_sources_.end()) {
+        return source->second + " AS " + QuoteName(t.alias.empty() ? t.name.back() : t.alias);
+      }
       std::string out = TableName(t.name);
       if (!t.alias.empty()) out += " AS " + QuoteName(t.alias);
       return out;
     }
     case TableRef::Kind::kDerived: {
-      CheckNested(*t.derived, t.alias);
+      // Named columns need no names inside.
+      CheckNested(*t.derived, t.columns.empty() ? t.alias : "");
       std::string inner =
           t.derived->for_xml_path ? ForXmlText(*t.derived) : SelectText(*t.derived);
+      if (!t.columns.empty()) {
+        const auto& items = t.derived->blocks[0].items;
+        bool star = std::any_of(items.begin(), items.end(), [](const SelectItem& i) {
+          return i.expr->kind == ExprKind::kStar;
+        });
+        if (!star && items.size() != t.columns.size()) {
+          throw ComError(items.size() > t.columns.size() ? 8158 : 8159, kEngineErrorSource,
+                         "'" + t.alias + "' has " +
+                             (items.size() > t.columns.size() ? "more" : "fewer") +
+                             " columns than were specified in the column list.");
+        }
+        // AS t(a, b): SQLite names a subquery's columns only through a common table expression.
+        std::string names;
+        for (const std::string& c : t.columns) names += (names.empty() ? "" : ", ") + QuoteName(c);
+        inner = "WITH \"tsql_cols\"(" + names + ") AS (" + inner + ") SELECT * FROM \"tsql_cols\"";
+      }
       return "(" + inner + ") AS " + QuoteName(t.alias);
     }
+    case TableRef::Kind::kValues:
+      return ValuesText(t);
     case TableRef::Kind::kJoin: {
       std::string type;
       if (t.join_type == "inner") type = " JOIN ";

@@ -321,6 +321,7 @@ EmitterContext Interpreter::Context() {
     return it == frame_->variables.end() ? nullptr : &it->second.type;
   };
   c.columns = [this](const std::string& table) { return session_->Columns(table); };
+  c.view = [this](const std::string& name) { return session_->View(name); };
   return c;
 }
 
@@ -359,7 +360,7 @@ Variant Interpreter::SystemVariable(const std::string& name) {
     return Variant::Null();
   }
   if (name == "@@fetch_status") return Variant(int32_t{-1});
-  if (name == "@@spid") return Variant(int32_t{51});
+  if (name == "@@spid") return session_->db().Query("SELECT tsql_spid()")->rows().at(0).at(0);
   if (name == "@@nestlevel") return Variant(static_cast<int32_t>(frame_->nesting));
   if (name == "@@version") {
     return Variant("Microsoft SQL Server 2019 (RTM) - 15.0.2000.5 (X64) compatible engine");

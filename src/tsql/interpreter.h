@@ -80,6 +80,11 @@ class Interpreter {
   void RunTruncate(const TruncateStmt& s);
   void RunExec(const ExecStmt& s);
   void CallProcedure(const ExecStmt& s, std::vector<RecordsetPtr>* results);
+  // interpreter_output.cc: runs a data change; with OUTPUT its rows go to a result set or
+  // the INTO table. Returns the rows changed.
+  int64_t RunChange(const OutputClause* output, const EmittedSql& sql);
+  // interpreter_dynamic.cc
+  void ExecuteSql(const ExecStmt& s, std::vector<RecordsetPtr>* results);
 
   Session* session_;
   std::vector<RecordsetPtr>* results_;

@@ -216,7 +216,7 @@ void Interpreter::RunInsert(const InsertStmt& s) {
   const auto& emitted = Emit(&s, true, [&](Emitter& em, CompiledBatch::Emitted& out) {
     out.main = em.Insert(s);
   });
-  int64_t changes = session_->db().Exec(emitted.main.sql, Bind(emitted.main.params));
+  int64_t changes = RunChange(s.output.get(), emitted.main);
   session_->rowcount = changes;
   if (changes > 0) {
     auto columns = session_->Columns(s.table.back());
@@ -263,16 +263,14 @@ void Interpreter::RunUpdateStatements(const UpdateStmt& s,
     }
     session_->rowcount = static_cast<int64_t>(rs->rows().size());
   }
-  if (!emitted.main.sql.empty()) {
-    session_->rowcount = session_->db().Exec(emitted.main.sql, Bind(emitted.main.params));
-  }
+  if (!emitted.main.sql.empty()) session_->rowcount = RunChange(s.output.get(), emitted.main);
 }
 
 void Interpreter::RunDelete(const DeleteStmt& s) {
   const auto& emitted = Emit(&s, false, [&](Emitter& em, CompiledBatch::Emitted& out) {
     out.main = em.Delete(s);
   });
-  session_->rowcount = session_->db().Exec(emitted.main.sql, Bind(emitted.main.params));
+  session_->rowcount = RunChange(s.output.get(), emitted.main);
 }
 
 void Interpreter::RunCreateTable(const CreateTableStmt& s) {
@@ -293,6 +291,11 @@ void Interpreter::RunCreateView(const CreateViewStmt& s) {
   EmitterContext context = Context();
   Emitter em(context);
   std::string sql = em.CreateView(s);
+  // The T-SQL definition rides along in the view's SQLite text: writes through the view are
+  // translated from it (Session::View).
+  std::string_view definition = std::string_view(batch_->text).substr(s.offset, s.end - s.offset);
+  sql.insert(std::string_view("CREATE VIEW ").size() + Emitter::QuoteName(s.name.back()).size(),
+             " " + EncodeViewDefinition(definition));
   if (s.alter) session_->db().Exec("DROP VIEW IF EXISTS " + Emitter::QuoteName(s.name.back()));
   session_->db().Exec(sql);
   session_->SchemaChanged();
@@ -403,6 +406,7 @@ void Interpreter::CallProcedure(const ExecStmt& s, std::vector<RecordsetPtr>* re
     return;
   }
   const std::string& name = s.procedure.back();
+  if (EqualsNoCase(name, "sp_executesql")) return ExecuteSql(s, results);
   if (IsSystemProcedure(name)) {
     // EXEC sp_help orders: a bare name is the object's name, as on SQL Server.
     std::vector<SystemProcedureArg> args;

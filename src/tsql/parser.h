@@ -49,6 +49,7 @@ class Parser {
   StmtPtr ParseInsert();
   StmtPtr ParseUpdate();
   StmtPtr ParseDelete();
+  std::shared_ptr<OutputClause> ParseOutputClause();
   StmtPtr ParseCreate();
   StmtPtr ParseCreateTable();
   StmtPtr ParseCreateIndex(bool unique);
@@ -61,11 +62,14 @@ class Parser {
   // --- queries (parser_select.cc)
   std::shared_ptr<Select> ParseSelect();
   QuerySpec ParseQuerySpec();
+  void ParseQueryHints(Select* select);
   std::vector<TableRefPtr> ParseFromList();
   TableRefPtr ParseTableSource();
   TableRefPtr ParseTablePrimary();
   void SkipTableHints();
   std::string ParseOptionalAlias();
+  void ParseColumnAliases(TableRef* ref);
+  void ParseValuesSource(TableRef* ref);
 
   // --- expressions (parser_expr.cc)
   ExprPtr ParseExpr();
@@ -79,12 +83,14 @@ class Parser {
   ExprPtr ParsePrimary();
   ExprPtr ParseFunctionCall(std::vector<std::string> name, size_t offset);
   ExprPtr ParseCase(size_t offset);
+  void ParseWindowFrame(Expr* e);
   // in_cast: CAST/CONVERT, where char types without a length have 30 characters.
   TypeSpec ParseType(bool in_cast = false);
   std::vector<std::string> ParseQualifiedName();
   // A table name, or a table variable ("@t", lower case).
   std::vector<std::string> ParseTableName();
   void ParseTableBody(struct CreateTableStmt* s);
+  void ParseReferences(struct ForeignKey* fk);
   std::string ParseName();
 
   // --- tokens (the first three inline: the grammar asks them at every step)

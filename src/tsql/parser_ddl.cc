@@ -43,7 +43,21 @@ void Parser::ParseTableBody(CreateTableStmt* s) {
   ExpectOp("(");
   do {
     if (IsOp(")")) break;  // a trailing comma is accepted by SQL Server too
-    if (AcceptKeyword("constraint")) ParseName();
+    std::string constraint;
+    if (AcceptKeyword("constraint")) constraint = ParseName();
+    if (AcceptKeyword("foreign")) {
+      ExpectKeyword("key");
+      ForeignKey fk;
+      fk.name = constraint;
+      ExpectOp("(");
+      do {
+        fk.columns.push_back(ParseName());
+      } while (AcceptOp(","));
+      ExpectOp(")");
+      ParseReferences(&fk);
+      s->foreign_keys.push_back(std::move(fk));
+      continue;
+    }
     if (AcceptKeyword("primary")) {
       ExpectKeyword("key");
       if (!AcceptKeyword("clustered")) AcceptKeyword("nonclustered");
@@ -90,7 +104,14 @@ void Parser::ParseTableBody(CreateTableStmt* s) {
       } else if (AcceptKeyword("null")) {
         col.not_null = false;
       } else if (AcceptKeyword("constraint")) {
-        ParseName();
+        constraint = ParseName();
+      } else if (IsKeyword("foreign") || IsKeyword("references")) {
+        if (AcceptKeyword("foreign")) ExpectKeyword("key");
+        ForeignKey fk;
+        fk.name = constraint;
+        fk.columns.push_back(col.name);
+        ParseReferences(&fk);
+        s->foreign_keys.push_back(std::move(fk));
       } else if (AcceptKeyword("default")) {
         col.default_value = ParseUnary();
       } else if (AcceptKeyword("primary")) {
@@ -110,6 +131,41 @@ void Parser::ParseTableBody(CreateTableStmt* s) {
   } while (AcceptOp(","));
   ExpectOp(")");
   if (s->columns.empty()) Fail();
+}
+
+// REFERENCES table [(columns)] [ON DELETE action] [ON UPDATE action]
+void Parser::ParseReferences(ForeignKey* fk) {
+  ExpectKeyword("references");
+  fk->ref_table = ParseQualifiedName();
+  if (AcceptOp("(")) {
+    do {
+      fk->ref_columns.push_back(ParseName());
+    } while (AcceptOp(","));
+    ExpectOp(")");
+  }
+  while (IsKeyword("on") && (IsKeyword("delete", 1) || IsKeyword("update", 1))) {
+    Advance();
+    std::string* action = IsKeyword("delete") ? &fk->on_delete : &fk->on_update;
+    Advance();
+    if (AcceptKeyword("cascade")) {
+      *action = "CASCADE";
+    } else if (AcceptKeyword("no")) {
+      ExpectKeyword("action");
+      action->clear();
+    } else {
+      ExpectKeyword("set");
+      if (AcceptKeyword("null")) {
+        *action = "SET NULL";
+      } else {
+        ExpectKeyword("default");
+        *action = "SET DEFAULT";
+      }
+    }
+  }
+  if (AcceptKeyword("not")) {
+    ExpectKeyword("for");
+    ExpectKeyword("replication");
+  }
 }
 
 StmtPtr Parser::ParseCreateIndex(bool unique) {

@@ -18,6 +18,7 @@ StmtPtr Parser::ParseInsert() {
     } while (AcceptOp(","));
     ExpectOp(")");
   }
+  s->output = ParseOutputClause();
   if (AcceptKeyword("values")) {
     do {
       ExpectOp("(");
@@ -97,6 +98,7 @@ StmtPtr Parser::ParseUpdate() {
     }
     s->sets.push_back(std::move(a));
   } while (AcceptOp(","));
+  s->output = ParseOutputClause();
   if (AcceptKeyword("from")) s->from = ParseFromList();
   if (AcceptKeyword("where")) {
     if (IsKeyword("current")) Fail();
@@ -117,6 +119,7 @@ StmtPtr Parser::ParseDelete() {
   AcceptKeyword("from");
   s->target = ParseTableName();
   SkipTableHints();
+  s->output = ParseOutputClause();
   if (AcceptKeyword("from")) {
     s->from = ParseFromList();
   } else if (IsName()) {
@@ -128,8 +131,36 @@ StmtPtr Parser::ParseDelete() {
     s->target = {ref->alias};
     s->from.push_back(std::move(ref));
   }
+  if (!s->output) s->output = ParseOutputClause();
   if (AcceptKeyword("where")) s->where = ParseExpr();
   return s;
+}
+
+std::shared_ptr<OutputClause> Parser::ParseOutputClause() {
+  if (!AcceptKeyword("output")) return nullptr;
+  auto out = std::make_shared<OutputClause>();
+  do {
+    SelectItem item;
+    item.expr = ParseExpr();
+    if (AcceptKeyword("as")) {
+      if (!IsName() && Peek().kind != TokenKind::kString) Fail();
+      item.alias = Advance().text;
+    } else if (IsName()) {
+      item.alias = Advance().text;
+    }
+    out->items.push_back(std::move(item));
+  } while (AcceptOp(","));
+  if (AcceptKeyword("into")) {
+    out->into = ParseTableName();
+    if (IsOp("(") && !IsKeyword("select", 1)) {
+      Advance();
+      do {
+        out->into_columns.push_back(ParseName());
+      } while (AcceptOp(","));
+      ExpectOp(")");
+    }
+  }
+  return out;
 }
 
 }  // namespace ambit::tsql

@@ -100,6 +100,9 @@ TypeSpec Parser::ParseType(bool in_cast) {
     throw ComError(2715, kEngineErrorSource,
                    "Column, parameter, or variable: Cannot find data type " + name.back() + ".");
   }
+  // INTEGER is only a synonym of int; kept as written it would also be the one type spelling
+  // that makes SQLite alias a key column to the row number.
+  if (t.name == "integer") t.name = "int";
   t.text = t.name;
   if (AcceptOp("(")) {
     if (AcceptKeyword("max")) {
@@ -429,7 +432,7 @@ ExprPtr Parser::ParseFunctionCall(std::vector<std::string> name, size_t offset) 
         e->over_order.push_back(std::move(item));
       } while (AcceptOp(","));
     }
-    if (IsKeyword("rows") || IsKeyword("range")) Fail();
+    if (IsKeyword("rows") || IsKeyword("range")) ParseWindowFrame(e.get());
     ExpectOp(")");
   };
   if (fn == "dateadd" || fn == "datediff" || fn == "datepart" || fn == "datename") {
@@ -460,8 +463,69 @@ ExprPtr Parser::ParseFunctionCall(std::vector<std::string> name, size_t offset) 
     e->args.push_back(ParseExpr());
   } while (AcceptOp(","));
   ExpectOp(")");
+  if (fn == "string_agg" && IsKeyword("within")) {
+    Advance();
+    ExpectKeyword("group");
+    ExpectOp("(");
+    ExpectKeyword("order");
+    ExpectKeyword("by");
+    do {
+      OrderItem item;
+      item.expr = ParseExpr();
+      if (AcceptKeyword("desc")) {
+        item.descending = true;
+      } else {
+        AcceptKeyword("asc");
+      }
+      e->within_group.push_back(std::move(item));
+    } while (AcceptOp(","));
+    ExpectOp(")");
+  }
   reject_over();
   return e;
+}
+
+// ROWS|RANGE [BETWEEN] bound [AND bound], kept as SQLite writes it (the same words).
+void Parser::ParseWindowFrame(Expr* e) {
+  bool range = IsKeyword("range");
+  std::string frame = range ? "RANGE " : "ROWS ";
+  Advance();
+  auto bound = [&] {
+    if (AcceptKeyword("unbounded")) {
+      if (AcceptKeyword("preceding")) return std::string("UNBOUNDED PRECEDING");
+      ExpectKeyword("following");
+      return std::string("UNBOUNDED FOLLOWING");
+    }
+    if (AcceptKeyword("current")) {
+      ExpectKeyword("row");
+      return std::string("CURRENT ROW");
+    }
+    if (Peek().kind != TokenKind::kNumber ||
+        Peek().text.find_first_not_of("0123456789") != std::string::npos) {
+      Fail();
+    }
+    if (range) {
+      throw ComError(4194, kEngineErrorSource,
+                     "RANGE is only supported with UNBOUNDED and CURRENT ROW window frame "
+                     "delimiters.");
+    }
+    std::string n = Advance().text;
+    if (AcceptKeyword("preceding")) return n + " PRECEDING";
+    ExpectKeyword("following");
+    return n + " FOLLOWING";
+  };
+  if (AcceptKeyword("between")) {
+    frame += "BETWEEN " + bound();
+    ExpectKeyword("and");
+    frame += " AND " + bound();
+  } else {
+    frame += bound();
+  }
+  if (e->over_order.empty()) {
+    throw ComError(10756, kEngineErrorSource,
+                   "Window frame with ROWS or RANGE must have an ORDER BY clause.");
+  }
+  e->over_frame = std::move(frame);
 }
 
 ExprPtr Parser::ParseCase(size_t offset) {

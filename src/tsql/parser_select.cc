@@ -1,5 +1,7 @@
 // SELECT: query blocks joined by set operators, table sources with joins and hints,
 // ORDER BY and FOR XML PATH.
+#include <cstdlib>
+
 #include "base/com_error.h"
 #include "tsql/lexer.h"
 #include "tsql/parser.h"
@@ -67,9 +69,40 @@ std::shared_ptr<Select> Parser::ParseSelect() {
     }
     if (IsOp(",")) Fail();  // TYPE, ROOT ... are not supported
   }
-  if (IsKeyword("option")) Fail();
+  if (AcceptKeyword("option")) ParseQueryHints(select.get());
   --depth_;
   return select;
+}
+
+// OPTION (...): MAXRECURSION is kept; plan hints have no meaning on SQLite and are skipped.
+void Parser::ParseQueryHints(Select* select) {
+  ExpectOp("(");
+  do {
+    if (AcceptKeyword("maxrecursion")) {
+      if (Peek().kind != TokenKind::kNumber) Fail();
+      long limit = std::strtol(Advance().text.c_str(), nullptr, 10);
+      if (limit < 0 || limit > 32767) {
+        throw ComError(310, kEngineErrorSource,
+                       "The value " + std::to_string(limit) +
+                           " specified for the MAXRECURSION option exceeds the allowed maximum "
+                           "of 32767.");
+      }
+      select->max_recursion = static_cast<int>(limit);
+    } else if (AcceptKeyword("maxdop") || AcceptKeyword("fast")) {
+      if (Peek().kind != TokenKind::kNumber) Fail();
+      Advance();
+    } else if (AcceptKeyword("recompile")) {
+    } else if (AcceptKeyword("force")) {
+      ExpectKeyword("order");
+    } else if (IsKeyword("hash") || IsKeyword("merge") || IsKeyword("loop") ||
+               IsKeyword("concat")) {
+      Advance();
+      if (!AcceptKeyword("join")) ExpectKeyword("union");
+    } else {
+      Fail();
+    }
+  } while (AcceptOp(","));
+  ExpectOp(")");
 }
 
 QuerySpec Parser::ParseQuerySpec() {
@@ -89,7 +122,11 @@ QuerySpec Parser::ParseQuerySpec() {
       block.top = ParsePrimary();
     }
     if (AcceptKeyword("percent")) block.top_percent = true;
-    if (IsKeyword("with")) Fail();  // WITH TIES
+    if (IsKeyword("with") && IsKeyword("ties", 1)) {
+      Advance();
+      Advance();
+      block.top_with_ties = true;
+    }
   }
   do {
     SelectItem item;
@@ -196,6 +233,47 @@ void Parser::SkipTableHints() {
   }
 }
 
+void Parser::ParseColumnAliases(TableRef* ref) {
+  if (!AcceptOp("(")) return;
+  do {
+    ref->columns.push_back(ParseName());
+  } while (AcceptOp(","));
+  ExpectOp(")");
+}
+
+// A table value constructor, after "(VALUES": rows, ")", the alias and its column names.
+void Parser::ParseValuesSource(TableRef* ref) {
+  ref->kind = TableRef::Kind::kValues;
+  do {
+    ExpectOp("(");
+    std::vector<ExprPtr> row;
+    do {
+      row.push_back(ParseExpr());
+    } while (AcceptOp(","));
+    ExpectOp(")");
+    if (!ref->values.empty() && row.size() != ref->values[0].size()) {
+      throw ComError(10709, kEngineErrorSource,
+                     "The number of columns for each row in a table value constructor must be "
+                     "the same.");
+    }
+    ref->values.push_back(std::move(row));
+  } while (AcceptOp(","));
+  ExpectOp(")");
+  ref->alias = ParseOptionalAlias();
+  if (ref->alias.empty()) Fail();
+  ParseColumnAliases(ref);
+  size_t width = ref->values[0].size();
+  if (ref->columns.size() < width) {
+    throw ComError(8155, kEngineErrorSource,
+                   "No column name was specified for column " +
+                       std::to_string(ref->columns.size() + 1) + " of '" + ref->alias + "'.");
+  }
+  if (ref->columns.size() > width) {
+    throw ComError(8159, kEngineErrorSource,
+                   "'" + ref->alias + "' has fewer columns than were specified in the column list.");
+  }
+}
+
 std::string Parser::ParseOptionalAlias() {
   if (AcceptKeyword("as")) return ParseName();
   if (IsName()) return Advance().text;
@@ -206,12 +284,17 @@ TableRefPtr Parser::ParseTablePrimary() {
   auto ref = std::make_unique<TableRef>();
   if (IsOp("(")) {
     Advance();
+    if (AcceptKeyword("values")) {
+      ParseValuesSource(ref.get());
+      return ref;
+    }
     if (IsKeyword("select") || IsOp("(")) {
       ref->kind = TableRef::Kind::kDerived;
       ref->derived = ParseSelect();
       ExpectOp(")");
       ref->alias = ParseOptionalAlias();
       if (ref->alias.empty()) Fail();
+      ParseColumnAliases(ref.get());
       return ref;
     }
     if (++depth_ > kMaxDepth) FailNestedTooDeeply();

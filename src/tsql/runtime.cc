@@ -308,6 +308,8 @@ void RegisterRuntime(sqlite3* db) {
   RegisterDateFunctions(db);
   RegisterConvertFunctions(db);
   RegisterLikeFunctions(db);
+  RegisterSystemFunctions(db);
+  RegisterSortedAggregates(db);
   AddScalar(db, "tsql_newid", 0, 0, NewId, true, false);
   AddScalar(db, "tsql_serverproperty", 1, 1, ServerProperty);
   AddScalar(db, "tsql_raise", 2, 2, Raise, false);

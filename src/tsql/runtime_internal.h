@@ -53,6 +53,8 @@ void RegisterNumberFunctions(sqlite3* db);
 void RegisterDateFunctions(sqlite3* db);
 void RegisterConvertFunctions(sqlite3* db);
 void RegisterLikeFunctions(sqlite3* db);
+void RegisterSystemFunctions(sqlite3* db);
+void RegisterSortedAggregates(sqlite3* db);
 
 // --- numbers
 // Blanks around, optional sign, digits only; "" is 0 (as SQL Server converts '' to int).

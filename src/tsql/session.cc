@@ -60,6 +60,7 @@ void Session::Open(const std::string& path) {
   // An unknown column in double quotes must be error 207, not a string literal.
   sqlite3_db_config(db_.handle(), SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
   sqlite3_db_config(db_.handle(), SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+  sqlite3_db_config(db_.handle(), SQLITE_DBCONFIG_ENABLE_FKEY, 1, nullptr);
   RegisterSessionFunctions(db_.handle(), &slots);
   // Procedures live in the database, so that every connection to it can run them.
   db_.Exec(
@@ -126,6 +127,57 @@ void Session::SchemaChanged() {
   catalog_ready_ = false;
   ++schema_generation_;
   catalog_.clear();
+  views_.clear();
+}
+
+namespace {
+constexpr std::string_view kViewMark = "/*tsql_view ";
+}  // namespace
+
+// Backslashes double and "*/" becomes "*\/", so the comment cannot end early.
+std::string EncodeViewDefinition(std::string_view definition) {
+  std::string out(kViewMark);
+  for (size_t i = 0; i < definition.size(); ++i) {
+    char c = definition[i];
+    if (c == '\\' || (c == '/' && i > 0 && definition[i - 1] == '*')) out += '\\';
+    out += c;
+  }
+  return out + "*/";
+}
+
+std::optional<std::string> DecodeViewDefinition(std::string_view sqlite_text) {
+  size_t start = sqlite_text.find(kViewMark);
+  if (start == std::string_view::npos) return std::nullopt;
+  start += kViewMark.size();
+  size_t end = sqlite_text.find("*/", start);
+  if (end == std::string_view::npos) return std::nullopt;
+  std::string out;
+  for (size_t i = start; i < end; ++i) {
+    if (sqlite_text[i] == '\\' && i + 1 < end) ++i;
+    out += sqlite_text[i];
+  }
+  return out;
+}
+
+std::shared_ptr<const CreateViewStmt> Session::View(const std::string& name) {
+  std::string key = ToLowerAscii(name);
+  auto it = views_.find(key);
+  if (it != views_.end()) return it->second;
+  RecordsetPtr rs = db_.Query(
+      "SELECT sql FROM main.sqlite_master WHERE type = 'view' AND name = ?1 COLLATE NOCASE",
+      {Variant(name)});
+  std::shared_ptr<const CreateViewStmt> view;
+  if (!rs->rows().empty()) {
+    if (auto definition = DecodeViewDefinition(CStr(rs->rows()[0][0]))) {
+      std::shared_ptr<Batch> batch = ParseBatch(*definition);
+      if (batch->statements.size() == 1 && batch->statements[0]->kind == StmtKind::kCreateView) {
+        view = std::shared_ptr<const CreateViewStmt>(
+            batch, static_cast<const CreateViewStmt*>(batch->statements[0].get()));
+      }
+    }
+  }
+  views_[key] = view;
+  return view;
 }
 
 void Session::AddMessage(std::string text, int32_t number, int32_t severity) {

@@ -37,6 +37,10 @@ struct CompiledBatch {
 };
 using CompiledBatchPtr = std::shared_ptr<CompiledBatch>;
 
+// A view's T-SQL definition as a comment that SQLite keeps in the view's text, and back.
+std::string EncodeViewDefinition(std::string_view definition);
+std::optional<std::string> DecodeViewDefinition(std::string_view sqlite_text);
+
 class Session {
  public:
   static constexpr size_t kTranslationCacheCapacity = 512;
@@ -78,6 +82,8 @@ class Session {
   SqliteDb& db() { return db_; }
   CompiledBatchPtr Compile(std::string_view text);
   std::optional<std::vector<CatalogColumn>> Columns(const std::string& table);
+  // The T-SQL definition of a view, null when there is no such view.
+  std::shared_ptr<const CreateViewStmt> View(const std::string& name);
   void SchemaChanged();
   // Makes the catalog views (catalog.h) unless this connection has them.
   void EnsureCatalog();
@@ -112,6 +118,7 @@ class Session {
   std::list<CompiledBatchPtr> lru_;
   std::unordered_map<std::string_view, std::list<CompiledBatchPtr>::iterator> cache_;
   std::map<std::string, std::vector<CatalogColumn>> catalog_;
+  std::map<std::string, std::shared_ptr<const CreateViewStmt>> views_;
   int64_t cache_hits_ = 0;
   int64_t cache_misses_ = 0;
 };

@@ -144,6 +144,12 @@ ComError SqliteDb::MakeError(int rc, std::string_view message, std::string_view 
     return error(3701, "Cannot drop the view '" + MapName(m) +
                            "', because it does not exist or you do not have permission.");
   }
+  if (StartsWith(m, "cannot modify ") && m.ends_with(" because it is a view")) {
+    // Only views made before the engine kept their T-SQL definition reach SQLite's refusal.
+    return error(4405, "View or function '" + MapName(m.substr(14, m.size() - 14 - 21)) +
+                           "' is not updatable because the modification affects multiple base "
+                           "tables.");
+  }
   if (Take(&m, "no such index: ")) {
     return error(3701, "Cannot drop the index '" + MapName(m) +
                            "', because it does not exist or you do not have permission.");
@@ -183,6 +189,10 @@ ComError SqliteDb::MakeError(int rc, std::string_view message, std::string_view 
     return error(547, "The " + (verb.empty() ? std::string("INSERT") : verb) +
                           " statement conflicted with the CHECK constraint \"" + std::string(m) +
                           "\".");
+  }
+  if (StartsWith(m, "foreign key mismatch")) {
+    return error(1776, "There are no primary or candidate keys in the referenced table that "
+                       "match the referencing column list in the foreign key.");
   }
   if (StartsWith(m, "FOREIGN KEY constraint failed")) {
     return error(547, "The " + (verb.empty() ? std::string("INSERT") : verb) +

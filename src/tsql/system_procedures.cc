@@ -80,6 +80,8 @@ Object FindObject(Session& session, const std::string& name) {
     o.kind = CStr(row[1]) == "table" ? Object::Kind::kTable : Object::Kind::kView;
     o.name = CStr(row[0]);
     o.definition = row[2].IsNull() ? "" : CStr(row[2]);
+    // A view keeps its T-SQL text inside its SQLite text; that is the text to show.
+    if (auto tsql = DecodeViewDefinition(o.definition)) o.definition = *tsql;
     return o;
   }
   rs = session.db().Query(

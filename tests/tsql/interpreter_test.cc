@@ -300,7 +300,7 @@ TEST_F(InterpreterTest, TableVariablesLiveForTheirBatch) {
 
 TEST_F(InterpreterTest, UnsupportedSyntaxFailsBeforeAnythingRuns) {
   session_.Execute("CREATE TABLE t (id int)");
-  EXPECT_EQ(ErrorOf("INSERT INTO t VALUES (1) SELECT SUM(id) OVER (ORDER BY id ROWS 2 PRECEDING) "
+  EXPECT_EQ(ErrorOf("INSERT INTO t VALUES (1) SELECT SUM(id) OVER (ORDER BY id ROWS BETWEEN 2 PRECEDING) "
                     "FROM t"),
             102);
   EXPECT_EQ(Scalar("SELECT COUNT(*) FROM t"), "0");

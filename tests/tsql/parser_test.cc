@@ -124,9 +124,10 @@ TEST(ParserTest, UnsupportedOrBrokenSyntaxNamesTheToken) {
   EXPECT_EQ(ErrorOf("select a from t order", &message), 102);
   EXPECT_EQ(ErrorOf("selec * from t", &message), 102);
   EXPECT_EQ(message, "Incorrect syntax near 'selec'.");
-  EXPECT_EQ(ErrorOf("select sum(a) over (order by a rows unbounded preceding) from t", &message),
+  EXPECT_EQ(ErrorOf("select sum(a) over (order by a rows between 1 preceding current row) from t",
+                    &message),
             102);
-  EXPECT_EQ(message, "Incorrect syntax near 'rows'.");
+  EXPECT_EQ(message, "Incorrect syntax near 'current'.");
   EXPECT_EQ(ErrorOf("select * from t cross apply u", &message), 156);
   EXPECT_EQ(message, "Incorrect syntax near the keyword 'cross'.");
   EXPECT_EQ(ErrorOf("merge into t using u on 1=1"), 102);

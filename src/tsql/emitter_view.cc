@@ -1,0 +1,167 @@
+// Writes through a view. SQL Server lets INSERT, UPDATE and DELETE name a view whose columns
+// trace back to one base table; the write goes to that table. The statement still reads the
+// view as written (its filter, its column names, its joins), so the view becomes a row source
+// that carries the base row's rowid beside its own columns:
+//   (WITH "tsql_view"("tsql_rid", a, b) AS (SELECT base.rowid, <view items> FROM ...) SELECT ...)
+// and UPDATE/DELETE key the base table on that rowid, as they do for T-SQL's FROM forms.
+#include "base/com_error.h"
+#include "tsql/emitter.h"
+#include "tsql/lexer.h"
+
+namespace ambit::tsql {
+namespace {
+
+[[noreturn]] void Refuse(int32_t number, const std::string& text) {
+  throw ComError(number, kEngineErrorSource, text);
+}
+
+void CollectTables(const TableRef& t, std::vector<const TableRef*>* tables, bool* derived) {
+  switch (t.kind) {
+    case TableRef::Kind::kTable:
+      tables->push_back(&t);
+      break;
+    case TableRef::Kind::kDerived:
+    case TableRef::Kind::kValues:
+      *derived = true;
+      break;
+    case TableRef::Kind::kJoin:
+      CollectTables(*t.left, tables, derived);
+      CollectTables(*t.right, tables, derived);
+      break;
+  }
+}
+
+std::string InstanceName(const TableRef& t) { return t.alias.empty() ? t.name.back() : t.alias; }
+
+bool IsAggregateCall(const Expr& e) {
+  if (e.kind == ExprKind::kFunction && !e.has_over) {
+    static constexpr std::string_view kAggregates[] = {"count", "sum", "avg", "min", "max",
+                                                       "count_big", "stdev", "var", "string_agg"};
+    for (std::string_view a : kAggregates) {
+      if (e.text == a) return true;
+    }
+  }
+  for (const ExprPtr& arg : e.args) {
+    if (arg && IsAggregateCall(*arg)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::unique_ptr<Emitter::ViewTarget> Emitter::ViewOf(const std::string& name) {
+  if (!context_.view || IsTempName(name) || (!name.empty() && name[0] == '@')) return nullptr;
+  std::shared_ptr<const CreateViewStmt> view = context_.view(name);
+  if (!view) return nullptr;
+  auto out = std::make_unique<ViewTarget>();
+  out->name = view->name.back();
+  out->view = view;
+  const Select& s = *view->select;
+  if (s.blocks.size() != 1) {
+    bool all = true;
+    for (const std::string& op : s.operators) all &= op == "union all";
+    if (all) {
+      Refuse(4436, "UNION ALL view '" + out->name +
+                       "' is not updatable because a partitioning column was not found.");
+    }
+  }
+  const QuerySpec& q = s.blocks[0];
+  bool aggregate = false;
+  for (const SelectItem& item : q.items) aggregate |= IsAggregateCall(*item.expr);
+  if (s.blocks.size() != 1 || q.distinct || !q.group_by.empty() || q.having || aggregate) {
+    Refuse(4403, "Cannot update the view or function '" + out->name +
+                     "' because it contains aggregates, or a DISTINCT or GROUP BY clause, or "
+                     "PIVOT or UNPIVOT operator.");
+  }
+  std::vector<const TableRef*> tables;
+  bool derived = false;
+  for (const TableRefPtr& t : q.from) CollectTables(*t, &tables, &derived);
+  for (const SelectItem& item : q.items) {
+    if (item.expr->kind != ExprKind::kStar) {
+      out->items.push_back(item.expr.get());
+      continue;
+    }
+    // The columns a * stood for when the view was made are the view's columns now.
+    const std::string* qualifier = item.expr->parts.empty() ? nullptr : &item.expr->parts.back();
+    for (const TableRef* t : tables) {
+      if (qualifier != nullptr && !EqualsNoCase(*qualifier, InstanceName(*t))) continue;
+      auto columns = context_.columns ? context_.columns(t->name.back()) : std::nullopt;
+      if (!columns) continue;
+      for (const CatalogColumn& c : *columns) {
+        auto e = std::make_unique<Expr>();
+        e->kind = ExprKind::kColumn;
+        e->parts = {InstanceName(*t), c.name};
+        out->items.push_back(e.get());
+        out->expanded.push_back(std::move(e));
+      }
+    }
+  }
+  auto columns = context_.columns ? context_.columns(out->name) : std::nullopt;
+  if (!columns || columns->size() != out->items.size()) {
+    Refuse(4405, "View or function '" + out->name +
+                     "' is not updatable because the modification affects multiple base tables.");
+  }
+  for (const CatalogColumn& c : *columns) out->columns.push_back(c.name);
+  return out;
+}
+
+Emitter::ViewWrite Emitter::ViewBase(const ViewTarget& v, const std::vector<std::string>& columns,
+                                     bool deleting) {
+  const QuerySpec& q = v.view->select->blocks[0];
+  std::vector<const TableRef*> tables;
+  bool derived = false;
+  for (const TableRefPtr& t : q.from) CollectTables(*t, &tables, &derived);
+  auto multiple = [&] {
+    Refuse(4405, "View or function '" + v.name +
+                     "' is not updatable because the modification affects multiple base tables.");
+  };
+  ViewWrite out;
+  if (deleting) {
+    if (tables.size() != 1 || derived) multiple();
+    out.base = tables[0];
+  }
+  for (const std::string& column : columns) {
+    size_t i = 0;
+    while (i < v.columns.size() && !EqualsNoCase(v.columns[i], column)) ++i;
+    if (i == v.columns.size()) {
+      Refuse(207, "Invalid column name '" + column + "'.");
+    }
+    const Expr& item = *v.items[i];
+    if (item.kind != ExprKind::kColumn) {
+      Refuse(4406, "Update or insert of view or function '" + v.name +
+                       "' failed because it contains a derived or constant field.");
+    }
+    // The table the column comes from: by its qualifier, or the one table that has it.
+    const TableRef* owner = nullptr;
+    for (const TableRef* t : tables) {
+      if (item.parts.size() >= 2) {
+        const std::string& qualifier = item.parts[item.parts.size() - 2];
+        if (EqualsNoCase(qualifier, InstanceName(*t))) owner = t;
+        continue;
+      }
+      auto cols = context_.columns ? context_.columns(t->name.back()) : std::nullopt;
+      if (cols && FindColumn(*cols, item.parts.back()) != nullptr) {
+        if (owner != nullptr) multiple();
+        owner = t;
+      }
+    }
+    if (owner == nullptr || (out.base != nullptr && out.base != owner)) multiple();
+    out.base = owner;
+    out.base_columns.push_back(item.parts.back());
+  }
+  if (out.base == nullptr) multiple();
+  // A base that is itself a view would need the rowid of its own base: not supported.
+  if (ViewOf(out.base->name.back()) != nullptr) multiple();
+  return out;
+}
+
+std::string Emitter::ViewRowSource(const ViewTarget& v, const TableRef& base) {
+  std::string names = "\"tsql_rid\"";
+  for (const std::string& c : v.columns) names += ", " + QuoteName(c);
+  std::string body = QuerySpecText(v.view->select->blocks[0], true);
+  // QuerySpecText starts every query with "SELECT " (an updatable view has no DISTINCT).
+  body.insert(7, QuoteName(InstanceName(base)) + ".rowid, ");
+  return "(WITH \"tsql_view\"(" + names + ") AS (" + body + ") SELECT * FROM \"tsql_view\")";
+}
+
+}  // namespace ambit::tsql
