@@ -26,6 +26,9 @@ struct SqlOptions {
   bool json = false;
 };
 
+// Registers every backend this build has (the embedded engine, ODBC when built with it).
+void RegisterBackends();
+
 // A text with "=" is a connection string already; anything else is the path of an account file.
 std::string AccountConnectionString(std::string_view account);
 
