@@ -1,5 +1,6 @@
 #include "cli/accounts_file.h"
 
+#include <cctype>
 #include <fstream>
 #include <sstream>
 
@@ -10,6 +11,18 @@ namespace ambit::cli {
 namespace {
 
 constexpr char kSource[] = "ambit-order.serve";
+
+// Names are what clients type as sDsn: letters, digits, "_", "-", ".". A connection string's own
+// key in the name's place ("Driver=FreeTDS;...") means the name was left out.
+bool IsAccountName(std::string_view name) {
+  if (name.empty()) return false;
+  for (char c : name)
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && c != '-' && c != '.')
+      return false;
+  for (const char* key : {"driver", "dsn", "provider", "server"})
+    if (EqualsNoCase(name, key)) return false;
+  return true;
+}
 
 }  // namespace
 
@@ -26,7 +39,7 @@ std::vector<AccountEntry> ParseAccounts(std::string_view text, std::string_view 
     size_t eq = l.find('=');
     std::string name(TrimBlanks(l.substr(0, eq == std::string_view::npos ? l.size() : eq)));
     // Never the line itself in a message: it may hold a password.
-    if (eq == std::string_view::npos || name.empty())
+    if (eq == std::string_view::npos || !IsAccountName(name))
       throw ComError(err::kInvalidArgument, kSource,
                      where() + ": expected '<account name> = <connection string or file>'");
     std::string account(TrimBlanks(l.substr(eq + 1)));

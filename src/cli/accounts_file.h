@@ -4,8 +4,8 @@
 //   shop1 = ./data/shop1.db
 //   erp   = Driver=FreeTDS;Server=db1;Port=1433;Database=ERP;UID=ambit;PWD=...;TDS_Version=7.4
 //
-// Each line names an account (what clients pass as sDsn) and its connection string, or the path
-// of an embedded account file. The first account is the default.
+// Each line names an account (what clients pass as sDsn: letters, digits, "_", "-", ".") and its
+// connection string, or the path of an embedded account file. The first account is the default.
 #ifndef AMBIT_CLI_ACCOUNTS_FILE_H_
 #define AMBIT_CLI_ACCOUNTS_FILE_H_
 

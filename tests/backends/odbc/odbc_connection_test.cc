@@ -12,6 +12,7 @@
 
 #include "base/conversions.h"
 #include "data/command.h"
+#include "support/closed_port.h"
 
 namespace ambit {
 namespace {
@@ -211,19 +212,6 @@ TEST_F(OdbcConnectionTest, DriverDiagnosticsBecomeComErrors) {
   }
 }
 
-// A TCP port on this machine that nothing listens on.
-int ClosedPort() {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  socklen_t length = sizeof addr;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &length);
-  ::close(fd);
-  return ntohs(addr.sin_port);
-}
-
 TEST_F(OdbcConnectionTest, UnreachableServerFailsQuicklyWithoutSecretsOrFiles) {
   auto cwd = std::filesystem::current_path();
   std::filesystem::path scratch = path_.string() + ".dir";
@@ -232,7 +220,7 @@ TEST_F(OdbcConnectionTest, UnreachableServerFailsQuicklyWithoutSecretsOrFiles) {
   auto started = std::chrono::steady_clock::now();
   std::string message;
   try {
-    OpenConnection("Driver=FreeTDS;Server=127.0.0.1;Port=" + std::to_string(ClosedPort()) +
+    OpenConnection("Driver=FreeTDS;Server=127.0.0.1;Port=" + std::to_string(testing::ClosedPort()) +
                    ";Database=x;UID=sa;PWD=s3cret-pw;TDS_Version=7.4;LoginTimeout=5");
   } catch (const ComError& e) {
     message = e.description();
