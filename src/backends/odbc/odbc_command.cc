@@ -162,7 +162,7 @@ RecordsetPtr OdbcConnection::ExecuteCommand(Command& command) {
   std::lock_guard lock(mu_);
   RecordsetPtr first;
   Guarded([&] {
-    Handle stmt = odbc::Allocate(SQL_HANDLE_STMT, dbc_.get());
+    Handle stmt = NewStatement();
     std::vector<Bound> bound;
     bound.reserve(command.parameters.size());
     for (const Parameter& p : command.parameters) bound.push_back(Bind(p));

@@ -1,5 +1,6 @@
 #include "backends/odbc/odbc_connection.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "backends/odbc/odbc_results.h"
@@ -31,7 +32,9 @@ constexpr char kSqlServerReset[] =
     "WHERE OBJECT_ID(N'tempdb..' + QUOTENAME(n.base)) = n.object_id\r\n"
     "IF @ambit_drop <> N'' EXEC sp_executesql @ambit_drop\r\n";
 
-bool IsOurKey(const std::string& key) { return key == "provider" || key == "logintimeout"; }
+bool IsOurKey(const std::string& key) {
+  return key == "provider" || key == "logintimeout" || key == "querytimeout";
+}
 
 std::string Quoted(const std::string& value) {
   bool plain = value.find_first_of(";{}") == std::string::npos && value == TrimBlanks(value);
@@ -106,6 +109,16 @@ OdbcConnection::OdbcConnection(const ConnectionString& cs)
   }
   connected_ = true;
   dbms_name_ = GetInfoText(dbc_, SQL_DBMS_NAME);
+  if (cs.Has("QueryTimeout"))
+    query_timeout_ = std::max(0L, std::strtol(cs.Get("QueryTimeout").c_str(), nullptr, 10));
+}
+
+odbc::Handle OdbcConnection::NewStatement() {
+  Handle stmt = odbc::Allocate(SQL_HANDLE_STMT, dbc_.get());
+  if (query_timeout_ > 0)
+    SQLSetStmtAttr(stmt.get(), SQL_ATTR_QUERY_TIMEOUT,
+                   reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(query_timeout_)), 0);
+  return stmt;
 }
 
 OdbcConnection::~OdbcConnection() {
@@ -138,7 +151,7 @@ RecordsetPtr OdbcConnection::Execute(std::string_view sql) {
   std::lock_guard lock(mu_);
   RecordsetPtr result;
   Guarded([&] {
-    Handle stmt = odbc::Allocate(SQL_HANDLE_STMT, dbc_.get());
+    Handle stmt = NewStatement();
     std::string text(sql);
     SQLRETURN rc = SQLExecDirect(stmt.get(), reinterpret_cast<SQLCHAR*>(text.data()),
                                  static_cast<SQLINTEGER>(text.size()));

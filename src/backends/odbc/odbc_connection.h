@@ -4,8 +4,10 @@
 // engine, and errors carry the server's own numbers.
 //
 // Connection strings are ODBC's own: "Driver=FreeTDS;Server=host;Port=1433;Database=erp;
-// UID=user;PWD=secret;TDS_Version=7.4" or "DSN=erp;UID=user;PWD=secret". "LoginTimeout=N" (our
-// key, not passed on) bounds how long connecting may take, in seconds (15 unless given).
+// UID=user;PWD=secret;TDS_Version=7.4" or "DSN=erp;UID=user;PWD=secret". Two keys are ours and
+// not passed on: "LoginTimeout=N" bounds how long connecting may take, in seconds (15 unless
+// given); "QueryTimeout=N" bounds each statement (none unless given): a server that stops
+// answering mid-call then fails the call, and the connection is dropped.
 #ifndef AMBIT_BACKENDS_ODBC_ODBC_CONNECTION_H_
 #define AMBIT_BACKENDS_ODBC_ODBC_CONNECTION_H_
 
@@ -45,6 +47,7 @@ class OdbcConnection : public Connection {
   // Runs `work`; an error that says the link is gone marks the connection broken.
   void Guarded(const std::function<void()>& work);
   void CheckUsable() const;
+  odbc::Handle NewStatement();
   void SetAutocommit(bool on);
   void EndTransaction(SQLSMALLINT completion);
 
@@ -53,6 +56,7 @@ class OdbcConnection : public Connection {
   bool connected_ = false;
   bool broken_ = false;
   int depth_ = 0;
+  long query_timeout_ = 0;  // seconds; 0: none
   std::string dbms_name_;
   std::string target_;  // driver, server and database, for messages (never the password)
 };
