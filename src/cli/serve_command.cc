@@ -204,7 +204,8 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
     account_options.pool_size = workers;  // a worker never waits for a connection
     account_options.prepare_account = schema::UpgradeAccountSchema;
     AccountRegistry accounts(account_options);
-    for (const AccountEntry& e : served) accounts.AddAccount(e.name, AccountConnectionString(e.account));
+    for (const AccountEntry& e : served)
+      accounts.AddAccount(e.name, AccountConnectionString(e.account));
     // Fail now, not on the first request: every account opens and has a schema we can serve.
     auto health_accounts = nlohmann::ordered_json::array();
     for (const AccountEntry& e : served) {

@@ -146,7 +146,8 @@ Variant OutputValue(const Bound& b) {
       break;
   }
   size_t room = b.buffer.size() - 1;
-  size_t bytes = b.indicator == SQL_NO_TOTAL ? room : std::min(static_cast<size_t>(b.indicator), room);
+  size_t bytes =
+      b.indicator == SQL_NO_TOTAL ? room : std::min(static_cast<size_t>(b.indicator), room);
   return Variant(std::string(b.buffer.data(), bytes));
 }
 

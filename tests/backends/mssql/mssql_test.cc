@@ -53,7 +53,8 @@ TEST_F(MssqlTest, BatchesTypesAndNativeErrors) {
       "SET NOCOUNT OFF\r\n"
       "CREATE TABLE #t (id int, amount decimal(18,4), ratio float, code varchar(20),\r\n"
       "  name nvarchar(50), made datetime, done bit)\r\n"
-      "INSERT INTO #t VALUES (1, 12.3456, 0.5, 'A-1', N'订单 ünïcode', '2024-02-29 13:45:10.250', 1)\r\n"
+      "INSERT INTO #t VALUES (1, 12.3456, 0.5, 'A-1', N'订单 ünïcode',\r\n"
+      "  '2024-02-29 13:45:10.250', 1)\r\n"
       "PRINT 'not a result'\r\n"
       "SELECT id, amount, ratio, code, name, made, done FROM #t\r\n"
       "UPDATE #t SET code = 'B'\r\n"
@@ -89,7 +90,8 @@ TEST_F(MssqlTest, ProcedureOutputParametersTransactionsAndReset) {
   conn_->Execute(
       "CREATE PROCEDURE ambit_test_proc @a int, @b nvarchar(20), @sum int OUTPUT,\r\n"
       "  @text nvarchar(40) OUTPUT AS\r\n"
-      "BEGIN\r\n  SELECT @a AS a\r\n  SET @sum = @a + @sum\r\n  SET @text = @b + N'✓'\r\nEND\r\n");
+      "BEGIN\r\n  SELECT @a AS a\r\n  SET @sum = @a + @sum\r\n"
+      "  SET @text = @b + N'✓'\r\nEND\r\n");
   Command cmd;
   cmd.active_connection = conn_;
   cmd.command_text = "ambit_test_proc";
@@ -104,7 +106,7 @@ TEST_F(MssqlTest, ProcedureOutputParametersTransactionsAndReset) {
   EXPECT_EQ(cmd.parameters[3].value, Variant("张✓"));
   conn_->Execute("DROP PROCEDURE ambit_test_proc");
 
-  conn_->Execute("CREATE TABLE #k (id int PRIMARY KEY)");
+  conn_->Execute("CREATE TABLE #k (id int PRIMARY KEY)\r\nCREATE TABLE #k_lines (id int)");
   conn_->BeginTrans();
   conn_->Execute("INSERT INTO #k VALUES (1)");
   conn_->RollbackTrans();
@@ -121,7 +123,7 @@ TEST_F(MssqlTest, ProcedureOutputParametersTransactionsAndReset) {
   EXPECT_EQ(conn_->TransactionDepth(), 0);
   EXPECT_EQ(Scalar("SELECT @@TRANCOUNT"), "0");
   EXPECT_EQ(Scalar("SELECT ISNULL(OBJECT_ID('tempdb..#k'), 0)"), "0");
-  EXPECT_EQ(Scalar("SELECT ISNULL(OBJECT_ID('tempdb..#t'), 0)"), "0");
+  EXPECT_EQ(Scalar("SELECT ISNULL(OBJECT_ID('tempdb..#k_lines'), 0)"), "0");
 }
 
 // The schema scripts as they ship, then one call of each class through the real host.
