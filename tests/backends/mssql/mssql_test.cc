@@ -126,6 +126,15 @@ TEST_F(MssqlTest, ProcedureOutputParametersTransactionsAndReset) {
   EXPECT_EQ(Scalar("SELECT ISNULL(OBJECT_ID('tempdb..#k_lines'), 0)"), "0");
 }
 
+// A session the server ends (as a dropped network would) fails its call, and Reset then throws,
+// which is how a pool knows to drop it. Needs a login that may KILL (sysadmin).
+TEST_F(MssqlTest, AConnectionTheServerEndedIsNotReused) {
+  std::string spid = Scalar("SELECT @@SPID");
+  OpenConnection(ServerString())->Execute("KILL " + spid);
+  EXPECT_THROW(conn_->Execute("SELECT 1"), ComError);
+  EXPECT_THROW(conn_->Reset(), ComError);
+}
+
 // The schema scripts as they ship, then one call of each class through the real host.
 TEST_F(MssqlTest, SchemaScriptsAndEveryClass) {
   bool empty = Scalar("SELECT COUNT(*) FROM sys.objects WHERE is_ms_shipped = 0") == "0";
