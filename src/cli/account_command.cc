@@ -7,7 +7,9 @@
 
 #include "accounts/demo_account.h"
 #include "base/com_error.h"
+#include "cli/sql_command.h"
 #include "schema/account.h"
+#include "schema/upgrade.h"
 
 namespace ambit::cli {
 namespace {
@@ -18,9 +20,35 @@ void RemoveAccountFiles(const std::string& path) {
     std::filesystem::remove(path + suffix, ignored);
 }
 
+// `account create` on a server's database (a connection string that names a Driver or a DSN):
+// the same scripts, in one transaction, into a database that has no account yet.
+int CreateServerAccount(const AccountOptions& options, std::ostream& out, std::ostream& err) {
+  RegisterBackends();
+  std::string shown = RedactConnectionString(options.path);
+  try {
+    ConnectionPtr conn = OpenConnection(options.path);
+    if (schema::AccountSchemaVersion(*conn) != 0) {
+      err << "ambit-order account: " << shown
+          << " already holds an account; an account is never overwritten.\n";
+      return 1;
+    }
+    schema::CreateAccountSchema(*conn, [&](std::string_view what) {
+      out << "  " << what << "\n" << std::flush;
+    });
+  } catch (const ComError& e) {
+    err << "ambit-order account: " << e.description() << " (" << e.number() << ")\n";
+    return 1;
+  }
+  out << "create: " << shown << " ready\n";
+  return 0;
+}
+
 }  // namespace
 
 int RunAccount(const AccountOptions& options, std::ostream& out, std::ostream& err) {
+  if (options.action == "create" && options.path.find('=') != std::string::npos &&
+      ProviderOf(ConnectionString(options.path)) == "odbc")
+    return CreateServerAccount(options, out, err);
   if (std::filesystem::exists(options.path)) {
     err << "ambit-order account: " << options.path
         << " already exists; choose a new path (an account is never overwritten).\n";
@@ -78,7 +106,10 @@ void AddAccountCommand(CLI::App& app, int* exit_code) {
         ->required();
   };
   CLI::App* create = account->add_subcommand(
-      "create", "Schema, ERP procedures and base data; nothing else");
+      "create",
+      "Schema, ERP procedures and base data; nothing else. The path may instead be an ODBC "
+      "connection string (Driver=...;Server=... or DSN=...): the account is then built in that "
+      "SQL Server database, which must not hold one yet");
   add_path(create);
   create->add_option("--scripts", options->install_dir,
                      "Also write the T-SQL scripts into this folder (to build a SQL Server "

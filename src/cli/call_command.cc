@@ -20,11 +20,6 @@
 #include "purchase/bill_code_rule.h"
 #include "schema/upgrade.h"
 
-#if __has_include("backends/sqlite/sqlite_connection.h")
-#include "backends/sqlite/sqlite_connection.h"
-#define AMBIT_CALL_HAS_SQLITE 1
-#endif
-
 namespace ambit::cli {
 namespace {
 
@@ -106,9 +101,7 @@ std::string FormatValue(const Json& value) {
 
 int RunCall(const CallOptions& options, const std::vector<const MethodTable*>& tables,
             std::ostream& out, std::ostream& err) {
-#ifdef AMBIT_CALL_HAS_SQLITE
-  RegisterSqliteBackend();
-#endif
+  RegisterBackends();
   size_t dot = options.target.find('.');
   if (dot == std::string::npos || dot == 0 || dot + 1 == options.target.size()) {
     err << "ambit-order call: name the method as Class.Method, e.g. AmbitOrderInfo.GetOPLog\n";

@@ -16,6 +16,7 @@
 #include "aftersales/refund_service.h"
 #include "base/com_error.h"
 #include "classes/classes.h"
+#include "cli/accounts_file.h"
 #include "cli/sql_command.h"
 #include "frame/client_sql.h"
 #include "host/dispatcher.h"
@@ -26,10 +27,6 @@
 #include "server/api_server.h"
 #include "server/token_store.h"
 
-#if __has_include("backends/sqlite/sqlite_connection.h")
-#include "backends/sqlite/sqlite_connection.h"
-#define AMBIT_SERVE_HAS_SQLITE 1
-#endif
 #if __has_include("accounts/demo_account.h")
 #include "accounts/demo_account.h"
 #define AMBIT_SERVE_HAS_DEMO 1
@@ -131,16 +128,45 @@ void ReloadTokens(ApiServer& server, const std::string& path, const std::string&
 
 }  // namespace
 
+namespace {
+
+// The accounts to serve: the --accounts file's, or the one --account names (grown into the demo
+// on first start). Empty, with the reason on `err`, when they cannot be served.
+std::vector<AccountEntry> AccountsToServe(const ServeOptions& options, std::ostream& out,
+                                          std::ostream& err) {
+  if (options.accounts_file.empty()) {
+    if (!PrepareAccount(options.account, out, err)) return {};
+    return {{AccountName(options.account), options.account}};
+  }
+  std::vector<AccountEntry> entries;
+  try {
+    entries = ReadAccountsFile(options.accounts_file);
+  } catch (const ComError& e) {
+    err << "ambit-order serve: " << e.description() << "\n";
+    return {};
+  }
+  for (const AccountEntry& e : entries) {
+    // A file line never grows a demo: a mistyped path must not serve an empty account.
+    if (e.account.find('=') == std::string::npos && !fs::exists(e.account)) {
+      err << "ambit-order serve: account '" << e.name << "': there is no account at " << e.account
+          << " (create one with 'ambit-order account create|demo " << e.account << "')\n";
+      return {};
+    }
+  }
+  return entries;
+}
+
+}  // namespace
+
 int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) {
-#ifdef AMBIT_SERVE_HAS_SQLITE
-  RegisterSqliteBackend();
-#endif
+  RegisterBackends();
   ServerOptions server_options;
   if (!ParseListenAddress(options.listen, &server_options.host, &server_options.port)) {
     err << "ambit-order serve: --listen wants host:port, got '" << options.listen << "'\n";
     return 1;
   }
-  if (!PrepareAccount(options.account, out, err)) return 1;
+  std::vector<AccountEntry> served = AccountsToServe(options, out, err);
+  if (served.empty()) return 1;
   try {
     EnsureTokenFile(options.tokens, out);
   } catch (const ComError& e) {
@@ -178,16 +204,25 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
     account_options.pool_size = workers;  // a worker never waits for a connection
     account_options.prepare_account = schema::UpgradeAccountSchema;
     AccountRegistry accounts(account_options);
-    std::string name = AccountName(options.account);
-    accounts.AddAccount(name, AccountConnectionString(options.account));
-    int schema_version = 0;
-    {
-      // Fail now, not on the first request.
-      ConnectionPool::Lease lease = accounts.PoolFor(name)->Acquire();
-      schema_version = schema::AccountSchemaVersion(*lease);
+    for (const AccountEntry& e : served)
+      accounts.AddAccount(e.name, AccountConnectionString(e.account));
+    // Fail now, not on the first request: every account opens and has a schema we can serve.
+    auto health_accounts = nlohmann::ordered_json::array();
+    for (const AccountEntry& e : served) {
+      try {
+        ConnectionPool::Lease lease = accounts.PoolFor(e.name)->Acquire();
+        health_accounts.push_back({{"name", e.name},
+                                   {"backend", lease->BackendName()},
+                                   {"schemaVersion", schema::AccountSchemaVersion(*lease)}});
+      } catch (const ComError& error) {
+        throw ComError(error.number(), error.source(),
+                       "account '" + e.name + "': " + error.description());
+      }
     }
-    server_options.health_details = [schema_version] {
-      return nlohmann::ordered_json{{"schemaVersion", schema_version}};
+    server_options.health_details = [health_accounts] {
+      // schemaVersion: the default account's, as before there were several.
+      return nlohmann::ordered_json{{"schemaVersion", health_accounts[0]["schemaVersion"]},
+                                    {"accounts", health_accounts}};
     };
     Dispatcher dispatcher(accounts, AllClassTables());
     ApiServer server(dispatcher, std::move(tokens), server_options);
@@ -202,8 +237,11 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
     sigset_t previous;
     pthread_sigmask(SIG_BLOCK, &signals, &previous);
     int port = server.Bind();
-    out << "Serving account '" << name << "' (" << options.account << ") on http://"
-        << server_options.host << ":" << port << " with " << server.workers()
+    out << (served.size() == 1 ? "Serving account " : "Serving accounts ");
+    for (size_t i = 0; i < served.size(); ++i)
+      out << (i ? ", '" : "'") << served[i].name << "' ("
+          << RedactConnectionString(served[i].account) << ")";
+    out << " on http://" << server_options.host << ":" << port << " with " << server.workers()
         << " workers; Ctrl-C stops, SIGHUP reloads " << options.tokens << ".\n"
         << "The order workbench: http://" << server_options.host << ":" << port << "/\n"
         << std::flush;
@@ -245,8 +283,14 @@ void AddServeCommand(CLI::App& app, int* exit_code) {
       "GET /api for the catalogue, GET /health. Without --account, the first start creates the "
       "demo account ./data/demo.db; a named account must exist.");
   serve->add_option("--listen", o->listen, "host:port to listen on")->capture_default_str();
-  serve->add_option("--account", o->account, "Account file or connection string")
-      ->capture_default_str();
+  CLI::Option* account =
+      serve->add_option("--account", o->account, "Account file or connection string")
+          ->capture_default_str();
+  serve
+      ->add_option("--accounts", o->accounts_file,
+                   "File of lines '<name> = <connection string or account file>': serve them all "
+                   "(clients name one in sDsn; the first is the default)")
+      ->excludes(account);
   serve
       ->add_option("--tokens", o->tokens,
                    "JSON file: {\"<token>\": {\"userId\", \"languageCode\", \"loginToken\"}}")

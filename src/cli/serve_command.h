@@ -1,4 +1,5 @@
-// `ambit-order serve`: the application server on one account. On first start it builds the
+// `ambit-order serve`: the application server on one account, or on the several an accounts
+// file names (embedded files and SQL Server databases side by side). On first start it builds the
 // demo account and a token file with the documented demo token, so a fresh checkout serves
 // right away.
 #ifndef AMBIT_CLI_SERVE_COMMAND_H_
@@ -20,6 +21,7 @@ inline constexpr char kDemoToken[] = "demo-token";
 struct ServeOptions {
   std::string listen = "127.0.0.1:8080";
   std::string account = "./data/demo.db";  // file path or connection string
+  std::string accounts_file;               // --accounts: several accounts, replaces `account`
   std::string tokens = "./data/tokens.json";
   std::string access_log;  // empty: standard error
   std::string registry;    // key=value registry file, optional

@@ -16,11 +16,9 @@
 #include "cli/batch_script.h"
 #include "cli/shell_input.h"
 
-// The embedded engine registers itself once it is part of the build; until then only
-// providers registered elsewhere can be opened.
-#if __has_include("backends/sqlite/sqlite_connection.h")
 #include "backends/sqlite/sqlite_connection.h"
-#define AMBIT_CLI_HAS_SQLITE 1
+#ifdef AMBIT_HAVE_ODBC
+#include "backends/odbc/odbc_connection.h"
 #endif
 
 namespace ambit::cli {
@@ -66,6 +64,13 @@ size_t TerminalWidth() {
 }
 
 }  // namespace
+
+void RegisterBackends() {
+  RegisterSqliteBackend();
+#ifdef AMBIT_HAVE_ODBC
+  RegisterOdbcBackend();
+#endif
+}
 
 std::string AccountConnectionString(std::string_view account) {
   if (account.find('=') != std::string_view::npos) return std::string(account);
@@ -186,9 +191,7 @@ int RunInteractive(Connection& connection, std::istream& in, const OutputOptions
 }
 
 int RunSql(const SqlOptions& options, std::istream& in, std::ostream& out, std::ostream& err) {
-#ifdef AMBIT_CLI_HAS_SQLITE
-  RegisterSqliteBackend();
-#endif
+  RegisterBackends();
   std::string script;
   if (!options.file.empty()) {
     std::ifstream f(options.file, std::ios::binary);

@@ -39,6 +39,9 @@ struct OutputOptions {
   size_t terminal_width = 0;  // 0 when standard output is no terminal
 };
 
+// Registers every backend this build has (the embedded engine, ODBC when built with it).
+void RegisterBackends();
+
 // A text with "=" is a connection string already; anything else is the path of an account file.
 std::string AccountConnectionString(std::string_view account);
 

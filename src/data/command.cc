@@ -130,11 +130,19 @@ std::string Command::BuildBatch() const {
   return batch;
 }
 
+RecordsetPtr Connection::ExecuteCommand(Command& command) {
+  return command.ExecuteAsBatch(*this);
+}
+
 RecordsetPtr Command::Execute() {
   if (!active_connection)
     throw ComError(err::kObjectRequired, kDataErrorSource,
                    "The command has no active connection.");
-  RecordsetPtr first = active_connection->Execute(BuildBatch());
+  return active_connection->ExecuteCommand(*this);
+}
+
+RecordsetPtr Command::ExecuteAsBatch(Connection& connection) {
+  RecordsetPtr first = connection.Execute(BuildBatch());
   std::vector<RecordsetPtr> sets;
   for (RecordsetPtr r = first; r; r = r->NextRecordset()) sets.push_back(r);
 

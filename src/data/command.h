@@ -1,5 +1,6 @@
-// Command: runs a stored procedure with positional input and OUTPUT parameters (or a text) on
-// any Connection. The call becomes one T-SQL batch, so every backend that runs T-SQL runs it.
+// Command: runs a stored procedure with positional input and OUTPUT parameters (or a text with
+// "?" markers) on any Connection. By default the call becomes one T-SQL batch, so every backend
+// that runs T-SQL runs it; a backend with native parameters (ODBC) binds them instead.
 #ifndef AMBIT_DATA_COMMAND_H_
 #define AMBIT_DATA_COMMAND_H_
 
@@ -36,6 +37,10 @@ class Command {
   // Runs the command. Output parameters receive their values; the result is the procedure's
   // first result set with columns (a closed recordset when it has none).
   RecordsetPtr Execute();
+
+  // What Connection::ExecuteCommand does unless a backend binds parameters itself: runs
+  // BuildBatch() on `connection` and reads the output parameters from its last result set.
+  RecordsetPtr ExecuteAsBatch(Connection& connection);
 
   // The batch Execute sends for a stored procedure (exposed for tests and diagnostics).
   std::string BuildBatch() const;

@@ -18,6 +18,8 @@ namespace ambit {
 // Source text of errors raised by the data layer itself.
 inline constexpr char kDataErrorSource[] = "ambit-order.data";
 
+class Command;
+
 // A message a batch sends besides its results: PRINT text, RAISERROR below severity 11, notes of
 // system procedures. result_sets_before tells where it falls among the batch's result sets, so
 // that a client can show both in the order the batch produced them.
@@ -37,6 +39,11 @@ class Connection {
   // records_affected() tells the rows the last statement touched. Errors raise ComError with
   // the database's own error number (208, 207, 102, ...) and message.
   virtual RecordsetPtr Execute(std::string_view sql) = 0;
+
+  // Runs a command with its parameters, filling its output parameters. The default sends the
+  // command as one T-SQL batch (Command::BuildBatch) through Execute; a backend with native
+  // parameters binds them instead.
+  virtual RecordsetPtr ExecuteCommand(Command& command);
 
   // Explicit transactions. BeginTrans on a writer must take the write lock at once, so that
   // concurrent writers queue instead of failing later.
@@ -69,6 +76,7 @@ class ConnectionString {
   // Empty when the key is absent.
   std::string Get(std::string_view key) const;
   bool Has(std::string_view key) const;
+  std::vector<std::string> Keys() const;  // lower-cased, in alphabetical order
   const std::string& text() const { return text_; }
 
  private:
@@ -76,9 +84,15 @@ class ConnectionString {
   std::map<std::string, std::string> values_;  // keys lower-cased
 };
 
-// Backends register themselves under a provider name ("SQLite", "ODBC"); OpenConnection picks
-// one by the string's "Provider" key (the embedded engine when there is none). An unknown
-// provider is a ComError naming it.
+// The text with the values of its password keys (PWD, Password) replaced by "***", also inside
+// a wrapped "ConnectString={...}": what messages and logs may show of a connection string.
+std::string RedactConnectionString(std::string_view text);
+
+// Backends register themselves under a provider name ("SQLite", "ODBC"). OpenConnection picks
+// one by the string's "Provider" key; without one, a Driver or a DSN names ODBC and a Data
+// Source the embedded engine. A string that names none, or a provider no backend registered,
+// is a ComError that says so: nothing is opened or created on a guess.
+std::string ProviderOf(const ConnectionString& cs);  // lower-cased; empty when none
 using ConnectionFactory = std::function<ConnectionPtr(const ConnectionString&)>;
 // "ConnectString={inner}" answers inner (unwrapped again if need be); any other text itself.
 std::string UnwrapConnectString(std::string_view connection_string);

@@ -34,8 +34,8 @@ std::shared_ptr<ConnectionPool> AccountRegistry::PoolFor(std::string_view reques
     connection_string = std::string(data_source);
   } else {
     throw ComError(err::kUnexpected, "ambit-order.host",
-                   "Data source name not found: no account named '" + std::string(data_source) +
-                       "' is served here.");
+                   "Data source name not found: no account named '" +
+                       RedactConnectionString(data_source) + "' is served here.");
   }
   auto found = pools_.find(connection_string);
   if (found != pools_.end()) return found->second;

@@ -18,6 +18,7 @@
 #include "schema/account.h"
 #include "schema/upgrade.h"
 #include "server/token_store.h"
+#include "support/closed_port.h"
 
 namespace ambit::cli {
 namespace {
@@ -148,6 +149,49 @@ TEST_F(ServeProcessTest, VersionAndANamedAccountThatDoesNotExist) {
       << serve.err();
   EXPECT_NE(serve.err().find("ambit-order account demo"), std::string::npos);
   EXPECT_FALSE(fs::exists(Path("nosuch.db")));
+}
+
+TEST_F(ServeProcessTest, AnAccountsFileServesSeveralAccountsAndRefusesAnUnreachableOne) {
+  schema::CreateAccount(Path("a.db"));
+  schema::CreateAccount(Path("b.db"));
+  std::ofstream(Path("accounts.txt")) << "# two companies\n"
+                                      << "shop = " << Path("a.db") << "\n"
+                                      << "other = Provider=SQLite;Data Source=" << Path("b.db")
+                                      << "\n";
+  std::vector<std::string> args = ServeArgs("", "127.0.0.1:0");
+  args[1] = "--accounts";
+  args[2] = Path("accounts.txt");
+  Process serve(dir_, "serve", args);
+  int port = serve.ServingPort();
+  ASSERT_NE(port, 0) << serve.out() << serve.err();
+  EXPECT_NE(serve.out().find("Serving accounts 'shop' ("), std::string::npos) << serve.out();
+  auto health = httplib::Client("127.0.0.1", port).Get("/health");
+  ASSERT_TRUE(health);
+  nlohmann::ordered_json h = nlohmann::ordered_json::parse(health->body);
+  ASSERT_EQ(h["accounts"].size(), 2u) << health->body;
+  EXPECT_EQ(h["accounts"][1]["name"], "other");
+  EXPECT_EQ(h["accounts"][1]["backend"], "sqlite");
+  EXPECT_EQ(CallStatus(port, "demo-token"), 200);  // "shop"
+  httplib::Client c("127.0.0.1", port);
+  c.set_bearer_token_auth("demo-token");
+  auto other = c.Post("/api/AmbitOrderInfo/GetWaitVerifyData", R"({"dctPara":{"sDSN":"other"}})",
+                      "application/json");
+  ASSERT_TRUE(other);
+  EXPECT_EQ(other->status, 200) << other->body;
+  serve.Signal(SIGTERM);
+  EXPECT_EQ(serve.Wait(), 0);
+
+  // One account whose server cannot be reached stops the start, named, without its password.
+  std::ofstream(Path("accounts.txt"), std::ios::app)
+      << "erp = Driver=FreeTDS;Server=127.0.0.1;Port=" << testing::ClosedPort()
+      << ";Database=ERP;UID=sa;PWD=pa55-word;LoginTimeout=2\n";
+  Process refused(dir_, "refused", args);
+  EXPECT_EQ(refused.Wait(), 1);
+  EXPECT_NE(refused.err().find("account 'erp': Cannot connect to the database"),
+            std::string::npos)
+      << refused.err();
+  EXPECT_EQ((refused.out() + refused.err() + ReadAll(Path("access.log"))).find("pa55-word"),
+            std::string::npos);
 }
 
 TEST_F(ServeProcessTest, APortInUseIsRefusedAndTokensReloadWithoutARestart) {

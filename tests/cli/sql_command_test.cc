@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -116,6 +117,34 @@ TEST(SqlCommandTest, MissingAccountFileIsAnErrorNotANewDatabase) {
 #if __has_include("backends/sqlite/sqlite_connection.h")
 namespace ambit::cli {
 namespace {
+
+// A server's connection string reaches the server or fails; it never makes an account file.
+TEST(SqlCommandTest, ServerConnectionStringNeverCreatesAFile) {
+  std::filesystem::path dir = ::testing::TempDir() + "ambit_sql_no_file";
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  auto cwd = std::filesystem::current_path();
+  std::filesystem::current_path(dir);
+  SqlOptions options;
+  options.command = "SELECT 1";
+  std::istringstream in;
+  std::ostringstream out, err;
+  options.account = "Driver=FreeTDS;Server=127.0.0.1;Port=1;Database=x;UID=sa;PWD=pw;LoginTimeout=2";
+  int with_driver = RunSql(options, in, out, err);
+  options.account = "Server=127.0.0.1;Port=1;Database=x;UID=sa;PWD=pw";
+  int without = RunSql(options, in, out, err);
+  bool created = !std::filesystem::is_empty(dir);
+  std::filesystem::current_path(cwd);
+  std::filesystem::remove_all(dir);
+  EXPECT_EQ(with_driver, 1);
+  EXPECT_EQ(without, 1);
+  EXPECT_FALSE(created);
+  EXPECT_EQ(out.str(), "");
+#ifdef AMBIT_HAVE_ODBC
+  EXPECT_NE(err.str().find("Cannot connect to the database"), std::string::npos) << err.str();
+#endif
+  EXPECT_NE(err.str().find("names no database backend"), std::string::npos) << err.str();
+}
 
 // The whole command on the embedded engine: batches share one connection, an error is reported
 // and the next batch still runs, and the exit code remembers the failure.

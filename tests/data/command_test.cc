@@ -132,5 +132,31 @@ TEST(ConnectionStringTest, KeysValuesAndProviders) {
   }
 }
 
+TEST(ConnectionStringTest, ProviderComesFromWhatTheStringNamesNeverFromAGuess) {
+  EXPECT_EQ(ProviderOf(ConnectionString("Data Source=a.db")), "sqlite");
+  EXPECT_EQ(ProviderOf(ConnectionString("Driver=FreeTDS;Server=h;Database=x")), "odbc");
+  EXPECT_EQ(ProviderOf(ConnectionString("DSN=erp;UID=u")), "odbc");
+  EXPECT_EQ(ProviderOf(ConnectionString("Provider=SQLite;Driver=x")), "sqlite");
+  EXPECT_EQ(ProviderOf(ConnectionString("Server=h;Database=x;UID=sa;PWD=pw")), "");
+  try {
+    OpenConnection("Server=h;Database=x;UID=sa;PWD=top-secret");
+    FAIL() << "a string naming no backend must be refused";
+  } catch (const ComError& e) {
+    EXPECT_NE(e.description().find("keys not understood: database, pwd, server, uid"),
+              std::string::npos)
+        << e.description();
+    EXPECT_EQ(e.description().find("top-secret"), std::string::npos) << e.description();
+  }
+}
+
+TEST(ConnectionStringTest, RedactionHidesPasswordsWhereverTheyStand) {
+  EXPECT_EQ(RedactConnectionString("Driver=FreeTDS;UID=sa;PWD=abc;Database=x"),
+            "Driver=FreeTDS;UID=sa;PWD=***;Database=x");
+  EXPECT_EQ(RedactConnectionString("password = {a;b} ;x=1"), "password = *** ;x=1");
+  EXPECT_EQ(RedactConnectionString("ConnectString={DSN=erp;Pwd=\"q\"}"),
+            "ConnectString={DSN=erp;Pwd=***}");
+  EXPECT_EQ(RedactConnectionString("Data Source=demo.db"), "Data Source=demo.db");
+}
+
 }  // namespace
 }  // namespace ambit

@@ -52,11 +52,22 @@ void SqliteConnection::Cancel() { session_->Cancel(); }
 
 void RegisterSqliteBackend() {
   RegisterBackend("SQLite", [](const ConnectionString& cs) -> ConnectionPtr {
+    // A key this backend does not know means the string was meant for another one (a server's
+    // Server, Database, UID): opening a file anyway would answer from an empty new account.
+    std::string unknown;
+    for (const std::string& key : cs.Keys())
+      if (key != "provider" && key != "data source") unknown += (unknown.empty() ? "" : ", ") + key;
+    if (!unknown.empty()) {
+      throw ComError(err::kInvalidArgument, kDataErrorSource,
+                     "The embedded backend does not understand " + unknown + " in '" +
+                         RedactConnectionString(cs.text()) +
+                         "': it takes only Provider=SQLite and Data Source=<file>.");
+    }
     std::string path = cs.Get("Data Source");
-    if (path.empty()) path = cs.Get("Database");
     if (path.empty()) {
       throw ComError(err::kInvalidArgument, kDataErrorSource,
-                     "The connection string names no Data Source: '" + cs.text() + "'.");
+                     "The connection string names no Data Source: '" +
+                         RedactConnectionString(cs.text()) + "'.");
     }
     return std::make_shared<SqliteConnection>(path);
   });

@@ -2,7 +2,7 @@
 //
 // Connection strings: "Provider=SQLite;Data Source=path/to/account.db" (the file is created when
 // missing) or "Data Source=:memory:" (a private database that lives as long as the connection).
-// A string without Provider picks this backend.
+// A string without Provider but with a Data Source picks this backend; any other key is refused.
 #ifndef AMBIT_BACKENDS_SQLITE_SQLITE_CONNECTION_H_
 #define AMBIT_BACKENDS_SQLITE_SQLITE_CONNECTION_H_
 

@@ -55,6 +55,15 @@ TEST_F(SqliteConnectionTest, ConnectionStringsPickTheEmbeddedEngine) {
   } catch (const ComError& e) {
     EXPECT_NE(e.description().find("Data Source"), std::string::npos);
   }
+  // A server's keys beside a Data Source mean the string was not meant for a file.
+  try {
+    OpenConnection("Data Source=" + path_.string() + ";Database=erp;PWD=pw");
+    FAIL() << "keys of another backend must be refused";
+  } catch (const ComError& e) {
+    EXPECT_NE(e.description().find("does not understand database, pwd"), std::string::npos)
+        << e.description();
+  }
+  EXPECT_FALSE(std::filesystem::exists(path_));
 }
 
 TEST_F(SqliteConnectionTest, FileIsSharedButTempTablesAndProceduresBehaveAsOnSqlServer) {
