@@ -48,24 +48,15 @@ TEST_F(GetICMaxNumTest, KeysIncreaseAndSkipKeysAlreadyStored) {
   EXPECT_EQ(NextOrderKey(conn()), 503);
 }
 
-TEST(GetICMaxNumFileTest, TwoConnectionsOnOneAccountNeverShareAKey) {
+TEST(GetICMaxNumFileTest, AKeyTakenInATransactionCountsOnTheOtherConnection) {
   std::filesystem::path path = std::filesystem::temp_directory_path() /
                                ("ambit_schema_keys_" + std::to_string(::getpid()) + ".db");
   std::filesystem::remove(path);
   CreateAccount(path.string()).reset();
   ConnectionPtr a = OpenConnection(SqliteConnectionString(path.string()));
   ConnectionPtr b = OpenConnection(SqliteConnectionString(path.string()));
-  std::vector<int> keys;
-  for (int i = 0; i < 10; ++i) {
-    keys.push_back(NextOrderKey(i % 2 == 0 ? *a : *b));
-    // A key is used at once, as the splits do, by the connection that got it.
-    (i % 2 == 0 ? *a : *b)
-        .Execute("INSERT INTO IC_Web2ERPOrders (FID, FOrderID) VALUES (" + N(keys.back()) +
-                 ", 'K')");
-  }
-  for (size_t i = 1; i < keys.size(); ++i) EXPECT_EQ(keys[i], keys[i - 1] + 1);
-  // Inside one connection's transaction the counter is held until commit; the other
-  // connection continues after it.
+  // The other connection continues after the key one connection took in its transaction
+  // (distinct keys under concurrency are the next test's).
   a->BeginTrans();
   int in_tx = NextOrderKey(*a);
   a->CommitTrans();
