@@ -67,17 +67,6 @@ class AfterSalesTest : public ListAccountTest {
     return SeedLine(conn(), {.fid = fid, .item_id = item_id, .quantity = quantity, .price = 2});
   }
 
-  // The first row of `sql` as "a|b|c" ("" without a row; NULL as "<null>").
-  std::string Row(const std::string& sql) {
-    RecordsetPtr rs = conn().Execute(sql);
-    if (!rs || !rs->IsOpen() || rs->Eof()) return "";
-    std::string out;
-    for (int i = 0; i < rs->FieldCount(); ++i) {
-      const Variant& v = rs->Value(i);
-      out += (i ? "|" : "") + (v.IsNull() ? std::string("<null>") : CStr(v));
-    }
-    return out;
-  }
   // Every row of `sql`, one Row() per line.
   std::string Rows(const std::string& sql) {
     RecordsetPtr rs = conn().Execute(sql);
@@ -92,6 +81,11 @@ class AfterSalesTest : public ListAccountTest {
     return out;
   }
 
+  // The first row of `sql` as "a|b|c" ("" without a row; NULL as "<null>").
+  std::string Row(const std::string& sql) {
+    std::string all = Rows(sql);
+    return all.substr(0, all.find('\n'));
+  }
   // State, type, source, current case and refund flag of a line.
   std::string LineMirror(int entry_id) {
     return Row("SELECT FServiceStatus, FServiceType, FServiceSource, FRefundFID, FRefundStatus "

@@ -39,47 +39,39 @@ TEST_F(MethodFrameTest, RunsOnTheDataSourceOfEachCall) {
   EXPECT_EQ(info.user_login()->UserID(), 16394);
 }
 
-TEST_F(MethodFrameTest, QueryClassReRaisesWithItsSourceAndNoAbort) {
-  Component info(ComponentClass::kOrderInfo);
-  RunMethod(info, "GetRecordOrderLst", "dsn", Query);  // opens the connection
-  connections_["dsn"]->fail_next = ComError(208, "db", "Invalid object name 'IC_X'.");
-  try {
-    RunMethod(info, "GetRecordOrderLst", "dsn", Query);
-    FAIL() << "no error";
-  } catch (const ComError& e) {
-    EXPECT_EQ(e.number(), 208);
-    EXPECT_EQ(e.description(), "Invalid object name 'IC_X'.");
-    EXPECT_EQ(e.source(), "AmbitOrder.AmbitOrderInfo.GetRecordOrderLst");
+// A failure in a method body comes out under "AmbitOrder.<class>.<method>" with its number and
+// text; only the update class aborts the call, exactly once.
+TEST_F(MethodFrameTest, FailuresKeepTheirErrorUnderTheClassesSource) {
+  struct Case {
+    ComponentClass cls;
+    const char* method;
+    bool com_error;  // else a std::runtime_error
+    int number;
+    const char* source;
+    int aborts_so_far;  // the one context counts across the cases
+  };
+  for (const Case& c : {
+           Case{ComponentClass::kOrderInfo, "GetRecordOrderLst", true, 208,
+                "AmbitOrder.AmbitOrderInfo.GetRecordOrderLst", 0},
+           Case{ComponentClass::kOrderUpdate, "DeleteWebOrder", true, 515,
+                "AmbitOrder.AmbitOrderUpdate.DeleteWebOrder", 1},
+           Case{ComponentClass::kColumnsSet, "GetColumnsDefaultSet", false, err::kUnexpected,
+                "AmbitOrder.AmbitColumnsDefaultSet.GetColumnsDefaultSet", 1},
+       }) {
+    Component component(c.cls);
+    try {
+      RunMethod(component, c.method, "dsn", [&](MethodScope&) -> int {
+        if (c.com_error) throw ComError(c.number, "db", "Invalid object name 'IC_X'.");
+        throw std::runtime_error("Invalid object name 'IC_X'.");
+      });
+      ADD_FAILURE() << c.method << ": no error";
+    } catch (const ComError& e) {
+      EXPECT_EQ(e.number(), c.number) << c.method;
+      EXPECT_EQ(e.description(), "Invalid object name 'IC_X'.") << c.method;
+      EXPECT_EQ(e.source(), c.source);
+    }
+    EXPECT_EQ(ctx().abort_count, c.aborts_so_far) << c.method;
   }
-  EXPECT_EQ(ctx().abort_count, 0);
-}
-
-TEST_F(MethodFrameTest, UpdateClassAbortsExactlyOnce) {
-  Component update(ComponentClass::kOrderUpdate);
-  try {
-    RunMethod(update, "DeleteWebOrder", "dsn", [](MethodScope&) -> bool {
-      throw ComError(515, "db", "Cannot insert the value NULL.");
-    });
-    FAIL();
-  } catch (const ComError& e) {
-    EXPECT_EQ(e.source(), "AmbitOrder.AmbitOrderUpdate.DeleteWebOrder");
-    EXPECT_EQ(e.number(), 515);
-  }
-  EXPECT_EQ(ctx().abort_count, 1);
-}
-
-TEST_F(MethodFrameTest, ColumnsClassUsesItsOwnSourceName) {
-  Component columns(ComponentClass::kColumnsSet);
-  try {
-    RunMethod(columns, "GetColumnsDefaultSet", "dsn",
-              [](MethodScope&) -> int { throw std::runtime_error("boom"); });
-    FAIL();
-  } catch (const ComError& e) {
-    EXPECT_EQ(e.source(), "AmbitOrder.AmbitColumnsDefaultSet.GetColumnsDefaultSet");
-    EXPECT_EQ(e.number(), err::kUnexpected);
-    EXPECT_EQ(e.description(), "boom");
-  }
-  EXPECT_EQ(ctx().abort_count, 0);
 }
 
 TEST_F(MethodFrameTest, OpenDataSourceFailureGoesThroughTheErrorPath) {

@@ -62,19 +62,6 @@ TEST_F(UniqueCodeTest, FirstUseStartsAfterTheCodesOfThisMonth) {
   EXPECT_EQ(Reserve(1), 60);
 }
 
-TEST_F(UniqueCodeTest, FirstUseWithoutCodesStartsAtOne) {
-  EXPECT_EQ(Reserve(3), 1);
-  EXPECT_EQ(Counter(), 3);
-  EXPECT_EQ(Reserve(1), 4);
-}
-
-TEST_F(UniqueCodeTest, OrdinaryReservationRaisesTheCounter) {
-  conn_->Execute("insert into IC_MaxNum values ('UniqueCode', 16394, '" + ThisMonth() +
-                 "', 1)\r\ninsert into ICMaxNum values ('UniqueCode', 40)");
-  EXPECT_EQ(Reserve(3), 41);
-  EXPECT_EQ(Counter(), 43);
-}
-
 TEST_F(UniqueCodeTest, NewMonthRestartsFromItsOwnCodes) {
   conn_->Execute("insert into IC_MaxNum values ('UniqueCode', 16394, '200001', 1)\r\n"
                  "insert into ICMaxNum values ('UniqueCode', 812)");

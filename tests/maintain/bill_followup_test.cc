@@ -119,8 +119,6 @@ TEST_F(BillFollowupTest, SaleOrderProcedureAnswersItsResultSet) {
   RecordsetPtr rs =
       TransSiteOrder2SaleOrder(update, kDsn, "1,42", MakeDate(2026, 12, 1), kUser);
   ASSERT_TRUE(rs && rs->IsOpen());
-  EXPECT_EQ(recorder().batches.back(),
-            "exec SP_WebOrder2ERPOrder '1,42','2026-12-01 00:00:00',16394\r\n");
   int rows = 0;
   for (; !rs->Eof(); rs->MoveNext()) ++rows;
   EXPECT_GE(rows, 1);

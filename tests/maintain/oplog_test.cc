@@ -5,7 +5,6 @@
 #include "backends/sqlite/sqlite_connection.h"
 #include "base/conversions.h"
 #include "classes/classes.h"
-#include "classes/invoke_json.h"
 #include "frame/host_services.h"
 #include "frame/local_host.h"
 
@@ -162,14 +161,6 @@ TEST_F(OpLogTest, GetOPLogSubstitutesTheDescription) {
   EXPECT_NE(std::find(descriptions.begin(), descriptions.end(), "City Hangzhou -> Suzhou"),
             descriptions.end());
   EXPECT_THROW(GetOPLog(info, "acc", "7,8"), ComError);
-}
-
-TEST_F(OpLogTest, AnswersClientsThroughTheClassTable) {
-  AmbitOrderInfo info;
-  nlohmann::ordered_json r =
-      InvokeJson(AmbitOrderInfoTable(), info, "GetOPLog", {{"sDsn", "acc"}, {"sFID", "9"}});
-  EXPECT_EQ(r["result"]["rows"].size(), 0u);
-  EXPECT_EQ(r["result"]["columns"][4]["name"], "FLogDesc");
 }
 
 }  // namespace

@@ -181,7 +181,7 @@ TEST_F(SaveOrderTest, RefusesUnknownColumnsAndBadKeysBeforeWritingAnything) {
   EXPECT_EQ(Logs("1=1"), 0);
 }
 
-TEST_F(SaveOrderTest, SeveralOrdersInOneBatchHeadersThenLinesThenTotals) {
+TEST_F(SaveOrderTest, SeveralOrdersHeadersLinesAndTotals) {
   SeedOrder(conn(), {.fid = 2});
   int other = SeedLine(conn(), {.fid = 2, .item_id = 10, .quantity = 1, .price = 3});
   DictionaryPtr cache = NewDictionary();
@@ -190,17 +190,6 @@ TEST_F(SaveOrderTest, SeveralOrdersInOneBatchHeadersThenLinesThenTotals) {
   cache->SetValue("2", Variant(Dict({{"FBuyerName", Variant("B")},
                                      {N(other).c_str(), Variant(Dict({{"FPrice", Variant("4")}}))}})));
   Save(cache);
-  // The one batch that carries the whole save (the log writers run their own before it).
-  EXPECT_EQ(recorder().CountContaining(" FTotalFreight=(Select"), 1);
-  std::string batch;
-  for (const std::string& b : recorder().batches)
-    if (b.find(" FTotalFreight=(Select") != std::string::npos) batch = b;
-  size_t second_header = batch.find("'B'");
-  size_t first_line = batch.find(" Update IC_Web2ERPOrdersEntry Set ");
-  size_t first_totals = batch.find(" FTotalFreight=(Select");
-  ASSERT_NE(second_header, std::string::npos);
-  EXPECT_LT(second_header, first_line);
-  EXPECT_LT(batch.rfind(" UPDATE IC_Web2ERPOrdersEntry SET FAfterDiscountAmount"), first_totals);
   EXPECT_EQ(Header("FBuyerName"), "A");
   EXPECT_EQ(Scalar("select FBuyerName from IC_Web2ERPOrders where FID = 2"), "B");
   EXPECT_EQ(Header("CAST(FAmount AS varchar)"), "14.00");  // 1 x 10 + 1 x 4
@@ -217,9 +206,7 @@ TEST_F(SaveOrderTest, EmptyInputsTouchNothing) {
 }
 
 TEST_F(SaveOrderTest, InvoiceFlagMakesAMixedSelectionUniform) {
-  SeedOrder(conn(), {.fid = 12});
-  SeedOrder(conn(), {.fid = 15});
-  SeedOrder(conn(), {.fid = 16});
+  for (int fid : {12, 15, 16}) SeedOrder(conn(), {.fid = fid});
   conn().Execute("update IC_Web2ERPOrders set FInvoiceStatus = 1 where FID = 12");
   conn().Execute("update IC_Web2ERPOrders set FInnerInvoice = 1 where FID = 16");
   AmbitOrderUpdate update;

@@ -22,8 +22,7 @@ class StatusRowsTest : public MaintainTest {
 };
 
 TEST_F(StatusRowsTest, DeleteRemovesOrdersLinesLogAndAfterSalesRows) {
-  SeedOrder(conn(), {.fid = 1});
-  SeedOrder(conn(), {.fid = 2});
+  for (int fid : {1, 2}) SeedOrder(conn(), {.fid = fid});
   int gone = SeedLine(conn(), {.fid = 1, .item_id = 5});
   int kept = SeedLine(conn(), {.fid = 2, .item_id = 5});
   conn().Execute("insert into IC_RefundInfo (FEntryID) values (" + N(gone) + "), (" + N(kept) +
@@ -49,8 +48,7 @@ TEST_F(StatusRowsTest, DeleteRemovesOrdersLinesLogAndAfterSalesRows) {
 }
 
 TEST_F(StatusRowsTest, VoidAndRowCloseSetTheirFlags) {
-  SeedOrder(conn(), {.fid = 1});
-  SeedOrder(conn(), {.fid = 2});
+  for (int fid : {1, 2}) SeedOrder(conn(), {.fid = fid});
   SeedLine(conn(), {.fid = 1, .item_id = 5});
   SeedLine(conn(), {.fid = 1, .item_id = 6});
   SeedLine(conn(), {.fid = 2, .item_id = 5});
@@ -123,9 +121,7 @@ TEST_F(StatusRowsTest, ChangeOrderItemSetsItemAndUnitAndLogsEveryLine) {
   conn().Execute("insert into t_MeasureUnit (FItemID, FName) values (61, 'box'), (62, 'bag')");
   SeedItem(conn(), {.item_id = 10, .name = "Green tea", .unit_id = 61});
   SeedItem(conn(), {.item_id = 11, .name = "Black tea", .unit_id = 62});
-  SeedOrder(conn(), {.fid = 1});
-  SeedOrder(conn(), {.fid = 2});
-  SeedOrder(conn(), {.fid = 3});
+  for (int fid : {1, 2, 3}) SeedOrder(conn(), {.fid = fid});
   SeedLine(conn(), {.fid = 1, .item_id = 10, .unit_id = 61});
   SeedLine(conn(), {.fid = 1, .item_id = 10, .unit_id = 61});
   SeedLine(conn(), {.fid = 2, .item_id = 10, .unit_id = 61});

@@ -11,11 +11,13 @@
 
 #include "base/conversions.h"
 #include "classes/classes.h"
+#include "query/order_lists_fixture.h"
 #include "support/account_fixture.h"
 
 namespace ambit {
 
 using testing::AccountTest;
+using testing::ErrorOf;
 using testing::kDsn;
 using testing::LineSeed;
 using testing::OrderSeed;
@@ -38,18 +40,6 @@ class LookupsTest : public AccountTest {
   AmbitOrderInfo& info() { return *object_; }
   std::unique_ptr<AmbitOrderInfo> object_;
 };
-
-// The error a call raised, for checking number and source.
-template <class F>
-inline ComError ErrorOf(F&& call) {
-  try {
-    call();
-  } catch (const ComError& e) {
-    return e;
-  }
-  ADD_FAILURE() << "no error raised";
-  return ComError(0, "", "");
-}
 
 inline std::vector<std::string> Column(RecordsetPtr rs, const char* field) {
   std::vector<std::string> out;

@@ -32,8 +32,7 @@ VectorPtr Items(std::initializer_list<DictionaryPtr> items) {
 
 TEST_F(LookupsTest, EarlyWarningFlagsOfChosenLinesOrWholeOrders) {
   SeedOrder(conn(), {.fid = 1, .trade_status = 38196});
-  SeedOrder(conn(), {.fid = 2});
-  SeedOrder(conn(), {.fid = 3});
+  for (int fid : {2, 3}) SeedOrder(conn(), {.fid = fid});
   int a1 = SeedLine(conn(), {.fid = 1, .item_id = 10, .refund_status = 1});
   SeedLine(conn(), {.fid = 1, .item_id = 11});
   SeedLine(conn(), {.fid = 2, .item_id = 10});
@@ -75,10 +74,7 @@ TEST_F(LookupsTest, OutOfStockListsShortLinesButNotPriceChangeGoods) {
   SeedInventory(conn(), 10, 100, 5);
   conn().Execute("INSERT INTO IC_GoodsToMateriel (FMaterielCode, FIsPriceChange) VALUES "
                  "('I11', 1)");
-  SeedOrder(conn(), {.fid = 1});
-  SeedOrder(conn(), {.fid = 2});
-  SeedOrder(conn(), {.fid = 3});
-  SeedOrder(conn(), {.fid = 4});
+  for (int fid : {1, 2, 3, 4}) SeedOrder(conn(), {.fid = fid});
   SeedLine(conn(), {.fid = 1, .item_id = 10, .quantity = 3, .stock_id = 100});  // covered
   SeedLine(conn(), {.fid = 2, .item_id = 10, .quantity = 9, .stock_id = 100});  // short
   SeedLine(conn(), {.fid = 3, .item_id = 11, .quantity = 9, .stock_id = 100});  // price change
@@ -103,10 +99,7 @@ TEST_F(LookupsTest, OutOfStockListsShortLinesButNotPriceChangeGoods) {
 }
 
 TEST_F(LookupsTest, DelayedOrdersArePaidAtLeastThatManyHoursAgo) {
-  SeedOrder(conn(), {.fid = 1});
-  SeedOrder(conn(), {.fid = 2});
-  SeedOrder(conn(), {.fid = 3});
-  SeedOrder(conn(), {.fid = 4});
+  for (int fid : {1, 2, 3, 4}) SeedOrder(conn(), {.fid = fid});
   conn().Execute(
       "UPDATE IC_Web2ERPOrders SET FSitePayDate = DATEADD(hh, -30, GETDATE()) WHERE FID = 1\r\n"
       "UPDATE IC_Web2ERPOrders SET FSitePayDate = DATEADD(mi, -1441, GETDATE()) WHERE FID = 2\r\n"
@@ -128,8 +121,7 @@ TEST_F(LookupsTest, InvoiceLinesFoldFreightIntoTheDiscountWhenMerging) {
   SeedItem(conn(), {.item_id = 11});
   conn().Execute("INSERT INTO IC_GoodsToMateriel (FMaterielCode, FIsPriceChange) VALUES "
                  "('I11', 1)");
-  SeedOrder(conn(), {.fid = 2});
-  SeedOrder(conn(), {.fid = 1});
+  for (int fid : {2, 1}) SeedOrder(conn(), {.fid = fid});
   int b = SeedLine(conn(), {.fid = 2, .item_id = 10, .quantity = 1, .price = 50});
   int a = SeedLine(conn(), {.fid = 1, .item_id = 10, .quantity = 2, .price = 30});
   SeedLine(conn(), {.fid = 1, .item_id = 11, .quantity = 1, .price = 5});  // price change
@@ -159,9 +151,7 @@ TEST_F(LookupsTest, InvoiceLinesFoldFreightIntoTheDiscountWhenMerging) {
 }
 
 TEST_F(LookupsTest, SortRsKeepsTheCallersOrderOfOrders) {
-  SeedOrder(conn(), {.fid = 3});
-  SeedOrder(conn(), {.fid = 5});
-  SeedOrder(conn(), {.fid = 7});
+  for (int fid : {3, 5, 7}) SeedOrder(conn(), {.fid = fid});
   int c1 = SeedLine(conn(), {.fid = 3, .item_id = 10});
   int c2 = SeedLine(conn(), {.fid = 3, .item_id = 11});
   int e1 = SeedLine(conn(), {.fid = 5, .item_id = 10});
@@ -195,9 +185,7 @@ TEST_F(LookupsTest, OrderEntrySumAddsGoodsOnOrderPerItem) {
   conn().Execute(
       "INSERT INTO t_Supplier (FItemID, FNumber, FName) VALUES (900, 'SUP', N'Tea farm')\r\n"
       "UPDATE t_ICItem SET FSource = 900 WHERE FItemID = 10");
-  SeedOrder(conn(), {.fid = 1});
-  SeedOrder(conn(), {.fid = 2});
-  SeedOrder(conn(), {.fid = 3});
+  for (int fid : {1, 2, 3}) SeedOrder(conn(), {.fid = fid});
   SeedLine(conn(), {.fid = 1, .item_id = 10, .quantity = 2});
   SeedLine(conn(), {.fid = 2, .item_id = 10, .quantity = 3});
   SeedLine(conn(), {.fid = 2, .item_id = 11, .quantity = 1});

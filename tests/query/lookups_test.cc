@@ -6,7 +6,6 @@
 #include <string>
 
 #include "base/conversions.h"
-#include "classes/invoke_json.h"
 #include "query/lookups_fixture.h"
 
 namespace ambit {
@@ -77,8 +76,7 @@ TEST_F(LookupsTest, BillNumberSettingsByIdRange) {
 }
 
 TEST_F(LookupsTest, IsSelfBillComparesTheBillerWithTheCurrentUser) {
-  SeedOrder(conn(), {.fid = 1});
-  SeedOrder(conn(), {.fid = 2});
+  for (int fid : {1, 2}) SeedOrder(conn(), {.fid = fid});
   conn().Execute(
       "UPDATE IC_Web2ERPOrders SET FBiller = 16394 WHERE FID = 1\r\n"
       "UPDATE IC_Web2ERPOrders SET FBiller = 2 WHERE FID = 2\r\n"
@@ -147,8 +145,7 @@ TEST_F(LookupsTest, AreaDataKeyedByAreaInTheUsersLanguage) {
 }
 
 TEST_F(LookupsTest, WebFIDByInvoiceOnlyForAnInvoiceOfOneOrder) {
-  SeedOrder(conn(), {.fid = 1});
-  SeedOrder(conn(), {.fid = 2});
+  for (int fid : {1, 2}) SeedOrder(conn(), {.fid = fid});
   int a = SeedLine(conn(), {.fid = 1, .item_id = 10});
   int b = SeedLine(conn(), {.fid = 1, .item_id = 11});
   int c = SeedLine(conn(), {.fid = 2, .item_id = 10});
@@ -256,13 +253,6 @@ TEST_F(LookupsTest, TransferOrderInfoListsSalesOrdersMadeFromWebOrders) {
   EXPECT_EQ(CStr(rs->Value("FID")), "1");
   EXPECT_EQ(CStr(rs->Value("FOrderID")), "A1");
   EXPECT_EQ(CStr(rs->Value("FSiteOrderID")), "T1");
-}
-
-TEST_F(LookupsTest, AnswersClientsThroughTheClassTable) {
-  SeedOrder(conn(), {.fid = 4, .void_status = 1});
-  nlohmann::ordered_json out =
-      InvokeJson(AmbitOrderInfoTable(), info(), "IsVoid", {{"sDsn", kDsn}, {"lFID", 4}});
-  EXPECT_EQ(out["result"], true);
 }
 
 }  // namespace

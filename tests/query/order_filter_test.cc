@@ -73,13 +73,6 @@ TEST_F(OrderFilterTest, EmptyFilterAndUserGroupRestriction) {
   EXPECT_EQ(profile_requests_[0], std::string(kDsn) + "|IC|CheckUserGroup");
 
   check_user_group_ = Variant("1");
-  EXPECT_EQ(Filter({}),
-            "t1.FBiller IN\r\n(\r\n    SELECT tu2.FUserID\r\n"
-            "    FROM   t_Group tu LEFT JOIN t_User tu2 ON tu2.FUserID = tu.FUserID\r\n"
-            "    WHERE  tu.FGroupID IN\r\n    (\r\n       SELECT tg.FGroupID\r\n"
-            "       FROM   t_User tu\r\n             LEFT JOIN t_Group tg\r\n"
-            "                  ON  tg.FUserID = tu.FUserID\r\n"
-            "       Where tu.FUserID = 16394 And tg.FGroupID <> 0\r\n    )\r\n) \r\nAND \r\n");
   // Only orders billed by someone sharing a group with the user: user 7 is in group 1 with the
   // administrator, user 8 only in group 0.
   conn().Execute(
@@ -117,16 +110,7 @@ TEST_F(OrderFilterTest, AdvancedFilterReplacesTheSimpleKeys) {
             " AND t1.FID = 2\r\n");
 }
 
-TEST_F(OrderFilterTest, SimpleKeysExactTextAndRows) {
-  EXPECT_EQ(Filter({{"OrderDateFrom", Variant("2026-01-06")},
-                    {"OrderDateTo", Variant("2026-03-01 23:59:59")},
-                    {"TranStatus", Variant(38191)},
-                    {"Flag", Variant("2")},
-                    {"OrderType", Variant(int16_t{0})}}),
-            "t1.FOrderDate >='2026-01-06' AND \r\n"
-            "t1.FOrderDate <='2026-03-01 23:59:59' AND \r\n"
-            "t1.FOrderFlag ='2' AND \r\n"
-            "t1.FTransactionStatus =38191 AND \r\n");
+TEST_F(OrderFilterTest, SimpleKeysSelectTheirRows) {
   EXPECT_EQ(Select({{"OrderDateFrom", Variant("2026-01-06")},
                     {"OrderDateTo", Variant("2026-03-01 23:59:59")}}),
             (V{2, 3}));
@@ -134,7 +118,6 @@ TEST_F(OrderFilterTest, SimpleKeysExactTextAndRows) {
   EXPECT_EQ(Select({{"WebShopID", Variant("0")}, {"Flag", Variant(2)}}), (V{3}));
   // Shop IDs are text: compared quoted, "0" (the screen's "any shop") adds nothing.
   conn().Execute("UPDATE IC_Web2ERPOrders SET FWebshopID = 'O''Neil 1' WHERE FID = 2");
-  EXPECT_EQ(Filter({{"WebShopID", Variant("O'Neil 1")}}), "t1.FWebshopID ='O''Neil 1' AND \r\n");
   EXPECT_EQ(Select({{"WebShopID", Variant("O'Neil 1")}}), (V{2}));
   EXPECT_EQ(Select({{"WebShopID", Variant("SHOP1")}}), (V{1, 3}));
   EXPECT_EQ(Select({{"WebShopID", Variant(0)}}), (V{1, 2, 3}));
@@ -142,8 +125,6 @@ TEST_F(OrderFilterTest, SimpleKeysExactTextAndRows) {
 }
 
 TEST_F(OrderFilterTest, MessagesAreQuotedAndCompared) {
-  EXPECT_EQ(Filter({{"BuyerCompare", Variant("=")}, {"FBuyerMessage", Variant("it's fragile")}}),
-            "(isnull(t1.FBuyerMessage,'') ='it''s fragile') AND \r\n");
   EXPECT_EQ(Select({{"BuyerCompare", Variant("=")}, {"FBuyerMessage", Variant("it's fragile")}}),
             (V{1}));
   EXPECT_EQ(Select({{"BuyerCompare", Variant("not like")}, {"FBuyerMessage", Variant("'s")}}),
@@ -156,11 +137,6 @@ TEST_F(OrderFilterTest, MessagesAreQuotedAndCompared) {
 }
 
 TEST_F(OrderFilterTest, GoodsAndLineCounts) {
-  EXPECT_EQ(Filter({{"FGoodsCountBegin", Variant("4")}}),
-            "((select SUM(FQuantity ) from IC_Web2ERPOrdersEntry Where FID=t1.FID)>=4) AND \r\n");
-  EXPECT_EQ(Filter({{"FGoodsCountBegin", Variant("1")}, {"FGoodsCountEnd", Variant("3")}}),
-            "((select SUM(FQuantity ) from IC_Web2ERPOrdersEntry Where FID=t1.FID) Between 1 AND "
-            "3) AND \r\n");
   EXPECT_EQ(Select({{"FGoodsCountBegin", Variant("4")}}), (V{1, 3}));
   EXPECT_EQ(Select({{"FGoodsCountBegin", Variant("1")}, {"FGoodsCountEnd", Variant("3")}}), (V{2}));
   EXPECT_EQ(Select({{"FEntryCountBegin", Variant("2")}}), (V{1}));
@@ -208,14 +184,6 @@ TEST_F(OrderFilterTest, ItemSetWithAndWithoutGifts) {
                              {"Compare", Variant("IN")},
                              {"FieldValue", Variant("I501,I502")},
                              {"chkExcludeGift", Variant(int16_t{1})}});
-  std::string text = BuildOrderFilterSql(info(), para);
-  EXPECT_EQ(text,
-            "Exists(SELECT 1 FROM IC_Web2ERPOrdersEntry t2 LEFT JOIN t_ICItem t3 ON "
-            "t2.FItemID=t3.FItemID WHERE t2.fid=t1.fid AND t3.FNumber ='I501') AND\r\n"
-            "Exists(SELECT 1 FROM IC_Web2ERPOrdersEntry t2 LEFT JOIN t_ICItem t3 ON "
-            "t2.FItemID=t3.FItemID WHERE t2.fid=t1.fid AND t3.FNumber ='I502') AND\r\n"
-            "(Select Count(FID) From IC_Web2ERPOrdersEntry Where FIsFree =0  AND FID=t1.FID)=2 "
-            "AND\r\n");
   EXPECT_EQ(Fids(GetAllData(info(), para)), (V{1}));  // the gift line is not counted
   para->SetValue("chkExcludeGift", Variant(int16_t{0}));
   EXPECT_EQ(Fids(GetAllData(info(), para)), V{});  // three lines, two items listed
@@ -260,75 +228,21 @@ TEST_F(OrderFilterTest, BadInputIsRefusedBeforeAnyStatement) {
 // Every field of the filter screen under every operator makes a condition the list can run
 // (fields on refund-list aliases are only checked to name them).
 TEST_F(OrderFilterTest, EveryFieldAndOperatorRuns) {
-  const char* fields[] = {"FTradeFrom",
-                          "FItemName",
-                          "FItemNumber",
-                          "FPackagedGoods",
-                          "FPackagedGoodsName",
-                          "FIsFree",
-                          "FSiteOrderID",
-                          "FSiteOrderID2",
-                          "FWebshopIDduplicate",
-                          "FFinallyAmount",
-                          "FBiller",
-                          "FChkMan",
-                          "FPreChkMan",
-                          "FPickMan",
-                          "FSendType",
-                          "FShippingType",
-                          "FTransactionType",
-                          "FLogisticsID",
-                          "FEMPID",
-                          "FCurrencyID",
-                          "FOptDptID",
-                          "FDeliveryCountry",
-                          "FDeliveryProvince",
-                          "FDeliveryCity",
-                          "FDeliveryDistrict",
-                          "FMergeStatus",
-                          "FVoidStatus",
-                          "FInvoiceStatus",
-                          "FInnerInvoice",
-                          "FUpLoadStatus",
-                          "FIsPrintExpress",
-                          "FIsPrintSend",
-                          "FIsPrintPick",
-                          "FWeightStatus",
-                          "FIsClaim",
-                          "FIsExport",
-                          "FTextChktatus",
-                          "FTextPickStatus",
-                          "FTextSendStatus",
-                          "FIsJzserviceOrder",
-                          "FAddressReachable",
-                          "FLotNumber",
-                          "FSerialNumber",
-                          "FLockReason",
-                          "FLogisticsState",
-                          "FOnlineShopPNo",
-                          "FItemOnLineProductName",
-                          "FBarCode",
-                          "FTplReturnStatus",
-                          "FTplReturnFail",
-                          "FName",
-                          "FNumber",
-                          "FTextApplyForReFund",
-                          "FOrderFlag",
-                          "FIsBlackList",
-                          "FTplRemark",
-                          "FDeliveryRemark2",
-                          "FInvoiceName",
-                          "FInvoiceInfo",
-                          "FItemModel",
-                          "FIsLock",
-                          "FSaleNO",
-                          "FBUYERNAME",
-                          "FBuyerEMail",
-                          "FBuyerNick",
-                          "FBuyerPayMode",
-                          "FOrderDate",
-                          "FConsignee",
-                          "FAmount"};
+  const char* fields[] = {
+      "FTradeFrom", "FItemName", "FItemNumber", "FPackagedGoods", "FPackagedGoodsName", "FIsFree",
+      "FSiteOrderID", "FSiteOrderID2", "FWebshopIDduplicate", "FFinallyAmount", "FBiller",
+      "FChkMan", "FPreChkMan", "FPickMan", "FSendType", "FShippingType", "FTransactionType",
+      "FLogisticsID", "FEMPID", "FCurrencyID", "FOptDptID", "FDeliveryCountry",
+      "FDeliveryProvince", "FDeliveryCity", "FDeliveryDistrict", "FMergeStatus", "FVoidStatus",
+      "FInvoiceStatus", "FInnerInvoice", "FUpLoadStatus", "FIsPrintExpress", "FIsPrintSend",
+      "FIsPrintPick", "FWeightStatus", "FIsClaim", "FIsExport", "FTextChktatus",
+      "FTextPickStatus", "FTextSendStatus", "FIsJzserviceOrder", "FAddressReachable",
+      "FLotNumber", "FSerialNumber", "FLockReason", "FLogisticsState", "FOnlineShopPNo",
+      "FItemOnLineProductName", "FBarCode", "FTplReturnStatus", "FTplReturnFail", "FName",
+      "FNumber", "FTextApplyForReFund", "FOrderFlag", "FIsBlackList", "FTplRemark",
+      "FDeliveryRemark2", "FInvoiceName", "FInvoiceInfo", "FItemModel", "FIsLock", "FSaleNO",
+      "FBUYERNAME", "FBuyerEMail", "FBuyerNick", "FBuyerPayMode", "FOrderDate", "FConsignee",
+      "FAmount"};
   const char* refund_fields[] = {"FReceiptDate",  "FReturnLogisticsNumber",
                                  "FRefundReason", "FServiceStatus",
                                  "FOutDate",      "FItemSerialNumber"};

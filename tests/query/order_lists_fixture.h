@@ -83,13 +83,16 @@ class ListAccountTest : public AccountTest {
     for (const std::string& s : Column(rs, "FID")) out.push_back(std::stoi(s));
     return out;
   }
-  // The one value of a counting-mode answer.
+  // The one value of a counting-mode answer, which has one column and one row.
   static int RecordCount(const RecordsetPtr& rs) {
     EXPECT_TRUE(rs && rs->IsOpen() && !rs->Eof());
     if (!rs || !rs->IsOpen() || rs->Eof()) return -1;
     EXPECT_EQ(rs->FieldCount(), 1);
     EXPECT_EQ(rs->Field(0).name, "RecordCount");
-    return CLng(rs->Value("RecordCount"));
+    int count = CLng(rs->Value("RecordCount"));
+    rs->MoveNext();
+    EXPECT_TRUE(rs->Eof());
+    return count;
   }
   // Whether #Data is left on the account's connection.
   bool DataTableLeft() { return !Scalar(conn(), "SELECT OBJECT_ID('tempdb..#Data')").empty(); }

@@ -215,15 +215,6 @@ TEST_F(StatusListsTest, CountingEqualsTheRowsListed) {
   EXPECT_EQ(Count(&GetWaitVerifyData, Para()), 1);
 }
 
-TEST_F(StatusListsTest, CountingModeHasOneRowAndNoOrder) {
-  DictionaryPtr para = Para({{"stTypeCount", Variant("1")}});
-  RecordsetPtr rs = GetAllData(info(), para);
-  EXPECT_EQ(RecordCount(rs), 14);
-  rs->MoveNext();
-  EXPECT_TRUE(rs->Eof());
-  EXPECT_EQ(RecordCount(GetWaitVerifyData2(info(), para)), 5);
-}
-
 TEST_F(StatusListsTest, PreSelectionRunsTheReadyMadeFilterOverLinesAndDropsData) {
   DictionaryPtr para = Para({{"AdvancedFilter", Variant(" AND t19.FNumber = 'I501' ")}});
   // After-sales orders stay out of a pre-selected list except on the "all" tab.

@@ -46,17 +46,6 @@ TEST(SplitBatchesTest, SplitsAtGoLinesOnly) {
   EXPECT_TRUE(SplitBatches("").empty());
 }
 
-TEST(SchemaScriptsTest, EveryScriptRunsInOrder) {
-  std::vector<std::string> names;
-  for (const SchemaScript& script : SchemaScriptFiles()) {
-    names.emplace_back(script.file_name);
-    EXPECT_FALSE(SplitBatches(script.text).empty()) << script.file_name;
-  }
-  EXPECT_THAT(names, ElementsAre("tables.sql", "erp_tables.sql", "indexes.sql", "views.sql", "procedures.sql",
-                                 "basedata.sql"));
-  EXPECT_EQ(SchemaScripts().size(), names.size());
-}
-
 TEST(CreateAccountTest, FreshAccountHasEveryObjectAndNothingUnlisted) {
   std::vector<std::string> steps;
   ConnectionPtr conn =
@@ -84,19 +73,6 @@ TEST(CreateAccountTest, FreshAccountHasEveryObjectAndNothingUnlisted) {
     EXPECT_TRUE(listed.count(Lower(name))) << name << " is created but has no constant";
   }
   EXPECT_EQ(seen, static_cast<int>(listed.size()));
-}
-
-TEST(CreateAccountTest, ViewsAndTablesAreUsableAtOnce) {
-  ConnectionPtr conn = CreateAccount(":memory:");
-  // The columns the order lists read from the two views and the promotion view.
-  EXPECT_NO_THROW(conn->Execute(
-      "SELECT t1.FID, ISNULL(t26.FRefundStatus,0), t26.FIsShowWaitVerifyTemp, "
-      "ISNULL(t998.FIs_jzservice_order,''), pm.FActivityName "
-      "FROM IC_Web2ERPOrders t1 "
-      "LEFT JOIN vw_Web2ERPOrdersRefund t26 ON t1.FID = t26.FID "
-      "LEFT JOIN vw_Web2ERPOrdersJZ t998 ON t1.FID = t998.FID "
-      "LEFT JOIN IC_Web2ERPOrdersEntry entry ON entry.FID = t1.FID "
-      "LEFT JOIN vwICPSPromotion pm ON pm.FPromotionID = entry.FPromotionID"));
 }
 
 TEST(CreateAccountTest, FileAccountReopensWithItsSchema) {

@@ -63,16 +63,15 @@ TEST(TradeStatusTest, PayTimesUpTo1950LeaveThePayDateAlone) {
   std::string status = "TRADE_FINISHED";
   Variant modified(MakeDate(2026, 3, 2, 10, 0, 0));
   Variant ordered(MakeDate(2026, 3, 1, 9, 30, 0));
-  EXPECT_EQ(UpdateWeb2ERPOrdersSplitOneEntrySQL("T'1", "S1", 5, Variant(MakeDate(1951, 1, 1)),
-                                                modified, ordered, status),
-            " Update  IC_Web2ERPOrders set FWebShopFID=5,FWebShopID='S1',"
-            "FSitePayDate='1951-01-01 00:00:00',\r\n"
-            "FModifydate ='2026-03-02 10:00:00',FOrderDate='2026-03-01 09:30:00',"
-            "FSiteOrderDate ='2026-03-01 09:30:00' \r\n"
-            ",FTransactionStatus = 38194 WHERE FSiteOrderID = 'T''1'\r\n");
+  std::string with = UpdateWeb2ERPOrdersSplitOneEntrySQL("T'1", "S1", 5,
+                                                         Variant(MakeDate(1951, 1, 1)), modified,
+                                                         ordered, status);
+  EXPECT_NE(with.find("FSitePayDate='1951-01-01 00:00:00'"), std::string::npos) << with;
+  EXPECT_NE(with.find("WHERE FSiteOrderID = 'T''1'"), std::string::npos) << with;
   std::string without = UpdateWeb2ERPOrdersSplitOneEntrySQL(
       "T1", "S1", 5, Variant(MakeDate(1950, 12, 31, 23, 59, 59)), modified, ordered, status);
   EXPECT_EQ(without.find("FSitePayDate"), std::string::npos) << without;
+  // The columns around the left-out one still join up.
   EXPECT_NE(without.find("FWebShopID='S1',\r\nFModifydate"), std::string::npos) << without;
 }
 

@@ -2,10 +2,9 @@
 // routing of part-shipped trades, trade refresh, waybills, and a failure that keeps nothing.
 #include <gtest/gtest.h>
 
-#include "host/call_context.h"
-#include "host/dispatcher.h"
 #include "split/split_orders.h"
 #include "split_fixture.h"
+#include "support/dispatcher_fixture.h"
 
 namespace ambit::testing {
 namespace {
@@ -136,32 +135,28 @@ TEST_F(SplitOrdersTest, NewOrdersTakeTheDownloadedTradesData) {
 
 // Through the real host: the call runs in one transaction, so a statement failing after
 // others ran leaves the account as it was.
-TEST(SplitHostTest, SplitFailingHalfWayKeepsNothing) {
-  ConnectionPtr account = FreshAccount();
-  AccountOptions options;
-  options.pool_size = 1;
-  AccountRegistry accounts(options, [account](const std::string&) { return account; });
-  accounts.AddAccount("acc", "Data Source=acc");
-  Dispatcher dispatcher(accounts, {&AmbitOrderUpdateTable()});
+using SplitHostTest = DispatcherTest;
+
+TEST_F(SplitHostTest, SplitFailingHalfWayKeepsNothing) {
+  Connection& account = *account_;
   for (int fid = 1; fid <= 2; ++fid) {
-    SeedOrder(*account, {.fid = fid, .order_id = "H" + N(fid)});
-    SeedLine(*account, {.fid = fid});
-    SeedLine(*account, {.fid = fid});
+    SeedOrder(account, {.fid = fid, .order_id = "H" + N(fid)});
+    SeedLine(account, {.fid = fid});
+    SeedLine(account, {.fid = fid});
   }
   // The second order's companion rows collide with the first's.
-  account->Execute("create unique index ix_test_ex on IC_Web2ERPOrdersEx (FOrderID, "
-                   "FAddressReachable, FLotNumber)");
-  UserLoginPtr user = std::make_shared<HostUserLogin>("tok", 16394, "CHS");
+  account.Execute("create unique index ix_test_ex on IC_Web2ERPOrdersEx (FOrderID, "
+                  "FAddressReachable, FLotNumber)");
   nlohmann::ordered_json args = {{"sDsn", "acc"}, {"vctOrderInfo", {1, 2}}};
   try {
-    dispatcher.Call({"AmbitOrderUpdate", "SplitOrders", args, user, "10.1.2.3"});
+    Call("SplitOrders", args);
     FAIL() << "the duplicate companion row went unnoticed";
   } catch (const ComError& e) {
     EXPECT_EQ(e.source(), "AmbitOrder.AmbitOrderUpdate.SplitOrders");
   }
-  EXPECT_EQ(Scalar(*account, "select count(*) from IC_Web2ERPOrders"), "2");
-  EXPECT_EQ(Scalar(*account, "select count(*) from IC_Web2ERPOrdersEx"), "0");
-  EXPECT_EQ(Scalar(*account, "select count(*) from IC_Web2ERPOrdersEntry where FID in (1, 2)"),
+  EXPECT_EQ(Scalar(account, "select count(*) from IC_Web2ERPOrders"), "2");
+  EXPECT_EQ(Scalar(account, "select count(*) from IC_Web2ERPOrdersEx"), "0");
+  EXPECT_EQ(Scalar(account, "select count(*) from IC_Web2ERPOrdersEntry where FID in (1, 2)"),
             "4");
 }
 

@@ -3,17 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "frame/host_services.h"
+#include "support/service_doubles.h"
 #include "stock/batch_fill.h"
 #include "stock_fixture.h"
 
 namespace ambit::testing {
 namespace {
-
-class RecordingLogger : public MessageLogger {
- public:
-  void Log(const std::string& message) override { messages.push_back(message); }
-  std::vector<std::string> messages;
-};
 
 class BatchFillTest : public StockTest {
  protected:
