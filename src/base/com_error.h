@@ -17,6 +17,7 @@ inline constexpr int32_t kOverflow = 6;
 inline constexpr int32_t kInvalidUseOfNull = 94;
 inline constexpr int32_t kSubscriptOutOfRange = 9;
 inline constexpr int32_t kInvalidArgument = 5;          // "Invalid procedure call or argument"
+inline constexpr int32_t kPermissionDenied = 70;
 inline constexpr int32_t kObjectRequired = 424;
 inline constexpr int32_t kCannotCreateObject = 429;     // ActiveX component can't create object
 inline constexpr int32_t kUnexpected = static_cast<int32_t>(0x80004005);  // E_FAIL

@@ -191,6 +191,7 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
     services.registry_file = options.registry;
     services.message_log = options.message_log;
     services.resource_dir = options.resources;
+    services.run_programs = options.run_programs;
     RegisterHostServices(services);
     for (const std::string& path : InstallResourceFiles(options.resources))
       out << "Wrote the shipped translations " << path << "\n";
@@ -313,6 +314,9 @@ void AddServeCommand(CLI::App& app, int* exit_code) {
   serve->add_flag("!--no-client-sql", o->client_sql,
                   "Refuse SQL composed by clients: the lists' \"AdvancedFilter\" and "
                   "GetSingleSQLData (both are checked to read only either way)");
+  serve->add_flag("--run-programs", o->run_programs,
+                  "Let RegAsm start the .NET registration tool on an assembly of the system "
+                  "folder (off: RegAsm answers false and logs why)");
   serve->callback([o, exit_code] { *exit_code = RunServe(*o, std::cout, std::cerr); });
 }
 

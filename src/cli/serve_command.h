@@ -32,6 +32,7 @@ struct ServeOptions {
   size_t workers = 0;                          // 0: sized to the machine
   size_t max_body_bytes = 1 << 20;
   bool client_sql = true;  // "AdvancedFilter" and GetSingleSQLData accepted
+  bool run_programs = false;  // RegAsm may start the .NET registration tool
 };
 
 // The name clients use for the account: the file's stem ("demo" for ./data/demo.db), or

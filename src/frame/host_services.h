@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/variant.h"
 #include "frame/host.h"
@@ -29,11 +30,13 @@ class MessageLogger : public Object {
   std::string_view TypeName() const override { return "MessageLogger"; }
 };
 
-// Runs a command line; with `wait` it answers the command's exit code, without it 0 at once.
-// The window style of the original shell has no meaning here and is ignored.
+// Runs a program: `argv[0]` is its path, the rest its arguments, each passed as it is (no
+// command line is ever parsed, so no text reaches a shell). With `wait` it answers the program's
+// exit code, without it 0 at once. The window style of the original shell has no meaning here
+// and is ignored.
 class ScriptShell : public Object {
  public:
-  virtual int Run(const std::string& command, int window_style, bool wait) = 0;
+  virtual int Run(const std::vector<std::string>& argv, int window_style, bool wait) = 0;
   std::string_view TypeName() const override { return "ScriptShell"; }
 };
 

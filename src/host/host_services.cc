@@ -34,6 +34,17 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
+// The shell of a server that starts no programs. It can be created, so that RegAsm's earlier
+// steps behave as on any host (no .NET: false without a word), and refuses only the start.
+class RefusingScriptShell : public ScriptShell {
+ public:
+  int Run(const std::vector<std::string>&, int, bool) override {
+    throw ComError(err::kPermissionDenied, "ambit-order.host",
+                   "Starting programs is switched off in this server's configuration "
+                   "(serve --run-programs switches it on).");
+  }
+};
+
 class DroppingLogger : public MessageLogger {
  public:
   void Log(const std::string&) override {}
@@ -90,11 +101,14 @@ void FileMessageLogger::Log(const std::string& message) {
   out << stamp << ' ' << message << '\n';
 }
 
-int ProcessScriptShell::Run(const std::string& command, int /*window_style*/, bool wait) {
-  const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
+int ProcessScriptShell::Run(const std::vector<std::string>& argv, int /*window_style*/,
+                            bool wait) {
+  if (argv.empty() || argv[0].empty()) return -1;
+  std::vector<char*> args;
+  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  args.push_back(nullptr);
   pid_t pid = 0;
-  if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0)
-    return -1;
+  if (posix_spawn(&pid, argv[0].c_str(), nullptr, nullptr, args.data(), environ) != 0) return -1;
   if (!wait) {
     // Nobody waits for the answer, but the child must still be reaped.
     std::thread([pid] {
@@ -197,7 +211,11 @@ void RegisterHostServices(const HostServicesConfig& config) {
   }
   // One logger for the process: its lock keeps lines of concurrent calls whole.
   RegisterHostObject(kMessageLoggerProgId, [logger] { return logger; });
-  RegisterHostObject(kScriptShellProgId, [] { return std::make_shared<ProcessScriptShell>(); });
+  if (config.run_programs) {
+    RegisterHostObject(kScriptShellProgId, [] { return std::make_shared<ProcessScriptShell>(); });
+  } else {
+    RegisterHostObject(kScriptShellProgId, [] { return std::make_shared<RefusingScriptShell>(); });
+  }
   RegisterHostObject(kProgIdSecurityInfo, [] { return std::make_shared<CallSecurityInfo>(); });
   RegisterHostObject(kProgIdLangInfo, [] { return std::make_shared<CallLangInfo>(); });
   RegisterHostObject(kProgIdSystemProfile, [] { return std::make_shared<AccountSystemProfile>(); });

@@ -44,8 +44,8 @@ class FileMessageLogger : public MessageLogger {
 
 class ProcessScriptShell : public ScriptShell {
  public:
-  // -1 when the command could not be started or did not exit normally.
-  int Run(const std::string& command, int window_style, bool wait) override;
+  // -1 when the program could not be started or did not exit normally.
+  int Run(const std::vector<std::string>& argv, int window_style, bool wait) override;
 };
 
 // The security service of the call: the user behind a login token is the call's own user,
@@ -103,6 +103,9 @@ struct HostServicesConfig {
   std::string registry_file;  // empty: every registry read answers its default
   std::string message_log;    // empty: messages are dropped
   std::string resource_dir;   // translation files; empty: the working directory
+  // Whether the script shell may start programs (RegAsm's registration tool). Off, the shell
+  // refuses every start with error 70 naming the switch, so RegAsm answers false and logs why.
+  bool run_programs = false;
 };
 
 // Registers the adapters above as host objects and installs the registry reader.

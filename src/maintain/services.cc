@@ -1,5 +1,6 @@
 #include "maintain/services.h"
 
+#include <algorithm>
 #include <exception>
 #include <filesystem>
 #include <utility>
@@ -37,6 +38,21 @@ std::string ReplaceAll(std::string text, std::string_view from, std::string_view
 bool FileExists(const std::string& path) {
   std::error_code ec;
   return std::filesystem::is_regular_file(path, ec);
+}
+
+// The assembly name comes from the client: whatever it spells ("..", an absolute path, a link
+// leading out), the file it resolves to must lie inside the system folder, so that a client can
+// never hand the registration tool a file of its own choosing.
+bool InsideFolder(const std::string& folder, const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  fs::path base = fs::weakly_canonical(folder, ec);
+  if (ec || base.empty()) return false;
+  if (!base.has_filename()) base = base.parent_path();
+  fs::path full = fs::weakly_canonical(path, ec);
+  if (ec || !full.has_filename()) return false;
+  auto [base_end, full_end] = std::mismatch(base.begin(), base.end(), full.begin(), full.end());
+  return base_end == base.end() && full_end != full.end();
 }
 
 // Reporting must not raise: its callers answer or go on whatever happens.
@@ -113,12 +129,16 @@ bool RegisterAssembly(const std::string& strDllName) {
     char system_sep = SeparatorOf(system);
     std::string folder = ReplaceAll(system, std::string(1, system_sep) + "LUMOSYSTEM", "");
     std::string assembly = folder + system_sep + strDllName;
+    if (!InsideFolder(folder, assembly)) {
+      Report("[" + assembly + "] is not a file of the system folder");
+      return false;
+    }
     if (!FileExists(assembly)) {
       Report("[" + assembly + "]^|^~$~组件缺失");
       return false;
     }
-    shell->Run(tool + " " + assembly + " " + "/unregister", 0, true);
-    shell->Run(tool + " " + assembly + " " + "/register" + " " + " /codebase /tlb", 0, true);
+    shell->Run({tool, assembly, "/unregister"}, 0, true);
+    shell->Run({tool, assembly, "/register", "/codebase", "/tlb"}, 0, true);
     return true;
   } catch (const ComError& e) {
     Report(e.description());

@@ -83,17 +83,37 @@ TEST(MessageLoggerTest, LinesFromManyThreadsStayWhole) {
   fs::remove(file);
 }
 
-TEST(ScriptShellTest, RunWaitsAndAnswersTheExitCode) {
-  RegisterHostServices({});
+TEST(ScriptShellTest, RunStartsTheProgramWithItsArgumentsAsTheyAre) {
+  HostServicesConfig config;
+  config.run_programs = true;
+  RegisterHostServices(config);
   auto shell = std::dynamic_pointer_cast<ScriptShell>(CreateHostObject("WSCript.shell"));
   ASSERT_NE(shell, nullptr);
   fs::path marker = TempPath("ambit-shell");
   fs::remove(marker);
-  EXPECT_EQ(shell->Run("sleep 0.1; echo done > '" + marker.string() + "'", 0, true), 0);
-  EXPECT_EQ(ReadAll(marker), "done\n");  // written before Run returned
-  EXPECT_EQ(shell->Run("exit 3", 0, true), 3);
-  EXPECT_EQ(shell->Run("exit 3", 0, false), 0);
-  fs::remove(marker);
+  // Text a shell would act on is one argument like any other.
+  std::string odd = marker.string() + "; exit 3 $(false) 'x";
+  EXPECT_EQ(shell->Run({"/usr/bin/touch", odd}, 0, true), 0);
+  EXPECT_TRUE(fs::exists(odd));  // written before Run returned
+  EXPECT_EQ(shell->Run({"/bin/true", "&&", "false"}, 0, true), 0);
+  EXPECT_EQ(shell->Run({"/bin/false"}, 0, true), 1);
+  EXPECT_EQ(shell->Run({"/bin/false"}, 0, false), 0);
+  EXPECT_EQ(shell->Run({"exit 3"}, 0, true), -1);  // no program of that name
+  EXPECT_EQ(shell->Run({}, 0, true), -1);
+  fs::remove(odd);
+
+  // Switched off (the default), the shell starts nothing and says why.
+  RegisterHostServices({});
+  shell = std::dynamic_pointer_cast<ScriptShell>(CreateHostObject("WSCript.shell"));
+  ASSERT_NE(shell, nullptr);
+  try {
+    shell->Run({"/usr/bin/touch", odd}, 0, true);
+    FAIL() << "a program was started";
+  } catch (const ComError& e) {
+    EXPECT_EQ(e.number(), err::kPermissionDenied);
+    EXPECT_NE(e.description().find("--run-programs"), std::string::npos);
+  }
+  EXPECT_FALSE(fs::exists(odd));
 }
 
 TEST(ResLoaderTest, TranslationsComeFromTheLanguagesFile) {

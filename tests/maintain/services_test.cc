@@ -72,8 +72,9 @@ TEST_F(ServicesTest, MissingClassIsRegisteredWithThe32BitToolAndTheCallRepeated)
   std::string order_ids;
   CallAddGiftService(update, kDsn, "7", order_ids);
   ASSERT_EQ(shell_->commands.size(), 2u);
-  EXPECT_EQ(shell_->commands[0], Tool() + " " + Assembly() + " /unregister");
-  EXPECT_EQ(shell_->commands[1], Tool() + " " + Assembly() + " /register  /codebase /tlb");
+  using Argv = std::vector<std::string>;
+  EXPECT_EQ(shell_->commands[0], (Argv{Tool(), Assembly(), "/unregister"}));
+  EXPECT_EQ(shell_->commands[1], (Argv{Tool(), Assembly(), "/register", "/codebase", "/tlb"}));
   ASSERT_EQ(promotion->calls.size(), 1u);
   EXPECT_EQ(promotion->calls[0].fids, "7");
   EXPECT_EQ(order_ids, "WD1,WD2");
@@ -107,6 +108,30 @@ TEST_F(ServicesTest, FailedRegistrationEndsQuietlyAndIsReported) {
   UnregisterHostObject(kScriptShellProgId);
   EXPECT_FALSE(RegAsm(update, kPromotionAssembly));
   EXPECT_EQ(logger_->messages.size(), 3u);
+}
+
+// The client names the assembly: only files that resolve inside the system folder reach the
+// tool, however the name is spelt.
+TEST_F(ServicesTest, AssemblyNamesLeadingOutOfTheSystemFolderAreRefused) {
+  AmbitOrderUpdate update;
+  fs::path erp = machine_->Assembly().parent_path();
+  fs::create_symlink(machine_->Tool(), erp / "link.dll");
+  fs::create_directories(erp / "sub");
+  Touch(erp / "sub" / "inner.dll");
+  for (const char* name : {"../Framework/v4.0.30319/RegAsm.exe", "link.dll",
+                           "sub/../../Framework/v4.0.30319/RegAsm.exe", ".."}) {
+    EXPECT_FALSE(RegAsm(update, name)) << name;
+    ASSERT_FALSE(logger_->messages.empty()) << name;
+    EXPECT_NE(logger_->messages.back().find("is not a file of the system folder"),
+              std::string::npos)
+        << logger_->messages.back();
+  }
+  EXPECT_TRUE(shell_->commands.empty());
+  // A file of a subfolder, or a detour that ends inside, is the folder's own.
+  EXPECT_TRUE(RegAsm(update, "sub/inner.dll"));
+  EXPECT_TRUE(RegAsm(update, std::string("sub/../") + kPromotionAssembly));
+  ASSERT_EQ(shell_->commands.size(), 4u);
+  EXPECT_EQ(shell_->commands[2][1], erp.string() + "/sub/../" + kPromotionAssembly);
 }
 
 // An English user's report is English, with the system's own path left as it is.

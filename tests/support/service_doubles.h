@@ -42,15 +42,15 @@ class RecordingLogger : public MessageLogger {
 
 class RecordingShell : public ScriptShell {
  public:
-  int Run(const std::string& command, int window_style, bool wait) override {
+  int Run(const std::vector<std::string>& argv, int window_style, bool wait) override {
     EXPECT_EQ(window_style, 0);
     EXPECT_TRUE(wait);
-    commands.push_back(command);
-    if (on_run) on_run(command);
+    commands.push_back(argv);
+    if (on_run) on_run(argv);
     return 0;
   }
-  std::vector<std::string> commands;
-  std::function<void(const std::string&)> on_run;
+  std::vector<std::vector<std::string>> commands;
+  std::function<void(const std::vector<std::string>&)> on_run;
 };
 
 // Installs the doubles for the life of the object; `assembly` is the interop file present in
@@ -94,8 +94,8 @@ class RegAsmMachine {
 
   // Registering the assembly makes `prog_id` creatable, as the real tool does.
   void RegisterOnRun(const std::string& prog_id, HostObjectFactory factory) {
-    shell->on_run = [prog_id, factory](const std::string& command) {
-      if (command.find("/register ") != std::string::npos) RegisterHostObject(prog_id, factory);
+    shell->on_run = [prog_id, factory](const std::vector<std::string>& argv) {
+      if (argv.size() > 2 && argv[2] == "/register") RegisterHostObject(prog_id, factory);
     };
   }
 

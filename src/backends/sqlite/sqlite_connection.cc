@@ -1,9 +1,19 @@
 #include "backends/sqlite/sqlite_connection.h"
 
+#include <atomic>
+
+#include "backends/sqlite/fault_injection.h"
 #include "base/com_error.h"
 #include "tsql/session.h"
 
 namespace ambit {
+namespace {
+
+std::atomic<StatementFault*> installed_fault{nullptr};
+
+}  // namespace
+
+void SetStatementFault(StatementFault* fault) { installed_fault.store(fault); }
 
 SqliteConnection::SqliteConnection(const std::string& path)
     : session_(std::make_unique<tsql::Session>()) {
@@ -14,7 +24,12 @@ SqliteConnection::~SqliteConnection() = default;
 
 RecordsetPtr SqliteConnection::Execute(std::string_view sql) {
   std::lock_guard lock(mu_);
-  return session_->Execute(sql);
+  StatementFault* fault = installed_fault.load(std::memory_order_relaxed);
+  if (!fault) return session_->Execute(sql);
+  fault->Before(sql);
+  RecordsetPtr result = session_->Execute(sql);
+  fault->After(sql);
+  return result;
 }
 
 void SqliteConnection::BeginTrans() {

@@ -1,0 +1,1 @@
+create table #x (k int) insert into #x values (1) select * from #x drop table #x

@@ -1,0 +1,1 @@
+declare @v int set @v = 3 if @v > 2 begin print 'x' end else select 1

@@ -1,0 +1,1 @@
+update t set b = isnull(b,'') + 'y' from t where a in (1,2)

@@ -1,0 +1,1 @@
+select convert(varchar(10), d, 120), datediff(day, d, getdate()) from t

@@ -1,0 +1,1 @@
+insert into t (a, b) select max(a) + 1, 'n' from t

@@ -1,0 +1,1 @@
+select stuff((select ',' + b from t for xml path('')), 1, 1, '')

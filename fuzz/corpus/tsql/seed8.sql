@@ -1,0 +1,1 @@
+begin try select 1/0 end try begin catch select error_number() end catch

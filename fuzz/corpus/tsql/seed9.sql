@@ -1,0 +1,1 @@
+select case when c > 1 then 'big' else 'small' end, len(b), left(b, 1) from t
