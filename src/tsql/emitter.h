@@ -19,6 +19,8 @@ namespace ambit::tsql {
 struct EmittedSql {
   std::string sql;
   std::vector<std::string> params;
+  // For a query: the declared type of each result column that SQLite cannot report itself.
+  std::vector<std::string> column_types;
 };
 
 // A column of an existing table as the catalog declares it.
@@ -90,6 +92,12 @@ class Emitter {
     int scale = 0;
   };
   NumericType NumericTypeOf(const Expr& e) const;
+  // The SQL Server type of an expression as a declaration text ("decimal(20,2)", "int",
+  // "nvarchar(4)"), "" when it cannot be told before the query runs (emitter_types.cc).
+  std::string ResultType(const Expr& e) const;
+  // ResultType of each column of a query, "" for the unknown ones; empty when the select list
+  // has a star.
+  std::vector<std::string> ResultTypes(const Select& s);
   // The type of `a op b` from the types of its operands (one step of a chain).
   static StaticType StepType(StaticType a, const std::string& op, StaticType b);
   static NumericType StepNumericType(NumericType a, const std::string& op, NumericType b);
@@ -149,6 +157,9 @@ class Emitter {
   std::string LongArithmeticChain(const Expr& e, const std::vector<StaticType>& types,
                                   const std::vector<NumericType>& numeric);
   std::string Function(const Expr& e);
+  std::string FunctionResultType(const Expr& e) const;
+  // SQL_VARIANT_PROPERTY(value, 'BaseType' | 'Precision' | 'Scale' | 'MaxLength').
+  std::string VariantProperty(const Expr& e);
   std::string WindowFunction(const Expr& e);
   std::string InList(const Expr& e);
   bool InListIsNative(const Expr& e) const;

@@ -46,7 +46,12 @@ std::string Step(const std::string& op, StaticType ta, StaticType tb, const Nume
   if (op == "/") {
     // SQLite hands integral decimal values back as integers; the division must not become an
     // integer division because of that.
-    if (result.kind == NumericType::Kind::kDecimal || result.kind == NumericType::Kind::kMoney) {
+    if (result.kind == NumericType::Kind::kDecimal) {
+      // The quotient is cut, not rounded, to the result's scale: 2.0 / 3 is 0.666666.
+      return "tsql_round(tsql_div(" + a + ", CAST(" + b + " AS REAL)), " +
+             std::to_string(result.scale) + ", 1)";
+    }
+    if (result.kind == NumericType::Kind::kMoney) {
       return "tsql_div(" + a + ", CAST(" + b + " AS REAL))";
     }
     return "tsql_div(" + a + ", " + b + ")";

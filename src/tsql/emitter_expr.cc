@@ -119,7 +119,7 @@ std::string Emitter::Param(const std::string& variable) {
 }
 
 EmittedSql Emitter::Finish(std::string sql) {
-  EmittedSql out{std::move(sql), std::move(params_)};
+  EmittedSql out{std::move(sql), std::move(params_), {}};
   params_.clear();
   return out;
 }
@@ -488,9 +488,10 @@ std::string Emitter::Function(const Expr& e) {
     }
     return out + ")";
   }
-  if (name == "datalength" && n == 1 && e.args[0]->kind == ExprKind::kColumn) {
+  if (name == "sql_variant_property") return VariantProperty(e);
+  if (name == "datalength" && n == 1) {
     // National text takes two bytes a character.
-    std::string decl = ToLowerAscii(ColumnType(*e.args[0]));
+    std::string decl = ToLowerAscii(ResultType(*e.args[0]));
     if (decl.starts_with("nvarchar") || decl.starts_with("nchar") || decl.starts_with("ntext")) {
       return "(length(" + args() + ") * 2)";
     }
