@@ -508,6 +508,10 @@ std::string Emitter::Function(const Expr& e) {
     return "unicode(" + args() + ")";
   }
   if (name == "scope_identity" || name == "ident_current") return Param("@@identity");
+  if (name == "xact_state") {
+    if (n != 0) WrongArgCount(name, 0, 0);
+    return Param("@@xact_state");
+  }
   if (name == "sysdatetime" || name == "current_timestamp") return "tsql_getdate()";
   if (name == "object_id") {
     if (n < 1 || n > 2) WrongArgCount(name, 1, 2);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/com_error.h"
 #include "base/variant.h"
 #include "data/recordset.h"
 #include "tsql/ast.h"
@@ -64,6 +65,12 @@ class Interpreter {
   EmitterContext Context();
   void Print(const PrintStmt& s);
   void Raiserror(const RaiserrorStmt& s);
+
+  // interpreter_errors.cc: what an error does to the batch; savepoints and THROW
+  void StatementFailed(const ComError& e);
+  void SaveTransaction(const SimpleStmt& s);
+  void RollbackTransaction(const SimpleStmt& s);
+  void Throw(const ThrowStmt& s);
 
   // interpreter_exec.cc: queries, data changes, definitions and calls
   void RunSelect(const SelectStmt& s);

@@ -139,6 +139,9 @@ RecordsetPtr Session::Execute(std::string_view script) {
   cancel_requested_.store(false, std::memory_order_relaxed);
   TakeCatalogRequest();  // a note left by another connection's failed batch on this thread
   results_ = &results;
+  deferred_error.reset();
+  try_depth = 0;
+  throwing = false;
   // A cancel request ends with the batch it was meant for: what the caller does next (a
   // rollback, say) must not be interrupted.
   struct Done {
@@ -154,6 +157,11 @@ RecordsetPtr Session::Execute(std::string_view script) {
       Frame frame;
       Interpreter interpreter(this, &results);
       interpreter.Run(*compiled, &frame);
+    }
+    if (deferred_error) {
+      ComError error = *deferred_error;
+      deferred_error.reset();
+      throw error;
     }
   } catch (ComError& e) {
     if (e.severity() == 0) e.set_severity(SeverityOf(e.number()), 1);
@@ -180,7 +188,13 @@ void Session::CommitTrans() {
     throw ComError(3902, kErrorSource,
                    "The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION.");
   }
+  if (doomed) {
+    throw ComError(3930, kErrorSource,
+                   "The current transaction cannot be committed and cannot support operations "
+                   "that write to the log file. Roll back the transaction.");
+  }
   if (--trancount_ == 0) {
+    savepoints.clear();
     // SQLite ends a transaction by itself after some failures (a full disk, an I/O error);
     // committing then must say so rather than pretend the work was saved.
     if (!db_.in_transaction()) {
@@ -199,6 +213,8 @@ void Session::RollbackTrans() {
                    "The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION.");
   }
   trancount_ = 0;
+  doomed = false;
+  savepoints.clear();
   if (db_.in_transaction()) db_.Exec("ROLLBACK");
   SchemaChanged();  // a rolled-back CREATE TABLE is gone again
 }
@@ -220,6 +236,7 @@ void Session::Reset() {
   SchemaChanged();
   messages_.clear();
   cancel_requested_.store(false, std::memory_order_relaxed);
+  xact_abort = false;
   rowcount = 0;
   has_identity = false;
 }
