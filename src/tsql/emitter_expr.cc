@@ -507,7 +507,13 @@ std::string Emitter::Function(const Expr& e) {
     if (n != 1) WrongArgCount(name, 1, 1);
     return "unicode(" + args() + ")";
   }
-  if (name == "scope_identity" || name == "ident_current") return Param("@@identity");
+  if (name == "scope_identity") return Param("@@identity");
+  if (name == "ident_current") {
+    if (n != 1) WrongArgCount(name, 1, 1);
+    if (e.args[0]->kind != ExprKind::kString) Unsupported("ident_current");
+    // Bound as a value the interpreter reads from the table's sequence when the statement runs.
+    return Param("@@ident_current " + e.args[0]->text);
+  }
   if (name == "xact_state") {
     if (n != 0) WrongArgCount(name, 0, 0);
     return Param("@@xact_state");

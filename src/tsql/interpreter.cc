@@ -359,6 +359,7 @@ Variant Interpreter::SystemVariable(const std::string& name) {
     return session_->has_identity ? Variant(session_->identity) : Variant::Null();
   }
   if (name == "@@trancount") return Variant(static_cast<int32_t>(session_->trancount()));
+  if (name.starts_with("@@ident_current ")) return IdentCurrent(name.substr(16));
   if (name == "@@xact_state") {
     return Variant(int32_t{session_->trancount() == 0 ? 0 : session_->doomed ? -1 : 1});
   }

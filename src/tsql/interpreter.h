@@ -71,6 +71,11 @@ class Interpreter {
   void SaveTransaction(const SimpleStmt& s);
   void RollbackTransaction(const SimpleStmt& s);
   void Throw(const ThrowStmt& s);
+  // IDENT_CURRENT('table'): the last identity value made for the table in any session, the
+  // seed when none was made yet, NULL for a table without identity.
+  Variant IdentCurrent(const std::string& table);
+  // The column of SELECT ... INTO's new table that stays an identity column, "" for none.
+  std::string CarriedIdentity(const QuerySpec& q);
 
   // interpreter_exec.cc: queries, data changes, definitions and calls
   void RunSelect(const SelectStmt& s);

@@ -75,8 +75,7 @@ void Interpreter::RollbackTransaction(const SimpleStmt& s) {
   }
   // Later savepoints are gone with the work they marked; this one stays, as in SQL Server.
   points.erase(it.base(), points.end());
-  session_->db().Exec("ROLLBACK TO " + Emitter::QuoteName(s.name));
-  session_->SchemaChanged();
+  session_->RollbackToSavepoint(s.name);
 }
 
 void Interpreter::Throw(const ThrowStmt& s) {

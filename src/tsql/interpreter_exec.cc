@@ -162,9 +162,16 @@ void Interpreter::SelectInto(const SelectStmt& s) {
                                             params, &emitted.main.column_types);
   std::string create = std::string("CREATE TABLE ") + (Emitter::IsTempName(table) ? "temp." : "") +
                        Emitter::QuoteName(table) + " (";
+  std::string identity = s.select->blocks.size() == 1 ? CarriedIdentity(q) : "";
   for (int i = 0; i < shape->FieldCount(); ++i) {
     if (i) create += ", ";
-    create += Emitter::QuoteName(shape->Field(i).name) + " " + TypeTextOf(shape->Field(i));
+    create += Emitter::QuoteName(shape->Field(i).name) + " ";
+    if (!identity.empty() && EqualsNoCase(shape->Field(i).name, identity)) {
+      // Made as CREATE TABLE makes identity columns; the rows copied keep their values.
+      create += "INTEGER PRIMARY KEY AUTOINCREMENT /*identity_seed=1*/";
+    } else {
+      create += TypeTextOf(shape->Field(i));
+    }
   }
   create += ")";
   session_->db().Exec(create);

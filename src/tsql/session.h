@@ -57,6 +57,9 @@ class Session {
   void BeginTrans();
   void CommitTrans();
   void RollbackTrans();
+  // ROLLBACK TRANSACTION savepoint: undoes the work since SAVE TRANSACTION name, keeping the
+  // transaction open.
+  void RollbackToSavepoint(const std::string& name);
   int trancount() const { return trancount_; }
   // Rolls back and drops the temporary tables, for the next user of a pooled connection.
   void Reset();
