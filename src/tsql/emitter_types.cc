@@ -183,9 +183,18 @@ std::vector<std::string> Emitter::ResultTypes(const Select& s) {
   PushScope(q.from);
   ScopeExit scope{this};
   for (const SelectItem& item : q.items) {
-    // A star's columns come straight from tables, which SQLite describes itself.
-    if (item.expr->kind == ExprKind::kStar) return {};
-    types.push_back(s.blocks.size() == 1 ? ResultType(*item.expr) : "");
+    if (item.expr->kind != ExprKind::kStar) {
+      types.push_back(s.blocks.size() == 1 ? ResultType(*item.expr) : "");
+      continue;
+    }
+    // A star's columns come straight from tables, which SQLite describes itself; only their
+    // number is needed here to keep later columns in place.
+    const std::vector<std::string>& qualifier = item.expr->parts;
+    for (const ScopeTable& t : scopes_.back()) {
+      if (!qualifier.empty() && !EqualsNoCase(t.name, qualifier.back())) continue;
+      if (!t.columns) return {};
+      types.resize(types.size() + t.columns->size());
+    }
   }
   return types;
 }

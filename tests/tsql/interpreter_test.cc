@@ -342,12 +342,17 @@ TEST_F(InterpreterTest, ExpressionColumnsCarryTheirDeclaredTypes) {
     }
   }
   EXPECT_EQ(rs->Field(5).defined_size, 2);
+  RecordsetPtr starred = session_.Execute("SELECT p.*, x * 2 AS twice FROM p");
+  ASSERT_EQ(starred->FieldCount(), 4);
+  EXPECT_EQ(starred->Field(3).type, DataType::kDecimal);
+  EXPECT_EQ(starred->Field(3).precision, 20);
   EXPECT_EQ(rs->rows()[0][7].type(), VarType::kBoolean);
   // Values come rounded to the scale, and JSON keeps them numbers with the type beside them.
   nlohmann::ordered_json j = RecordsetToJson(*rs);
   EXPECT_EQ(j["columns"][0], nlohmann::ordered_json::parse(
                                  R"({"name":"twice","type":"decimal","precision":20,"scale":2})"));
   EXPECT_EQ(j["columns"][5]["type"], "nvarchar");
+  EXPECT_EQ(j["columns"][6]["type"], "numeric");
   EXPECT_EQ(j["rows"][0][0], 4.6);
   EXPECT_EQ(j["rows"][0][3], 0.766666);
   EXPECT_EQ(j["rows"][1][3], 0.35);
