@@ -151,6 +151,8 @@ class Emitter {
   std::string Comparison(const std::string& op, const Expr& a, const Expr& b);
   // A kBinary chain (emitter_chain.cc).
   std::string Chain(const Expr& e);
+  // Error 206 for date, datetime2 or time with a number in + or - (datetime allows it).
+  void RefuseDateArithmetic(const Expr& e, const std::vector<StaticType>& types) const;
   std::string LogicalChain(const Expr& e);
   // "column op constant" (either way round) that SQLite compares natively.
   bool ListTerm(const Expr& term, const std::string& op, std::string* column, std::string* value);
@@ -160,6 +162,10 @@ class Emitter {
   std::string FunctionResultType(const Expr& e) const;
   // SQL_VARIANT_PROPERTY(value, 'BaseType' | 'Precision' | 'Scale' | 'MaxLength').
   std::string VariantProperty(const Expr& e);
+  // CAST or CONVERT of value_sql to a text type where the source's type decides the text: float
+  // in scientific notation, money by style, datetime in its default form. "" when the value's
+  // own text is right.
+  std::string TypedText(const Expr& e, const std::string& value_sql);
   std::string WindowFunction(const Expr& e);
   std::string InList(const Expr& e);
   bool InListIsNative(const Expr& e) const;

@@ -75,6 +75,13 @@ std::string Emitter::ResultType(const Expr& e) const {
       return e.text == "-" || e.text == "+" ? ResultType(*e.args[0]) : "";
     case ExprKind::kBinary: {
       if (!IsArithmetic(e.text)) return "";
+      if (TypeOf(e) == StaticType::kNumeric) {
+        // float outranks every exact type.
+        for (const ExprPtr& a : e.args) {
+          std::string part = ToLowerAscii(ResultType(*a));
+          if (part.starts_with("float") || part.starts_with("real")) return "float";
+        }
+      }
       NumericType t = NumericTypeOf(e);
       if (t.kind == K::kDecimal) return DecimalText(t);
       if (t.kind == K::kMoney) return "money";
@@ -276,6 +283,24 @@ std::string Emitter::VariantProperty(const Expr& e) {
   if (answer.empty()) return "NULL";
   // A NULL has no type to describe.
   return "CASE WHEN (" + value_sql + ") IS NULL THEN NULL ELSE " + answer + " END";
+}
+
+std::string Emitter::TypedText(const Expr& e, const std::string& value_sql) {
+  std::string source = ToLowerAscii(ResultType(*e.args[0]));
+  source = source.substr(0, source.find('('));
+  const Expr* style = e.kind == ExprKind::kConvert && e.args.size() > 1 ? e.args[1].get() : nullptr;
+  std::string style_sql = style ? Expression(*style) : "0";
+  if (source == "float" || source == "real") {
+    return "tsql_float_text(" + value_sql + ", " + style_sql + ")";
+  }
+  if (source == "money" || source == "smallmoney") {
+    return "tsql_money_text(" + value_sql + ", " + style_sql + ")";
+  }
+  // Without a style datetime reads 'Mar  5 2024  2:07PM'; date and datetime2 keep ISO text.
+  if ((source == "datetime" || source == "smalldatetime") && style == nullptr) {
+    return "tsql_convert('varchar(30)', " + value_sql + ", 0)";
+  }
+  return "";
 }
 
 }  // namespace ambit::tsql

@@ -106,9 +106,7 @@ Interpreter::Flow Interpreter::RunStatement(const Stmt& s) {
       SetVariable(static_cast<const SetVariableStmt&>(s));
       return Flow::kNormal;
     case StmtKind::kSetOption:
-      if (static_cast<const SetOptionStmt&>(s).option == "xact_abort") {
-        session_->xact_abort = static_cast<const SetOptionStmt&>(s).value == "on";
-      }
+      SetOption(static_cast<const SetOptionStmt&>(s));
       // NOCOUNT, ANSI options, isolation levels: SQLite's behaviour is fixed, and WAL readers
       // already never wait, which is what READ UNCOMMITTED callers want.
       return Flow::kNormal;
@@ -360,6 +358,7 @@ Variant Interpreter::SystemVariable(const std::string& name) {
   }
   if (name == "@@trancount") return Variant(static_cast<int32_t>(session_->trancount()));
   if (name.starts_with("@@ident_current ")) return IdentCurrent(name.substr(16));
+  if (name == "@@datefirst") return Variant(int32_t{session_->datefirst});
   if (name == "@@xact_state") {
     return Variant(int32_t{session_->trancount() == 0 ? 0 : session_->doomed ? -1 : 1});
   }

@@ -68,6 +68,8 @@ class Interpreter {
 
   // interpreter_errors.cc: what an error does to the batch; savepoints and THROW
   void StatementFailed(const ComError& e);
+  // SET options with an effect here: XACT_ABORT, DATEFIRST.
+  void SetOption(const SetOptionStmt& s);
   void SaveTransaction(const SimpleStmt& s);
   void RollbackTransaction(const SimpleStmt& s);
   void Throw(const ThrowStmt& s);

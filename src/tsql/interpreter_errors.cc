@@ -1,5 +1,5 @@
 // What an error does to the rest of a batch, and the statements that shape transactions around
-// errors: savepoints, THROW and XACT_ABORT.
+// errors: savepoints, THROW and XACT_ABORT (with DATEFIRST, the SET options the session keeps).
 //
 // SQL Server ends only the failing statement for the errors a well-formed statement meets at run
 // time (a duplicate key, a broken constraint, text too long for its column): the batch goes
@@ -8,6 +8,7 @@
 // rolls the transaction back and ends the batch; inside TRY it leaves the transaction doomed
 // (XACT_STATE() = -1) for CATCH to roll back.
 #include <algorithm>
+#include <cstdlib>
 
 #include "base/com_error.h"
 #include "base/conversions.h"
@@ -45,6 +46,18 @@ void Interpreter::StatementFailed(const ComError& e) {
   if (session_->throwing || !IsStatementTerminating(e.number())) throw e;
   if (!session_->deferred_error) session_->deferred_error = e;
   session_->rowcount = 0;
+}
+
+void Interpreter::SetOption(const SetOptionStmt& s) {
+  if (s.option == "xact_abort") session_->xact_abort = s.value == "on";
+  if (s.option == "datefirst") {
+    int64_t day = std::atoll(s.value.c_str());
+    if (day < 1 || day > 7) {
+      throw ComError(1005, kErrorSource,
+                     "Line 1: Invalid number '" + s.value + "' for SET DATEFIRST.");
+    }
+    session_->datefirst = static_cast<int>(day);
+  }
 }
 
 void Interpreter::SaveTransaction(const SimpleStmt& s) {

@@ -149,6 +149,10 @@ Value ToInteger(const Value& v, const TypeSpec& t) {
     r = v.i;
   }
   if (r < t.min || r > t.max) {
+    if (v.kind == Value::kInt && (t.name == "tinyint" || t.name == "smallint")) {
+      Fail(220, "Arithmetic overflow error for data type " + t.name + ", value = " +
+                    std::to_string(r) + ".");
+    }
     Fail(8115, "Arithmetic overflow error converting expression to data type " + t.name + ".");
   }
   return Value::Int(r);

@@ -320,6 +320,7 @@ void Session::Reset() {
   messages_.clear();
   cancel_requested_.store(false, std::memory_order_relaxed);
   xact_abort = false;
+  datefirst = 7;
   rowcount = 0;
   has_identity = false;
 }

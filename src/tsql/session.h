@@ -99,6 +99,7 @@ class Session {
   // its statement and is reported when the script has run (deferred_error); XACT_ABORT ON makes
   // every error roll back and end the batch, or dooms the transaction inside TRY (doomed).
   bool xact_abort = false;
+  int datefirst = 7;  // SET DATEFIRST: the first day of the week, 1 Monday .. 7 Sunday
   bool doomed = false;
   bool throwing = false;  // the error on its way is a THROW's
   int try_depth = 0;
