@@ -75,28 +75,29 @@ std::string Emitter::ResultType(const Expr& e) const {
       return e.text == "-" || e.text == "+" ? ResultType(*e.args[0]) : "";
     case ExprKind::kBinary: {
       if (!IsArithmetic(e.text)) return "";
-      if (TypeOf(e) == StaticType::kNumeric) {
+      // Each operand's type is worked out once: nested operators would otherwise repeat the
+      // work for every level above them.
+      std::vector<std::string> parts;
+      for (const ExprPtr& a : e.args) parts.push_back(ToLowerAscii(ResultType(*a)));
+      bool numeric = TypeOf(e) == StaticType::kNumeric;
+      for (const std::string& part : parts) {
         // float outranks every exact type.
-        for (const ExprPtr& a : e.args) {
-          std::string part = ToLowerAscii(ResultType(*a));
-          if (part.starts_with("float") || part.starts_with("real")) return "float";
-        }
+        if (numeric && (part.starts_with("float") || part.starts_with("real"))) return "float";
       }
       NumericType t = NumericTypeOf(e);
       if (t.kind == K::kDecimal) return DecimalText(t);
       if (t.kind == K::kMoney) return "money";
       if (t.kind == K::kInteger) {
-        for (const ExprPtr& a : e.args) {
-          if (IsBigint(ResultType(*a))) return "bigint";
+        for (const std::string& part : parts) {
+          if (IsBigint(part)) return "bigint";
         }
         return "int";
       }
       if (e.text != "+" || TypeOf(e) != StaticType::kText) return "";
       // Concatenation: the lengths add up.
-      std::string type = ResultType(*e.args[0]);
+      std::string type = parts[0];
       int length = 0;
-      for (const ExprPtr& a : e.args) {
-        std::string part = ResultType(*a);
+      for (const std::string& part : parts) {
         if (!IsTextType(part)) return "";
         int n = TextLength(part);
         if (n <= 0) return WiderText(type, part.starts_with("n") ? "nvarchar(max)" : "varchar(max)");
