@@ -11,6 +11,7 @@
 #include "classes/invoke_json.h"
 #include "classes/openapi.h"
 #include "cli/display_width.h"
+#include "cli/result_format.h"
 #include "cli/serve_command.h"
 #include "cli/sql_command.h"
 #include "frame/variant_json.h"
@@ -25,9 +26,14 @@ namespace {
 
 constexpr char kCliSource[] = "ambit-order.call";
 
-std::string CellText(const Json& cell) {
+// A cell as text; a number of a decimal column shows all of its column's places (12.50).
+std::string CellText(const Json& cell, const Json& column) {
   if (cell.is_null()) return "NULL";
   if (cell.is_string()) return cell.get<std::string>();
+  if (cell.is_number() && column.contains("scale")) {
+    return FormatCell(Variant(cell.get<double>()),
+                      FieldInfo{"", DataType::kDecimal, 0, 0, column["scale"].get<uint8_t>()});
+  }
   return cell.dump();
 }
 
@@ -44,7 +50,7 @@ std::string Table(const Json& rs) {
   for (const auto& row : rs["rows"]) {
     std::vector<std::string> line;
     for (size_t i = 0; i < names.size() && i < row.size(); ++i) {
-      line.push_back(CellText(row[i]));
+      line.push_back(CellText(row[i], rs["columns"][i]));
       widths[i] = std::max(widths[i], DisplayWidth(line.back()));
     }
     cells.push_back(std::move(line));

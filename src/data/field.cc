@@ -13,8 +13,8 @@ std::string_view DataTypeName(DataType t) {
     case DataType::kDBTimeStamp: return "datetime";
     case DataType::kBoolean: return "bit";
     case DataType::kVariant: return "variant";
-    case DataType::kDecimal:
-    case DataType::kNumeric: return "decimal";
+    case DataType::kDecimal: return "decimal";
+    case DataType::kNumeric: return "numeric";
     case DataType::kTinyInt: return "tinyint";
     case DataType::kBigInt: return "bigint";
     case DataType::kGuid: return "uniqueidentifier";

@@ -163,6 +163,8 @@ enum class StmtKind {
   kDrop,
   kTruncate,
   kTry,
+  kSave,   // SAVE TRANSACTION name
+  kThrow,
 };
 
 struct Stmt {
@@ -267,8 +269,14 @@ struct BlockStmt : Stmt {
   std::vector<StmtPtr> body;
 };
 
-struct SimpleStmt : Stmt {  // BREAK, CONTINUE, BEGIN TRAN, COMMIT, ROLLBACK
+struct SimpleStmt : Stmt {  // BREAK, CONTINUE, BEGIN TRAN, COMMIT, ROLLBACK, SAVE TRAN
   explicit SimpleStmt(StmtKind k) : Stmt(k) {}
+  std::string name;  // the savepoint of SAVE TRAN and ROLLBACK TRAN, as written
+};
+
+struct ThrowStmt : Stmt {  // THROW number, message, state; or THROW alone to re-throw
+  ThrowStmt() : Stmt(StmtKind::kThrow) {}
+  std::vector<ExprPtr> args;
 };
 
 struct ReturnStmt : Stmt {

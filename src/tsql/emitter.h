@@ -20,6 +20,8 @@ namespace ambit::tsql {
 struct EmittedSql {
   std::string sql;
   std::vector<std::string> params;
+  // For a query: the declared type of each result column that SQLite cannot report itself.
+  std::vector<std::string> column_types;
 };
 
 // A column of an existing table as the catalog declares it.
@@ -105,6 +107,12 @@ class Emitter {
     int scale = 0;
   };
   NumericType NumericTypeOf(const Expr& e) const;
+  // The SQL Server type of an expression as a declaration text ("decimal(20,2)", "int",
+  // "nvarchar(4)"), "" when it cannot be told before the query runs (emitter_types.cc).
+  std::string ResultType(const Expr& e) const;
+  // ResultType of each column of a query, "" for the unknown ones; empty when the select list
+  // has a star.
+  std::vector<std::string> ResultTypes(const Select& s);
   // The type of `a op b` from the types of its operands (one step of a chain).
   static StaticType StepType(StaticType a, const std::string& op, StaticType b);
   static NumericType StepNumericType(NumericType a, const std::string& op, NumericType b);
@@ -160,6 +168,8 @@ class Emitter {
   std::string Comparison(const std::string& op, const Expr& a, const Expr& b);
   // A kBinary chain (emitter_chain.cc).
   std::string Chain(const Expr& e);
+  // Error 206 for date, datetime2 or time with a number in + or - (datetime allows it).
+  void RefuseDateArithmetic(const Expr& e, const std::vector<StaticType>& types) const;
   std::string LogicalChain(const Expr& e);
   // "column op constant" (either way round) that SQLite compares natively.
   bool ListTerm(const Expr& term, const std::string& op, std::string* column, std::string* value);
@@ -170,6 +180,13 @@ class Emitter {
   // CHOOSE, CONCAT_WS, ordered STRING_AGG ... (emitter_builtins.cc); nullopt for other names.
   std::optional<std::string> BuiltinFunction(const Expr& e);
   static std::optional<std::string> NiladicFunction(const std::string& name);
+  std::string FunctionResultType(const Expr& e) const;
+  // SQL_VARIANT_PROPERTY(value, 'BaseType' | 'Precision' | 'Scale' | 'MaxLength').
+  std::string VariantProperty(const Expr& e);
+  // CAST or CONVERT of value_sql to a text type where the source's type decides the text: float
+  // in scientific notation, money by style, datetime in its default form. "" when the value's
+  // own text is right.
+  std::string TypedText(const Expr& e, const std::string& value_sql);
   std::string WindowFunction(const Expr& e);
   std::string InList(const Expr& e);
   bool InListIsNative(const Expr& e) const;

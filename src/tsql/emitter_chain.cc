@@ -46,7 +46,12 @@ std::string Step(const std::string& op, StaticType ta, StaticType tb, const Nume
   if (op == "/") {
     // SQLite hands integral decimal values back as integers; the division must not become an
     // integer division because of that.
-    if (result.kind == NumericType::Kind::kDecimal || result.kind == NumericType::Kind::kMoney) {
+    if (result.kind == NumericType::Kind::kDecimal) {
+      // The quotient is cut, not rounded, to the result's scale: 2.0 / 3 is 0.666666.
+      return "tsql_round(tsql_div(" + a + ", CAST(" + b + " AS REAL)), " +
+             std::to_string(result.scale) + ", 1)";
+    }
+    if (result.kind == NumericType::Kind::kMoney) {
       return "tsql_div(" + a + ", CAST(" + b + " AS REAL))";
     }
     return "tsql_div(" + a + ", " + b + ")";
@@ -58,6 +63,23 @@ std::string Step(const std::string& op, StaticType ta, StaticType tb, const Nume
 }
 
 }  // namespace
+
+void Emitter::RefuseDateArithmetic(const Expr& e, const std::vector<StaticType>& types) const {
+  // Only datetime and smalldatetime take days added as numbers; the newer date types refuse.
+  for (size_t i = 0; i < e.args.size(); ++i) {
+    std::string type = ToLowerAscii(ResultType(*e.args[i]));
+    type = type.substr(0, type.find('('));
+    if (type != "date" && type != "datetime2" && type != "time") continue;
+    for (size_t j = 0; j < e.args.size(); ++j) {
+      if (j == i || types[j] != StaticType::kNumeric) continue;
+      std::string other = ToLowerAscii(ResultType(*e.args[j]));
+      other = other.substr(0, other.find('('));
+      throw ComError(206, kEngineErrorSource,
+                     "Operand type clash: " + type + " is incompatible with " +
+                         (other.empty() ? "int" : other));
+    }
+  }
+}
 
 bool Emitter::IsArithmetic(const std::string& op) {
   return op == "+" || op == "-" || op == "*" || op == "/" || op == "%" || op == "&" ||
@@ -104,6 +126,7 @@ std::string Emitter::Chain(const Expr& e) {
     types[i] = TypeOf(*e.args[i]);
     numeric[i] = NumericTypeOf(*e.args[i]);
   }
+  if (n <= kStepwiseOperands) RefuseDateArithmetic(e, types);
   if (n > kStepwiseOperands) {
     std::string flat = LongArithmeticChain(e, types, numeric);
     if (!flat.empty()) return flat;

@@ -46,7 +46,7 @@ const std::map<std::string, RuntimeFunction, std::less<>>& RuntimeFunctions() {
       {"getdate", {0, 0}},    {"getutcdate", {0, 0}}, {"dateadd", {3, 3}},
       {"datediff", {3, 3}},   {"datepart", {2, 2}},   {"datename", {2, 2}},
       {"year", {1, 1}},       {"month", {1, 1}},      {"day", {1, 1}},
-      {"isdate", {1, 1}},     {"eomonth", {1, 1}},    {"newid", {0, 0}},
+      {"isdate", {1, 1}},     {"eomonth", {1, 2}},    {"newid", {0, 0}},
       {"serverproperty", {1, 1}}, {"string_agg", {2, 2}}};
   return *kMap;
 }
@@ -119,7 +119,7 @@ std::string Emitter::Param(const std::string& variable) {
 }
 
 EmittedSql Emitter::Finish(std::string sql) {
-  EmittedSql out{std::move(sql), std::move(params_)};
+  EmittedSql out{std::move(sql), std::move(params_), {}};
   params_.clear();
   return out;
 }
@@ -273,7 +273,11 @@ std::string Emitter::ExpressionText(const Expr& e) {
     case ExprKind::kCast:
     case ExprKind::kConvert: {
       std::string value = Expression(*e.args[0]);
-      if (IsTextTypeName(e.type.name)) value = WithScale(value, ScaleOf(*e.args[0]));
+      if (IsTextTypeName(e.type.name)) {
+        std::string text = TypedText(e, value);
+        if (!text.empty()) return "tsql_cast(" + text + ", " + QuoteString(e.type.text) + ")";
+        value = WithScale(value, ScaleOf(*e.args[0]));
+      }
       if (e.kind == ExprKind::kCast) {
         return "tsql_cast(" + value + ", " + QuoteString(e.type.text) + ")";
       }
@@ -495,9 +499,10 @@ std::string Emitter::Function(const Expr& e) {
     }
     return out + ")";
   }
-  if (name == "datalength" && n == 1 && e.args[0]->kind == ExprKind::kColumn) {
+  if (name == "sql_variant_property") return VariantProperty(e);
+  if (name == "datalength" && n == 1) {
     // National text takes two bytes a character.
-    std::string decl = ToLowerAscii(ColumnType(*e.args[0]));
+    std::string decl = ToLowerAscii(ResultType(*e.args[0]));
     if (decl.starts_with("nvarchar") || decl.starts_with("nchar") || decl.starts_with("ntext")) {
       return "(length(" + args() + ") * 2)";
     }
@@ -513,7 +518,25 @@ std::string Emitter::Function(const Expr& e) {
     if (n != 1) WrongArgCount(name, 1, 1);
     return "unicode(" + args() + ")";
   }
-  if (name == "scope_identity" || name == "ident_current") return Param("@@identity");
+  if (name == "scope_identity") return Param("@@identity");
+  if (name == "ident_current") {
+    if (n != 1) WrongArgCount(name, 1, 1);
+    if (e.args[0]->kind != ExprKind::kString) Unsupported("ident_current");
+    // Bound as a value the interpreter reads from the table's sequence when the statement runs.
+    return Param("@@ident_current " + e.args[0]->text);
+  }
+  if (name == "datepart" && n == 2 && e.args[0]->kind == ExprKind::kString &&
+      (EqualsNoCase(e.args[0]->text, "weekday") || EqualsNoCase(e.args[0]->text, "dw") ||
+       EqualsNoCase(e.args[0]->text, "w"))) {
+    // Day 1 is the session's first day of the week (SET DATEFIRST); the runtime counts from
+    // Sunday.
+    return "((tsql_datepart('weekday', " + Expression(*e.args[1]) + ") + 6 - " +
+           Param("@@datefirst") + " % 7) % 7 + 1)";
+  }
+  if (name == "xact_state") {
+    if (n != 0) WrongArgCount(name, 0, 0);
+    return Param("@@xact_state");
+  }
   if (name == "sysdatetime" || name == "current_timestamp") return "tsql_getdate()";
   if (name == "object_id") {
     if (n < 1 || n > 2) WrongArgCount(name, 1, 2);

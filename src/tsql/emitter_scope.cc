@@ -142,6 +142,26 @@ Emitter::NumericType Fit(Emitter::NumericType t) {
   return t;
 }
 
+// The type of a CASE, COALESCE or UNION column whose branches have types a and b: the higher
+// of the two by SQL Server's precedence, decimals widened to hold either.
+Emitter::NumericType Combine(Emitter::NumericType a, Emitter::NumericType b) {
+  using K = Emitter::NumericType::Kind;
+  if (a.kind == K::kNone || b.kind == K::kNone) return {};
+  if (a.kind == K::kInteger && b.kind == K::kInteger) {
+    return {K::kInteger, std::max(a.precision, b.precision), 0};
+  }
+  if (a.kind != K::kDecimal && b.kind != K::kDecimal) return {K::kMoney, 19, 4};
+  // An integer branch counts as decimal(10,0), money as decimal(19,4).
+  auto widen = [](Emitter::NumericType t) {
+    if (t.kind == K::kInteger) return Emitter::NumericType{K::kDecimal, 10, 0};
+    return Emitter::NumericType{K::kDecimal, t.precision, t.scale};
+  };
+  a = widen(a);
+  b = widen(b);
+  int scale = std::max(a.scale, b.scale);
+  return Fit({K::kDecimal, std::max(a.precision - a.scale, b.precision - b.scale) + scale, scale});
+}
+
 }  // namespace
 
 Emitter::NumericType Emitter::NumericTypeOf(const Expr& e) const {
@@ -150,14 +170,21 @@ Emitter::NumericType Emitter::NumericTypeOf(const Expr& e) const {
     case ExprKind::kNumber: {
       if (e.text.find_first_of("eExX") != std::string::npos) return {};
       size_t dot = e.text.find('.');
+      // Leading zeros are not digits of the literal's type: 0.05 is numeric(2,2).
       int digits = 0;
-      for (char c : e.text) digits += (c >= '0' && c <= '9') ? 1 : 0;
+      bool leading = true;
+      for (char c : e.text) {
+        if (c < '0' || c > '9') continue;
+        leading = leading && c == '0';
+        digits += leading ? 0 : 1;
+      }
       if (dot == std::string::npos) {
         // A literal beyond int is a decimal, not an overflow.
         bool fits = digits < 10 || (digits == 10 && e.text.substr(e.text.size() - 10) <= "2147483647");
         return {fits ? K::kInteger : K::kDecimal, std::max(digits, 1), 0};
       }
-      return {K::kDecimal, std::max(digits, 1), static_cast<int>(e.text.size() - dot - 1)};
+      int scale = static_cast<int>(e.text.size() - dot - 1);
+      return {K::kDecimal, std::max({digits, scale, 1}), scale};
     }
     case ExprKind::kVariable: {
       const TypeSpec* t = context_.variable_type ? context_.variable_type(e.text) : nullptr;
@@ -170,8 +197,34 @@ Emitter::NumericType Emitter::NumericTypeOf(const Expr& e) const {
       return FromTypeName(e.type.name, e.type.precision, e.type.scale);
     case ExprKind::kUnary:
       return e.text == "-" ? NumericTypeOf(*e.args[0]) : NumericType{};
+    case ExprKind::kCase: {
+      // THEN and ELSE results combine as UNION columns do.
+      size_t first = e.has_operand ? 1 : 0;
+      NumericType t;
+      bool any = false;
+      for (size_t i = first + 1; i < e.args.size(); i += 2) {
+        t = any ? Combine(t, NumericTypeOf(*e.args[i])) : NumericTypeOf(*e.args[i]);
+        any = true;
+      }
+      if (e.has_else) t = Combine(t, NumericTypeOf(*e.args.back()));
+      return t;
+    }
     case ExprKind::kFunction: {
-      if (e.has_over || e.args.size() != 1) return {};
+      if (e.args.empty()) return {};
+      if (e.text == "isnull" && e.args.size() == 2) {
+        NumericType a = NumericTypeOf(*e.args[0]);
+        return a.kind != K::kNone || e.args[0]->kind != ExprKind::kNull ? a
+                                                                        : NumericTypeOf(*e.args[1]);
+      }
+      if (e.text == "coalesce") {
+        NumericType t = NumericTypeOf(*e.args[0]);
+        for (size_t i = 1; i < e.args.size(); ++i) t = Combine(t, NumericTypeOf(*e.args[i]));
+        return t;
+      }
+      if (e.text == "round" && e.args.size() >= 2) {
+        return NumericTypeOf(*e.args[0]);  // the same type: ROUND(744.0, -3) overflows
+      }
+      if (e.args.size() != 1) return {};
       NumericType a = NumericTypeOf(*e.args[0]);
       if (e.text == "sum" && a.kind != K::kNone) return Fit({a.kind, 38, a.scale});
       if (e.text == "min" || e.text == "max" || e.text == "abs") return a;

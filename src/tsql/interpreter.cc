@@ -60,7 +60,7 @@ void Interpreter::Run(const CompiledBatch& batch, Frame* frame) {
 
 Interpreter::Flow Interpreter::RunList(const std::vector<StmtPtr>& list) {
   for (const StmtPtr& s : list) {
-    Flow f;
+    Flow f = Flow::kNormal;
     try {
       f = RunStatement(*s);
     } catch (ComError& e) {
@@ -71,7 +71,7 @@ Interpreter::Flow Interpreter::RunList(const std::vector<StmtPtr>& list) {
         e.set_line(1 + static_cast<int32_t>(
                            std::count(batch_->text.begin(), batch_->text.begin() + end, '\n')));
       }
-      throw;
+      StatementFailed(e);  // returns only when the batch goes on
     }
     if (f != Flow::kNormal) return f;
   }
@@ -106,6 +106,7 @@ Interpreter::Flow Interpreter::RunStatement(const Stmt& s) {
       SetVariable(static_cast<const SetVariableStmt&>(s));
       return Flow::kNormal;
     case StmtKind::kSetOption:
+      SetOption(static_cast<const SetOptionStmt&>(s));
       // NOCOUNT, ANSI options, isolation levels: SQLite's behaviour is fixed, and WAL readers
       // already never wait, which is what READ UNCOMMITTED callers want.
       return Flow::kNormal;
@@ -156,10 +157,13 @@ Interpreter::Flow Interpreter::RunStatement(const Stmt& s) {
       session_->CommitTrans();
       return Flow::kNormal;
     case StmtKind::kRollback:
-      if (session_->trancount() == 0) {
-        Raise(3903, "The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION.");
-      }
-      session_->RollbackTrans();
+      RollbackTransaction(static_cast<const SimpleStmt&>(s));
+      return Flow::kNormal;
+    case StmtKind::kSave:
+      SaveTransaction(static_cast<const SimpleStmt&>(s));
+      return Flow::kNormal;
+    case StmtKind::kThrow:
+      Throw(static_cast<const ThrowStmt&>(s));
       return Flow::kNormal;
     case StmtKind::kCreateTable:
       RunCreateTable(static_cast<const CreateTableStmt&>(s));
@@ -182,8 +186,13 @@ Interpreter::Flow Interpreter::RunStatement(const Stmt& s) {
     case StmtKind::kTry: {
       const auto& st = static_cast<const TryStmt&>(s);
       try {
-        return RunList(st.body);
+        ++session_->try_depth;
+        Flow f = RunList(st.body);
+        --session_->try_depth;
+        return f;
       } catch (const ComError& e) {
+        --session_->try_depth;
+        session_->throwing = false;
         // The handler sees the error through ERROR_NUMBER(), ERROR_MESSAGE() and @@ERROR.
         auto saved = session_->caught;
         session_->caught = Session::CaughtError{e.number(), e.description()};
@@ -349,6 +358,11 @@ Variant Interpreter::SystemVariable(const std::string& name) {
     return session_->has_identity ? Variant(session_->identity) : Variant::Null();
   }
   if (name == "@@trancount") return Variant(static_cast<int32_t>(session_->trancount()));
+  if (name.starts_with("@@ident_current ")) return IdentCurrent(name.substr(16));
+  if (name == "@@datefirst") return Variant(int32_t{session_->datefirst});
+  if (name == "@@xact_state") {
+    return Variant(int32_t{session_->trancount() == 0 ? 0 : session_->doomed ? -1 : 1});
+  }
   if (name == "@@error") return Variant(session_->caught ? session_->caught->number : 0);
   if (name.starts_with("@@error_")) {
     if (!session_->caught) return Variant::Null();

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/com_error.h"
 #include "base/variant.h"
 #include "data/recordset.h"
 #include "tsql/ast.h"
@@ -64,6 +65,19 @@ class Interpreter {
   EmitterContext Context();
   void Print(const PrintStmt& s);
   void Raiserror(const RaiserrorStmt& s);
+
+  // interpreter_errors.cc: what an error does to the batch; savepoints and THROW
+  void StatementFailed(const ComError& e);
+  // SET options with an effect here: XACT_ABORT, DATEFIRST.
+  void SetOption(const SetOptionStmt& s);
+  void SaveTransaction(const SimpleStmt& s);
+  void RollbackTransaction(const SimpleStmt& s);
+  void Throw(const ThrowStmt& s);
+  // IDENT_CURRENT('table'): the last identity value made for the table in any session, the
+  // seed when none was made yet, NULL for a table without identity.
+  Variant IdentCurrent(const std::string& table);
+  // The column of SELECT ... INTO's new table that stays an identity column, "" for none.
+  std::string CarriedIdentity(const QuerySpec& q);
 
   // interpreter_exec.cc: queries, data changes, definitions and calls
   void RunSelect(const SelectStmt& s);

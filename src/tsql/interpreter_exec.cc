@@ -102,6 +102,7 @@ void Interpreter::RunSelect(const SelectStmt& s) {
     }
     bool ordered = accumulates && !s.select->order_by.empty();
     out.main = em.Finish(ordered ? em.AccumulatingSelect(*s.select) : em.SelectText(*s.select));
+    if (!assigns) out.main.column_types = em.ResultTypes(*s.select);
   });
   if (accumulates) {
     session_->slots.clear();
@@ -114,7 +115,8 @@ void Interpreter::RunSelect(const SelectStmt& s) {
     for (size_t i = 0; i < assigned.size(); ++i) Assign(assigned[i], values[i]);
     return;
   }
-  RecordsetPtr rs = session_->db().Query(emitted.main.sql, Bind(emitted.main.params));
+  RecordsetPtr rs = session_->db().Query(emitted.main.sql, Bind(emitted.main.params),
+                                         &emitted.main.column_types);
   session_->rowcount = static_cast<int64_t>(rs->rows().size());
   if (!assigns) {
     if (s.select->for_xml_path && rs->FieldCount() == 1) {
@@ -152,16 +154,24 @@ void Interpreter::SelectInto(const SelectStmt& s) {
   const auto& emitted = Emit(&s, false, [&](Emitter& em, CompiledBatch::Emitted& out) {
     std::string select = em.SelectText(*s.select);
     out.main = em.Finish(select);
+    out.main.column_types = em.ResultTypes(*s.select);
   });
   std::vector<Variant> params = Bind(emitted.main.params);
   // The shape of the new table comes from the query's own column types.
-  RecordsetPtr shape =
-      session_->db().Query("SELECT * FROM (" + emitted.main.sql + ") LIMIT 0", params);
+  RecordsetPtr shape = session_->db().Query("SELECT * FROM (" + emitted.main.sql + ") LIMIT 0",
+                                            params, &emitted.main.column_types);
   std::string create = std::string("CREATE TABLE ") + (Emitter::IsTempName(table) ? "temp." : "") +
                        Emitter::QuoteName(table) + " (";
+  std::string identity = s.select->blocks.size() == 1 ? CarriedIdentity(q) : "";
   for (int i = 0; i < shape->FieldCount(); ++i) {
     if (i) create += ", ";
-    create += Emitter::QuoteName(shape->Field(i).name) + " " + TypeTextOf(shape->Field(i));
+    create += Emitter::QuoteName(shape->Field(i).name) + " ";
+    if (!identity.empty() && EqualsNoCase(shape->Field(i).name, identity)) {
+      // Made as CREATE TABLE makes identity columns; the rows copied keep their values.
+      create += "INTEGER PRIMARY KEY AUTOINCREMENT /*identity_seed=1*/";
+    } else {
+      create += TypeTextOf(shape->Field(i));
+    }
   }
   create += ")";
   session_->db().Exec(create);

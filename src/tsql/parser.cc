@@ -203,7 +203,8 @@ std::vector<std::string> Parser::ParseTableName() {
 std::unique_ptr<Batch> Parser::ParseAll() {
   auto batch = std::make_unique<Batch>();
   // A batch may start with a bare procedure name: "proc 1, 2" is "EXEC proc 1, 2".
-  if (IsName() && !IsOp("(", 1) && !IsOp("=", 1) && Peek().kind == TokenKind::kIdentifier) {
+  if (IsName() && !IsOp("(", 1) && !IsOp("=", 1) && Peek().kind == TokenKind::kIdentifier &&
+      !AtStatementStart()) {
     size_t start = Offset();
     Token first = Peek();
     StmtPtr exec;
@@ -235,7 +236,7 @@ bool Parser::AtStatementStart() const {
   static constexpr std::string_view kStarts[] = {
       "select", "insert", "update", "delete", "declare", "set",     "if",       "while",
       "begin",  "exec",   "execute", "return", "print",  "raiserror", "create", "drop",
-      "truncate", "commit", "rollback", "break", "continue", "alter", "with"};
+      "truncate", "commit", "rollback", "break", "continue", "alter", "with", "save", "throw"};
   for (std::string_view s : kStarts) {
     if (IsKeyword(s)) return true;
   }
@@ -303,6 +304,20 @@ StmtPtr Parser::ParseStatement() {
     stmt = ParseTransactionEnd(StmtKind::kCommit);
   } else if (IsKeyword("rollback")) {
     stmt = ParseTransactionEnd(StmtKind::kRollback);
+  } else if (IsKeyword("save") && (IsKeyword("tran", 1) || IsKeyword("transaction", 1))) {
+    stmt = ParseTransactionEnd(StmtKind::kSave);
+    if (static_cast<SimpleStmt&>(*stmt).name.empty()) Fail();
+  } else if (IsKeyword("throw")) {
+    Advance();
+    auto th = std::make_unique<ThrowStmt>();
+    if (!AtStatementStart() && !IsKeyword("end")) {
+      th->args.push_back(ParseExpr());
+      ExpectOp(",");
+      th->args.push_back(ParseExpr());
+      ExpectOp(",");
+      th->args.push_back(ParseExpr());
+    }
+    stmt = std::move(th);
   } else if (IsKeyword("break")) {
     Advance();
     stmt = std::make_unique<SimpleStmt>(StmtKind::kBreak);
@@ -375,10 +390,11 @@ StmtPtr Parser::ParseBegin() {
 
 StmtPtr Parser::ParseTransactionEnd(StmtKind kind) {
   Advance();
+  auto stmt = std::make_unique<SimpleStmt>(kind);
   if (AcceptKeyword("tran") || AcceptKeyword("transaction") || AcceptKeyword("work")) {
-    if (IsName() && !AtStatementStart()) Advance();
+    if (IsName() && !AtStatementStart()) stmt->name = Advance().text;
   }
-  return std::make_unique<SimpleStmt>(kind);
+  return stmt;
 }
 
 StmtPtr Parser::ParseDeclare() {

@@ -308,6 +308,7 @@ ExprPtr Parser::ParsePrimary() {
     case TokenKind::kString:
     case TokenKind::kNString: {
       auto e = MakeExpr(ExprKind::kString, offset);
+      if (t.kind == TokenKind::kNString) e->type.name = "nvarchar";
       e->text = Advance().text;
       return e;
     }

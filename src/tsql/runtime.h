@@ -21,6 +21,8 @@
 //   241   Conversion failed when converting date and/or time from character string.
 //   8114  Error converting data type varchar to numeric.   (or "to float.")
 //   8115  Arithmetic overflow error converting expression to data type int.
+//   220   Arithmetic overflow error for data type tinyint, value = 256. (an integer into
+//         tinyint or smallint)
 //         (or "... converting numeric to data type numeric.")
 //   8134  Divide by zero error encountered.
 //   8152  String or binary data would be truncated.
@@ -79,12 +81,17 @@
 //   tsql_round(x, n [, truncate])  half away from zero on the decimal digits (2.345 -> 2.35);
 //                        n may be negative; a non-zero third argument truncates instead.
 //                        An INTEGER x stays INTEGER.
+//   tsql_float_text(x [, style])  float as text: style 0 six significant digits, scientific with a
+//                        three-digit exponent when needed (1.23457e+006); 1, 2, 3 always
+//                        scientific with 8, 16, 17 digits.
+//   tsql_money_text(x [, style])  money as text: 0 two places, 1 with thousands separators, 2
+//                        four places.
 //   tsql_isnumeric(v)    1 when v converts to a number (blanks around, sign, one point,
 //                        digits, currency sign '$', thousands ',' and exponents accepted as SQL
 //                        Server does), else 0; NULL gives 0.
 //
 // Dates (part names: year yy yyyy, quarter qq q, month mm m, dayofyear dy y, day dd d,
-//        week wk ww, weekday dw, hour hh, minute mi n, second ss s, millisecond ms;
+//        week wk ww, iso_week isowk isoww, weekday dw, hour hh, minute mi n, second ss s, millisecond ms;
 //        case-insensitive, given as text; weeks start on Sunday)
 //   tsql_getdate()       local time, canonical date text with milliseconds. tsql_getutcdate().
 //   tsql_dateadd(part, n, d)   n truncated to an integer; month/quarter/year clamp the day to
@@ -93,7 +100,7 @@
 //   tsql_datepart(part, d), tsql_datename(part, d) (month and weekday names in English).
 //   tsql_year(d), tsql_month(d), tsql_day(d)
 //   tsql_isdate(v)       1 when v is a date text SQL Server accepts, else 0.
-//   tsql_eomonth(d)      last day of d's month, time 00:00:00.
+//   tsql_eomonth(d [, months])  last day of the month months after d's, time 00:00:00.
 //   Any date text SQL Server accepts converts: '2026-12-05', '2026/12/5', '20261205',
 //   '2026-12-05T10:00:00', '2026-12-05 10:00[:00[.123]]', '1900/1/1'. Invalid text is 241.
 //   Numbers as dates count days from 1900-01-01.
@@ -113,7 +120,8 @@
 //   tsql_convert(type_text, v [, style])  CONVERT(type, v, style). A date (canonical or other
 //                        date text, when a style is given) to a char type is formatted by style:
 //                        0/100 "Mon dd yyyy hh:miAM", 101 mm/dd/yyyy, 102 yyyy.mm.dd, 103
-//                        dd/mm/yyyy, 104 dd.mm.yyyy, 108 hh:mi:ss, 111 yyyy/mm/dd, 112 yyyymmdd,
+//                        dd/mm/yyyy, 104 dd.mm.yyyy, 106 dd mon yyyy, 107 Mon dd, yyyy,
+//                        24/108 hh:mi:ss, 111 yyyy/mm/dd, 112 yyyymmdd,
 //                        20/120 yyyy-mm-dd hh:mi:ss, 21/121/25 yyyy-mm-dd hh:mi:ss.mmm, 23
 //                        yyyy-mm-dd, 126 yyyy-mm-ddThh:mi:ss[.mmm], 9/109, 13/113, 14/114 and
 //                        the two-digit-year forms 1-5, 10-12; others are 281; the target length

@@ -149,6 +149,10 @@ Value ToInteger(const Value& v, const TypeSpec& t) {
     r = v.i;
   }
   if (r < t.min || r > t.max) {
+    if (v.kind == Value::kInt && (t.name == "tinyint" || t.name == "smallint")) {
+      Fail(220, "Arithmetic overflow error for data type " + t.name + ", value = " +
+                    std::to_string(r) + ".");
+    }
     Fail(8115, "Arithmetic overflow error converting expression to data type " + t.name + ".");
   }
   return Value::Int(r);
@@ -260,7 +264,20 @@ std::string FormatDateStyle(DateTime t, int64_t style) {
     case 105:
       put("%02d-%02d-%04d", c.day, c.month, c.year);
       break;
+    case 6:
+      put("%02d %s %02d", c.day, kMon[c.month - 1], yy);
+      break;
+    case 106:
+      put("%02d %s %04d", c.day, kMon[c.month - 1], c.year);
+      break;
+    case 7:
+      put("%s %02d, %02d", kMon[c.month - 1], c.day, yy);
+      break;
+    case 107:
+      put("%s %02d, %04d", kMon[c.month - 1], c.day, c.year);
+      break;
     case 8:
+    case 24:
     case 108:
       put("%02d:%02d:%02d", c.hour, c.minute, c.second);
       break;

@@ -255,6 +255,7 @@ enum class Part {
   kDay,
   kWeek,
   kWeekday,
+  kIsoWeek,
   kHour,
   kMinute,
   kSecond,
@@ -277,7 +278,9 @@ Part ParsePart(const Value& v) {
       {"d", Part::kDay},           {"week", Part::kWeek},
       {"wk", Part::kWeek},         {"ww", Part::kWeek},
       {"weekday", Part::kWeekday}, {"dw", Part::kWeekday},
-      {"w", Part::kWeekday},       {"hour", Part::kHour},
+      {"w", Part::kWeekday},       {"iso_week", Part::kIsoWeek},
+      {"isowk", Part::kIsoWeek},   {"isoww", Part::kIsoWeek},
+      {"hour", Part::kHour},
       {"hh", Part::kHour},         {"minute", Part::kMinute},
       {"mi", Part::kMinute},       {"n", Part::kMinute},
       {"second", Part::kSecond},   {"ss", Part::kSecond},
@@ -337,6 +340,7 @@ Value DateAdd(const Args& a) {
     case Part::kWeekday:
       return Result(AddUnits(t, n, kMsPerDay));
     case Part::kWeek:
+    case Part::kIsoWeek:
       return Result(AddUnits(t, n, 7 * kMsPerDay));
     case Part::kHour:
       return Result(AddUnits(t, n, 3600000));
@@ -366,6 +370,9 @@ Value DateDiff(const Args& a) {
     case Part::kDay:
     case Part::kWeekday:
       return Value::Int(Days(y) - Days(x));
+    case Part::kIsoWeek:
+      // ISO weeks begin on Monday; 1900-01-01 was one.
+      return Value::Int(FloorDiv(Days(y), 7) - FloorDiv(Days(x), 7));
     case Part::kWeek: {
       // Weeks begin on Sunday; 1899-12-31 was one.
       return Value::Int(FloorDiv(Days(y) + 1, 7) - FloorDiv(Days(x) + 1, 7));
@@ -402,6 +409,13 @@ int64_t PartOf(Part part, DateTime t) {
     }
     case Part::kWeekday:
       return Weekday(t);
+    case Part::kIsoWeek: {
+      // The ISO week belongs to the year of its Thursday and counts from that year's first one.
+      int64_t monday_based = ((Days(t) % 7) + 7) % 7;  // 1900-01-01 was a Monday
+      int64_t thursday = Days(t) - monday_based + 3;
+      int year = ToCivil(DateTime{thursday * kMsPerDay}).year;
+      return (thursday - DaysFromCivil(year, 1, 1)) / 7 + 1;
+    }
     case Part::kHour:
       return c.hour;
     case Part::kMinute:
@@ -434,7 +448,9 @@ Value IsDate(const Args& a) {
 }
 
 Value EoMonth(const Args& a) {
-  Civil c = ToCivil(ToDateTime(a[0]));
+  DateTime t = ToDateTime(a[0]);
+  if (a.size() > 1) t = AddMonths(t, ToInt(a[1]));
+  Civil c = ToCivil(t);
   return Result(*FromCivil(c.year, c.month, DaysInMonth(c.year, c.month)));
 }
 
@@ -469,7 +485,7 @@ void RegisterDateFunctions(sqlite3* db) {
   AddScalar(db, "tsql_month", 1, 1, Month);
   AddScalar(db, "tsql_day", 1, 1, Day);
   AddScalar(db, "tsql_isdate", 1, 1, IsDate, false);
-  AddScalar(db, "tsql_eomonth", 1, 1, EoMonth);
+  AddScalar(db, "tsql_eomonth", 1, 2, EoMonth);
 }
 
 }  // namespace ambit::tsql::rt

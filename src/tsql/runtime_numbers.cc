@@ -260,9 +260,44 @@ Value IsNumeric(const Args& a) {
   return Value::Int(LooksNumeric(a[0].s) ? 1 : 0);
 }
 
+// float as SQL Server writes it into text. Style 0: six significant digits, scientific
+// notation with a three-digit exponent when %g would use it (1.23457e+006); styles 1, 2 and 3:
+// always scientific with 8, 16 and 17 digits.
+Value FloatText(const Args& a) {
+  double x = AsNumber(a[0]).AsDouble();
+  int64_t style = a.size() > 1 && !a[1].is_null() ? ToInt(a[1]) : 0;
+  char buf[64];
+  if (style == 1 || style == 2 || style == 3) {
+    std::snprintf(buf, sizeof buf, "%.*e", style == 1 ? 7 : style == 2 ? 15 : 16, x);
+  } else {
+    std::snprintf(buf, sizeof buf, "%.6g", x);
+  }
+  std::string out = buf;
+  size_t e = out.find('e');
+  if (e != std::string::npos && out.size() - e == 4) out.insert(e + 2, "0");  // e+06 -> e+006
+  return Value::Text(out);
+}
+
+// money as text: style 0 two places, 1 two places with thousands separators, 2 four places.
+Value MoneyText(const Args& a) {
+  double x = AsNumber(a[0]).AsDouble();
+  int64_t style = a.size() > 1 && !a[1].is_null() ? ToInt(a[1]) : 0;
+  int places = style == 2 ? 4 : 2;
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.*f", places, RoundDecimal(x, places));
+  std::string out = buf;
+  if (style == 1) {
+    size_t start = out[0] == '-' ? 1 : 0;
+    for (size_t i = out.find('.'); i > start + 3; i -= 3) out.insert(i - 3, ",");
+  }
+  return Value::Text(out);
+}
+
 }  // namespace
 
 void RegisterNumberFunctions(sqlite3* db) {
+  AddScalar(db, "tsql_float_text", 1, 2, FloatText);
+  AddScalar(db, "tsql_money_text", 1, 2, MoneyText);
   AddScalar(db, "tsql_add", 2, 2, Add);
   AddScalar(db, "tsql_sub", 2, 2, Sub);
   AddScalar(db, "tsql_mul", 2, 2, Mul);

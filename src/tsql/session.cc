@@ -191,6 +191,9 @@ RecordsetPtr Session::Execute(std::string_view script) {
   cancel_requested_.store(false, std::memory_order_relaxed);
   TakeCatalogRequest();  // a note left by another connection's failed batch on this thread
   results_ = &results;
+  deferred_error.reset();
+  try_depth = 0;
+  throwing = false;
   // A cancel request ends with the batch it was meant for: what the caller does next (a
   // rollback, say) must not be interrupted.
   struct Done {
@@ -206,6 +209,11 @@ RecordsetPtr Session::Execute(std::string_view script) {
       Frame frame;
       Interpreter interpreter(this, &results);
       interpreter.Run(*compiled, &frame);
+    }
+    if (deferred_error) {
+      ComError error = *deferred_error;
+      deferred_error.reset();
+      throw error;
     }
   } catch (ComError& e) {
     if (e.severity() == 0) e.set_severity(SeverityOf(e.number()), 1);
@@ -232,7 +240,13 @@ void Session::CommitTrans() {
     throw ComError(3902, kErrorSource,
                    "The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION.");
   }
+  if (doomed) {
+    throw ComError(3930, kErrorSource,
+                   "The current transaction cannot be committed and cannot support operations "
+                   "that write to the log file. Roll back the transaction.");
+  }
   if (--trancount_ == 0) {
+    savepoints.clear();
     // SQLite ends a transaction by itself after some failures (a full disk, an I/O error);
     // committing then must say so rather than pretend the work was saved.
     if (!db_.in_transaction()) {
@@ -245,14 +259,99 @@ void Session::CommitTrans() {
   }
 }
 
+namespace {
+
+// What a rollback leaves alone in SQL Server but SQLite would undo: the rows of table variables
+// and the identity values handed out (a rolled-back insert leaves a gap). Read before the
+// rollback, put back after it.
+class KeepOutsideTransaction {
+ public:
+  explicit KeepOutsideTransaction(SqliteDb& db) : db_(db) {
+    RecordsetPtr variables = db_.Query(
+        "SELECT name, sql FROM temp.sqlite_master WHERE type = 'table' AND name GLOB "
+        "'#tsql_var_*'");
+    for (const auto& row : variables->rows()) {
+      std::string name = CStr(row[0]);
+      tables_.push_back({name, CStr(row[1]),
+                         db_.Query("SELECT * FROM temp." + Emitter::QuoteName(name))});
+    }
+    for (const char* schema : {"main", "temp"}) {
+      if (!HasSequences(schema)) continue;
+      RecordsetPtr seqs = db_.Query(std::string("SELECT name, seq FROM ") + schema +
+                                    ".sqlite_sequence");
+      for (const auto& row : seqs->rows()) sequences_.push_back({schema, row[0], row[1]});
+    }
+  }
+
+  void Restore() {
+    for (const Table& t : tables_) {
+      std::string table = "temp." + Emitter::QuoteName(t.name);
+      RecordsetPtr exists = db_.Query(
+          "SELECT 1 FROM temp.sqlite_master WHERE type = 'table' AND name = ?1",
+          {Variant(t.name)});
+      if (exists->rows().empty()) {
+        // Declared inside the transaction: made again as it was.
+        db_.Exec("CREATE TEMP TABLE" + t.create.substr(std::string_view("CREATE TABLE").size()));
+      } else {
+        db_.Exec("DELETE FROM " + table);
+      }
+      std::string insert = "INSERT INTO " + table + " VALUES (";
+      for (int i = 0; i < t.rows->FieldCount(); ++i) {
+        insert += (i ? ", ?" : "?") + std::to_string(i + 1);
+      }
+      insert += ")";
+      for (const auto& row : t.rows->rows()) db_.Exec(insert, row);
+    }
+    for (const Sequence& s : sequences_) {
+      if (!HasSequences(s.schema)) continue;
+      db_.Exec(std::string("UPDATE ") + s.schema +
+                   ".sqlite_sequence SET seq = ?2 WHERE name = ?1 AND seq < ?2",
+               {s.name, s.seq});
+    }
+  }
+
+ private:
+  bool HasSequences(const char* schema) {
+    return !db_.Query(std::string("SELECT 1 FROM ") + schema +
+                      ".sqlite_master WHERE name = 'sqlite_sequence'")
+                ->rows()
+                .empty();
+  }
+
+  struct Table {
+    std::string name, create;
+    RecordsetPtr rows;
+  };
+  struct Sequence {
+    const char* schema;
+    Variant name, seq;
+  };
+  SqliteDb& db_;
+  std::vector<Table> tables_;
+  std::vector<Sequence> sequences_;
+};
+
+}  // namespace
+
 void Session::RollbackTrans() {
   if (trancount_ == 0) {
     throw ComError(3903, kErrorSource,
                    "The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION.");
   }
   trancount_ = 0;
+  doomed = false;
+  savepoints.clear();
+  KeepOutsideTransaction keep(db_);
   if (db_.in_transaction()) db_.Exec("ROLLBACK");
+  keep.Restore();
   SchemaChanged();  // a rolled-back CREATE TABLE is gone again
+}
+
+void Session::RollbackToSavepoint(const std::string& name) {
+  KeepOutsideTransaction keep(db_);
+  db_.Exec("ROLLBACK TO " + Emitter::QuoteName(name));
+  keep.Restore();
+  SchemaChanged();
 }
 
 std::vector<std::string> Session::TempTables() {
@@ -272,6 +371,8 @@ void Session::Reset() {
   SchemaChanged();
   messages_.clear();
   cancel_requested_.store(false, std::memory_order_relaxed);
+  xact_abort = false;
+  datefirst = 7;
   rowcount = 0;
   has_identity = false;
 }

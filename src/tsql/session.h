@@ -61,6 +61,9 @@ class Session {
   void BeginTrans();
   void CommitTrans();
   void RollbackTrans();
+  // ROLLBACK TRANSACTION savepoint: undoes the work since SAVE TRANSACTION name, keeping the
+  // transaction open.
+  void RollbackToSavepoint(const std::string& name);
   int trancount() const { return trancount_; }
   // Rolls back and drops the temporary tables, for the next user of a pooled connection.
   void Reset();
@@ -98,6 +101,16 @@ class Session {
   };
   std::optional<CaughtError> caught;  // the error a CATCH block is handling
   std::vector<Variant> slots;  // variables a running statement reads and writes row by row
+  // Error handling as SQL Server does it: a statement-terminating error outside TRY ends only
+  // its statement and is reported when the script has run (deferred_error); XACT_ABORT ON makes
+  // every error roll back and end the batch, or dooms the transaction inside TRY (doomed).
+  bool xact_abort = false;
+  int datefirst = 7;  // SET DATEFIRST: the first day of the week, 1 Monday .. 7 Sunday
+  bool doomed = false;
+  bool throwing = false;  // the error on its way is a THROW's
+  int try_depth = 0;
+  std::optional<ComError> deferred_error;
+  std::vector<std::string> savepoints;  // SAVE TRANSACTION names, oldest first
   int64_t rowcount = 0;
   int64_t identity = 0;  // Variant Null until the first insert into an identity column
   bool has_identity = false;

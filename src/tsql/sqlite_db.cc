@@ -345,7 +345,8 @@ sqlite3_stmt* SqliteDb::PrepareShared(const std::string& sql, const std::vector<
   return Prepare(sql);
 }
 
-RecordsetPtr SqliteDb::Query(const std::string& sql, const std::vector<Variant>& params) {
+RecordsetPtr SqliteDb::Query(const std::string& sql, const std::vector<Variant>& params,
+                             const std::vector<std::string>* column_types) {
   std::vector<Variant> lifted;
   sqlite3_stmt* stmt = PrepareShared(sql, params, &lifted);
   StatementReset reset(stmt);
@@ -362,6 +363,10 @@ RecordsetPtr SqliteDb::Query(const std::string& sql, const std::vector<Variant>&
     const char* decl = sqlite3_column_decltype(stmt, c);
     if (decl) {
       fields[c] = FieldInfoFromDeclType(decl);
+    } else if (column_types && c < static_cast<int>(column_types->size()) &&
+               !(*column_types)[c].empty()) {
+      fields[c] = FieldInfoFromDeclType((*column_types)[c]);
+      inferred[c] = fields[c].type == DataType::kVariant;
     } else {
       inferred[c] = true;
     }

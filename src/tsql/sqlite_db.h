@@ -51,8 +51,10 @@ class SqliteDb {
 
   // Runs one statement with ?1..?N bound to params and returns every row it produces. A
   // statement without result columns gives an open recordset without fields whose
-  // records_affected() is changes().
-  RecordsetPtr Query(const std::string& sql, const std::vector<Variant>& params = {});
+  // records_affected() is changes(). column_types, when given, declares the type of result
+  // columns that SQLite reports none for ("" leaves a column to be typed by its first value).
+  RecordsetPtr Query(const std::string& sql, const std::vector<Variant>& params = {},
+                     const std::vector<std::string>* column_types = nullptr);
   // Runs one statement, discarding rows; returns changes().
   int64_t Exec(const std::string& sql, const std::vector<Variant>& params = {});
   // Runs several ';'-separated statements without parameters or caching (schema scripts).

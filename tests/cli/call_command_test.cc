@@ -51,6 +51,10 @@ TEST(FormatTest, RecordsetsBecomeAlignedTablesOtherValuesJson) {
             "订单 1\n"
             "ab   22\n"
             "(2 rows)\n");
+  // Decimals show their column's places, as the server's JSON describes the column.
+  json amounts = json::parse(R"({"columns":[{"name":"FAmount","type":"decimal","precision":18,
+                                 "scale":2}],"rows":[[12.5],[null]]})");
+  EXPECT_EQ(FormatValue(amounts), "FAmount\n-------\n12.50\nNULL\n(2 rows)\n");
   EXPECT_EQ(FormatValue(json(true)), "true\n");
   EXPECT_EQ(FormatValue(json("x")), "\"x\"\n");
 }

@@ -172,7 +172,8 @@ TEST(SqlCommandTest, RunsScriptOnTheEmbeddedEngine) {
   out.str("");
   err.str("");
   EXPECT_EQ(RunSql(options, in, out, err), 0);
-  EXPECT_EQ(out.str(), "{\"columns\":[{\"name\":\"c\",\"type\":\"varchar\"}],\"rows\":[[\"x\"]]}\n");
+  EXPECT_EQ(out.str(),
+            "{\"columns\":[{\"name\":\"c\",\"type\":\"varchar\",\"size\":1}],\"rows\":[[\"x\"]]}\n");
   std::remove(script_path.c_str());
 }
 
