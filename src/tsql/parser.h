@@ -84,6 +84,7 @@ class Parser {
   ExprPtr ParseFunctionCall(std::vector<std::string> name, size_t offset);
   ExprPtr ParseCase(size_t offset);
   void ParseWindowFrame(Expr* e);
+  void ParseOrderList(std::vector<struct OrderItem>* items);
   // in_cast: CAST/CONVERT, where char types without a length have 30 characters.
   TypeSpec ParseType(bool in_cast = false);
   std::vector<std::string> ParseQualifiedName();

@@ -422,16 +422,7 @@ ExprPtr Parser::ParseFunctionCall(std::vector<std::string> name, size_t offset) 
     }
     if (AcceptKeyword("order")) {
       ExpectKeyword("by");
-      do {
-        OrderItem item;
-        item.expr = ParseExpr();
-        if (AcceptKeyword("desc")) {
-          item.descending = true;
-        } else {
-          AcceptKeyword("asc");
-        }
-        e->over_order.push_back(std::move(item));
-      } while (AcceptOp(","));
+      ParseOrderList(&e->over_order);
     }
     if (IsKeyword("rows") || IsKeyword("range")) ParseWindowFrame(e.get());
     ExpectOp(")");
@@ -470,20 +461,25 @@ ExprPtr Parser::ParseFunctionCall(std::vector<std::string> name, size_t offset) 
     ExpectOp("(");
     ExpectKeyword("order");
     ExpectKeyword("by");
-    do {
-      OrderItem item;
-      item.expr = ParseExpr();
-      if (AcceptKeyword("desc")) {
-        item.descending = true;
-      } else {
-        AcceptKeyword("asc");
-      }
-      e->within_group.push_back(std::move(item));
-    } while (AcceptOp(","));
+    ParseOrderList(&e->within_group);
     ExpectOp(")");
   }
   reject_over();
   return e;
+}
+
+// expr [ASC|DESC], ... : the items of ORDER BY, OVER (ORDER BY ...) and WITHIN GROUP.
+void Parser::ParseOrderList(std::vector<OrderItem>* items) {
+  do {
+    OrderItem item;
+    item.expr = ParseExpr();
+    if (AcceptKeyword("desc")) {
+      item.descending = true;
+    } else {
+      AcceptKeyword("asc");
+    }
+    items->push_back(std::move(item));
+  } while (AcceptOp(","));
 }
 
 // ROWS|RANGE [BETWEEN] bound [AND bound], kept as SQLite writes it (the same words).

@@ -44,16 +44,7 @@ std::shared_ptr<Select> Parser::ParseSelect() {
   }
   if (AcceptKeyword("order")) {
     ExpectKeyword("by");
-    do {
-      OrderItem item;
-      item.expr = ParseExpr();
-      if (AcceptKeyword("desc")) {
-        item.descending = true;
-      } else {
-        AcceptKeyword("asc");
-      }
-      select->order_by.push_back(std::move(item));
-    } while (AcceptOp(","));
+    ParseOrderList(&select->order_by);
   }
   if (IsKeyword("for") && IsKeyword("xml", 1)) {
     Advance();
