@@ -177,10 +177,16 @@ TEST(SqlCommandTest, RunsScriptOnTheEmbeddedEngine) {
   std::remove(script_path.c_str());
 }
 
+// ctest runs each test alone, so nothing else has registered the backends yet.
+ConnectionPtr OpenMemory() {
+  RegisterBackends();
+  return OpenConnection("Data Source=:memory:");
+}
+
 // PRINT output appears where the batch printed it among the result sets; with --json it goes to
 // standard error so that standard output stays one JSON object per line.
 TEST(SqlCommandTest, PrintOutputKeepsItsPlaceAmongResults) {
-  ConnectionPtr conn = OpenConnection("Data Source=:memory:");
+  ConnectionPtr conn = OpenMemory();
   std::ostringstream out, err;
   EXPECT_TRUE(RunBatch(*conn, "PRINT 'first'\nSELECT 1 AS a\nPRINT N'中文'\nSELECT 2 AS b\n"
                        "RAISERROR('note %d', 10, 1, 7)",
@@ -209,7 +215,7 @@ TEST(SqlCommandTest, PrintOutputKeepsItsPlaceAmongResults) {
 
 // Levels, states, procedures and lines as SQL Server shows them; lines count in the script.
 TEST(SqlCommandTest, ErrorsCarryLevelStateProcedureAndLine) {
-  ConnectionPtr conn = OpenConnection("Data Source=:memory:");
+  ConnectionPtr conn = OpenMemory();
   std::ostringstream out, err;
   RunScript(*conn,
             "SELECT 1 AS a\nGO\nSELECT 1 AS a\nSELECT FROM x\nGO\n"
@@ -224,7 +230,7 @@ TEST(SqlCommandTest, ErrorsCarryLevelStateProcedureAndLine) {
 // \x switches the vertical display in the interactive shell; a table wider than the terminal
 // turns vertical by itself.
 TEST(SqlCommandTest, VerticalDisplayOnRequestAndForWideTables) {
-  ConnectionPtr conn = OpenConnection("Data Source=:memory:");
+  ConnectionPtr conn = OpenMemory();
   std::istringstream in("\\x\nSELECT 1 AS id, 'ab' AS name\nGO\n\\x off\nSELECT 1 AS id\nGO\n");
   std::ostringstream out, err;
   EXPECT_EQ(RunInteractive(*conn, in, {}, false, out, err), 0);

@@ -55,6 +55,8 @@ TEST(ConcurrencyTest, SixteenClientsKeepCodesKeysAndTotalsWhole) {
   ReferenceData ref = SeedReferenceData(sqlite, ReferenceDataSize{40, 2});
   GenerateOptions options;
   options.orders = 400;
+  // Half the orders awaiting review, so that reviews, locks, merges and splits find work.
+  options.mix = StateMix::kBusy;
   GenerateOrders(sqlite, ref, options);
   std::vector<int> waiting;
   for (RecordsetPtr rs = sqlite.Execute("select FID from IC_Web2ERPOrders where FCheckStatus = 0");
