@@ -221,9 +221,10 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
       }
     }
     server_options.health_details = [health_accounts] {
-      // schemaVersion: the default account's, as before there were several.
+      // schemaVersion: the default account's, as before there were several. "accounts" stays
+      // the list of names that clients (the workbench among them) pick their sDsn from.
       return nlohmann::ordered_json{{"schemaVersion", health_accounts[0]["schemaVersion"]},
-                                    {"accounts", health_accounts}};
+                                    {"accountDetails", health_accounts}};
     };
     Dispatcher dispatcher(accounts, AllClassTables());
     ApiServer server(dispatcher, std::move(tokens), server_options);

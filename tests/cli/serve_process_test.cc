@@ -168,9 +168,10 @@ TEST_F(ServeProcessTest, AnAccountsFileServesSeveralAccountsAndRefusesAnUnreacha
   auto health = httplib::Client("127.0.0.1", port).Get("/health");
   ASSERT_TRUE(health);
   nlohmann::ordered_json h = nlohmann::ordered_json::parse(health->body);
-  ASSERT_EQ(h["accounts"].size(), 2u) << health->body;
-  EXPECT_EQ(h["accounts"][1]["name"], "other");
-  EXPECT_EQ(h["accounts"][1]["backend"], "sqlite");
+  ASSERT_EQ(h["accountDetails"].size(), 2u) << health->body;
+  EXPECT_EQ(h["accounts"][1], "other");
+  EXPECT_EQ(h["accountDetails"][1]["name"], "other");
+  EXPECT_EQ(h["accountDetails"][1]["backend"], "sqlite");
   EXPECT_EQ(CallStatus(port, "demo-token"), 200);  // "shop"
   httplib::Client c("127.0.0.1", port);
   c.set_bearer_token_auth("demo-token");
