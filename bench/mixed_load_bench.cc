@@ -107,6 +107,7 @@ double ResidentMb() {
 }
 
 struct Kind {
+  explicit Kind(const char* n) : name(n) {}
   const char* name;
   std::vector<double> ms;
   int64_t errors = 0;
@@ -158,7 +159,7 @@ void BM_MixedLoad(benchmark::State& state) {
     std::vector<std::thread> threads;
     for (int w = 0; w < writers; ++w)
       threads.emplace_back([&, w] {
-        auto& k = kinds[w] = {{"save"}, {"lock/unlock"}, {"review/unreview"}};
+        auto& k = kinds[w] = {Kind("save"), Kind("lock/unlock"), Kind("review/unreview")};
         Caller c;
         for (size_t i = static_cast<size_t>(w); !stop; i += writers) {
           std::string fid = std::to_string(t.writable[i % t.writable.size()]);
@@ -177,7 +178,7 @@ void BM_MixedLoad(benchmark::State& state) {
       });
     for (int r = 0; r < readers; ++r)
       threads.emplace_back([&, r] {
-        auto& k = kinds[writers + r] = {{"first page"}, {"order lines"}};
+        auto& k = kinds[writers + r] = {Kind("first page"), Kind("order lines")};
         Caller c;
         for (size_t i = static_cast<size_t>(r); !stop; i += readers) {
           c.Post(k[0], "AmbitOrderInfo/GetAllData",
