@@ -172,8 +172,8 @@ Outcome RunMethod(DemoCopy& account, const std::string& method, CountingFault::W
 TEST(FaultInjectionTest, EveryUpdateMethodFailingAnyStatementLeavesTheAccountAsItWas) {
   RegisterHostServices({});
   int methods = 0, injected = 0;
-  for (const MethodSpec& spec : AmbitOrderUpdateTable().methods()) {
-    const std::string& method = spec.name;
+  for (const MethodSpec& registered : AmbitOrderUpdateTable().methods()) {
+    const std::string& method = registered.name;
     ASSERT_TRUE(Inputs().count(method)) << method << " has no representative input here";
     ++methods;
     DemoCopy clean(method + "-clean");
