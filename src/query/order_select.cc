@@ -1,6 +1,7 @@
 #include "query/order_select.h"
 
 #include <regex>
+#include <set>
 
 #include "base/conversions.h"
 #include "frame/shared_helpers.h"
@@ -63,50 +64,85 @@ void AppendColumns(StringBuilder& sb, Layout layout, const std::string& language
   line(" ISNULL(t998.FIs_jzservice_order,'') AS FIsJzserviceOrder");
 }
 
-// The joins every list and count share: shop, users, code names, areas, logistics, employee.
-void AppendBaseJoins(StringBuilder& sb, bool with_pre_checker) {
-  auto line = [&](const char* text) { sb.Append(text).Append(kEol); };
-  line(" LEFT JOIN IC_WebshopToStorage t2 ON t1.FWebshopID=t2.FWebShopID");
-  line(" LEFT JOIN t_User t4 ON t1.FBiller=t4.FUserID");
-  line(" LEFT JOIN t_User t5 ON t1.FChkMan=t5.FUserID");
-  line(" LEFT JOIN t_User t6 ON t1.FPickMan=t6.FUserID");
-  if (with_pre_checker) line(" LEFT JOIN t_User t17 ON t1.FPreChkMan=t17.FUserID");
-  line(" LEFT JOIN t_SubMessage t7 ON t1.FOrderType=t7.FInterID");
-  line(" LEFT JOIN t_SubMessage t8 ON t1.FSendType=t8.FInterID");
-  line(" LEFT JOIN t_SubMessage t9 ON t1.FShippingType=t9.FInterID");
-  line(" LEFT JOIN t_SubMessage t10 ON t1.FTransactionType=t10.FInterID");
-  line(" LEFT JOIN t_SubMessage t11 ON t1.FTransactionStatus=t11.FInterID");
-  line(" LEFT JOIN IC_Area t12 ON t1.FDeliveryProvince=t12.FID");
-  line(" LEFT JOIN IC_Area t13 ON t1.FDeliveryCity=t13.FID");
-  line(" LEFT JOIN IC_Area t14 ON t1.FDeliveryDistrict=t14.FID");
+// The aliases `text` qualifies a column with ("t22.", "[t22]."), in upper case.
+std::set<std::string> QualifyingAliases(const std::string& text) {
+  static const std::regex kQualifier(R"((^|[^A-Za-z0-9_#@\]])\[?([A-Za-z_][A-Za-z0-9_]*)\]?\s*\.)");
+  std::set<std::string> found;
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), kQualifier);
+       it != std::sregex_iterator(); ++it)
+    found.insert(filter_internal::Upper((*it)[2].str()));
+  return found;
 }
 
-void AppendListJoins(StringBuilder& sb, Layout layout) {
-  auto line = [&](const char* text) { sb.Append(text).Append(kEol); };
-  AppendBaseJoins(sb, true);
-  line(" LEFT JOIN IC_Area t28 ON t1.FDeliveryCountry=t28.FID");
-  line(" LEFT JOIN IC_Logistics t15 ON t1.FLogisticsID=t15.FItemID");
-  line(" LEFT JOIN t_EMP t16 ON t1.FEmpID=t16.FItemID");
-  if (layout == Layout::kOrderList) {
-    line(" LEFT JOIN IC_Web2ERPOrdersEx t22 ON t1.FID=t22.FID");
-    line(" LEFT JOIN t_Department t25 ON t1.FOptDptID=t25.FItemID");
-  } else {
-    line(" LEFT JOIN t_Department t25 ON t1.FOptDptID=t25.FItemID");
-    line(" LEFT JOIN IC_Web2ERPOrdersEx t22 ON t1.FID=t22.FID");
+// Which of the list's joins a statement carries, and whether the grouped ones read only the
+// orders of the page table.
+struct JoinChoice {
+  bool all = true;
+  std::set<std::string> wanted;  // when not all: the aliases the conditions mention (upper case)
+  bool page_rows = false;
+
+  bool Wants(const char* alias) const {
+    return all || wanted.count(filter_internal::Upper(alias)) > 0;
   }
-  line(" LEFT JOIN IC_LogisticsTraceState t24 ON t22.FLogisticsState=t24.FID");
-  line(" LEFT JOIN vw_Web2ERPOrdersRefund t26 ON t1.FID=t26.FID --取退款状态");
-  line(" LEFT JOIN vw_Web2ERPOrdersJZ t998 ON t1.FID=t998.FID --家装订单标识");
-  line(
-      " LEFT JOIN (SELECT DISTINCT FNick,FIsBlackList FROM IC_WebShopClient WHERE FIsBlackList = 1 "
-      "AND FNick <> '') t23 ON t1.FBuyerNick = t23.FNick");
-  line(
-      " LEFT JOIN (SELECT FID FROM IC_Web2ERPOrdersEntry WHERE FStatus ='TRADE_CLOSED' GROUP BY "
-      "FID) t99 ON t1.FID=t99.FID");
-  line(
-      " LEFT JOIN (SELECT FID,MAX(FIsRowClose) AS FIsRowClose FROM IC_Web2ERPOrdersEntry WHERE "
-      "FIsRowClose > 0 GROUP BY FID) t100 ON t1.FID=t100.FID");
-  line(" left join t_Currency t27 on t1.FCurrencyID = t27.FCurrencyID");
+};
+
+// " AND FID IN (...)" inside a grouped join when it reads only the page's orders.
+std::string PageKeysWithin(const JoinChoice& joins) {
+  return joins.page_rows ? std::string(" AND FID IN (SELECT FID FROM ") + kPageTable + ")" : "";
+}
+
+// The joins every list and count share: shop, users, code names, areas, logistics, employee.
+// t2 is joined by a column that is not its key: it may repeat rows, so it always stays.
+void AppendBaseJoins(StringBuilder& sb, bool with_pre_checker, const JoinChoice& joins = {}) {
+  auto join = [&](const char* alias, const char* text) {
+    if (joins.Wants(alias)) sb.Append(text).Append(kEol);
+  };
+  sb.Append(" LEFT JOIN IC_WebshopToStorage t2 ON t1.FWebshopID=t2.FWebShopID").Append(kEol);
+  join("t4", " LEFT JOIN t_User t4 ON t1.FBiller=t4.FUserID");
+  join("t5", " LEFT JOIN t_User t5 ON t1.FChkMan=t5.FUserID");
+  join("t6", " LEFT JOIN t_User t6 ON t1.FPickMan=t6.FUserID");
+  if (with_pre_checker) join("t17", " LEFT JOIN t_User t17 ON t1.FPreChkMan=t17.FUserID");
+  join("t7", " LEFT JOIN t_SubMessage t7 ON t1.FOrderType=t7.FInterID");
+  join("t8", " LEFT JOIN t_SubMessage t8 ON t1.FSendType=t8.FInterID");
+  join("t9", " LEFT JOIN t_SubMessage t9 ON t1.FShippingType=t9.FInterID");
+  join("t10", " LEFT JOIN t_SubMessage t10 ON t1.FTransactionType=t10.FInterID");
+  join("t11", " LEFT JOIN t_SubMessage t11 ON t1.FTransactionStatus=t11.FInterID");
+  join("t12", " LEFT JOIN IC_Area t12 ON t1.FDeliveryProvince=t12.FID");
+  join("t13", " LEFT JOIN IC_Area t13 ON t1.FDeliveryCity=t13.FID");
+  join("t14", " LEFT JOIN IC_Area t14 ON t1.FDeliveryDistrict=t14.FID");
+}
+
+void AppendListJoins(StringBuilder& sb, Layout layout, const JoinChoice& joins) {
+  auto line = [&](const std::string& text) { sb.Append(text).Append(kEol); };
+  auto join = [&](const char* alias, const std::string& text) {
+    if (joins.Wants(alias)) line(text);
+  };
+  AppendBaseJoins(sb, true, joins);
+  join("t28", " LEFT JOIN IC_Area t28 ON t1.FDeliveryCountry=t28.FID");
+  join("t15", " LEFT JOIN IC_Logistics t15 ON t1.FLogisticsID=t15.FItemID");
+  join("t16", " LEFT JOIN t_EMP t16 ON t1.FEmpID=t16.FItemID");
+  const bool ex = joins.Wants("t22") || joins.Wants("t24");
+  if (layout == Layout::kOrderList) {
+    if (ex) line(" LEFT JOIN IC_Web2ERPOrdersEx t22 ON t1.FID=t22.FID");
+    join("t25", " LEFT JOIN t_Department t25 ON t1.FOptDptID=t25.FItemID");
+  } else {
+    join("t25", " LEFT JOIN t_Department t25 ON t1.FOptDptID=t25.FItemID");
+    if (ex) line(" LEFT JOIN IC_Web2ERPOrdersEx t22 ON t1.FID=t22.FID");
+  }
+  join("t24", " LEFT JOIN IC_LogisticsTraceState t24 ON t22.FLogisticsState=t24.FID");
+  join("t26", " LEFT JOIN vw_Web2ERPOrdersRefund t26 ON t1.FID=t26.FID --取退款状态");
+  join("t998", " LEFT JOIN vw_Web2ERPOrdersJZ t998 ON t1.FID=t998.FID --家装订单标识");
+  join("t23",
+       " LEFT JOIN (SELECT DISTINCT FNick,FIsBlackList FROM IC_WebShopClient WHERE FIsBlackList = 1 "
+       "AND FNick <> '') t23 ON t1.FBuyerNick = t23.FNick");
+  join("t99",
+       " LEFT JOIN (SELECT FID FROM IC_Web2ERPOrdersEntry WHERE FStatus ='TRADE_CLOSED'" +
+           PageKeysWithin(joins) + " GROUP BY FID) t99 ON t1.FID=t99.FID");
+  join("t100",
+       " LEFT JOIN (SELECT FID,MAX(FIsRowClose) AS FIsRowClose FROM IC_Web2ERPOrdersEntry WHERE "
+       "FIsRowClose > 0" +
+           PageKeysWithin(joins) + " GROUP BY FID) t100 ON t1.FID=t100.FID");
+  join("t27", " left join t_Currency t27 on t1.FCurrencyID = t27.FCurrencyID");
 }
 
 bool Mentions(const std::string& filter, const char* alias) {
@@ -144,14 +180,39 @@ void RunPreSelection(Connection* conn, const std::string& from_part, std::string
   conn->Execute(sb.ToString());
 }
 
+JoinChoice ChooseJoins(const OrderSelectOptions& options, Layout layout) {
+  JoinChoice joins;
+  joins.page_rows = options.part == ListPart::kPageRows;
+  const bool slim = options.count_rows || options.part == ListPart::kPageKeys;
+  if (slim && options.conditions) {
+    joins.all = false;
+    joins.wanted = QualifyingAliases(*options.conditions);
+    // The review lists' wrapper reads the refund columns.
+    if (layout == Layout::kVerifyList) joins.wanted.insert("T26");
+  }
+  return joins;
+}
+
 std::string BuildSelect(Component& self, const std::string& sDsn, Connection* conn,
                         const OrderSelectOptions& options, Layout layout) {
   std::string language = ColumnLanguageCode(self);
+  const bool slim = options.count_rows || options.part == ListPart::kPageKeys;
   StringBuilder select;
-  if (options.count_rows) {
+  if (layout == Layout::kVerifyList && slim) {
+    // What the wrapper's conditions, order and count read; t26 is all it needs of the joins.
+    select.Append(" SELECT t1.*,").Append(kEol);
+    select.Append(" ISNULL(t26.FRefundStatus,0) AS FRefundStatus,").Append(kEol);
+    select.Append(
+              " CASE WHEN ISNULL(t26.FIsShowWaitVerifyTemp,0) > 0 THEN 1 ELSE 0 END AS "
+              "FIsShowWaitVerifyTemp")
+        .Append(kEol);
+  } else if (options.count_rows) {
     select.Append(" SELECT  COUNT(1) AS RecordCount ").Append(kEol);
+  } else if (options.part == ListPart::kPageKeys) {
+    select.Append(" SELECT TOP " + std::to_string(options.limit) + " t1.FID INTO " + kPageTable)
+        .Append(kEol);
   } else {
-    if (layout == Layout::kOrderList && options.limit > 0) {
+    if (layout == Layout::kOrderList && options.limit > 0 && options.part == ListPart::kRows) {
       select.Append(" SELECT TOP " + std::to_string(options.limit) + " t1.*,t2.FWebShopName,");
     } else {
       select.Append(" SELECT t1.*,t2.FWebShopName,");
@@ -159,13 +220,22 @@ std::string BuildSelect(Component& self, const std::string& sDsn, Connection* co
     select.Append(kEol);
     AppendColumns(select, layout, language);
   }
+  const std::string access = options.shop_access ? *options.shop_access : WebShopAccess(self, sDsn);
+  auto from_part = [&](const JoinChoice& joins) {
+    StringBuilder from;
+    from.Append(" FROM IC_Web2ERPOrders t1 ").Append(kEol);
+    AppendListJoins(from, layout, joins);
+    from.Append(access).Append(kEol);
+    return from.ToString();
+  };
+  const JoinChoice joins = ChooseJoins(options, layout);
   StringBuilder from;
-  from.Append(" FROM IC_Web2ERPOrders t1 ").Append(kEol);
-  AppendListJoins(from, layout);
-  from.Append(options.shop_access ? *options.shop_access : WebShopAccess(self, sDsn));
-  from.Append(kEol);
-  if (!options.filter.empty()) {
-    RunPreSelection(conn, from.ToString(), options.filter);
+  from.Append(from_part(joins));
+  // The page's keys passed the pre-selection already.
+  if (!options.filter.empty() && options.part != ListPart::kPageRows) {
+    // The ready-made filter is the client's text: it may name any of the joins, so it always
+    // runs over all of them.
+    RunPreSelection(conn, joins.all ? from.ToString() : from_part(JoinChoice{}), options.filter);
     if (layout == Layout::kVerifyList) {
       from.Append("Where exists(select 1 from #Data where FID=t1.FID) AND");
     } else if (options.include_after_sales_type) {
@@ -200,6 +270,20 @@ std::string BuildVerifyListSql(Component& self, const std::string& sDsn, Connect
   OrderSelectOptions options;
   options.filter = filter;
   return BuildSelect(self, sDsn, conn, options, Layout::kVerifyList);
+}
+
+std::string BuildVerifyListSql(Component& self, const std::string& sDsn, Connection* conn,
+                               const OrderSelectOptions& options) {
+  return BuildSelect(self, sDsn, conn, options, Layout::kVerifyList);
+}
+
+std::string DropPageTableIfAny() {
+  return std::string("IF OBJECT_ID('tempdb..") + kPageTable + "') IS NOT NULL DROP TABLE " +
+         kPageTable + kEol;
+}
+
+std::string PageRowsCondition() {
+  return std::string("WHERE t1.FID IN (SELECT FID FROM ") + kPageTable + ")" + kEol;
 }
 
 std::string BuildOrderCountSql(const std::string&) {

@@ -14,6 +14,16 @@
 
 namespace ambit {
 
+// A paged list runs in two steps, so that nothing is read for the whole account: the page's
+// order keys into #ListPage (from the order table and the joins its conditions need), then the
+// list's rows for just those keys, with every grouped join restricted to them too.
+enum class ListPart {
+  kRows,      // the list in one statement
+  kPageKeys,  // the list layout: " SELECT TOP n t1.FID INTO #ListPage"; the review layout:
+              // t1.* with the refund columns, for the caller's wrapper to select from
+  kPageRows,  // the rows of the orders in #ListPage; the caller adds PageRowsCondition()
+};
+
 struct OrderSelectOptions {
   // A ready-made filter (it begins with its own "AND"): its orders are selected into #Data on
   // `conn` at once and the select is restricted to them. Empty: no pre-selection.
@@ -26,7 +36,18 @@ struct OrderSelectOptions {
   bool count_rows = false;
   // The caller's WebShopAccess text when it already has it; otherwise the builder asks.
   const std::string* shop_access = nullptr;
+  ListPart part = ListPart::kRows;
+  // Counting and kPageKeys: the caller's WHERE text. The joins it does not mention are left out:
+  // each matches at most one row of t1 (a key, or a subquery grouped by its key), so leaving it
+  // out neither adds nor loses a row. Null: every join.
+  const std::string* conditions = nullptr;
 };
+
+// The temporary table the two steps of a paged list share, and what the second step appends
+// after its FROM part; the first step's batch begins with DropPageTableIfAny().
+inline constexpr char kPageTable[] = "#ListPage";
+std::string DropPageTableIfAny();
+std::string PageRowsCondition();
 
 // The first list layout (the status lists of the first shape and the lookups in list layout).
 // `conn` may be null when `options.filter` is empty.
@@ -39,6 +60,10 @@ std::string BuildOrderListSql(Component& self, const std::string& sDsn, Connecti
 // row limit (the wrapper applies it).
 std::string BuildVerifyListSql(Component& self, const std::string& sDsn, Connection* conn,
                                const std::string& filter);
+// Counting and kPageKeys give t1.* with FRefundStatus and FIsShowWaitVerifyTemp only: what the
+// wrapper's conditions read.
+std::string BuildVerifyListSql(Component& self, const std::string& sDsn, Connection* conn,
+                               const OrderSelectOptions& options);
 
 // " SELECT  COUNT(1) AS RecordCount " over the base joins only (t2, t4 to t16): exact only for
 // conditions on those aliases and without a shop restriction.

@@ -129,11 +129,24 @@ std::string FirstShapeConditions(FirstShape list, const ListRequest& r) {
   return sb.ToString();
 }
 
+// Pages run in two steps (ListPart): the page's keys, then its rows. `keys` is the first
+// step's batch from its select part on; `rows` the second's. Both batches begin with `prefix`.
+RecordsetPtr RunPageSteps(MethodScope& m, const ListRequest& r, const std::string& prefix,
+                          const std::string& keys, const std::string& rows) {
+  StringBuilder first;
+  first.Append(prefix).Append(DropPageTableIfAny()).Append(keys);
+  AppendDropData(first, r);
+  m.conn().Execute(first.ToString());
+  RecordsetPtr rs =
+      m.conn().Execute(prefix + rows + "Drop table " + kPageTable + kEol);
+  return rs;
+}
+
 RecordsetPtr RunFirstShape(Component& self, const DictionaryPtr& dctPara, FirstShape list) {
   return RunDictionaryMethod<RecordsetPtr>(
       self, MethodName(list), dctPara, nullptr, [&](MethodScope& m) {
-        StringBuilder sb;
-        if (list != FirstShape::kWaitVerify) sb.Append(kDirtyReads).Append(kEol);
+        const std::string prefix =
+            list != FirstShape::kWaitVerify ? std::string(kDirtyReads) + kEol : "";
         ListRequest r = ReadRequest(self, dctPara, list != FirstShape::kWaitVerify);
         std::string conditions = FirstShapeConditions(list, r);
         std::string access = WebShopAccess(self, m.sDsn);
@@ -143,17 +156,24 @@ RecordsetPtr RunFirstShape(Component& self, const DictionaryPtr& dctPara, FirstS
         options.include_after_sales_type = list == FirstShape::kAll;
         options.shop_access = &access;
         options.count_rows = r.counting;
-        if (r.counting && !r.pre_selection && access.empty() &&
-            !NeedsListJoinsToCount(conditions)) {
-          // The short count statement sees the same rows here: no shop restriction, no #Data,
-          // and every condition on an alias it joins.
-          sb.Append(BuildOrderCountSql(m.sDsn));
+        options.conditions = &conditions;
+        RecordsetPtr rs;
+        if (r.page.size > 0) {
+          options.part = ListPart::kPageKeys;
+          std::string keys = BuildOrderListSql(self, m.sDsn, m.connection.get(), options);
+          options.part = ListPart::kPageRows;
+          std::string rows = BuildOrderListSql(self, m.sDsn, m.connection.get(), options) +
+                             PageRowsCondition() + PageOrder("t1") + kEol;
+          rs = RunPageSteps(m, r, prefix, keys + conditions, rows);
         } else {
+          StringBuilder sb;
+          sb.Append(prefix);
+          if (!r.counting) options.conditions = nullptr;
           sb.Append(BuildOrderListSql(self, m.sDsn, m.connection.get(), options));
+          sb.Append(conditions);
+          AppendDropData(sb, r);
+          rs = m.conn().Execute(sb.ToString());
         }
-        sb.Append(conditions);
-        AppendDropData(sb, r);
-        RecordsetPtr rs = m.conn().Execute(sb.ToString());
         AnswerNextPage(r.page, rs, *dctPara);
         return rs;
       });
@@ -238,36 +258,61 @@ RecordsetPtr RunSecondShape(Component& self, const DictionaryPtr& dctPara, Secon
     std::string outer = list == SecondShape::kNoVerify
                             ? NoVerifyOuterCondition(tsd, check_refund)
                             : WaitVerify2OuterCondition(tsd, check_refund);
-    StringBuilder sb;
-    sb.Append(kDirtyReads).Append(kEol);
-    if (r.counting) {
-      sb.Append(" SELECT  COUNT(1) AS RecordCount from ( ");
-    } else if (r.top > 0) {
-      sb.Append(" select TOP " + C(r.top) + " JCK123.* from ( ");
-    } else {
-      sb.Append(" select JCK123.* from ( ");
-    }
-    sb.Append(kEol);
-    sb.Append(BuildVerifyListSql(self, m.sDsn, m.connection.get(), r.pre_filter));
+    // The conditions of the review layout's own select, after its FROM part.
+    StringBuilder inner;
     if (r.pre_selection) {
-      if (r.pre_filter.empty()) sb.Append("WHERE ").Append(kEol);
-      AppendSecondShapeStatus(sb, list, "");
-      AppendPreSelectionUserGroup(sb, r);
+      if (r.pre_filter.empty()) inner.Append("WHERE ").Append(kEol);
+      AppendSecondShapeStatus(inner, list, "");
+      AppendPreSelectionUserGroup(inner, r);
     } else {
-      AppendSecondShapeStatus(sb, list, "WHERE ");
-      if (!r.filter.empty()) sb.Append(" AND " + r.filter + " 1=1 ").Append(kEol);
+      AppendSecondShapeStatus(inner, list, "WHERE ");
+      if (!r.filter.empty()) inner.Append(" AND " + r.filter + " 1=1 ").Append(kEol);
     }
+    const std::string conditions = inner.ToString();
+    const std::string prefix = std::string(kDirtyReads) + kEol;
+    OrderSelectOptions options;
+    options.filter = r.pre_filter;
+    options.count_rows = r.counting;
+    options.conditions = r.counting ? &conditions : nullptr;
+    RecordsetPtr rs;
     if (r.page.size > 0) {
-      sb.Append(" ) JCK123 where ( ").Append(kEol);
-      sb.Append(outer).Append(" ) ").Append(PageAfterCondition(r.page, "JCK123")).Append(kEol);
-      sb.Append(PageOrder("JCK123")).Append(kEol);
+      options.part = ListPart::kPageKeys;
+      options.conditions = &conditions;
+      StringBuilder keys;
+      keys.Append(" select TOP " + C(r.page.size) + " JCK123.FID INTO " + kPageTable + " from ( ");
+      keys.Append(kEol);
+      keys.Append(BuildVerifyListSql(self, m.sDsn, m.connection.get(), options));
+      keys.Append(conditions);
+      keys.Append(" ) JCK123 where ( ").Append(kEol);
+      keys.Append(outer).Append(" ) ").Append(PageAfterCondition(r.page, "JCK123")).Append(kEol);
+      keys.Append(PageOrder("JCK123")).Append(kEol);
+      options.part = ListPart::kPageRows;
+      options.conditions = nullptr;
+      StringBuilder rows;
+      rows.Append(" select JCK123.* from ( ").Append(kEol);
+      rows.Append(BuildVerifyListSql(self, m.sDsn, m.connection.get(), options));
+      rows.Append(PageRowsCondition());
+      rows.Append(" ) JCK123 ").Append(PageOrder("JCK123")).Append(kEol);
+      rs = RunPageSteps(m, r, prefix, keys.ToString(), rows.ToString());
     } else {
+      StringBuilder sb;
+      sb.Append(prefix);
+      if (r.counting) {
+        sb.Append(" SELECT  COUNT(1) AS RecordCount from ( ");
+      } else if (r.top > 0) {
+        sb.Append(" select TOP " + C(r.top) + " JCK123.* from ( ");
+      } else {
+        sb.Append(" select JCK123.* from ( ");
+      }
+      sb.Append(kEol);
+      sb.Append(BuildVerifyListSql(self, m.sDsn, m.connection.get(), options));
+      sb.Append(conditions);
       sb.Append(" ) JCK123 where  ").Append(kEol);
       sb.Append(outer);
       sb.Append(r.counting ? " " : " order by JCK123.FSitePayDate ,JCK123.FOrderID ").Append(kEol);
+      AppendDropData(sb, r);
+      rs = m.conn().Execute(sb.ToString());
     }
-    AppendDropData(sb, r);
-    RecordsetPtr rs = m.conn().Execute(sb.ToString());
     AnswerNextPage(r.page, rs, *dctPara);
     return rs;
   });
