@@ -21,7 +21,8 @@ enum class ListPart {
   kRows,      // the list in one statement
   kPageKeys,  // the list layout: " SELECT TOP n t1.FID INTO #ListPage"; the review layout:
               // t1.* with the refund columns, for the caller's wrapper to select from
-  kPageRows,  // the rows of the orders in #ListPage; the caller adds PageRowsCondition()
+  kPageRows,  // the rows of the orders in #ListPage (joined as pg); the caller adds
+              // PageRowsCondition()
 };
 
 struct OrderSelectOptions {
