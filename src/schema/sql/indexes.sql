@@ -6,10 +6,14 @@ GO
 CREATE INDEX IX_Web2ERPOrders_FSiteOrderID ON IC_Web2ERPOrders (FSiteOrderID)
 GO
 -- The status lists read their states in list order (pay date, order number, FID): a page is
--- read in order from the index instead of sorting the account, and a keyset cursor seeks.
-CREATE INDEX IX_Web2ERPOrders_StatusPay ON IC_Web2ERPOrders (FOrderStatus, FCheckStatus, FVoidStatus, FSitePayDate, FOrderID, FID)
+-- read in order from the index instead of sorting the account, and a keyset cursor seeks. The
+-- shop ends each key so that counting a state and its shop join never read the table.
+CREATE INDEX IX_Web2ERPOrders_StatusPay ON IC_Web2ERPOrders (FOrderStatus, FCheckStatus, FVoidStatus, FSitePayDate, FOrderID, FID, FWebshopID)
 GO
-CREATE INDEX IX_Web2ERPOrders_CheckPay ON IC_Web2ERPOrders (FCheckStatus, FVoidStatus, FSitePayDate, FOrderID, FID)
+CREATE INDEX IX_Web2ERPOrders_CheckPay ON IC_Web2ERPOrders (FCheckStatus, FVoidStatus, FSitePayDate, FOrderID, FID, FWebshopID)
+GO
+-- One shop's orders in list order, with the order date the filter compares beside them.
+CREATE INDEX IX_Web2ERPOrders_ShopPay ON IC_Web2ERPOrders (FWebshopID, FSitePayDate, FOrderID, FID, FOrderDate)
 GO
 CREATE INDEX IX_Web2ERPOrders_PayDate ON IC_Web2ERPOrders (FSitePayDate, FOrderID, FID)
 GO
@@ -31,7 +35,8 @@ CREATE INDEX IX_Web2ERPOrdersEntry_FSiteOrderID ON IC_Web2ERPOrdersEntry (FSiteO
 GO
 CREATE INDEX IX_Web2ERPOrdersEntry_Stock ON IC_Web2ERPOrdersEntry (FItemID, FStockID, FBatchNo, FSPID)
 GO
-CREATE INDEX IX_Web2ERPOrdersEntry_FRefundStatus ON IC_Web2ERPOrdersEntry (FRefundStatus)
+-- vw_Web2ERPOrdersRefund finds the orders of refunded lines from this index alone.
+CREATE INDEX IX_Web2ERPOrdersEntry_FRefundStatus ON IC_Web2ERPOrdersEntry (FRefundStatus, FID)
 GO
 CREATE INDEX IX_Web2ERPOrdersEntry_FRefundFID ON IC_Web2ERPOrdersEntry (FRefundFID)
 GO
