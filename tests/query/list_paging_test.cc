@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -162,6 +163,57 @@ TEST_F(ListPagingTest, UnpagedListsAnswerNoCursor) {
   para->SetValue("PageAfter", para->Value("PageNext"));
   EXPECT_EQ(Fids(GetAllData(info(), para)), V{});
   EXPECT_EQ(CStr(para->Value("PageNext")), "");
+}
+
+// A page's rows are read in a second step with the line-derived columns (refund state, closed
+// lines, closed rows, service orders, blacklist) worked out for the page alone: they must equal
+// the one-step list's, also under filters that name those joins.
+TEST_F(ListPagingTest, PageRowsCarryTheOneStepListsDerivedColumns) {
+  for (int fid : {2, 7, 9, 13, 21, 22, 31}) {
+    SeedLine(conn(), {.fid = fid, .item_id = 502, .refund_status = 1});
+    if (fid % 2) SeedLine(conn(), {.fid = fid, .item_id = 503, .status = "TRADE_CLOSED"});
+  }
+  conn().Execute(
+      "UPDATE IC_Web2ERPOrdersEntry SET FIsRowClose = 2 WHERE FID IN (4, 7)\r\n"
+      "UPDATE IC_Web2ERPOrders SET FIs_jzservice_order = 'Y', FBuyerNick = 'bad' "
+      "WHERE FID IN (8, 13)\r\n"
+      "INSERT INTO IC_WebShopClient (FNick, FIsBlackList) VALUES ('bad', 1)");
+  const char* derived[] = {"FRefundStatus", "FIsRowClose", "FStatus", "FIsJzserviceOrder",
+                           "FIsBlackList"};
+  auto rows_by_fid = [&](const RecordsetPtr& rs, std::map<int, std::string>& out) {
+    for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext()) {
+      std::string values;
+      for (const char* column : derived) values += CStr(rs->Value(column)) + "|";
+      if (rs->FieldIndex("FIsShowWaitVerifyTemp") >= 0)
+        values += CStr(rs->Value("FIsShowWaitVerifyTemp"));
+      EXPECT_TRUE(out.emplace(CLng(rs->Value("FID")), values).second);
+    }
+  };
+  for (const auto& [name, method] : kLists) {
+    std::map<int, std::string> whole, paged;
+    rows_by_fid(method(info(), Para()), whole);
+    std::string after;
+    for (int pages = 0; pages < 30; ++pages) {
+      DictionaryPtr para = Make({{"PageSize", Variant(4)}, {"PageAfter", Variant(after)}});
+      rows_by_fid(method(info(), para), paged);
+      after = CStr(para->Value("PageNext"));
+      if (after.empty()) break;
+    }
+    EXPECT_EQ(paged, whole) << name;
+  }
+  // The derived columns are not all at their defaults in what was compared.
+  std::map<int, std::string> all;
+  rows_by_fid(GetAllData(info(), Para()), all);
+  EXPECT_NE(all[7], all[1]);
+  EXPECT_NE(all[13], all[1]);
+  ExpectPagesJoinUp({{"FieldName", Variant("FTextApplyForRefund")},
+                     {"Compare", Variant("=")},
+                     {"FieldValue", Variant("Y")}},
+                    "refund state");
+  ExpectPagesJoinUp({{"FieldName", Variant("FIsJzserviceOrder")},
+                     {"Compare", Variant("=")},
+                     {"FieldValue", Variant("N")}},
+                    "service order");
 }
 
 // Over the JSON path (what the server answers) the cursor comes back under "out".
