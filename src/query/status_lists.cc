@@ -52,6 +52,16 @@ ListRequest ReadRequest(Component& self, const DictionaryPtr& dctPara, bool with
   return r;
 }
 
+// A page, and the first rows under a row limit, are read in two steps (ListPart): neither
+// needs the line-derived columns of any order outside it.
+bool InTwoSteps(const ListRequest& r) { return !r.counting && r.top > 0; }
+
+// The order of the list's rows on `alias`: a page's order breaks ties by FID.
+std::string ListOrder(const ListRequest& r, const std::string& alias) {
+  if (r.page.size > 0) return PageOrder(alias);
+  return " order by " + alias + ".FSitePayDate ," + alias + ".FOrderID ";
+}
+
 // In pre-selection mode the lists use the ready-made filter instead of `filter`, and with it
 // the original lists dropped the user-group restriction: a user limited to the orders of his
 // groups saw every group's orders once the client sent "AdvancedFilter". We keep the
@@ -120,12 +130,8 @@ std::string FirstShapeConditions(FirstShape list, const ListRequest& r) {
         break;
     }
   }
-  if (r.page.size > 0) {
-    line(PageAfterCondition(r.page, "t1"));
-    line(PageOrder("t1"));
-  } else {
-    line(r.counting ? " " : " order by t1.FSitePayDate ,t1.FOrderID ");
-  }
+  if (r.page.size > 0) line(PageAfterCondition(r.page, "t1"));
+  line(r.counting ? " " : ListOrder(r, "t1"));
   return sb.ToString();
 }
 
@@ -158,12 +164,12 @@ RecordsetPtr RunFirstShape(Component& self, const DictionaryPtr& dctPara, FirstS
         options.count_rows = r.counting;
         options.conditions = &conditions;
         RecordsetPtr rs;
-        if (r.page.size > 0) {
+        if (InTwoSteps(r)) {
           options.part = ListPart::kPageKeys;
           std::string keys = BuildOrderListSql(self, m.sDsn, m.connection.get(), options);
           options.part = ListPart::kPageRows;
           std::string rows = BuildOrderListSql(self, m.sDsn, m.connection.get(), options) +
-                             PageRowsCondition() + PageOrder("t1") + kEol;
+                             PageRowsCondition() + ListOrder(r, "t1") + kEol;
           rs = RunPageSteps(m, r, prefix, keys + conditions, rows);
         } else {
           StringBuilder sb;
@@ -275,35 +281,29 @@ RecordsetPtr RunSecondShape(Component& self, const DictionaryPtr& dctPara, Secon
     options.count_rows = r.counting;
     options.conditions = r.counting ? &conditions : nullptr;
     RecordsetPtr rs;
-    if (r.page.size > 0) {
+    if (InTwoSteps(r)) {
       options.part = ListPart::kPageKeys;
       options.conditions = &conditions;
       StringBuilder keys;
-      keys.Append(" select TOP " + C(r.page.size) + " JCK123.FID INTO " + kPageTable + " from ( ");
+      keys.Append(" select TOP " + C(r.top) + " JCK123.FID INTO " + kPageTable + " from ( ");
       keys.Append(kEol);
       keys.Append(BuildVerifyListSql(self, m.sDsn, m.connection.get(), options));
       keys.Append(conditions);
       keys.Append(" ) JCK123 where ( ").Append(kEol);
       keys.Append(outer).Append(" ) ").Append(PageAfterCondition(r.page, "JCK123")).Append(kEol);
-      keys.Append(PageOrder("JCK123")).Append(kEol);
+      keys.Append(ListOrder(r, "JCK123")).Append(kEol);
       options.part = ListPart::kPageRows;
       options.conditions = nullptr;
       StringBuilder rows;
       rows.Append(" select JCK123.* from ( ").Append(kEol);
       rows.Append(BuildVerifyListSql(self, m.sDsn, m.connection.get(), options));
       rows.Append(PageRowsCondition());
-      rows.Append(" ) JCK123 ").Append(PageOrder("JCK123")).Append(kEol);
+      rows.Append(" ) JCK123 ").Append(ListOrder(r, "JCK123")).Append(kEol);
       rs = RunPageSteps(m, r, prefix, keys.ToString(), rows.ToString());
     } else {
       StringBuilder sb;
       sb.Append(prefix);
-      if (r.counting) {
-        sb.Append(" SELECT  COUNT(1) AS RecordCount from ( ");
-      } else if (r.top > 0) {
-        sb.Append(" select TOP " + C(r.top) + " JCK123.* from ( ");
-      } else {
-        sb.Append(" select JCK123.* from ( ");
-      }
+      sb.Append(r.counting ? " SELECT  COUNT(1) AS RecordCount from ( " : " select JCK123.* from ( ");
       sb.Append(kEol);
       sb.Append(BuildVerifyListSql(self, m.sDsn, m.connection.get(), options));
       sb.Append(conditions);

@@ -165,7 +165,7 @@ TEST_F(ListPagingTest, UnpagedListsAnswerNoCursor) {
   EXPECT_EQ(CStr(para->Value("PageNext")), "");
 }
 
-// A page's rows are read in a second step with the line-derived columns (refund state, closed
+// A page's rows (and a row limit's) are read in a second step with the line-derived columns (refund state, closed
 // lines, closed rows, service orders, blacklist) worked out for the page alone: they must equal
 // the one-step list's, also under filters that name those joins.
 TEST_F(ListPagingTest, PageRowsCarryTheOneStepListsDerivedColumns) {
@@ -200,6 +200,11 @@ TEST_F(ListPagingTest, PageRowsCarryTheOneStepListsDerivedColumns) {
       if (after.empty()) break;
     }
     EXPECT_EQ(paged, whole) << name;
+    // A row limit reads its rows the same way.
+    std::map<int, std::string> limited;
+    rows_by_fid(method(info(), Make({{"WebOrderMaxDisplayCount", Variant(int16_t{100})}})),
+                limited);
+    EXPECT_EQ(limited, whole) << name;
   }
   // The derived columns are not all at their defaults in what was compared.
   std::map<int, std::string> all;

@@ -102,6 +102,9 @@ CREATE INDEX IX_t_ICItem_FNumber ON t_ICItem (FNumber)
 GO
 CREATE INDEX IX_t_BarCode_Item ON t_BarCode (FItemID, FTypeID)
 GO
+-- The order lines' unit names (GetWebOrderEntryData) are looked up by the unit's ID.
+CREATE INDEX IX_t_MeasureUnit_FMeasureUnitID ON t_MeasureUnit (FMeasureUnitID)
+GO
 CREATE INDEX IX_t_SubMessage_Type ON t_SubMessage (FTypeID, FID)
 GO
 CREATE INDEX IX_t_RPVoucherAndBill_Bill ON t_RPVoucherAndBill (FBillID, FBillType)
