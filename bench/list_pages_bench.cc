@@ -22,6 +22,7 @@
 #include "frame/variant_json.h"
 #include "query/list_paging.h"
 #include "query/status_lists.h"
+#include "schema/upgrade.h"
 
 namespace ambit {
 namespace {
@@ -43,6 +44,8 @@ Account& Shared() {
                                  StateMix::kRealistic);
     a->bench = std::make_unique<BenchHost>(a->file.dsn);
     Connection& conn = a->bench->conn->inner();
+    // A kept account from an earlier build takes the current indexes, as a server would.
+    schema::UpgradeAccountSchema(conn);
     a->shop = CStr(conn.Execute("SELECT MIN(FWebshopID) FROM IC_Web2ERPOrders")->Value(0));
     a->date_from = "2026-10-01";
     a->date_to = "2026-10-31 23:59:59";

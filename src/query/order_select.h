@@ -14,8 +14,8 @@
 
 namespace ambit {
 
-// A paged list runs in two steps, so that nothing is read for the whole account: the page's
-// order keys into #ListPage (from the order table and the joins its conditions need), then the
+// A page (or the first rows under a row limit) is read in two steps, so that nothing is read for
+// the whole account: the page's order keys into #ListPage (from the order table and the joins its conditions need), then the
 // list's rows for just those keys, with every grouped join restricted to them too.
 enum class ListPart {
   kRows,      // the list in one statement

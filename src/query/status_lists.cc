@@ -135,7 +135,7 @@ std::string FirstShapeConditions(FirstShape list, const ListRequest& r) {
   return sb.ToString();
 }
 
-// Pages run in two steps (ListPart): the page's keys, then its rows. `keys` is the first
+// The two steps: the page's keys, then its rows. `keys` is the first
 // step's batch from its select part on; `rows` the second's. Both batches begin with `prefix`.
 RecordsetPtr RunPageSteps(MethodScope& m, const ListRequest& r, const std::string& prefix,
                           const std::string& keys, const std::string& rows) {
@@ -143,9 +143,7 @@ RecordsetPtr RunPageSteps(MethodScope& m, const ListRequest& r, const std::strin
   first.Append(prefix).Append(DropPageTableIfAny()).Append(keys);
   AppendDropData(first, r);
   m.conn().Execute(first.ToString());
-  RecordsetPtr rs =
-      m.conn().Execute(prefix + rows + "Drop table " + kPageTable + kEol);
-  return rs;
+  return m.conn().Execute(prefix + rows + "Drop table " + kPageTable + kEol);
 }
 
 RecordsetPtr RunFirstShape(Component& self, const DictionaryPtr& dctPara, FirstShape list) {
