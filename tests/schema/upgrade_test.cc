@@ -22,11 +22,11 @@ using ::testing::HasSubstr;
 constexpr char kPlatformState[] =
     "INSERT INTO IC_RefundInfo (FEntryID, FRefundStatus) VALUES (9, 'WAIT_BUYER_RETURN_GOODS')";
 
-// The index names of an account, in order.
-std::vector<std::string> IndexNames(Connection& conn) {
+// The index names of an account, in order (`what` "sql": their definitions).
+std::vector<std::string> IndexNames(Connection& conn, const std::string& what = "name") {
   std::vector<std::string> names;
   RecordsetPtr rs = conn.Execute(
-      "SELECT name FROM sqlite_master WHERE type = 'index' AND name NOT LIKE 'sqlite%' "
+      "SELECT " + what + " FROM sqlite_master WHERE type = 'index' AND name NOT LIKE 'sqlite%' "
       "ORDER BY name");
   for (; !rs->Eof(); rs->MoveNext()) names.push_back(CStr(rs->Value(0)));
   return names;
@@ -129,6 +129,25 @@ TEST(UpgradeTest, VersionTwoTakesTheListOrderIndexes) {
   UpgradeAccountSchema(*conn);
   EXPECT_EQ(AccountSchemaVersion(*conn), kAccountSchemaVersion);
   EXPECT_EQ(IndexNames(*conn), fresh);
+}
+
+// Version 3 indexes of the lists lacked the shop, the shop's list order and the refund lines'
+// order key: the upgrade redefines them in place.
+TEST(UpgradeTest, VersionThreeTakesThePageIndexes) {
+  const std::vector<std::string> fresh = IndexNames(*testing::FreshAccount(), "sql");
+  ConnectionPtr conn = testing::FreshAccount();
+  conn->Execute(
+      "DROP INDEX IX_Web2ERPOrders_StatusPay ON IC_Web2ERPOrders\r\n"
+      "DROP INDEX IX_Web2ERPOrders_ShopPay ON IC_Web2ERPOrders\r\n"
+      "DROP INDEX IX_Web2ERPOrdersEntry_FRefundStatus ON IC_Web2ERPOrdersEntry\r\n"
+      "CREATE INDEX IX_Web2ERPOrders_StatusPay ON IC_Web2ERPOrders "
+      "(FOrderStatus, FCheckStatus, FVoidStatus, FSitePayDate, FOrderID, FID)\r\n"
+      "CREATE INDEX IX_Web2ERPOrdersEntry_FRefundStatus ON IC_Web2ERPOrdersEntry (FRefundStatus)\r\n"
+      "UPDATE t_SystemProfile SET FValue = '3' WHERE FCategory = 'EC' AND FKey = 'SchemaVersion'");
+  ASSERT_NE(IndexNames(*conn, "sql"), fresh);
+  UpgradeAccountSchema(*conn);
+  EXPECT_EQ(AccountSchemaVersion(*conn), kAccountSchemaVersion);
+  EXPECT_EQ(IndexNames(*conn, "sql"), fresh);
 }
 
 }  // namespace
