@@ -101,13 +101,14 @@ void ListOrderIndexes(Connection& conn) {
 }
 
 // Version 4: counting a state and a page's keys read the status indexes alone (they end in the
-// shop), a shop's page reads its orders in list order, the refund view finds its orders
-// without reading the lines, and order lines find their unit's name by its ID.
+// shop), a shop's page reads its orders in list order, the refund view and the closed-row join
+// read no lines (only index entries), and order lines find their unit's name by its ID.
 void PageIndexes(Connection& conn) {
   for (const char* name : {"IX_Web2ERPOrders_StatusPay", "IX_Web2ERPOrders_CheckPay",
                            "IX_Web2ERPOrders_ShopPay"})
     RecreateScriptIndex(conn, "IC_Web2ERPOrders", name);
   RecreateScriptIndex(conn, "IC_Web2ERPOrdersEntry", "IX_Web2ERPOrdersEntry_FRefundStatus");
+  RecreateScriptIndex(conn, "IC_Web2ERPOrdersEntry", "IX_Web2ERPOrdersEntry_FID");
   RecreateScriptIndex(conn, "t_MeasureUnit", "IX_t_MeasureUnit_FMeasureUnitID");
 }
 

@@ -143,6 +143,8 @@ TEST(UpgradeTest, VersionThreeTakesThePageIndexes) {
       "CREATE INDEX IX_Web2ERPOrders_StatusPay ON IC_Web2ERPOrders "
       "(FOrderStatus, FCheckStatus, FVoidStatus, FSitePayDate, FOrderID, FID)\r\n"
       "CREATE INDEX IX_Web2ERPOrdersEntry_FRefundStatus ON IC_Web2ERPOrdersEntry (FRefundStatus)\r\n"
+      "DROP INDEX IX_Web2ERPOrdersEntry_FID ON IC_Web2ERPOrdersEntry\r\n"
+      "CREATE INDEX IX_Web2ERPOrdersEntry_FID ON IC_Web2ERPOrdersEntry (FID, FIndex)\r\n"
       "UPDATE t_SystemProfile SET FValue = '3' WHERE FCategory = 'EC' AND FKey = 'SchemaVersion'");
   ASSERT_NE(IndexNames(*conn, "sql"), fresh);
   UpgradeAccountSchema(*conn);
