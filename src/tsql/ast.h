@@ -80,17 +80,29 @@ struct Select;
 struct TableRef;
 using TableRefPtr = std::unique_ptr<TableRef>;
 
+// PIVOT (SUM(amount) FOR year IN ([2023], [2024])) and UNPIVOT (amount FOR quarter IN (q1, q2)).
+struct PivotClause {
+  bool unpivot = false;
+  ExprPtr aggregate;         // PIVOT: the aggregate of the value column
+  std::string value_column;  // UNPIVOT: the column that takes the values
+  std::string for_column;    // PIVOT: the column spread out; UNPIVOT: the column of names
+  std::vector<std::string> in_columns;
+};
+
 struct TableRef {
-  enum class Kind { kTable, kDerived, kJoin, kValues };
+  // kPivot: `left` pivoted or unpivoted by `pivot`, named `alias`.
+  enum class Kind { kTable, kDerived, kJoin, kValues, kPivot };
   Kind kind = Kind::kTable;
   std::vector<std::string> name;  // kTable: qualified name, last part is the table
   std::string alias;
   std::vector<std::string> columns;  // kDerived, kValues: AS alias (a, b, ...)
   std::shared_ptr<Select> derived;
   std::vector<std::vector<ExprPtr>> values;  // kValues: (VALUES (..), (..)) rows
-  std::string join_type;  // kJoin: "inner", "left", "right", "full", "cross"
+  // kJoin: "inner", "left", "right", "full", "cross", "cross apply", "outer apply"
+  std::string join_type;
   TableRefPtr left, right;
   ExprPtr on;
+  std::shared_ptr<PivotClause> pivot;
 };
 
 struct SelectItem {

@@ -73,6 +73,7 @@ class Emitter {
   void CheckOrderAliases(const QuerySpec& q, const std::vector<OrderItem>& order_by) const;
   bool MayBeColumn(const std::string& name) const;
   std::map<std::string, std::string> cte_renames_;  // lower-case name -> SQLite name
+  std::vector<const CommonTableExpr*> visible_ctes_;  // of the queries being emitted
   std::string ForXmlText(const Select& s);
   // " FROM ... WHERE ... GROUP BY ... HAVING ... ORDER BY ... LIMIT ..." of a query.
   std::string SourceText(const QuerySpec& q, const std::vector<OrderItem>& order_by);
@@ -84,11 +85,30 @@ class Emitter {
   // so that a column's declared type can steer conversions.
   void PushScope(const std::vector<TableRefPtr>& from);
   void PushScope(const std::vector<std::string>& table, const std::string& alias);
-  void PopScope() { scopes_.pop_back(); }
+  void PopScope() {
+    for (const ScopeTable& t : scopes_.back()) packed_sources_ -= t.packed ? 1 : 0;
+    scopes_.pop_back();
+  }
   struct ScopeExit {
     Emitter* emitter;
     ~ScopeExit() { emitter->PopScope(); }
   };
+  // CROSS and OUTER APPLY (emitter_apply.cc): a subquery or values list applied to the rows
+  // before it runs once per row as json_each over its packed rows (runtime_rows.cc); its
+  // columns read back through tsql_unpack.
+  std::string ApplyText(const TableRef& join);
+  // Names and declared types ("" when unknown) of the columns a row source or a query gives;
+  // nullopt when the names cannot be told before the query runs.
+  std::optional<std::vector<CatalogColumn>> SourceColumns(const TableRef& t);
+  std::optional<std::vector<CatalogColumn>> QueryColumns(const Select& s);
+  // The SQL of a column of an applied row source; nullopt for a column of anything else.
+  std::optional<std::string> PackedColumn(const Expr& column) const;
+  // * or t.* where an applied row source is in scope: its columns one by one.
+  std::string StarText(const Expr& star);
+  // PIVOT and UNPIVOT as a derived table (emitter_pivot.cc).
+  std::string PivotText(const TableRef& t);
+  std::optional<std::vector<CatalogColumn>> PivotColumns(const TableRef& t);
+
   // Declared type of a column reference, "" when unknown.
   std::string ColumnType(const Expr& column) const;
   // Error 4104 when a qualified column names no table of any enclosing query.
@@ -227,8 +247,11 @@ class Emitter {
     std::string name;  // alias, or the table name when there is none
     std::string table;  // the table's own name ("" for derived tables)
     std::optional<std::vector<CatalogColumn>> columns;
+    bool packed = false;  // an applied row source: columns read through tsql_unpack
   };
+  void CollectScope(const TableRef& t, std::vector<ScopeTable>* out);
   std::vector<std::vector<ScopeTable>> scopes_;
+  int packed_sources_ = 0;  // packed tables in scopes_
 };
 
 // SQL Server's name for a column type SQLite reports ("INTEGER" -> "int"); for new tables

@@ -214,6 +214,9 @@ std::string Emitter::ExpressionText(const Expr& e) {
         if (auto sql = NiladicFunction(e.parts[0]); sql && ColumnType(e).empty()) return *sql;
       }
       if (auto it = column_sql_.find(&e); it != column_sql_.end()) return it->second;
+      if (packed_sources_ > 0) {
+        if (std::optional<std::string> packed = PackedColumn(e)) return *packed;
+      }
       CheckQualifier(e);
       size_t first = e.parts.size() > 2 ? e.parts.size() - 2 : 0;
       if (first + 1 == e.parts.size()) return QuoteName(e.parts[first]);
@@ -225,6 +228,7 @@ std::string Emitter::ExpressionText(const Expr& e) {
       return out;
     }
     case ExprKind::kStar:
+      if (packed_sources_ > 0 && !scopes_.empty()) return StarText(e);
       return e.parts.empty() ? "*" : QuoteName(e.parts.back()) + ".*";
     case ExprKind::kUnary: {
       std::string a = Expression(*e.args[0]);

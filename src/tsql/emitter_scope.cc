@@ -10,38 +10,46 @@
 #include "tsql/lexer.h"
 
 namespace ambit::tsql {
-namespace {
-
-void Collect(const TableRef& t, const EmitterContext& context,
-             std::vector<std::pair<std::string, std::vector<std::string>>>* out) {
+void Emitter::CollectScope(const TableRef& t, std::vector<ScopeTable>* out) {
   switch (t.kind) {
-    case TableRef::Kind::kTable:
-      out->emplace_back(t.alias.empty() ? t.name.back() : t.alias, t.name);
+    case TableRef::Kind::kTable: {
+      ScopeTable st;
+      st.name = t.alias.empty() ? t.name.back() : t.alias;
+      st.table = t.name.back();
+      if (context_.columns) st.columns = context_.columns(t.name.back());
+      out->push_back(std::move(st));
       break;
+    }
     case TableRef::Kind::kDerived:
     case TableRef::Kind::kValues:
-      out->emplace_back(t.alias, std::vector<std::string>{});
+      out->push_back({t.alias, "", std::nullopt, false});
+      break;
+    case TableRef::Kind::kPivot:
+      out->push_back({t.alias, "", PivotColumns(t), false});
       break;
     case TableRef::Kind::kJoin:
-      Collect(*t.left, context, out);
-      Collect(*t.right, context, out);
+      CollectScope(*t.left, out);
+      if (t.join_type.ends_with("apply") && (t.right->kind == TableRef::Kind::kDerived ||
+                                             t.right->kind == TableRef::Kind::kValues)) {
+        // The applied columns' types may come from the rows before them (UPPER(a.name)).
+        scopes_.push_back(*out);
+        std::optional<std::vector<CatalogColumn>> columns = SourceColumns(*t.right);
+        scopes_.pop_back();
+        if (!columns) {
+          throw ComError(102, kEngineErrorSource, "Incorrect syntax near '" + t.right->alias + "'.");
+        }
+        out->push_back({t.right->alias, "", std::move(columns), true});
+      } else {
+        CollectScope(*t.right, out);
+      }
       break;
   }
 }
 
-}  // namespace
-
 void Emitter::PushScope(const std::vector<TableRefPtr>& from) {
-  std::vector<std::pair<std::string, std::vector<std::string>>> tables;
-  for (const TableRefPtr& t : from) Collect(*t, context_, &tables);
   std::vector<ScopeTable> scope;
-  for (auto& [name, table] : tables) {
-    ScopeTable st;
-    st.name = name;
-    if (!table.empty()) st.table = table.back();
-    if (!table.empty() && context_.columns) st.columns = context_.columns(table.back());
-    scope.push_back(std::move(st));
-  }
+  for (const TableRefPtr& t : from) CollectScope(*t, &scope);
+  for (const ScopeTable& t : scope) packed_sources_ += t.packed ? 1 : 0;
   scopes_.push_back(std::move(scope));
 }
 

@@ -61,6 +61,9 @@ std::string Emitter::QuerySpecText(const QuerySpec& q, bool with_top) {
     if (item.expr->kind == ExprKind::kString && cast == text_casts_.end()) out += " COLLATE TSQL";
     if (!item.alias.empty()) {
       out += " AS " + QuoteName(item.alias);
+    } else if (item.expr->kind == ExprKind::kColumn && packed_sources_ > 0 &&
+               PackedColumn(*item.expr)) {
+      out += " AS " + QuoteName(item.expr->parts.back());
     } else if (item.expr->kind != ExprKind::kColumn && item.expr->kind != ExprKind::kStar) {
       // SQL Server leaves expressions unnamed; SQLite would name them after their text.
       out += " AS \"\"";
@@ -116,7 +119,10 @@ std::string Emitter::SelectText(const Select& s, bool skip_into) {
       CheckNested(*cte.select, "");
       with += " AS (" + SelectText(*cte.select) + ")";
     }
-    return with + " " + SelectWithoutCtes(s);
+    for (const CommonTableExpr& cte : s.ctes) visible_ctes_.push_back(&cte);
+    std::string main = SelectWithoutCtes(s);
+    visible_ctes_.resize(visible_ctes_.size() - s.ctes.size());
+    return with + " " + main;
   }
   return SelectWithoutCtes(s);
 }
@@ -249,7 +255,10 @@ std::string Emitter::TableRefText(const TableRef& t) {
     }
     case TableRef::Kind::kValues:
       return ValuesText(t);
+    case TableRef::Kind::kPivot:
+      return PivotText(t);
     case TableRef::Kind::kJoin: {
+      if (t.join_type.ends_with("apply")) return TableRefText(*t.left) + ApplyText(t);
       std::string type;
       if (t.join_type == "inner") type = " JOIN ";
       if (t.join_type == "left") type = " LEFT JOIN ";

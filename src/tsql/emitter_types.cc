@@ -138,6 +138,10 @@ std::string Emitter::FunctionResultType(const Expr& e) const {
       std::string first = ResultType(*e.args[0]);
       return first.empty() && e.args[0]->kind == ExprKind::kNull ? ResultType(*e.args[1]) : first;
     }
+    if (fn == "upper" || fn == "lower" || fn == "ltrim" || fn == "rtrim" || fn == "trim") {
+      std::string arg = ResultType(*e.args[0]);
+      return IsTextType(arg) ? arg : "";
+    }
     if (fn == "coalesce") {
       for (const ExprPtr& a : e.args) branches.push_back(a.get());
     } else if (fn == "sum" || fn == "avg" || fn == "min" || fn == "max" || fn == "abs" ||

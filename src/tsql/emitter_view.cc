@@ -22,6 +22,7 @@ void CollectTables(const TableRef& t, std::vector<const TableRef*>* tables, bool
       break;
     case TableRef::Kind::kDerived:
     case TableRef::Kind::kValues:
+    case TableRef::Kind::kPivot:
       *derived = true;
       break;
     case TableRef::Kind::kJoin:

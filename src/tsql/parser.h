@@ -66,6 +66,8 @@ class Parser {
   std::vector<TableRefPtr> ParseFromList();
   TableRefPtr ParseTableSource();
   TableRefPtr ParseTablePrimary();
+  TableRefPtr ParseTableOperand();
+  TableRefPtr ParsePivot(TableRefPtr source);
   void SkipTableHints();
   std::string ParseOptionalAlias();
   void ParseColumnAliases(TableRef* ref);

@@ -185,8 +185,9 @@ TableRefPtr Parser::ParseTableSource() {
       Advance();
       Advance();
       type = "cross";
-    } else if (IsKeyword("cross") || IsKeyword("outer")) {
-      Fail();  // APPLY
+    } else if ((IsKeyword("cross") || IsKeyword("outer")) && IsKeyword("apply", 1)) {
+      type = ToLowerAscii(Advance().text) + " apply";
+      Advance();
     } else {
       break;
     }
@@ -195,7 +196,7 @@ TableRefPtr Parser::ParseTableSource() {
     join->join_type = type;
     join->left = std::move(left);
     join->right = ParseTablePrimary();
-    if (type != "cross") {
+    if (type != "cross" && !type.ends_with("apply")) {
       ExpectKeyword("on");
       join->on = ParseExpr();
     }
@@ -272,6 +273,43 @@ std::string Parser::ParseOptionalAlias() {
 }
 
 TableRefPtr Parser::ParseTablePrimary() {
+  TableRefPtr source = ParseTableOperand();
+  while (IsKeyword("pivot") || IsKeyword("unpivot")) source = ParsePivot(std::move(source));
+  return source;
+}
+
+// PIVOT (agg(value) FOR column IN ([a], [b])) AS alias, or
+// UNPIVOT (value FOR name IN (a, b)) AS alias, after the source they turn.
+TableRefPtr Parser::ParsePivot(TableRefPtr source) {
+  auto ref = std::make_unique<TableRef>();
+  ref->kind = TableRef::Kind::kPivot;
+  ref->pivot = std::make_shared<PivotClause>();
+  PivotClause& p = *ref->pivot;
+  p.unpivot = IsKeyword("unpivot");
+  Advance();
+  ExpectOp("(");
+  if (p.unpivot) {
+    p.value_column = ParseName();
+  } else {
+    p.aggregate = ParseExpr();
+    if (p.aggregate->kind != ExprKind::kFunction) Fail();
+  }
+  ExpectKeyword("for");
+  p.for_column = ParseName();
+  ExpectKeyword("in");
+  ExpectOp("(");
+  do {
+    p.in_columns.push_back(ParseName());
+  } while (AcceptOp(","));
+  ExpectOp(")");
+  ExpectOp(")");
+  ref->alias = ParseOptionalAlias();
+  if (ref->alias.empty()) Fail();
+  ref->left = std::move(source);
+  return ref;
+}
+
+TableRefPtr Parser::ParseTableOperand() {
   auto ref = std::make_unique<TableRef>();
   if (IsOp("(")) {
     Advance();

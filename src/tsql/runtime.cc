@@ -310,6 +310,7 @@ void RegisterRuntime(sqlite3* db) {
   RegisterLikeFunctions(db);
   RegisterSystemFunctions(db);
   RegisterSortedAggregates(db);
+  RegisterRowFunctions(db);
   AddScalar(db, "tsql_newid", 0, 0, NewId, true, false);
   AddScalar(db, "tsql_serverproperty", 1, 1, ServerProperty);
   AddScalar(db, "tsql_raise", 2, 2, Raise, false);

@@ -55,6 +55,7 @@ void RegisterConvertFunctions(sqlite3* db);
 void RegisterLikeFunctions(sqlite3* db);
 void RegisterSystemFunctions(sqlite3* db);
 void RegisterSortedAggregates(sqlite3* db);
+void RegisterRowFunctions(sqlite3* db);
 
 // --- numbers
 // Blanks around, optional sign, digits only; "" is 0 (as SQL Server converts '' to int).

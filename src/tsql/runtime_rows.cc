@@ -1,0 +1,132 @@
+// Rows packed into one text value. SQLite has no lateral join: a row source in FROM cannot see
+// the tables before it, but a table-valued function's arguments can. CROSS APPLY therefore
+// runs its subquery as a scalar subquery that packs each row with tsql_pack and gathers them in
+// a JSON array that json_each walks; tsql_unpack reads the columns back. JSON alone would do
+// for the gathering but not for the values: it writes reals with 15 digits and refuses blobs,
+// so each value keeps its SQLite type and every bit here.
+//
+// A packed value is a tag ('n' NULL, 'i' integer, 'r' real, 't' text, 'b' blob as hex) and,
+// except for NULL, the payload's byte length, ':' and the payload.
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "base/com_error.h"
+#include "tsql/runtime.h"
+#include "tsql/runtime_internal.h"
+
+namespace ambit::tsql::rt {
+namespace {
+
+constexpr char kHex[] = "0123456789abcdef";
+
+void AppendField(std::string* out, char tag, std::string_view payload) {
+  out->push_back(tag);
+  out->append(std::to_string(payload.size()));
+  out->push_back(':');
+  out->append(payload);
+}
+
+void Pack(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  std::string out;
+  for (int i = 0; i < argc; ++i) {
+    sqlite3_value* v = argv[i];
+    switch (sqlite3_value_type(v)) {
+      case SQLITE_NULL:
+        out.push_back('n');
+        break;
+      case SQLITE_INTEGER:
+        AppendField(&out, 'i', std::to_string(sqlite3_value_int64(v)));
+        break;
+      case SQLITE_FLOAT: {
+        char buffer[40];
+        int n = std::snprintf(buffer, sizeof buffer, "%.17g", sqlite3_value_double(v));
+        AppendField(&out, 'r', std::string_view(buffer, static_cast<size_t>(n)));
+        break;
+      }
+      case SQLITE_TEXT: {
+        const char* text = reinterpret_cast<const char*>(sqlite3_value_text(v));
+        AppendField(&out, 't', std::string_view(text, static_cast<size_t>(sqlite3_value_bytes(v))));
+        break;
+      }
+      default: {
+        const auto* bytes = static_cast<const unsigned char*>(sqlite3_value_blob(v));
+        size_t size = static_cast<size_t>(sqlite3_value_bytes(v));
+        std::string hex;
+        hex.reserve(size * 2);
+        for (size_t k = 0; k < size; ++k) {
+          hex.push_back(kHex[bytes[k] >> 4]);
+          hex.push_back(kHex[bytes[k] & 15]);
+        }
+        AppendField(&out, 'b', hex);
+      }
+    }
+  }
+  sqlite3_result_text(ctx, out.data(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
+}
+
+int HexDigit(char c) { return c <= '9' ? c - '0' : c - 'a' + 10; }
+
+// tsql_unpack(packed, index): the column at index (from 0); NULL beyond the last one.
+void Unpack(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  const char* data = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+  std::string_view packed(data, static_cast<size_t>(sqlite3_value_bytes(argv[0])));
+  int64_t index = sqlite3_value_int64(argv[1]);
+  size_t pos = 0;
+  for (int64_t field = 0; pos < packed.size(); ++field) {
+    char tag = packed[pos++];
+    std::string_view payload;
+    if (tag != 'n') {
+      size_t colon = packed.find(':', pos);
+      if (colon == std::string_view::npos) break;
+      size_t size = std::strtoull(std::string(packed.substr(pos, colon - pos)).c_str(), nullptr, 10);
+      if (size > packed.size() - colon - 1) break;
+      payload = packed.substr(colon + 1, size);
+      pos = colon + 1 + size;
+    }
+    if (field != index) continue;
+    std::string text(payload);
+    switch (tag) {
+      case 'i':
+        return sqlite3_result_int64(ctx, std::strtoll(text.c_str(), nullptr, 10));
+      case 'r':
+        return sqlite3_result_double(ctx, std::strtod(text.c_str(), nullptr));
+      case 't':
+        return sqlite3_result_text(ctx, text.data(), static_cast<int>(text.size()),
+                                   SQLITE_TRANSIENT);
+      case 'b': {
+        std::string bytes;
+        for (size_t k = 0; k + 1 < text.size(); k += 2) {
+          bytes.push_back(static_cast<char>(HexDigit(text[k]) * 16 + HexDigit(text[k + 1])));
+        }
+        return sqlite3_result_blob(ctx, bytes.data(), static_cast<int>(bytes.size()),
+                                   SQLITE_TRANSIENT);
+      }
+      default:
+        return sqlite3_result_null(ctx);
+    }
+  }
+  sqlite3_result_null(ctx);
+}
+
+}  // namespace
+
+void RegisterRowFunctions(sqlite3* db) {
+  int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
+  int rc = sqlite3_create_function_v2(db, "tsql_pack", -1, flags, nullptr, Pack, nullptr,
+                                      nullptr, nullptr);
+  if (rc == SQLITE_OK) {
+    rc = sqlite3_create_function_v2(db, "tsql_unpack", 2, flags, nullptr, Unpack, nullptr,
+                                    nullptr, nullptr);
+  }
+  if (rc != SQLITE_OK) {
+    throw ComError(err::kUnexpected, kErrorSource,
+                   std::string("Cannot register the row functions: ") + sqlite3_errmsg(db));
+  }
+}
+
+}  // namespace ambit::tsql::rt
