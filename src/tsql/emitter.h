@@ -212,8 +212,12 @@ class Emitter {
   bool InListIsNative(const Expr& e) const;
   std::string StoreValue(const std::string& value_sql, const std::string& decl_type);
   // OUTPUT as " RETURNING ..." (emitter_output.cc); allowed is the pseudo-table the statement
-  // has: "inserted", "deleted", or "both" for UPDATE (of which only inserted is supported).
+  // has: "inserted", "deleted", or "both" for UPDATE.
   std::string ReturningText(const OutputClause& output, const std::string& allowed);
+  // deleted.name of an UPDATE: the old value kept by tsql_keep.
+  std::string KeptColumn(const std::string& name);
+  std::vector<std::string> kept_columns_;  // old values an UPDATE's OUTPUT reads, in order
+  const std::vector<CatalogColumn>* kept_catalog_ = nullptr;  // the updated table's columns
   void MapOutputColumns(const Expr& e, const std::string& allowed);
   // INSERT, UPDATE and DELETE through a view (emitter_view.cc): the view's base table takes
   // the write; the statement reads the view as a row source that also carries the base row's

@@ -289,8 +289,18 @@ EmittedSql Emitter::Update(const UpdateStmt& s, EmittedSql* variable_query) {
     column_sets.emplace_back(written[column_sets.size()], a.value.get());
   }
   if (column_sets.empty()) return Finish("");
+  kept_columns_.clear();
+  kept_catalog_ = catalog ? &*catalog : nullptr;
   std::string returning = s.output ? ReturningText(*s.output, "both") : "";
+  kept_catalog_ = nullptr;
   auto finish = [&](const std::string& sql) { return Finish(sql + returning); };
+  // OUTPUT deleted.x: the first SET keeps the row's old values for RETURNING.
+  auto keep = [&](const std::string& value) {
+    if (kept_columns_.empty()) return value;
+    std::string out = "tsql_keep(" + value;
+    for (const std::string& c : kept_columns_) out += ", " + write_table + "." + QuoteName(c);
+    return out + ")";
+  };
   // Parameters are numbered per statement, so the main statement emits its sources again.
   if (!s.from.empty()) from_text = source_text();
   auto store = [&](const std::string& column, const std::string& value, const Expr& source) {
@@ -307,9 +317,9 @@ EmittedSql Emitter::Update(const UpdateStmt& s, EmittedSql* variable_query) {
     std::string sql = "UPDATE " + target.table + " SET ";
     for (size_t i = 0; i < column_sets.size(); ++i) {
       if (i) sql += ", ";
-      sql += QuoteName(column_sets[i].first) + " = " +
-             store(column_sets[i].first, Expression(*column_sets[i].second),
-                   *column_sets[i].second);
+      std::string value = store(column_sets[i].first, Expression(*column_sets[i].second),
+                                *column_sets[i].second);
+      sql += QuoteName(column_sets[i].first) + " = " + (i ? value : keep(value));
     }
     return finish(sql + where_text());
   }
@@ -321,9 +331,10 @@ EmittedSql Emitter::Update(const UpdateStmt& s, EmittedSql* variable_query) {
   std::string sql = "UPDATE " + write_table + " SET ";
   for (size_t i = 0; i < column_sets.size(); ++i) {
     if (i) sql += ", ";
-    sql += QuoteName(column_sets[i].first) + " = " +
-           store(column_sets[i].first, "\"tsql_q\".\"tsql_v" + std::to_string(i) + "\"",
-                 *column_sets[i].second);
+    std::string value = store(column_sets[i].first,
+                              "\"tsql_q\".\"tsql_v" + std::to_string(i) + "\"",
+                              *column_sets[i].second);
+    sql += QuoteName(column_sets[i].first) + " = " + (i ? value : keep(value));
   }
   sql += " FROM (" + inner + ") AS \"tsql_q\" WHERE " + write_table +
          ".rowid = \"tsql_q\".\"tsql_rid\"";

@@ -1,7 +1,8 @@
 // OUTPUT of INSERT, UPDATE and DELETE as SQLite's RETURNING. RETURNING sees the target row
 // after an insert or update and before a delete, so inserted.x and (for DELETE) deleted.x are
 // the target's column x. The values an UPDATE overwrites are gone by then: deleted.x in an
-// UPDATE is refused rather than answered with the new value.
+// UPDATE reads them from tsql_kept, which the first SET expression fills through tsql_keep
+// with the row's old values (runtime_rows.cc).
 #include "base/com_error.h"
 #include "tsql/emitter.h"
 #include "tsql/lexer.h"
@@ -25,7 +26,8 @@ void Emitter::MapOutputColumns(const Expr& e, const std::string& allowed) {
     bool deleted = EqualsNoCase(qualifier, "deleted");
     if (inserted || deleted) {
       if (allowed == "both" && deleted) {
-        throw ComError(102, kEngineErrorSource, "Incorrect syntax near 'deleted'.");
+        column_sql_[&e] = KeptColumn(e.parts.back());
+        return;
       }
       if (allowed != "both" && !EqualsNoCase(qualifier, allowed)) Unbound(e);
       column_sql_[&e] = QuoteName(e.parts.back());
@@ -38,6 +40,16 @@ void Emitter::MapOutputColumns(const Expr& e, const std::string& allowed) {
   }
 }
 
+std::string Emitter::KeptColumn(const std::string& name) {
+  if (kept_catalog_ && FindColumn(*kept_catalog_, name) == nullptr) {
+    throw ComError(207, kEngineErrorSource, "Invalid column name '" + name + "'.");
+  }
+  size_t index = 0;
+  while (index < kept_columns_.size() && !EqualsNoCase(kept_columns_[index], name)) ++index;
+  if (index == kept_columns_.size()) kept_columns_.push_back(name);
+  return "tsql_kept(" + std::to_string(index) + ")";
+}
+
 std::string Emitter::ReturningText(const OutputClause& output, const std::string& allowed) {
   std::string out = " RETURNING ";
   for (size_t i = 0; i < output.items.size(); ++i) {
@@ -47,6 +59,14 @@ std::string Emitter::ReturningText(const OutputClause& output, const std::string
       if (item.expr->parts.empty() || (!EqualsNoCase(item.expr->parts.back(), "inserted") &&
                                        !EqualsNoCase(item.expr->parts.back(), "deleted"))) {
         throw ComError(102, kEngineErrorSource, "Incorrect syntax near '*'.");
+      }
+      if (allowed == "both" && EqualsNoCase(item.expr->parts.back(), "deleted")) {
+        if (!kept_catalog_) Unbound(*item.expr);
+        for (size_t c = 0; c < kept_catalog_->size(); ++c) {
+          const std::string& name = (*kept_catalog_)[c].name;
+          out += (c ? ", " : "") + KeptColumn(name) + " AS " + QuoteName(name);
+        }
+        continue;
       }
       out += "*";
       continue;

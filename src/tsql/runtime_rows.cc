@@ -5,6 +5,8 @@
 // for the gathering but not for the values: it writes reals with 15 digits and refuses blobs,
 // so each value keeps its SQLite type and every bit here.
 //
+// tsql_keep and tsql_kept below carry an UPDATE's old row values to its RETURNING clause.
+//
 // A packed value is a tag ('n' NULL, 'i' integer, 'r' real, 't' text, 'b' blob as hex) and,
 // except for NULL, the payload's byte length, ':' and the payload.
 #include <sqlite3.h>
@@ -13,6 +15,7 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/com_error.h"
 #include "tsql/runtime.h"
@@ -113,6 +116,39 @@ void Unpack(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_null(ctx);
 }
 
+// The old values of the row an UPDATE is changing, for OUTPUT deleted.x. RETURNING sees only
+// the new row, but SQLite evaluates a row's SET expressions, writes it and then computes its
+// RETURNING values before it moves to the next row; tsql_keep(new_value, old...) in the first
+// SET keeps the old values and tsql_kept(i) in RETURNING reads them back.
+struct KeptRow {
+  std::vector<sqlite3_value*> values;
+  void Clear() {
+    for (sqlite3_value* v : values) sqlite3_value_free(v);
+    values.clear();
+  }
+  ~KeptRow() { Clear(); }
+};
+
+void Keep(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  auto* kept = static_cast<KeptRow*>(sqlite3_user_data(ctx));
+  kept->Clear();
+  for (int i = 1; i < argc; ++i) {
+    sqlite3_value* copy = sqlite3_value_dup(argv[i]);
+    if (copy == nullptr) return sqlite3_result_error_nomem(ctx);
+    kept->values.push_back(copy);
+  }
+  sqlite3_result_value(ctx, argv[0]);
+}
+
+void Kept(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  auto* kept = static_cast<KeptRow*>(sqlite3_user_data(ctx));
+  int64_t index = sqlite3_value_int64(argv[0]);
+  if (index < 0 || index >= static_cast<int64_t>(kept->values.size())) {
+    return sqlite3_result_null(ctx);
+  }
+  sqlite3_result_value(ctx, kept->values[static_cast<size_t>(index)]);
+}
+
 }  // namespace
 
 void RegisterRowFunctions(sqlite3* db) {
@@ -121,6 +157,18 @@ void RegisterRowFunctions(sqlite3* db) {
                                       nullptr, nullptr);
   if (rc == SQLITE_OK) {
     rc = sqlite3_create_function_v2(db, "tsql_unpack", 2, flags, nullptr, Unpack, nullptr,
+                                    nullptr, nullptr);
+  }
+  // Not deterministic: each call must run, in row order.
+  auto* kept = new KeptRow;
+  if (rc == SQLITE_OK) {
+    rc = sqlite3_create_function_v2(db, "tsql_keep", -1, SQLITE_UTF8, kept, Keep, nullptr,
+                                    nullptr, [](void* p) { delete static_cast<KeptRow*>(p); });
+  } else {
+    delete kept;
+  }
+  if (rc == SQLITE_OK) {
+    rc = sqlite3_create_function_v2(db, "tsql_kept", 1, SQLITE_UTF8, kept, Kept, nullptr,
                                     nullptr, nullptr);
   }
   if (rc != SQLITE_OK) {
