@@ -56,7 +56,9 @@ std::vector<std::string> Emitter::CreateTable(const CreateTableStmt& s) {
              std::to_string(c.identity_seed) + "*/";
       continue;
     }
-    sql += " " + c.type.text;
+    // SQLite's type names take numbers only in parentheses: "varchar(max)" goes quoted, and
+    // the catalog still reads it back as varchar(max).
+    sql += " " + (c.type.length == 0 ? QuoteName(c.type.text) : c.type.text);
     if (IsTextTypeName(c.type.name)) sql += " COLLATE TSQL";
     // Key columns are NOT NULL in SQL Server; SQLite lets NULL into a key unless told.
     bool key_column = std::any_of(primary_key.begin(), primary_key.end(),

@@ -42,7 +42,7 @@ std::string TypeTextOf(const FieldInfo& f) {
     case DataType::kLongVarWChar:
       return f.defined_size > 0 && f.defined_size <= 4000
                  ? "nvarchar(" + std::to_string(f.defined_size) + ") COLLATE TSQL"
-                 : "nvarchar(max) COLLATE TSQL";
+                 : "\"nvarchar(max)\" COLLATE TSQL";
     default: return "COLLATE TSQL";  // expressions: any value, text compared as SQL Server does
   }
 }
