@@ -301,6 +301,12 @@ std::string Emitter::TypedText(const Expr& e, const std::string& value_sql) {
   if (source == "money" || source == "smallmoney") {
     return "tsql_money_text(" + value_sql + ", " + style_sql + ")";
   }
+  // Binary styles 1 and 2 write the bytes in hexadecimal, with and without "0x".
+  if ((source == "varbinary" || source == "binary") && style != nullptr &&
+      style->kind == ExprKind::kNumber && (style->text == "1" || style->text == "2")) {
+    return "CASE WHEN " + value_sql + " IS NULL THEN NULL ELSE " +
+           (style->text == "1" ? "'0x' || " : "") + "hex(" + value_sql + ") END";
+  }
   // Without a style datetime reads 'Mar  5 2024  2:07PM'; date and datetime2 keep ISO text.
   if ((source == "datetime" || source == "smalldatetime") && style == nullptr) {
     return "tsql_convert('varchar(30)', " + value_sql + ", 0)";

@@ -318,6 +318,9 @@ std::string FormatDateStyle(DateTime t, int64_t style) {
       put("%04d-%02d-%02d %02d:%02d:%02d.%03d", c.year, c.month, c.day, c.hour, c.minute, c.second,
           c.millisecond);
       break;
+    case 22:
+      put("%02d/%02d/%02d %2d:%02d:%02d %s", c.month, c.day, yy, h12, c.minute, c.second, ampm);
+      break;
     case 23:
       put("%04d-%02d-%02d", c.year, c.month, c.day);
       break;
