@@ -232,12 +232,18 @@ class Emitter {
   std::unique_ptr<ViewTarget> ViewOf(const std::string& name);
   // The base table that writing `columns` (view column names; all of them when deleting, as
   // `deleting`) goes to, and the base column behind each. SQL Server's 4403, 4405, 4406, 4436.
+  // A view over a view writes through both: `direct` is the table or view of v's FROM that
+  // takes the write, `inner` how that view writes its own base.
   struct ViewWrite {
     const TableRef* base = nullptr;
     std::vector<std::string> base_columns;
+    const TableRef* direct = nullptr;
+    std::shared_ptr<ViewTarget> inner_view;
+    std::shared_ptr<ViewWrite> inner;
   };
   ViewWrite ViewBase(const ViewTarget& v, const std::vector<std::string>& columns, bool deleting);
-  std::string ViewRowSource(const ViewTarget& v, const TableRef& base);
+  std::string ViewRowSource(const ViewTarget& v, const ViewWrite& write);
+  int view_depth_ = 0;
   std::map<const TableRef*, std::string> row_sources_;  // tables read as another row source
   const CatalogColumn* FindColumn(const std::vector<CatalogColumn>& cols, const std::string& name);
 

@@ -246,7 +246,7 @@ EmittedSql Emitter::Update(const UpdateStmt& s, EmittedSql* variable_query) {
     ViewWrite write = ViewBase(*view, written, false);
     written = write.base_columns;
     write_table = TableName(write.base->name);
-    std::string source = ViewRowSource(*view, *write.base);
+    std::string source = ViewRowSource(*view, write);
     if (target.implicit) {
       read_table = source + " AS " + QuoteName(s.target.back());
     } else {
@@ -358,7 +358,7 @@ EmittedSql Emitter::Delete(const DeleteStmt& s) {
   if (view) {
     ViewWrite write = ViewBase(*view, {}, true);
     write_table = TableName(write.base->name);
-    std::string source = ViewRowSource(*view, *write.base);
+    std::string source = ViewRowSource(*view, write);
     if (target.implicit) {
       target.table = source + " AS " + QuoteName(s.target.back());
     } else {

@@ -151,17 +151,34 @@ Emitter::ViewWrite Emitter::ViewBase(const ViewTarget& v, const std::vector<std:
     out.base_columns.push_back(item.parts.back());
   }
   if (out.base == nullptr) multiple();
-  // A base that is itself a view would need the rowid of its own base: not supported.
-  if (ViewOf(out.base->name.back()) != nullptr) multiple();
+  out.direct = out.base;
+  // A base that is itself a view passes the write on to its own base.
+  if (std::unique_ptr<ViewTarget> inner = ViewOf(out.base->name.back())) {
+    if (++view_depth_ > 32) {
+      Refuse(217, "Maximum stored procedure, function, trigger, or view nesting level exceeded "
+                  "(limit 32).");
+    }
+    auto inner_write = std::make_shared<ViewWrite>(ViewBase(*inner, out.base_columns, deleting));
+    --view_depth_;
+    out.base = inner_write->base;
+    out.base_columns = inner_write->base_columns;
+    out.inner_view = std::move(inner);
+    out.inner = std::move(inner_write);
+  }
   return out;
 }
 
-std::string Emitter::ViewRowSource(const ViewTarget& v, const TableRef& base) {
+std::string Emitter::ViewRowSource(const ViewTarget& v, const ViewWrite& write) {
   std::string names = "\"tsql_rid\"";
   for (const std::string& c : v.columns) names += ", " + QuoteName(c);
+  std::string rid = QuoteName(InstanceName(*write.direct)) + ".rowid";
+  if (write.inner) {
+    row_sources_[write.direct] = ViewRowSource(*write.inner_view, *write.inner);
+    rid = QuoteName(InstanceName(*write.direct)) + ".\"tsql_rid\"";
+  }
   std::string body = QuerySpecText(v.view->select->blocks[0], true);
   // QuerySpecText starts every query with "SELECT " (an updatable view has no DISTINCT).
-  body.insert(7, QuoteName(InstanceName(base)) + ".rowid, ");
+  body.insert(7, rid + ", ");
   return "(WITH \"tsql_view\"(" + names + ") AS (" + body + ") SELECT * FROM \"tsql_view\")";
 }
 
