@@ -366,6 +366,7 @@ struct CreateViewStmt : Stmt {
   std::vector<std::string> columns;
   std::shared_ptr<Select> select;
   bool alter = false;
+  bool check_option = false;  // WITH CHECK OPTION
 };
 
 struct ProcParam {

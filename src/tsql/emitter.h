@@ -244,6 +244,16 @@ class Emitter {
   ViewWrite ViewBase(const ViewTarget& v, const std::vector<std::string>& columns, bool deleting);
   std::string ViewRowSource(const ViewTarget& v, const ViewWrite& write);
   int view_depth_ = 0;
+  // WITH CHECK OPTION: the filters of the views a write goes through, over the base table's
+  // columns as RETURNING sees the written row; "" when no view on the way checks.
+  std::string ViewCheck(const ViewTarget& v, const ViewWrite& write, bool checking = false);
+  // The base table's column that a column of v's filter reads, through the views below v.
+  static std::string BaseColumnOf(const ViewTarget& v, const ViewWrite& write,
+                                  const Expr& column);
+  // RETURNING of INSERT and UPDATE: the OUTPUT columns, with the view check (output_check_)
+  // riding on the first of them, or the check alone.
+  std::string CheckedReturning(const OutputClause* output, const std::string& allowed);
+  std::string output_check_;
   std::map<const TableRef*, std::string> row_sources_;  // tables read as another row source
   const CatalogColumn* FindColumn(const std::vector<CatalogColumn>& cols, const std::string& name);
 

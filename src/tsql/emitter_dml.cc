@@ -98,14 +98,16 @@ std::string Emitter::StoreValue(const std::string& value_sql, const std::string&
 
 EmittedSql Emitter::Insert(const InsertStmt& s) {
   if (s.exec) Unsupported("exec");
-  std::string returning = s.output ? ReturningText(*s.output, "inserted") : "";
+  std::string returning;
   auto finish = [&](const std::string& sql) { return Finish(sql + returning); };
+  output_check_.clear();
   std::string table = TableName(s.table);
   auto catalog = context_.columns ? context_.columns(s.table.back()) : std::nullopt;
   std::vector<std::string> columns = s.columns;
   if (std::unique_ptr<ViewTarget> view = ViewOf(s.table.back())) {
     if (columns.empty()) columns = view->columns;
     ViewWrite write = ViewBase(*view, columns, false);
+    output_check_ = ViewCheck(*view, write);
     table = TableName(write.base->name);
     catalog = context_.columns ? context_.columns(write.base->name.back()) : std::nullopt;
     columns.clear();
@@ -121,6 +123,7 @@ EmittedSql Emitter::Insert(const InsertStmt& s) {
       if (!c.identity) columns.push_back(c.name);
     }
   }
+  returning = CheckedReturning(s.output.get(), "inserted");
   std::vector<std::string> types(columns.size());
   if (catalog) {
     for (size_t i = 0; i < columns.size(); ++i) {
@@ -219,6 +222,7 @@ EmittedSql Emitter::Insert(const InsertStmt& s) {
 }
 
 EmittedSql Emitter::Update(const UpdateStmt& s, EmittedSql* variable_query) {
+  output_check_.clear();
   TargetRef target = ResolveTarget(s.target, s.from);
   if (s.from.empty()) {
     PushScope(s.target, "");
@@ -244,6 +248,7 @@ EmittedSql Emitter::Update(const UpdateStmt& s, EmittedSql* variable_query) {
   }
   if (std::unique_ptr<ViewTarget> view = ViewOf(target_name)) {
     ViewWrite write = ViewBase(*view, written, false);
+    output_check_ = ViewCheck(*view, write);
     written = write.base_columns;
     write_table = TableName(write.base->name);
     std::string source = ViewRowSource(*view, write);
@@ -291,7 +296,7 @@ EmittedSql Emitter::Update(const UpdateStmt& s, EmittedSql* variable_query) {
   if (column_sets.empty()) return Finish("");
   kept_columns_.clear();
   kept_catalog_ = catalog ? &*catalog : nullptr;
-  std::string returning = s.output ? ReturningText(*s.output, "both") : "";
+  std::string returning = CheckedReturning(s.output.get(), "both");
   kept_catalog_ = nullptr;
   auto finish = [&](const std::string& sql) { return Finish(sql + returning); };
   // OUTPUT deleted.x: the first SET keeps the row's old values for RETURNING.
@@ -342,6 +347,7 @@ EmittedSql Emitter::Update(const UpdateStmt& s, EmittedSql* variable_query) {
 }
 
 EmittedSql Emitter::Delete(const DeleteStmt& s) {
+  output_check_.clear();
   if (s.from.empty()) {
     PushScope(s.target, "");
   } else {

@@ -50,12 +50,31 @@ std::string Emitter::KeptColumn(const std::string& name) {
   return "tsql_kept(" + std::to_string(index) + ")";
 }
 
+namespace {
+
+const char kCheckFailed[] =
+    "The attempted insert or update failed because the target view either specifies WITH "
+    "CHECK OPTION or spans a view that specifies WITH CHECK OPTION and one or more rows "
+    "resulting from the operation did not qualify under the CHECK OPTION constraint.";
+
+}  // namespace
+
+std::string Emitter::CheckedReturning(const OutputClause* output, const std::string& allowed) {
+  if (output != nullptr) return ReturningText(*output, allowed);
+  if (output_check_.empty()) return "";
+  return " RETURNING CASE WHEN " + output_check_ + " THEN 1 ELSE tsql_raise(550, " +
+         QuoteString(kCheckFailed) + ") END";
+}
+
 std::string Emitter::ReturningText(const OutputClause& output, const std::string& allowed) {
   std::string out = " RETURNING ";
   for (size_t i = 0; i < output.items.size(); ++i) {
     const SelectItem& item = output.items[i];
     if (i) out += ", ";
     if (item.expr->kind == ExprKind::kStar) {
+      if (i == 0 && !output_check_.empty()) {
+        throw ComError(102, kEngineErrorSource, "Incorrect syntax near '*'.");
+      }
       if (item.expr->parts.empty() || (!EqualsNoCase(item.expr->parts.back(), "inserted") &&
                                        !EqualsNoCase(item.expr->parts.back(), "deleted"))) {
         throw ComError(102, kEngineErrorSource, "Incorrect syntax near '*'.");
@@ -72,7 +91,16 @@ std::string Emitter::ReturningText(const OutputClause& output, const std::string
       continue;
     }
     MapOutputColumns(*item.expr, allowed);
-    out += Expression(*item.expr);
+    if (i == 0 && !output_check_.empty()) {
+      // A write through a checking view fails on its first row outside the view.
+      out += "CASE WHEN " + output_check_ + " THEN " + Expression(*item.expr) +
+             " ELSE tsql_raise(550, " + QuoteString(kCheckFailed) + ") END";
+      if (item.alias.empty() && item.expr->kind == ExprKind::kColumn) {
+        out += " AS " + QuoteName(item.expr->parts.back());
+      }
+    } else {
+      out += Expression(*item.expr);
+    }
     if (!item.alias.empty()) {
       out += " AS " + QuoteName(item.alias);
     } else if (item.expr->kind != ExprKind::kColumn) {

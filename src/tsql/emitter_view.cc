@@ -182,4 +182,54 @@ std::string Emitter::ViewRowSource(const ViewTarget& v, const ViewWrite& write) 
   return "(WITH \"tsql_view\"(" + names + ") AS (" + body + ") SELECT * FROM \"tsql_view\")";
 }
 
+namespace {
+
+void CollectFilterColumns(const Expr& e, std::vector<const Expr*>* out) {
+  if (e.kind == ExprKind::kColumn) out->push_back(&e);
+  if (e.kind == ExprKind::kSubquery || e.kind == ExprKind::kExists || e.select) return;
+  for (const ExprPtr& a : e.args) {
+    if (a) CollectFilterColumns(*a, out);
+  }
+}
+
+}  // namespace
+
+std::string Emitter::BaseColumnOf(const ViewTarget& v, const ViewWrite& write,
+                                  const Expr& column) {
+  if (column.parts.size() >= 2 &&
+      !EqualsNoCase(column.parts[column.parts.size() - 2], InstanceName(*write.direct))) {
+    Refuse(4405, "View or function '" + v.name +
+                     "' is not updatable because the modification affects multiple base tables.");
+  }
+  const std::string& name = column.parts.back();
+  if (!write.inner) return name;
+  const ViewTarget& inner = *write.inner_view;
+  for (size_t i = 0; i < inner.columns.size(); ++i) {
+    if (!EqualsNoCase(inner.columns[i], name)) continue;
+    if (inner.items[i]->kind != ExprKind::kColumn) {
+      Refuse(4406, "Update or insert of view or function '" + inner.name +
+                       "' failed because it contains a derived or constant field.");
+    }
+    return BaseColumnOf(inner, *write.inner, *inner.items[i]);
+  }
+  Refuse(207, "Invalid column name '" + name + "'.");
+}
+
+std::string Emitter::ViewCheck(const ViewTarget& v, const ViewWrite& write, bool checking) {
+  // A view's check covers the filters of the views below it too; a checking view below a
+  // plain one still checks its own.
+  checking = checking || v.view->check_option;
+  std::string below = write.inner ? ViewCheck(*write.inner_view, *write.inner, checking) : "";
+  const QuerySpec& q = v.view->select->blocks[0];
+  if (!checking || !q.where) return below;
+  std::vector<const Expr*> columns;
+  CollectFilterColumns(*q.where, &columns);
+  for (const Expr* c : columns) column_sql_[c] = QuoteName(BaseColumnOf(v, write, *c));
+  PushScope(write.direct->name, InstanceName(*write.direct));
+  ScopeExit scope_exit{this};
+  std::string own = "(" + Expression(*q.where) + ")";
+  for (const Expr* c : columns) column_sql_.erase(c);
+  return below.empty() ? own : own + " AND " + below;
+}
+
 }  // namespace ambit::tsql

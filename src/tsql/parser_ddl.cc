@@ -225,6 +225,12 @@ StmtPtr Parser::ParseCreateView(bool alter) {
   }
   ExpectKeyword("as");
   s->select = ParseSelect();
+  if (IsKeyword("with") && IsKeyword("check", 1)) {
+    Advance();
+    Advance();
+    ExpectKeyword("option");
+    s->check_option = true;
+  }
   return s;
 }
 
