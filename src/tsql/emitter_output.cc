@@ -10,6 +10,11 @@
 namespace ambit::tsql {
 namespace {
 
+const char kCheckFailed[] =
+    "The attempted insert or update failed because the target view either specifies WITH "
+    "CHECK OPTION or spans a view that specifies WITH CHECK OPTION and one or more rows "
+    "resulting from the operation did not qualify under the CHECK OPTION constraint.";
+
 [[noreturn]] void Unbound(const Expr& column) {
   std::string name;
   for (const std::string& p : column.parts) name += (name.empty() ? "" : ".") + p;
@@ -49,15 +54,6 @@ std::string Emitter::KeptColumn(const std::string& name) {
   if (index == kept_columns_.size()) kept_columns_.push_back(name);
   return "tsql_kept(" + std::to_string(index) + ")";
 }
-
-namespace {
-
-const char kCheckFailed[] =
-    "The attempted insert or update failed because the target view either specifies WITH "
-    "CHECK OPTION or spans a view that specifies WITH CHECK OPTION and one or more rows "
-    "resulting from the operation did not qualify under the CHECK OPTION constraint.";
-
-}  // namespace
 
 std::string Emitter::CheckedReturning(const OutputClause* output, const std::string& allowed) {
   if (output != nullptr) return ReturningText(*output, allowed);
