@@ -90,8 +90,9 @@ struct PivotClause {
 };
 
 struct TableRef {
-  // kPivot: `left` pivoted or unpivoted by `pivot`, named `alias`.
-  enum class Kind { kTable, kDerived, kJoin, kValues, kPivot };
+  // kPivot: `left` pivoted or unpivoted by `pivot`, named `alias`. kSplit: STRING_SPLIT with
+  // its arguments in values[0].
+  enum class Kind { kTable, kDerived, kJoin, kValues, kPivot, kSplit };
   Kind kind = Kind::kTable;
   std::vector<std::string> name;  // kTable: qualified name, last part is the table
   std::string alias;

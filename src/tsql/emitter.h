@@ -105,6 +105,8 @@ class Emitter {
   std::optional<std::string> PackedColumn(const Expr& column) const;
   // * or t.* where an applied row source is in scope: its columns one by one.
   std::string StarText(const Expr& star);
+  // STRING_SPLIT(text, separator): json_each over the parts packed by tsql_string_split.
+  std::string SplitText(const TableRef& t);
   // PIVOT and UNPIVOT as a derived table (emitter_pivot.cc).
   std::string PivotText(const TableRef& t);
   std::optional<std::vector<CatalogColumn>> PivotColumns(const TableRef& t);

@@ -58,6 +58,16 @@ std::optional<std::vector<CatalogColumn>> Emitter::SourceColumns(const TableRef&
     }
     case TableRef::Kind::kPivot:
       return PivotColumns(t);
+    case TableRef::Kind::kSplit: {
+      if (t.values[0].size() != 2) {
+        throw ComError(8144, kEngineErrorSource,
+                       "Procedure or function STRING_SPLIT has too many arguments specified.");
+      }
+      // The parts keep the type of the text split, nvarchar(4000) for anything else.
+      std::string type = ResultType(*t.values[0][0]);
+      if (!IsTextDecl(type)) type = "nvarchar(4000)";
+      return std::vector<CatalogColumn>{{"value", type, false, ""}};
+    }
     case TableRef::Kind::kJoin: {
       std::optional<std::vector<CatalogColumn>> left = SourceColumns(*t.left);
       std::optional<std::vector<CatalogColumn>> right = SourceColumns(*t.right);
@@ -186,9 +196,18 @@ std::string Emitter::StarText(const Expr& star) {
   return out;
 }
 
+std::string Emitter::SplitText(const TableRef& t) {
+  SourceColumns(t);  // checks the arguments
+  return "json_each(tsql_string_split(" + Expression(*t.values[0][0]) + ", " +
+         Expression(*t.values[0][1]) + ")) AS " + QuoteName(t.alias.empty() ? t.name[0] : t.alias);
+}
+
 std::string Emitter::ApplyText(const TableRef& join) {
   bool outer = join.join_type == "outer apply";
   const TableRef& r = *join.right;
+  if (r.kind == TableRef::Kind::kSplit) {
+    return outer ? " LEFT JOIN " + SplitText(r) + " ON 1" : " JOIN " + SplitText(r);
+  }
   if (r.kind != TableRef::Kind::kDerived && r.kind != TableRef::Kind::kValues) {
     // A table cannot refer to the rows before it: the apply is a plain join.
     std::string right = TableRefText(r);

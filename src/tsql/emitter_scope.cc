@@ -27,6 +27,9 @@ void Emitter::CollectScope(const TableRef& t, std::vector<ScopeTable>* out) {
     case TableRef::Kind::kPivot:
       out->push_back({t.alias, "", PivotColumns(t), false});
       break;
+    case TableRef::Kind::kSplit:
+      out->push_back({t.alias.empty() ? t.name[0] : t.alias, "", SourceColumns(t), true});
+      break;
     case TableRef::Kind::kJoin:
       CollectScope(*t.left, out);
       if (t.join_type.ends_with("apply") && (t.right->kind == TableRef::Kind::kDerived ||

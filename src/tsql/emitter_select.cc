@@ -257,6 +257,8 @@ std::string Emitter::TableRefText(const TableRef& t) {
       return ValuesText(t);
     case TableRef::Kind::kPivot:
       return PivotText(t);
+    case TableRef::Kind::kSplit:
+      return SplitText(t);
     case TableRef::Kind::kJoin: {
       if (t.join_type.ends_with("apply")) return TableRefText(*t.left) + ApplyText(t);
       std::string type;

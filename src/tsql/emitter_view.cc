@@ -23,6 +23,7 @@ void CollectTables(const TableRef& t, std::vector<const TableRef*>* tables, bool
     case TableRef::Kind::kDerived:
     case TableRef::Kind::kValues:
     case TableRef::Kind::kPivot:
+    case TableRef::Kind::kSplit:
       *derived = true;
       break;
     case TableRef::Kind::kJoin:

@@ -333,8 +333,19 @@ TableRefPtr Parser::ParseTableOperand() {
     return inner;
   }
   ref->name = ParseTableName();
+  if (IsOp("(") && ref->name.size() == 1 && EqualsNoCase(ref->name[0], "string_split")) {
+    Advance();
+    ref->kind = TableRef::Kind::kSplit;
+    ref->values.emplace_back();
+    do {
+      ref->values[0].push_back(ParseExpr());
+    } while (AcceptOp(","));
+    ExpectOp(")");
+    ref->alias = ParseOptionalAlias();
+    return ref;
+  }
   SkipTableHints();
-  if (IsOp("(")) Fail();  // table-valued functions
+  if (IsOp("(")) Fail();  // other table-valued functions
   ref->alias = ParseOptionalAlias();
   SkipTableHints();
   return ref;

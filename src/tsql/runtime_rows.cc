@@ -149,6 +149,54 @@ void Kept(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_value(ctx, kept->values[static_cast<size_t>(index)]);
 }
 
+void AppendJsonString(std::string* out, std::string_view text) {
+  out->push_back('"');
+  for (char c : text) {
+    if (c == '"' || c == '\\') {
+      out->push_back('\\');
+      out->push_back(c);
+    } else if (static_cast<unsigned char>(c) < 0x20) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\u%04x", c);
+      out->append(escape);
+    } else {
+      out->push_back(c);
+    }
+  }
+  out->push_back('"');
+}
+
+// tsql_string_split(text, separator): STRING_SPLIT's rows, packed for json_each.
+void StringSplit(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  std::string_view separator;
+  if (sqlite3_value_type(argv[1]) != SQLITE_NULL) {
+    separator = std::string_view(reinterpret_cast<const char*>(sqlite3_value_text(argv[1])),
+                                 static_cast<size_t>(sqlite3_value_bytes(argv[1])));
+  }
+  if (separator.empty() || CharCount(separator) != 1) {
+    std::string text = EncodeError(
+        214, "Procedure expects parameter 'separator' of type 'nchar(1)/nvarchar(1)'.");
+    return sqlite3_result_error(ctx, text.c_str(), static_cast<int>(text.size()));
+  }
+  std::string out = "[";
+  if (sqlite3_value_type(argv[0]) != SQLITE_NULL) {
+    std::string_view text(reinterpret_cast<const char*>(sqlite3_value_text(argv[0])),
+                          static_cast<size_t>(sqlite3_value_bytes(argv[0])));
+    size_t start = 0;
+    while (true) {
+      size_t end = text.find(separator, start);
+      std::string packed;
+      AppendField(&packed, 't', text.substr(start, end == std::string_view::npos ? end : end - start));
+      if (out.size() > 1) out.push_back(',');
+      AppendJsonString(&out, packed);
+      if (end == std::string_view::npos) break;
+      start = end + separator.size();
+    }
+  }
+  out.push_back(']');
+  sqlite3_result_text(ctx, out.data(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
+}
+
 }  // namespace
 
 void RegisterRowFunctions(sqlite3* db) {
@@ -158,6 +206,10 @@ void RegisterRowFunctions(sqlite3* db) {
   if (rc == SQLITE_OK) {
     rc = sqlite3_create_function_v2(db, "tsql_unpack", 2, flags, nullptr, Unpack, nullptr,
                                     nullptr, nullptr);
+  }
+  if (rc == SQLITE_OK) {
+    rc = sqlite3_create_function_v2(db, "tsql_string_split", 2, flags, nullptr, StringSplit,
+                                    nullptr, nullptr, nullptr);
   }
   // Not deterministic: each call must run, in row order.
   auto* kept = new KeptRow;
