@@ -83,10 +83,18 @@ std::optional<std::vector<CatalogColumn>> Emitter::QueryColumns(const Select& s)
   if (s.blocks.empty() || s.for_xml_path) return std::nullopt;
   const QuerySpec& q = s.blocks[0];
   std::vector<CatalogColumn> out;
+  PushScope(q.from);
+  ScopeExit scope_exit{this};
   for (const SelectItem& item : q.items) {
     const Expr& e = *item.expr;
-    if (e.kind != ExprKind::kStar) continue;
+    if (e.kind != ExprKind::kStar) {
+      std::string name = item.alias;
+      if (name.empty() && e.kind == ExprKind::kColumn) name = e.parts.back();
+      out.push_back({name, ResultType(e), false, ""});
+      continue;
+    }
     // The columns a star stands for: every source, or the one it names.
+    size_t before = out.size();
     for (const TableRefPtr& source : q.from) {
       std::vector<const TableRef*> parts;
       std::vector<const TableRef*> pending{source.get()};
@@ -108,15 +116,7 @@ std::optional<std::vector<CatalogColumn>> Emitter::QueryColumns(const Select& s)
         out.insert(out.end(), columns->begin(), columns->end());
       }
     }
-  }
-  if (!out.empty() && q.items.size() == 1) return out;
-  if (!out.empty()) return std::nullopt;  // a star among other columns: keep it simple
-  PushScope(q.from);
-  ScopeExit scope_exit{this};
-  for (const SelectItem& item : q.items) {
-    std::string name = item.alias;
-    if (name.empty() && item.expr->kind == ExprKind::kColumn) name = item.expr->parts.back();
-    out.push_back({name, ResultType(*item.expr), false, ""});
+    if (out.size() == before) return std::nullopt;
   }
   return out;
 }
@@ -126,7 +126,8 @@ std::optional<std::string> Emitter::PackedColumn(const Expr& column) const {
   const std::string* qualifier =
       column.parts.size() >= 2 ? &column.parts[column.parts.size() - 2] : nullptr;
   auto unpack = [&](const ScopeTable& t, int index) {
-    std::string sql = "tsql_unpack(" + QuoteName(t.name) + ".\"value\", " + std::to_string(index) + ")";
+    std::string sql =
+        "tsql_unpack(" + QuoteName(t.name) + ".\"value\", " + std::to_string(index) + ")";
     if (IsTextDecl((*t.columns)[index].decl_type)) sql = "(" + sql + " COLLATE TSQL)";
     return sql;
   };
