@@ -256,6 +256,10 @@ class Emitter {
   // riding on the first of them, or the check alone.
   std::string CheckedReturning(const OutputClause* output, const std::string& allowed);
   std::string output_check_;
+  // OUTPUT inserted.x and deleted.x of a write through a view name the view's columns: the
+  // base column behind each (lower-case view name -> base name).
+  void MapViewOutput(const ViewTarget& v, const ViewWrite& write);
+  std::map<std::string, std::string> output_names_;
   std::map<const TableRef*, std::string> row_sources_;  // tables read as another row source
   const CatalogColumn* FindColumn(const std::vector<CatalogColumn>& cols, const std::string& name);
 

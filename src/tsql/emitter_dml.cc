@@ -101,6 +101,7 @@ EmittedSql Emitter::Insert(const InsertStmt& s) {
   std::string returning;
   auto finish = [&](const std::string& sql) { return Finish(sql + returning); };
   output_check_.clear();
+  output_names_.clear();
   std::string table = TableName(s.table);
   auto catalog = context_.columns ? context_.columns(s.table.back()) : std::nullopt;
   std::vector<std::string> columns = s.columns;
@@ -108,6 +109,7 @@ EmittedSql Emitter::Insert(const InsertStmt& s) {
     if (columns.empty()) columns = view->columns;
     ViewWrite write = ViewBase(*view, columns, false);
     output_check_ = ViewCheck(*view, write);
+    if (s.output) MapViewOutput(*view, write);
     table = TableName(write.base->name);
     catalog = context_.columns ? context_.columns(write.base->name.back()) : std::nullopt;
     columns.clear();
@@ -223,6 +225,7 @@ EmittedSql Emitter::Insert(const InsertStmt& s) {
 
 EmittedSql Emitter::Update(const UpdateStmt& s, EmittedSql* variable_query) {
   output_check_.clear();
+  output_names_.clear();
   TargetRef target = ResolveTarget(s.target, s.from);
   if (s.from.empty()) {
     PushScope(s.target, "");
@@ -249,6 +252,7 @@ EmittedSql Emitter::Update(const UpdateStmt& s, EmittedSql* variable_query) {
   if (std::unique_ptr<ViewTarget> view = ViewOf(target_name)) {
     ViewWrite write = ViewBase(*view, written, false);
     output_check_ = ViewCheck(*view, write);
+    if (s.output) MapViewOutput(*view, write);
     written = write.base_columns;
     write_table = TableName(write.base->name);
     std::string source = ViewRowSource(*view, write);
@@ -348,6 +352,7 @@ EmittedSql Emitter::Update(const UpdateStmt& s, EmittedSql* variable_query) {
 
 EmittedSql Emitter::Delete(const DeleteStmt& s) {
   output_check_.clear();
+  output_names_.clear();
   if (s.from.empty()) {
     PushScope(s.target, "");
   } else {

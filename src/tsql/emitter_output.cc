@@ -30,12 +30,16 @@ void Emitter::MapOutputColumns(const Expr& e, const std::string& allowed) {
     bool inserted = EqualsNoCase(qualifier, "inserted");
     bool deleted = EqualsNoCase(qualifier, "deleted");
     if (inserted || deleted) {
+      std::string name = e.parts.back();
+      if (auto base = output_names_.find(ToLowerAscii(name)); base != output_names_.end()) {
+        name = base->second;
+      }
       if (allowed == "both" && deleted) {
-        column_sql_[&e] = KeptColumn(e.parts.back());
+        column_sql_[&e] = KeptColumn(name);
         return;
       }
       if (allowed != "both" && !EqualsNoCase(qualifier, allowed)) Unbound(e);
-      column_sql_[&e] = QuoteName(e.parts.back());
+      column_sql_[&e] = QuoteName(name);
       return;
     }
   }

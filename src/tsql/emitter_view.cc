@@ -216,6 +216,22 @@ std::string Emitter::BaseColumnOf(const ViewTarget& v, const ViewWrite& write,
   Refuse(207, "Invalid column name '" + name + "'.");
 }
 
+void Emitter::MapViewOutput(const ViewTarget& v, const ViewWrite& write) {
+  for (size_t i = 0; i < v.columns.size(); ++i) {
+    const Expr& item = *v.items[i];
+    if (item.kind != ExprKind::kColumn) continue;
+    if (item.parts.size() >= 2 &&
+        !EqualsNoCase(item.parts[item.parts.size() - 2], InstanceName(*write.direct))) {
+      continue;
+    }
+    try {
+      output_names_[ToLowerAscii(v.columns[i])] = BaseColumnOf(v, write, item);
+    } catch (const ComError&) {
+      // A column computed further down: OUTPUT of it stays unbound, the write goes on.
+    }
+  }
+}
+
 std::string Emitter::ViewCheck(const ViewTarget& v, const ViewWrite& write, bool checking) {
   // A view's check covers the filters of the views below it too; a checking view below a
   // plain one still checks its own.
