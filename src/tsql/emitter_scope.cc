@@ -39,7 +39,8 @@ void Emitter::CollectScope(const TableRef& t, std::vector<ScopeTable>* out) {
         std::optional<std::vector<CatalogColumn>> columns = SourceColumns(*t.right);
         scopes_.pop_back();
         if (!columns) {
-          throw ComError(102, kEngineErrorSource, "Incorrect syntax near '" + t.right->alias + "'.");
+          throw ComError(102, kEngineErrorSource,
+                         "Incorrect syntax near '" + t.right->alias + "'.");
         }
         out->push_back({t.right->alias, "", std::move(columns), true});
       } else {

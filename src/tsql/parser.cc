@@ -40,9 +40,11 @@ bool IsReservedWord(std::string_view word) {
       "from",     "full",     "go",       "group",     "having",   "if",        "in",
       "index",    "inner",    "insert",   "intersect", "into",     "is",        "join",
       "left",     "like",     "not",      "null",      "on",       "option",    "or",
-      "order",    "outer",    "pivot",    "print",    "proc",      "procedure", "raiserror", "return",
+      "order",    "outer",    "pivot",    "print",     "proc",
+      "procedure", "raiserror", "return",
       "right",    "rollback", "select",   "set",       "table",    "then",      "top",
-      "truncate", "union",    "unpivot",  "update",   "values",    "view",     "when",      "where",
+      "truncate", "union",    "unpivot",  "update",
+      "values",    "view",     "when",      "where",
       "while",    "with"};
   struct Range {
     uint8_t begin = 0, end = 0;

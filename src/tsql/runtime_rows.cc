@@ -52,7 +52,8 @@ void Pack(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
       }
       case SQLITE_TEXT: {
         const char* text = reinterpret_cast<const char*>(sqlite3_value_text(v));
-        AppendField(&out, 't', std::string_view(text, static_cast<size_t>(sqlite3_value_bytes(v))));
+        size_t size = static_cast<size_t>(sqlite3_value_bytes(v));
+        AppendField(&out, 't', std::string_view(text, size));
         break;
       }
       default: {
@@ -86,7 +87,8 @@ void Unpack(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (tag != 'n') {
       size_t colon = packed.find(':', pos);
       if (colon == std::string_view::npos) break;
-      size_t size = std::strtoull(std::string(packed.substr(pos, colon - pos)).c_str(), nullptr, 10);
+      std::string digits(packed.substr(pos, colon - pos));
+      size_t size = std::strtoull(digits.c_str(), nullptr, 10);
       if (size > packed.size() - colon - 1) break;
       payload = packed.substr(colon + 1, size);
       pos = colon + 1 + size;
@@ -186,7 +188,8 @@ void StringSplit(sqlite3_context* ctx, int, sqlite3_value** argv) {
     while (true) {
       size_t end = text.find(separator, start);
       std::string packed;
-      AppendField(&packed, 't', text.substr(start, end == std::string_view::npos ? end : end - start));
+      size_t length = end == std::string_view::npos ? end : end - start;
+      AppendField(&packed, 't', text.substr(start, length));
       if (out.size() > 1) out.push_back(',');
       AppendJsonString(&out, packed);
       if (end == std::string_view::npos) break;
