@@ -65,6 +65,8 @@ class Emitter {
   std::string ValuesText(const TableRef& t);
   // TOP (n) WITH TIES: the LIMIT that also takes the rows tied with the n-th (emitter_query.cc).
   std::string TiesLimit(const QuerySpec& q, const std::vector<OrderItem>& order_by);
+  // "RANK() OVER (ORDER BY ...)" of the ORDER BY that TOP WITH TIES counts by.
+  std::string TiesRank(const QuerySpec& q, const std::vector<OrderItem>& order_by);
   // A recursive common table expression that counts its levels and stops with 530 past
   // max_recursion; "" when cte does not refer to itself.
   std::string RecursiveCteText(const CommonTableExpr& cte, int max_recursion);
@@ -97,6 +99,7 @@ class Emitter {
   // before it runs once per row as json_each over its packed rows (runtime_rows.cc); its
   // columns read back through tsql_unpack.
   std::string ApplyText(const TableRef& join);
+  std::string ApplyJoin(const TableRef& join, const std::string& rows);
   // Names and declared types ("" when unknown) of the columns a row source or a query gives;
   // nullopt when the names cannot be told before the query runs.
   std::optional<std::vector<CatalogColumn>> SourceColumns(const TableRef& t);

@@ -230,11 +230,29 @@ std::string Emitter::ApplyText(const TableRef& join) {
     for (size_t i = 0; i < columns->size(); ++i) {
       names += (i ? ", " : "") + ("\"c" + std::to_string(i) + "\"");
     }
-    rows = "(WITH \"tsql_apply\"(" + names + ") AS (" + SelectText(*r.derived) +
+    const Select& d = *r.derived;
+    if (d.blocks.size() == 1 && d.blocks[0].top_with_ties && d.ctes.empty()) {
+      // SQLite's LIMIT cannot see the outer row: the ties are kept by rank instead.
+      const QuerySpec& q = d.blocks[0];
+      PushScope(q.from);
+      std::string rank = TiesRank(q, d.order_by);
+      PopScope();
+      std::string body = QuerySpecText(q, false);
+      body.insert(7, rank + " AS \"tsql_rank\", ");  // after "SELECT ": no DISTINCT with ties
+      return ApplyJoin(join, "(WITH \"tsql_apply\"(\"tsql_rank\", " + names + ") AS (" + body +
+                                 ") SELECT json_group_array(tsql_pack(" + names +
+                                 ")) FROM \"tsql_apply\" WHERE \"tsql_rank\" <= " +
+                                 Expression(*q.top) + ")");
+    }
+    rows = "(WITH \"tsql_apply\"(" + names + ") AS (" + SelectText(d) +
            ") SELECT json_group_array(tsql_pack(" + names + ")) FROM \"tsql_apply\")";
   }
-  std::string source = "json_each(" + rows + ") AS " + QuoteName(r.alias);
-  return outer ? " LEFT JOIN " + source + " ON 1" : " JOIN " + source;
+  return ApplyJoin(join, rows);
+}
+
+std::string Emitter::ApplyJoin(const TableRef& join, const std::string& rows) {
+  std::string source = "json_each(" + rows + ") AS " + QuoteName(join.right->alias);
+  return join.join_type == "outer apply" ? " LEFT JOIN " + source + " ON 1" : " JOIN " + source;
 }
 
 }  // namespace ambit::tsql

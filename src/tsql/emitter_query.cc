@@ -138,7 +138,7 @@ std::string Emitter::RecursiveCteText(const CommonTableExpr& cte, const int max_
 
 // The rows tied with the n-th are those whose rank in the sort order is at most n; sorted, they
 // are the first so many rows, so the count of them is the LIMIT.
-std::string Emitter::TiesLimit(const QuerySpec& q, const std::vector<OrderItem>& order_by) {
+std::string Emitter::TiesRank(const QuerySpec& q, const std::vector<OrderItem>& order_by) {
   if (order_by.empty()) {
     throw ComError(1062, kEngineErrorSource,
                    "The TOP N WITH TIES clause is not allowed without a corresponding ORDER BY "
@@ -152,10 +152,15 @@ std::string Emitter::TiesLimit(const QuerySpec& q, const std::vector<OrderItem>&
     keys += (i ? ", " : "") + Expression(SortExpression(q, *order_by[i].expr));
     if (order_by[i].descending) keys += " DESC";
   }
+  return "RANK() OVER (ORDER BY " + keys + ")";
+}
+
+std::string Emitter::TiesLimit(const QuerySpec& q, const std::vector<OrderItem>& order_by) {
+  std::string rank = TiesRank(q, order_by);
   std::string sources = SourceText(q, {});
   if (q.top) sources.resize(sources.rfind(" LIMIT "));
-  return "(SELECT COUNT(*) FROM (SELECT RANK() OVER (ORDER BY " + keys + ") AS \"tsql_rank\"" +
-         sources + ") WHERE \"tsql_rank\" <= " + Expression(*q.top) + ")";
+  return "(SELECT COUNT(*) FROM (SELECT " + rank + " AS \"tsql_rank\"" + sources +
+         ") WHERE \"tsql_rank\" <= " + Expression(*q.top) + ")";
 }
 
 }  // namespace ambit::tsql
