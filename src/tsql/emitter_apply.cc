@@ -226,6 +226,9 @@ std::string Emitter::ApplyText(const TableRef& join) {
   } else {
     CheckNested(*r.derived, r.columns.empty() ? r.alias : "");
     std::optional<std::vector<CatalogColumn>> columns = SourceColumns(r);
+    if (!columns) {
+      throw ComError(102, kEngineErrorSource, "Incorrect syntax near '" + r.alias + "'.");
+    }
     std::string names;
     for (size_t i = 0; i < columns->size(); ++i) {
       names += (i ? ", " : "") + ("\"c" + std::to_string(i) + "\"");
@@ -234,9 +237,12 @@ std::string Emitter::ApplyText(const TableRef& join) {
     if (d.blocks.size() == 1 && d.blocks[0].top_with_ties && d.ctes.empty()) {
       // SQLite's LIMIT cannot see the outer row: the ties are kept by rank instead.
       const QuerySpec& q = d.blocks[0];
-      PushScope(q.from);
-      std::string rank = TiesRank(q, d.order_by);
-      PopScope();
+      std::string rank;
+      {
+        PushScope(q.from);
+        ScopeExit scope_exit{this};
+        rank = TiesRank(q, d.order_by);
+      }
       std::string body = QuerySpecText(q, false);
       body.insert(7, rank + " AS \"tsql_rank\", ");  // after "SELECT ": no DISTINCT with ties
       return ApplyJoin(join, "(WITH \"tsql_apply\"(\"tsql_rank\", " + names + ") AS (" + body +
