@@ -115,7 +115,7 @@ class Emitter {
   std::optional<std::vector<CatalogColumn>> PivotColumns(const TableRef& t);
 
   // Declared type of a column reference, "" when unknown.
-  std::string ColumnType(const Expr& column) const;
+  const std::string& ColumnType(const Expr& column) const;
   // Error 4104 when a qualified column names no table of any enclosing query.
   void CheckQualifier(const Expr& column) const;
   static StaticType TypeOfDecl(const std::string& decl_type);

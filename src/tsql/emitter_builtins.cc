@@ -59,34 +59,35 @@ std::optional<std::string> Emitter::NiladicFunction(const std::string& name) {
 
 std::optional<std::string> Emitter::BuiltinFunction(const Expr& e) {
   const std::string& name = e.text;
+  const std::string_view called = name;  // compares lengths first
   size_t n = e.args.size();
   auto operand = [&](bool text) {
     std::string sql = Expression(*e.args[0]);
     return "(" + (text ? sql + " COLLATE NOCASE" : sql) + ")";
   };
-  if (name == "db_name" || name == "db_id") {
+  if (called == "db_name" || called == "db_id") {
     if (n > 1) ArgCount(name, 1);
-    if (n == 0) return name == "db_name" ? "tsql_db_name()" : "5";
-    return Fill(name == "db_name" ? kDatabaseNames : kDatabaseIds, operand(name == "db_id"));
+    if (n == 0) return called == "db_name" ? "tsql_db_name()" : "5";
+    return Fill(called == "db_name" ? kDatabaseNames : kDatabaseIds, operand(called == "db_id"));
   }
-  if (name == "schema_name" || name == "schema_id") {
+  if (called == "schema_name" || called == "schema_id") {
     if (n > 1) ArgCount(name, 1);
-    if (n == 0) return name == "schema_name" ? "'dbo'" : "1";
-    return Fill(name == "schema_name" ? kSchemaNames : kSchemaIds, operand(name == "schema_id"));
+    if (n == 0) return called == "schema_name" ? "'dbo'" : "1";
+    return Fill(called == "schema_name" ? kSchemaNames : kSchemaIds, operand(called == "schema_id"));
   }
-  if (name == "suser_sname" || name == "suser_name" || name == "original_login") {
+  if (called == "suser_sname" || called == "suser_name" || called == "original_login") {
     if (n > 0) ArgCount(name, 0);
     return "tsql_login()";
   }
-  if (name == "user_name") {
+  if (called == "user_name") {
     if (n > 1) ArgCount(name, 1);
     return n == 0 ? "'dbo'" : "CASE " + operand(false) + " WHEN 1 THEN 'dbo' END";
   }
-  if (name == "host_name" || name == "app_name") {
+  if (called == "host_name" || called == "app_name") {
     if (n > 0) ArgCount(name, 0);
-    return name == "host_name" ? "tsql_host_name()" : "'ambit-order'";
+    return called == "host_name" ? "tsql_host_name()" : "'ambit-order'";
   }
-  if (name == "object_name" || name == "object_schema_name") {
+  if (called == "object_name" || called == "object_schema_name") {
     // The ids are the catalog's (OBJECT_ID, sys.objects); a second argument, the database, may
     // only be this one.
     if (n < 1 || n > 2) {
@@ -97,9 +98,9 @@ std::optional<std::string> Emitter::BuiltinFunction(const Expr& e) {
         "(SELECT name FROM (SELECT name FROM main.sqlite_master WHERE type IN ('table', 'view') "
         "UNION ALL SELECT name FROM main.tsql_procedures) WHERE tsql_object_id(name) = " +
         operand(false) + (n == 2 ? " AND " + Expression(*e.args[1]) + " = 5" : "") + " LIMIT 1)";
-    return name == "object_name" ? lookup : "CASE WHEN " + lookup + " IS NOT NULL THEN 'dbo' END";
+    return called == "object_name" ? lookup : "CASE WHEN " + lookup + " IS NOT NULL THEN 'dbo' END";
   }
-  if (name == "choose") {
+  if (called == "choose") {
     if (n < 2) {
       throw ComError(174, kEngineErrorSource, "The choose function requires 2 argument(s).");
     }
@@ -109,7 +110,7 @@ std::optional<std::string> Emitter::BuiltinFunction(const Expr& e) {
     }
     return out + " END";
   }
-  if (name == "concat_ws") {
+  if (called == "concat_ws") {
     // Each argument that is not NULL brings the separator before it; the first one is cut.
     if (n < 3) {
       throw ComError(189, kEngineErrorSource,
@@ -123,7 +124,7 @@ std::optional<std::string> Emitter::BuiltinFunction(const Expr& e) {
     }
     return "substr(" + joined + ", length(" + separator + ") + 1)";
   }
-  if (name == "string_agg" && !e.within_group.empty()) {
+  if (called == "string_agg" && !e.within_group.empty()) {
     if (n != 2) WrongArgCount(name, 2);
     std::string out = "tsql_string_agg_sorted(" + Expression(*e.args[0]) + ", " +
                       Expression(*e.args[1]);

@@ -4,6 +4,7 @@
 // workbench filter, sums a program wrote) go as flat runs combined pairwise: SQLite refuses
 // expressions more than 1000 levels deep and more than about 90 nested parentheses, and a
 // step-by-step rendering of a long chain would be both.
+#include <algorithm>
 #include <utility>
 
 #include "base/com_error.h"
@@ -66,7 +67,11 @@ std::string Step(const std::string& op, StaticType ta, StaticType tb, const Nume
 
 void Emitter::RefuseDateArithmetic(const Expr& e, const std::vector<StaticType>& types) const {
   // Only datetime and smalldatetime take days added as numbers; the newer date types refuse.
+  // Their static type is kDate or kUnknown, never numeric or text, so the full result type
+  // (costly for nested calls) is asked only of operands that may be one, next to a number.
+  if (std::find(types.begin(), types.end(), StaticType::kNumeric) == types.end()) return;
   for (size_t i = 0; i < e.args.size(); ++i) {
+    if (types[i] == StaticType::kNumeric || types[i] == StaticType::kText) continue;
     std::string type = ToLowerAscii(ResultType(*e.args[i]));
     type = type.substr(0, type.find('('));
     if (type != "date" && type != "datetime2" && type != "time") continue;
@@ -81,12 +86,14 @@ void Emitter::RefuseDateArithmetic(const Expr& e, const std::vector<StaticType>&
   }
 }
 
-bool Emitter::IsArithmetic(const std::string& op) {
+bool Emitter::IsArithmetic(const std::string& op_text) {
+  const std::string_view op = op_text;  // compares lengths first
   return op == "+" || op == "-" || op == "*" || op == "/" || op == "%" || op == "&" ||
          op == "|" || op == "^";
 }
 
-StaticType Emitter::StepType(StaticType a, const std::string& op, StaticType b) {
+StaticType Emitter::StepType(StaticType a, const std::string& op_text, StaticType b) {
+  const std::string_view op = op_text;  // compares lengths first
   if (op == "+" || op == "-" || op == "*" || op == "/" || op == "%") {
     if (a == b && (op == "+" || a == StaticType::kNumeric)) return a;
   }

@@ -434,6 +434,7 @@ std::string Emitter::WindowFunction(const Expr& e) {
 
 std::string Emitter::Function(const Expr& e) {
   const std::string& name = e.text;
+  const std::string_view called = name;  // compares lengths first
   int n = static_cast<int>(e.args.size());
   auto args = [&](size_t from = 0) {
     std::string out;
@@ -445,13 +446,13 @@ std::string Emitter::Function(const Expr& e) {
   };
   if (e.has_over) return WindowFunction(e);
   if (auto sql = BuiltinFunction(e)) return *sql;
-  if (name == "error_number" || name == "error_message" || name == "error_severity" ||
-      name == "error_state" || name == "error_line" || name == "error_procedure") {
+  if (called == "error_number" || called == "error_message" || called == "error_severity" ||
+      called == "error_state" || called == "error_line" || called == "error_procedure") {
     if (n != 0) WrongArgCount(name, 0, 0);
     return Param("@@" + name);
   }
   if (IsAggregate(name)) {
-    std::string fn = name == "count_big" ? "count" : name;
+    std::string fn = called == "count_big" ? "count" : name;
     if (e.star) {
       if (fn != "count") Unsupported("*");
       return "count(*)";
@@ -462,7 +463,7 @@ std::string Emitter::Function(const Expr& e) {
     return fn + "(" + (e.distinct ? "DISTINCT " : "") + args() + ")";
   }
   if (e.distinct || e.star) Unsupported(e.distinct ? "distinct" : "*");
-  if (name == "isnull") {
+  if (called == "isnull") {
     if (n != 2) WrongArgCount(name, 2, 2);
     // The result has the first argument's type: ISNULL(text_column, 0) is the text '0'.
     std::string decl = ColumnType(*e.args[0]);
@@ -480,21 +481,21 @@ std::string Emitter::Function(const Expr& e) {
     }
     return "ifnull(" + args() + ")";
   }
-  if (name == "coalesce") {
+  if (called == "coalesce") {
     if (n < 2) WrongArgCount(name, 2, 2);
     return "coalesce(" + args() + ")";
   }
-  if (name == "nullif") {
+  if (called == "nullif") {
     if (n != 2) WrongArgCount(name, 2, 2);
     return "CASE WHEN " + Comparison("=", *e.args[0], *e.args[1]) + " THEN NULL ELSE " +
            Expression(*e.args[0]) + " END";
   }
-  if (name == "iif") {
+  if (called == "iif") {
     if (n != 3) WrongArgCount(name, 3, 3);
     return "CASE WHEN " + Expression(*e.args[0]) + " THEN " + Expression(*e.args[1]) +
            " ELSE " + Expression(*e.args[2]) + " END";
   }
-  if (name == "concat") {
+  if (called == "concat") {
     if (n < 2) WrongArgCount(name, 2, 254);
     std::string out = "(";
     for (int i = 0; i < n; ++i) {
@@ -503,33 +504,33 @@ std::string Emitter::Function(const Expr& e) {
     }
     return out + ")";
   }
-  if (name == "sql_variant_property") return VariantProperty(e);
-  if (name == "datalength" && n == 1) {
+  if (called == "sql_variant_property") return VariantProperty(e);
+  if (called == "datalength" && n == 1) {
     // National text takes two bytes a character.
     std::string decl = ToLowerAscii(ResultType(*e.args[0]));
     if (decl.starts_with("nvarchar") || decl.starts_with("nchar") || decl.starts_with("ntext")) {
       return "(length(" + args() + ") * 2)";
     }
   }
-  if (name == "len" && n == 1 && ScaleOf(*e.args[0]) > 0) {
+  if (called == "len" && n == 1 && ScaleOf(*e.args[0]) > 0) {
     return "tsql_len(" + WithScale(Expression(*e.args[0]), ScaleOf(*e.args[0])) + ")";
   }
-  if (name == "char" || name == "nchar") {
+  if (called == "char" || called == "nchar") {
     if (n != 1) WrongArgCount(name, 1, 1);
     return "char(" + args() + ")";
   }
-  if (name == "ascii" || name == "unicode") {
+  if (called == "ascii" || called == "unicode") {
     if (n != 1) WrongArgCount(name, 1, 1);
     return "unicode(" + args() + ")";
   }
-  if (name == "scope_identity") return Param("@@identity");
-  if (name == "ident_current") {
+  if (called == "scope_identity") return Param("@@identity");
+  if (called == "ident_current") {
     if (n != 1) WrongArgCount(name, 1, 1);
     if (e.args[0]->kind != ExprKind::kString) Unsupported("ident_current");
     // Bound as a value the interpreter reads from the table's sequence when the statement runs.
     return Param("@@ident_current " + e.args[0]->text);
   }
-  if (name == "datepart" && n == 2 && e.args[0]->kind == ExprKind::kString &&
+  if (called == "datepart" && n == 2 && e.args[0]->kind == ExprKind::kString &&
       (EqualsNoCase(e.args[0]->text, "weekday") || EqualsNoCase(e.args[0]->text, "dw") ||
        EqualsNoCase(e.args[0]->text, "w"))) {
     // Day 1 is the session's first day of the week (SET DATEFIRST); the runtime counts from
@@ -537,12 +538,12 @@ std::string Emitter::Function(const Expr& e) {
     return "((tsql_datepart('weekday', " + Expression(*e.args[1]) + ") + 6 - " +
            Param("@@datefirst") + " % 7) % 7 + 1)";
   }
-  if (name == "xact_state") {
+  if (called == "xact_state") {
     if (n != 0) WrongArgCount(name, 0, 0);
     return Param("@@xact_state");
   }
-  if (name == "sysdatetime" || name == "current_timestamp") return "tsql_getdate()";
-  if (name == "object_id") {
+  if (called == "sysdatetime" || called == "current_timestamp") return "tsql_getdate()";
+  if (called == "object_id") {
     if (n < 1 || n > 2) WrongArgCount(name, 1, 2);
     if (e.args[0]->kind != ExprKind::kString) Unsupported("object_id");
     std::string full = e.args[0]->text;

@@ -65,8 +65,9 @@ void Emitter::PushScope(const std::vector<std::string>& table, const std::string
   scopes_.push_back({std::move(st)});
 }
 
-std::string Emitter::ColumnType(const Expr& column) const {
-  if (column.kind != ExprKind::kColumn || column.parts.empty()) return "";
+const std::string& Emitter::ColumnType(const Expr& column) const {
+  static const std::string kUnknown;
+  if (column.kind != ExprKind::kColumn || column.parts.empty()) return kUnknown;
   const std::string& name = column.parts.back();
   const std::string* qualifier =
       column.parts.size() >= 2 ? &column.parts[column.parts.size() - 2] : nullptr;
@@ -74,16 +75,16 @@ std::string Emitter::ColumnType(const Expr& column) const {
     for (const ScopeTable& t : *scope) {
       if (qualifier != nullptr && !EqualsNoCase(t.name, *qualifier)) continue;
       if (!t.columns) {
-        if (qualifier != nullptr) return "";
+        if (qualifier != nullptr) return kUnknown;
         continue;
       }
       for (const CatalogColumn& c : *t.columns) {
         if (EqualsNoCase(c.name, name)) return c.decl_type;
       }
-      if (qualifier != nullptr) return "";
+      if (qualifier != nullptr) return kUnknown;
     }
   }
-  return "";
+  return kUnknown;
 }
 
 void Emitter::CheckQualifier(const Expr& column) const {
@@ -104,10 +105,11 @@ StaticType Emitter::TypeOfDecl(const std::string& decl_type) {
   if (decl_type.empty()) return StaticType::kUnknown;
   std::string t = ToLowerAscii(decl_type.substr(0, decl_type.find('(')));
   while (!t.empty() && t.back() == ' ') t.pop_back();
-  if (t == "uniqueidentifier") return StaticType::kUnknown;
+  const std::string_view name = t;  // compares lengths first
+  if (name == "uniqueidentifier") return StaticType::kUnknown;
   if (IsTextTypeName(t)) return StaticType::kText;
   if (IsNumericTypeName(t)) return StaticType::kNumeric;
-  if (t == "datetime" || t == "smalldatetime" || t == "date" || t == "datetime2") {
+  if (name == "datetime" || name == "smalldatetime" || name == "date" || name == "datetime2") {
     return StaticType::kDate;
   }
   return StaticType::kUnknown;

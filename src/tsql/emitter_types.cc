@@ -124,7 +124,7 @@ std::string Emitter::FunctionResultType(const Expr& e) const {
     }
     if (e.has_else) branches.push_back(e.args.back().get());
   } else {
-    const std::string& fn = e.text;
+    const std::string_view fn = e.text;  // compares lengths first
     if (fn == "count" || fn == "len" || fn == "datalength" || fn == "charindex" ||
         fn == "patindex" || fn == "datediff" || fn == "datepart" || fn == "year" ||
         fn == "month" || fn == "day" || fn == "isnumeric" || fn == "isdate" ||

@@ -387,8 +387,9 @@ ExprPtr Parser::ParsePrimary() {
 ExprPtr Parser::ParseFunctionCall(std::vector<std::string> name, size_t offset) {
   ExprDepth guard(this);
   std::string fn = ToLowerAscii(name.back());
+  const std::string_view called = fn;  // compares lengths first
   ExpectOp("(");
-  if (fn == "cast" || fn == "try_cast") {
+  if (called == "cast" || called == "try_cast") {
     auto e = MakeExpr(ExprKind::kCast, offset);
     e->args.push_back(ParseExpr());
     ExpectKeyword("as");
@@ -396,7 +397,7 @@ ExprPtr Parser::ParseFunctionCall(std::vector<std::string> name, size_t offset) 
     ExpectOp(")");
     return e;
   }
-  if (fn == "convert" || fn == "try_convert") {
+  if (called == "convert" || called == "try_convert") {
     auto e = MakeExpr(ExprKind::kConvert, offset);
     e->type = ParseType(true);
     ExpectOp(",");
@@ -427,7 +428,7 @@ ExprPtr Parser::ParseFunctionCall(std::vector<std::string> name, size_t offset) 
     if (IsKeyword("rows") || IsKeyword("range")) ParseWindowFrame(e.get());
     ExpectOp(")");
   };
-  if (fn == "dateadd" || fn == "datediff" || fn == "datepart" || fn == "datename") {
+  if (called == "dateadd" || called == "datediff" || called == "datepart" || called == "datename") {
     // The first argument is a bare datepart name; it travels as text.
     if (Peek().kind != TokenKind::kIdentifier) Fail();
     auto part = MakeExpr(ExprKind::kString, Offset());
@@ -455,7 +456,7 @@ ExprPtr Parser::ParseFunctionCall(std::vector<std::string> name, size_t offset) 
     e->args.push_back(ParseExpr());
   } while (AcceptOp(","));
   ExpectOp(")");
-  if (fn == "string_agg" && IsKeyword("within")) {
+  if (called == "string_agg" && IsKeyword("within")) {
     Advance();
     ExpectKeyword("group");
     ExpectOp("(");
