@@ -3,6 +3,7 @@
 #ifndef AMBIT_TSQL_AST_H_
 #define AMBIT_TSQL_AST_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -71,6 +72,12 @@ struct Expr {
   std::string over_frame;  // "ROWS BETWEEN 1 PRECEDING AND CURRENT ROW", "" when none
   std::vector<struct OrderItem> within_group;  // STRING_AGG(...) WITHIN GROUP (ORDER BY ...)
   size_t offset = 0;
+
+  // A statement is hundreds of nodes made and dropped together, too many and too large for
+  // the C library's small-block caches: freed nodes wait on a per-thread list for the next
+  // statement instead (ast.cc).
+  static void* operator new(size_t size);
+  static void operator delete(void* node, size_t size);
 };
 
 // A two-operand kBinary node.

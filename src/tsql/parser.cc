@@ -115,12 +115,6 @@ std::vector<std::string> SplitScript(std::string_view script) {
 
 // ------------------------------------------------------------------------------- tokens
 
-const Token& Parser::Advance() {
-  const Token& t = tokens_[pos_];
-  if (pos_ + 1 < tokens_.size()) ++pos_;
-  return t;
-}
-
 size_t Parser::PreviousEnd() const {
   if (pos_ == 0) return 0;
   const Token& prev = tokens_[pos_ - 1];
@@ -128,20 +122,8 @@ size_t Parser::PreviousEnd() const {
   return pos_ < tokens_.size() ? tokens_[pos_].offset : prev.offset + prev.text.size();
 }
 
-bool Parser::AcceptKeyword(std::string_view word) {
-  if (!IsKeyword(word)) return false;
-  Advance();
-  return true;
-}
-
 void Parser::ExpectKeyword(std::string_view word) {
   if (!AcceptKeyword(word)) Fail();
-}
-
-bool Parser::AcceptOp(std::string_view op) {
-  if (!IsOp(op)) return false;
-  Advance();
-  return true;
 }
 
 void Parser::ExpectOp(std::string_view op) {

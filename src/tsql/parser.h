@@ -96,7 +96,7 @@ class Parser {
   void ParseReferences(struct ForeignKey* fk);
   std::string ParseName();
 
-  // --- tokens (the first three inline: the grammar asks them at every step)
+  // --- tokens (the small ones inline: the grammar asks them at every step)
   const Token& Peek(size_t ahead = 0) const {
     size_t i = pos_ + ahead;
     return tokens_[i < tokens_.size() ? i : tokens_.size() - 1];
@@ -110,10 +110,22 @@ class Parser {
     return t.kind == TokenKind::kOperator && t.text.size() == op.size() && t.text[0] == op[0] &&
            (op.size() == 1 || t.text == op);
   }
-  const Token& Advance();
-  bool AcceptKeyword(std::string_view word);
+  const Token& Advance() {
+    const Token& t = tokens_[pos_];
+    if (pos_ + 1 < tokens_.size()) ++pos_;
+    return t;
+  }
+  bool AcceptKeyword(std::string_view word) {
+    if (!IsKeyword(word)) return false;
+    Advance();
+    return true;
+  }
   void ExpectKeyword(std::string_view word);
-  bool AcceptOp(std::string_view op);
+  bool AcceptOp(std::string_view op) {
+    if (!IsOp(op)) return false;
+    Advance();
+    return true;
+  }
   void ExpectOp(std::string_view op);
   bool IsName(size_t ahead = 0) const;  // an identifier that is not a reserved word
   [[noreturn]] void Fail() const;       // error 102 near the current token
