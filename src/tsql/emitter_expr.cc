@@ -72,29 +72,31 @@ bool IsAggregate(const std::string& fn) {
 
 }  // namespace
 
-std::string Emitter::QuoteName(const std::string& name) {
+namespace {
+
+// text between `quote`s with each quote in it doubled. Names and literals seldom hold one, so
+// the text is copied whole when it has none.
+std::string Quoted(const std::string& text, char quote) {
   std::string out;
-  out.reserve(name.size() + 2);  // built in place: names are quoted for nearly every column
-  out += '"';
-  for (char c : name) {
-    if (c == '"') out += '"';
-    out += c;
+  out.reserve(text.size() + 2);
+  out += quote;
+  if (std::find(text.begin(), text.end(), quote) == text.end()) {
+    out += text;
+  } else {
+    for (char c : text) {
+      if (c == quote) out += quote;
+      out += c;
+    }
   }
-  out += '"';
+  out += quote;
   return out;
 }
 
-std::string Emitter::QuoteString(const std::string& value) {
-  std::string out;
-  out.reserve(value.size() + 2);
-  out += '\'';
-  for (char c : value) {
-    if (c == '\'') out += '\'';
-    out += c;
-  }
-  out += '\'';
-  return out;
-}
+}  // namespace
+
+std::string Emitter::QuoteName(const std::string& name) { return Quoted(name, '"'); }
+
+std::string Emitter::QuoteString(const std::string& value) { return Quoted(value, '\''); }
 
 std::string Emitter::SqliteTableName(const std::string& name) {
   // A table variable lives as a temporary table of the connection.
@@ -436,6 +438,17 @@ std::string Emitter::Function(const Expr& e) {
   const std::string& name = e.text;
   const std::string_view called = name;  // compares lengths first
   int n = static_cast<int>(e.args.size());
+  // "prefix(arg, arg, ...)" built in one string: the common end of most calls.
+  auto call = [&](std::string_view prefix) {
+    std::string out(prefix);
+    out += '(';
+    for (size_t i = 0; i < e.args.size(); ++i) {
+      if (i > 0) out += ", ";
+      out += Expression(*e.args[i]);
+    }
+    out += ')';
+    return out;
+  };
   auto args = [&](size_t from = 0) {
     std::string out;
     for (size_t i = from; i < e.args.size(); ++i) {
@@ -479,11 +492,11 @@ std::string Emitter::Function(const Expr& e) {
       return "ifnull(" + Expression(*e.args[0]) + ", tsql_cast(" + Expression(*e.args[1]) +
              ", " + QuoteString(decl) + "))";
     }
-    return "ifnull(" + args() + ")";
+    return call("ifnull");
   }
   if (called == "coalesce") {
     if (n < 2) WrongArgCount(name, 2, 2);
-    return "coalesce(" + args() + ")";
+    return call("coalesce");
   }
   if (called == "nullif") {
     if (n != 2) WrongArgCount(name, 2, 2);
@@ -569,7 +582,9 @@ std::string Emitter::Function(const Expr& e) {
   if (n < it->second.min_args || n > it->second.max_args) {
     WrongArgCount(name, it->second.min_args, it->second.max_args);
   }
-  return "tsql_" + name + "(" + args() + ")";
+  std::string prefix = "tsql_";
+  prefix += name;
+  return call(prefix);
 }
 
 }  // namespace ambit::tsql

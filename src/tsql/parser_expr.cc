@@ -145,7 +145,35 @@ TypeSpec Parser::ParseType(bool in_cast) {
 
 ExprPtr Parser::ParseExpr() {
   ExprDepth guard(this);
-  return ParseOr();
+  // Most operands are a lone literal, variable or column followed by what ends an expression:
+  // no level between OR and the primary would take anything, so it is read directly.
+  const Token& first = Peek();
+  size_t next = 1;
+  switch (first.kind) {
+    case TokenKind::kNumber:
+    case TokenKind::kString:
+    case TokenKind::kNString:
+    case TokenKind::kVariable:
+      break;
+    case TokenKind::kIdentifier:
+    case TokenKind::kQuotedIdentifier:
+      if (!IsName()) return ParseOr();
+      if (IsOp(".", 1) && IsName(2)) next = 3;
+      break;
+    default:
+      return ParseOr();
+  }
+  const Token& after = Peek(next);
+  std::string_view word = after.text;
+  bool ends = false;
+  if (after.kind == TokenKind::kOperator) {
+    ends = word == "," || word == ")";
+  } else if (after.kind == TokenKind::kIdentifier) {
+    ends = EqualsNoCase(word, "as") || EqualsNoCase(word, "then") ||
+           EqualsNoCase(word, "else") || EqualsNoCase(word, "end") ||
+           EqualsNoCase(word, "when") || EqualsNoCase(word, "from");
+  }
+  return ends ? ParsePrimary() : ParseOr();
 }
 
 ExprPtr Parser::ParseOr() {
