@@ -333,10 +333,19 @@ std::string Emitter::ExpressionText(const Expr& e) {
 
 std::string Emitter::Comparison(const std::string& op, const Expr& a, const Expr& b) {
   std::string sa = Expression(a), sb = Expression(b);
-  std::string native = "(" + sa + " " + op + " " + sb + ")";
-  std::string runtime = "(tsql_cmp(" + sa + ", " + sb + ") " + op + " 0)";
+  // Only one of the forms is wanted: each is built when chosen.
+  auto form = [&](std::string_view head, std::string_view between, std::string_view tail) {
+    std::string out;
+    out.reserve(head.size() + sa.size() + between.size() + sb.size() + tail.size());
+    out.append(head).append(sa).append(between).append(sb).append(tail);
+    return out;
+  };
+  const std::string op_between = " " + op + " ";
+  const std::string op_tail = ") " + op + " 0)";
+  auto native = [&] { return form("(", op_between, ")"); };
+  auto runtime = [&] { return form("(tsql_cmp(", ", ", op_tail); };
   // Date texts need the runtime: '2026-12-05' must equal midnight of that day.
-  if (LooksLikeDate(a) || LooksLikeDate(b)) return runtime;
+  if (LooksLikeDate(a) || LooksLikeDate(b)) return runtime();
   StaticType ta = TypeOf(a), tb = TypeOf(b);
   bool a_col = a.kind == ExprKind::kColumn || a.kind == ExprKind::kSubquery;
   bool b_col = b.kind == ExprKind::kColumn || b.kind == ExprKind::kSubquery;
@@ -345,20 +354,20 @@ std::string Emitter::Comparison(const std::string& op, const Expr& a, const Expr
     // conversions except where SQL Server would turn a text column into a number.
     bool mixed = (ta == StaticType::kText && tb == StaticType::kNumeric) ||
                  (ta == StaticType::kNumeric && tb == StaticType::kText);
-    if (!mixed) return native;
+    if (!mixed) return native();
     const Expr& number_side = ta == StaticType::kNumeric ? a : b;
     const Expr& text_side = ta == StaticType::kNumeric ? b : a;
     bool number_is_column = number_side.kind == ExprKind::kColumn;
     bool text_converts = text_side.kind == ExprKind::kVariable ||
                          (text_side.kind == ExprKind::kString && IsNumericText(text_side.text));
-    if (number_is_column && text_converts) return native;
-    return runtime;
+    if (number_is_column && text_converts) return native();
+    return runtime();
   }
-  if (ta == StaticType::kNumeric && tb == StaticType::kNumeric) return native;
+  if (ta == StaticType::kNumeric && tb == StaticType::kNumeric) return native();
   if (ta == StaticType::kText && tb == StaticType::kText) {
-    return "(" + sa + " " + op + " " + sb + " COLLATE TSQL)";
+    return form("(", op_between, " COLLATE TSQL)");
   }
-  return runtime;
+  return runtime();
 }
 
 bool Emitter::InListIsNative(const Expr& e) const {

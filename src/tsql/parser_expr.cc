@@ -25,7 +25,9 @@ class ExprDepth {
 };
 
 ExprPtr MakeExpr(ExprKind kind, size_t offset) {
-  auto e = std::make_unique<Expr>();
+  // Default- rather than value-initialised: every member has its initialiser, and zeroing the
+  // node first would write it twice.
+  ExprPtr e(new Expr);
   e->kind = kind;
   e->offset = offset;
   return e;
@@ -143,26 +145,35 @@ TypeSpec Parser::ParseType(bool in_cast) {
   return t;
 }
 
-ExprPtr Parser::ParseExpr() {
-  ExprDepth guard(this);
-  // Most operands are a lone literal, variable or column followed by what ends an expression:
-  // no level between OR and the primary would take anything, so it is read directly.
-  const Token& first = Peek();
-  size_t next = 1;
-  switch (first.kind) {
+namespace {
+
+// Tokens of a lone literal, variable, name or alias.name at the parser's position; 0 when
+// something else starts there. The grammar's levels read such an operand as it stands when the
+// token after it is nothing they take, so the caller may go straight to ParsePrimary.
+size_t SimpleOperand(const Parser& p) {
+  switch (p.Peek().kind) {
     case TokenKind::kNumber:
     case TokenKind::kString:
     case TokenKind::kNString:
     case TokenKind::kVariable:
-      break;
+      return 1;
     case TokenKind::kIdentifier:
     case TokenKind::kQuotedIdentifier:
-      if (!IsName()) return ParseOr();
-      if (IsOp(".", 1) && IsName(2)) next = 3;
-      break;
+      if (!p.IsName()) return 0;
+      return p.IsOp(".", 1) && p.IsName(2) ? 3 : 1;
     default:
-      return ParseOr();
+      return 0;
   }
+}
+
+}  // namespace
+
+ExprPtr Parser::ParseExpr() {
+  ExprDepth guard(this);
+  // Most operands are a lone literal, variable or column followed by what ends an expression:
+  // no level between OR and the primary would take anything.
+  size_t next = SimpleOperand(*this);
+  if (next == 0) return ParseOr();
   const Token& after = Peek(next);
   std::string_view word = after.text;
   bool ends = false;
