@@ -1,6 +1,7 @@
 #include "tsql/parser.h"
 
 #include <gtest/gtest.h>
+#include <thread>
 
 #include "base/com_error.h"
 
@@ -133,6 +134,57 @@ TEST(ParserTest, UnsupportedOrBrokenSyntaxNamesTheToken) {
   EXPECT_EQ(ErrorOf("merge into t using u on 1=1"), 102);
   EXPECT_EQ(ErrorOf("declare @v foo"), 2715);
   EXPECT_EQ(ErrorOf(std::string(5000, '(')), 191);
+}
+
+// A literal, variable or name is read straight as the whole operand only when nothing after it
+// belongs to the expression; each case below has the operand next to something that does.
+TEST(ParserTest, LoneOperandsAndWhatContinuesThem) {
+  auto b = ParseBatch(
+      "select a.b.c, x collate Latin1_General_CI_AS, f(1), n'x' + 'y', @v as v, "
+      "case when a.k = 1 then 2 else -3 end, t.k in (1, 2) or t.k is null, "
+      "a.b between 1 and 2, - 1, [q] from t");
+  const QuerySpec& q = static_cast<SelectStmt*>(b->statements[0].get())->select->blocks[0];
+  ASSERT_EQ(q.items.size(), 10u);
+  EXPECT_EQ(q.items[0].expr->parts, (std::vector<std::string>{"a", "b", "c"}));
+  EXPECT_EQ(q.items[1].expr->kind, ExprKind::kColumn);
+  EXPECT_EQ(q.items[2].expr->kind, ExprKind::kFunction);
+  EXPECT_EQ(q.items[3].expr->kind, ExprKind::kBinary);
+  EXPECT_EQ(q.items[3].expr->args[0]->type.name, "nvarchar");
+  EXPECT_EQ(q.items[4].expr->kind, ExprKind::kVariable);
+  EXPECT_EQ(q.items[4].alias, "v");
+  const Expr& c = *q.items[5].expr;
+  ASSERT_EQ(c.args.size(), 3u);
+  EXPECT_EQ(c.args[0]->args[0]->parts, (std::vector<std::string>{"a", "k"}));
+  EXPECT_EQ(c.args[0]->args[1]->text, "1");
+  EXPECT_EQ(c.args[1]->text, "2");
+  EXPECT_EQ(c.args[2]->text, "-3");
+  EXPECT_EQ(q.items[6].expr->text, "or");
+  EXPECT_EQ(q.items[6].expr->args[0]->kind, ExprKind::kIn);
+  EXPECT_EQ(q.items[6].expr->args[0]->args.size(), 3u);
+  EXPECT_EQ(q.items[7].expr->kind, ExprKind::kBetween);
+  EXPECT_EQ(q.items[8].expr->text, "-1");
+  EXPECT_EQ(q.items[9].expr->parts, (std::vector<std::string>{"q"}));
+  EXPECT_EQ(ErrorOf("select [q](1) from t"), 102);
+}
+
+// Freed nodes are kept per thread for the next statement: a tree dropped on another thread than
+// the one that built it, and one larger than the threads keep, must both come back whole.
+TEST(ParserTest, TreesOutliveTheirThreadAndTheNodeLists) {
+  std::string sum = "select 1";
+  for (int i = 0; i < 6000; ++i) sum += " + x";
+  for (int round = 0; round < 3; ++round) {
+    auto big = ParseBatch(sum);
+    auto small = ParseBatch("select a + 1, b from t");
+    std::thread([&] { big.reset(); }).join();
+    auto again = ParseBatch(sum);
+    const Expr& e =
+        *static_cast<SelectStmt*>(again->statements[0].get())->select->blocks[0].items[0].expr;
+    ASSERT_EQ(e.args.size(), 6001u);
+    EXPECT_EQ(e.args[6000]->parts[0], "x");
+    std::thread([&] { small = ParseBatch("select c from t"); }).join();
+    const auto* kept = static_cast<SelectStmt*>(small->statements[0].get());
+    EXPECT_EQ(kept->select->blocks[0].items[0].expr->parts[0], "c");
+  }
 }
 
 TEST(ParserTest, ScriptsSplitAtGo) {
