@@ -28,9 +28,15 @@ struct FreeNode {
   FreeNode* next;
 };
 
+// Set when the thread's list is gone: nodes a later destructor of the exiting thread frees
+// (a static or thread-local holding a parse tree) go back to the heap. A plain flag has no
+// destructor, so it can still be read then.
+thread_local bool pool_closed = false;
+
 class NodePool {
  public:
   ~NodePool() {
+    pool_closed = true;
     while (head_ != nullptr) ::operator delete(Pop());
   }
   void* Take() { return head_ != nullptr ? Pop() : nullptr; }
@@ -57,14 +63,14 @@ thread_local NodePool expr_pool;
 }  // namespace
 
 void* Expr::operator new(size_t size) {
-  if (AMBIT_NODE_POOL && size == sizeof(Expr)) {
+  if (AMBIT_NODE_POOL && size == sizeof(Expr) && !pool_closed) {
     if (void* node = expr_pool.Take()) return node;
   }
   return ::operator new(size);
 }
 
 void Expr::operator delete(void* node, size_t size) {
-  if (AMBIT_NODE_POOL && size == sizeof(Expr) && expr_pool.Keep(node)) return;
+  if (AMBIT_NODE_POOL && size == sizeof(Expr) && !pool_closed && expr_pool.Keep(node)) return;
   ::operator delete(node);
 }
 
