@@ -191,6 +191,12 @@ class Emitter {
   std::string ExpressionText(const Expr& e);
   std::string Param(const std::string& variable);
   std::string Comparison(const std::string& op, const Expr& a, const Expr& b);
+  // A date column of a table against a constant, compared by SQLite itself on the bare column so
+  // that an index on it serves (emitter_dates.cc); "" when the comparison is not of that kind.
+  std::string DateColumnComparison(const std::string& op, const Expr& a, const Expr& b);
+  // The declared type of a column whose stored values are canonical date text: a date or
+  // datetime column of a table (not of a view or derived table); "" for anything else.
+  std::string StoredDateType(const Expr& e) const;
   // A kBinary chain (emitter_chain.cc).
   std::string Chain(const Expr& e);
   // Error 206 for date, datetime2 or time with a number in + or - (datetime allows it).
@@ -265,6 +271,10 @@ class Emitter {
   std::map<std::string, std::string> output_names_;
   std::map<const TableRef*, std::string> row_sources_;  // tables read as another row source
   const CatalogColumn* FindColumn(const std::vector<CatalogColumn>& cols, const std::string& name);
+  struct ScopeTable;
+  // The catalog column a column reference names, and the table it belongs to; null when it is
+  // unknown (emitter_scope.cc).
+  const CatalogColumn* ResolveColumn(const Expr& column, const ScopeTable** table) const;
 
   const EmitterContext& context_;
   std::vector<std::string> params_;

@@ -308,7 +308,7 @@ std::string Emitter::ExpressionText(const Expr& e) {
     case ExprKind::kBetween: {
       std::string out;
       if (e.args[0]->kind == ExprKind::kColumn && !LooksLikeDate(*e.args[1]) &&
-          !LooksLikeDate(*e.args[2])) {
+          !LooksLikeDate(*e.args[2]) && StoredDateType(*e.args[0]).empty()) {
         out = "(" + Expression(*e.args[0]) + " BETWEEN " + Expression(*e.args[1]) + " AND " +
               Expression(*e.args[2]) + ")";
       } else {
@@ -332,6 +332,7 @@ std::string Emitter::ExpressionText(const Expr& e) {
 }
 
 std::string Emitter::Comparison(const std::string& op, const Expr& a, const Expr& b) {
+  if (std::string sql = DateColumnComparison(op, a, b); !sql.empty()) return sql;
   std::string sa = Expression(a), sb = Expression(b);
   // Only one of the forms is wanted: each is built when chosen.
   auto form = [&](std::string_view head, std::string_view between, std::string_view tail) {
@@ -372,9 +373,10 @@ std::string Emitter::Comparison(const std::string& op, const Expr& a, const Expr
 
 bool Emitter::InListIsNative(const Expr& e) const {
   StaticType left = TypeOf(*e.args[0]);
+  bool date_column = !StoredDateType(*e.args[0]).empty();
   for (size_t i = 1; i < e.args.size(); ++i) {
     const Expr& item = *e.args[i];
-    if (LooksLikeDate(item)) return false;
+    if (LooksLikeDate(item) || (date_column && item.kind == ExprKind::kString)) return false;
     StaticType t = TypeOf(item);
     if (left == StaticType::kText && t == StaticType::kNumeric) return false;
     if (left == StaticType::kNumeric && t == StaticType::kText && item.kind != ExprKind::kVariable &&

@@ -67,7 +67,12 @@ void Emitter::PushScope(const std::vector<std::string>& table, const std::string
 
 const std::string& Emitter::ColumnType(const Expr& column) const {
   static const std::string kUnknown;
-  if (column.kind != ExprKind::kColumn || column.parts.empty()) return kUnknown;
+  const CatalogColumn* c = ResolveColumn(column, nullptr);
+  return c == nullptr ? kUnknown : c->decl_type;
+}
+
+const CatalogColumn* Emitter::ResolveColumn(const Expr& column, const ScopeTable** table) const {
+  if (column.kind != ExprKind::kColumn || column.parts.empty()) return nullptr;
   const std::string& name = column.parts.back();
   const std::string* qualifier =
       column.parts.size() >= 2 ? &column.parts[column.parts.size() - 2] : nullptr;
@@ -75,16 +80,18 @@ const std::string& Emitter::ColumnType(const Expr& column) const {
     for (const ScopeTable& t : *scope) {
       if (qualifier != nullptr && !EqualsNoCase(t.name, *qualifier)) continue;
       if (!t.columns) {
-        if (qualifier != nullptr) return kUnknown;
+        if (qualifier != nullptr) return nullptr;
         continue;
       }
       for (const CatalogColumn& c : *t.columns) {
-        if (EqualsNoCase(c.name, name)) return c.decl_type;
+        if (!EqualsNoCase(c.name, name)) continue;
+        if (table != nullptr) *table = &t;
+        return &c;
       }
-      if (qualifier != nullptr) return kUnknown;
+      if (qualifier != nullptr) return nullptr;
     }
   }
-  return kUnknown;
+  return nullptr;
 }
 
 void Emitter::CheckQualifier(const Expr& column) const {

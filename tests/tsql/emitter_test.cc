@@ -30,6 +30,7 @@ class EmitterTest : public ::testing::Test {
       return it == variables_.end() ? nullptr : &it->second;
     };
     context_.columns = [this](const std::string& table) { return session_.Columns(table); };
+    context_.view = [this](const std::string& name) { return session_.View(name); };
     TypeSpec i;
     i.name = "int";
     i.text = "int";
@@ -76,10 +77,32 @@ TEST_F(EmitterTest, KeyLookupsStayNativeSoIndexesAreUsed) {
 TEST_F(EmitterTest, MixedTypesAndDatesGoThroughTheRuntime) {
   // SQL Server turns the text column into a number here; SQLite would compare text.
   EXPECT_THAT(Select("select FID from o where FOrderID = 7").sql, HasSubstr("tsql_cmp("));
-  EXPECT_THAT(Select("select FID from o where FDate >= '20261201'").sql, HasSubstr("tsql_cmp("));
   EXPECT_THAT(Select("select FID from o where FShop = 'S1'").sql, Not(HasSubstr("tsql_cmp")));
   // Two non-column texts compare under the TSQL collation.
   EXPECT_THAT(Select("select 1 where @s = 'abc'").sql, HasSubstr("COLLATE TSQL"));
+}
+
+TEST_F(EmitterTest, DateColumnsAgainstConstantsSeekTheirIndex) {
+  session_.Execute("CREATE INDEX ix_o_date ON o(FDate) "
+                   "CREATE VIEW vo AS SELECT FID, FDate FROM o");
+  TypeSpec day;
+  day.name = day.text = "date";
+  variables_["@day"] = day;
+  for (const char* where : {"FDate >= '20261201'", "'2026-12-01' < FDate",
+                            "FDate BETWEEN '2026-12-01' AND '2026-12-31 23:59:59.997'",
+                            "FDate <= @s", "FDate = @day",
+                            "FDate < CONVERT(datetime, '2026-12-01', 120)"}) {
+    EmittedSql sql = Select(std::string("select FID from o where ") + where);
+    EXPECT_THAT(sql.sql, Not(HasSubstr("tsql_cmp"))) << where;
+    EXPECT_THAT(Plan(sql), HasSubstr("ix_o_date (FDate")) << where;
+  }
+  // The constant is converted once, to the column's stored text.
+  EXPECT_THAT(Select("select FID from o where FDate < '20261201'").sql,
+              HasSubstr("'2026-12-01 00:00:00'"));
+  // A view's column may hold whatever its query made of it; a column read as a number is
+  // no date.
+  EXPECT_THAT(Select("select FID from vo where FDate >= '20261201'").sql, HasSubstr("tsql_cmp("));
+  EXPECT_THAT(Select("select FID from o where FDate >= @id").sql, Not(HasSubstr("tsql_cast")));
 }
 
 TEST_F(EmitterTest, PlusFollowsOperandTypes) {
