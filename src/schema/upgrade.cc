@@ -112,6 +112,13 @@ void PageIndexes(Connection& conn) {
   RecreateScriptIndex(conn, "t_MeasureUnit", "IX_t_MeasureUnit_FMeasureUnitID");
 }
 
+// Version 5: date comparisons can seek an index, so an order-date filter checks the date in the
+// pay-date index's entries and a buyer's recent orders are one range of the nick's index.
+void DateFilterIndexes(Connection& conn) {
+  for (const char* name : {"IX_Web2ERPOrders_PayDate", "IX_Web2ERPOrders_FBuyerNick"})
+    RecreateScriptIndex(conn, "IC_Web2ERPOrders", name);
+}
+
 struct UpgradeStep {
   int version;  // the version the step brings the account to
   const char* what;
@@ -122,6 +129,7 @@ constexpr UpgradeStep kSteps[] = {
     {2, "IC_RefundInfo.FRefundStatus as text", &RefundStatusAsText},
     {3, "indexes in status list order", &ListOrderIndexes},
     {4, "indexes for paged lists", &PageIndexes},
+    {5, "indexes for date filters", &DateFilterIndexes},
 };
 
 void RecordVersion(Connection& conn, int version) {

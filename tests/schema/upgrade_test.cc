@@ -152,5 +152,20 @@ TEST(UpgradeTest, VersionThreeTakesThePageIndexes) {
   EXPECT_EQ(IndexNames(*conn, "sql"), fresh);
 }
 
+TEST(UpgradeTest, VersionFourTakesTheDateFilterIndexes) {
+  const std::vector<std::string> fresh = IndexNames(*testing::FreshAccount(), "sql");
+  ConnectionPtr conn = testing::FreshAccount();
+  conn->Execute(
+      "DROP INDEX IX_Web2ERPOrders_PayDate ON IC_Web2ERPOrders\r\n"
+      "DROP INDEX IX_Web2ERPOrders_FBuyerNick ON IC_Web2ERPOrders\r\n"
+      "CREATE INDEX IX_Web2ERPOrders_PayDate ON IC_Web2ERPOrders (FSitePayDate, FOrderID, FID)\r\n"
+      "CREATE INDEX IX_Web2ERPOrders_FBuyerNick ON IC_Web2ERPOrders (FBuyerNick)\r\n"
+      "UPDATE t_SystemProfile SET FValue = '4' WHERE FCategory = 'EC' AND FKey = 'SchemaVersion'");
+  ASSERT_NE(IndexNames(*conn, "sql"), fresh);
+  UpgradeAccountSchema(*conn);
+  EXPECT_EQ(AccountSchemaVersion(*conn), kAccountSchemaVersion);
+  EXPECT_EQ(IndexNames(*conn, "sql"), fresh);
+}
+
 }  // namespace
 }  // namespace ambit::schema

@@ -15,11 +15,15 @@ GO
 -- One shop's orders in list order, with the order date the filter compares beside them.
 CREATE INDEX IX_Web2ERPOrders_ShopPay ON IC_Web2ERPOrders (FWebshopID, FSitePayDate, FOrderID, FID, FOrderDate)
 GO
-CREATE INDEX IX_Web2ERPOrders_PayDate ON IC_Web2ERPOrders (FSitePayDate, FOrderID, FID)
+-- The order date rides along so that a page filtered by order date alone reads index entries,
+-- not a row of the table for every order it passes over.
+CREATE INDEX IX_Web2ERPOrders_PayDate ON IC_Web2ERPOrders (FSitePayDate, FOrderID, FID, FOrderDate)
 GO
 CREATE INDEX IX_Web2ERPOrders_FTransactionStatus ON IC_Web2ERPOrders (FTransactionStatus)
 GO
-CREATE INDEX IX_Web2ERPOrders_FBuyerNick ON IC_Web2ERPOrders (FBuyerNick)
+-- A buyer's recent orders (GetLatelyData) are a seek, however many orders one nick has (an
+-- empty nick gathers every order without one).
+CREATE INDEX IX_Web2ERPOrders_FBuyerNick ON IC_Web2ERPOrders (FBuyerNick, FOrderDate)
 GO
 CREATE INDEX IX_Web2ERPOrders_FWebshopID ON IC_Web2ERPOrders (FWebshopID, FOrderDate)
 GO
