@@ -62,6 +62,7 @@ void Session::Open(const std::string& path) {
   sqlite3_db_config(db_.handle(), SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
   sqlite3_db_config(db_.handle(), SQLITE_DBCONFIG_ENABLE_FKEY, 1, nullptr);
   RegisterSessionFunctions(db_.handle(), &slots);
+  RegisterTriggerCapture();
   // Procedures live in the database, so that every connection to it can run them.
   db_.Exec(
       "CREATE TABLE IF NOT EXISTS main.tsql_procedures (name TEXT PRIMARY KEY COLLATE NOCASE, "
@@ -132,11 +133,11 @@ void Session::SchemaChanged() {
 
 namespace {
 constexpr std::string_view kViewMark = "/*tsql_view ";
-}  // namespace
+constexpr std::string_view kTriggerMark = "/*tsql_trigger ";
 
 // Backslashes double and "*/" becomes "*\/", so the comment cannot end early.
-std::string EncodeViewDefinition(std::string_view definition) {
-  std::string out(kViewMark);
+std::string EncodeDefinition(std::string_view mark, std::string_view definition) {
+  std::string out(mark);
   for (size_t i = 0; i < definition.size(); ++i) {
     char c = definition[i];
     if (c == '\\' || (c == '/' && i > 0 && definition[i - 1] == '*')) out += '\\';
@@ -145,10 +146,10 @@ std::string EncodeViewDefinition(std::string_view definition) {
   return out + "*/";
 }
 
-std::optional<std::string> DecodeViewDefinition(std::string_view sqlite_text) {
-  size_t start = sqlite_text.find(kViewMark);
+std::optional<std::string> DecodeDefinition(std::string_view mark, std::string_view sqlite_text) {
+  size_t start = sqlite_text.find(mark);
   if (start == std::string_view::npos) return std::nullopt;
-  start += kViewMark.size();
+  start += mark.size();
   size_t end = sqlite_text.find("*/", start);
   if (end == std::string_view::npos) return std::nullopt;
   std::string out;
@@ -157,6 +158,24 @@ std::optional<std::string> DecodeViewDefinition(std::string_view sqlite_text) {
     out += sqlite_text[i];
   }
   return out;
+}
+
+}  // namespace
+
+std::string EncodeViewDefinition(std::string_view definition) {
+  return EncodeDefinition(kViewMark, definition);
+}
+
+std::optional<std::string> DecodeViewDefinition(std::string_view sqlite_text) {
+  return DecodeDefinition(kViewMark, sqlite_text);
+}
+
+std::string EncodeTriggerDefinition(std::string_view definition) {
+  return EncodeDefinition(kTriggerMark, definition);
+}
+
+std::optional<std::string> DecodeTriggerDefinition(std::string_view sqlite_text) {
+  return DecodeDefinition(kTriggerMark, sqlite_text);
 }
 
 std::shared_ptr<const CreateViewStmt> Session::View(const std::string& name) {
@@ -262,14 +281,14 @@ void Session::CommitTrans() {
 namespace {
 
 // What a rollback leaves alone in SQL Server but SQLite would undo: the rows of table variables
-// and the identity values handed out (a rolled-back insert leaves a gap). Read before the
+// and of a running trigger's inserted and deleted, and the identity values handed out (a rolled-back insert leaves a gap). Read before the
 // rollback, put back after it.
 class KeepOutsideTransaction {
  public:
   explicit KeepOutsideTransaction(SqliteDb& db) : db_(db) {
     RecordsetPtr variables = db_.Query(
-        "SELECT name, sql FROM temp.sqlite_master WHERE type = 'table' AND name GLOB "
-        "'#tsql_var_*'");
+        "SELECT name, sql FROM temp.sqlite_master WHERE type = 'table' AND (name GLOB "
+        "'#tsql_var_*' OR name GLOB '#tsql_trg_*')");
     for (const auto& row : variables->rows()) {
       std::string name = CStr(row[0]);
       tables_.push_back({name, CStr(row[1]),
@@ -375,6 +394,7 @@ void Session::Reset() {
   datefirst = 7;
   rowcount = 0;
   has_identity = false;
+  has_scope_identity = false;
 }
 
 }  // namespace ambit::tsql
