@@ -270,6 +270,7 @@ struct SetOptionStmt : Stmt {
   SetOptionStmt() : Stmt(StmtKind::kSetOption) {}
   std::string option;  // lower case, e.g. "nocount", "transaction isolation level"
   std::string value;   // lower case, e.g. "on"
+  std::vector<std::string> table;  // SET IDENTITY_INSERT table ON
 };
 
 struct IfStmt : Stmt {

@@ -82,6 +82,12 @@ class Interpreter {
   // IDENT_CURRENT('table'): the last identity value made for the table in any session, the
   // seed when none was made yet, NULL for a table without identity.
   Variant IdentCurrent(const std::string& table);
+  // SET IDENTITY_INSERT table ON | OFF: one table of the session at a time (8107), and only a
+  // table with an identity column (8106).
+  void SetIdentityInsert(const SetOptionStmt& s);
+  // An explicit value for an identity column only while IDENTITY_INSERT is ON for its table
+  // (544); while ON, the INSERT must give one, in a column list (8101, 545).
+  void CheckIdentityInsert(const InsertStmt& s);
   // The column of SELECT ... INTO's new table that stays an identity column, "" for none.
   std::string CarriedIdentity(const QuerySpec& q);
 

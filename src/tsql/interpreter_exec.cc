@@ -183,6 +183,7 @@ void Interpreter::RunInsert(const InsertStmt& s) {
 }
 
 void Interpreter::RunInsertRows(const InsertStmt& s) {
+  CheckIdentityInsert(s);
   if (s.exec) {
     std::vector<RecordsetPtr> produced;
     CallProcedure(*s.exec, &produced);

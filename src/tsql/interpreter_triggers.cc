@@ -104,6 +104,7 @@ void Interpreter::DropTrigger(const std::string& name, bool if_exists) {
 std::string Interpreter::BaseTable(const std::vector<std::string>& target,
                                    const std::vector<TableRefPtr>& from) {
   std::string name = target.back();
+  if (name.empty() || name[0] == '#' || name[0] == '@') return name;
   if (target.size() == 1) {
     // UPDATE alias SET ... FROM t alias: the alias names the table.
     std::vector<const TableRef*> pending;

@@ -200,13 +200,24 @@ std::shared_ptr<const CreateViewStmt> Session::View(const std::string& name) {
 }
 
 void Session::AddMessage(std::string text, int32_t number, int32_t severity) {
-  int before = results_ ? static_cast<int>(results_->size()) : 0;
-  messages_.push_back(InfoMessage{std::move(text), number, severity, before});
+  messages_.push_back(InfoMessage{std::move(text), number, severity, results_so_far()});
 }
+
+namespace {
+
+// Links each result set to the next, as Connection::Execute returns them.
+RecordsetPtr Chain(const std::vector<RecordsetPtr>& results) {
+  if (results.empty()) return nullptr;
+  for (size_t i = results.size() - 1; i > 0; --i) results[i - 1]->SetNextRecordset(results[i]);
+  return results.front();
+}
+
+}  // namespace
 
 RecordsetPtr Session::Execute(std::string_view script) {
   std::vector<RecordsetPtr> results;
   messages_.clear();
+  failed_results_ = {};
   cancel_requested_.store(false, std::memory_order_relaxed);
   TakeCatalogRequest();  // a note left by another connection's failed batch on this thread
   results_ = &results;
@@ -232,10 +243,16 @@ RecordsetPtr Session::Execute(std::string_view script) {
     if (deferred_error) {
       ComError error = *deferred_error;
       deferred_error.reset();
+      failed_results_.error_position = deferred_error_position;
+      failed_results_.results = Chain(results);
       throw error;
     }
   } catch (ComError& e) {
     if (e.severity() == 0) e.set_severity(SeverityOf(e.number()), 1);
+    if (!failed_results_.results) {
+      failed_results_.error_position = static_cast<int>(results.size());
+      failed_results_.results = Chain(results);
+    }
     throw;
   }
   if (results.empty()) {
@@ -243,8 +260,7 @@ RecordsetPtr Session::Execute(std::string_view script) {
     closed->set_records_affected(rowcount);
     return closed;
   }
-  for (size_t i = results.size() - 1; i > 0; --i) results[i - 1]->SetNextRecordset(results[i]);
-  return results.front();
+  return Chain(results);
 }
 
 void Session::BeginTrans() {
@@ -395,6 +411,7 @@ void Session::Reset() {
   rowcount = 0;
   has_identity = false;
   has_scope_identity = false;
+  identity_insert.clear();
 }
 
 }  // namespace ambit::tsql

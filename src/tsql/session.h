@@ -71,6 +71,9 @@ class Session {
   // Rolls back and drops the temporary tables, for the next user of a pooled connection.
   void Reset();
 
+  // The result sets of the last Execute when it raised an error (see Connection).
+  FailedBatchResults TakeFailedBatchResults() { return std::move(failed_results_); }
+
   // PRINT and low-severity RAISERROR output of the last Execute.
   const std::vector<InfoMessage>& messages() const { return messages_; }
   std::vector<InfoMessage> TakeMessages() { return std::move(messages_); }
@@ -113,6 +116,8 @@ class Session {
   bool throwing = false;  // the error on its way is a THROW's
   int try_depth = 0;
   std::optional<ComError> deferred_error;
+  int deferred_error_position = 0;  // result sets produced before deferred_error
+  int results_so_far() const { return results_ ? static_cast<int>(results_->size()) : 0; }
   std::vector<std::string> savepoints;  // SAVE TRANSACTION names, oldest first
   int64_t rowcount = 0;
   int64_t identity = 0;  // Variant Null until the first insert into an identity column
@@ -140,6 +145,7 @@ class Session {
   Emitter::PseudoTables PrepareTriggerTables(const std::string& table);
   std::vector<std::string> running_triggers;  // innermost last
   std::vector<std::string> firing_tables;     // tables whose pseudo-tables are in use
+  std::string identity_insert;  // the table SET IDENTITY_INSERT is ON for, "" for none
   int64_t scope_identity = 0;  // SCOPE_IDENTITY(): @@IDENTITY without the triggers' inserts
   bool has_scope_identity = false;
 
@@ -156,6 +162,7 @@ class Session {
   int trancount_ = 0;
   uint64_t schema_generation_ = 1;
   std::vector<InfoMessage> messages_;
+  FailedBatchResults failed_results_;
   const std::vector<RecordsetPtr>* results_ = nullptr;  // of the running Execute
   std::atomic<bool> cancel_requested_{false};
   std::list<CompiledBatchPtr> lru_;
