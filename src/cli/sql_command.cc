@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <sstream>
 
 #include "base/text.h"
@@ -101,41 +102,55 @@ bool RunBatch(Connection& connection, const std::string& batch, const OutputOpti
     }
   };
   InterruptScope::BatchStarted();
+  RecordsetPtr rs;
+  std::optional<ComError> error;
+  int error_position = 0;
   try {
-    RecordsetPtr rs = connection.Execute(batch);
+    rs = connection.Execute(batch);
     InterruptScope::BatchFinished();
-    messages = connection.TakeMessages();
-    size_t index = 0;
-    bool printed = false;
-    for (RecordsetPtr set = rs; set; set = set->NextRecordset(), ++index) {
-      if (!set->IsOpen() || set->FieldCount() == 0) continue;
-      print_messages(index);
-      printed = true;
-      if (output.json) {
-        out << FormatJson(*set) << "\n";
-      } else {
-        out << FormatResult(*set, output.vertical, output.terminal_width) << "\n";
-      }
-    }
-    print_messages(SIZE_MAX);
-    // A batch whose output was its messages says nothing more.
-    int64_t affected = rs ? rs->records_affected() : -1;
-    if (!printed && !output.json && affected >= 0 && messages.empty()) {
-      out << RowsAffected(affected) << "\n";
-    }
-    return true;
   } catch (const ComError& e) {
     // The terminal echoed ^C where the cursor stood: the report starts on a line of its own.
     if (InterruptScope::BatchFinished()) err << "\n";
-    messages = connection.TakeMessages();
-    print_messages(SIZE_MAX);
-    out.flush();
-    err << FormatSqlError(e, first_line);
+    error = e;
+    // What the batch produced before the error is shown before it, as SQL Server sends it.
+    FailedBatchResults failed = connection.TakeFailedBatchResults();
+    rs = failed.results;
+    error_position = failed.error_position;
   } catch (const std::exception& e) {
     InterruptScope::BatchFinished();
     err << "Msg 0, Level 16, State 1\n" << e.what() << "\n";
+    return false;
   }
-  return false;
+  messages = connection.TakeMessages();
+  const bool failed = error.has_value();
+  auto print_error = [&] {
+    out.flush();
+    err << FormatSqlError(*error, first_line);
+    err.flush();
+    error.reset();
+  };
+  size_t index = 0;
+  bool printed = false;
+  for (RecordsetPtr set = rs; set; set = set->NextRecordset(), ++index) {
+    if (!set->IsOpen() || set->FieldCount() == 0) continue;
+    print_messages(index);
+    if (error && index >= static_cast<size_t>(error_position)) print_error();
+    printed = true;
+    if (output.json) {
+      out << FormatJson(*set) << "\n";
+    } else {
+      out << FormatResult(*set, output.vertical, output.terminal_width) << "\n";
+    }
+  }
+  print_messages(SIZE_MAX);
+  if (error) print_error();
+  if (failed) return false;
+  // A batch whose output was its messages says nothing more.
+  int64_t affected = rs ? rs->records_affected() : -1;
+  if (!printed && !output.json && affected >= 0 && messages.empty()) {
+    out << RowsAffected(affected) << "\n";
+  }
+  return true;
 }
 
 int RunScript(Connection& connection, std::string_view script, const OutputOptions& output,

@@ -30,6 +30,14 @@ struct InfoMessage {
   int result_sets_before = 0;
 };
 
+// What a failed batch produced before its error: SQL Server sends a client the result sets of
+// the statements that ran before a batch-ending error, and of those after an error that ended
+// only its statement.
+struct FailedBatchResults {
+  RecordsetPtr results;     // chained as Execute returns them; null when there were none
+  int error_position = 0;   // how many of them came before the error
+};
+
 class Connection {
  public:
   virtual ~Connection() = default;
@@ -56,6 +64,9 @@ class Connection {
   // the connection's temporary tables.
   virtual void Reset() = 0;
 
+  // After Execute raised an error: the result sets the batch produced (and clears them). A
+  // backend that cannot tell has none.
+  virtual FailedBatchResults TakeFailedBatchResults() { return {}; }
   // The messages of the last Execute (and clears them). A backend without messages has none.
   virtual std::vector<InfoMessage> TakeMessages() { return {}; }
 

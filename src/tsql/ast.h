@@ -185,6 +185,7 @@ enum class StmtKind {
   kTry,
   kSave,   // SAVE TRANSACTION name
   kThrow,
+  kCreateTrigger,
 };
 
 struct Stmt {
@@ -269,6 +270,7 @@ struct SetOptionStmt : Stmt {
   SetOptionStmt() : Stmt(StmtKind::kSetOption) {}
   std::string option;  // lower case, e.g. "nocount", "transaction isolation level"
   std::string value;   // lower case, e.g. "on"
+  std::vector<std::string> table;  // SET IDENTITY_INSERT table ON
 };
 
 struct IfStmt : Stmt {
@@ -392,9 +394,23 @@ struct CreateProcedureStmt : Stmt {
   bool alter = false;
 };
 
+// CREATE TRIGGER name ON table AFTER INSERT, UPDATE, DELETE AS body: the body runs once per
+// statement, after it, with the statement's rows in the pseudo-tables inserted and deleted.
+struct CreateTriggerStmt : Stmt {
+  CreateTriggerStmt() : Stmt(StmtKind::kCreateTrigger) {}
+  std::vector<std::string> name;
+  std::vector<std::string> table;
+  bool on_insert = false;
+  bool on_update = false;
+  bool on_delete = false;
+  bool alter = false;
+  bool or_alter = false;  // CREATE OR ALTER
+  std::vector<StmtPtr> body;
+};
+
 struct DropStmt : Stmt {
   DropStmt() : Stmt(StmtKind::kDrop) {}
-  std::string object_kind;  // "table", "view", "procedure", "index"
+  std::string object_kind;  // "table", "view", "procedure", "index", "trigger"
   std::vector<std::vector<std::string>> names;
   bool if_exists = false;
 };

@@ -20,7 +20,7 @@ constexpr const char* kViewNames[] = {
     "sys.objects",         "sys.tables",          "sys.views",
     "sys.procedures",      "sys.schemas",         "sys.columns",
     "sys.indexes",         "information_schema.tables", "information_schema.columns",
-    "information_schema.routines",
+    "information_schema.routines", "sys.triggers",
 };
 
 thread_local bool t_catalog_requested = false;
@@ -29,6 +29,10 @@ thread_local bool t_catalog_requested = false;
 constexpr char kUserObjects[] =
     "m.type IN ('table', 'view') AND m.name NOT LIKE 'sqlite\\_%' ESCAPE '\\' AND "
     "m.name NOT LIKE 'tsql\\_%' ESCAPE '\\'";
+
+// Triggers are SQLite triggers that never fire, carrying their T-SQL text (Session::Triggers).
+constexpr char kEngineTriggers[] =
+    "m.type = 'trigger' AND instr(m.sql, '/*tsql_trigger ') > 0";
 
 // Identity columns are stored as SQLite's AUTOINCREMENT key (see Emitter::CreateTable).
 constexpr char kIdentityColumn[] =
@@ -49,7 +53,19 @@ std::string ViewSql(std::string_view view, const std::string& catalog) {
            tail + " FROM main.sqlite_master m WHERE " + user_objects +
            " UNION ALL SELECT p.name COLLATE TSQL, tsql_object_id(p.name), NULL, 1, 0, "
            "'P ' COLLATE TSQL, 'SQL_STORED_PROCEDURE' COLLATE TSQL, NULL, NULL, 0, 0, 0 "
-           "FROM main.tsql_procedures p";
+           "FROM main.tsql_procedures p"
+           " UNION ALL SELECT m.name COLLATE TSQL, tsql_object_id(m.name), NULL, 1, "
+           "tsql_object_id(m.tbl_name), 'TR' COLLATE TSQL, 'SQL_TRIGGER' COLLATE TSQL, NULL, "
+           "NULL, 0, 0, 0 FROM main.sqlite_master m WHERE " + std::string(kEngineTriggers);
+  }
+  if (view == "sys.triggers") {
+    return "SELECT m.name COLLATE TSQL AS name, tsql_object_id(m.name) AS object_id, "
+           "1 AS parent_class, 'OBJECT_OR_COLUMN' COLLATE TSQL AS parent_class_desc, "
+           "tsql_object_id(m.tbl_name) AS parent_id, 'TR' COLLATE TSQL AS type, "
+           "'SQL_TRIGGER' COLLATE TSQL AS type_desc, NULL AS create_date, NULL AS modify_date, "
+           "0 AS is_ms_shipped, 0 AS is_disabled, 0 AS is_not_for_replication, "
+           "0 AS is_instead_of_trigger FROM main.sqlite_master m WHERE " +
+           std::string(kEngineTriggers);
   }
   if (view == "sys.tables") return "SELECT * FROM temp.\"sys.objects\" WHERE type = 'U '";
   if (view == "sys.views") return "SELECT * FROM temp.\"sys.objects\" WHERE type = 'V '";
@@ -187,6 +203,8 @@ void TypeFactFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
 std::string_view CatalogUserObjects() { return kUserObjects; }
 
 std::string_view CatalogIdentityColumn() { return kIdentityColumn; }
+
+std::string_view CatalogTriggers() { return kEngineTriggers; }
 
 bool TakeCatalogRequest() {
   bool requested = t_catalog_requested;

@@ -1,5 +1,5 @@
 // The catalog a T-SQL user queries to see what an account holds: sys.objects, sys.tables,
-// sys.views, sys.procedures, sys.schemas, sys.columns, sys.indexes and INFORMATION_SCHEMA.TABLES,
+// sys.views, sys.procedures, sys.triggers, sys.schemas, sys.columns, sys.indexes and INFORMATION_SCHEMA.TABLES,
 // COLUMNS and ROUTINES.
 //
 // They are temporary views of each connection over SQLite's own schema table, its table_xinfo
@@ -38,6 +38,9 @@ bool TakeCatalogRequest();
 // SQL condition on main.sqlite_master aliased m: the account's own tables and views, without
 // SQLite's and the engine's internal tables.
 std::string_view CatalogUserObjects();
+
+// SQL condition on main.sqlite_master aliased m: the triggers made by CREATE TRIGGER.
+std::string_view CatalogTriggers();
 
 // SQL condition on m and its pragma_table_xinfo row c: c is an IDENTITY column.
 std::string_view CatalogIdentityColumn();

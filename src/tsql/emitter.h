@@ -184,6 +184,12 @@ class Emitter {
   static std::string TableName(const std::vector<std::string>& name);
   // The unquoted SQLite name of a table name or table variable.
   static std::string SqliteTableName(const std::string& name);
+  // While a trigger body runs on this thread, `inserted` and `deleted` name the temporary
+  // tables that hold the firing statement's rows. Returns the tables set before (null: none).
+  struct PseudoTables {
+    std::string inserted, deleted;
+  };
+  static const PseudoTables* SetPseudoTables(const PseudoTables* tables);
 
  private:
   // Bytes of SQLite text one expression may become.

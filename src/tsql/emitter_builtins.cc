@@ -95,7 +95,8 @@ std::optional<std::string> Emitter::BuiltinFunction(const Expr& e) {
                      "The " + name + " function requires 1 to 2 arguments.");
     }
     std::string lookup =
-        "(SELECT name FROM (SELECT name FROM main.sqlite_master WHERE type IN ('table', 'view') "
+        "(SELECT name FROM (SELECT name FROM main.sqlite_master WHERE type IN ('table', 'view', "
+        "'trigger') "
         "UNION ALL SELECT name FROM main.tsql_procedures) WHERE tsql_object_id(name) = " +
         operand(false) + (n == 2 ? " AND " + Expression(*e.args[1]) + " = 5" : "") + " LIMIT 1)";
     return called == "object_name" ? lookup : "CASE WHEN " + lookup + " IS NOT NULL THEN 'dbo' END";

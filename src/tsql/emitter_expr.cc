@@ -98,9 +98,23 @@ std::string Emitter::QuoteName(const std::string& name) { return Quoted(name, '"
 
 std::string Emitter::QuoteString(const std::string& value) { return Quoted(value, '\''); }
 
+namespace {
+thread_local const Emitter::PseudoTables* t_pseudo_tables = nullptr;
+}  // namespace
+
+const Emitter::PseudoTables* Emitter::SetPseudoTables(const PseudoTables* tables) {
+  const PseudoTables* previous = t_pseudo_tables;
+  t_pseudo_tables = tables;
+  return previous;
+}
+
 std::string Emitter::SqliteTableName(const std::string& name) {
   // A table variable lives as a temporary table of the connection.
   if (!name.empty() && name[0] == '@') return "#tsql_var_" + ToLowerAscii(name.substr(1));
+  if (t_pseudo_tables != nullptr && (name.size() == 7 || name.size() == 8)) {
+    if (EqualsNoCase(name, "inserted")) return t_pseudo_tables->inserted;
+    if (EqualsNoCase(name, "deleted")) return t_pseudo_tables->deleted;
+  }
   return name;
 }
 
@@ -547,7 +561,12 @@ std::string Emitter::Function(const Expr& e) {
     if (n != 1) WrongArgCount(name, 1, 1);
     return "unicode(" + args() + ")";
   }
-  if (called == "scope_identity") return Param("@@identity");
+  if (called == "scope_identity") return Param("@@scope_identity");
+  if (called == "update") {
+    // Bound when the statement runs: the columns the firing statement wrote.
+    if (n != 1 || e.args[0]->kind != ExprKind::kColumn) Unsupported("update");
+    return Param("@@column_updated " + ToLowerAscii(e.args[0]->parts.back()));
+  }
   if (called == "ident_current") {
     if (n != 1) WrongArgCount(name, 1, 1);
     if (e.args[0]->kind != ExprKind::kString) Unsupported("ident_current");
@@ -583,7 +602,7 @@ std::string Emitter::Function(const Expr& e) {
     }
     // The same ids as the catalog views (catalog.h), so that OBJECT_ID joins sys.columns.
     return "(SELECT tsql_object_id(name) FROM main.sqlite_master WHERE type IN ('table', "
-           "'view') AND name = " + QuoteString(object) +
+           "'view', 'trigger') AND name = " + QuoteString(object) +
            " COLLATE NOCASE UNION ALL SELECT tsql_object_id(name) FROM main.tsql_procedures "
            "WHERE name = " +
            QuoteString(object) + " COLLATE NOCASE LIMIT 1)";

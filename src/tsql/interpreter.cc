@@ -177,6 +177,9 @@ Interpreter::Flow Interpreter::RunStatement(const Stmt& s) {
     case StmtKind::kCreateProcedure:
       RunCreateProcedure(static_cast<const CreateProcedureStmt&>(s));
       return Flow::kNormal;
+    case StmtKind::kCreateTrigger:
+      RunCreateTrigger(static_cast<const CreateTriggerStmt&>(s));
+      return Flow::kNormal;
     case StmtKind::kDrop:
       RunDrop(static_cast<const DropStmt&>(s));
       return Flow::kNormal;
@@ -356,6 +359,18 @@ Variant Interpreter::SystemVariable(const std::string& name) {
   if (name == "@@rowcount") return Variant(static_cast<int32_t>(session_->rowcount));
   if (name == "@@identity") {
     return session_->has_identity ? Variant(session_->identity) : Variant::Null();
+  }
+  if (name == "@@scope_identity") {
+    return session_->has_scope_identity ? Variant(session_->scope_identity) : Variant::Null();
+  }
+  if (name.starts_with("@@column_updated ")) {
+    if (firing_ == nullptr) {
+      Raise(102, "Incorrect syntax near 'UPDATE'.");
+    }
+    if (firing_->event == TriggerEvent::kInsert) return Variant(int32_t{1});
+    const auto& written = *firing_->written;
+    bool wrote = std::find(written.begin(), written.end(), name.substr(17)) != written.end();
+    return Variant(int32_t{wrote ? 1 : 0});
   }
   if (name == "@@trancount") return Variant(static_cast<int32_t>(session_->trancount()));
   if (name.starts_with("@@ident_current ")) return IdentCurrent(name.substr(16));

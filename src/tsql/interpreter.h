@@ -31,8 +31,14 @@ struct Frame {
   int nesting = 0;  // procedure call depth
 };
 
+// The data change that fires a trigger.
+enum class TriggerEvent { kInsert, kUpdate, kDelete };
+
 class Interpreter {
  public:
+  // Procedures and triggers calling one another stop at this depth (error 217).
+  static constexpr int kMaxNesting = 32;
+
   // Result sets produced by the batch are appended to results.
   Interpreter(Session* session, std::vector<RecordsetPtr>* results)
       : session_(session), results_(results) {}
@@ -76,6 +82,12 @@ class Interpreter {
   // IDENT_CURRENT('table'): the last identity value made for the table in any session, the
   // seed when none was made yet, NULL for a table without identity.
   Variant IdentCurrent(const std::string& table);
+  // SET IDENTITY_INSERT table ON | OFF: one table of the session at a time (8107), and only a
+  // table with an identity column (8106).
+  void SetIdentityInsert(const SetOptionStmt& s);
+  // An explicit value for an identity column only while IDENTITY_INSERT is ON for its table
+  // (544); while ON, the INSERT must give one, in a column list (8101, 545).
+  void CheckIdentityInsert(const InsertStmt& s);
   // The column of SELECT ... INTO's new table that stays an identity column, "" for none.
   std::string CarriedIdentity(const QuerySpec& q);
 
@@ -83,9 +95,12 @@ class Interpreter {
   void RunSelect(const SelectStmt& s);
   void SelectInto(const SelectStmt& s);
   void RunInsert(const InsertStmt& s);
+  void RunInsertRows(const InsertStmt& s);
   void RunUpdate(const UpdateStmt& s);
+  void RunUpdateRows(const UpdateStmt& s);
   void RunUpdateStatements(const UpdateStmt& s, const CompiledBatch::Emitted& emitted);
   void RunDelete(const DeleteStmt& s);
+  void RunDeleteRows(const DeleteStmt& s);
   void RunCreateTable(const CreateTableStmt& s);
   void RunCreateIndex(const CreateIndexStmt& s);
   void RunCreateView(const CreateViewStmt& s);
@@ -99,6 +114,27 @@ class Interpreter {
   int64_t RunChange(const OutputClause* output, const EmittedSql& sql);
   // interpreter_dynamic.cc
   void ExecuteSql(const ExecStmt& s, std::vector<RecordsetPtr>* results);
+  // Drops the temporary tables made since `before` (what a procedure or trigger leaves).
+  void DropTempTablesSince(const std::vector<std::string>& before);
+
+  // interpreter_triggers.cc: AFTER triggers
+  void RunCreateTrigger(const CreateTriggerStmt& s);
+  void DropTrigger(const std::string& name, bool if_exists);
+  // Runs change, a data change of table, and then the table's triggers for event, all in one
+  // transaction. written: the columns an UPDATE sets, for UPDATE(column) in the bodies.
+  void RunWithTriggers(const std::string& table, TriggerEvent event,
+                       const std::vector<std::string>& written,
+                       const std::function<void()>& change);
+  void RunTriggerBody(const Session::TriggerDef& trigger, int64_t rowcount, int nesting);
+  // The table an UPDATE or DELETE writes: target may be an alias of FROM; a view stands for
+  // the one table it reads.
+  std::string BaseTable(const std::vector<std::string>& target,
+                        const std::vector<TableRefPtr>& from);
+  struct TriggerFiring {
+    TriggerEvent event;
+    const std::vector<std::string>* written;  // lower case
+  };
+  const TriggerFiring* firing_ = nullptr;  // set in a trigger body's interpreter
 
   Session* session_;
   std::vector<RecordsetPtr>* results_;

@@ -44,12 +44,16 @@ void Interpreter::StatementFailed(const ComError& e) {
   }
   // THROW ends the batch whatever the number it raises.
   if (session_->throwing || !IsStatementTerminating(e.number())) throw e;
-  if (!session_->deferred_error) session_->deferred_error = e;
+  if (!session_->deferred_error) {
+    session_->deferred_error = e;
+    session_->deferred_error_position = session_->results_so_far();
+  }
   session_->rowcount = 0;
 }
 
 void Interpreter::SetOption(const SetOptionStmt& s) {
   if (s.option == "xact_abort") session_->xact_abort = s.value == "on";
+  if (s.option == "identity_insert") SetIdentityInsert(s);
   if (s.option == "datefirst") {
     int64_t day = std::atoll(s.value.c_str());
     if (day < 1 || day > 7) {

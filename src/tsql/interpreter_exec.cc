@@ -12,8 +12,6 @@
 namespace ambit::tsql {
 namespace {
 
-constexpr int kMaxNesting = 32;
-
 [[noreturn]] void Raise(int number, std::string message) {
   throw ComError(number, kErrorSource, std::move(message));
 }
@@ -181,6 +179,11 @@ void Interpreter::SelectInto(const SelectStmt& s) {
 }
 
 void Interpreter::RunInsert(const InsertStmt& s) {
+  RunWithTriggers(BaseTable(s.table, {}), TriggerEvent::kInsert, {}, [&] { RunInsertRows(s); });
+}
+
+void Interpreter::RunInsertRows(const InsertStmt& s) {
+  CheckIdentityInsert(s);
   if (s.exec) {
     std::vector<RecordsetPtr> produced;
     CallProcedure(*s.exec, &produced);
@@ -237,11 +240,22 @@ void Interpreter::RunInsert(const InsertStmt& s) {
     if (has_identity) {
       session_->identity = session_->db().last_insert_rowid();
       session_->has_identity = true;
+      session_->scope_identity = session_->identity;
+      session_->has_scope_identity = true;
     }
   }
 }
 
 void Interpreter::RunUpdate(const UpdateStmt& s) {
+  std::vector<std::string> written;
+  for (const Assignment& a : s.sets) {
+    if (!a.column.empty()) written.push_back(a.column.back());
+  }
+  RunWithTriggers(BaseTable(s.target, s.from), TriggerEvent::kUpdate, written,
+                  [&] { RunUpdateRows(s); });
+}
+
+void Interpreter::RunUpdateRows(const UpdateStmt& s) {
   const auto& emitted = Emit(&s, true, [&](Emitter& em, CompiledBatch::Emitted& out) {
     out.main = em.Update(s, &out.extra);
   });
@@ -277,6 +291,11 @@ void Interpreter::RunUpdateStatements(const UpdateStmt& s,
 }
 
 void Interpreter::RunDelete(const DeleteStmt& s) {
+  RunWithTriggers(BaseTable(s.target, s.from), TriggerEvent::kDelete, {},
+                  [&] { RunDeleteRows(s); });
+}
+
+void Interpreter::RunDeleteRows(const DeleteStmt& s) {
   const auto& emitted = Emit(&s, false, [&](Emitter& em, CompiledBatch::Emitted& out) {
     out.main = em.Delete(s);
   });
@@ -330,6 +349,10 @@ void Interpreter::RunCreateProcedure(const CreateProcedureStmt& s) {
 void Interpreter::RunDrop(const DropStmt& s) {
   for (const auto& name : s.names) {
     const std::string& object = name.back();
+    if (s.object_kind == "trigger") {
+      DropTrigger(object, s.if_exists);
+      continue;
+    }
     if (s.object_kind == "procedure") {
       int64_t n = session_->db().Exec("DELETE FROM tsql_procedures WHERE name = ?1 COLLATE NOCASE",
                                       {Variant(object)});
@@ -491,25 +514,17 @@ void Interpreter::CallProcedure(const ExecStmt& s, std::vector<RecordsetPtr>* re
   nested.frame_ = &frame;
   // Temporary tables a procedure creates are dropped when it returns.
   std::vector<std::string> temps_before = session_->TempTables();
-  auto drop_new_temps = [&] {
-    for (const std::string& t : session_->TempTables()) {
-      if (std::find(temps_before.begin(), temps_before.end(), t) == temps_before.end()) {
-        session_->db().Exec("DROP TABLE IF EXISTS temp." + Emitter::QuoteName(t));
-        session_->SchemaChanged();
-      }
-    }
-  };
   try {
     nested.RunList(proc->body);
   } catch (ComError& e) {
     if (e.procedure().empty()) e.set_procedure(name);
-    drop_new_temps();
+    DropTempTablesSince(temps_before);
     throw;
   } catch (...) {
-    drop_new_temps();
+    DropTempTablesSince(temps_before);
     throw;
   }
-  drop_new_temps();
+  DropTempTablesSince(temps_before);
   for (size_t i = 0; i < proc->params.size(); ++i) {
     const ExecArg* arg = bound[i];
     if (arg == nullptr || !arg->output || !proc->params[i].output) continue;
@@ -519,6 +534,17 @@ void Interpreter::CallProcedure(const ExecStmt& s, std::vector<RecordsetPtr>* re
   if (!s.return_variable.empty()) {
     Assign(s.return_variable,
            frame.return_value.IsEmpty() ? Variant(int32_t{0}) : frame.return_value);
+  }
+}
+
+void Interpreter::DropTempTablesSince(const std::vector<std::string>& before) {
+  for (const std::string& t : session_->TempTables()) {
+    // A trigger's pseudo-tables stay for the next statement that fires one.
+    if (t.starts_with("#tsql_trg_")) continue;
+    if (std::find(before.begin(), before.end(), t) == before.end()) {
+      session_->db().Exec("DROP TABLE IF EXISTS temp." + Emitter::QuoteName(t));
+      session_->SchemaChanged();
+    }
   }
 }
 

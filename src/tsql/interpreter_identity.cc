@@ -1,18 +1,83 @@
-// Identity values seen from outside an INSERT: IDENT_CURRENT and the identity column a
-// SELECT ... INTO carries over to its new table.
+// Identity values seen from outside an INSERT: IDENT_CURRENT, SET IDENTITY_INSERT and the
+// identity column a SELECT ... INTO carries over to its new table.
 #include <algorithm>
 #include <cstdlib>
 
+#include "base/com_error.h"
 #include "base/conversions.h"
 #include "tsql/interpreter.h"
 #include "tsql/lexer.h"
+#include "tsql/runtime.h"
 
 namespace ambit::tsql {
 namespace {
 
 constexpr std::string_view kSeedMark = "/*identity_seed=";
 
+[[noreturn]] void Raise(int number, std::string message) {
+  throw ComError(number, kErrorSource, std::move(message));
+}
+
+const CatalogColumn* IdentityColumn(const std::optional<std::vector<CatalogColumn>>& columns) {
+  if (!columns) return nullptr;
+  for (const CatalogColumn& c : *columns) {
+    if (c.identity) return &c;
+  }
+  return nullptr;
+}
+
 }  // namespace
+
+void Interpreter::SetIdentityInsert(const SetOptionStmt& s) {
+  const std::string& table = s.table.back();
+  auto columns = session_->Columns(table);
+  if (!columns) {
+    Raise(1088, "Cannot find the object \"" + table +
+                    "\" because it does not exist or you do not have permissions.");
+  }
+  if (IdentityColumn(columns) == nullptr) {
+    Raise(8106, "Table '" + table +
+                    "' does not have the identity property. Cannot perform SET operation.");
+  }
+  std::string name = ToLowerAscii(Emitter::SqliteTableName(table));
+  std::string& current = session_->identity_insert;
+  if (s.value == "off") {
+    if (current == name) current.clear();
+    return;
+  }
+  if (!current.empty() && current != name) {
+    Raise(8107, "IDENTITY_INSERT is already ON for table '" + session_->database_name() +
+                    ".dbo." + current + "'. Cannot perform SET operation for table '" + table +
+                    "'.");
+  }
+  current = name;
+}
+
+void Interpreter::CheckIdentityInsert(const InsertStmt& s) {
+  std::string table = BaseTable(s.table, {});
+  auto columns = session_->Columns(table);
+  const CatalogColumn* identity = IdentityColumn(columns);
+  if (identity == nullptr) return;
+  bool on = session_->identity_insert == ToLowerAscii(Emitter::SqliteTableName(table));
+  bool given = std::any_of(s.columns.begin(), s.columns.end(), [&](const std::string& c) {
+    return EqualsNoCase(c, identity->name);
+  });
+  const std::string& name = s.table.back();
+  if (given && !on) {
+    Raise(544, "Cannot insert explicit value for identity column in table '" + name +
+                   "' when IDENTITY_INSERT is set to OFF.");
+  }
+  if (on && s.columns.empty() && !s.default_values) {
+    Raise(8101, "An explicit value for the identity column in table '" + name +
+                    "' can only be specified when a column list is used and IDENTITY_INSERT "
+                    "is ON.");
+  }
+  if (on && !given) {
+    Raise(545, "Explicit value must be specified for identity column in table '" + name +
+                   "' either when IDENTITY_INSERT is set to ON or when a replication user is "
+                   "inserting into a NOT FOR REPLICATION identity column.");
+  }
+}
 
 Variant Interpreter::IdentCurrent(const std::string& table_text) {
   std::string name = table_text.substr(table_text.find_last_of('.') + 1);

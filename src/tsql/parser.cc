@@ -435,12 +435,17 @@ StmtPtr Parser::ParseSet() {
     opt->value = level;
     return opt;
   }
-  // SET IDENTITY_INSERT names a table before its ON / OFF. Explicit keys always reach an
-  // identity column here (it is SQLite's row key), so the option only has to parse.
+  // SET IDENTITY_INSERT names a table before its ON / OFF.
   if (AcceptKeyword("identity_insert")) {
     opt->option = "identity_insert";
-    ParseQualifiedName();
-    if (!AcceptKeyword("on") && !AcceptKeyword("off")) Fail();
+    opt->table = ParseQualifiedName();
+    if (AcceptKeyword("on")) {
+      opt->value = "on";
+    } else if (AcceptKeyword("off")) {
+      opt->value = "off";
+    } else {
+      Fail();
+    }
     return opt;
   }
   // SET NOCOUNT ON, SET ANSI_NULLS OFF, SET DATEFORMAT ymd, SET LOCK_TIMEOUT 100 ...

@@ -55,6 +55,9 @@ class Parser {
   StmtPtr ParseCreateIndex(bool unique);
   StmtPtr ParseCreateView(bool alter);
   StmtPtr ParseCreateProcedure(bool alter);
+  StmtPtr ParseCreateTrigger(bool alter, bool or_alter);
+  // The statements of a procedure or trigger body: the rest of the batch.
+  void ParseBody(std::vector<StmtPtr>* body);
   StmtPtr ParseDrop();
   StmtPtr ParseTruncate();
   bool AtStatementStart() const;

@@ -18,6 +18,12 @@ int64_t ParseSignedInteger(Parser* p) {
 StmtPtr Parser::ParseCreate() {
   bool alter = IsKeyword("alter");
   Advance();  // CREATE / ALTER
+  if (!alter && IsKeyword("or") && IsKeyword("alter", 1) && IsKeyword("trigger", 2)) {
+    Advance();
+    Advance();
+    return ParseCreateTrigger(false, true);
+  }
+  if (IsKeyword("trigger")) return ParseCreateTrigger(alter, false);
   if (AcceptKeyword("table")) {
     if (alter) Fail();
     return ParseCreateTable();
@@ -260,12 +266,60 @@ StmtPtr Parser::ParseCreateProcedure(bool alter) {
     } while (AcceptOp(","));
   }
   ExpectKeyword("as");
+  ParseBody(&s->body);
+  return s;
+}
+
+void Parser::ParseBody(std::vector<StmtPtr>* body) {
   while (true) {
     while (AcceptOp(";")) {
     }
     if (Peek().kind == TokenKind::kEnd) break;
-    s->body.push_back(ParseStatement());
+    body->push_back(ParseStatement());
   }
+}
+
+StmtPtr Parser::ParseCreateTrigger(bool alter, bool or_alter) {
+  Advance();  // TRIGGER
+  auto s = std::make_unique<CreateTriggerStmt>();
+  s->alter = alter;
+  s->or_alter = or_alter;
+  s->name = ParseQualifiedName();
+  ExpectKeyword("on");
+  s->table = ParseQualifiedName();
+  if (AcceptKeyword("with")) {
+    do {
+      if (AcceptKeyword("execute")) {  // EXECUTE AS CALLER | SELF | OWNER | 'user'
+        ExpectKeyword("as");
+      }
+      Advance();
+    } while (AcceptOp(","));
+  }
+  if (IsKeyword("instead") && IsKeyword("of", 1)) {
+    throw ComError(40517, kEngineErrorSource,
+                   "Keyword or statement option 'INSTEAD OF' is not supported in this version "
+                   "of SQL Server.");
+  }
+  if (!AcceptKeyword("after")) ExpectKeyword("for");
+  do {
+    if (AcceptKeyword("insert")) {
+      s->on_insert = true;
+    } else if (AcceptKeyword("update")) {
+      s->on_update = true;
+    } else if (AcceptKeyword("delete")) {
+      s->on_delete = true;
+    } else {
+      Fail();
+    }
+  } while (AcceptOp(","));
+  if (AcceptKeyword("with")) ExpectKeyword("append");
+  if (IsKeyword("not") && IsKeyword("for", 1)) {
+    Advance();
+    Advance();
+    ExpectKeyword("replication");
+  }
+  ExpectKeyword("as");
+  ParseBody(&s->body);
   return s;
 }
 
@@ -280,6 +334,8 @@ StmtPtr Parser::ParseDrop() {
     s->object_kind = "procedure";
   } else if (AcceptKeyword("index")) {
     s->object_kind = "index";
+  } else if (AcceptKeyword("trigger")) {
+    s->object_kind = "trigger";
   } else {
     Fail();
   }

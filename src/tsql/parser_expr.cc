@@ -394,7 +394,8 @@ ExprPtr Parser::ParsePrimary() {
       Advance();
       return ParseCase(offset);
     }
-    if ((IsKeyword("left") || IsKeyword("right")) && IsOp("(", 1)) {
+    // UPDATE(column) in a trigger: whether the statement wrote the column.
+    if ((IsKeyword("left") || IsKeyword("right") || IsKeyword("update")) && IsOp("(", 1)) {
       std::string name = Advance().text;
       return ParseFunctionCall({name}, offset);
     }

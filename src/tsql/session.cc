@@ -62,6 +62,7 @@ void Session::Open(const std::string& path) {
   sqlite3_db_config(db_.handle(), SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
   sqlite3_db_config(db_.handle(), SQLITE_DBCONFIG_ENABLE_FKEY, 1, nullptr);
   RegisterSessionFunctions(db_.handle(), &slots);
+  RegisterTriggerCapture();
   // Procedures live in the database, so that every connection to it can run them.
   db_.Exec(
       "CREATE TABLE IF NOT EXISTS main.tsql_procedures (name TEXT PRIMARY KEY COLLATE NOCASE, "
@@ -132,11 +133,11 @@ void Session::SchemaChanged() {
 
 namespace {
 constexpr std::string_view kViewMark = "/*tsql_view ";
-}  // namespace
+constexpr std::string_view kTriggerMark = "/*tsql_trigger ";
 
 // Backslashes double and "*/" becomes "*\/", so the comment cannot end early.
-std::string EncodeViewDefinition(std::string_view definition) {
-  std::string out(kViewMark);
+std::string EncodeDefinition(std::string_view mark, std::string_view definition) {
+  std::string out(mark);
   for (size_t i = 0; i < definition.size(); ++i) {
     char c = definition[i];
     if (c == '\\' || (c == '/' && i > 0 && definition[i - 1] == '*')) out += '\\';
@@ -145,10 +146,10 @@ std::string EncodeViewDefinition(std::string_view definition) {
   return out + "*/";
 }
 
-std::optional<std::string> DecodeViewDefinition(std::string_view sqlite_text) {
-  size_t start = sqlite_text.find(kViewMark);
+std::optional<std::string> DecodeDefinition(std::string_view mark, std::string_view sqlite_text) {
+  size_t start = sqlite_text.find(mark);
   if (start == std::string_view::npos) return std::nullopt;
-  start += kViewMark.size();
+  start += mark.size();
   size_t end = sqlite_text.find("*/", start);
   if (end == std::string_view::npos) return std::nullopt;
   std::string out;
@@ -157,6 +158,24 @@ std::optional<std::string> DecodeViewDefinition(std::string_view sqlite_text) {
     out += sqlite_text[i];
   }
   return out;
+}
+
+}  // namespace
+
+std::string EncodeViewDefinition(std::string_view definition) {
+  return EncodeDefinition(kViewMark, definition);
+}
+
+std::optional<std::string> DecodeViewDefinition(std::string_view sqlite_text) {
+  return DecodeDefinition(kViewMark, sqlite_text);
+}
+
+std::string EncodeTriggerDefinition(std::string_view definition) {
+  return EncodeDefinition(kTriggerMark, definition);
+}
+
+std::optional<std::string> DecodeTriggerDefinition(std::string_view sqlite_text) {
+  return DecodeDefinition(kTriggerMark, sqlite_text);
 }
 
 std::shared_ptr<const CreateViewStmt> Session::View(const std::string& name) {
@@ -181,13 +200,24 @@ std::shared_ptr<const CreateViewStmt> Session::View(const std::string& name) {
 }
 
 void Session::AddMessage(std::string text, int32_t number, int32_t severity) {
-  int before = results_ ? static_cast<int>(results_->size()) : 0;
-  messages_.push_back(InfoMessage{std::move(text), number, severity, before});
+  messages_.push_back(InfoMessage{std::move(text), number, severity, results_so_far()});
 }
+
+namespace {
+
+// Links each result set to the next, as Connection::Execute returns them.
+RecordsetPtr Chain(const std::vector<RecordsetPtr>& results) {
+  if (results.empty()) return nullptr;
+  for (size_t i = results.size() - 1; i > 0; --i) results[i - 1]->SetNextRecordset(results[i]);
+  return results.front();
+}
+
+}  // namespace
 
 RecordsetPtr Session::Execute(std::string_view script) {
   std::vector<RecordsetPtr> results;
   messages_.clear();
+  failed_results_ = {};
   cancel_requested_.store(false, std::memory_order_relaxed);
   TakeCatalogRequest();  // a note left by another connection's failed batch on this thread
   results_ = &results;
@@ -213,10 +243,16 @@ RecordsetPtr Session::Execute(std::string_view script) {
     if (deferred_error) {
       ComError error = *deferred_error;
       deferred_error.reset();
+      failed_results_.error_position = deferred_error_position;
+      failed_results_.results = Chain(results);
       throw error;
     }
   } catch (ComError& e) {
     if (e.severity() == 0) e.set_severity(SeverityOf(e.number()), 1);
+    if (!failed_results_.results) {
+      failed_results_.error_position = static_cast<int>(results.size());
+      failed_results_.results = Chain(results);
+    }
     throw;
   }
   if (results.empty()) {
@@ -224,8 +260,7 @@ RecordsetPtr Session::Execute(std::string_view script) {
     closed->set_records_affected(rowcount);
     return closed;
   }
-  for (size_t i = results.size() - 1; i > 0; --i) results[i - 1]->SetNextRecordset(results[i]);
-  return results.front();
+  return Chain(results);
 }
 
 void Session::BeginTrans() {
@@ -262,14 +297,14 @@ void Session::CommitTrans() {
 namespace {
 
 // What a rollback leaves alone in SQL Server but SQLite would undo: the rows of table variables
-// and the identity values handed out (a rolled-back insert leaves a gap). Read before the
+// and of a running trigger's inserted and deleted, and the identity values handed out (a rolled-back insert leaves a gap). Read before the
 // rollback, put back after it.
 class KeepOutsideTransaction {
  public:
   explicit KeepOutsideTransaction(SqliteDb& db) : db_(db) {
     RecordsetPtr variables = db_.Query(
-        "SELECT name, sql FROM temp.sqlite_master WHERE type = 'table' AND name GLOB "
-        "'#tsql_var_*'");
+        "SELECT name, sql FROM temp.sqlite_master WHERE type = 'table' AND (name GLOB "
+        "'#tsql_var_*' OR name GLOB '#tsql_trg_*')");
     for (const auto& row : variables->rows()) {
       std::string name = CStr(row[0]);
       tables_.push_back({name, CStr(row[1]),
@@ -375,6 +410,8 @@ void Session::Reset() {
   datefirst = 7;
   rowcount = 0;
   has_identity = false;
+  has_scope_identity = false;
+  identity_insert.clear();
 }
 
 }  // namespace ambit::tsql

@@ -40,6 +40,9 @@ using CompiledBatchPtr = std::shared_ptr<CompiledBatch>;
 // A view's T-SQL definition as a comment that SQLite keeps in the view's text, and back.
 std::string EncodeViewDefinition(std::string_view definition);
 std::optional<std::string> DecodeViewDefinition(std::string_view sqlite_text);
+// The same for a trigger's T-SQL text.
+std::string EncodeTriggerDefinition(std::string_view definition);
+std::optional<std::string> DecodeTriggerDefinition(std::string_view sqlite_text);
 
 class Session {
  public:
@@ -67,6 +70,9 @@ class Session {
   int trancount() const { return trancount_; }
   // Rolls back and drops the temporary tables, for the next user of a pooled connection.
   void Reset();
+
+  // The result sets of the last Execute when it raised an error (see Connection).
+  FailedBatchResults TakeFailedBatchResults() { return std::move(failed_results_); }
 
   // PRINT and low-severity RAISERROR output of the last Execute.
   const std::vector<InfoMessage>& messages() const { return messages_; }
@@ -110,28 +116,61 @@ class Session {
   bool throwing = false;  // the error on its way is a THROW's
   int try_depth = 0;
   std::optional<ComError> deferred_error;
+  int deferred_error_position = 0;  // result sets produced before deferred_error
+  int results_so_far() const { return results_ ? static_cast<int>(results_->size()) : 0; }
   std::vector<std::string> savepoints;  // SAVE TRANSACTION names, oldest first
   int64_t rowcount = 0;
   int64_t identity = 0;  // Variant Null until the first insert into an identity column
   bool has_identity = false;
+
+  // AFTER triggers (session_triggers.cc). A trigger is kept as a SQLite trigger of its table that
+  // never fires, with its T-SQL text in a comment: it goes with its table, a rollback takes back
+  // its CREATE, and every connection sees it through the schema version.
+  struct TriggerDef {
+    std::string name;
+    CompiledBatchPtr compiled;  // the CREATE TRIGGER, with its emitted SQL as it first runs
+    const CreateTriggerStmt* statement = nullptr;
+  };
+  // The triggers of a table in the order they were made.
+  const std::vector<TriggerDef>& Triggers(const std::string& table);
+  // Rows a data change hands to its triggers: while set, the connection's capture triggers on
+  // the table append each changed row's old and new values.
+  struct TriggerCapture {
+    std::string table;  // lower case
+    std::vector<std::vector<Variant>> inserted, deleted;
+  };
+  TriggerCapture* capture = nullptr;
+  // Makes the capture triggers of a table and its pseudo-tables unless this connection has
+  // them; returns the pseudo-tables' names.
+  Emitter::PseudoTables PrepareTriggerTables(const std::string& table);
+  std::vector<std::string> running_triggers;  // innermost last
+  std::vector<std::string> firing_tables;     // tables whose pseudo-tables are in use
+  std::string identity_insert;  // the table SET IDENTITY_INSERT is ON for, "" for none
+  int64_t scope_identity = 0;  // SCOPE_IDENTITY(): @@IDENTITY without the triggers' inserts
+  bool has_scope_identity = false;
 
   // Cache figures for tests and diagnostics.
   int64_t cache_hits() const { return cache_hits_; }
   int64_t cache_misses() const { return cache_misses_; }
 
  private:
+  void RegisterTriggerCapture();
+
   SqliteDb db_;
   std::string database_name_;
   bool catalog_ready_ = false;
   int trancount_ = 0;
   uint64_t schema_generation_ = 1;
   std::vector<InfoMessage> messages_;
+  FailedBatchResults failed_results_;
   const std::vector<RecordsetPtr>* results_ = nullptr;  // of the running Execute
   std::atomic<bool> cancel_requested_{false};
   std::list<CompiledBatchPtr> lru_;
   std::unordered_map<std::string_view, std::list<CompiledBatchPtr>::iterator> cache_;
   std::map<std::string, std::vector<CatalogColumn>> catalog_;
   std::map<std::string, std::shared_ptr<const CreateViewStmt>> views_;
+  std::map<std::string, std::vector<TriggerDef>> triggers_;  // by lower-case table
+  int64_t triggers_version_ = -1;  // main's schema version triggers_ was read at
   int64_t cache_hits_ = 0;
   int64_t cache_misses_ = 0;
 };

@@ -9,7 +9,6 @@
 #include "tsql/runtime.h"
 
 namespace ambit::tsql {
-namespace {
 
 Variant FromValue(sqlite3_value* v) {
   switch (sqlite3_value_type(v)) {
@@ -24,6 +23,8 @@ Variant FromValue(sqlite3_value* v) {
                                  sqlite3_value_bytes(v)));
   }
 }
+
+namespace {
 
 void SetResult(sqlite3_context* ctx, const Variant& v) {
   switch (v.type()) {

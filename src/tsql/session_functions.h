@@ -9,12 +9,16 @@
 #include "base/variant.h"
 
 struct sqlite3;
+struct sqlite3_value;
 
 namespace ambit::tsql {
 
 // tsql_getvar(i) reads (*slots)[i]; tsql_setvar(i, v) stores v there and returns it. The
 // slots must outlive the connection's use of the functions.
 void RegisterSessionFunctions(sqlite3* db, std::vector<Variant>* slots);
+
+// A function argument as the interpreter holds values: integers, floats, text, NULL.
+Variant FromValue(sqlite3_value* v);
 
 }  // namespace ambit::tsql
 

@@ -64,7 +64,7 @@ std::string ObjectPart(std::string name) {
 }
 
 struct Object {
-  enum class Kind { kNone, kTable, kView, kProcedure } kind = Kind::kNone;
+  enum class Kind { kNone, kTable, kView, kProcedure, kTrigger } kind = Kind::kNone;
   std::string name;        // as it was created
   std::string definition;  // procedure text, or the stored view definition
 };
@@ -91,6 +91,15 @@ Object FindObject(Session& session, const std::string& name) {
     o.kind = Object::Kind::kProcedure;
     o.name = CStr(rs->rows()[0][0]);
     o.definition = CStr(rs->rows()[0][1]);
+    return o;
+  }
+  rs = session.db().Query("SELECT m.name, m.sql FROM main.sqlite_master m WHERE " +
+                              std::string(CatalogTriggers()) + " AND m.name = ?1 COLLATE NOCASE",
+                          {Variant(name)});
+  if (!rs->rows().empty()) {
+    o.kind = Object::Kind::kTrigger;
+    o.name = CStr(rs->rows()[0][0]);
+    o.definition = DecodeTriggerDefinition(CStr(rs->rows()[0][1])).value_or("");
   }
   return o;
 }
@@ -244,12 +253,14 @@ void SpHelp(Session& session, const std::vector<Variant>& args,
   std::string name = ObjectPart(ArgText(args[0]));
   Object o = FindObject(session, name);
   if (o.kind == Object::Kind::kNone) NoSuchObject(session, ArgText(args[0]));
-  const char* type = o.kind == Object::Kind::kTable  ? "user table"
-                     : o.kind == Object::Kind::kView ? "view"
-                                                     : "stored procedure";
+  const char* type = o.kind == Object::Kind::kTable       ? "user table"
+                     : o.kind == Object::Kind::kView      ? "view"
+                     : o.kind == Object::Kind::kTrigger   ? "trigger"
+                                                          : "stored procedure";
   results->push_back(MakeSet({TextField("Name"), TextField("Owner"), TextField("Type", 31),
                               FieldInfo{"Created_datetime", DataType::kDate, 8}},
                              {{Variant(o.name), Variant("dbo"), Variant(type), Variant::Null()}}));
+  if (o.kind == Object::Kind::kTrigger) return;
   if (o.kind == Object::Kind::kProcedure) {
     CompiledBatchPtr compiled = session.Compile(o.definition);
     if (compiled->batch->statements.empty() ||

@@ -213,6 +213,30 @@ TEST(SqlCommandTest, PrintOutputKeepsItsPlaceAmongResults) {
   EXPECT_EQ(err.str(), "x\n");
 }
 
+// The result sets a failed batch produced are shown, and the error where it happened among them:
+// after the sets before a batch-ending error, and before the sets of the statements that ran
+// on after a statement-terminating one.
+TEST(SqlCommandTest, ResultsBeforeAnErrorAreShownInOrder) {
+  ConnectionPtr conn = OpenMemory();
+  std::ostringstream both;
+  EXPECT_FALSE(RunBatch(*conn, "SELECT 1 AS a\nSELECT 1/0 AS b\nSELECT 2 AS c", {}, both, both));
+  EXPECT_EQ(both.str(), "a\n-\n1\n\n(1 row affected)\n\n"
+                        "Msg 8134, Level 16, State 1, Line 2\nDivide by zero error encountered.\n");
+
+  both.str("");
+  EXPECT_FALSE(RunBatch(*conn,
+                        "CREATE TABLE #k (id int PRIMARY KEY)\nINSERT INTO #k VALUES (1)\n"
+                        "SELECT 1 AS a\nPRINT 'between'\nINSERT INTO #k VALUES (1)\n"
+                        "SELECT COUNT(*) AS n FROM #k",
+                        {}, both, both));
+  std::string text = both.str();
+  size_t a = text.find("a\n-\n1\n");
+  size_t between = text.find("between\n");
+  size_t error = text.find("Msg 2627,");
+  size_t n = text.find("n\n-\n1\n");
+  EXPECT_TRUE(a < between && between < error && error < n && n != std::string::npos) << text;
+}
+
 // Levels, states, procedures and lines as SQL Server shows them; lines count in the script.
 TEST(SqlCommandTest, ErrorsCarryLevelStateProcedureAndLine) {
   ConnectionPtr conn = OpenMemory();

@@ -62,6 +62,11 @@ std::vector<InfoMessage> SqliteConnection::TakeMessages() {
   return session_->TakeMessages();
 }
 
+FailedBatchResults SqliteConnection::TakeFailedBatchResults() {
+  std::lock_guard lock(mu_);
+  return session_->TakeFailedBatchResults();
+}
+
 // No lock: the batch to stop holds it.
 void SqliteConnection::Cancel() { session_->Cancel(); }
 

@@ -34,6 +34,7 @@ class SqliteConnection : public Connection {
   std::string_view BackendName() const override { return "sqlite"; }
 
   std::vector<InfoMessage> TakeMessages() override;
+  FailedBatchResults TakeFailedBatchResults() override;
   void Cancel() override;
   tsql::Session& session() { return *session_; }
 
