@@ -190,9 +190,10 @@ ApiServer::ApiServer(Dispatcher& dispatcher, TokenStore tokens, ServerOptions op
   http_->set_tcp_nodelay(true);
   // Without SO_REUSEPORT (which httplib sets by default) a second server on a port in use is
   // refused, instead of splitting the requests between two servers and their accounts.
-  http_->set_socket_options([](socket_t sock) {
+  http_->set_socket_options([this](socket_t sock) {
     int yes = 1;
     setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const void*>(&yes), sizeof yes);
+    listen_socket_ = sock;
   });
   http_->set_keep_alive_timeout(2);
   http_->set_read_timeout(10);
@@ -383,6 +384,16 @@ int ApiServer::Bind() {
     throw ComError(err::kUnexpected, kServerSource,
                    "Cannot listen on " + options_.host + ":" + std::to_string(options_.port) +
                        " (in use, or not an address of this machine).");
+  // httplib listens with a backlog of 5. Clients reconnect every few requests (a worker serves
+  // a connection a few requests, then closes it so that others get their turn), and while the
+  // accepting thread waits for a core the sixth connection's handshake is dropped: its client
+  // hangs a second for the retry or fails. The kernel takes a second listen as a new backlog.
+  int accepting = 0;
+  socklen_t size = sizeof accepting;
+  int sock = listen_socket_;
+  if (sock >= 0 && getsockopt(sock, SOL_SOCKET, SO_ACCEPTCONN, &accepting, &size) == 0 &&
+      accepting)
+    ::listen(sock, SOMAXCONN);
   return port_;
 }
 

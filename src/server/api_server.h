@@ -70,6 +70,7 @@ class ApiServer {
   ServerOptions options_;
   size_t workers_;
   int port_ = 0;
+  std::atomic<int> listen_socket_ = -1;  // as httplib made it
   std::unique_ptr<httplib::Server> http_;
   std::atomic<bool> stop_requested_ = false;
   std::atomic<bool> running_ = false;

@@ -47,6 +47,7 @@ Session::~Session() {
       // Closing the database rolls back anyway.
     }
   }
+  LeaveWriteGate();
 }
 
 void Session::Open(const std::string& path) {
@@ -69,6 +70,16 @@ void Session::Open(const std::string& path) {
       "definition TEXT NOT NULL)");
   database_name_ = DatabaseName(path);
   RegisterCatalogFunctions(db_);
+  const char* file = sqlite3_db_filename(db_.handle(), "main");
+  if (file && *file) write_gate_ = WriteGate::ForFile(file);
+}
+
+void Session::CheckSchemaVersion() {
+  int64_t version = CLngLng(db_.Query("PRAGMA main.schema_version")->rows().at(0).at(0));
+  if (version != schema_version_) {
+    if (schema_version_ != -1) SchemaChanged();
+    schema_version_ = version;
+  }
 }
 
 CompiledBatchPtr Session::Compile(std::string_view text) {
@@ -221,6 +232,9 @@ RecordsetPtr Session::Execute(std::string_view script) {
   cancel_requested_.store(false, std::memory_order_relaxed);
   TakeCatalogRequest();  // a note left by another connection's failed batch on this thread
   results_ = &results;
+  // Columns and views are remembered from batch to batch; DDL of this connection forgets them
+  // as it runs, DDL of another one here.
+  CheckSchemaVersion();
   deferred_error.reset();
   try_depth = 0;
   throwing = false;
@@ -264,10 +278,28 @@ RecordsetPtr Session::Execute(std::string_view script) {
 }
 
 void Session::BeginTrans() {
-  // Writers take the write lock at once, so that concurrent writers queue on the busy timeout
-  // instead of failing when a deferred transaction tries to upgrade.
-  if (trancount_ == 0) db_.Exec("BEGIN IMMEDIATE");
+  // Writers take the write lock at once, so that concurrent writers queue instead of failing
+  // when a deferred transaction tries to upgrade.
+  if (trancount_ == 0) {
+    if (write_gate_ && !in_write_gate_) {
+      if (!write_gate_->Enter(std::chrono::milliseconds(SqliteDb::kBusyTimeoutMs)))
+        throw ComError(1222, kErrorSource, "Lock request time out period exceeded.");
+      in_write_gate_ = true;
+    }
+    try {
+      db_.Exec("BEGIN IMMEDIATE");
+    } catch (...) {
+      LeaveWriteGate();
+      throw;
+    }
+  }
   ++trancount_;
+}
+
+void Session::LeaveWriteGate() {
+  if (!in_write_gate_) return;
+  in_write_gate_ = false;
+  write_gate_->Leave();
 }
 
 void Session::CommitTrans() {
@@ -281,6 +313,7 @@ void Session::CommitTrans() {
                    "that write to the log file. Roll back the transaction.");
   }
   if (--trancount_ == 0) {
+    WriteGateExit leave{this};
     savepoints.clear();
     // SQLite ends a transaction by itself after some failures (a full disk, an I/O error);
     // committing then must say so rather than pretend the work was saved.
@@ -376,6 +409,7 @@ void Session::RollbackTrans() {
   trancount_ = 0;
   doomed = false;
   savepoints.clear();
+  WriteGateExit leave{this};
   KeepOutsideTransaction keep(db_);
   if (db_.in_transaction()) db_.Exec("ROLLBACK");
   keep.Restore();
@@ -400,10 +434,11 @@ std::vector<std::string> Session::TempTables() {
 
 void Session::Reset() {
   if (trancount_ > 0) RollbackTrans();
-  for (const std::string& name : TempTables()) {
+  std::vector<std::string> temps = TempTables();
+  for (const std::string& name : temps) {
     db_.Exec("DROP TABLE IF EXISTS temp." + Emitter::QuoteName(name));
   }
-  SchemaChanged();
+  if (!temps.empty()) SchemaChanged();
   messages_.clear();
   cancel_requested_.store(false, std::memory_order_relaxed);
   xact_abort = false;

@@ -21,6 +21,7 @@
 #include "tsql/ast.h"
 #include "tsql/emitter.h"
 #include "tsql/sqlite_db.h"
+#include "tsql/write_gate.h"
 
 namespace ambit::tsql {
 
@@ -61,6 +62,8 @@ class Session {
   // recordset whose records_affected is the last statement's row count.
   RecordsetPtr Execute(std::string_view script);
 
+  // The outermost BEGIN waits its turn behind this process's other writers to the same file
+  // (WriteGate) for up to the busy timeout, then takes SQLite's write lock at once.
   void BeginTrans();
   void CommitTrans();
   void RollbackTrans();
@@ -68,7 +71,8 @@ class Session {
   // transaction open.
   void RollbackToSavepoint(const std::string& name);
   int trancount() const { return trancount_; }
-  // Rolls back and drops the temporary tables, for the next user of a pooled connection.
+  // Rolls back and drops the temporary tables, for the next user of a pooled connection. The
+  // catalog read so far stays: it is dropped when a batch finds the schema changed.
   void Reset();
 
   // The result sets of the last Execute when it raised an error (see Connection).
@@ -155,12 +159,23 @@ class Session {
 
  private:
   void RegisterTriggerCapture();
+  // Drops what this connection knows of the schema when another connection changed it.
+  void CheckSchemaVersion();
+  void LeaveWriteGate();
+  // The transaction ends with this scope, however it ends.
+  struct WriteGateExit {
+    Session* session;
+    ~WriteGateExit() { session->LeaveWriteGate(); }
+  };
 
   SqliteDb db_;
   std::string database_name_;
   bool catalog_ready_ = false;
   int trancount_ = 0;
   uint64_t schema_generation_ = 1;
+  int64_t schema_version_ = -1;  // of the main database, when the catalog was last checked
+  std::shared_ptr<WriteGate> write_gate_;  // null for an in-memory database
+  bool in_write_gate_ = false;
   std::vector<InfoMessage> messages_;
   FailedBatchResults failed_results_;
   const std::vector<RecordsetPtr>* results_ = nullptr;  // of the running Execute
