@@ -269,7 +269,10 @@ Emitter::NumericType Emitter::StepNumericType(NumericType a, const std::string& 
   using K = NumericType::Kind;
   if (op != "+" && op != "-" && op != "*" && op != "/") return {};
   if (a.kind == K::kNone || b.kind == K::kNone) return {};
-  if (a.kind == K::kInteger && b.kind == K::kInteger) return {K::kInteger, 10, 0};
+  // int with int is int, anything with bigint is bigint.
+  if (a.kind == K::kInteger && b.kind == K::kInteger) {
+    return {K::kInteger, std::max({a.precision, b.precision, 10}), 0};
+  }
   K kind = (a.kind == K::kMoney || b.kind == K::kMoney) &&
                    a.kind != K::kDecimal && b.kind != K::kDecimal
                ? K::kMoney
