@@ -5,7 +5,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "base/com_error.h"
 #include "base/conversions.h"
 #include "tsql/parser.h"
 #include "tsql/session.h"
@@ -127,27 +126,6 @@ TEST_F(EmitterTest, UpdateFromBecomesAKeyedSubquery) {
   EXPECT_THAT(sql.sql, HasSubstr("WHERE \"e\".rowid = \"tsql_q\".\"tsql_rid\""));
   EXPECT_TRUE(vars.sql.empty());
   EXPECT_EQ(sql.params, std::vector<std::string>{"@id"});
-}
-
-TEST_F(EmitterTest, ChecksSqlServerMakesBeforeRunning) {
-  auto error_of = [&](const std::string& text) {
-    try {
-      Select(text);
-    } catch (const ComError& e) {
-      return e.number();
-    }
-    return 0;
-  };
-  EXPECT_EQ(error_of("select FShop, count(*) from o"), 8120);
-  EXPECT_EQ(error_of("select FShop, count(*) from o group by FShop"), 0);
-  EXPECT_EQ(error_of("select t.FShop, count(*) from o t group by FShop"), 0);
-  EXPECT_EQ(error_of("select FShop from o where sum(FAmount) > 1"), 147);
-  EXPECT_EQ(error_of("select distinct FShop from o order by FDate"), 145);
-  EXPECT_EQ(error_of("select x.FID from o t"), 4104);
-  EXPECT_EQ(error_of("select * from (select FID from o order by FID) x"), 1033);
-  EXPECT_EQ(error_of("select * from (select top 1 FID from o order by FID) x"), 0);
-  EXPECT_EQ(error_of("select FID from o order by 2"), 108);
-  EXPECT_EQ(error_of("select FID, FShop from o union select FID from e"), 205);
 }
 
 }  // namespace
