@@ -109,6 +109,14 @@ std::string Emitter::TableName(const std::vector<std::string>& name) {
   if (name.size() >= 2 && IsCatalogSchema(name[name.size() - 2])) {
     return CatalogViewName(name[name.size() - 2], name.back());
   }
+  // SQLite answers these names with its own tables and table-valued pragmas (sqlite_master,
+  // pragma_database_list ...): the file's path, its settings and the storage underneath. On
+  // SQL Server they name nothing, and T-SQL must not reach past the catalog views to them;
+  // the engine's own SQL uses them directly, never through here.
+  std::string last = ToLowerAscii(name.back());
+  if (last.starts_with("sqlite_") || last.starts_with("pragma_")) {
+    throw ComError(208, kEngineErrorSource, "Invalid object name '" + name.back() + "'.");
+  }
   // tempdb..#t and tempdb.dbo.#t are the connection's #t.
   return QuoteName(SqliteTableName(name.back()));
 }

@@ -118,7 +118,10 @@ class HostileInputTest : public ::testing::Test {
     for (const char* sql :
          {"select * from IC_Web2ERPOrders where FID in (2, 3) order by FID",
           "select * from IC_Web2ERPOrdersEntry where FID in (2, 3) order by FEntryID",
-          "select count(*), sum(len(sql)) from sqlite_master"}) {
+          // The schema's shape, through the catalog views as a client sees it.
+          "select (select count(*) from sys.objects), (select count(*) from sys.columns), "
+          "(select count(*) from sys.indexes), "
+          "(select sum(len(ROUTINE_DEFINITION)) from information_schema.routines)"}) {
       for (RecordsetPtr rs = server_.conn().Execute(sql); !rs->Eof(); rs->MoveNext())
         for (int i = 0; i < rs->FieldCount(); ++i)
           out += (rs->Value(i).IsNull() ? std::string("NULL") : CStr(rs->Value(i))) + "|";
