@@ -141,7 +141,7 @@ StaticType Emitter::TypeOf(const Expr& e) const {
     case ExprKind::kString:
       return StaticType::kText;
     case ExprKind::kVariable: {
-      const TypeSpec* t = context_.variable_type ? context_.variable_type(e.text) : nullptr;
+      const TypeRef* t = context_.variable_type ? context_.variable_type(e.text) : nullptr;
       if (t == nullptr) return StaticType::kUnknown;
       if (IsTextTypeName(t->name) && t->name != "uniqueidentifier") return StaticType::kText;
       if (IsNumericTypeName(t->name)) return StaticType::kNumeric;
@@ -500,7 +500,7 @@ std::string Emitter::Function(const Expr& e) {
     // The result has the first argument's type: ISNULL(text_column, 0) is the text '0'.
     std::string decl = ColumnType(*e.args[0]);
     if (e.args[0]->kind == ExprKind::kVariable && context_.variable_type) {
-      const TypeSpec* t = context_.variable_type(e.args[0]->text);
+      const TypeRef* t = context_.variable_type(e.args[0]->text);
       if (t != nullptr) decl = t->text;
     }
     StaticType first = TypeOfDecl(decl), second = TypeOf(*e.args[1]);

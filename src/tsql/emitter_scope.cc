@@ -208,7 +208,7 @@ Emitter::NumericType Emitter::NumericTypeOf(const Expr& e) const {
       return {K::kDecimal, std::max({digits, scale, 1}), scale};
     }
     case ExprKind::kVariable: {
-      const TypeSpec* t = context_.variable_type ? context_.variable_type(e.text) : nullptr;
+      const TypeRef* t = context_.variable_type ? context_.variable_type(e.text) : nullptr;
       return t == nullptr ? NumericType{} : FromTypeName(t->name, t->precision, t->scale);
     }
     case ExprKind::kColumn:

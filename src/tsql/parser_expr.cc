@@ -80,8 +80,8 @@ bool IsNumericTypeName(const std::string& name) {
          n == "float" || n == "real" || n == "integer";
 }
 
-TypeSpec Parser::ParseType(bool in_cast) {
-  TypeSpec t;
+TypeRef Parser::ParseType(bool in_cast) {
+  TypeRef t;
   if (!IsName()) Fail();
   std::vector<std::string> name = ParseQualifiedName();  // dbo.MyType is not supported below
   t.name = ToLowerAscii(name.back());

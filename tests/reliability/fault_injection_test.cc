@@ -172,7 +172,7 @@ Outcome RunMethod(DemoCopy& account, const std::string& method, CountingFault::W
 TEST(FaultInjectionTest, EveryUpdateMethodFailingAnyStatementLeavesTheAccountAsItWas) {
   RegisterHostServices({});
   int methods = 0, injected = 0;
-  for (const MethodSpec& registered : AmbitOrderUpdateTable().methods()) {
+  for (const MethodEntry& registered : AmbitOrderUpdateTable().methods()) {
     const std::string& method = registered.name;
     ASSERT_TRUE(Inputs().count(method)) << method << " has no representative input here";
     ++methods;

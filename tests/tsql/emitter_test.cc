@@ -24,17 +24,17 @@ class EmitterTest : public ::testing::Test {
         "FDate datetime, FShop varchar(10)) "
         "CREATE TABLE e (FEntryID int, FID int, FQty decimal(18,4), FName nvarchar(40)) "
         "CREATE INDEX ix_e_fid ON e(FID)");
-    context_.variable_type = [this](const std::string& name) -> const TypeSpec* {
+    context_.variable_type = [this](const std::string& name) -> const TypeRef* {
       auto it = variables_.find(name);
       return it == variables_.end() ? nullptr : &it->second;
     };
     context_.columns = [this](const std::string& table) { return session_.Columns(table); };
     context_.view = [this](const std::string& name) { return session_.View(name); };
-    TypeSpec i;
+    TypeRef i;
     i.name = "int";
     i.text = "int";
     variables_["@id"] = i;
-    TypeSpec v;
+    TypeRef v;
     v.name = "varchar";
     v.length = 20;
     v.text = "varchar(20)";
@@ -58,7 +58,7 @@ class EmitterTest : public ::testing::Test {
 
   Session session_;
   EmitterContext context_;
-  std::map<std::string, TypeSpec> variables_;
+  std::map<std::string, TypeRef> variables_;
   std::unique_ptr<Batch> batch_;
 };
 
@@ -84,7 +84,7 @@ TEST_F(EmitterTest, MixedTypesAndDatesGoThroughTheRuntime) {
 TEST_F(EmitterTest, DateColumnsAgainstConstantsSeekTheirIndex) {
   session_.Execute("CREATE INDEX ix_o_date ON o(FDate) "
                    "CREATE VIEW vo AS SELECT FID, FDate FROM o");
-  TypeSpec day;
+  TypeRef day;
   day.name = day.text = "date";
   variables_["@day"] = day;
   for (const char* where : {"FDate >= '20261201'", "'2026-12-01' < FDate",

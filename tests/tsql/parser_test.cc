@@ -45,7 +45,7 @@ TEST(ParserTest, LoneOperandsAndWhatContinuesThem) {
       "select a.b.c, x collate Latin1_General_CI_AS, f(1), n'x' + 'y', @v as v, "
       "case when a.k = 1 then 2 else -3 end, t.k in (1, 2) or t.k is null, "
       "a.b between 1 and 2, - 1, [q] from t");
-  const QuerySpec& q = static_cast<SelectStmt*>(b->statements[0].get())->select->blocks[0];
+  const SelectBlock& q = static_cast<SelectStmt*>(b->statements[0].get())->select->blocks[0];
   ASSERT_EQ(q.items.size(), 10u);
   EXPECT_EQ(q.items[0].expr->parts, (std::vector<std::string>{"a", "b", "c"}));
   EXPECT_EQ(q.items[1].expr->kind, ExprKind::kColumn);
