@@ -8,48 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "base/com_error.h"
-#include "base/conversions.h"
 #include "data/recordset_json.h"
-#include "tsql/session.h"
+#include "session_test_base.h"
 
 namespace ambit::tsql {
 namespace {
 
 using ::testing::ElementsAre;
-using Rows = std::vector<std::vector<std::string>>;
-
-Rows ToRows(const RecordsetPtr& rs) {
-  Rows out;
-  if (!rs || !rs->IsOpen()) return out;
-  for (const auto& row : rs->rows()) {
-    std::vector<std::string> r;
-    for (const Variant& v : row) r.push_back(v.IsNull() ? "NULL" : CStr(v));
-    out.push_back(r);
-  }
-  return out;
-}
-
-class InterpreterTest : public ::testing::Test {
- protected:
-  void SetUp() override { session_.Open(":memory:"); }
-
-  Rows Query(const std::string& sql) { return ToRows(session_.Execute(sql)); }
-  std::string Scalar(const std::string& sql) {
-    Rows rows = Query(sql);
-    return rows.empty() || rows[0].empty() ? "<none>" : rows[0][0];
-  }
-  int ErrorOf(const std::string& sql) {
-    try {
-      session_.Execute(sql);
-    } catch (const ComError& e) {
-      return e.number();
-    }
-    return 0;
-  }
-
-  Session session_;
-};
+using InterpreterTest = SessionTestBase;
 
 // What a batch leaves on the Session beside its result sets; the T-SQL semantics themselves are
 // in the corpus (tests/tsql/corpus).
