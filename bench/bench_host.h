@@ -3,10 +3,15 @@
 #ifndef AMBIT_BENCH_BENCH_HOST_H_
 #define AMBIT_BENCH_BENCH_HOST_H_
 
+#include <benchmark/benchmark.h>
+
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
+#include "classes/classes.h"
 #include "data/connection.h"
 #include "frame/host.h"
 #include "frame/host_services.h"
@@ -58,6 +63,29 @@ struct BenchHost {
   std::shared_ptr<RecordingConnection> conn;
   std::unique_ptr<LocalHost> host;
 };
+
+using ListMethod = RecordsetPtr (*)(Component&, const DictionaryPtr&);
+
+// A list method's dctPara: the account's name as "sDSN" and the keys given.
+inline DictionaryPtr ListPara(const std::string& dsn,
+                              std::initializer_list<std::pair<const char*, Variant>> keys) {
+  DictionaryPtr d = NewDictionary();
+  d->SetValue("sDSN", Variant(dsn));
+  for (const auto& [key, value] : keys) d->SetValue(key, value);
+  return d;
+}
+
+// Times one list method on its arguments; "rows" counts what the last call answered.
+inline void TimeMethod(benchmark::State& state, ListMethod method, const DictionaryPtr& para) {
+  AmbitOrderInfo info;
+  int64_t rows = 0;
+  for (auto _ : state) {
+    RecordsetPtr rs = method(info, para);
+    rows = rs ? rs->RecordCount() : 0;
+    benchmark::DoNotOptimize(rs);
+  }
+  state.counters["rows"] = static_cast<double>(rows);
+}
 
 }  // namespace ambit
 

@@ -150,7 +150,7 @@ void TranslateUncached(benchmark::State& state) {
   Session& session = SharedSession();
   const std::string text = ListStatement();
   EmitterContext context;
-  context.variable_type = [](const std::string&) -> const TypeSpec* { return nullptr; };
+  context.variable_type = [](const std::string&) -> const TypeRef* { return nullptr; };
   context.columns = [&session](const std::string& table) { return session.Columns(table); };
   for (auto _ : state) {
     std::unique_ptr<Batch> batch = ParseBatch(text);

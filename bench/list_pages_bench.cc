@@ -56,24 +56,7 @@ Account& Shared() {
 }
 
 DictionaryPtr Para(std::initializer_list<std::pair<const char*, Variant>> keys) {
-  DictionaryPtr d = NewDictionary();
-  d->SetValue("sDSN", Variant(Shared().file.dsn));
-  for (const auto& [key, value] : keys) d->SetValue(key, value);
-  return d;
-}
-
-using ListMethod = RecordsetPtr (*)(Component&, const DictionaryPtr&);
-
-void TimeMethod(benchmark::State& state, ListMethod method, const DictionaryPtr& para) {
-  Shared();
-  AmbitOrderInfo info;
-  int64_t rows = 0;
-  for (auto _ : state) {
-    RecordsetPtr rs = method(info, para);
-    rows = rs ? rs->RecordCount() : 0;
-    benchmark::DoNotOptimize(rs);
-  }
-  state.counters["rows"] = static_cast<double>(rows);
+  return ListPara(Shared().file.dsn, keys);
 }
 
 // The cursor of the row that ends page `pages` of GetAllData. Walking 99 pages through the

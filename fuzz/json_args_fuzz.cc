@@ -11,13 +11,13 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
-  static const std::vector<const ambit::MethodSpec*> methods = [] {
-    std::vector<const ambit::MethodSpec*> all;
+  static const std::vector<const ambit::MethodEntry*> methods = [] {
+    std::vector<const ambit::MethodEntry*> all;
     for (const ambit::MethodTable* table : ambit::AllClassTables())
-      for (const ambit::MethodSpec& m : table->methods()) all.push_back(&m);
+      for (const ambit::MethodEntry& m : table->methods()) all.push_back(&m);
     return all;
   }();
-  const ambit::MethodSpec& method = *methods[data[0] % methods.size()];
+  const ambit::MethodEntry& method = *methods[data[0] % methods.size()];
   std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
   bool too_deep = false;
   ambit::Json body = ambit::ParseClientJson(text, &too_deep);

@@ -16,9 +16,9 @@ using method_args::Double;
 using method_args::Long;
 using method_args::Text;
 
-ArgSpec Dsn() { return {"sDsn", ArgKind::kText}; }
-ArgSpec TextArg(const char* name) { return {name, ArgKind::kText}; }
-ArgSpec LongArg(const char* name) { return {name, ArgKind::kInt32}; }
+ArgEntry Dsn() { return {"sDsn", ArgKind::kText}; }
+ArgEntry TextArg(const char* name) { return {name, ArgKind::kText}; }
+ArgEntry LongArg(const char* name) { return {name, ArgKind::kInt32}; }
 
 void AddListMethods(MethodTable& table) {
   using DictRs = RecordsetPtr (*)(Component&, const DictionaryPtr&);
@@ -41,14 +41,14 @@ void AddListMethods(MethodTable& table) {
   };
   for (const Entry& e : lists) {
     DictRs method = e.method;
-    table.Add({e.name, {ArgSpec(e.arg, ArgKind::kDictionary).WithKeys(e.keys)},
+    table.Add({e.name, {ArgEntry(e.arg, ArgKind::kDictionary).WithKeys(e.keys)},
                ResultKind::kRecordset, e.summary,
                [method](Component& self, std::vector<Variant>& a) -> Variant {
                  return Variant(method(self, a[0].As<Dictionary>()));
                }});
   }
   table.Add({"GetTradeServiceData",
-             {ArgSpec("dctPara", ArgKind::kDictionary)
+             {ArgEntry("dctPara", ArgKind::kDictionary)
                   .WithKeys({&keys::Account(), &keys::TradeServiceFilter()})},
              ResultKind::kVariant,
              "Order lines of the after-sales workbench under the order filter",
@@ -109,7 +109,7 @@ void AddCaseMethods(MethodTable& table) {
              }});
   table.Add({"CheckReceiveStatusbyFEntryID",
              {Dsn(), {"vctData", ArgKind::kVector},
-              ArgSpec("dctFailIDs", ArgKind::kDictionary)
+              ArgEntry("dctFailIDs", ArgKind::kDictionary)
                   .WithOpenKeys("Line key -> not 0: the line is left out of the check"),
               {"bIsModify", ArgKind::kVariant, true, true}},
              ResultKind::kText, "Lines whose return would exceed the ordered quantity",

@@ -7,7 +7,7 @@ namespace ambit {
 
 void AddColumnsSetMethods(MethodTable& table) {
   table.Add({"GetColumnsDefaultSet",
-             {ArgSpec("dctPara", ArgKind::kDictionary)
+             {ArgEntry("dctPara", ArgKind::kDictionary)
                   .WithKeys({&keys::Account(), &keys::ColumnGrid(), &keys::ColumnFilter()})},
              ResultKind::kRecordset,
              "Saved grid columns matching the given keys, in position order",
@@ -15,7 +15,7 @@ void AddColumnsSetMethods(MethodTable& table) {
                return Variant(GetColumnsDefaultSet(self, a[0].As<Dictionary>()));
              }});
   table.Add({"GetAllColumnsDefaultSet",
-             {ArgSpec("dctPara", ArgKind::kDictionary)
+             {ArgEntry("dctPara", ArgKind::kDictionary)
                   .WithKeys({&keys::Account(), &keys::ColumnGrid()})},
              ResultKind::kDictionary,
              "Full layout of one grid: saved columns, then the visible fields it lacks",

@@ -14,7 +14,7 @@ std::string Source(const MethodTable& table, std::string_view method) {
 
 // Arguments in declaration order, Empty marking "not given".
 std::vector<std::optional<Variant>> GatherArguments(const MethodTable& table,
-                                                    const MethodSpec& m,
+                                                    const MethodEntry& m,
                                                     const nlohmann::ordered_json& args) {
   std::vector<std::optional<Variant>> given(m.args.size());
   if (args.is_null()) return given;
@@ -42,11 +42,11 @@ std::vector<std::optional<Variant>> GatherArguments(const MethodTable& table,
 
 // Keys of declared Dictionary arguments that the method does not read: most often a misspelt
 // or guessed key, which would otherwise change nothing without a word.
-std::vector<std::string> UnreadKeys(const MethodTable& table, const MethodSpec& m,
+std::vector<std::string> UnreadKeys(const MethodTable& table, const MethodEntry& m,
                                     const std::vector<Variant>& values) {
   std::vector<std::string> warnings;
   for (size_t i = 0; i < m.args.size(); ++i) {
-    const ArgSpec& a = m.args[i];
+    const ArgEntry& a = m.args[i];
     if (a.keys.empty()) continue;
     DictionaryPtr dct = values[i].As<Dictionary>();
     if (!dct) continue;
@@ -63,10 +63,10 @@ std::vector<std::string> UnreadKeys(const MethodTable& table, const MethodSpec& 
 
 }  // namespace
 
-nlohmann::ordered_json DescribeKeys(const ArgSpec& arg) {
+nlohmann::ordered_json DescribeKeys(const ArgEntry& arg) {
   nlohmann::ordered_json keys = nlohmann::ordered_json::array();
   for (const KeyGroup* group : arg.keys)
-    for (const KeySpec& k : *group) {
+    for (const KeyEntry& k : *group) {
       nlohmann::ordered_json key = {{"name", k.name}, {"kind", ArgKindName(k.kind)}, {"doc", k.doc}};
       if (k.default_text) key["default"] = k.default_text;
       keys.push_back(std::move(key));
@@ -76,7 +76,7 @@ nlohmann::ordered_json DescribeKeys(const ArgSpec& arg) {
 
 CallAnswer InvokeMethod(const MethodTable& table, Component& self, std::string_view method,
                         const nlohmann::ordered_json& args) {
-  const MethodSpec* m = table.Find(method);
+  const MethodEntry* m = table.Find(method);
   if (!m)
     throw ArgumentError(Source(table, method), std::string(table.class_name()) +
                                                    " has no method named '" +
@@ -85,7 +85,7 @@ CallAnswer InvokeMethod(const MethodTable& table, Component& self, std::string_v
   std::vector<Variant> values;
   values.reserve(m->args.size());
   for (size_t i = 0; i < m->args.size(); ++i) {
-    const ArgSpec& a = m->args[i];
+    const ArgEntry& a = m->args[i];
     if (!given[i]) {
       if (!a.optional)
         throw ArgumentError(Source(table, m->name),
@@ -166,9 +166,9 @@ void WriteAnswerJson(const CallAnswer& answer, JsonText& out) {
 
 nlohmann::ordered_json DescribeTable(const MethodTable& table) {
   nlohmann::ordered_json methods = nlohmann::ordered_json::array();
-  for (const MethodSpec& m : table.methods()) {
+  for (const MethodEntry& m : table.methods()) {
     nlohmann::ordered_json args = nlohmann::ordered_json::array();
-    for (const ArgSpec& a : m.args) {
+    for (const ArgEntry& a : m.args) {
       nlohmann::ordered_json arg = {{"name", a.name},
                             {"kind", ArgKindName(a.kind)},
                             {"inOut", a.by_ref},

@@ -44,7 +44,7 @@ nlohmann::ordered_json InvokeJson(const MethodTable& table, Component& self, std
 nlohmann::ordered_json DescribeTable(const MethodTable& table);
 
 // The declared keys of a Dictionary argument: [{"name", "kind", "doc", "default"?}].
-nlohmann::ordered_json DescribeKeys(const ArgSpec& arg);
+nlohmann::ordered_json DescribeKeys(const ArgEntry& arg);
 
 }  // namespace ambit
 

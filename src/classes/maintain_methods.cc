@@ -13,11 +13,11 @@ namespace {
 
 using method_args::Text;
 
-ArgSpec Dsn() { return {"sDsn", ArgKind::kText}; }
-ArgSpec Para(const KeyGroup* own = nullptr) {
+ArgEntry Dsn() { return {"sDsn", ArgKind::kText}; }
+ArgEntry Para(const KeyGroup* own = nullptr) {
   std::vector<const KeyGroup*> groups = {&keys::Account(), &keys::OrderKeyList()};
   if (own) groups.push_back(own);
-  return ArgSpec("dctPara", ArgKind::kDictionary).WithKeys(std::move(groups));
+  return ArgEntry("dctPara", ArgKind::kDictionary).WithKeys(std::move(groups));
 }
 
 // The Dictionary methods all look the same to clients: dctPara in (the account, the order
@@ -53,7 +53,7 @@ void AddStatusMethods(MethodTable& table) {
                                                       Text(a, 2)));
              }});
   table.Add({"CheckCurrency",
-             {Dsn(), {"FID", ArgKind::kText}, ArgSpec("dicRnt", ArgKind::kDictionary, true, true)
+             {Dsn(), {"FID", ArgKind::kText}, ArgEntry("dicRnt", ArgKind::kDictionary, true, true)
                   .WithOpenKeys("The answer: \"Error\" says why the order has no currency")},
              ResultKind::kBool,
              "Whether an order has a currency; dicRnt names it when not",
@@ -64,7 +64,7 @@ void AddStatusMethods(MethodTable& table) {
                return Variant(ok);
              }});
   table.Add({"ChangeOrderItem",
-             {Dsn(), ArgSpec("dctItem", ArgKind::kDictionary).WithKeys({&keys::ItemChange()})},
+             {Dsn(), ArgEntry("dctItem", ArgKind::kDictionary).WithKeys({&keys::ItemChange()})},
              ResultKind::kBool,
              "Replaces the item of every line of orders, logging old and new item",
              [](Component& self, std::vector<Variant>& a) -> Variant {
@@ -74,7 +74,7 @@ void AddStatusMethods(MethodTable& table) {
 
 void AddSaveAndBillMethods(MethodTable& table) {
   table.Add({"SaveOrder",
-             {Dsn(), ArgSpec("dctDataCache", ArgKind::kDictionary)
+             {Dsn(), ArgEntry("dctDataCache", ArgKind::kDictionary)
                          .WithOpenKeys("Order key -> {header column: value, line key -> "
                                        "{line column: value}}")},
              ResultKind::kText,
@@ -113,7 +113,7 @@ void AddSaveAndBillMethods(MethodTable& table) {
                return Variant(UpdateAfterDeleteSaleOrder(self, Text(a, 0), Text(a, 1)));
              }});
   table.Add({"UpdateSendStockID",
-             {Dsn(), ArgSpec("dctOrderEntryInfo", ArgKind::kDictionary)
+             {Dsn(), ArgEntry("dctOrderEntryInfo", ArgKind::kDictionary)
                          .WithKeys({&keys::SendStock()})},
              ResultKind::kBool,
              "Sets the shipping warehouse of one order line",

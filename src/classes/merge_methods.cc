@@ -11,7 +11,7 @@ std::string Text(const std::vector<Variant>& a, size_t i) {
   return a[i].IsString() ? a[i].string_value() : std::string();
 }
 
-ArgSpec Dsn() { return {"sDsn", ArgKind::kText}; }
+ArgEntry Dsn() { return {"sDsn", ArgKind::kText}; }
 
 using MergeMethod = std::string (*)(Component&, const std::string&, const VectorPtr&,
                                     std::string&);

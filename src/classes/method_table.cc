@@ -39,27 +39,27 @@ std::string_view ResultKindName(ResultKind k) {
   return "variant";
 }
 
-bool ArgSpec::ReadsKey(std::string_view key) const {
+bool ArgEntry::ReadsKey(std::string_view key) const {
   for (const KeyGroup* group : keys)
-    for (const KeySpec& k : *group)
+    for (const KeyEntry& k : *group)
       if (EqualsNoCase(k.name, key)) return true;
   return false;
 }
 
-void MethodTable::Add(MethodSpec method) {
+void MethodTable::Add(MethodEntry method) {
   if (Find(method.name))
     throw std::logic_error("method registered twice: " + std::string(class_name()) + "." +
                            method.name);
   methods_.push_back(std::move(method));
 }
 
-const MethodSpec* MethodTable::Find(std::string_view name) const {
-  for (const MethodSpec& m : methods_)
+const MethodEntry* MethodTable::Find(std::string_view name) const {
+  for (const MethodEntry& m : methods_)
     if (EqualsNoCase(m.name, name)) return &m;
   return nullptr;
 }
 
-Variant ConvertArgument(const MethodSpec& method, const ArgSpec& arg, const Variant& value) {
+Variant ConvertArgument(const MethodEntry& method, const ArgEntry& arg, const Variant& value) {
   auto refuse = [&](std::string why) -> ArgumentError {
     return ArgumentError(method.name, "Argument '" + arg.name + "' of " + method.name +
                                           " expects " + std::string(ArgKindName(arg.kind)) +

@@ -26,17 +26,17 @@ std::string_view ResultKindName(ResultKind k);
 
 // One key a method reads from a Dictionary argument. `default_text` is what an absent key
 // counts as (nullptr: no default worth naming), written as the method compares it.
-struct KeySpec {
+struct KeyEntry {
   const char* name;
   ArgKind kind;
   const char* default_text;
   const char* doc;
 };
 // Keys read together; methods that read the same keys share one group.
-using KeyGroup = std::vector<KeySpec>;
+using KeyGroup = std::vector<KeyEntry>;
 
-struct ArgSpec {
-  ArgSpec(std::string arg_name, ArgKind arg_kind, bool in_out = false, bool is_optional = false,
+struct ArgEntry {
+  ArgEntry(std::string arg_name, ArgKind arg_kind, bool in_out = false, bool is_optional = false,
           Variant default_val = Variant())
       : name(std::move(arg_name)),
         kind(arg_kind),
@@ -58,11 +58,11 @@ struct ArgSpec {
   // what they hold. Such keys are never reported.
   std::string open_keys;
 
-  ArgSpec WithKeys(std::vector<const KeyGroup*> groups) && {
+  ArgEntry WithKeys(std::vector<const KeyGroup*> groups) && {
     keys = std::move(groups);
     return std::move(*this);
   }
-  ArgSpec WithOpenKeys(std::string what) && {
+  ArgEntry WithOpenKeys(std::string what) && {
     open_keys = std::move(what);
     return std::move(*this);
   }
@@ -74,9 +74,9 @@ struct ArgSpec {
 // it may change by_ref arguments in place.
 using MethodInvoker = std::function<Variant(Component& self, std::vector<Variant>& args)>;
 
-struct MethodSpec {
+struct MethodEntry {
   std::string name;
-  std::vector<ArgSpec> args;
+  std::vector<ArgEntry> args;
   ResultKind result = ResultKind::kNone;
   std::string summary;  // one line for the catalogue
   MethodInvoker invoke;
@@ -101,20 +101,20 @@ class MethodTable {
   std::unique_ptr<Component> Create() const { return create_(); }
 
   // A second method of the same name (any case) is a programming error and throws.
-  void Add(MethodSpec method);
+  void Add(MethodEntry method);
   // Case-insensitive; nullptr when there is none.
-  const MethodSpec* Find(std::string_view name) const;
-  const std::vector<MethodSpec>& methods() const { return methods_; }
+  const MethodEntry* Find(std::string_view name) const;
+  const std::vector<MethodEntry>& methods() const { return methods_; }
 
  private:
   ComponentClass class_;
   std::function<std::unique_ptr<Component>()> create_;
-  std::vector<MethodSpec> methods_;
+  std::vector<MethodEntry> methods_;
 };
 
 // Converts one argument value to its kind; ArgumentError naming method, argument, value and
 // kind when it cannot.
-Variant ConvertArgument(const MethodSpec& method, const ArgSpec& arg, const Variant& value);
+Variant ConvertArgument(const MethodEntry& method, const ArgEntry& arg, const Variant& value);
 
 }  // namespace ambit
 

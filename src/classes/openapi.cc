@@ -31,7 +31,7 @@ json ScalarSchema(ArgKind kind) {
 }
 
 // A default as the key's kind holds it; texts that are not numbers stay texts.
-json DefaultValue(const KeySpec& k) {
+json DefaultValue(const KeyEntry& k) {
   std::string text = k.default_text;
   bool integral = k.kind == ArgKind::kInt16 || k.kind == ArgKind::kInt32;
   if (integral && !text.empty() && text.find_first_not_of("-0123456789") == std::string::npos)
@@ -39,7 +39,7 @@ json DefaultValue(const KeySpec& k) {
   return text;
 }
 
-json ArgumentSchema(const ArgSpec& a) {
+json ArgumentSchema(const ArgEntry& a) {
   json schema = ScalarSchema(a.kind);
   if (a.kind != ArgKind::kDictionary) return schema;
   // Keys outside the declared ones are accepted and answered with a warning.
@@ -48,7 +48,7 @@ json ArgumentSchema(const ArgSpec& a) {
   if (a.keys.empty()) return schema;
   json properties = json::object();
   for (const KeyGroup* group : a.keys)
-    for (const KeySpec& k : *group) {
+    for (const KeyEntry& k : *group) {
       json p = ScalarSchema(k.kind);
       p["description"] = k.doc;
       if (k.default_text) p["default"] = DefaultValue(k);
@@ -80,11 +80,11 @@ json ErrorResponse(const char* why) {
           {"content", {{"application/json", {{"schema", Ref("Error")}}}}}};
 }
 
-json MethodOperation(const MethodTable& table, const MethodSpec& m) {
+json MethodOperation(const MethodTable& table, const MethodEntry& m) {
   json properties = json::object();
   json required = json::array();
   json out = json::object();
-  for (const ArgSpec& a : m.args) {
+  for (const ArgEntry& a : m.args) {
     json schema = ArgumentSchema(a);
     if (a.by_ref) {
       schema["description"] =
@@ -181,7 +181,7 @@ nlohmann::ordered_json OpenApiDocument(const std::vector<const MethodTable*>& ta
   json tags = json::array();
   for (const MethodTable* t : tables) {
     tags.push_back({{"name", t->class_name()}});
-    for (const MethodSpec& m : t->methods())
+    for (const MethodEntry& m : t->methods())
       paths["/api/" + std::string(t->class_name()) + "/" + m.name] = {
           {"post", MethodOperation(*t, m)}};
   }

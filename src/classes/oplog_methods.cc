@@ -23,7 +23,7 @@ void AddOpLogInfoMethods(MethodTable& table) {
 void AddOpLogUpdateMethods(MethodTable& table) {
   table.Add({"WriteOPLog",
              {{"sDsn", ArgKind::kText},
-              ArgSpec("dctData", ArgKind::kDictionary).WithKeys({&keys::OpLogRow()})},
+              ArgEntry("dctData", ArgKind::kDictionary).WithKeys({&keys::OpLogRow()})},
              ResultKind::kBool,
              "Writes one operation-log row per order of dctData(\"sFID\")",
              [](Component& self, std::vector<Variant>& a) -> Variant {

@@ -19,7 +19,7 @@ int16_t Mode(const std::vector<Variant>& a, size_t i) {
   return a[i].IsNull() || a[i].IsEmpty() ? 0 : CInt(a[i]);
 }
 
-ArgSpec Dsn() { return {"sDsn", ArgKind::kText}; }
+ArgEntry Dsn() { return {"sDsn", ArgKind::kText}; }
 
 // The head columns the bill takes from the caller, as the writer itself lists them.
 const KeyGroup& PurchaseHead() {
@@ -36,7 +36,7 @@ const KeyGroup& PurchaseHead() {
 void AddSummaryMethods(MethodTable& table) {
   table.Add({"GetWebOrderEntryDetialSumByFID",
              {Dsn(), {"sFID", ArgKind::kText}, {"ipurMode", ArgKind::kInt16},
-              ArgSpec("dctParaInfo", ArgKind::kDictionary, false, true)
+              ArgEntry("dctParaInfo", ArgKind::kDictionary, false, true)
                   .WithKeys({&keys::CodeRange()})},
              ResultKind::kRecordset,
              "Per item (1: and warehouse): stock, open order demand, goods on order and coming "
@@ -93,7 +93,7 @@ void AddSummaryMethods(MethodTable& table) {
 void AddBillMethods(MethodTable& table) {
   table.Add({"SavePurchaseApplyBill",
              {Dsn(), {"lTranType", ArgKind::kInt32},
-              ArgSpec("dctParaHead", ArgKind::kDictionary, false, true)
+              ArgEntry("dctParaHead", ArgKind::kDictionary, false, true)
                   .WithKeys({&PurchaseHead()}),
               {"vctParaEntry", ArgKind::kVector, false, true}},
              ResultKind::kBool,
@@ -112,10 +112,10 @@ void AddBillMethods(MethodTable& table) {
   table.Add({"GetThisBillNO",
              {Dsn(), {"BillTransType", ArgKind::kInt32},
               {"UpdateMaxNO", ArgKind::kBool, true},
-              ArgSpec("vdict", ArgKind::kDictionary, false, true)
+              ArgEntry("vdict", ArgKind::kDictionary, false, true)
                   .WithOpenKeys("The bill for the number service (FBillType and FDate are set "
                                 "here)"),
-              ArgSpec("vDictMore", ArgKind::kDictionary, false, true)
+              ArgEntry("vDictMore", ArgKind::kDictionary, false, true)
                   .WithOpenKeys("Further values passed to the number service")},
              ResultKind::kText,
              "A new bill number of the bill type from the bill number service",

@@ -44,7 +44,7 @@ void AddQueryListMethods(MethodTable& table) {
   for (const Entry& e : lists) {
     ListMethod method = e.method;
     table.Add({e.name,
-               {ArgSpec("dctPara", ArgKind::kDictionary, e.in_out).WithKeys(e.keys)},
+               {ArgEntry("dctPara", ArgKind::kDictionary, e.in_out).WithKeys(e.keys)},
                ResultKind::kRecordset,
                e.summary,
                [method](Component& self, std::vector<Variant>& a) -> Variant {

@@ -12,8 +12,8 @@ namespace {
 using method_args::Long;
 using method_args::Text;
 
-ArgSpec TextArg(const char* name) { return {name, ArgKind::kText}; }
-ArgSpec LongArg(const char* name) { return {name, ArgKind::kInt32}; }
+ArgEntry TextArg(const char* name) { return {name, ArgKind::kText}; }
+ArgEntry LongArg(const char* name) { return {name, ArgKind::kInt32}; }
 
 // Methods of the shape (sDsn, key list) -> Vector.
 using KeyListCheck = VectorPtr (*)(Component&, const std::string&, const std::string&);
@@ -94,7 +94,7 @@ void AddDictionaryLookups(MethodTable& table) {
   for (const Entry& e : entries) {
     DictRs method = e.method;
     table.Add({e.name,
-               {ArgSpec("dctPara", ArgKind::kDictionary).WithKeys(e.keys)},
+               {ArgEntry("dctPara", ArgKind::kDictionary).WithKeys(e.keys)},
                ResultKind::kRecordset,
                e.summary,
                [method](Component& self, std::vector<Variant>& a) -> Variant {
@@ -190,7 +190,7 @@ void AddWarningLookups(MethodTable& table) {
              }});
   table.Add({"GetEarlyWarningInfo1",
              {TextArg("strDSN"),
-              ArgSpec("dctPara", ArgKind::kDictionary)
+              ArgEntry("dctPara", ArgKind::kDictionary)
                   .WithKeys({&keys::Account(), &keys::OrderFilter()})},
              ResultKind::kRecordset,
              "Warning flags of the lines of orders awaiting review under a list filter",

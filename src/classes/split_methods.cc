@@ -13,10 +13,10 @@ std::string Text(const std::vector<Variant>& a, size_t i) {
   return a[i].IsString() ? a[i].string_value() : std::string();
 }
 
-ArgSpec Dsn() { return {"sDsn", ArgKind::kText}; }
-ArgSpec OrderKeys() { return {"vctOrderInfo", ArgKind::kVector}; }
-ArgSpec OptionalPara() {
-  return ArgSpec("dctPara", ArgKind::kDictionary, false, true).WithKeys({&keys::SplitOrigin()});
+ArgEntry Dsn() { return {"sDsn", ArgKind::kText}; }
+ArgEntry OrderKeys() { return {"vctOrderInfo", ArgKind::kVector}; }
+ArgEntry OptionalPara() {
+  return ArgEntry("dctPara", ArgKind::kDictionary, false, true).WithKeys({&keys::SplitOrigin()});
 }
 
 void AddVectorSplit(MethodTable& table, std::string name, std::string summary,
@@ -35,8 +35,8 @@ void AddSplitUpdateMethods(MethodTable& table) {
                  "Splits orders into one order per line; part-shipped trades by line state",
                  &SplitOrders);
   table.Add({"SplitOrdersByNum",
-             {Dsn(), ArgSpec("dctEntry", ArgKind::kDictionary).WithKeys({&keys::SplitLine()}),
-              ArgSpec("dctOrderInfo", ArgKind::kDictionary).WithKeys({&keys::SplitOrder()}),
+             {Dsn(), ArgEntry("dctEntry", ArgKind::kDictionary).WithKeys({&keys::SplitLine()}),
+              ArgEntry("dctOrderInfo", ArgKind::kDictionary).WithKeys({&keys::SplitOrder()}),
               OptionalPara()},
              ResultKind::kText,
              "Splits quantities off one order line into orders of their own",

@@ -15,7 +15,7 @@ std::string Text(const std::vector<Variant>& a, size_t i) {
   return a[i].IsString() ? a[i].string_value() : std::string();
 }
 
-ArgSpec TextArg(const char* name) { return {name, ArgKind::kText}; }
+ArgEntry TextArg(const char* name) { return {name, ArgKind::kText}; }
 
 using StockLock = double (*)(Component&, const std::string&, const std::string&,
                              const std::string&, const std::string&, const std::string&,
@@ -89,7 +89,7 @@ void AddStockUpdateMethods(MethodTable& table) {
              }});
   table.Add({"FillBatchNo",
              {TextArg("sDsn"), {"vctOrderInfo", ArgKind::kVector},
-              ArgSpec("dctPara", ArgKind::kDictionary, false, true).WithKeys({&keys::None()})},
+              ArgEntry("dctPara", ArgKind::kDictionary, false, true).WithKeys({&keys::None()})},
              ResultKind::kText,
              "Assigns batches to order lines by the AutoBatchNo rule, cutting lines as needed",
              [](Component& self, std::vector<Variant>& a) -> Variant {

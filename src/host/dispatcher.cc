@@ -15,11 +15,11 @@ constexpr char kDispatchSource[] = "ambit-order.host";
 
 // Methods take their connection string as an argument sDsn or strDSN, or as the "sDSN" key
 // (any case) of their parameter Dictionary dctPara.
-bool IsConnectionArgument(const ArgSpec& a) {
+bool IsConnectionArgument(const ArgEntry& a) {
   return a.kind == ArgKind::kText &&
          (EqualsNoCase(a.name, "sDsn") || EqualsNoCase(a.name, "strDSN"));
 }
-bool IsParameterDictionary(const ArgSpec& a) {
+bool IsParameterDictionary(const ArgEntry& a) {
   return a.kind == ArgKind::kDictionary && EqualsNoCase(a.name, "dctPara");
 }
 
@@ -32,13 +32,13 @@ Json* Member(Json& object, std::string_view name) {
 
 // The value the call gives for argument `i`, by name or position; nullptr when left out.
 template <class Json>
-Json* Given(Json& args, const MethodSpec& method, size_t i) {
+Json* Given(Json& args, const MethodEntry& method, size_t i) {
   if (args.is_array()) return i < args.size() ? &args[i] : nullptr;
   return Member(args, method.args[i].name);
 }
 
 // The first connection string the call names, in any spelling; "" when it names none.
-std::string NamedAccount(const MethodSpec& method, const nlohmann::ordered_json& args) {
+std::string NamedAccount(const MethodEntry& method, const nlohmann::ordered_json& args) {
   for (size_t i = 0; i < method.args.size(); ++i) {
     const nlohmann::ordered_json* given = Given(args, method, i);
     if (given && IsParameterDictionary(method.args[i]) && given->is_object())
@@ -54,15 +54,16 @@ std::string NamedAccount(const MethodSpec& method, const nlohmann::ordered_json&
 // Clients should not have to repeat the account in every spelling a method reads it: a call
 // that leaves one out gets the account it names in another, or else the default account (the
 // one a single-account server serves). A value the call gives, even an empty one, stays.
-nlohmann::ordered_json WithAccountFilledIn(const MethodSpec& method, const nlohmann::ordered_json& args,
-                                   const std::string& default_account) {
+nlohmann::ordered_json WithAccountFilledIn(const MethodEntry& method,
+                                           const nlohmann::ordered_json& args,
+                                           const std::string& default_account) {
   if (!args.is_object() && !args.is_array()) return args;
   std::string account = NamedAccount(method, args);
   if (account.empty()) account = default_account;
   if (account.empty()) return args;
   nlohmann::ordered_json filled = args;
   for (size_t i = 0; i < method.args.size(); ++i) {
-    const ArgSpec& a = method.args[i];
+    const ArgEntry& a = method.args[i];
     if (IsConnectionArgument(a)) {
       if (nlohmann::ordered_json* given = Given(filled, method, i)) {
         if (given->is_null()) *given = account;
@@ -106,7 +107,7 @@ CallAnswer Dispatcher::Invoke(const CallRequest& request) {
   if (!table)
     throw NotFoundError(err::kCannotCreateObject, kDispatchSource,
                         "No class named '" + request.class_name + "' is served here.");
-  const MethodSpec* method = table->Find(request.method);
+  const MethodEntry* method = table->Find(request.method);
   if (!method)
     throw NotFoundError(
         kMemberNotFound, kDispatchSource,

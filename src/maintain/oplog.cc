@@ -75,7 +75,7 @@ const LoggedField* FindField(std::string_view name) {
   return nullptr;
 }
 
-bool IsLineField(const std::string& entry_id) { return !entry_id.empty() && entry_id != "0"; }
+bool HasLineKey(const std::string& entry_id) { return !entry_id.empty() && entry_id != "0"; }
 
 // Numbers go into the batch bare, so they must be numbers.
 std::string NumberText(const std::string& value, std::string_view what) {
@@ -131,7 +131,9 @@ int SaveOrderLogCode(std::string_view field_name) {
 std::string BuildSaveOrderLogSql(const SaveOrderLogInput& in, int code) {
   const LoggedField* f = FindField(in.FieldName);
   if (!f) return "";
-  bool line = IsLineField(in.EntryID);
+  // The field's table decides whose row holds the value: a line key that comes with a field of
+  // the order (or of its companion row) does not narrow the order's row, which has no FEntryID.
+  bool line = f->table == std::string_view(kLines) && HasLineKey(in.EntryID);
   bool quoted = f->kind == Kind::kText;
   bool key_field = f->name_table != nullptr;
   std::string stored = f->stored;

@@ -17,7 +17,7 @@ using ExprPtr = std::unique_ptr<Expr>;
 
 // A declared type: "varchar(50)" is {name "varchar", length 50}; "decimal(18,2)" is
 // {name "decimal", precision 18, scale 2}; MAX is length 0.
-struct TypeSpec {
+struct TypeRef {
   std::string name;  // lower case; empty when absent
   int length = -1;
   int precision = -1;
@@ -59,7 +59,7 @@ struct Expr {
   std::vector<std::string> parts;
   std::vector<ExprPtr> args;
   std::shared_ptr<Select> select;
-  TypeSpec type;
+  TypeRef type;
   bool negated = false;
   bool distinct = false;
   bool star = false;
@@ -120,7 +120,7 @@ struct SelectItem {
   std::string assign_op = "=";  // "=", "+=", ...
 };
 
-struct QuerySpec {
+struct SelectBlock {
   bool distinct = false;
   ExprPtr top;
   bool top_percent = false;
@@ -146,7 +146,7 @@ struct CommonTableExpr {
 
 struct Select {
   std::vector<CommonTableExpr> ctes;   // WITH name AS (...) before the query
-  std::vector<QuerySpec> blocks;        // joined by set operators
+  std::vector<SelectBlock> blocks;        // joined by set operators
   std::vector<std::string> operators;  // "union", "union all", "except", "intersect"
   std::vector<OrderItem> order_by;
   bool for_xml_path = false;
@@ -248,7 +248,7 @@ struct DeleteStmt : Stmt {
 
 struct VariableDecl {
   std::string name;  // "@v" lower case
-  TypeSpec type;
+  TypeRef type;
   ExprPtr initial;
   bool is_table = false;
   std::shared_ptr<struct CreateTableStmt> table;  // DECLARE @t TABLE (...)
@@ -332,7 +332,7 @@ struct ExecStmt : Stmt {
 
 struct ColumnDef {
   std::string name;
-  TypeSpec type;
+  TypeRef type;
   bool not_null = false;
   bool primary_key = false;
   bool unique = false;
@@ -381,7 +381,7 @@ struct CreateViewStmt : Stmt {
 
 struct ProcParam {
   std::string name;  // "@p" lower case
-  TypeSpec type;
+  TypeRef type;
   ExprPtr default_value;
   bool output = false;
 };

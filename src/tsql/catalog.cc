@@ -3,11 +3,11 @@
 #include <sqlite3.h>
 
 #include <cctype>
-#include <charconv>
 #include <cstring>
 
 #include "base/com_error.h"
 #include "base/text.h"
+#include "tsql/decl_type.h"
 #include "tsql/emitter.h"
 #include "tsql/runtime.h"
 #include "tsql/sqlite_db.h"
@@ -242,34 +242,16 @@ int32_t CatalogObjectId(std::string_view name) {
 
 TypeFacts TypeFactsOf(std::string_view decl_type) {
   TypeFacts t;
-  std::string decl = ToLowerAscii(decl_type);
-  std::erase(decl, '[');
-  std::erase(decl, ']');
-  size_t start = decl.find_first_not_of(' ');
-  if (start == std::string::npos) return t;
-  size_t paren = decl.find('(', start);
-  size_t end = std::min(paren, decl.find(' ', start));
-  t.name = decl.substr(start, end == std::string::npos ? std::string::npos : end - start);
+  DeclTypeParts parts = SplitDeclType(decl_type);
+  if (parts.name.empty()) return t;
+  t.name = parts.name;
   if (t.name == "integer") t.name = "int";
   if (t.name == "dec") t.name = "decimal";
   if (t.name == "double") t.name = "float";
-  // Arguments: "(18,2)", "(50)", "(max)".
-  int args[2] = {-1, -1};
-  bool is_max = false;
-  if (paren != std::string::npos) {
-    std::string inner = decl.substr(paren + 1, decl.find(')', paren) - paren - 1);
-    std::erase(inner, ' ');
-    size_t comma = inner.find(',');
-    std::string first = inner.substr(0, comma);
-    if (first == "max") {
-      is_max = true;
-    } else {
-      std::from_chars(first.data(), first.data() + first.size(), args[0]);
-    }
-    if (comma != std::string::npos) {
-      std::from_chars(inner.data() + comma + 1, inner.data() + inner.size(), args[1]);
-    }
-  }
+  // Arguments: "(18,2)", "(50)", "(max)"; -1 where there is none.
+  const int args[2] = {static_cast<int>(parts.first.value_or(-1)),
+                       static_cast<int>(parts.second.value_or(-1))};
+  const bool is_max = parts.is_max;
   struct Fixed {
     const char* name;
     int id, max_length, precision, scale, odbc;

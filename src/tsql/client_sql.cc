@@ -20,7 +20,7 @@ std::string ParseFailure(const ComError& e) {
 }
 
 bool HasInto(const Select& select) {
-  for (const QuerySpec& block : select.blocks)
+  for (const SelectBlock& block : select.blocks)
     if (!block.into.empty()) return true;
   return false;
 }

@@ -35,7 +35,7 @@ struct CatalogColumn {
 // What the emitter needs to know beyond the text: declared types of variables (for '+' and
 // comparisons) and the columns of tables (for conversion on store).
 struct EmitterContext {
-  std::function<const TypeSpec*(const std::string& variable)> variable_type;
+  std::function<const TypeRef*(const std::string& variable)> variable_type;
   std::function<std::optional<std::vector<CatalogColumn>>(const std::string& table)> columns;
   // The definition of a view made by this engine, null for anything else.
   std::function<std::shared_ptr<const CreateViewStmt>(const std::string& name)> view;
@@ -53,32 +53,32 @@ class Emitter {
   std::string SelectText(const Select& s, bool skip_into = true);
   std::string SelectWithoutCtes(const Select& s);
   // SQL Server's checks before running a query (emitter_check.cc).
-  void CheckQuerySpec(const QuerySpec& q);
+  void CheckSelectBlock(const SelectBlock& q);
   void CheckSelect(const Select& s);
   // A query used as a derived table (alias given), subquery or common table expression.
   void CheckNested(const Select& s, const std::string& alias);
   // False when a scalar subquery can give at most one row (TOP, an aggregate, no FROM).
   static bool MayReturnManyRows(const Select& s);
-  std::string QuerySpecText(const QuerySpec& q, bool with_top);
+  std::string SelectBlockText(const SelectBlock& q, bool with_top);
   std::string TableRefText(const TableRef& t);
   // (VALUES (..), (..)) AS v(a, b) as a row source (emitter_sources.cc).
   std::string ValuesText(const TableRef& t);
   // TOP (n) WITH TIES: the LIMIT that also takes the rows tied with the n-th (emitter_query.cc).
-  std::string TiesLimit(const QuerySpec& q, const std::vector<OrderItem>& order_by);
+  std::string TiesLimit(const SelectBlock& q, const std::vector<OrderItem>& order_by);
   // "RANK() OVER (ORDER BY ...)" of the ORDER BY that TOP WITH TIES counts by.
-  std::string TiesRank(const QuerySpec& q, const std::vector<OrderItem>& order_by);
+  std::string TiesRank(const SelectBlock& q, const std::vector<OrderItem>& order_by);
   // A recursive common table expression that counts its levels and stops with 530 past
   // max_recursion; "" when cte does not refer to itself.
   std::string RecursiveCteText(const CommonTableExpr& cte, int max_recursion);
   // 207 for a select-list alias used inside an ORDER BY expression: SQL Server binds aliases
   // only as whole keys, SQLite anywhere in them.
-  void CheckOrderAliases(const QuerySpec& q, const std::vector<OrderItem>& order_by) const;
+  void CheckOrderAliases(const SelectBlock& q, const std::vector<OrderItem>& order_by) const;
   bool MayBeColumn(const std::string& name) const;
   std::map<std::string, std::string> cte_renames_;  // lower-case name -> SQLite name
   std::vector<const CommonTableExpr*> visible_ctes_;  // of the queries being emitted
   std::string ForXmlText(const Select& s);
   // " FROM ... WHERE ... GROUP BY ... HAVING ... ORDER BY ... LIMIT ..." of a query.
-  std::string SourceText(const QuerySpec& q, const std::vector<OrderItem>& order_by);
+  std::string SourceText(const SelectBlock& q, const std::vector<OrderItem>& order_by);
   // SELECT @v = expr ... ORDER BY where expr reads @v: assignments in the order of the rows.
   std::string AccumulatingSelect(const Select& s);
   StaticType TypeOf(const Expr& e) const;

@@ -81,7 +81,7 @@ std::optional<std::vector<CatalogColumn>> Emitter::SourceColumns(const TableRef&
 
 std::optional<std::vector<CatalogColumn>> Emitter::QueryColumns(const Select& s) {
   if (s.blocks.empty() || s.for_xml_path) return std::nullopt;
-  const QuerySpec& q = s.blocks[0];
+  const SelectBlock& q = s.blocks[0];
   std::vector<CatalogColumn> out;
   PushScope(q.from);
   ScopeExit scope_exit{this};
@@ -236,14 +236,14 @@ std::string Emitter::ApplyText(const TableRef& join) {
     const Select& d = *r.derived;
     if (d.blocks.size() == 1 && d.blocks[0].top_with_ties && d.ctes.empty()) {
       // SQLite's LIMIT cannot see the outer row: the ties are kept by rank instead.
-      const QuerySpec& q = d.blocks[0];
+      const SelectBlock& q = d.blocks[0];
       std::string rank;
       {
         PushScope(q.from);
         ScopeExit scope_exit{this};
         rank = TiesRank(q, d.order_by);
       }
-      std::string body = QuerySpecText(q, false);
+      std::string body = SelectBlockText(q, false);
       body.insert(7, rank + " AS \"tsql_rank\", ");  // after "SELECT ": no DISTINCT with ties
       return ApplyJoin(join, "(WITH \"tsql_apply\"(\"tsql_rank\", " + names + ") AS (" + body +
                                  ") SELECT json_group_array(tsql_pack(" + names +

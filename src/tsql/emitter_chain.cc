@@ -36,7 +36,10 @@ std::string Step(const std::string& op, StaticType ta, StaticType tb, const Nume
   if (numeric && (op == "+" || op == "-" || op == "*")) {
     // int op int overflows at 32 bits in SQL Server; SQLite would carry on in 64.
     std::string sql = "(" + a + " " + op + " " + b + ")";
-    return IsInt32(na) && IsInt32(nb) ? "tsql_store_int(" + sql + ")" : sql;
+    if (IsInt32(na) && IsInt32(nb)) return "tsql_store_int(" + sql + ")";
+    // Past 64 bits SQLite quietly goes on in floating point; bigint arithmetic must overflow.
+    if (result.kind == NumericType::Kind::kInteger) return "tsql_checked_bigint(" + sql + ")";
+    return sql;
   }
   if (op == "+") {
     if (ta == StaticType::kText && tb == StaticType::kText) return "(" + a + " || " + b + ")";

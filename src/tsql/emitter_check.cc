@@ -78,13 +78,13 @@ const Expr* UngroupedColumn(const Expr& e, const std::vector<ExprPtr>& group_by)
 
 bool Emitter::MayReturnManyRows(const Select& s) {
   if (s.blocks.size() != 1 || !s.ctes.empty()) return s.blocks.size() != 1;
-  const QuerySpec& q = s.blocks[0];
+  const SelectBlock& q = s.blocks[0];
   if (q.top || q.items.size() != 1 || q.from.empty()) return false;
   // An aggregate without GROUP BY gives exactly one row.
   return !(q.group_by.empty() && ContainsAggregate(*q.items[0].expr));
 }
 
-void Emitter::CheckQuerySpec(const QuerySpec& q) {
+void Emitter::CheckSelectBlock(const SelectBlock& q) {
   if (q.where && ContainsAggregate(*q.where)) {
     Raise(147, "An aggregate may not appear in the WHERE clause unless it is in a subquery "
                "contained in a HAVING clause or a select list, and the column being aggregated "
@@ -115,11 +115,11 @@ void Emitter::CheckQuerySpec(const QuerySpec& q) {
 
 void Emitter::CheckSelect(const Select& s) {
   bool star = false;
-  for (const QuerySpec& q : s.blocks) {
+  for (const SelectBlock& q : s.blocks) {
     for (const SelectItem& item : q.items) star |= item.expr->kind == ExprKind::kStar;
   }
   if (!star) {
-    for (const QuerySpec& q : s.blocks) {
+    for (const SelectBlock& q : s.blocks) {
       if (q.items.size() != s.blocks[0].items.size()) {
         Raise(205, "All queries combined using a UNION, INTERSECT or EXCEPT operator must have "
                    "an equal number of expressions in their target lists.");
@@ -127,7 +127,7 @@ void Emitter::CheckSelect(const Select& s) {
     }
   }
   if (s.blocks.size() == 1 && s.blocks[0].distinct && !star) {
-    const QuerySpec& q = s.blocks[0];
+    const SelectBlock& q = s.blocks[0];
     for (const OrderItem& o : s.order_by) {
       if (o.expr->kind == ExprKind::kNumber) continue;
       bool listed = false;
@@ -146,14 +146,14 @@ void Emitter::CheckSelect(const Select& s) {
 
 void Emitter::CheckNested(const Select& s, const std::string& alias) {
   bool top = false;
-  for (const QuerySpec& q : s.blocks) top |= q.top != nullptr;
+  for (const SelectBlock& q : s.blocks) top |= q.top != nullptr;
   if (!s.order_by.empty() && !top && !s.for_xml_path) {
     Raise(1033, "The ORDER BY clause is invalid in views, inline functions, derived tables, "
                 "subqueries, and common table expressions, unless TOP, OFFSET or FOR XML is also "
                 "specified.");
   }
   if (alias.empty()) return;
-  const QuerySpec& q = s.blocks[0];
+  const SelectBlock& q = s.blocks[0];
   for (size_t i = 0; i < q.items.size(); ++i) {
     const SelectItem& item = q.items[i];
     if (item.alias.empty() && item.expr->kind != ExprKind::kColumn &&

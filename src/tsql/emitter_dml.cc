@@ -184,7 +184,7 @@ EmittedSql Emitter::Insert(const InsertStmt& s) {
     return finish(sql);
   }
   if (!columns.empty() && s.select->blocks.size() >= 1) {
-    const QuerySpec& first = s.select->blocks[0];
+    const SelectBlock& first = s.select->blocks[0];
     bool star = std::any_of(first.items.begin(), first.items.end(), [](const SelectItem& i) {
       return i.expr->kind == ExprKind::kStar;
     });
@@ -204,7 +204,7 @@ EmittedSql Emitter::Insert(const InsertStmt& s) {
   std::string select = SelectText(*s.select);
   std::vector<int> scales(columns.size(), -1);
   if (s.select->blocks.size() == 1) {
-    const QuerySpec& q = s.select->blocks[0];
+    const SelectBlock& q = s.select->blocks[0];
     PushScope(q.from);
     ScopeExit scope_exit{this};
     for (size_t i = 0; i < q.items.size() && i < scales.size(); ++i) {

@@ -123,6 +123,14 @@ std::string Emitter::TableName(const std::vector<std::string>& name) {
   if (name.size() >= 2 && IsCatalogSchema(name[name.size() - 2])) {
     return CatalogViewName(name[name.size() - 2], name.back());
   }
+  // SQLite answers these names with its own tables and table-valued pragmas (sqlite_master,
+  // pragma_database_list ...): the file's path, its settings and the storage underneath. On
+  // SQL Server they name nothing, and T-SQL must not reach past the catalog views to them;
+  // the engine's own SQL uses them directly, never through here.
+  std::string last = ToLowerAscii(name.back());
+  if (last.starts_with("sqlite_") || last.starts_with("pragma_")) {
+    throw ComError(208, kEngineErrorSource, "Invalid object name '" + name.back() + "'.");
+  }
   // tempdb..#t and tempdb.dbo.#t are the connection's #t.
   return QuoteName(SqliteTableName(name.back()));
 }
@@ -147,7 +155,7 @@ StaticType Emitter::TypeOf(const Expr& e) const {
     case ExprKind::kString:
       return StaticType::kText;
     case ExprKind::kVariable: {
-      const TypeSpec* t = context_.variable_type ? context_.variable_type(e.text) : nullptr;
+      const TypeRef* t = context_.variable_type ? context_.variable_type(e.text) : nullptr;
       if (t == nullptr) return StaticType::kUnknown;
       if (IsTextTypeName(t->name) && t->name != "uniqueidentifier") return StaticType::kText;
       if (IsNumericTypeName(t->name)) return StaticType::kNumeric;
@@ -506,7 +514,7 @@ std::string Emitter::Function(const Expr& e) {
     // The result has the first argument's type: ISNULL(text_column, 0) is the text '0'.
     std::string decl = ColumnType(*e.args[0]);
     if (e.args[0]->kind == ExprKind::kVariable && context_.variable_type) {
-      const TypeSpec* t = context_.variable_type(e.args[0]->text);
+      const TypeRef* t = context_.variable_type(e.args[0]->text);
       if (t != nullptr) decl = t->text;
     }
     StaticType first = TypeOfDecl(decl), second = TypeOf(*e.args[1]);

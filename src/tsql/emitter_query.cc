@@ -9,7 +9,7 @@ namespace ambit::tsql {
 namespace {
 
 // The expression an ORDER BY key stands for: a select-list alias or position means its item.
-const Expr& SortExpression(const QuerySpec& q, const Expr& key) {
+const Expr& SortExpression(const SelectBlock& q, const Expr& key) {
   if (key.kind == ExprKind::kColumn && key.parts.size() == 1) {
     for (const SelectItem& item : q.items) {
       if (!item.alias.empty() && EqualsNoCase(item.alias, key.parts[0])) return *item.expr;
@@ -33,7 +33,7 @@ const TableRef* FindTable(const TableRef& t, const std::string& name) {
   return left != nullptr ? left : FindTable(*t.right, name);
 }
 
-const TableRef* SelfReference(const QuerySpec& q, const std::string& name) {
+const TableRef* SelfReference(const SelectBlock& q, const std::string& name) {
   for (const TableRefPtr& t : q.from) {
     if (const TableRef* found = FindTable(*t, name)) return found;
   }
@@ -62,7 +62,8 @@ bool Emitter::MayBeColumn(const std::string& name) const {
   return false;
 }
 
-void Emitter::CheckOrderAliases(const QuerySpec& q, const std::vector<OrderItem>& order_by) const {
+void Emitter::CheckOrderAliases(const SelectBlock& q,
+                                const std::vector<OrderItem>& order_by) const {
   for (const OrderItem& key : order_by) {
     if (key.expr->kind == ExprKind::kColumn) continue;  // a whole key may be an alias
     std::vector<const Expr*> names;
@@ -85,7 +86,7 @@ void Emitter::CheckOrderAliases(const QuerySpec& q, const std::vector<OrderItem>
 std::string Emitter::RecursiveCteText(const CommonTableExpr& cte, const int max_recursion) {
   const Select& s = *cte.select;
   bool recursive = false;
-  for (const QuerySpec& q : s.blocks) {
+  for (const SelectBlock& q : s.blocks) {
     recursive |= SelfReference(q, cte.name) != nullptr;
     for (const SelectItem& item : q.items) {
       if (item.expr->kind == ExprKind::kStar) return "";
@@ -94,7 +95,7 @@ std::string Emitter::RecursiveCteText(const CommonTableExpr& cte, const int max_
   if (!recursive) return "";
   std::vector<std::string> columns = cte.columns;
   if (columns.empty()) {
-    const QuerySpec& anchor = s.blocks[0];
+    const SelectBlock& anchor = s.blocks[0];
     for (size_t i = 0; i < anchor.items.size(); ++i) {
       const SelectItem& item = anchor.items[i];
       if (!item.alias.empty()) {
@@ -120,8 +121,8 @@ std::string Emitter::RecursiveCteText(const CommonTableExpr& cte, const int max_
       for (char& c : op) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
       body += " " + op + " ";
     }
-    const QuerySpec& q = s.blocks[i];
-    std::string block = QuerySpecText(q, true);
+    const SelectBlock& q = s.blocks[i];
+    std::string block = SelectBlockText(q, true);
     std::string level = "0";
     if (const TableRef* self = SelfReference(q, cte.name)) {
       level = "tsql_recursion(" + QuoteName(self->alias.empty() ? cte.name : self->alias) +
@@ -138,7 +139,7 @@ std::string Emitter::RecursiveCteText(const CommonTableExpr& cte, const int max_
 
 // The rows tied with the n-th are those whose rank in the sort order is at most n; sorted, they
 // are the first so many rows, so the count of them is the LIMIT.
-std::string Emitter::TiesRank(const QuerySpec& q, const std::vector<OrderItem>& order_by) {
+std::string Emitter::TiesRank(const SelectBlock& q, const std::vector<OrderItem>& order_by) {
   if (order_by.empty()) {
     throw ComError(1062, kEngineErrorSource,
                    "The TOP N WITH TIES clause is not allowed without a corresponding ORDER BY "
@@ -155,7 +156,7 @@ std::string Emitter::TiesRank(const QuerySpec& q, const std::vector<OrderItem>& 
   return "RANK() OVER (ORDER BY " + keys + ")";
 }
 
-std::string Emitter::TiesLimit(const QuerySpec& q, const std::vector<OrderItem>& order_by) {
+std::string Emitter::TiesLimit(const SelectBlock& q, const std::vector<OrderItem>& order_by) {
   std::string rank = TiesRank(q, order_by);
   std::string sources = SourceText(q, {});
   if (q.top) sources.resize(sources.rfind(" LIMIT "));

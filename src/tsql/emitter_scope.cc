@@ -208,7 +208,7 @@ Emitter::NumericType Emitter::NumericTypeOf(const Expr& e) const {
       return {K::kDecimal, std::max({digits, scale, 1}), scale};
     }
     case ExprKind::kVariable: {
-      const TypeSpec* t = context_.variable_type ? context_.variable_type(e.text) : nullptr;
+      const TypeRef* t = context_.variable_type ? context_.variable_type(e.text) : nullptr;
       return t == nullptr ? NumericType{} : FromTypeName(t->name, t->precision, t->scale);
     }
     case ExprKind::kColumn:
@@ -269,7 +269,10 @@ Emitter::NumericType Emitter::StepNumericType(NumericType a, const std::string& 
   using K = NumericType::Kind;
   if (op != "+" && op != "-" && op != "*" && op != "/") return {};
   if (a.kind == K::kNone || b.kind == K::kNone) return {};
-  if (a.kind == K::kInteger && b.kind == K::kInteger) return {K::kInteger, 10, 0};
+  // int with int is int, anything with bigint is bigint.
+  if (a.kind == K::kInteger && b.kind == K::kInteger) {
+    return {K::kInteger, std::max({a.precision, b.precision, 10}), 0};
+  }
   K kind = (a.kind == K::kMoney || b.kind == K::kMoney) &&
                    a.kind != K::kDecimal && b.kind != K::kDecimal
                ? K::kMoney

@@ -19,7 +19,7 @@ namespace {
 // FBatchNo after SELECT t9.FBatchNo means t9's column even when another joined table has a
 // FBatchNo. SQLite binds only AS aliases that way and calls the name ambiguous; an unaliased
 // column of the list is therefore sorted by as the list names it.
-const Expr& OrderKeyTarget(const QuerySpec& q, const Expr& key) {
+const Expr& OrderKeyTarget(const SelectBlock& q, const Expr& key) {
   if (key.kind != ExprKind::kColumn || key.parts.size() != 1) return key;
   const Expr* listed = nullptr;
   for (const SelectItem& item : q.items) {
@@ -39,8 +39,8 @@ const Expr& OrderKeyTarget(const QuerySpec& q, const Expr& key) {
 
 }  // namespace
 
-std::string Emitter::QuerySpecText(const QuerySpec& q, bool with_top) {
-  CheckQuerySpec(q);
+std::string Emitter::SelectBlockText(const SelectBlock& q, bool with_top) {
+  CheckSelectBlock(q);
   PushScope(q.from);
   std::string out = q.distinct ? "SELECT DISTINCT " : "SELECT ";
   for (size_t i = 0; i < q.items.size(); ++i) {
@@ -96,7 +96,7 @@ std::string Emitter::QuerySpecText(const QuerySpec& q, bool with_top) {
 
 std::string Emitter::SelectText(const Select& s, bool skip_into) {
   if (!skip_into) {
-    for (const QuerySpec& q : s.blocks) {
+    for (const SelectBlock& q : s.blocks) {
       if (!q.into.empty()) Unsupported("into");
     }
   }
@@ -157,8 +157,8 @@ std::string Emitter::SelectWithoutCtes(const Select& s) {
     }
   }
   if (s.blocks.size() == 1) {
-    const QuerySpec& q = s.blocks[0];
-    std::string out = QuerySpecText(q, false) + order;
+    const SelectBlock& q = s.blocks[0];
+    std::string out = SelectBlockText(q, false) + order;
     if (q.top) {
       if (q.top_percent) Unsupported("percent");
       out += " LIMIT " + (q.top_with_ties ? TiesLimit(q, s.order_by) : Expression(*q.top));
@@ -171,7 +171,7 @@ std::string Emitter::SelectWithoutCtes(const Select& s) {
   size_t width = s.blocks[0].items.size();
   for (size_t c = 0; c < width; ++c) {
     bool text = false, number = false, integral = true;
-    for (const QuerySpec& q : s.blocks) {
+    for (const SelectBlock& q : s.blocks) {
       if (c >= q.items.size()) continue;
       PushScope(q.from);
       ScopeExit scope_exit{this};
@@ -203,11 +203,11 @@ std::string Emitter::SelectWithoutCtes(const Select& s) {
       for (char& c : op) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
       out += " " + op + " ";
     }
-    const QuerySpec& q = s.blocks[i];
+    const SelectBlock& q = s.blocks[i];
     if (q.top) {
-      out += "SELECT * FROM (" + QuerySpecText(q, true) + ")";
+      out += "SELECT * FROM (" + SelectBlockText(q, true) + ")";
     } else {
-      out += QuerySpecText(q, false);
+      out += SelectBlockText(q, false);
     }
   }
   return out + order;
@@ -277,7 +277,7 @@ std::string Emitter::TableRefText(const TableRef& t) {
   return "";
 }
 
-std::string Emitter::SourceText(const QuerySpec& q, const std::vector<OrderItem>& order_by) {
+std::string Emitter::SourceText(const SelectBlock& q, const std::vector<OrderItem>& order_by) {
   std::string rest;
   if (!q.from.empty()) {
     rest += " FROM ";
@@ -323,7 +323,7 @@ std::string Emitter::AccumulatingSelect(const Select& s) {
   // SQLite computes result columns before it sorts, so the rows are first materialised in
   // order, and the assignments then run over them one by one.
   if (s.blocks.size() != 1) Unsupported("union");
-  const QuerySpec& q = s.blocks[0];
+  const SelectBlock& q = s.blocks[0];
   PushScope(q.from);
   ScopeExit scope_exit{this};
   std::vector<const Expr*> columns;
@@ -354,7 +354,7 @@ std::string Emitter::ForXmlText(const Select& s) {
   // FOR XML PATH('') is string aggregation: each row's columns as text (named columns wrapped
   // in their element), rows concatenated in order, NULL when there is no row.
   if (s.blocks.size() != 1) Unsupported("xml");
-  const QuerySpec& q = s.blocks[0];
+  const SelectBlock& q = s.blocks[0];
   PushScope(q.from);
   ScopeExit scope_exit{this};
   std::string inner = "SELECT ";

@@ -63,7 +63,7 @@ std::string Emitter::ResultType(const Expr& e) const {
              std::to_string(std::max<size_t>(chars, 1)) + ")";
     }
     case ExprKind::kVariable: {
-      const TypeSpec* t = context_.variable_type ? context_.variable_type(e.text) : nullptr;
+      const TypeRef* t = context_.variable_type ? context_.variable_type(e.text) : nullptr;
       return t == nullptr ? "" : t->text;
     }
     case ExprKind::kColumn:
@@ -190,7 +190,7 @@ std::string Emitter::FunctionResultType(const Expr& e) const {
 
 std::vector<std::string> Emitter::ResultTypes(const Select& s) {
   if (s.blocks.empty()) return {};
-  const QuerySpec& q = s.blocks[0];
+  const SelectBlock& q = s.blocks[0];
   std::vector<std::string> types;
   PushScope(q.from);
   ScopeExit scope{this};

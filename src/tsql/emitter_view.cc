@@ -67,7 +67,7 @@ std::unique_ptr<Emitter::ViewTarget> Emitter::ViewOf(const std::string& name) {
                        "' is not updatable because a partitioning column was not found.");
     }
   }
-  const QuerySpec& q = s.blocks[0];
+  const SelectBlock& q = s.blocks[0];
   bool aggregate = false;
   for (const SelectItem& item : q.items) aggregate |= IsAggregateCall(*item.expr);
   if (s.blocks.size() != 1 || q.distinct || !q.group_by.empty() || q.having || aggregate) {
@@ -109,7 +109,7 @@ std::unique_ptr<Emitter::ViewTarget> Emitter::ViewOf(const std::string& name) {
 
 Emitter::ViewWrite Emitter::ViewBase(const ViewTarget& v, const std::vector<std::string>& columns,
                                      bool deleting) {
-  const QuerySpec& q = v.view->select->blocks[0];
+  const SelectBlock& q = v.view->select->blocks[0];
   std::vector<const TableRef*> tables;
   bool derived = false;
   for (const TableRefPtr& t : q.from) CollectTables(*t, &tables, &derived);
@@ -177,8 +177,8 @@ std::string Emitter::ViewRowSource(const ViewTarget& v, const ViewWrite& write) 
     row_sources_[write.direct] = ViewRowSource(*write.inner_view, *write.inner);
     rid = QuoteName(InstanceName(*write.direct)) + ".\"tsql_rid\"";
   }
-  std::string body = QuerySpecText(v.view->select->blocks[0], true);
-  // QuerySpecText starts every query with "SELECT " (an updatable view has no DISTINCT).
+  std::string body = SelectBlockText(v.view->select->blocks[0], true);
+  // SelectBlockText starts every query with "SELECT " (an updatable view has no DISTINCT).
   body.insert(7, rid + ", ");
   return "(WITH \"tsql_view\"(" + names + ") AS (" + body + ") SELECT * FROM \"tsql_view\")";
 }
@@ -237,7 +237,7 @@ std::string Emitter::ViewCheck(const ViewTarget& v, const ViewWrite& write, bool
   // plain one still checks its own.
   checking = checking || v.view->check_option;
   std::string below = write.inner ? ViewCheck(*write.inner_view, *write.inner, checking) : "";
-  const QuerySpec& q = v.view->select->blocks[0];
+  const SelectBlock& q = v.view->select->blocks[0];
   if (!checking || !q.where) return below;
   std::vector<const Expr*> columns;
   CollectFilterColumns(*q.where, &columns);

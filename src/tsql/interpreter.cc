@@ -297,7 +297,7 @@ void Interpreter::SetVariable(const SetVariableStmt& s) {
       variable.text = s.variable;
       std::string target = em.Expression(variable);
       std::string value = em.Expression(*s.value);
-      const TypeSpec& type = Lookup(s.variable).type;
+      const TypeRef& type = Lookup(s.variable).type;
       char op = s.op[0];
       std::string sql;
       if (op == '+') {
@@ -328,7 +328,7 @@ void Interpreter::SetVariable(const SetVariableStmt& s) {
 
 EmitterContext Interpreter::Context() {
   EmitterContext c;
-  c.variable_type = [this](const std::string& name) -> const TypeSpec* {
+  c.variable_type = [this](const std::string& name) -> const TypeRef* {
     auto it = frame_->variables.find(name);
     return it == frame_->variables.end() ? nullptr : &it->second.type;
   };

@@ -19,7 +19,7 @@ namespace ambit::tsql {
 
 struct Variable {
   const void* declared_by = nullptr;  // the DECLARE (nullptr for parameters)
-  TypeSpec type;
+  TypeRef type;
   Variant value = Variant::Null();
 };
 
@@ -89,7 +89,7 @@ class Interpreter {
   // (544); while ON, the INSERT must give one, in a column list (8101, 545).
   void CheckIdentityInsert(const InsertStmt& s);
   // The column of SELECT ... INTO's new table that stays an identity column, "" for none.
-  std::string CarriedIdentity(const QuerySpec& q);
+  std::string CarriedIdentity(const SelectBlock& q);
 
   // interpreter_exec.cc: queries, data changes, definitions and calls
   void RunSelect(const SelectStmt& s);

@@ -57,7 +57,7 @@ bool Mentions(const Expr& e, const std::vector<std::string>& names) {
 }
 
 bool IsAssignment(const Select& s) {
-  for (const QuerySpec& q : s.blocks) {
+  for (const SelectBlock& q : s.blocks) {
     for (const SelectItem& item : q.items) {
       if (!item.variable.empty()) return true;
     }
@@ -140,7 +140,7 @@ void Interpreter::RunSelect(const SelectStmt& s) {
 }
 
 void Interpreter::SelectInto(const SelectStmt& s) {
-  const QuerySpec& q = s.select->blocks[0];
+  const SelectBlock& q = s.select->blocks[0];
   const std::string& table = q.into.back();
   for (const SelectItem& item : q.items) {
     if (item.alias.empty() && item.expr->kind != ExprKind::kColumn &&

@@ -103,7 +103,7 @@ Variant Interpreter::IdentCurrent(const std::string& table_text) {
   return Variant(current);
 }
 
-std::string Interpreter::CarriedIdentity(const QuerySpec& q) {
+std::string Interpreter::CarriedIdentity(const SelectBlock& q) {
   // SQL Server keeps the property only for a bare identity column read from one table, listed
   // once, without grouping.
   if (q.from.size() != 1 || q.from[0]->kind != TableRef::Kind::kTable || !q.group_by.empty()) {

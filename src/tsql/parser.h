@@ -64,7 +64,7 @@ class Parser {
 
   // --- queries (parser_select.cc)
   std::shared_ptr<Select> ParseSelect();
-  QuerySpec ParseQuerySpec();
+  SelectBlock ParseSelectBlock();
   void ParseQueryHints(Select* select);
   std::vector<TableRefPtr> ParseFromList();
   TableRefPtr ParseTableSource();
@@ -91,7 +91,7 @@ class Parser {
   void ParseWindowFrame(Expr* e);
   void ParseOrderList(std::vector<struct OrderItem>* items);
   // in_cast: CAST/CONVERT, where char types without a length have 30 characters.
-  TypeSpec ParseType(bool in_cast = false);
+  TypeRef ParseType(bool in_cast = false);
   std::vector<std::string> ParseQualifiedName();
   // A table name, or a table variable ("@t", lower case).
   std::vector<std::string> ParseTableName();

@@ -80,8 +80,8 @@ bool IsNumericTypeName(const std::string& name) {
          n == "float" || n == "real" || n == "integer";
 }
 
-TypeSpec Parser::ParseType(bool in_cast) {
-  TypeSpec t;
+TypeRef Parser::ParseType(bool in_cast) {
+  TypeRef t;
   if (!IsName()) Fail();
   std::vector<std::string> name = ParseQualifiedName();  // dbo.MyType is not supported below
   t.name = ToLowerAscii(name.back());
@@ -99,6 +99,12 @@ TypeSpec Parser::ParseType(bool in_cast) {
       "time",     "uniqueidentifier", "sysname", "integer", "varbinary", "binary", "image",
       "timestamp", "xml",   "datetimeoffset", "rowversion"};
   if (std::find(std::begin(kKnown), std::end(kKnown), t.name) == std::end(kKnown)) {
+    // SQL Server words the two cases differently: a CAST target is checked against the system
+    // types only, a declaration would also look for a user-defined type.
+    if (in_cast) {
+      throw ComError(243, kEngineErrorSource,
+                     "Type " + name.back() + " is not a defined system type.");
+    }
     throw ComError(2715, kEngineErrorSource,
                    "Column, parameter, or variable: Cannot find data type " + name.back() + ".");
   }

@@ -26,7 +26,7 @@ std::shared_ptr<Select> Parser::ParseSelect() {
       if (inner->blocks.size() != 1 || !inner->order_by.empty() || inner->for_xml_path) Fail();
       select->blocks.push_back(std::move(inner->blocks[0]));
     } else {
-      select->blocks.push_back(ParseQuerySpec());
+      select->blocks.push_back(ParseSelectBlock());
     }
   };
   parse_operand();
@@ -96,8 +96,8 @@ void Parser::ParseQueryHints(Select* select) {
   ExpectOp(")");
 }
 
-QuerySpec Parser::ParseQuerySpec() {
-  QuerySpec block;
+SelectBlock Parser::ParseSelectBlock() {
+  SelectBlock block;
   ExpectKeyword("select");
   if (AcceptKeyword("distinct")) {
     block.distinct = true;

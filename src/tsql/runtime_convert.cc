@@ -15,7 +15,7 @@ namespace ambit::tsql {
 namespace rt {
 namespace {
 
-struct TypeSpec {
+struct TypeRef {
   enum Kind {
     kInteger,
     kBit,
@@ -39,7 +39,7 @@ struct TypeSpec {
 
 // Lengths a text type gets when its declaration has none: CAST/CONVERT use 30, a column or
 // variable 1.
-TypeSpec ParseType(std::string_view text, bool store) {
+TypeRef ParseType(std::string_view text, bool store) {
   std::string lower;
   for (char c : text) {
     if (c != ' ' && c != '[' && c != ']')
@@ -63,10 +63,10 @@ TypeSpec ParseType(std::string_view text, bool store) {
     a1 = number(std::string_view(inner).substr(0, comma));
     if (comma != std::string::npos) a2 = number(std::string_view(inner).substr(comma + 1));
   }
-  TypeSpec t;
+  TypeRef t;
   t.name = name;
   auto integer = [&](int64_t lo, int64_t hi) {
-    t.kind = TypeSpec::kInteger;
+    t.kind = TypeRef::kInteger;
     t.min = lo;
     t.max = hi;
   };
@@ -80,9 +80,9 @@ TypeSpec ParseType(std::string_view text, bool store) {
   } else if (name == "tinyint") {
     integer(0, 255);
   } else if (name == "bit") {
-    t.kind = TypeSpec::kBit;
+    t.kind = TypeRef::kBit;
   } else if (name == "decimal" || name == "numeric" || name == "dec") {
-    t.kind = TypeSpec::kDecimal;
+    t.kind = TypeRef::kDecimal;
     t.name = "numeric";
     if (a1 >= 0) t.precision = static_cast<int>(a1);
     if (a2 >= 0) t.scale = static_cast<int>(a2);
@@ -90,15 +90,15 @@ TypeSpec ParseType(std::string_view text, bool store) {
       Fail(2750, "Column or parameter has specified a precision or scale that is out of range.");
     }
   } else if (name == "money" || name == "smallmoney") {
-    t.kind = TypeSpec::kDecimal;
+    t.kind = TypeRef::kDecimal;
     t.precision = name == "money" ? 19 : 10;
     t.scale = 4;
   } else if (name == "float" || name == "real" || name == "doubleprecision") {
-    t.kind = TypeSpec::kFloat;
+    t.kind = TypeRef::kFloat;
   } else if (name == "char" || name == "nchar" || name == "varchar" || name == "nvarchar" ||
              name == "character" || name == "sysname" || name == "text" || name == "ntext" ||
              name == "xml") {
-    t.kind = TypeSpec::kText;
+    t.kind = TypeRef::kText;
     t.fixed = name == "char" || name == "nchar" || name == "character";
     if (name == "text" || name == "ntext" || name == "xml") {
       t.length = -1;
@@ -114,18 +114,18 @@ TypeSpec ParseType(std::string_view text, bool store) {
       }
     }
   } else if (name == "datetime" || name == "datetime2" || name == "datetimeoffset") {
-    t.kind = TypeSpec::kDateTime;
+    t.kind = TypeRef::kDateTime;
   } else if (name == "smalldatetime") {
-    t.kind = TypeSpec::kSmallDateTime;
+    t.kind = TypeRef::kSmallDateTime;
   } else if (name == "date") {
-    t.kind = TypeSpec::kDate;
+    t.kind = TypeRef::kDate;
   } else if (name == "time") {
-    t.kind = TypeSpec::kTime;
+    t.kind = TypeRef::kTime;
   } else if (name == "uniqueidentifier") {
-    t.kind = TypeSpec::kGuid;
+    t.kind = TypeRef::kGuid;
   } else if (name == "sql_variant" || name == "varbinary" || name == "binary" || name == "image" ||
              name == "timestamp" || name == "rowversion") {
-    t.kind = TypeSpec::kOther;
+    t.kind = TypeRef::kOther;
   } else {
     Fail(243, "Type " + std::string(text) + " is not a defined system type.");
   }
@@ -136,7 +136,7 @@ const char* SourceTypeName(const Value& v) {
   return v.kind == Value::kInt ? "int" : v.kind == Value::kReal ? "numeric" : "varchar";
 }
 
-Value ToInteger(const Value& v, const TypeSpec& t) {
+Value ToInteger(const Value& v, const TypeRef& t) {
   int64_t r;
   if (v.kind == Value::kText) {
     if (!ParseIntegerText(v.s, &r)) FailConversion(v.s, t.name);
@@ -342,7 +342,7 @@ std::string FormatDateStyle(DateTime t, int64_t style) {
 }
 
 // Fits text into a text type: a cast cuts silently, a store refuses to lose anything but blanks.
-std::string FitText(std::string s, const TypeSpec& t, bool store) {
+std::string FitText(std::string s, const TypeRef& t, bool store) {
   if (t.length >= 0) {
     size_t n = CharCount(s);
     if (n > static_cast<size_t>(t.length)) {
@@ -358,7 +358,7 @@ std::string FitText(std::string s, const TypeSpec& t, bool store) {
   return s;
 }
 
-Value ToTextType(const Value& v, const TypeSpec& t, int64_t style, bool store) {
+Value ToTextType(const Value& v, const TypeRef& t, int64_t style, bool store) {
   if (v.kind == Value::kText) {
     bool date_style = style >= 0 && (IsCanonicalDateText(v.s) || ParseDateText(v.s).has_value());
     if (date_style) return Value::Text(FitText(FormatDateStyle(ToDate(v, 0), style), t, store));
@@ -391,20 +391,20 @@ Value ToGuid(const Value& v) {
 }
 
 // style < 0: none given.
-Value Cast(const Value& v, const TypeSpec& t, int64_t style, bool store) {
+Value Cast(const Value& v, const TypeRef& t, int64_t style, bool store) {
   if (v.is_null()) return v;
   switch (t.kind) {
-    case TypeSpec::kInteger:
+    case TypeRef::kInteger:
       return ToInteger(v, t);
-    case TypeSpec::kBit:
+    case TypeRef::kBit:
       return ToBit(v);
-    case TypeSpec::kDecimal:
+    case TypeRef::kDecimal:
       return ToDecimal(v, t.precision, t.scale);
-    case TypeSpec::kFloat:
+    case TypeRef::kFloat:
       return Value::Real(ToReal(v));
-    case TypeSpec::kText:
+    case TypeRef::kText:
       return ToTextType(v, t, style, store);
-    case TypeSpec::kDateTime: {
+    case TypeRef::kDateTime: {
       DateTime d = ToDate(v, style);
       if (t.name == "datetime") {
         // datetime keeps time in 1/300 seconds: milliseconds end in 0, 3 or 7.
@@ -413,21 +413,21 @@ Value Cast(const Value& v, const TypeSpec& t, int64_t style, bool store) {
       }
       return Value::Text(FormatDateTime(d));
     }
-    case TypeSpec::kSmallDateTime: {
+    case TypeRef::kSmallDateTime: {
       DateTime d = ToDate(v, style);
       // smalldatetime keeps minutes; 29.999 seconds round down, 30 up.
       d.ms = (d.ms + 30000) / 60000 * 60000;
       return Value::Text(FormatDateTime(d));
     }
-    case TypeSpec::kDate:
+    case TypeRef::kDate:
       return Value::Text(FormatDateTime(ToDate(v, style)).substr(0, 10));
-    case TypeSpec::kTime: {
+    case TypeRef::kTime: {
       std::string full = FormatDateTime(ToDate(v, style));
       return Value::Text(full.substr(11));
     }
-    case TypeSpec::kGuid:
+    case TypeRef::kGuid:
       return ToGuid(v);
-    case TypeSpec::kOther:
+    case TypeRef::kOther:
       break;
   }
   return v;
@@ -452,8 +452,8 @@ Value StoreDecimal(const Args& a) {
 }
 
 Value StoreInt(const Args& a) {
-  TypeSpec t;
-  t.kind = TypeSpec::kInteger;
+  TypeRef t;
+  t.kind = TypeRef::kInteger;
   t.name = "int";
   t.min = INT32_MIN;
   t.max = INT32_MAX;
@@ -468,8 +468,8 @@ Value CheckLen(const Args& a) {
     }
     return a[0];
   }
-  TypeSpec t;
-  t.kind = TypeSpec::kText;
+  TypeRef t;
+  t.kind = TypeRef::kText;
   t.length = ToInt(a[1]);
   if (t.length < 0) return a[0];  // max
   return Value::Text(FitText(a[0].s, t, true));

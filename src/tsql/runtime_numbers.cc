@@ -124,6 +124,13 @@ Value Arith(Op op, const Args& args) {
   return RealOp(op, a.AsDouble(), b.AsDouble());
 }
 
+// The result of SQLite's own + - * on two bigint operands: SQLite answers a value past 64 bits
+// in floating point, where SQL Server overflows.
+Value CheckedBigint(const Args& a) {
+  if (a[0].kind == Value::kReal) FailOverflow();
+  return a[0];
+}
+
 Value Add(const Args& a) { return Arith(Op::kAdd, a); }
 Value Sub(const Args& a) { return Arith(Op::kSub, a); }
 Value Mul(const Args& a) { return Arith(Op::kMul, a); }
@@ -298,6 +305,7 @@ Value MoneyText(const Args& a) {
 void RegisterNumberFunctions(sqlite3* db) {
   AddScalar(db, "tsql_float_text", 1, 2, FloatText);
   AddScalar(db, "tsql_money_text", 1, 2, MoneyText);
+  AddScalar(db, "tsql_checked_bigint", 1, 1, CheckedBigint);
   AddScalar(db, "tsql_add", 2, 2, Add);
   AddScalar(db, "tsql_sub", 2, 2, Sub);
   AddScalar(db, "tsql_mul", 2, 2, Mul);

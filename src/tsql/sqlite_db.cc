@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "tsql/decl_type.h"
 #include "tsql/runtime.h"
 #include "tsql/runtime_internal.h"
 #include "tsql/sql_literals.h"
@@ -115,30 +116,40 @@ DataType TypeOfValue(int sqlite_type, int64_t int_value) {
 
 }  // namespace
 
-FieldInfo FieldInfoFromDeclType(std::string_view decltype_text) {
-  FieldInfo f;
-  std::string t = Lower(decltype_text);
+DeclTypeParts SplitDeclType(std::string_view decl_type) {
+  DeclTypeParts out;
+  std::string t = Lower(decl_type);
   std::erase(t, '[');
   std::erase(t, ']');
-  while (!t.empty() && t.front() == ' ') t.erase(0, 1);
-  size_t paren = t.find('(');
-  // The first word names the type: a declaration may add words ("decimal float(18,2)") to steer
-  // SQLite's column affinity without changing what the column is.
-  std::string name = t.substr(0, std::min(paren, t.find(' ')));
-  int64_t a1 = 0, a2 = 0;
-  bool has_a1 = false, is_max = false;
-  if (paren != std::string::npos) {
-    std::string inner = t.substr(paren + 1, t.find(')', paren) - paren - 1);
-    std::erase(inner, ' ');
-    size_t comma = inner.find(',');
-    std::string first = inner.substr(0, comma);
-    if (first == "max") {
-      is_max = true;
-    } else {
-      has_a1 = rt::ParseIntegerText(first, &a1) && !first.empty();
-    }
-    if (comma != std::string::npos) rt::ParseIntegerText(inner.substr(comma + 1), &a2);
+  size_t start = t.find_first_not_of(' ');
+  if (start == std::string::npos) return out;
+  size_t paren = t.find('(', start);
+  size_t end = std::min(paren, t.find(' ', start));
+  out.name = t.substr(start, end == std::string::npos ? std::string::npos : end - start);
+  if (paren == std::string::npos) return out;
+  std::string inner = t.substr(paren + 1, t.find(')', paren) - paren - 1);
+  std::erase(inner, ' ');
+  size_t comma = inner.find(',');
+  std::string first = inner.substr(0, comma);
+  int64_t n = 0;
+  if (first == "max") {
+    out.is_max = true;
+  } else if (!first.empty() && rt::ParseIntegerText(first, &n)) {
+    out.first = n;
   }
+  if (comma != std::string::npos && rt::ParseIntegerText(inner.substr(comma + 1), &n)) {
+    out.second = n;
+  }
+  return out;
+}
+
+FieldInfo FieldInfoFromDeclType(std::string_view decltype_text) {
+  FieldInfo f;
+  DeclTypeParts parts = SplitDeclType(decltype_text);
+  const std::string& name = parts.name;
+  const bool is_max = parts.is_max;
+  const bool has_a1 = parts.first.has_value();
+  const int64_t a1 = parts.first.value_or(0), a2 = parts.second.value_or(0);
   struct Simple {
     const char* name;
     DataType type;

@@ -22,9 +22,9 @@ const KeyGroup kOwn = {{"IsLock", ArgKind::kInt16, "1", "lock or not"}};
 MethodTable MakeKeyTable() {
   MethodTable t(ComponentClass::kOrderUpdate, [] { return std::make_unique<AmbitOrderUpdate>(); });
   t.Add({"Lock",
-         {ArgSpec("dctPara", ArgKind::kDictionary).WithKeys({&kShared, &kOwn}),
-          ArgSpec("dctCache", ArgKind::kDictionary, false, true).WithOpenKeys("order -> values"),
-          ArgSpec("dctOther", ArgKind::kDictionary, false, true)},
+         {ArgEntry("dctPara", ArgKind::kDictionary).WithKeys({&kShared, &kOwn}),
+          ArgEntry("dctCache", ArgKind::kDictionary, false, true).WithOpenKeys("order -> values"),
+          ArgEntry("dctOther", ArgKind::kDictionary, false, true)},
          ResultKind::kBool,
          "locks",
          [](Component&, std::vector<Variant>& a) -> Variant {
@@ -84,13 +84,13 @@ TEST(DictionaryKeysTest, TheProductsDocumentCoversEveryMethod) {
   EXPECT_EQ(doc["components"]["securitySchemes"]["bearer"]["scheme"], "bearer");
   size_t methods = 0;
   for (const MethodTable* t : AllClassTables())
-    for (const MethodSpec& m : t->methods()) {
+    for (const MethodEntry& m : t->methods()) {
       ++methods;
       std::string path = "/api/" + std::string(t->class_name()) + "/" + m.name;
       ASSERT_TRUE(doc["paths"].contains(path)) << path;
       json props = doc["paths"][path]["post"]["requestBody"]["content"]["application/json"]
                       ["schema"]["properties"];
-      for (const ArgSpec& a : m.args) {
+      for (const ArgEntry& a : m.args) {
         EXPECT_TRUE(props.contains(a.name)) << path << " " << a.name;
         if (a.kind == ArgKind::kDictionary && a.keys.empty() && a.open_keys.empty())
           ADD_FAILURE() << path << " " << a.name << " declares no keys";

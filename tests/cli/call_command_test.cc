@@ -12,6 +12,7 @@
 #include "cli/serve_command.h"
 #include "host/test_methods.h"
 #include "server/token_store.h"
+#include "support/temp_db_file.h"
 
 namespace ambit::cli {
 namespace {
@@ -88,25 +89,20 @@ TEST(FormatTest, CatalogueListsDictionaryKeysUnderTheirMethod) {
 
 class RunCallTest : public ::testing::Test {
  protected:
-  RunCallTest()
-      : path_(fs::temp_directory_path() / ("ambit-call-" + std::to_string(::getpid()) + ".db")) {
+  RunCallTest() {
     RegisterSqliteBackend();
-    fs::remove(path_);
     OpenConnection("Data Source=" + path_.string())
         ->Execute("CREATE TABLE notes (id INT PRIMARY KEY, txt VARCHAR(50))");
     options_.account = path_.string();
   }
-  ~RunCallTest() override {
-    for (const char* s : {"", "-wal", "-shm"}) fs::remove(path_.string() + s);
-  }
-
   int Run() {
     out_.str("");
     err_.str("");
     return RunCall(options_, {&info_, &update_}, out_, err_);
   }
 
-  fs::path path_;
+  testing::TempDbFile file_{"ambit-call-"};
+  const fs::path& path_ = file_.path();
   MethodTable update_ = testing::MakeUpdateTable();
   MethodTable info_ = testing::MakeInfoTable();
   CallOptions options_;

@@ -251,6 +251,24 @@ TEST(SqlCommandTest, ErrorsCarryLevelStateProcedureAndLine) {
             "Msg 50000, Level 14, State 3, Procedure p, Line 3\nstop here\n");
 }
 
+// The shell reads the account through T-SQL only: SQLite's own tables and table-valued pragmas
+// (the database file's path among them) are no objects there, while the catalog views stay.
+TEST(SqlCommandTest, SqliteInternalsAreInvalidObjects) {
+  ConnectionPtr conn = OpenMemory();
+  std::ostringstream out, err;
+  EXPECT_EQ(RunScript(*conn,
+                      "SELECT * FROM pragma_database_list\nGO\nSELECT name FROM sqlite_master\nGO\n"
+                      "SELECT 1 FROM main.SQLITE_SCHEMA s\nGO\n"
+                      "CREATE TABLE t (id int)\nSELECT COUNT(*) AS n FROM sys.tables\n",
+                      {}, out, err),
+            3);
+  EXPECT_EQ(err.str(),
+            "Msg 208, Level 16, State 1, Line 1\nInvalid object name 'pragma_database_list'.\n"
+            "Msg 208, Level 16, State 1, Line 3\nInvalid object name 'sqlite_master'.\n"
+            "Msg 208, Level 16, State 1, Line 5\nInvalid object name 'SQLITE_SCHEMA'.\n");
+  EXPECT_NE(out.str().find("n\n-\n1\n"), std::string::npos) << out.str();
+}
+
 // \x switches the vertical display in the interactive shell; a table wider than the terminal
 // turns vertical by itself.
 TEST(SqlCommandTest, VerticalDisplayOnRequestAndForWideTables) {

@@ -4,32 +4,15 @@
 
 #include "base/com_error.h"
 #include "data/connection.h"
+#include "support/fake_connection.h"
 
 namespace ambit {
 namespace {
 
-// Answers every batch with the result sets it was given, and remembers the batches.
-class ScriptedConnection : public Connection {
- public:
-  std::vector<std::string> batches;
-  std::vector<RecordsetPtr> answer;  // chained in order on each Execute
-
-  RecordsetPtr Execute(std::string_view sql) override {
-    batches.emplace_back(sql);
-    if (answer.empty()) return std::make_shared<Recordset>();
-    for (size_t i = 0; i + 1 < answer.size(); ++i) answer[i]->SetNextRecordset(answer[i + 1]);
-    return answer.front();
-  }
-  void BeginTrans() override {}
-  void CommitTrans() override {}
-  void RollbackTrans() override {}
-  int TransactionDepth() const override { return 0; }
-  void Reset() override {}
-  std::string_view BackendName() const override { return "scripted"; }
-};
+using testing::FakeConnection;
 
 TEST(CommandTest, StoredProcedureBatchAndOutputParameters) {
-  auto conn = std::make_shared<ScriptedConnection>();
+  auto conn = std::make_shared<FakeConnection>();
   auto procedure_rows = std::make_shared<Recordset>(
       std::vector<FieldInfo>{{"FStockID", DataType::kInteger}},
       std::vector<Recordset::Row>{{Variant(7)}});
@@ -37,7 +20,8 @@ TEST(CommandTest, StoredProcedureBatchAndOutputParameters) {
       std::vector<FieldInfo>{{"__ambit_out_2", DataType::kInteger},
                              {"__ambit_out_3", DataType::kVarChar}},
       std::vector<Recordset::Row>{{Variant(42), Variant("done")}});
-  conn->answer = {procedure_rows, outputs};
+  procedure_rows->SetNextRecordset(outputs);
+  conn->answer = procedure_rows;
 
   Command cmd;
   cmd.active_connection = conn;
@@ -64,10 +48,10 @@ TEST(CommandTest, StoredProcedureBatchAndOutputParameters) {
 }
 
 TEST(CommandTest, ProcedureWithoutResultSetAnswersClosed) {
-  auto conn = std::make_shared<ScriptedConnection>();
-  conn->answer = {std::make_shared<Recordset>(
+  auto conn = std::make_shared<FakeConnection>();
+  conn->answer = std::make_shared<Recordset>(
       std::vector<FieldInfo>{{"__ambit_out_1", DataType::kInteger}},
-      std::vector<Recordset::Row>{{Variant(5)}})};
+      std::vector<Recordset::Row>{{Variant(5)}});
   Command cmd;
   cmd.active_connection = conn;
   cmd.command_type = CommandType::kStoredProc;
@@ -78,7 +62,7 @@ TEST(CommandTest, ProcedureWithoutResultSetAnswersClosed) {
 }
 
 TEST(CommandTest, TextMarkersTakeParameterLiterals) {
-  auto conn = std::make_shared<ScriptedConnection>();
+  auto conn = std::make_shared<FakeConnection>();
   Command cmd;
   cmd.active_connection = conn;
   cmd.command_text = "Select FValue From t_SystemProfile Where FCategory = ? And FKey = ? "
@@ -97,7 +81,7 @@ TEST(CommandTest, RefusesWhatItCannotRun) {
   Command cmd;
   cmd.command_text = "select 1";
   EXPECT_THROW(cmd.Execute(), ComError);
-  cmd.active_connection = std::make_shared<ScriptedConnection>();
+  cmd.active_connection = std::make_shared<FakeConnection>();
   cmd.AddParameter("@x", DataType::kInteger, ParameterDirection::kInput, 0, Variant(1));
   EXPECT_THROW(cmd.Execute(), ComError);  // a parameter without a marker
 }
@@ -117,7 +101,7 @@ TEST(ConnectionStringTest, KeysValuesAndProviders) {
   EXPECT_FALSE(cs.Has("User ID"));
 
   RegisterBackend("Scripted", [](const ConnectionString&) {
-    return std::make_shared<ScriptedConnection>();
+    return std::make_shared<FakeConnection>("scripted");
   });
   EXPECT_EQ(OpenConnection("Provider=scripted")->BackendName(), "scripted");
   EXPECT_EQ(OpenConnection("ConnectString={Provider=scripted;Data Source=x}")->BackendName(),

@@ -12,6 +12,7 @@
 #include "host/dispatcher.h"
 #include "host/host_services.h"
 #include "host/test_methods.h"
+#include "support/temp_db_file.h"
 
 namespace ambit {
 namespace {
@@ -27,21 +28,14 @@ class SqliteAccountTest : public ::testing::Test {
   }
 
   SqliteAccountTest()
-      : path_(fs::temp_directory_path() /
-              ("ambit-host-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".db")),
-        accounts_(Options()),
+      : accounts_(Options()),
         update_(testing::MakeUpdateTable()),
         info_(testing::MakeInfoTable()),
         dispatcher_(accounts_, {&info_, &update_}) {
     RegisterSqliteBackend();
-    fs::remove(path_);
     std::string cs = "Provider=SQLite;Data Source=" + path_.string();
     OpenConnection(cs)->Execute("CREATE TABLE notes (id INT PRIMARY KEY, txt VARCHAR(50))");
     accounts_.AddAccount("acc", cs);
-  }
-  ~SqliteAccountTest() override {
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) fs::remove(path_.string() + suffix);
   }
 
   nlohmann::ordered_json Call(std::string cls, std::string method, nlohmann::ordered_json args) {
@@ -53,7 +47,8 @@ class SqliteAccountTest : public ::testing::Test {
     return r["result"]["rows"][0][0].get<int64_t>();
   }
 
-  fs::path path_;
+  testing::TempDbFile file_{"ambit-host-"};
+  const fs::path& path_ = file_.path();
   UserLoginPtr user_ = std::make_shared<HostUserLogin>("t", 1, "CHS");
   AccountRegistry accounts_;
   MethodTable update_;

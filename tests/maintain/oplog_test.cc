@@ -142,6 +142,14 @@ TEST_F(OpLogTest, TextDecimalLineAndUnloggedFields) {
             1);
   Save("", "999", "FQuantity", "3");  // an unknown line logs nothing
   EXPECT_EQ(Count(), 2);
+  // A header field edited from a line (the line's key comes along) is the order's own field:
+  // read and logged by the order, with no item.
+  Save("7", "70", "FTelephone", "0571-3");
+  Save("", "70", "FDeliveryCity", "1");
+  EXPECT_EQ(Count("FOPCode = 2011 and FOrderFID = 7 and FItemID = 0 and FOldValue = '0571-2''x' "
+                  "and FNewValue = '0571-3'"),
+            1);
+  EXPECT_EQ(Count(), 3);
   EXPECT_THROW(Save("7", "0", "FDeliveryCity", "2; drop table t_User"), ComError);
 }
 

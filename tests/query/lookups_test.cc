@@ -188,6 +188,8 @@ TEST_F(LookupsTest, SingleSqlDataAnswersNothingInsteadOfFailing) {
   EXPECT_EQ(GetSingleSQLData(info(), kDsn, "select FID from IC_Web2ERPOrders where 1 = 0"),
             nullptr);
   EXPECT_EQ(GetSingleSQLData(info(), kDsn, "select * from NoSuchTable"), nullptr);
+  // Nor does it reach SQLite's own tables: the database file's path stays private.
+  EXPECT_EQ(GetSingleSQLData(info(), kDsn, "select file from pragma_database_list"), nullptr);
   // What is not one SELECT is refused through the method's error path before it runs.
   for (const char* refused : {"update IC_Web2ERPOrders set FOrderRem = 'x'", "select from"}) {
     ComError e = ErrorOf([&] { GetSingleSQLData(info(), kDsn, refused); });

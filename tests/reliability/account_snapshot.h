@@ -28,17 +28,16 @@ using Snapshot = std::map<std::string, std::vector<std::string>>;
 
 inline Snapshot TakeSnapshot(Connection& conn) {
   Snapshot out;
-  std::vector<std::string> tables;
-  // Identity counters are left out: as on SQL Server, an identity value taken by an insert that
-  // was rolled back stays used (the next row leaves a gap), so they move even when nothing else
-  // may.
-  for (RecordsetPtr rs = conn.Execute("select name from sqlite_master where type = 'table' "
-                                      "and name <> 'sqlite_sequence'");
-       !rs->Eof(); rs->MoveNext())
-    tables.push_back(CStr(rs->Value(0)));
-  for (const std::string& table : tables) {
-    std::vector<std::string>& rows = out[table];
-    for (RecordsetPtr rs = conn.Execute("select * from [" + table + "]"); !rs->Eof();
+  // The tables, read through the catalog as a client would, and the stored procedures. Identity
+  // counters are left out: as on SQL Server, an identity value taken by an insert that was
+  // rolled back stays used (the next row leaves a gap), so they move even when nothing else may.
+  std::map<std::string, std::string> queries = {
+      {"(procedures)", "select ROUTINE_NAME, ROUTINE_DEFINITION from information_schema.routines"}};
+  for (RecordsetPtr rs = conn.Execute("select name from sys.tables"); !rs->Eof(); rs->MoveNext())
+    queries[CStr(rs->Value(0))] = "select * from [" + CStr(rs->Value(0)) + "]";
+  for (const auto& [name, query] : queries) {
+    std::vector<std::string>& rows = out[name];
+    for (RecordsetPtr rs = conn.Execute(query); !rs->Eof();
          rs->MoveNext()) {
       std::string row;
       for (int i = 0; i < rs->FieldCount(); ++i)

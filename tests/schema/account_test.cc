@@ -65,8 +65,7 @@ TEST(CreateAccountTest, FreshAccountHasEveryObjectAndNothingUnlisted) {
   for (std::string_view name : table::kAllTables) listed.insert(Lower(name));
   for (std::string_view name : view::kAllViews) listed.insert(Lower(name));
   RecordsetPtr rs = conn->Execute(
-      "SELECT name FROM sqlite_master WHERE type IN ('table', 'view') "
-      "AND name NOT LIKE 'sqlite%' AND name NOT LIKE 'tsql%'");
+      "SELECT name FROM sys.objects WHERE type IN ('U', 'V')");
   int seen = 0;
   for (; !rs->Eof(); rs->MoveNext(), ++seen) {
     std::string name = CStr(rs->Value(0));
@@ -123,8 +122,8 @@ TEST(CreateAccountTest, IndexesCanComeAfterABulkLoad) {
   EXPECT_THAT(steps, ElementsAre("tables.sql", "erp_tables.sql", "views.sql", "procedures.sql",
                                  "basedata.sql"));
   auto index_count = [&] {
-    return ScalarInt(*conn, "SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' "
-                            "AND name LIKE '%IX[_]Web2ERPOrders[_]StatusPay'");
+    return ScalarInt(*conn, "SELECT COUNT(*) FROM sys.indexes "
+                            "WHERE name = 'IX_Web2ERPOrders_StatusPay'");
   };
   EXPECT_EQ(index_count(), 0);
   // Procedures and views work without them.

@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "backends/sqlite/sqlite_connection.h"
 #include "base/com_error.h"
 #include "base/conversions.h"
 #include "support/account_fixture.h"
+#include "tsql/session.h"
 
 namespace ambit::schema {
 namespace {
@@ -22,10 +24,11 @@ using ::testing::HasSubstr;
 constexpr char kPlatformState[] =
     "INSERT INTO IC_RefundInfo (FEntryID, FRefundStatus) VALUES (9, 'WAIT_BUYER_RETURN_GOODS')";
 
-// The index names of an account, in order (`what` "sql": their definitions).
+// The index names of an account, in order (`what` "sql": their definitions). Index definitions
+// are storage that T-SQL does not show, so they are read from the engine's database beside it.
 std::vector<std::string> IndexNames(Connection& conn, const std::string& what = "name") {
   std::vector<std::string> names;
-  RecordsetPtr rs = conn.Execute(
+  RecordsetPtr rs = dynamic_cast<SqliteConnection&>(conn).session().db().Query(
       "SELECT " + what + " FROM sqlite_master WHERE type = 'index' AND name NOT LIKE 'sqlite%' "
       "ORDER BY name");
   for (; !rs->Eof(); rs->MoveNext()) names.push_back(CStr(rs->Value(0)));
@@ -98,8 +101,8 @@ TEST(UpgradeTest, VersionOneRefundStatesBecomeTextKeepingRowsKeysAndIndexes) {
   EXPECT_EQ(ScalarInt(*conn, "SELECT COUNT(*) FROM IC_RefundInfo WHERE FRefundAmount = 0 "
                              "AND FServiceType = 0"),
             3);
-  EXPECT_EQ(ScalarInt(*conn, "SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' "
-                             "AND name LIKE 'IC_RefundInfo$IX_RefundInfo%'"),
+  EXPECT_EQ(ScalarInt(*conn, "SELECT COUNT(*) FROM sys.indexes WHERE "
+                             "object_id = OBJECT_ID('IC_RefundInfo') AND name LIKE 'IX[_]RefundInfo%'"),
             2);
   UpgradeAccountSchema(*conn);  // a second run changes nothing
   EXPECT_EQ(ScalarInt(*conn, "SELECT COUNT(*) FROM IC_RefundInfo"), 3);

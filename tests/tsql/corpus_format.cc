@@ -84,19 +84,19 @@ TextRow SplitRow(std::string_view line, int column_count) {
 void ParseQueryHeader(const std::vector<std::string_view>& words, Record& r,
                       std::string_view file, int line) {
   if (words.size() < 2) throw FormatError(Where(file, line) + "query needs its columns");
-  std::string_view column_spec_text = words[1];
-  if (auto n = ParseInt(column_spec_text)) {
+  std::string_view column_letters = words[1];
+  if (auto n = ParseInt(column_letters)) {
     if (*n < 1) throw FormatError(Where(file, line) + "query needs at least one column");
     r.column_count = static_cast<int>(*n);
   } else {
-    for (char c : column_spec_text) {
+    for (char c : column_letters) {
       if (std::string_view("ITRD").find(c) == std::string_view::npos) {
         throw FormatError(Where(file, line) + "unknown column type letter '" + c +
                           "' (use I, T, R or D)");
       }
     }
-    r.column_types = std::string(column_spec_text);
-    r.column_count = static_cast<int>(column_spec_text.size());
+    r.column_types = std::string(column_letters);
+    r.column_count = static_cast<int>(column_letters.size());
   }
   for (size_t i = 2; i < words.size(); ++i) {
     if (words[i] != "rowsort") {

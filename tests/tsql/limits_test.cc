@@ -4,28 +4,20 @@
 
 #include <string>
 
-#include "base/com_error.h"
-#include "base/conversions.h"
-#include "tsql/session.h"
+#include "session_test_base.h"
 
 namespace ambit::tsql {
 namespace {
 
 constexpr int kTerms = 10000;
 
-class LimitsTest : public ::testing::Test {
+class LimitsTest : public SessionTestBase {
  protected:
   void SetUp() override {
-    session_.Open(":memory:");
+    SessionTestBase::SetUp();
     session_.Execute(
         "CREATE TABLE f (id int, name varchar(20), amt decimal(10,2)) "
         "INSERT INTO f VALUES (1, 'a', 1.25), (2, 'b', 2.5), (3, NULL, NULL)");
-  }
-  std::string Scalar(const std::string& sql) {
-    RecordsetPtr rs = session_.Execute(sql);
-    if (rs->rows().empty()) return "<none>";
-    const Variant& v = rs->rows()[0][0];
-    return v.IsNull() ? "NULL" : CStr(v);
   }
   // "first sep item(1) sep item(2) ..." with kTerms items.
   template <typename Item>
@@ -34,16 +26,6 @@ class LimitsTest : public ::testing::Test {
     for (int i = 1; i < kTerms; ++i) out += sep + item(i);
     return out;
   }
-  int ErrorOf(const std::string& sql) {
-    try {
-      session_.Execute(sql);
-    } catch (const ComError& e) {
-      return e.number();
-    }
-    return 0;
-  }
-
-  Session session_;
 };
 
 TEST_F(LimitsTest, LongArithmeticAndTextChains) {

@@ -13,6 +13,7 @@
 #include "base/conversions.h"
 #include "data/command.h"
 #include "support/closed_port.h"
+#include "support/temp_db_file.h"
 
 namespace ambit {
 namespace {
@@ -22,20 +23,14 @@ constexpr char kDriver[] = "SQLite3";
 
 class OdbcConnectionTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    RegisterOdbcBackend();
-    path_ = std::filesystem::temp_directory_path() /
-            ("ambit_odbc_" + std::to_string(::getpid()) + "_" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".db");
-    std::filesystem::remove(path_);
-  }
-  void TearDown() override { std::filesystem::remove(path_); }
+  void SetUp() override { RegisterOdbcBackend(); }
 
   ConnectionPtr Open() {
     return OpenConnection(std::string("Driver=") + kDriver + ";Database=" + path_.string());
   }
 
-  std::filesystem::path path_;
+  testing::TempDbFile file_{"ambit_odbc_"};
+  const std::filesystem::path& path_ = file_.path();
 };
 
 TEST_F(OdbcConnectionTest, TypedFieldsNullsAndUnicodeText) {

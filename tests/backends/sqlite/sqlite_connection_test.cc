@@ -13,32 +13,22 @@
 #include "base/com_error.h"
 #include "base/conversions.h"
 #include "data/command.h"
+#include "support/temp_db_file.h"
 
 namespace ambit {
 namespace {
 
 class SqliteConnectionTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    RegisterSqliteBackend();
-    path_ = std::filesystem::temp_directory_path() /
-            ("ambit_sqlite_conn_" + std::to_string(::getpid()) + "_" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".db");
-    Remove();
-  }
-  void TearDown() override { Remove(); }
-  void Remove() {
-    for (const char* suffix : {"", "-wal", "-shm"}) {
-      std::filesystem::remove(path_.string() + suffix);
-    }
-  }
+  void SetUp() override { RegisterSqliteBackend(); }
   ConnectionPtr Open() { return OpenConnection("Provider=SQLite;Data Source=" + path_.string()); }
   static std::string Scalar(const ConnectionPtr& c, const std::string& sql) {
     RecordsetPtr rs = c->Execute(sql);
     return CStr(rs->Value(0));
   }
 
-  std::filesystem::path path_;
+  testing::TempDbFile file_{"ambit_sqlite_conn_"};
+  const std::filesystem::path& path_ = file_.path();
 };
 
 TEST_F(SqliteConnectionTest, ConnectionStringsPickTheEmbeddedEngine) {
