@@ -1,7 +1,9 @@
 // The status lists at a million orders (AMBIT_BENCH_ORDERS for another size), side by side in
 // one run (each figure the median of three): the first page of the awaiting-review list, a first
 // page under a shop and date-range filter, a first page of a month of order dates and of pay
-// dates, the 100th page through the keyset, counting mode, and the whole awaiting-review list
+// dates and of one order day, the first pages of the lists split by refund state and of filters
+// on the refund state, the service-order flag and a ready-made filter (pre-selection), the
+// 100th page through the keyset, counting mode, and the whole awaiting-review list
 // three ways: through the method, through the method and written as the server's JSON (and as the
 // JSON tree the server built before), and the very statement the engine ran stepped by a plain
 // SQLite loop that reads every cell (what no result path can beat).
@@ -100,6 +102,43 @@ void BM_AllDataOrderDatesFirstPage(benchmark::State& s) {
 }
 void BM_AllDataPayDatesFirstPage(benchmark::State& s) {
   TimeMonthPage(s, "PayDateFrom", "PayDateTo");
+}
+// A narrow range of order dates (the last day) without a shop: the walk in pay-date order
+// passes over the whole account before the day.
+void BM_AllDataOrderDayFirstPage(benchmark::State& s) {
+  TimeMethod(s, &GetAllData,
+             Para({{"PageSize", Variant(int32_t{200})},
+                   {"OrderDateFrom", Variant("2026-11-30")},
+                   {"OrderDateTo", Variant("2026-11-30 23:59:59")}}));
+}
+// The review lists that split the awaiting orders by refund state, and filters on the refund
+// state and the service-order flag, which read the lines' views.
+void BM_NoVerifyFirstPage(benchmark::State& s) {
+  TimeMethod(s, &GetNoVerifyData, Para({{"PageSize", Variant(int32_t{200})}}));
+}
+void BM_WaitVerify2FirstPage(benchmark::State& s) {
+  TimeMethod(s, &GetWaitVerifyData2, Para({{"PageSize", Variant(int32_t{200})}}));
+}
+void BM_NoVerifyCount(benchmark::State& s) {
+  TimeMethod(s, &GetNoVerifyData, Para({{"stTypeCount", Variant("1")}}));
+}
+void TimeFieldPage(benchmark::State& s, const char* field) {
+  TimeMethod(s, &GetAllData,
+             Para({{"PageSize", Variant(int32_t{200})},
+                   {"FieldName", Variant(field)},
+                   {"Compare", Variant("=")},
+                   {"FieldValue", Variant("Y")}}));
+}
+void BM_AllDataRefundFirstPage(benchmark::State& s) { TimeFieldPage(s, "FTextApplyForRefund"); }
+void BM_AllDataServiceOrderFirstPage(benchmark::State& s) {
+  TimeFieldPage(s, "FIsJzserviceOrder");
+}
+// A ready-made filter selects its orders into #Data over every join of the list first.
+void BM_AllDataPreSelectionFirstPage(benchmark::State& s) {
+  Account& a = Shared();
+  TimeMethod(s, &GetAllData,
+             Para({{"PageSize", Variant(int32_t{200})},
+                   {"AdvancedFilter", Variant(" AND t1.FWebshopID = '" + a.shop + "'")}}));
 }
 void BM_AllDataPage100(benchmark::State& s) {
   std::string cursor = CursorAfterPages(99);
@@ -201,6 +240,13 @@ AMBIT_PAGE_BENCH(BM_WaitVerifyFirstPage)->Iterations(1);
 AMBIT_PAGE_BENCH(BM_AllDataShopAndDatesFirstPage)->Iterations(1);
 AMBIT_PAGE_BENCH(BM_AllDataOrderDatesFirstPage)->Iterations(1);
 AMBIT_PAGE_BENCH(BM_AllDataPayDatesFirstPage)->Iterations(1);
+AMBIT_PAGE_BENCH(BM_AllDataOrderDayFirstPage)->Iterations(1);
+AMBIT_PAGE_BENCH(BM_NoVerifyFirstPage)->Iterations(1);
+AMBIT_PAGE_BENCH(BM_WaitVerify2FirstPage)->Iterations(1);
+AMBIT_PAGE_BENCH(BM_NoVerifyCount)->Iterations(1);
+AMBIT_PAGE_BENCH(BM_AllDataRefundFirstPage)->Iterations(1);
+AMBIT_PAGE_BENCH(BM_AllDataServiceOrderFirstPage)->Iterations(1);
+AMBIT_PAGE_BENCH(BM_AllDataPreSelectionFirstPage)->Iterations(1);
 AMBIT_PAGE_BENCH(BM_AllDataPage100)->Iterations(1);
 AMBIT_PAGE_BENCH(BM_WaitVerifyCount)->Iterations(1);
 AMBIT_PAGE_BENCH(BM_WaitVerifyAll)->Iterations(1);

@@ -334,7 +334,10 @@ std::string Special(const Field& f, const Dictionary& dct) {
   if (n == "FTEXTSENDSTATUS")
     return StateField(f, "t1.FOrderStatus & 8 = 8 AND ", "t1.FOrderStatus & 8 <> 8 AND ");
   if (n == "FISJZSERVICEORDER")
-    return Flag(f, "ISNULL(t998.FIs_jzservice_order,'') = 'Y' AND ",
+    // Written without ISNULL, "is one" rejects orders the view has no row for: SQLite then
+    // joins the view as an inner join and may start from its few orders instead of walking
+    // the whole account in list order.
+    return Flag(f, "t998.FIs_jzservice_order = 'Y' AND ",
                 "ISNULL(t998.FIs_jzservice_order,'') <> 'Y' AND ");
   if (n == "FADDRESSREACHABLE") return AddressReachable(f);
   if (n == "FLOTNUMBER" || n == "FSERIALNUMBER" || n == "FLOCKREASON") {

@@ -193,15 +193,13 @@ void RunPreSelection(Connection* conn, const std::string& from_part, std::string
   conn->Execute(sb.ToString());
 }
 
-JoinChoice ChooseJoins(const OrderSelectOptions& options, Layout layout) {
+JoinChoice ChooseJoins(const OrderSelectOptions& options) {
   JoinChoice joins;
   joins.page_rows = options.part == ListPart::kPageRows;
   const bool slim = options.count_rows || options.part == ListPart::kPageKeys;
   if (slim && options.conditions) {
     joins.all = false;
     joins.wanted = QualifyingAliases(*options.conditions);
-    // The review lists' wrapper reads the refund columns.
-    if (layout == Layout::kVerifyList) joins.wanted.insert("T26");
   }
   return joins;
 }
@@ -212,12 +210,15 @@ std::string BuildSelect(Component& self, const std::string& sDsn, Connection* co
   const bool slim = options.count_rows || options.part == ListPart::kPageKeys;
   StringBuilder select;
   if (layout == Layout::kVerifyList && slim) {
-    // What the wrapper's conditions, order and count read; t26 is all it needs of the joins.
+    // What the wrapper's conditions, order and count read: the refund state, from each order's
+    // lines (these statements are restricted to one status).
     select.Append(" SELECT t1.*,").Append(kEol);
-    select.Append(" ISNULL(t26.FRefundStatus,0) AS FRefundStatus,").Append(kEol);
-    select.Append(
-              " CASE WHEN ISNULL(t26.FIsShowWaitVerifyTemp,0) > 0 THEN 1 ELSE 0 END AS "
-              "FIsShowWaitVerifyTemp")
+    select.Append(RefundStateFromLines(" ISNULL(t26.FRefundStatus,0) AS FRefundStatus,"))
+        .Append(kEol);
+    select
+        .Append(RefundStateFromLines(
+            " CASE WHEN ISNULL(t26.FIsShowWaitVerifyTemp,0) > 0 THEN 1 ELSE 0 END AS "
+            "FIsShowWaitVerifyTemp"))
         .Append(kEol);
   } else if (options.count_rows) {
     select.Append(" SELECT  COUNT(1) AS RecordCount ").Append(kEol);
@@ -249,7 +250,7 @@ std::string BuildSelect(Component& self, const std::string& sDsn, Connection* co
     from.Append(access).Append(kEol);
     return from.ToString();
   };
-  const JoinChoice joins = ChooseJoins(options, layout);
+  const JoinChoice joins = ChooseJoins(options);
   StringBuilder from;
   from.Append(from_part(joins));
   // The page's keys passed the pre-selection already.
@@ -296,6 +297,29 @@ std::string BuildVerifyListSql(Component& self, const std::string& sDsn, Connect
 std::string BuildVerifyListSql(Component& self, const std::string& sDsn, Connection* conn,
                                const OrderSelectOptions& options) {
   return BuildSelect(self, sDsn, conn, options, Layout::kVerifyList);
+}
+
+std::string RefundStateFromLines(const std::string& conditions) {
+  // As the view: a row only for an order with a line in refund (MAX over a NOT NULL column).
+  static const std::regex kRefundColumn(
+      R"((^|[^A-Za-z0-9_#@\].])\[?t26\]?\s*\.\s*\[?(FRefundStatus|FIsShowWaitVerifyTemp)\]?(?![A-Za-z0-9_]))",
+      std::regex::icase);
+  std::string out;
+  auto begin = conditions.cbegin();
+  for (auto it = std::sregex_iterator(conditions.begin(), conditions.end(), kRefundColumn);
+       it != std::sregex_iterator(); ++it) {
+    const std::smatch& m = *it;
+    out.append(begin, m[0].first).append(m[1].str());
+    const bool state = filter_internal::Upper(m[2].str()) == "FREFUNDSTATUS";
+    out.append(state ? "(SELECT MAX(rl.FRefundStatus)"
+                     : "(SELECT SUM(CASE WHEN rl.FRefundStatus = 0 AND rl.FIsRowClose = 0 THEN 1 "
+                       "ELSE 0 END)");
+    out.append(
+        " FROM IC_Web2ERPOrdersEntry rl WHERE rl.FID = t1.FID HAVING MAX(rl.FRefundStatus) > 0)");
+    begin = m[0].second;
+  }
+  out.append(begin, conditions.cend());
+  return out;
 }
 
 std::string DropPageTableIfAny() {

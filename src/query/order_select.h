@@ -50,6 +50,16 @@ inline constexpr char kPageTable[] = "#ListPage";
 std::string DropPageTableIfAny();
 std::string PageRowsCondition();
 
+// The refund state (t26.FRefundStatus, t26.FIsShowWaitVerifyTemp) that `conditions` read, from
+// the order's own lines instead of vw_Web2ERPOrdersRefund: the same values, NULL where the view
+// has no row. The view is grouped over every refunded order of the account, and SQLite builds it
+// whole before the first row; read per order from the lines' index, a key step can walk the
+// list's pay-date index and stop after the page. Worth it wherever fewer orders are looked at
+// than the account holds refunded lines: a page, or a count within one status (a count over the
+// whole account probes every order and is cheaper with the view). Conditions left naming t26
+// otherwise keep the view's join.
+std::string RefundStateFromLines(const std::string& conditions);
+
 // The first list layout (the status lists of the first shape and the lookups in list layout).
 // `conn` may be null when `options.filter` is empty.
 std::string BuildOrderListSql(Component& self, const std::string& sDsn, Connection* conn,
@@ -61,8 +71,9 @@ std::string BuildOrderListSql(Component& self, const std::string& sDsn, Connecti
 // row limit (the wrapper applies it).
 std::string BuildVerifyListSql(Component& self, const std::string& sDsn, Connection* conn,
                                const std::string& filter);
-// Counting and kPageKeys give t1.* with FRefundStatus and FIsShowWaitVerifyTemp only: what the
-// wrapper's conditions read.
+// Counting and kPageKeys give t1.* with FRefundStatus and FIsShowWaitVerifyTemp only (what the
+// wrapper's conditions read), taken per order as RefundStateFromLines does: the review lists are
+// restricted to one status.
 std::string BuildVerifyListSql(Component& self, const std::string& sDsn, Connection* conn,
                                const OrderSelectOptions& options);
 

@@ -163,12 +163,16 @@ RecordsetPtr RunFirstShape(Component& self, const DictionaryPtr& dctPara, FirstS
         options.conditions = &conditions;
         RecordsetPtr rs;
         if (InTwoSteps(r)) {
+          // A count of these lists may cover the whole account: only the page reads the refund
+          // state per order.
+          const std::string key_conditions = RefundStateFromLines(conditions);
+          options.conditions = &key_conditions;
           options.part = ListPart::kPageKeys;
           std::string keys = BuildOrderListSql(self, m.sDsn, m.connection.get(), options);
           options.part = ListPart::kPageRows;
           std::string rows = BuildOrderListSql(self, m.sDsn, m.connection.get(), options) +
                              PageRowsCondition() + ListOrder(r, "t1") + kEol;
-          rs = RunPageSteps(m, r, prefix, keys + conditions, rows);
+          rs = RunPageSteps(m, r, prefix, keys + key_conditions, rows);
         } else {
           StringBuilder sb;
           sb.Append(prefix);
@@ -273,20 +277,22 @@ RecordsetPtr RunSecondShape(Component& self, const DictionaryPtr& dctPara, Secon
       if (!r.filter.empty()) inner.Append(" AND " + r.filter + " 1=1 ").Append(kEol);
     }
     const std::string conditions = inner.ToString();
+    // The count and the page's keys: within one status, the refund state is read per order.
+    const std::string slim_conditions = RefundStateFromLines(conditions);
     const std::string prefix = std::string(kDirtyReads) + kEol;
     OrderSelectOptions options;
     options.filter = r.pre_filter;
     options.count_rows = r.counting;
-    options.conditions = r.counting ? &conditions : nullptr;
+    options.conditions = r.counting ? &slim_conditions : nullptr;
     RecordsetPtr rs;
     if (InTwoSteps(r)) {
       options.part = ListPart::kPageKeys;
-      options.conditions = &conditions;
+      options.conditions = &slim_conditions;
       StringBuilder keys;
       keys.Append(" select TOP " + C(r.top) + " JCK123.FID INTO " + kPageTable + " from ( ");
       keys.Append(kEol);
       keys.Append(BuildVerifyListSql(self, m.sDsn, m.connection.get(), options));
-      keys.Append(conditions);
+      keys.Append(slim_conditions);
       keys.Append(" ) JCK123 where ( ").Append(kEol);
       keys.Append(outer).Append(" ) ").Append(PageAfterCondition(r.page, "JCK123")).Append(kEol);
       keys.Append(ListOrder(r, "JCK123")).Append(kEol);
@@ -304,7 +310,7 @@ RecordsetPtr RunSecondShape(Component& self, const DictionaryPtr& dctPara, Secon
       sb.Append(r.counting ? " SELECT  COUNT(1) AS RecordCount from ( " : " select JCK123.* from ( ");
       sb.Append(kEol);
       sb.Append(BuildVerifyListSql(self, m.sDsn, m.connection.get(), options));
-      sb.Append(conditions);
+      sb.Append(r.counting ? slim_conditions : conditions);
       sb.Append(" ) JCK123 where  ").Append(kEol);
       sb.Append(outer);
       sb.Append(r.counting ? " " : " order by JCK123.FSitePayDate ,JCK123.FOrderID ").Append(kEol);

@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "classes/invoke_json.h"
@@ -173,10 +174,15 @@ TEST_F(ListPagingTest, PageRowsCarryTheOneStepListsDerivedColumns) {
     SeedLine(conn(), {.fid = fid, .item_id = 502, .refund_status = 1});
     if (fid % 2) SeedLine(conn(), {.fid = fid, .item_id = 503, .status = "TRADE_CLOSED"});
   }
+  // Refund states the review lists split on: a refund with lines left to ship (2), every line
+  // refunded (14) or refunded and closed (7), a refund state other than 1 (10: in neither).
+  SeedLine(conn(), {.fid = 10, .item_id = 502, .refund_status = 2});
   conn().Execute(
+      "UPDATE IC_Web2ERPOrdersEntry SET FRefundStatus = 1 WHERE FID = 14\r\n"
       "UPDATE IC_Web2ERPOrdersEntry SET FIsRowClose = 2 WHERE FID IN (4, 7)\r\n"
       "UPDATE IC_Web2ERPOrders SET FIs_jzservice_order = 'Y', FBuyerNick = 'bad' "
       "WHERE FID IN (8, 13)\r\n"
+      "UPDATE IC_Web2ERPOrdersEntry SET FIs_jzservice_order = 'Y' WHERE FID = 22\r\n"
       "INSERT INTO IC_WebShopClient (FNick, FIsBlackList) VALUES ('bad', 1)");
   const char* derived[] = {"FRefundStatus", "FIsRowClose", "FStatus", "FIsJzserviceOrder",
                            "FIsBlackList"};
@@ -215,10 +221,29 @@ TEST_F(ListPagingTest, PageRowsCarryTheOneStepListsDerivedColumns) {
                      {"Compare", Variant("=")},
                      {"FieldValue", Variant("Y")}},
                     "refund state");
+  // The page's keys read the refund state per order; the unpaged lists, from the view.
+  for (auto [method, in, out] :
+       {std::tuple{&GetNoVerifyData, V{7, 14}, V{2, 10}}, {&GetWaitVerifyData2, V{2}, V{7, 10, 14}}}) {
+    V page = Fids(method(info(), Make({{"PageSize", Variant(50)}})));
+    for (int fid : in) EXPECT_NE(std::find(page.begin(), page.end(), fid), page.end()) << fid;
+    for (int fid : out) EXPECT_EQ(std::find(page.begin(), page.end(), fid), page.end()) << fid;
+  }
+  ExpectPagesJoinUp({{"NotCheckRefundOnStatus", Variant("1")}}, "refund state not checked");
+  ExpectPagesJoinUp({{"FieldName", Variant("FTextApplyForRefund")},
+                     {"Compare", Variant("=")},
+                     {"FieldValue", Variant("N")}},
+                    "no refund");
   ExpectPagesJoinUp({{"FieldName", Variant("FIsJzserviceOrder")},
                      {"Compare", Variant("=")},
                      {"FieldValue", Variant("N")}},
                     "service order");
+  const Keys service = {{"FieldName", Variant("FIsJzserviceOrder")},
+                        {"Compare", Variant("=")},
+                        {"FieldValue", Variant("Y")}};
+  V marked = Fids(GetAllData(info(), Make(service)));
+  std::sort(marked.begin(), marked.end());
+  EXPECT_EQ(marked, (V{8, 13, 22}));  // on the order or on a line
+  ExpectPagesJoinUp(service, "service order marked");
 }
 
 // Over the JSON path (what the server answers) the cursor comes back under "out".
