@@ -181,6 +181,14 @@ void AppendCainiaoCondition(StringBuilder& sb, const Dictionary& dct) {
   sb.Append(kEol);
 }
 
+std::string OrderDateRange(const Dictionary& dct, const std::string& alias) {
+  std::string range;
+  for (auto [key, op] : {std::pair{"OrderDateFrom", " >='"}, std::pair{"OrderDateTo", " <='"}})
+    if (std::string v = TextKey(dct, key); !v.empty())
+      range += alias + "FOrderDate" + op + SqlQuote(v) + "' AND " + kEol;
+  return range;
+}
+
 // The simple keys, in the order the screen lists them.
 void AppendSimpleKeys(StringBuilder& sb, Dictionary& dct) {
   auto quoted = [&](std::string_view key, std::string_view head, std::string_view tail) {
@@ -195,8 +203,7 @@ void AppendSimpleKeys(StringBuilder& sb, Dictionary& dct) {
     sb.Append(std::string(head) + v + std::string(tail));
     sb.Append(kEol);
   };
-  quoted("OrderDateFrom", "t1.FOrderDate >='", "' AND ");
-  quoted("OrderDateTo", "t1.FOrderDate <='", "' AND ");
+  sb.Append(OrderDateRange(dct, "t1."));
   number("Flag", "t1.FOrderFlag ='", "' AND ");
   number("TranStatus", "t1.FTransactionStatus =", " AND ");
   quoted("PayDateFrom", "t1.FSitePayDate >='", "' AND ");
@@ -290,6 +297,10 @@ void CheckAdvancedFilter(const std::string& filter) {
   if (filter.find_first_not_of(" \t\r\n") == std::string::npos) return;
   CheckClientSqlAllowed("\"AdvancedFilter\"");
   tsql::CheckConditionTail(filter);
+}
+
+std::string OrderDateRangeWithoutShop(const Dictionary& dct) {
+  return CodeListKey(dct, "WebShopID").empty() ? OrderDateRange(dct, "") : "";
 }
 
 std::string BuildOrderFilterSql(Component& self, const DictionaryPtr& dctPara) {

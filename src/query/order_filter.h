@@ -26,6 +26,11 @@ std::string BuildOrderFilterSql(Component& self, const DictionaryPtr& dctPara);
 std::string BuildOrderFilterSql(Component& self, const DictionaryPtr& dctPara,
                                 std::string* user_group);
 
+// The order-date range of the filter of `dct` ("OrderDateFrom", "OrderDateTo") as conditions on
+// FOrderDate of the order table without alias, each ending in "AND "; "" when there is none, or
+// when the filter also names a shop (that list is kept in order by the shop's pay-date index).
+std::string OrderDateRangeWithoutShop(const Dictionary& dct);
+
 // Refuses an "AdvancedFilter" that is more than a run of conditions beginning with AND or OR
 // (a write or a further statement smuggled into the list statements), or any non-blank one
 // while client SQL is switched off. ComError 5.

@@ -135,6 +135,24 @@ std::string FirstShapeConditions(FirstShape list, const ListRequest& r) {
   return sb.ToString();
 }
 
+// A range of order dates without a shop: the list's order is the pay date's, and an index on the
+// order date cannot give it, so SQLite walks the pay-date index from the start of the account
+// until the page is full, past every order before the range. When the range holds few orders, a
+// condition that repeats it on FID lets the key step start from them (the order-date index) and
+// sort them instead. "Few" is judged by counting at most a bound of them: a wide range keeps the
+// walk, which there is cheaper than sorting the range.
+constexpr int kFewOrders = 20000;
+
+std::string OrderDateNarrowing(Connection& conn, const Dictionary& dct) {
+  const std::string range = OrderDateRangeWithoutShop(dct);
+  if (range.empty()) return "";
+  const std::string orders = " FROM IC_Web2ERPOrders WHERE " + range + "1=1";
+  RecordsetPtr rs =
+      conn.Execute("SELECT COUNT(1) FROM (SELECT TOP " + C(kFewOrders + 1) + " FID" + orders + ") x");
+  if (!rs || rs->Eof() || CLng(rs->Value(0)) > kFewOrders) return "";
+  return "t1.FID IN (SELECT FID" + orders + ") AND ";
+}
+
 // The two steps: the page's keys, then its rows. `keys` is the first
 // step's batch from its select part on; `rows` the second's. Both batches begin with `prefix`.
 RecordsetPtr RunPageSteps(MethodScope& m, const ListRequest& r, const std::string& prefix,
@@ -165,7 +183,10 @@ RecordsetPtr RunFirstShape(Component& self, const DictionaryPtr& dctPara, FirstS
         if (InTwoSteps(r)) {
           // A count of these lists may cover the whole account: only the page reads the refund
           // state per order.
-          const std::string key_conditions = RefundStateFromLines(conditions);
+          ListRequest keys_request = r;
+          if (!r.pre_selection) keys_request.filter += OrderDateNarrowing(m.conn(), *dctPara);
+          const std::string key_conditions =
+              RefundStateFromLines(FirstShapeConditions(list, keys_request));
           options.conditions = &key_conditions;
           options.part = ListPart::kPageKeys;
           std::string keys = BuildOrderListSql(self, m.sDsn, m.connection.get(), options);

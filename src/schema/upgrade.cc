@@ -119,6 +119,11 @@ void DateFilterIndexes(Connection& conn) {
     RecreateScriptIndex(conn, "IC_Web2ERPOrders", name);
 }
 
+// Version 6: the orders of an order-date range are read from the index alone.
+void OrderDateIndex(Connection& conn) {
+  RecreateScriptIndex(conn, "IC_Web2ERPOrders", "IX_Web2ERPOrders_FOrderDate");
+}
+
 struct UpgradeStep {
   int version;  // the version the step brings the account to
   const char* what;
@@ -130,6 +135,7 @@ constexpr UpgradeStep kSteps[] = {
     {3, "indexes in status list order", &ListOrderIndexes},
     {4, "indexes for paged lists", &PageIndexes},
     {5, "indexes for date filters", &DateFilterIndexes},
+    {6, "index for order-date ranges", &OrderDateIndex},
 };
 
 void RecordVersion(Connection& conn, int version) {

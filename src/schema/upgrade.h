@@ -10,7 +10,7 @@ namespace ambit::schema {
 
 // The version the scripts build, kept as t_SystemProfile ('EC', 'SchemaVersion'). Accounts
 // from before the row existed are version 1.
-inline constexpr int kAccountSchemaVersion = 5;
+inline constexpr int kAccountSchemaVersion = 6;
 
 // The version `conn`'s account carries; 0 when it is no account of this module at all (no
 // t_SystemProfile), which the upgrade leaves untouched.

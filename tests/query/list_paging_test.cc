@@ -138,6 +138,17 @@ TEST_F(ListPagingTest, PagesJoinUpUnderEveryFilterForm) {
   ExpectPagesJoinUp(
       {{"FieldName", Variant("FIsLock")}, {"Compare", Variant("=")}, {"FieldValue", Variant("N")}},
       "field");
+  // A narrow order-date range starts the page's keys from the orders in it; with a shop it
+  // does not.
+  conn().Execute(
+      "UPDATE IC_Web2ERPOrders SET FOrderDate = '2026-01-06 08:00:00' WHERE FID % 3 = 1");
+  const Keys day = {{"OrderDateFrom", Variant("2026-01-06")},
+                    {"OrderDateTo", Variant("2026-01-06 23:59:59")}};
+  EXPECT_EQ(Fids(GetAllData(info(), Make(day))).size(), 14u);
+  ExpectPagesJoinUp(day, "order dates");
+  Keys shop_day = day;
+  shop_day.emplace_back("WebShopID", Variant("SHOP2"));
+  ExpectPagesJoinUp(shop_day, "shop and order dates");
   ExpectPagesJoinUp({{"AdvancedFilter", Variant(" AND t1.FWebshopID = 'SHOP1' AND t1.FID > 4")}},
                     "pre-selection");
 

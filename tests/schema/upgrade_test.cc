@@ -163,6 +163,8 @@ TEST(UpgradeTest, VersionFourTakesTheDateFilterIndexes) {
       "DROP INDEX IX_Web2ERPOrders_FBuyerNick ON IC_Web2ERPOrders\r\n"
       "CREATE INDEX IX_Web2ERPOrders_PayDate ON IC_Web2ERPOrders (FSitePayDate, FOrderID, FID)\r\n"
       "CREATE INDEX IX_Web2ERPOrders_FBuyerNick ON IC_Web2ERPOrders (FBuyerNick)\r\n"
+      "DROP INDEX IX_Web2ERPOrders_FOrderDate ON IC_Web2ERPOrders\r\n"
+      "CREATE INDEX IX_Web2ERPOrders_FOrderDate ON IC_Web2ERPOrders (FOrderDate)\r\n"
       "UPDATE t_SystemProfile SET FValue = '4' WHERE FCategory = 'EC' AND FKey = 'SchemaVersion'");
   ASSERT_NE(IndexNames(*conn, "sql"), fresh);
   UpgradeAccountSchema(*conn);

@@ -204,7 +204,7 @@ INSERT INTO t_SystemProfile (FCategory, FKey, FValue, FDescription) VALUES
 ('EC', 'TradeSuccessDown2fpNoVerify', '0', N'1 交易成功的退款订单也列入待审核'),
 ('EC', 'WebShopAccess', '0', N'0 不控制网店权限；1 按用户网店权限过滤'),
 ('EC', 'MergeFreightToAmount', '1', N'开票时运费并入金额'),
-('EC', 'SchemaVersion', '5', N'网上订单表结构版本：打开帐套时据此升级'),
+('EC', 'SchemaVersion', '6', N'网上订单表结构版本：打开帐套时据此升级'),
 ('IC', 'CheckUserGroup', '0', N'按用户组控制单据查看')
 GO
 -- Logistics trace states and the counters of GetICMaxNum. Counters exist up front so that

@@ -27,7 +27,9 @@ CREATE INDEX IX_Web2ERPOrders_FBuyerNick ON IC_Web2ERPOrders (FBuyerNick, FOrder
 GO
 CREATE INDEX IX_Web2ERPOrders_FWebshopID ON IC_Web2ERPOrders (FWebshopID, FOrderDate)
 GO
-CREATE INDEX IX_Web2ERPOrders_FOrderDate ON IC_Web2ERPOrders (FOrderDate)
+-- The orders of a narrow order-date range, found from the index alone: the lists then fetch
+-- and sort just those (the list's own order is the pay date's).
+CREATE INDEX IX_Web2ERPOrders_FOrderDate ON IC_Web2ERPOrders (FOrderDate, FID)
 GO
 CREATE INDEX IX_Web2ERPOrders_FUniqueCode ON IC_Web2ERPOrders (FUniqueCode)
 GO
