@@ -79,10 +79,12 @@ std::set<std::string> QualifyingAliases(const std::string& text) {
 struct JoinChoice {
   bool all = true;
   std::set<std::string> wanted;  // when not all: the aliases the conditions mention (upper case)
+  std::set<std::string> left_out;  // when all: aliases to leave out all the same (upper case)
   bool page_rows = false;
 
   bool Wants(const char* alias) const {
-    return all || wanted.count(filter_internal::Upper(alias)) > 0;
+    const std::string name = filter_internal::Upper(alias);
+    return all ? left_out.count(name) == 0 : wanted.count(name) > 0;
   }
 };
 
@@ -193,6 +195,24 @@ void RunPreSelection(Connection* conn, const std::string& from_part, std::string
   conn->Execute(sb.ToString());
 }
 
+// The joins a pre-selection leaves out: the grouped ones, which read the lines (or the clients) of
+// the whole account before the first row, when the client's filter names neither their alias nor
+// any column that only they supply. Any mention keeps the join, so an unqualified column still
+// finds it; left out, a join changes no key of the DISTINCT (a LEFT JOIN keeps every order).
+JoinChoice PreSelectionJoins(const std::string& filter) {
+  static const std::pair<const char*, std::regex> kGrouped[] = {
+      {"T26", std::regex(R"(\b(t26|FRefundStatus|FIsShowWaitVerifyTemp)\b)", std::regex::icase)},
+      {"T998", std::regex(R"(\b(t998|FIs_jzservice_order)\b)", std::regex::icase)},
+      {"T99", std::regex(R"(\bt99\b)", std::regex::icase)},
+      {"T100", std::regex(R"(\b(t100|FIsRowClose)\b)", std::regex::icase)},
+      {"T23", std::regex(R"(\b(t23|FNick|FIsBlackList)\b)", std::regex::icase)},
+  };
+  JoinChoice joins;
+  for (const auto& [alias, mention] : kGrouped)
+    if (!std::regex_search(filter, mention)) joins.left_out.insert(alias);
+  return joins;
+}
+
 JoinChoice ChooseJoins(const OrderSelectOptions& options) {
   JoinChoice joins;
   joins.page_rows = options.part == ListPart::kPageRows;
@@ -255,9 +275,9 @@ std::string BuildSelect(Component& self, const std::string& sDsn, Connection* co
   from.Append(from_part(joins));
   // The page's keys passed the pre-selection already.
   if (!options.filter.empty() && options.part != ListPart::kPageRows) {
-    // The ready-made filter is the client's text: it may name any of the joins, so it always
-    // runs over all of them.
-    RunPreSelection(conn, joins.all ? from.ToString() : from_part(JoinChoice{}), options.filter);
+    // The ready-made filter is the client's text: it may name any of the joins, so it runs over
+    // all of them but the costly ones it cannot reach.
+    RunPreSelection(conn, from_part(PreSelectionJoins(options.filter)), options.filter);
     if (layout == Layout::kVerifyList) {
       from.Append("Where exists(select 1 from #Data where FID=t1.FID) AND");
     } else if (options.include_after_sales_type) {

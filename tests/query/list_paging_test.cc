@@ -240,6 +240,13 @@ TEST_F(ListPagingTest, PageRowsCarryTheOneStepListsDerivedColumns) {
     for (int fid : out) EXPECT_EQ(std::find(page.begin(), page.end(), fid), page.end()) << fid;
   }
   ExpectPagesJoinUp({{"NotCheckRefundOnStatus", Variant("1")}}, "refund state not checked");
+  // A ready-made filter on the grouped joins keeps them (others leave them out).
+  const Keys grouped = {
+      {"AdvancedFilter", Variant(" AND (ISNULL(t26.FRefundStatus,0) = 1 OR t100.FIsRowClose > 0)")}};
+  V refunded = Fids(GetAllData(info(), Make(grouped)));
+  std::sort(refunded.begin(), refunded.end());
+  EXPECT_EQ(refunded, (V{2, 4, 7, 9, 13, 14, 21, 22, 31}));
+  ExpectPagesJoinUp(grouped, "pre-selection on grouped joins");
   ExpectPagesJoinUp({{"FieldName", Variant("FTextApplyForRefund")},
                      {"Compare", Variant("=")},
                      {"FieldValue", Variant("N")}},
