@@ -47,6 +47,17 @@ void PrintPlan(sqlite3* db, const std::string& sql) {
   sqlite3_finalize(stmt);
 }
 
+// With AMBIT_SQL_PROFILE set, every statement run goes to stderr with the time it took, in
+// milliseconds, before its translated text: which statement of a call costs what.
+int PrintProfile(unsigned, void*, void* stmt, void* nanoseconds) {
+  char* sql = sqlite3_expanded_sql(static_cast<sqlite3_stmt*>(stmt));
+  std::fprintf(stderr, "-- %.3f ms: %.300s\n",
+               static_cast<double>(*static_cast<sqlite3_int64*>(nanoseconds)) / 1e6,
+               sql ? sql : "");
+  sqlite3_free(sql);
+  return 0;
+}
+
 bool IsBlankTail(const char* tail) {
   if (!tail) return true;
   for (const char* p = tail; *p; ++p) {
@@ -236,11 +247,18 @@ void SqliteDb::Open(const std::string& path) {
   db_ = db;
   sqlite3_extended_result_codes(db_, 1);
   sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+  static const bool profile = std::getenv("AMBIT_SQL_PROFILE") != nullptr;
+  if (profile) sqlite3_trace_v2(db_, SQLITE_TRACE_PROFILE, PrintProfile, nullptr);
   try {
     RegisterRuntime(db_);
     bool in_memory = path.empty() || path == ":memory:" || StartsWith(path, "file::memory:");
     // Readers must never wait for a writer: the order list runs while updates commit.
-    if (!in_memory) ExecScript("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
+    // Pages are read through a memory map: a connection's page cache starts empty whenever
+    // another connection committed (every call, under concurrent writers), and reading each
+    // page again with read() copies it out of the kernel; mapped, it is only looked at.
+    if (!in_memory)
+      ExecScript("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA mmap_size=" +
+                 std::to_string(kMmapBytes) + ";");
   } catch (...) {
     Close();
     throw;
@@ -367,6 +385,10 @@ RecordsetPtr SqliteDb::Query(const std::string& sql, const std::vector<Variant>&
     return rs;
   }
   Bind(stmt, lifted.empty() ? params : lifted, sql);
+  // The columns are read after the first step: a statement kept from before a schema change
+  // (a #table made again with other columns) is compiled again there, and until then it
+  // answers with the columns it had.
+  int rc = sqlite3_step(stmt);
   const int columns = sqlite3_column_count(stmt);
   std::vector<FieldInfo> fields(columns);
   std::vector<bool> inferred(columns, false);
@@ -385,8 +407,7 @@ RecordsetPtr SqliteDb::Query(const std::string& sql, const std::vector<Variant>&
     fields[c].name = name ? name : "";
   }
   std::vector<Recordset::Row> rows;
-  int rc;
-  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+  for (; rc == SQLITE_ROW; rc = sqlite3_step(stmt)) {
     Recordset::Row row(columns);
     for (int c = 0; c < columns; ++c) {
       // An expression column takes its type from the first value that is not NULL.
