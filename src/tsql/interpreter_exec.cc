@@ -173,7 +173,7 @@ void Interpreter::SelectInto(const SelectStmt& s) {
   }
   create += ")";
   session_->db().Exec(create);
-  session_->SchemaChanged();
+  session_->TableChanged(table);
   session_->rowcount = session_->db().Exec(
       "INSERT INTO " + Emitter::QuoteName(table) + " " + emitted.main.sql, params);
 }
@@ -306,7 +306,7 @@ void Interpreter::RunCreateTable(const CreateTableStmt& s) {
   EmitterContext context = Context();
   Emitter em(context);
   for (const std::string& sql : em.CreateTable(s)) session_->db().Exec(sql);
-  session_->SchemaChanged();
+  session_->TableChanged(s.table.back());
 }
 
 void Interpreter::RunCreateIndex(const CreateIndexStmt& s) {
@@ -386,7 +386,11 @@ void Interpreter::RunDrop(const DropStmt& s) {
     }
     std::string keyword = kind == "table" ? "TABLE" : kind == "view" ? "VIEW" : "INDEX";
     session_->db().Exec("DROP " + keyword + " " + schema + "." + Emitter::QuoteName(sqlite_name));
-    session_->SchemaChanged();
+    if (s.object_kind == "table") {
+      session_->TableChanged(object);
+    } else {
+      session_->SchemaChanged();
+    }
   }
 }
 
@@ -543,7 +547,7 @@ void Interpreter::DropTempTablesSince(const std::vector<std::string>& before) {
     if (t.starts_with("#tsql_trg_")) continue;
     if (std::find(before.begin(), before.end(), t) == before.end()) {
       session_->db().Exec("DROP TABLE IF EXISTS temp." + Emitter::QuoteName(t));
-      session_->SchemaChanged();
+      session_->TempTableChanged(t);
     }
   }
 }

@@ -127,6 +127,19 @@ std::optional<std::vector<CatalogColumn>> Session::Columns(const std::string& na
   return columns;
 }
 
+void Session::TempTableChanged(const std::string& table) {
+  ++schema_generation_;
+  catalog_.erase(ToLowerAscii(Emitter::SqliteTableName(table)));
+}
+
+void Session::TableChanged(const std::string& table) {
+  if (Emitter::IsTempName(Emitter::SqliteTableName(table))) {
+    TempTableChanged(table);
+  } else {
+    SchemaChanged();
+  }
+}
+
 void Session::EnsureCatalog() {
   if (catalog_ready_) return;
   CreateCatalogViews(db_, database_name_);

@@ -98,6 +98,12 @@ class Session {
   // The T-SQL definition of a view, null when there is no such view.
   std::shared_ptr<const CreateViewStmt> View(const std::string& name);
   void SchemaChanged();
+  // DDL of one temporary table (#name): what was emitted since is emitted again, but the
+  // columns of every other table stay known. A list that makes and drops its own #table on
+  // every call would otherwise read the columns of each table it joins again each time.
+  void TempTableChanged(const std::string& table);
+  // TempTableChanged for a #name, SchemaChanged for any other.
+  void TableChanged(const std::string& table);
   // Makes the catalog views (catalog.h) unless this connection has them.
   void EnsureCatalog();
   std::vector<std::string> TempTables();
