@@ -30,6 +30,7 @@
 #include "classes/classes.h"
 #include "host/dispatcher.h"
 #include "host/host_services.h"
+#include "schema/upgrade.h"
 #include "server/api_server.h"
 
 namespace ambit {
@@ -81,6 +82,8 @@ Target& Shared() {
     RegisterHostServices(HostServicesConfig{});
     AccountOptions options;
     options.pool_size = DefaultWorkerCount();
+    // As the server does: an account kept from an earlier release lacks the lists' indexes.
+    options.prepare_account = schema::UpgradeAccountSchema;
     t->accounts = std::make_unique<AccountRegistry>(options);
     t->accounts->AddAccount(file.path.stem().string(), file.dsn);
     t->dispatcher = std::make_unique<Dispatcher>(*t->accounts, AllClassTables());
