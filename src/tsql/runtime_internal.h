@@ -66,6 +66,9 @@ bool ParseDecimalText(std::string_view s, bool allow_exponent, double* out);
 std::string FormatReal(double d);
 // Rounds on the decimal digits (15 significant), half away from zero or truncating.
 double RoundDecimal(double x, int places, bool truncate = false);
+// The same through the text of the digits, for every value (RoundDecimal takes a shortcut for
+// values already on their places).
+double RoundDecimalByDigits(double x, int places, bool truncate);
 // Text of a number or text value, as concatenation and LEN see it.
 std::string ToText(const Value& v);
 // Value as an integer argument (count, position): numbers truncated, numeric text read.

@@ -5,10 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <random>
 #include <set>
 #include <string>
 
 #include "base/com_error.h"
+#include "tsql/runtime_internal.h"
 #include "tsql/sqlite_db.h"
 
 namespace ambit::tsql {
@@ -110,3 +113,33 @@ TEST(RuntimeConvertValue, ConvertsVariantsForTypedVariables) {
 
 }  // namespace
 }  // namespace ambit::tsql
+
+// The shortcut for values already on their places must answer exactly what the digits do, for
+// those values, for their neighbours a few units of the last place away, and for any others.
+TEST(RuntimeRoundDecimal, ShortcutAnswersAsTheDigits) {
+  std::mt19937_64 random(21);
+  std::uniform_int_distribution<int64_t> whole(-2000000000, 2000000000);
+  std::uniform_int_distribution<int> places(0, 8);
+  std::uniform_int_distribution<int> steps(-3, 3);
+  std::uniform_real_distribution<double> any(-1e6, 1e6);
+  int differing = 0;
+  for (int i = 0; i < 200000; ++i) {
+    int q = places(random);
+    double x = static_cast<double>(whole(random)) / std::pow(10.0, q);
+    for (int n = steps(random); n != 0; n += n > 0 ? -1 : 1)
+      x = std::nextafter(x, n > 0 ? HUGE_VAL : -HUGE_VAL);
+    if (i % 4 == 3) x = any(random);
+    int p = places(random);
+    for (bool truncate : {false, true}) {
+      double fast = ambit::tsql::rt::RoundDecimal(x, p, truncate);
+      double digits = ambit::tsql::rt::RoundDecimalByDigits(x, p, truncate);
+      if (fast != digits && ++differing <= 5)
+        ADD_FAILURE() << x << " at " << p << (truncate ? " cut" : " rounded") << ": " << fast
+                      << " instead of " << digits;
+    }
+  }
+  EXPECT_EQ(differing, 0);
+  EXPECT_EQ(ambit::tsql::rt::RoundDecimal(2.345, 2), 2.35);
+  EXPECT_EQ(ambit::tsql::rt::RoundDecimal(-2.345, 2, true), -2.34);
+  EXPECT_EQ(ambit::tsql::rt::RoundDecimal(12.5, 2), 12.5);
+}
