@@ -32,7 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (text.find("while") != std::string_view::npos || text.find("WHILE") != std::string_view::npos)
     return 0;
   try {
-    ambit::tsql::Tokenize(text);
+    std::string unescaped;
+    ambit::tsql::Tokenize(text, &unescaped);
   } catch (const ambit::ComError&) {
   }
   ambit::tsql::Session& session = SharedSession();

@@ -3,6 +3,7 @@
 #ifndef AMBIT_TSQL_LEXER_H_
 #define AMBIT_TSQL_LEXER_H_
 
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -16,8 +17,9 @@ inline constexpr char kEngineErrorSource[] = "ambit-order.tsql";
 // interpreter recurse on nesting, so hostile input must not exhaust the stack).
 [[noreturn]] void FailNestedTooDeeply();
 
-// The result always ends with a kEnd token.
-std::vector<Token> Tokenize(std::string_view text);
+// The result always ends with a kEnd token. Token texts point into text, or into *unescaped
+// for quoted tokens whose doubled quotes had to be undone; both must outlive the tokens.
+std::vector<Token> Tokenize(std::string_view text, std::string* unescaped);
 
 // Case-insensitive comparison of ASCII names, the way T-SQL compares keywords and identifiers.
 // Inline: the parser asks it for nearly every token.

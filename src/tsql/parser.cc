@@ -69,7 +69,7 @@ bool IsReservedWord(std::string_view word) {
   return false;
 }
 
-Parser::Parser(std::string_view text) : text_(text), tokens_(Tokenize(text)) {}
+Parser::Parser(std::string_view text) : text_(text), tokens_(Tokenize(text, &unescaped_)) {}
 
 std::unique_ptr<Batch> ParseBatch(std::string_view text) {
   Parser parser(text);
@@ -150,7 +150,7 @@ void Parser::FailAt(const Token& token) const {
     case TokenKind::kIdentifier:
       if (IsReservedWord(token.text)) {
         throw ComError(156, kEngineErrorSource,
-                       "Incorrect syntax near the keyword '" + token.text + "'.");
+                       "Incorrect syntax near the keyword '" + std::string(token.text) + "'.");
       }
       near = token.text;
       break;
@@ -162,7 +162,7 @@ void Parser::FailAt(const Token& token) const {
 
 std::string Parser::ParseName() {
   if (!IsName()) Fail();
-  return Advance().text;
+  return std::string(Advance().text);
 }
 
 std::vector<std::string> Parser::ParseQualifiedName() {
@@ -197,10 +197,10 @@ std::unique_ptr<Batch> Parser::ParseAll() {
     } catch (const ComError& e) {
       // Most often a misspelt keyword rather than a call: name the word itself.
       if (e.number() != 102 && e.number() != 156) throw;
-      throw ComError(102, kEngineErrorSource, "Incorrect syntax near '" + first.text + "'.");
+      throw ComError(102, kEngineErrorSource, "Incorrect syntax near '" + std::string(first.text) + "'.");
     }
     if (!AtStatementStart()) {
-      throw ComError(102, kEngineErrorSource, "Incorrect syntax near '" + first.text + "'.");
+      throw ComError(102, kEngineErrorSource, "Incorrect syntax near '" + std::string(first.text) + "'.");
     }
     exec->offset = start;
     exec->end = PreviousEnd();
@@ -376,7 +376,7 @@ StmtPtr Parser::ParseTransactionEnd(StmtKind kind) {
   Advance();
   auto stmt = std::make_unique<SimpleStmt>(kind);
   if (AcceptKeyword("tran") || AcceptKeyword("transaction") || AcceptKeyword("work")) {
-    if (IsName() && !AtStatementStart()) stmt->name = Advance().text;
+    if (IsName() && !AtStatementStart()) stmt->name = std::string(Advance().text);
   }
   return stmt;
 }
@@ -417,7 +417,7 @@ StmtPtr Parser::ParseSet() {
     bool ok = op.kind == TokenKind::kOperator &&
               std::find(std::begin(kOps), std::end(kOps), op.text) != std::end(kOps);
     if (!ok) Fail();
-    s->op = Advance().text;
+    s->op = std::string(Advance().text);
     s->value = ParseExpr();
     return s;
   }
@@ -461,7 +461,7 @@ StmtPtr Parser::ParseSet() {
     opt->value = ToLowerAscii(Advance().text);
   } else if (IsOp("-") && Peek(1).kind == TokenKind::kNumber) {
     Advance();
-    opt->value = "-" + Advance().text;
+    opt->value = "-" + std::string(Advance().text);
   } else {
     Fail();
   }

@@ -139,6 +139,7 @@ class Parser {
 
  private:
   std::string_view text_;
+  std::string unescaped_;  // the texts of tokens that had doubled quotes; before tokens_
   std::vector<Token> tokens_;
   size_t pos_ = 0;
 };

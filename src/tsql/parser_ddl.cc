@@ -9,7 +9,7 @@ namespace {
 int64_t ParseSignedInteger(Parser* p) {
   bool negative = p->AcceptOp("-");
   if (p->Peek().kind != TokenKind::kNumber) p->Fail();
-  int64_t v = std::atoll(p->Advance().text.c_str());
+  int64_t v = std::atoll(std::string(p->Advance().text).c_str());
   return negative ? -v : v;
 }
 

@@ -71,7 +71,7 @@ StmtPtr Parser::ParseUpdate() {
       Advance();
       // SET @v = col = expr assigns the column and gives the variable its new value.
       if (IsName() && IsOp("=", 1)) {
-        a.column.push_back(Advance().text);
+        a.column.push_back(std::string(Advance().text));
         Advance();
       }
       a.value = ParseExpr();
@@ -83,7 +83,7 @@ StmtPtr Parser::ParseUpdate() {
                                op.text[0] != '>' && op.text[0] != '!'))) {
         Fail();
       }
-      a.op = Advance().text;
+      a.op = std::string(Advance().text);
       if (IsKeyword("default")) Fail();
       a.value = ParseExpr();
       if (a.op != "=") {
@@ -126,7 +126,7 @@ StmtPtr Parser::ParseDelete() {
     // DELETE FROM t alias WHERE ...: the alias names the one source.
     auto ref = std::make_unique<TableRef>();
     ref->name = s->target;
-    ref->alias = Advance().text;
+    ref->alias = std::string(Advance().text);
     SkipTableHints();
     s->target = {ref->alias};
     s->from.push_back(std::move(ref));
@@ -144,9 +144,9 @@ std::shared_ptr<OutputClause> Parser::ParseOutputClause() {
     item.expr = ParseExpr();
     if (AcceptKeyword("as")) {
       if (!IsName() && Peek().kind != TokenKind::kString) Fail();
-      item.alias = Advance().text;
+      item.alias = std::string(Advance().text);
     } else if (IsName()) {
-      item.alias = Advance().text;
+      item.alias = std::string(Advance().text);
     }
     out->items.push_back(std::move(item));
   } while (AcceptOp(","));

@@ -118,11 +118,11 @@ TypeRef Parser::ParseType(bool in_cast) {
       t.text += "(max)";
     } else {
       if (Peek().kind != TokenKind::kNumber) Fail();
-      int first = std::atoi(Advance().text.c_str());
+      int first = std::atoi(std::string(Advance().text).c_str());
       if (AcceptOp(",")) {
         if (Peek().kind != TokenKind::kNumber) Fail();
         t.precision = first;
-        t.scale = std::atoi(Advance().text.c_str());
+        t.scale = std::atoi(std::string(Advance().text).c_str());
         t.text += "(" + std::to_string(t.precision) + "," + std::to_string(t.scale) + ")";
       } else if (t.name == "decimal" || t.name == "numeric" || t.name == "float" ||
                  t.name == "datetime2" || t.name == "time") {
@@ -236,7 +236,7 @@ ExprPtr Parser::ParsePredicate() {
     const Token& t = Peek();
     if (t.kind == TokenKind::kOperator &&
         std::find(std::begin(kCompare), std::end(kCompare), t.text) != std::end(kCompare)) {
-      std::string op = Advance().text;
+      std::string op = std::string(Advance().text);
       if (op == "!=") op = "<>";
       if (op == "!<") op = ">=";
       if (op == "!>") op = "<=";
@@ -303,7 +303,7 @@ ExprPtr Parser::ParseAdditive() {
       ParseMultiplicative(),
       [&] {
         bool more = IsOp("+") || IsOp("-") || IsOp("&") || IsOp("|") || IsOp("^");
-        return more ? Advance().text : std::string();
+        return more ? std::string(Advance().text) : std::string();
       },
       [&] { return ParseMultiplicative(); });
 }
@@ -311,7 +311,7 @@ ExprPtr Parser::ParseAdditive() {
 ExprPtr Parser::ParseMultiplicative() {
   return ParseChain(
       ParseUnary(),
-      [&] { return IsOp("*") || IsOp("/") || IsOp("%") ? Advance().text : std::string(); },
+      [&] { return IsOp("*") || IsOp("/") || IsOp("%") ? std::string(Advance().text) : std::string(); },
       [&] { return ParseUnary(); });
 }
 
@@ -320,7 +320,7 @@ ExprPtr Parser::ParseUnary() {
     ExprDepth guard(this);
     const Token& t = Advance();
     size_t offset = t.offset;
-    std::string op = t.text;
+    std::string_view op = t.text;
     ExprPtr operand = ParseUnary();
     if (op == "-" && operand->kind == ExprKind::kNumber && operand->text[0] != '-') {
       operand->text = "-" + operand->text;
@@ -347,14 +347,14 @@ ExprPtr Parser::ParsePrimary() {
   switch (t.kind) {
     case TokenKind::kNumber: {
       auto e = MakeExpr(ExprKind::kNumber, offset);
-      e->text = Advance().text;
+      e->text = std::string(Advance().text);
       return e;
     }
     case TokenKind::kString:
     case TokenKind::kNString: {
       auto e = MakeExpr(ExprKind::kString, offset);
       if (t.kind == TokenKind::kNString) e->type.name = "nvarchar";
-      e->text = Advance().text;
+      e->text = std::string(Advance().text);
       return e;
     }
     case TokenKind::kVariable: {
@@ -402,14 +402,14 @@ ExprPtr Parser::ParsePrimary() {
     }
     // UPDATE(column) in a trigger: whether the statement wrote the column.
     if ((IsKeyword("left") || IsKeyword("right") || IsKeyword("update")) && IsOp("(", 1)) {
-      std::string name = Advance().text;
+      std::string name = std::string(Advance().text);
       return ParseFunctionCall({name}, offset);
     }
     if (IsReservedWord(t.text)) Fail();
   }
   std::vector<std::string> parts;
   parts.reserve(2);  // alias.column
-  parts.push_back(Advance().text);
+  parts.push_back(std::string(Advance().text));
   while (IsOp(".")) {
     Advance();
     if (IsOp("*")) {
@@ -420,7 +420,7 @@ ExprPtr Parser::ParsePrimary() {
     }
     while (AcceptOp(".")) parts.emplace_back();
     if (!IsName()) Fail();
-    parts.push_back(Advance().text);
+    parts.push_back(std::string(Advance().text));
   }
   if (IsOp("(") && t.kind == TokenKind::kIdentifier) {
     return ParseFunctionCall(std::move(parts), offset);
@@ -553,7 +553,7 @@ void Parser::ParseWindowFrame(Expr* e) {
                      "RANGE is only supported with UNBOUNDED and CURRENT ROW window frame "
                      "delimiters.");
     }
-    std::string n = Advance().text;
+    std::string n = std::string(Advance().text);
     if (AcceptKeyword("preceding")) return n + " PRECEDING";
     ExpectKeyword("following");
     return n + " FOLLOWING";

@@ -53,7 +53,7 @@ std::shared_ptr<Select> Parser::ParseSelect() {
     select->for_xml_path = true;
     if (AcceptOp("(")) {
       if (Peek().kind != TokenKind::kString && Peek().kind != TokenKind::kNString) Fail();
-      select->xml_element = Advance().text;
+      select->xml_element = std::string(Advance().text);
       ExpectOp(")");
     } else {
       select->xml_element = "row";
@@ -71,7 +71,7 @@ void Parser::ParseQueryHints(Select* select) {
   do {
     if (AcceptKeyword("maxrecursion")) {
       if (Peek().kind != TokenKind::kNumber) Fail();
-      long limit = std::strtol(Advance().text.c_str(), nullptr, 10);
+      long limit = std::strtol(std::string(Advance().text).c_str(), nullptr, 10);
       if (limit < 0 || limit > 32767) {
         throw ComError(310, kEngineErrorSource,
                        "The value " + std::to_string(limit) +
@@ -125,10 +125,10 @@ SelectBlock Parser::ParseSelectBlock() {
     if (t.kind == TokenKind::kVariable && Peek(1).kind == TokenKind::kOperator &&
         (Peek(1).text == "=" || (Peek(1).text.size() == 2 && Peek(1).text[1] == '='))) {
       item.variable = ToLowerAscii(Advance().text);
-      item.assign_op = Advance().text;
+      item.assign_op = std::string(Advance().text);
       item.expr = ParseExpr();
     } else if ((IsName() || t.kind == TokenKind::kString) && IsOp("=", 1)) {
-      item.alias = Advance().text;  // alias = expression
+      item.alias = std::string(Advance().text);  // alias = expression
       Advance();
       item.expr = ParseExpr();
     } else {
@@ -138,9 +138,9 @@ SelectBlock Parser::ParseSelectBlock() {
             Peek().kind != TokenKind::kNString) {
           Fail();
         }
-        item.alias = Advance().text;
+        item.alias = std::string(Advance().text);
       } else if (IsName() || Peek().kind == TokenKind::kString) {
-        item.alias = Advance().text;
+        item.alias = std::string(Advance().text);
       }
     }
     block.items.push_back(std::move(item));
@@ -268,7 +268,7 @@ void Parser::ParseValuesSource(TableRef* ref) {
 
 std::string Parser::ParseOptionalAlias() {
   if (AcceptKeyword("as")) return ParseName();
-  if (IsName()) return Advance().text;
+  if (IsName()) return std::string(Advance().text);
   return "";
 }
 

@@ -4,7 +4,7 @@
 #define AMBIT_TSQL_TOKEN_H_
 
 #include <cstddef>
-#include <string>
+#include <string_view>
 
 namespace ambit::tsql {
 
@@ -20,10 +20,12 @@ enum class TokenKind {
   kEnd,
 };
 
+// The text views the batch itself, or (for a string or quoted name with doubled quotes) the
+// unescaped copy Tokenize keeps; either lives as long as the parser that asked.
 struct Token {
-  TokenKind kind = TokenKind::kEnd;
-  std::string text;
+  std::string_view text;
   size_t offset = 0;  // byte offset in the batch, for messages
+  TokenKind kind = TokenKind::kEnd;
   int line = 1;
 };
 

@@ -81,7 +81,8 @@ TEST(FuzzTest, LexerAndParserOnlyRaiseComErrors) {
   for (int i = 0; i < 20000; ++i) {
     std::string text = Mutate(rng, Seeds()[i % Seeds().size()]);
     try {
-      Tokenize(text);
+      std::string unescaped;
+      Tokenize(text, &unescaped);
       ParseBatch(text);
       ++parsed;
     } catch (const ComError& e) {
