@@ -43,8 +43,8 @@ class Lexer {
     unescaped_->clear();
   }
 
-  std::vector<Token> Run() {
-    std::vector<Token> out;
+  void Run(std::vector<Token>& out) {
+    out.clear();
     // Dense SQL runs a token to every three or four bytes; a larger guess costs more (the
     // allocator consolidates its bins when a block this size comes back) than one regrowth.
     out.reserve(text_.size() / 3 + 16);
@@ -58,7 +58,6 @@ class Lexer {
     end.offset = text_.size();
     end.line = line_;
     out.push_back(end);
-    return out;
   }
 
  private:
@@ -238,7 +237,13 @@ class Lexer {
 }  // namespace
 
 std::vector<Token> Tokenize(std::string_view text, std::string* unescaped) {
-  return Lexer(text, unescaped).Run();
+  std::vector<Token> out;
+  Lexer(text, unescaped).Run(out);
+  return out;
+}
+
+void Tokenize(std::string_view text, std::string* unescaped, std::vector<Token>* out) {
+  Lexer(text, unescaped).Run(*out);
 }
 
 void FailNestedTooDeeply() {

@@ -20,6 +20,8 @@ inline constexpr char kEngineErrorSource[] = "ambit-order.tsql";
 // The result always ends with a kEnd token. Token texts point into text, or into *unescaped
 // for quoted tokens whose doubled quotes had to be undone; both must outlive the tokens.
 std::vector<Token> Tokenize(std::string_view text, std::string* unescaped);
+// The same into *out, replacing what it held (its capacity is reused).
+void Tokenize(std::string_view text, std::string* unescaped, std::vector<Token>* out);
 
 // Case-insensitive comparison of ASCII names, the way T-SQL compares keywords and identifiers.
 // Inline: the parser asks it for nearly every token.

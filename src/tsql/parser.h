@@ -25,6 +25,9 @@ std::vector<std::string> SplitScript(std::string_view script);
 class Parser {
  public:
   explicit Parser(std::string_view text);
+  ~Parser();
+  Parser(const Parser&) = delete;
+  Parser& operator=(const Parser&) = delete;
 
   std::unique_ptr<Batch> ParseAll();
   // The line of the token the parser stands on (where a syntax error is reported).
