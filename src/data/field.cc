@@ -24,6 +24,8 @@ std::string_view DataTypeName(DataType t) {
     case DataType::kLongVarChar: return "text";
     case DataType::kVarWChar: return "nvarchar";
     case DataType::kLongVarWChar: return "ntext";
+    case DataType::kBinary: return "binary";
+    case DataType::kVarBinary: return "varbinary";
   }
   return "variant";
 }

@@ -23,6 +23,7 @@ enum class DataType : int32_t {
   kTinyInt = 16,
   kBigInt = 20,
   kGuid = 72,
+  kBinary = 128,
   kChar = 129,
   kWChar = 130,
   kNumeric = 131,
@@ -31,6 +32,7 @@ enum class DataType : int32_t {
   kLongVarChar = 201,
   kVarWChar = 202,
   kLongVarWChar = 203,
+  kVarBinary = 204,
 };
 
 std::string_view DataTypeName(DataType t);  // "int", "varchar", ... as JSON shows them

@@ -142,6 +142,10 @@ class Emitter {
   static StaticType StepType(StaticType a, const std::string& op, StaticType b);
   static NumericType StepNumericType(NumericType a, const std::string& op, NumericType b);
   static bool IsArithmetic(const std::string& op);
+  // 0x00FF10: a kNumber node that is varbinary, not a number.
+  static bool IsBinaryLiteral(const Expr& e) {
+    return e.kind == ExprKind::kNumber && e.text.size() >= 2 && (e.text[1] == 'x' || e.text[1] == 'X');
+  }
   // terms joined by `joiner` ("+", " OR " ...) in runs short enough for SQLite's expression
   // depth, the runs combined pairwise so that parentheses nest only logarithmically. Only for
   // operators whose grouping does not change the result.

@@ -85,12 +85,13 @@ std::string Emitter::StoreValue(const std::string& value_sql, const std::string&
   static constexpr std::string_view kStored[] = {
       "int",   "bigint",   "smallint", "tinyint", "bit",   "decimal",  "numeric",  "money",
       "smallmoney", "float", "real",  "char",    "varchar", "nchar", "nvarchar", "datetime",
-      "smalldatetime", "date", "datetime2"};
+      "smalldatetime", "date", "datetime2", "binary", "varbinary"};
   std::string base = t.substr(0, t.find('('));
   if (std::find(std::begin(kStored), std::end(kStored), base) == std::end(kStored)) {
     return value_sql;
   }
-  if ((base == "varchar" || base == "nvarchar") && t.find("max") != std::string::npos) {
+  if ((base == "varchar" || base == "nvarchar" || base == "varbinary") &&
+      t.find("max") != std::string::npos) {
     return value_sql;
   }
   return "tsql_store(" + value_sql + ", " + QuoteString(decl_type) + ")";

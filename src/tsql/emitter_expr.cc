@@ -151,7 +151,8 @@ EmittedSql Emitter::Finish(std::string sql) {
 StaticType Emitter::TypeOf(const Expr& e) const {
   switch (e.kind) {
     case ExprKind::kNumber:
-      return StaticType::kNumeric;
+      // A binary literal is bytes: arithmetic and comparisons leave it to the runtime.
+      return IsBinaryLiteral(e) ? StaticType::kUnknown : StaticType::kNumeric;
     case ExprKind::kString:
       return StaticType::kText;
     case ExprKind::kVariable: {
@@ -214,8 +215,11 @@ std::string Emitter::Expression(const Expr& e) {
 std::string Emitter::ExpressionText(const Expr& e) {
   switch (e.kind) {
     case ExprKind::kNumber:
-      if (e.text.size() > 2 && (e.text[1] == 'x' || e.text[1] == 'X')) {
-        return std::to_string(std::strtoll(e.text.c_str() + 2, nullptr, 16));
+      if (IsBinaryLiteral(e)) {
+        // 0x1 is the byte 0x01: an odd count of digits gets a leading zero.
+        std::string digits = e.text.substr(2);
+        if (digits.size() % 2 != 0) digits.insert(0, "0");
+        return "X'" + digits + "'";
       }
       return e.text;
     case ExprKind::kString:
@@ -224,7 +228,12 @@ std::string Emitter::ExpressionText(const Expr& e) {
       return "NULL";
     case ExprKind::kVariable: {
       auto it = variable_sql_.find(e.text);
-      return it != variable_sql_.end() ? it->second : Param(e.text);
+      if (it != variable_sql_.end()) return it->second;
+      const TypeRef* t = context_.variable_type ? context_.variable_type(e.text) : nullptr;
+      if (t != nullptr && (t->name == "varbinary" || t->name == "binary")) {
+        return "tsql_binary_param(" + Param(e.text) + ")";
+      }
+      return Param(e.text);
     }
     case ExprKind::kSystemVariable:
       return Param(e.text);
@@ -301,15 +310,19 @@ std::string Emitter::ExpressionText(const Expr& e) {
     case ExprKind::kCast:
     case ExprKind::kConvert: {
       std::string value = Expression(*e.args[0]);
+      // TRY_CAST and TRY_CONVERT answer NULL where the conversion fails.
+      const bool try_form = e.text == "try";
+      const char* cast_fn = try_form ? "tsql_try_cast(" : "tsql_cast(";
       if (IsTextTypeName(e.type.name)) {
         std::string text = TypedText(e, value);
-        if (!text.empty()) return "tsql_cast(" + text + ", " + QuoteString(e.type.text) + ")";
+        if (!text.empty()) return cast_fn + text + ", " + QuoteString(e.type.text) + ")";
         value = WithScale(value, ScaleOf(*e.args[0]));
       }
       if (e.kind == ExprKind::kCast) {
-        return "tsql_cast(" + value + ", " + QuoteString(e.type.text) + ")";
+        return cast_fn + value + ", " + QuoteString(e.type.text) + ")";
       }
-      std::string out = "tsql_convert(" + QuoteString(e.type.text) + ", " + value;
+      std::string out = (try_form ? "tsql_try_convert(" : "tsql_convert(") +
+                        QuoteString(e.type.text) + ", " + value;
       if (e.args.size() > 1) out += ", " + Expression(*e.args[1]);
       return out + ")";
     }

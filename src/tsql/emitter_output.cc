@@ -95,15 +95,16 @@ std::string Emitter::ReturningText(const OutputClause& output, const std::string
       // A write through a checking view fails on its first row outside the view.
       out += "CASE WHEN " + output_check_ + " THEN " + Expression(*item.expr) +
              " ELSE tsql_raise(550, " + QuoteString(kCheckFailed) + ") END";
-      if (item.alias.empty() && item.expr->kind == ExprKind::kColumn) {
-        out += " AS " + QuoteName(item.expr->parts.back());
-      }
     } else {
       out += Expression(*item.expr);
     }
+    // A column keeps its name even where its value comes from elsewhere (deleted.x of an
+    // UPDATE reads the kept old row).
     if (!item.alias.empty()) {
       out += " AS " + QuoteName(item.alias);
-    } else if (item.expr->kind != ExprKind::kColumn) {
+    } else if (item.expr->kind == ExprKind::kColumn) {
+      out += " AS " + QuoteName(item.expr->parts.back());
+    } else {
       out += " AS \"\"";
     }
   }

@@ -50,6 +50,7 @@ bool IsTextType(const std::string& type) {
 std::string Emitter::ResultType(const Expr& e) const {
   switch (e.kind) {
     case ExprKind::kNumber: {
+      if (IsBinaryLiteral(e)) return "varbinary(" + std::to_string(std::max<size_t>((e.text.size() - 1) / 2, 1)) + ")";
       if (e.text.find_first_of("eE") != std::string::npos) return "float";
       NumericType t = NumericTypeOf(e);
       if (t.kind == K::kInteger) return "int";
@@ -307,7 +308,12 @@ std::string Emitter::TypedText(const Expr& e, const std::string& value_sql) {
     return "CASE WHEN " + value_sql + " IS NULL THEN NULL ELSE " +
            (style->text == "1" ? "'0x' || " : "") + "hex(" + value_sql + ") END";
   }
-  // Without a style datetime reads 'Mar  5 2024  2:07PM'; date and datetime2 keep ISO text.
+  // The newer date types show the parts and the fraction digits their type has.
+  if (source == "date" || source == "time" || source == "datetime2") {
+    return "tsql_date_text(" + value_sql + ", " + (style ? style_sql : "-1") + ", " +
+           QuoteString(ToLowerAscii(ResultType(*e.args[0]))) + ")";
+  }
+  // Without a style datetime reads 'Mar  5 2024  2:07PM'.
   if ((source == "datetime" || source == "smalldatetime") && style == nullptr) {
     return "tsql_convert('varchar(30)', " + value_sql + ", 0)";
   }

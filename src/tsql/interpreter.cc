@@ -479,6 +479,9 @@ void Interpreter::Raiserror(const RaiserrorStmt& s) {
   if (severity >= 11) {
     ComError e(50000, kErrorSource, text);
     e.set_severity(severity, s.args.size() > 2 ? CLng(Evaluate(*s.args[2])) : 1);
+    // Outside TRY an error of a user's severity is only reported: the batch, a trigger's body
+    // and the statement that fired it go on (XACT_ABORT has no say over RAISERROR).
+    if (severity <= 18 && session_->try_depth == 0) return DeferError(e);
     throw e;
   }
   session_->AddMessage(text, 50000, severity);

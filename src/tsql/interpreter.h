@@ -74,6 +74,8 @@ class Interpreter {
 
   // interpreter_errors.cc: what an error does to the batch; savepoints and THROW
   void StatementFailed(const ComError& e);
+  // Keeps the first error of a batch that goes on, to be reported when it ends.
+  void DeferError(const ComError& e);
   // SET options with an effect here: XACT_ABORT, DATEFIRST.
   void SetOption(const SetOptionStmt& s);
   void SaveTransaction(const SimpleStmt& s);

@@ -44,11 +44,15 @@ void Interpreter::StatementFailed(const ComError& e) {
   }
   // THROW ends the batch whatever the number it raises.
   if (session_->throwing || !IsStatementTerminating(e.number())) throw e;
+  DeferError(e);
+  session_->rowcount = 0;
+}
+
+void Interpreter::DeferError(const ComError& e) {
   if (!session_->deferred_error) {
     session_->deferred_error = e;
     session_->deferred_error_position = session_->results_so_far();
   }
-  session_->rowcount = 0;
 }
 
 void Interpreter::SetOption(const SetOptionStmt& s) {

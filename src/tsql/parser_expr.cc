@@ -437,6 +437,7 @@ ExprPtr Parser::ParseFunctionCall(std::vector<std::string> name, size_t offset) 
   ExpectOp("(");
   if (called == "cast" || called == "try_cast") {
     auto e = MakeExpr(ExprKind::kCast, offset);
+    if (called == "try_cast") e->text = "try";
     e->args.push_back(ParseExpr());
     ExpectKeyword("as");
     e->type = ParseType(true);
@@ -445,6 +446,7 @@ ExprPtr Parser::ParseFunctionCall(std::vector<std::string> name, size_t offset) 
   }
   if (called == "convert" || called == "try_convert") {
     auto e = MakeExpr(ExprKind::kConvert, offset);
+    if (called == "try_convert") e->text = "try";
     e->type = ParseType(true);
     ExpectOp(",");
     e->args.push_back(ParseExpr());

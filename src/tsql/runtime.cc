@@ -32,6 +32,10 @@ Value ReadValue(sqlite3_value* v) {
       return Value::Real(sqlite3_value_double(v));
     case SQLITE_NULL:
       return Value{};
+    case SQLITE_BLOB: {
+      const auto* bytes = static_cast<const char*>(sqlite3_value_blob(v));
+      return Value::Blob(std::string(bytes ? bytes : "", sqlite3_value_bytes(v)));
+    }
     default: {
       const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(v));
       return Value::Text(std::string(text ? text : "", sqlite3_value_bytes(v)));
@@ -52,6 +56,9 @@ void SetResult(sqlite3_context* ctx, Value&& v) {
       break;
     case Value::kText:
       sqlite3_result_text64(ctx, v.s.data(), v.s.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+      break;
+    case Value::kBlob:
+      sqlite3_result_blob64(ctx, v.s.data(), v.s.size(), SQLITE_TRANSIENT);
       break;
   }
 }
@@ -80,6 +87,12 @@ void ReadInto(sqlite3_value* v, Value* out) {
     case SQLITE_NULL:
       out->kind = Value::kNull;
       break;
+    case SQLITE_BLOB: {
+      const auto* bytes = static_cast<const char*>(sqlite3_value_blob(v));
+      out->kind = Value::kBlob;
+      out->s.assign(bytes ? bytes : "", sqlite3_value_bytes(v));
+      break;
+    }
     default: {
       const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(v));
       out->kind = Value::kText;

@@ -27,6 +27,7 @@ struct TypeRef {
     kDate,
     kTime,
     kGuid,
+    kBinary,
     kOther
   };
   Kind kind = kOther;
@@ -123,8 +124,16 @@ TypeRef ParseType(std::string_view text, bool store) {
     t.kind = TypeRef::kTime;
   } else if (name == "uniqueidentifier") {
     t.kind = TypeRef::kGuid;
-  } else if (name == "sql_variant" || name == "varbinary" || name == "binary" || name == "image" ||
-             name == "timestamp" || name == "rowversion") {
+  } else if (name == "varbinary" || name == "binary") {
+    t.kind = TypeRef::kBinary;
+    t.fixed = name == "binary";
+    t.length = a1 != -2 ? a1 : (store ? 1 : 30);
+    if (t.length > 8000) {
+      Fail(131, "The size (" + std::to_string(t.length) + ") given to the type '" + name +
+                    "' exceeds the maximum allowed for any data type (8000).");
+    }
+  } else if (name == "sql_variant" || name == "image" || name == "timestamp" ||
+             name == "rowversion") {
     t.kind = TypeRef::kOther;
   } else {
     Fail(243, "Type " + std::string(text) + " is not a defined system type.");
@@ -138,6 +147,11 @@ const char* SourceTypeName(const Value& v) {
 
 Value ToInteger(const Value& v, const TypeRef& t) {
   int64_t r;
+  if (v.kind == Value::kBlob) {
+    // The integer's own width of bytes, whatever its range: 0xFFFFFFFF is -1 as an int.
+    size_t width = t.name == "tinyint" ? 1 : t.name == "smallint" ? 2 : t.name == "int" ? 4 : 8;
+    return Value::Int(BlobAsInt(v.s, width));
+  }
   if (v.kind == Value::kText) {
     if (!ParseIntegerText(v.s, &r)) FailConversion(v.s, t.name);
   } else if (v.kind == Value::kReal) {
@@ -186,161 +200,6 @@ Value ToDecimal(const Value& v, int precision, int scale) {
   return Value::Real(r);
 }
 
-// Day/month order of the styles that write the day first.
-bool DayFirstStyle(int64_t style) {
-  int64_t s = style % 100;
-  return s == 3 || s == 4 || s == 5 || s == 13;
-}
-
-std::optional<DateTime> ParseWithStyle(std::string_view s, int64_t style) {
-  if (DayFirstStyle(style)) {
-    // dd/mm/yyyy[ rest] is read by swapping the first two fields into the default mdy form.
-    size_t a = s.find_first_of("/.-"),
-           b = a == std::string_view::npos ? a : s.find_first_of("/.-", a + 1);
-    if (b != std::string_view::npos && a <= 2 && b - a <= 3) {
-      std::string swapped = std::string(s.substr(a + 1, b - a - 1)) + "/" +
-                            std::string(s.substr(0, a)) + "/" + std::string(s.substr(b + 1));
-      return ParseDateText(swapped);
-    }
-  }
-  return ParseDateText(s);
-}
-
-DateTime ToDate(const Value& v, int64_t style) {
-  if (v.kind != Value::kText) return ToDateTime(v);
-  std::string_view s = v.s;
-  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-  if (s.empty()) return DateTime{0};  // '' is 1900-01-01
-  auto t = ParseWithStyle(s, style);
-  if (!t) Fail(241, "Conversion failed when converting date and/or time from character string.");
-  return *t;
-}
-
-std::string FormatDateStyle(DateTime t, int64_t style) {
-  static constexpr const char* kMon[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  Civil c = ToCivil(t);
-  int yy = c.year % 100, h12 = c.hour % 12 == 0 ? 12 : c.hour % 12;
-  const char* ampm = c.hour < 12 ? "AM" : "PM";
-  char buf[64];
-  auto put = [&](const char* fmt, auto... args) { std::snprintf(buf, sizeof buf, fmt, args...); };
-  switch (style) {
-    case 0:
-    case 100:
-      put("%s %2d %04d %2d:%02d%s", kMon[c.month - 1], c.day, c.year, h12, c.minute, ampm);
-      break;
-    case 9:
-    case 109:
-      put("%s %2d %04d %2d:%02d:%02d:%03d%s", kMon[c.month - 1], c.day, c.year, h12, c.minute,
-          c.second, c.millisecond, ampm);
-      break;
-    case 1:
-      put("%02d/%02d/%02d", c.month, c.day, yy);
-      break;
-    case 101:
-      put("%02d/%02d/%04d", c.month, c.day, c.year);
-      break;
-    case 2:
-      put("%02d.%02d.%02d", yy, c.month, c.day);
-      break;
-    case 102:
-      put("%04d.%02d.%02d", c.year, c.month, c.day);
-      break;
-    case 3:
-      put("%02d/%02d/%02d", c.day, c.month, yy);
-      break;
-    case 103:
-      put("%02d/%02d/%04d", c.day, c.month, c.year);
-      break;
-    case 4:
-      put("%02d.%02d.%02d", c.day, c.month, yy);
-      break;
-    case 104:
-      put("%02d.%02d.%04d", c.day, c.month, c.year);
-      break;
-    case 5:
-      put("%02d-%02d-%02d", c.day, c.month, yy);
-      break;
-    case 105:
-      put("%02d-%02d-%04d", c.day, c.month, c.year);
-      break;
-    case 6:
-      put("%02d %s %02d", c.day, kMon[c.month - 1], yy);
-      break;
-    case 106:
-      put("%02d %s %04d", c.day, kMon[c.month - 1], c.year);
-      break;
-    case 7:
-      put("%s %02d, %02d", kMon[c.month - 1], c.day, yy);
-      break;
-    case 107:
-      put("%s %02d, %04d", kMon[c.month - 1], c.day, c.year);
-      break;
-    case 8:
-    case 24:
-    case 108:
-      put("%02d:%02d:%02d", c.hour, c.minute, c.second);
-      break;
-    case 10:
-      put("%02d-%02d-%02d", c.month, c.day, yy);
-      break;
-    case 110:
-      put("%02d-%02d-%04d", c.month, c.day, c.year);
-      break;
-    case 11:
-      put("%02d/%02d/%02d", yy, c.month, c.day);
-      break;
-    case 111:
-      put("%04d/%02d/%02d", c.year, c.month, c.day);
-      break;
-    case 12:
-      put("%02d%02d%02d", yy, c.month, c.day);
-      break;
-    case 112:
-      put("%04d%02d%02d", c.year, c.month, c.day);
-      break;
-    case 13:
-    case 113:
-      put("%02d %s %04d %02d:%02d:%02d:%03d", c.day, kMon[c.month - 1], c.year, c.hour, c.minute,
-          c.second, c.millisecond);
-      break;
-    case 14:
-    case 114:
-      put("%02d:%02d:%02d:%03d", c.hour, c.minute, c.second, c.millisecond);
-      break;
-    case 20:
-    case 120:
-      put("%04d-%02d-%02d %02d:%02d:%02d", c.year, c.month, c.day, c.hour, c.minute, c.second);
-      break;
-    case 21:
-    case 25:
-    case 121:
-      put("%04d-%02d-%02d %02d:%02d:%02d.%03d", c.year, c.month, c.day, c.hour, c.minute, c.second,
-          c.millisecond);
-      break;
-    case 22:
-      put("%02d/%02d/%02d %2d:%02d:%02d %s", c.month, c.day, yy, h12, c.minute, c.second, ampm);
-      break;
-    case 23:
-      put("%04d-%02d-%02d", c.year, c.month, c.day);
-      break;
-    case 126:
-    case 127:
-      if (c.millisecond) {
-        put("%04d-%02d-%02dT%02d:%02d:%02d.%03d", c.year, c.month, c.day, c.hour, c.minute,
-            c.second, c.millisecond);
-      } else {
-        put("%04d-%02d-%02dT%02d:%02d:%02d", c.year, c.month, c.day, c.hour, c.minute, c.second);
-      }
-      break;
-    default:
-      Fail(281, std::to_string(style) +
-                    " is not a valid style number when converting from datetime to a character "
-                    "string.");
-  }
-  return buf;
-}
-
 // Fits text into a text type: a cast cuts silently, a store refuses to lose anything but blanks.
 std::string FitText(std::string s, const TypeRef& t, bool store) {
   if (t.length >= 0) {
@@ -359,6 +218,11 @@ std::string FitText(std::string s, const TypeRef& t, bool store) {
 }
 
 Value ToTextType(const Value& v, const TypeRef& t, int64_t style, bool store) {
+  if (v.kind == Value::kBlob) {
+    // Styles 1 and 2 write the bytes in hexadecimal, with and without "0x"; 0 as characters.
+    std::string text = style == 1 || style == 2 ? HexBytes(v.s, style == 1) : v.s;
+    return Value::Text(FitText(std::move(text), t, store));
+  }
   if (v.kind == Value::kText) {
     bool date_style = style >= 0 && (IsCanonicalDateText(v.s) || ParseDateText(v.s).has_value());
     if (date_style) return Value::Text(FitText(FormatDateStyle(ToDate(v, 0), style), t, store));
@@ -388,6 +252,27 @@ Value ToGuid(const Value& v) {
     Fail(8169, "Conversion failed when converting from a character string to uniqueidentifier.");
   }
   return Value::Text(out);
+}
+
+// Text gives its bytes, an integer its 4 bytes (8 past int's range) big-endian; varbinary
+// cuts what does not fit (a store refuses to), binary also pads with zero bytes.
+Value ToBinary(const Value& v, const TypeRef& t, bool store) {
+  std::string bytes;
+  if (v.kind == Value::kInt) {
+    int width = v.i >= INT32_MIN && v.i <= INT32_MAX ? 4 : 8;
+    for (int k = width - 1; k >= 0; --k) bytes += static_cast<char>((v.i >> (8 * k)) & 0xFF);
+  } else if (v.kind == Value::kReal) {
+    Fail(529, "Explicit conversion from data type float to varbinary is not allowed.");
+  } else {
+    bytes = v.s;
+  }
+  if (t.length >= 0 && bytes.size() > static_cast<size_t>(t.length)) {
+    if (store) Fail(8152, "String or binary data would be truncated.");
+    bytes.resize(static_cast<size_t>(t.length));
+  } else if (t.fixed && t.length >= 0) {
+    bytes.append(static_cast<size_t>(t.length) - bytes.size(), '\0');
+  }
+  return Value::Blob(std::move(bytes));
 }
 
 // style < 0: none given.
@@ -427,6 +312,8 @@ Value Cast(const Value& v, const TypeRef& t, int64_t style, bool store) {
     }
     case TypeRef::kGuid:
       return ToGuid(v);
+    case TypeRef::kBinary:
+      return ToBinary(v, t, store);
     case TypeRef::kOther:
       break;
   }
@@ -439,6 +326,53 @@ Value ConvertFn(const Args& a) {
   if (a[0].is_null() || a[1].is_null()) return Value{};
   int64_t style = a.size() > 2 && !a[2].is_null() ? ToInt(a[2]) : -1;
   return Cast(a[1], ParseType(ToText(a[0]), false), style, false);
+}
+
+// A binary variable's value comes back from its Variant as "0x" and hexadecimal: the bytes again.
+Value BinaryParam(const Args& a) {
+  const Value& v = a[0];
+  if (v.kind != Value::kText || v.s.size() < 2 || v.s[0] != '0' || (v.s[1] != 'x' && v.s[1] != 'X')) {
+    return v;
+  }
+  std::string bytes;
+  std::string digits = v.s.substr(2);
+  if (digits.size() % 2 != 0) digits.insert(0, "0");
+  for (size_t i = 0; i < digits.size(); i += 2) {
+    auto nibble = [](char c) -> int {
+      return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    };
+    int hi = nibble(digits[i]), lo = nibble(digits[i + 1]);
+    if (hi < 0 || lo < 0) return v;
+    bytes += static_cast<char>(hi << 4 | lo);
+  }
+  return Value::Blob(std::move(bytes));
+}
+
+// tsql_date_text(value, style or -1, source type): see TypedDateText.
+Value DateTextFn(const Args& a) {
+  if (a[0].is_null()) return Value{};
+  return Value::Text(TypedDateText(a[0], a[1].is_null() ? -1 : ToInt(a[1]), ToText(a[2])));
+}
+
+// Only a conversion's own failure becomes NULL; the type text is the statement's, so an error
+// there (a length past 8000) still ends it.
+Value TryCastFn(const Args& a) {
+  TypeRef t = ParseType(ToText(a[1]), false);
+  try {
+    return Cast(a[0], t, -1, false);
+  } catch (const SqlError&) {
+    return Value{};
+  }
+}
+
+Value TryConvertFn(const Args& a) {
+  if (a[0].is_null() || a[1].is_null()) return Value{};
+  TypeRef t = ParseType(ToText(a[0]), false);
+  try {
+    return Cast(a[1], t, a.size() > 2 && !a[2].is_null() ? ToInt(a[2]) : -1, false);
+  } catch (const SqlError&) {
+    return Value{};
+  }
 }
 
 Value StoreFn(const Args& a) { return Cast(a[0], ParseType(ToText(a[1]), true), -1, true); }
@@ -480,6 +414,10 @@ Value CheckLen(const Args& a) {
 void RegisterConvertFunctions(sqlite3* db) {
   AddScalar(db, "tsql_cast", 2, 2, CastFn, false);
   AddScalar(db, "tsql_convert", 2, 3, ConvertFn, false);
+  AddScalar(db, "tsql_try_cast", 2, 2, TryCastFn, false);
+  AddScalar(db, "tsql_date_text", 3, 3, DateTextFn, false);
+  AddScalar(db, "tsql_binary_param", 1, 1, BinaryParam);
+  AddScalar(db, "tsql_try_convert", 2, 3, TryConvertFn, false);
   AddScalar(db, "tsql_store", 2, 2, StoreFn, false);
   AddScalar(db, "tsql_store_decimal", 3, 3, StoreDecimal);
   AddScalar(db, "tsql_store_int", 1, 1, StoreInt);
@@ -523,7 +461,11 @@ rt::Value FromVariant(const Variant& v) {
 
 Variant ConvertValue(const Variant& v, std::string_view type_text, bool store) {
   try {
-    rt::Value r = rt::Cast(FromVariant(v), rt::ParseType(type_text, store), -1, store);
+    rt::TypeRef type = rt::ParseType(type_text, store);
+    rt::Value in = FromVariant(v);
+    // Binary reached the Variant as "0x" and hexadecimal (see sqlite_db.cc): the bytes again.
+    if (type.kind == rt::TypeRef::kBinary) in = rt::BinaryParam({in});
+    rt::Value r = rt::Cast(in, type, -1, store);
     switch (r.kind) {
       case rt::Value::kNull:
         return Variant::Null();
@@ -534,6 +476,8 @@ Variant ConvertValue(const Variant& v, std::string_view type_text, bool store) {
         return Variant(r.r);
       case rt::Value::kText:
         return Variant(std::move(r.s));
+      case rt::Value::kBlob:
+        return Variant(rt::HexBytes(r.s, true));
     }
   } catch (const rt::SqlError& e) {
     throw ComError(e.number, kErrorSource, e.message);

@@ -17,7 +17,7 @@ namespace ambit::tsql::rt {
 // A SQLite value with owned text, so the families are plain C++ and testable through
 // ConvertValue as well as through SQL.
 struct Value {
-  enum Kind : uint8_t { kNull, kInt, kReal, kText };
+  enum Kind : uint8_t { kNull, kInt, kReal, kText, kBlob };  // a blob's bytes are in s
   Kind kind = kNull;
   int64_t i = 0;
   double r = 0;
@@ -26,6 +26,7 @@ struct Value {
   static Value Int(int64_t v) { return Value{kInt, v, 0, {}}; }
   static Value Real(double v) { return Value{kReal, 0, v, {}}; }
   static Value Text(std::string v) { return Value{kText, 0, 0, std::move(v)}; }
+  static Value Blob(std::string bytes) { return Value{kBlob, 0, 0, std::move(bytes)}; }
   bool is_null() const { return kind == kNull; }
   bool is_number() const { return kind == kInt || kind == kReal; }
   double AsDouble() const { return kind == kInt ? static_cast<double>(i) : r; }
@@ -56,6 +57,16 @@ void RegisterLikeFunctions(sqlite3* db);
 void RegisterSystemFunctions(sqlite3* db);
 void RegisterSortedAggregates(sqlite3* db);
 void RegisterRowFunctions(sqlite3* db);
+
+// Binary as a number: its last `width` bytes read big-endian, sign-extended except for one
+// byte (tinyint), as SQL Server converts varbinary to an integer type.
+int64_t BlobAsInt(std::string_view bytes, size_t width);
+// Bytes as SQL Server writes binary: upper-case hexadecimal, with or without "0x".
+std::string HexBytes(std::string_view bytes, bool prefix);
+// A value of a binary operand, converted for arithmetic or comparison with a number.
+inline Value BlobAsNumber(const Value& v) {
+  return v.kind == Value::kBlob ? Value::Int(BlobAsInt(v.s, 4)) : v;
+}
 
 // --- numbers
 // Blanks around, optional sign, digits only; "" is 0 (as SQL Server converts '' to int).
@@ -106,6 +117,16 @@ std::optional<DateTime> FromCivil(int y, int m, int d, int hh = 0, int mi = 0, i
                                   int ms = 0);
 // Any date text SQL Server accepts by default (us_english, mdy).
 std::optional<DateTime> ParseDateText(std::string_view s);
+
+// --- CONVERT's date styles (runtime_date_styles.cc)
+
+// A date from a value; text is read in the style's day/month order (style < 0: none given).
+DateTime ToDate(const Value& v, int64_t style);
+// The text of a date in a numbered style; 281 for a style that has none.
+std::string FormatDateStyle(DateTime t, int64_t style);
+// The text of a date, time or datetime2 value (its type as "time(3)") in a style (-1: none).
+std::string TypedDateText(const Value& v, int64_t style, std::string_view type);
+
 // "yyyy-MM-dd HH:mm:ss", with ".fff" when the milliseconds are not zero.
 std::string FormatDateTime(DateTime t);
 // Text that is already in the form dates travel in ("yyyy-MM-dd HH:mm:ss[.fff]" or

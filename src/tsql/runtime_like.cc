@@ -239,6 +239,14 @@ int CompareNumbers(const Value& a, const Value& b) {
 }
 
 Value Cmp(const Args& args) {
+  if (args[0].kind == Value::kBlob || args[1].kind == Value::kBlob) {
+    // Binary against a number compares as an int; against binary or text, byte by byte.
+    if (args[0].is_number() || args[1].is_number()) {
+      return Value::Int(CompareNumbers(BlobAsNumber(args[0]), BlobAsNumber(args[1])));
+    }
+    int c = args[0].s.compare(args[1].s);
+    return Value::Int(c < 0 ? -1 : c > 0 ? 1 : 0);
+  }
   const Value& a = args[0];
   const Value& b = args[1];
   if (a.is_number() && b.is_number()) return Value::Int(CompareNumbers(a, b));

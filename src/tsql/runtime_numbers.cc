@@ -98,6 +98,18 @@ Value AddDays(DateTime t, double days) {
 
 Value Arith(Op op, const Args& args) {
   Value a = args[0], b = args[1];
+  if (a.kind == Value::kBlob || b.kind == Value::kBlob) {
+    // Binary + binary joins the bytes; with text, the binary side reads as characters (text
+    // ranks above binary); with a number it is an int.
+    if (op == Op::kAdd && a.kind == Value::kBlob && b.kind == Value::kBlob) {
+      return Value::Blob(a.s + b.s);
+    }
+    if (op == Op::kAdd && (a.kind == Value::kText || b.kind == Value::kText)) {
+      return Value::Text(a.s + b.s);
+    }
+    a = BlobAsNumber(a);
+    b = BlobAsNumber(b);
+  }
   if (a.kind == Value::kText && b.kind == Value::kText) {
     if (op == Op::kAdd) return Value::Text(a.s + b.s);
     Fail(8117,

@@ -148,11 +148,33 @@ std::string ToText(const Value& v) {
     case Value::kReal:
       return FormatReal(v.r);
     case Value::kText:
+    case Value::kBlob:  // the bytes as characters, as CONVERT style 0 gives them
       return v.s;
     case Value::kNull:
       break;
   }
   return "";
+}
+
+std::string HexBytes(std::string_view bytes, bool prefix) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string out = prefix ? "0x" : "";
+  for (unsigned char c : bytes) {
+    out += kDigits[c >> 4];
+    out += kDigits[c & 15];
+  }
+  return out;
+}
+
+int64_t BlobAsInt(std::string_view bytes, size_t width) {
+  if (bytes.size() > width) bytes = bytes.substr(bytes.size() - width);
+  uint64_t u = 0;
+  for (unsigned char c : bytes) u = u << 8 | c;
+  // A full-width value carries its sign in the top bit; tinyint has none.
+  if (width > 1 && width < 8 && bytes.size() == width && (u >> (width * 8 - 1)) != 0) {
+    u |= ~uint64_t{0} << (width * 8);
+  }
+  return static_cast<int64_t>(u);
 }
 
 int64_t ToInt(const Value& v, std::string_view type_name) {
@@ -170,6 +192,8 @@ int64_t ToInt(const Value& v, std::string_view type_name) {
       if (!ParseIntegerText(v.s, &out)) FailConversion(v.s, type_name);
       return out;
     }
+    case Value::kBlob:
+      return BlobAsInt(v.s, 8);
     case Value::kNull:
       break;
   }
@@ -184,6 +208,7 @@ double ToReal(const Value& v) {
     if (!ParseDecimalText(t, true, &d)) Fail(8114, "Error converting data type varchar to float.");
     return d;
   }
+  if (v.kind == Value::kBlob) return static_cast<double>(BlobAsInt(v.s, 4));
   return v.AsDouble();
 }
 

@@ -276,6 +276,16 @@ RecordsetPtr Session::Execute(std::string_view script) {
     }
   } catch (ComError& e) {
     if (e.severity() == 0) e.set_severity(SeverityOf(e.number()), 1);
+    if (deferred_error) {
+      // An error the batch went on after came first: it is the one the caller sees (a trigger's
+      // RAISERROR before its ROLLBACK, say).
+      ComError first = *deferred_error;
+      deferred_error.reset();
+      if (first.severity() == 0) first.set_severity(SeverityOf(first.number()), 1);
+      failed_results_.error_position = deferred_error_position;
+      failed_results_.results = Chain(results);
+      throw first;
+    }
     if (!failed_results_.results) {
       failed_results_.error_position = static_cast<int>(results.size());
       failed_results_.results = Chain(results);

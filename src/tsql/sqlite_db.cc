@@ -88,6 +88,12 @@ Variant ColumnValue(sqlite3_stmt* stmt, int col, const FieldInfo& field) {
       }
       return Variant(d);
     }
+    case SQLITE_BLOB: {
+      // Binary reaches the client as SQL Server's tools write it: 0x and hexadecimal.
+      const auto* bytes = static_cast<const char*>(sqlite3_column_blob(stmt, col));
+      return Variant(rt::HexBytes(std::string_view(bytes ? bytes : "",
+                                                   sqlite3_column_bytes(stmt, col)), true));
+    }
     default: {
       const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, col));
       return Variant(std::string(text ? text : "", sqlite3_column_bytes(stmt, col)));
@@ -120,6 +126,8 @@ DataType TypeOfValue(int sqlite_type, int64_t int_value) {
                                                               : DataType::kBigInt;
     case SQLITE_FLOAT:
       return DataType::kDouble;
+    case SQLITE_BLOB:
+      return DataType::kVarBinary;
     default:
       return DataType::kVarChar;
   }
@@ -221,6 +229,11 @@ FieldInfo FieldInfoFromDeclType(std::string_view decltype_text) {
       f.defined_size = is_max ? 2147483647 : static_cast<int32_t>(has_a1 ? a1 : 1);
       return f;
     }
+  }
+  if (name == "varbinary" || name == "binary") {
+    f.type = name == "binary" ? DataType::kBinary : DataType::kVarBinary;
+    f.defined_size = is_max ? 2147483647 : static_cast<int32_t>(has_a1 ? a1 : 1);
+    return f;
   }
   if (name == "sysname") {
     f.type = DataType::kVarWChar;

@@ -203,6 +203,10 @@ ComError SqliteDb::MakeError(int rc, std::string_view message, std::string_view 
     if (Take(&probe, kind) && probe.size() > 15 &&
         probe.substr(probe.size() - 15) == " already exists") {
       std::string name(probe.substr(0, probe.size() - 15));
+      // SQLite quotes the name it read quoted.
+      if (name.size() >= 2 && name.front() == '"' && name.back() == '"') {
+        name = name.substr(1, name.size() - 2);
+      }
       return error(2714,
                    "There is already an object named '" + MapName(name) + "' in the database.");
     }

@@ -131,3 +131,29 @@ TEST_F(InterpreterTest, ExpressionColumnsCarryTheirDeclaredTypes) {
 
 }  // namespace
 }  // namespace ambit::tsql
+
+namespace ambit::tsql {
+namespace {
+
+// OUTPUT columns keep the names of the columns they read (deleted.n of an UPDATE comes from the
+// kept old row); binary results are typed varbinary and read as 0x and hexadecimal.
+TEST_F(InterpreterTest, OutputColumnNamesAndBinaryResults) {
+  session_.Execute("CREATE TABLE o (n int, b varbinary(8)) INSERT INTO o VALUES (1, 0x0A)");
+  RecordsetPtr rs = session_.Execute(
+      "UPDATE o SET n = n + 1 OUTPUT deleted.n, inserted.n, deleted.n + 10 AS m, inserted.b");
+  ASSERT_EQ(rs->FieldCount(), 4);
+  EXPECT_EQ(rs->Field(0).name, "n");
+  EXPECT_EQ(rs->Field(1).name, "n");
+  EXPECT_EQ(rs->Field(2).name, "m");
+  EXPECT_EQ(rs->Field(3).name, "b");
+  EXPECT_EQ(ToRows(rs), (Rows{{"1", "2", "11", "0x0A"}}));
+  RecordsetPtr bin = session_.Execute("SELECT 0x00FF10 AS lit, b FROM o");
+  EXPECT_EQ(bin->Field(0).type, DataType::kVarBinary);
+  EXPECT_EQ(bin->Field(0).defined_size, 3);
+  EXPECT_EQ(bin->Field(1).type, DataType::kVarBinary);
+  EXPECT_EQ(bin->Field(1).defined_size, 8);
+  EXPECT_EQ(ToRows(bin), (Rows{{"0x00FF10", "0x0A"}}));
+}
+
+}  // namespace
+}  // namespace ambit::tsql

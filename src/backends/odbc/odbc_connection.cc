@@ -150,14 +150,20 @@ void OdbcConnection::CheckUsable() const {
 RecordsetPtr OdbcConnection::Execute(std::string_view sql) {
   std::lock_guard lock(mu_);
   RecordsetPtr result;
+  failed_ = {};
   Guarded([&] {
     Handle stmt = NewStatement();
     std::string text(sql);
     SQLRETURN rc = SQLExecDirect(stmt.get(), reinterpret_cast<SQLCHAR*>(text.data()),
                                  static_cast<SQLINTEGER>(text.size()));
-    result = odbc::ReadResults(stmt, rc);
+    result = odbc::ReadResults(stmt, rc, &failed_);
   });
   return result;
+}
+
+FailedBatchResults OdbcConnection::TakeFailedBatchResults() {
+  std::lock_guard lock(mu_);
+  return std::move(failed_);
 }
 
 void OdbcConnection::SetAutocommit(bool on) {

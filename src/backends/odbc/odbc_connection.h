@@ -29,6 +29,9 @@ class OdbcConnection : public Connection {
   ~OdbcConnection() override;
 
   RecordsetPtr Execute(std::string_view sql) override;
+  // The result sets of the last Execute that failed, around its first error (SQL Server goes on
+  // after an error that ends only its statement).
+  FailedBatchResults TakeFailedBatchResults() override;
   RecordsetPtr ExecuteCommand(Command& command) override;
   void BeginTrans() override;
   void CommitTrans() override;
@@ -59,6 +62,7 @@ class OdbcConnection : public Connection {
   long query_timeout_ = 0;  // seconds; 0: none
   std::string dbms_name_;
   std::string target_;  // driver, server and database, for messages (never the password)
+  FailedBatchResults failed_;
 };
 
 // The ODBC text of a connection string: our own keys (Provider, LoginTimeout) left out, every

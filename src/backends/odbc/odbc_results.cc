@@ -1,6 +1,7 @@
 #include "backends/odbc/odbc_results.h"
 
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 #include "base/conversions.h"
@@ -157,9 +158,14 @@ RecordsetPtr ReadOneSet(const Handle& stmt, SQLSMALLINT column_count) {
 
 }  // namespace
 
-RecordsetPtr ReadResults(const Handle& stmt, SQLRETURN rc) {
+RecordsetPtr ReadResults(const Handle& stmt, SQLRETURN rc, FailedBatchResults* failed) {
   std::vector<RecordsetPtr> sets;
   int64_t last_count = -1;
+  std::optional<Diagnostics> first_error;
+  int error_position = 0;
+  // A bound on the errors read past, should a driver keep answering SQL_ERROR.
+  constexpr int kMaxErrors = 1000;
+  int errors = 0;
   // An UPDATE that touched nothing answers SQL_NO_DATA; later statements of the batch may still
   // have results.
   if (rc == SQL_NO_DATA) {
@@ -167,7 +173,18 @@ RecordsetPtr ReadResults(const Handle& stmt, SQLRETURN rc) {
     rc = SQLMoreResults(stmt.get());
   }
   while (rc != SQL_NO_DATA) {
-    if (!Succeeded(rc)) ThrowDiagnostics(stmt);
+    if (!Succeeded(rc)) {
+      Diagnostics diag = ReadDiagnostics(stmt);
+      if (failed == nullptr || diag.connection_lost() || ++errors > kMaxErrors) {
+        throw OdbcError(ToComError(first_error ? *first_error : diag), diag.connection_lost());
+      }
+      if (!first_error) {
+        first_error = std::move(diag);
+        error_position = static_cast<int>(sets.size());
+      }
+      rc = SQLMoreResults(stmt.get());
+      continue;
+    }
     SQLSMALLINT column_count = 0;
     if (!Succeeded(SQLNumResultCols(stmt.get(), &column_count))) ThrowDiagnostics(stmt);
     if (column_count > 0) {
@@ -177,6 +194,12 @@ RecordsetPtr ReadResults(const Handle& stmt, SQLRETURN rc) {
       if (Succeeded(SQLRowCount(stmt.get(), &count)) && count >= 0) last_count = count;
     }
     rc = SQLMoreResults(stmt.get());
+  }
+  if (first_error) {
+    for (size_t i = sets.size(); i > 1; --i) sets[i - 2]->SetNextRecordset(sets[i - 1]);
+    failed->results = sets.empty() ? nullptr : sets.front();
+    failed->error_position = error_position;
+    throw OdbcError(ToComError(*first_error), false);
   }
   if (sets.empty()) {
     auto closed = std::make_shared<Recordset>();

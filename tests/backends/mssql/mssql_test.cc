@@ -83,6 +83,22 @@ TEST_F(MssqlTest, BatchesTypesAndNativeErrors) {
       EXPECT_EQ(e.number(), number) << sql << ": " << e.description();
     }
   }
+
+  // A duplicate key ends only its statement: the sets on both sides of it come back with the
+  // error, as the embedded engine gives them.
+  try {
+    conn_->Execute("CREATE TABLE #u (id int PRIMARY KEY) SELECT 1 AS a\r\n"
+                   "INSERT INTO #u VALUES (1), (1)\r\nSELECT 2 AS b");
+    ADD_FAILURE() << "the duplicate key did not fail";
+  } catch (const ComError& e) {
+    EXPECT_EQ(e.number(), 2627);
+    FailedBatchResults failed = conn_->TakeFailedBatchResults();
+    ASSERT_NE(failed.results, nullptr);
+    EXPECT_EQ(failed.error_position, 1);
+    EXPECT_EQ(failed.results->Value("a"), Variant(1));
+    ASSERT_NE(failed.results->NextRecordset(), nullptr);
+    EXPECT_EQ(failed.results->NextRecordset()->Value("b"), Variant(2));
+  }
 }
 
 TEST_F(MssqlTest, ProcedureOutputParametersTransactionsAndReset) {
