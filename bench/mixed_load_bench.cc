@@ -87,7 +87,10 @@ Target& Shared() {
     }
     RegisterHostServices(HostServicesConfig{});
     AccountOptions options;
-    options.pool_size = DefaultWorkerCount();
+    // AMBIT_BENCH_WORKERS and AMBIT_BENCH_CONNECTIONS try other sizes than the server's own.
+    options.pool_size = std::strtoul(
+        Env("AMBIT_BENCH_CONNECTIONS", std::to_string(DefaultConnectionCount()).c_str()).c_str(),
+        nullptr, 10);
     // As the server does: an account kept from an earlier release lacks the lists' indexes.
     options.prepare_account = schema::UpgradeAccountSchema;
     t->accounts = std::make_unique<AccountRegistry>(options);
@@ -95,6 +98,7 @@ Target& Shared() {
     t->dispatcher = std::make_unique<Dispatcher>(*t->accounts, AllClassTables());
     ServerOptions server_options;
     server_options.port = 0;
+    server_options.workers = std::strtoul(Env("AMBIT_BENCH_WORKERS", "0").c_str(), nullptr, 10);
     t->server = std::make_unique<ApiServer>(
         *t->dispatcher,
         TokenStore::FromJson(nlohmann::ordered_json::parse(R"({"bench": {"userId": 16394}})")),
@@ -172,6 +176,36 @@ double Percentile(std::vector<double>& v, double p) {
   return v[k];
 }
 
+double ThreadCpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+// CPU seconds the server has used so far: this process less the calling thread, or the
+// process AMBIT_BENCH_PID.
+double ServerCpuSeconds() {
+  if (Shared().pid == "self") {
+    rusage self{};
+    getrusage(RUSAGE_SELF, &self);
+    auto seconds = [](const timeval& tv) { return static_cast<double>(tv.tv_sec) + tv.tv_usec / 1e6; };
+    return seconds(self.ru_utime) + seconds(self.ru_stime) - ThreadCpuSeconds();
+  }
+  std::FILE* f = std::fopen(("/proc/" + Shared().pid + "/stat").c_str(), "r");
+  if (!f) return 0;
+  char text[1024];
+  size_t n = std::fread(text, 1, sizeof text - 1, f);
+  std::fclose(f);
+  text[n] = 0;
+  // Fields 14 and 15 (user and system ticks) follow the command name in parentheses.
+  const char* p = std::strrchr(text, ')');
+  unsigned long user = 0, system = 0;
+  if (!p || std::sscanf(p + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &user,
+                        &system) != 2)
+    return 0;
+  return static_cast<double>(user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
 // The calls of the mix; i picks the order (and the message text).
 std::string WritableFid(size_t i) {
   return std::to_string(Shared().writable[i % Shared().writable.size()]);
@@ -216,7 +250,9 @@ void BM_MixedLoad(benchmark::State& state) {
   for (auto _ : state) {
     std::vector<std::vector<Kind>> kinds(writers + readers);
     std::atomic<bool> stop = false;
+    std::atomic<double> client_cpu = 0;
     double rss_before = ResidentMb();
+    double cpu = ServerCpuSeconds();
     auto started = Clock::now();
     std::vector<std::thread> threads;
     for (int w = 0; w < writers; ++w)
@@ -228,6 +264,7 @@ void BM_MixedLoad(benchmark::State& state) {
           LockUnlock(c, k[1], i);
           ReviewUnreview(c, k[2], i);
         }
+        client_cpu.fetch_add(ThreadCpuSeconds());
       });
     for (int r = 0; r < readers; ++r)
       threads.emplace_back([&, r] {
@@ -237,11 +274,15 @@ void BM_MixedLoad(benchmark::State& state) {
           if (lists) FirstPage(c, k[0], i);
           OrderLines(c, k[1], i);
         }
+        client_cpu.fetch_add(ThreadCpuSeconds());
       });
     std::this_thread::sleep_for(seconds);
     stop = true;
     for (auto& th : threads) th.join();
     double elapsed = std::chrono::duration<double>(Clock::now() - started).count();
+    // Less the client threads' own; on a machine busy with other work this says more than
+    // calls/s.
+    cpu = ServerCpuSeconds() - cpu - (Shared().pid == "self" ? client_cpu.load() : 0);
     // Kinds of all threads merged by name.
     std::vector<Kind> merged;
     for (auto& per_thread : kinds)
@@ -264,6 +305,7 @@ void BM_MixedLoad(benchmark::State& state) {
       state.counters[std::string(k.name) + " calls"] = static_cast<double>(k.ms.size());
     }
     state.counters["calls/s"] = static_cast<double>(calls) / elapsed;
+    state.counters["cpu ms/call"] = cpu * 1e3 / static_cast<double>(calls);
     state.counters["all p50"] = Percentile(all, 0.5);
     state.counters["all p99"] = Percentile(all, 0.99);
     state.counters["errors"] = static_cast<double>(errors);
@@ -273,33 +315,6 @@ void BM_MixedLoad(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_MixedLoad)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
-
-// CPU seconds the server has used so far: this process less the calling thread, or the
-// process AMBIT_BENCH_PID.
-double ServerCpuSeconds() {
-  if (Shared().pid == "self") {
-    rusage self{};
-    getrusage(RUSAGE_SELF, &self);
-    timespec caller{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &caller);
-    auto seconds = [](const timeval& tv) { return static_cast<double>(tv.tv_sec) + tv.tv_usec / 1e6; };
-    return seconds(self.ru_utime) + seconds(self.ru_stime) -
-           (static_cast<double>(caller.tv_sec) + caller.tv_nsec / 1e9);
-  }
-  std::FILE* f = std::fopen(("/proc/" + Shared().pid + "/stat").c_str(), "r");
-  if (!f) return 0;
-  char text[1024];
-  size_t n = std::fread(text, 1, sizeof text - 1, f);
-  std::fclose(f);
-  text[n] = 0;
-  // Fields 14 and 15 (user and system ticks) follow the command name in parentheses.
-  const char* p = std::strrchr(text, ')');
-  unsigned long user = 0, system = 0;
-  if (!p || std::sscanf(p + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &user,
-                        &system) != 2)
-    return 0;
-  return static_cast<double>(user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
 
 // Each call kind of the mix alone, one call at a time from one client for
 // AMBIT_BENCH_FLOOR_SECONDS (2) each: wall and server CPU milliseconds per call, the floor
