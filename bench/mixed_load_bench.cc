@@ -6,6 +6,7 @@
 // date-range filter, one order's lines) for AMBIT_BENCH_SECONDS (20) seconds: calls per second,
 // median and 99th percentile of each kind, errors. AMBIT_BENCH_READERS=lines leaves the list
 // out of the readers' round, to measure the rest of the call path on its own.
+// BM_CallFloor: each kind of call alone, one at a time: wall and server CPU time per call.
 // BM_LargeListBurst: ten GetAllData lists of 20,000 orders, four at a time: the server's resident memory
 // before, at its highest and after (and after, its anonymous part alone: heap and stacks).
 //
@@ -21,9 +22,14 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#include <sys/resource.h>
+#include <time.h>
+#include <unistd.h>
 
 #include "base/conversions.h"
 #include "bench_account.h"
@@ -81,7 +87,10 @@ Target& Shared() {
     }
     RegisterHostServices(HostServicesConfig{});
     AccountOptions options;
-    options.pool_size = DefaultWorkerCount();
+    // AMBIT_BENCH_WORKERS and AMBIT_BENCH_CONNECTIONS try other sizes than the server's own.
+    options.pool_size = std::strtoul(
+        Env("AMBIT_BENCH_CONNECTIONS", std::to_string(DefaultConnectionCount()).c_str()).c_str(),
+        nullptr, 10);
     // As the server does: an account kept from an earlier release lacks the lists' indexes.
     options.prepare_account = schema::UpgradeAccountSchema;
     t->accounts = std::make_unique<AccountRegistry>(options);
@@ -89,6 +98,7 @@ Target& Shared() {
     t->dispatcher = std::make_unique<Dispatcher>(*t->accounts, AllClassTables());
     ServerOptions server_options;
     server_options.port = 0;
+    server_options.workers = std::strtoul(Env("AMBIT_BENCH_WORKERS", "0").c_str(), nullptr, 10);
     t->server = std::make_unique<ApiServer>(
         *t->dispatcher,
         TokenStore::FromJson(nlohmann::ordered_json::parse(R"({"bench": {"userId": 16394}})")),
@@ -166,15 +176,83 @@ double Percentile(std::vector<double>& v, double p) {
   return v[k];
 }
 
+double ThreadCpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+// CPU seconds the server has used so far: this process less the calling thread, or the
+// process AMBIT_BENCH_PID.
+double ServerCpuSeconds() {
+  if (Shared().pid == "self") {
+    rusage self{};
+    getrusage(RUSAGE_SELF, &self);
+    auto seconds = [](const timeval& tv) { return static_cast<double>(tv.tv_sec) + tv.tv_usec / 1e6; };
+    return seconds(self.ru_utime) + seconds(self.ru_stime) - ThreadCpuSeconds();
+  }
+  std::FILE* f = std::fopen(("/proc/" + Shared().pid + "/stat").c_str(), "r");
+  if (!f) return 0;
+  char text[1024];
+  size_t n = std::fread(text, 1, sizeof text - 1, f);
+  std::fclose(f);
+  text[n] = 0;
+  // Fields 14 and 15 (user and system ticks) follow the command name in parentheses.
+  const char* p = std::strrchr(text, ')');
+  unsigned long user = 0, system = 0;
+  if (!p || std::sscanf(p + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &user,
+                        &system) != 2)
+    return 0;
+  return static_cast<double>(user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+// The calls of the mix; i picks the order (and the message text).
+std::string WritableFid(size_t i) {
+  return std::to_string(Shared().writable[i % Shared().writable.size()]);
+}
+
+void Save(Caller& c, Kind& k, size_t i) {
+  c.Post(k, "AmbitOrderUpdate/SaveOrder",
+         R"({"dctDataCache": {")" + WritableFid(i) + R"(": {"FSellerMessage": "call )" +
+             std::to_string(i) + R"("}}})");
+}
+
+void LockUnlock(Caller& c, Kind& k, size_t i) {
+  c.Post(k, "AmbitOrderUpdate/LockWebOrder",
+         Para(R"("FID": ")" + WritableFid(i) + R"(", "IsLock": 1, "LockReason": "bench")"));
+  c.Post(k, "AmbitOrderUpdate/LockWebOrder", Para(R"("FID": ")" + WritableFid(i) + R"(", "IsLock": 0)"));
+}
+
+void ReviewUnreview(Caller& c, Kind& k, size_t i) {
+  c.Post(k, "AmbitOrderUpdate/SetWebOrderStatus",
+         Para(R"("FID": ")" + WritableFid(i) + R"(", "FOrderStatus": 2)"));
+  c.Post(k, "AmbitOrderUpdate/SetWebOrderStatus",
+         Para(R"("FID": ")" + WritableFid(i) + R"(", "FOrderStatus": 1)"));
+}
+
+void FirstPage(Caller& c, Kind& k, size_t) {
+  c.Post(k, "AmbitOrderInfo/GetAllData",
+         Para(R"("PageSize": 200, "WebShopID": ")" + Shared().shop +
+              R"(", "OrderDateFrom": "2026-10-01", "OrderDateTo": "2026-10-31 23:59:59")"));
+}
+
+void OrderLines(Caller& c, Kind& k, size_t i) {
+  const auto& any = Shared().any;
+  c.Post(k, "AmbitOrderInfo/GetWebOrderEntryData",
+         Para(R"("FID": ")" + std::to_string(any[(i * 7919) % any.size()]) + "\""));
+}
+
 void BM_MixedLoad(benchmark::State& state) {
-  Target& t = Shared();
+  Shared();
   const auto seconds = std::chrono::seconds(std::atoi(Env("AMBIT_BENCH_SECONDS", "20").c_str()));
   const int writers = 8, readers = 8;
   const bool lists = Env("AMBIT_BENCH_READERS", "") != "lines";
   for (auto _ : state) {
     std::vector<std::vector<Kind>> kinds(writers + readers);
     std::atomic<bool> stop = false;
+    std::atomic<double> client_cpu = 0;
     double rss_before = ResidentMb();
+    double cpu = ServerCpuSeconds();
     auto started = Clock::now();
     std::vector<std::thread> threads;
     for (int w = 0; w < writers; ++w)
@@ -182,37 +260,29 @@ void BM_MixedLoad(benchmark::State& state) {
         auto& k = kinds[w] = {Kind("save"), Kind("lock/unlock"), Kind("review/unreview")};
         Caller c;
         for (size_t i = static_cast<size_t>(w); !stop; i += writers) {
-          std::string fid = std::to_string(t.writable[i % t.writable.size()]);
-          c.Post(k[0], "AmbitOrderUpdate/SaveOrder",
-                 R"({"dctDataCache": {")" + fid + R"(": {"FSellerMessage": "call )" +
-                     std::to_string(i) + R"("}}})");
-          c.Post(k[1], "AmbitOrderUpdate/LockWebOrder",
-                 Para(R"("FID": ")" + fid + R"(", "IsLock": 1, "LockReason": "bench")"));
-          c.Post(k[1], "AmbitOrderUpdate/LockWebOrder",
-                 Para(R"("FID": ")" + fid + R"(", "IsLock": 0)"));
-          c.Post(k[2], "AmbitOrderUpdate/SetWebOrderStatus",
-                 Para(R"("FID": ")" + fid + R"(", "FOrderStatus": 2)"));
-          c.Post(k[2], "AmbitOrderUpdate/SetWebOrderStatus",
-                 Para(R"("FID": ")" + fid + R"(", "FOrderStatus": 1)"));
+          Save(c, k[0], i);
+          LockUnlock(c, k[1], i);
+          ReviewUnreview(c, k[2], i);
         }
+        client_cpu.fetch_add(ThreadCpuSeconds());
       });
     for (int r = 0; r < readers; ++r)
       threads.emplace_back([&, r] {
         auto& k = kinds[writers + r] = {Kind("first page"), Kind("order lines")};
         Caller c;
         for (size_t i = static_cast<size_t>(r); !stop; i += readers) {
-          if (lists)
-            c.Post(k[0], "AmbitOrderInfo/GetAllData",
-                   Para(R"("PageSize": 200, "WebShopID": ")" + t.shop +
-                        R"(", "OrderDateFrom": "2026-10-01", "OrderDateTo": "2026-10-31 23:59:59")"));
-          c.Post(k[1], "AmbitOrderInfo/GetWebOrderEntryData",
-                 Para(R"("FID": ")" + std::to_string(t.any[(i * 7919) % t.any.size()]) + "\""));
+          if (lists) FirstPage(c, k[0], i);
+          OrderLines(c, k[1], i);
         }
+        client_cpu.fetch_add(ThreadCpuSeconds());
       });
     std::this_thread::sleep_for(seconds);
     stop = true;
     for (auto& th : threads) th.join();
     double elapsed = std::chrono::duration<double>(Clock::now() - started).count();
+    // Less the client threads' own; on a machine busy with other work this says more than
+    // calls/s.
+    cpu = ServerCpuSeconds() - cpu - (Shared().pid == "self" ? client_cpu.load() : 0);
     // Kinds of all threads merged by name.
     std::vector<Kind> merged;
     for (auto& per_thread : kinds)
@@ -235,6 +305,7 @@ void BM_MixedLoad(benchmark::State& state) {
       state.counters[std::string(k.name) + " calls"] = static_cast<double>(k.ms.size());
     }
     state.counters["calls/s"] = static_cast<double>(calls) / elapsed;
+    state.counters["cpu ms/call"] = cpu * 1e3 / static_cast<double>(calls);
     state.counters["all p50"] = Percentile(all, 0.5);
     state.counters["all p99"] = Percentile(all, 0.99);
     state.counters["errors"] = static_cast<double>(errors);
@@ -244,6 +315,41 @@ void BM_MixedLoad(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_MixedLoad)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+// Each call kind of the mix alone, one call at a time from one client for
+// AMBIT_BENCH_FLOOR_SECONDS (2) each: wall and server CPU milliseconds per call, the floor
+// under which the mix cannot go on this machine.
+void BM_CallFloor(benchmark::State& state) {
+  Shared();
+  const double seconds = std::atof(Env("AMBIT_BENCH_FLOOR_SECONDS", "2").c_str());
+  struct Round {
+    const char* name;
+    void (*call)(Caller&, Kind&, size_t);
+  };
+  const Round rounds[] = {{"save", Save},
+                          {"lock/unlock", LockUnlock},
+                          {"review/unreview", ReviewUnreview},
+                          {"first page", FirstPage},
+                          {"order lines", OrderLines}};
+  for (auto _ : state) {
+    Caller c;
+    for (const Round& round : rounds) {
+      Kind k(round.name);
+      round.call(c, k, 0);  // warm: the statements prepared, the pages read once
+      k.ms.clear();
+      double cpu = ServerCpuSeconds();
+      auto start = Clock::now();
+      for (size_t i = 1; std::chrono::duration<double>(Clock::now() - start).count() < seconds; ++i)
+        round.call(c, k, i);
+      cpu = ServerCpuSeconds() - cpu;
+      std::string name = round.name;
+      state.counters[name + " ms"] = Percentile(k.ms, 0.5);
+      state.counters[name + " cpu ms"] = cpu * 1e3 / static_cast<double>(k.ms.size());
+      state.counters[name + " errors"] = static_cast<double>(k.errors);
+    }
+  }
+}
+BENCHMARK(BM_CallFloor)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 void BM_LargeListBurst(benchmark::State& state) {
   Shared();

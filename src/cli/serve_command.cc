@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -202,7 +203,8 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
 
     size_t workers = options.workers ? options.workers : DefaultWorkerCount();
     AccountOptions account_options;
-    account_options.pool_size = workers;  // a worker never waits for a connection
+    // Beyond these, calls wait for a connection in order of arrival.
+    account_options.pool_size = std::min(workers, DefaultConnectionCount());
     account_options.prepare_account = schema::UpgradeAccountSchema;
     AccountRegistry accounts(account_options);
     for (const AccountEntry& e : served)
@@ -309,7 +311,7 @@ void AddServeCommand(CLI::App& app, int* exit_code) {
                     "URL the promotion service calls are posted to (none: gifts are skipped)");
   serve->add_option("--refund-url", o->refund_url,
                     "URL the refund service calls are posted to (none: refunds answer 429)");
-  serve->add_option("--workers", o->workers, "Worker threads (default: four per core, min 8)");
+  serve->add_option("--workers", o->workers, "Clients served at once (default: 16 per core, min 64)");
   serve->add_option("--max-body", o->max_body_bytes, "Largest request body in bytes")
       ->capture_default_str();
   serve->add_flag("!--no-client-sql", o->client_sql,

@@ -77,6 +77,14 @@ class Connection {
 
   // "sqlite", "odbc", "fake" ...
   virtual std::string_view BackendName() const = 0;
+
+  // True when the database lets one writer at a time in (a file database): a host then
+  // gives all its writers to an account one connection of their own, tuned by TuneForWriting,
+  // instead of letting each take the write lock on whichever connection it leased.
+  virtual bool OneWriterAtATime() const { return false; }
+  // Makes this the connection every write goes through: it may keep more of the database in
+  // memory than a reader's.
+  virtual void TuneForWriting() {}
 };
 using ConnectionPtr = std::shared_ptr<Connection>;
 

@@ -21,22 +21,25 @@ void AccountRegistry::AddAccount(std::string name, std::string connection_string
   accounts_[key] = std::move(connection_string);
 }
 
-std::shared_ptr<ConnectionPool> AccountRegistry::PoolFor(std::string_view requested) {
+std::string AccountRegistry::ConnectionStringFor(std::string_view requested) const {
   // Callers that speak the host's own form pass "ConnectString={demo}".
   std::string unwrapped = UnwrapConnectString(requested);
   std::string_view data_source = unwrapped;
-  std::lock_guard lock(mu_);
-  std::string connection_string;
   auto it = accounts_.find(ToLowerAscii(data_source));
-  if (it != accounts_.end()) {
-    connection_string = it->second;
-  } else if (options_.allow_connection_strings && !data_source.empty()) {
-    connection_string = std::string(data_source);
-  } else {
-    throw ComError(err::kUnexpected, "ambit-order.host",
-                   "Data source name not found: no account named '" +
-                       RedactConnectionString(data_source) + "' is served here.");
-  }
+  if (it != accounts_.end()) return it->second;
+  if (options_.allow_connection_strings && !data_source.empty()) return std::string(data_source);
+  throw ComError(err::kUnexpected, "ambit-order.host",
+                 "Data source name not found: no account named '" +
+                     RedactConnectionString(data_source) + "' is served here.");
+}
+
+std::shared_ptr<ConnectionPool> AccountRegistry::PoolFor(std::string_view requested) {
+  std::lock_guard lock(mu_);
+  return PoolForLocked(ConnectionStringFor(requested));
+}
+
+std::shared_ptr<ConnectionPool> AccountRegistry::PoolForLocked(
+    const std::string& connection_string) {
   auto found = pools_.find(connection_string);
   if (found != pools_.end()) return found->second;
   if (options_.prepare_account) {
@@ -47,6 +50,34 @@ std::shared_ptr<ConnectionPool> AccountRegistry::PoolFor(std::string_view reques
   auto pool = std::make_shared<ConnectionPool>(connection_string, options_.pool_size,
                                                options_.acquire_timeout, opener_);
   pools_.emplace(connection_string, pool);
+  return pool;
+}
+
+std::shared_ptr<ConnectionPool> AccountRegistry::WritePoolFor(std::string_view requested) {
+  std::lock_guard lock(mu_);
+  std::string connection_string = ConnectionStringFor(requested);
+  auto found = write_pools_.find(connection_string);
+  if (found != write_pools_.end())
+    return found->second ? found->second : PoolForLocked(connection_string);
+  std::shared_ptr<ConnectionPool> common = PoolForLocked(connection_string);
+  // Which kind of backend serves the account shows only on a connection: one is opened, to
+  // be the writer or else to join the common pool.
+  ConnectionPtr first = opener_(connection_string);
+  if (!first->OneWriterAtATime()) {
+    common->Adopt(std::move(first));
+    write_pools_.emplace(connection_string, nullptr);
+    return common;
+  }
+  auto opener = [opener = opener_](const std::string& cs) {
+    ConnectionPtr c = opener(cs);
+    c->TuneForWriting();
+    return c;
+  };
+  first->TuneForWriting();
+  auto pool =
+      std::make_shared<ConnectionPool>(connection_string, 1, options_.acquire_timeout, opener);
+  pool->Adopt(std::move(first));
+  write_pools_.emplace(connection_string, pool);
   return pool;
 }
 

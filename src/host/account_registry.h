@@ -41,6 +41,11 @@ class AccountRegistry {
   // The pool serving a data source: a registered account name, or (when allowed) a connection
   // string itself. A ComError naming the data source otherwise.
   std::shared_ptr<ConnectionPool> PoolFor(std::string_view data_source);
+  // The pool a transaction on the data source takes its connection from: for a database that
+  // lets one writer in at a time, a pool of one connection of its own (every writer of this
+  // process waits for it in order of arrival, and it stays warm with what writers touch);
+  // PoolFor otherwise.
+  std::shared_ptr<ConnectionPool> WritePoolFor(std::string_view data_source);
 
   // The name of the first account registered; empty when there is none.
   std::string default_account() const;
@@ -48,12 +53,18 @@ class AccountRegistry {
   const AccountOptions& options() const { return options_; }
 
  private:
+  // mu_ held for both.
+  std::string ConnectionStringFor(std::string_view data_source) const;
+  std::shared_ptr<ConnectionPool> PoolForLocked(const std::string& connection_string);
+
   const AccountOptions options_;
   const ConnectionPool::Opener opener_;
   mutable std::mutex mu_;
   std::vector<std::string> names_;               // in registration order
   std::map<std::string, std::string> accounts_;  // lower-cased name -> connection string
   std::map<std::string, std::shared_ptr<ConnectionPool>> pools_;  // by connection string
+  // By connection string; null for a backend whose writers share the common pool.
+  std::map<std::string, std::shared_ptr<ConnectionPool>> write_pools_;
 };
 
 }  // namespace ambit

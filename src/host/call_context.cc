@@ -54,7 +54,8 @@ ConnectionPtr HostCallContext::ConnectionFor(const std::string& data_source) {
 ConnectionPtr HostCallContext::Attach(const std::string& data_source) {
   for (Attached& a : attached_)
     if (EqualsNoCase(a.data_source, data_source)) return a.connection;
-  std::shared_ptr<ConnectionPool> pool = accounts_.PoolFor(data_source);
+  std::shared_ptr<ConnectionPool> pool =
+      transactional_ ? accounts_.WritePoolFor(data_source) : accounts_.PoolFor(data_source);
   // Two names of one account share its connection, so the call sees its own writes.
   for (Attached& a : attached_) {
     if (a.pool == pool) {

@@ -1,5 +1,7 @@
 #include "host/connection_pool.h"
 
+#include <algorithm>
+
 #include "base/com_error.h"
 
 namespace ambit {
@@ -30,20 +32,32 @@ ConnectionPool::ConnectionPool(std::string connection_string, size_t max_size,
 
 ConnectionPool::Lease ConnectionPool::Acquire() {
   std::unique_lock lock(mu_);
-  bool available = returned_.wait_for(lock, acquire_timeout_,
-                                      [this] { return !idle_.empty() || open_ < max_size_; });
-  if (!available)
+  if (waiters_.empty()) {
+    if (!idle_.empty()) {
+      ConnectionPtr c = std::move(idle_.back());
+      idle_.pop_back();
+      return Lease(shared_from_this(), std::move(c));
+    }
+    if (open_ < max_size_) {
+      ++open_;
+      return Open(lock);
+    }
+  }
+  Waiter me;
+  waiters_.push_back(&me);
+  if (!me.turn.wait_for(lock, acquire_timeout_, [&me] { return me.served; })) {
+    waiters_.erase(std::find(waiters_.begin(), waiters_.end(), &me));
     throw ComError(err::kUnexpected, "ambit-order.host",
                    "All " + std::to_string(max_size_) +
                        " connections of the account are busy; try again later.");
-  if (!idle_.empty()) {
-    ConnectionPtr c = std::move(idle_.back());
-    idle_.pop_back();
-    return Lease(shared_from_this(), std::move(c));
   }
-  // Opening may take a while (a new account file, a remote server): do it without the lock,
-  // holding the slot so the pool never exceeds its bound.
-  ++open_;
+  if (me.connection) return Lease(shared_from_this(), std::move(me.connection));
+  return Open(lock);  // HandOver counted the slot
+}
+
+// Opening may take a while (a new account file, a remote server): it happens without the lock,
+// in a slot already counted in open_ so that the pool never exceeds its bound.
+ConnectionPool::Lease ConnectionPool::Open(std::unique_lock<std::mutex>& lock) {
   lock.unlock();
   ConnectionPtr c;
   try {
@@ -53,10 +67,28 @@ ConnectionPool::Lease ConnectionPool::Acquire() {
   } catch (...) {
     lock.lock();
     --open_;
-    returned_.notify_one();
+    ConnectionPtr none;
+    if (HandOver(none)) ++open_;
     throw;
   }
   return Lease(shared_from_this(), std::move(c));
+}
+
+void ConnectionPool::Adopt(ConnectionPtr connection) {
+  std::lock_guard lock(mu_);
+  if (open_ >= max_size_) return;
+  ++open_;
+  if (!HandOver(connection)) idle_.push_back(std::move(connection));
+}
+
+bool ConnectionPool::HandOver(ConnectionPtr& connection) {
+  if (waiters_.empty()) return false;
+  Waiter* next = waiters_.front();
+  waiters_.pop_front();
+  next->connection = std::move(connection);
+  next->served = true;
+  next->turn.notify_one();
+  return true;
 }
 
 void ConnectionPool::Return(ConnectionPtr connection) {
@@ -70,16 +102,22 @@ void ConnectionPool::Return(ConnectionPtr connection) {
   }
   std::lock_guard lock(mu_);
   if (keep) {
-    idle_.push_back(std::move(connection));
+    if (!HandOver(connection)) idle_.push_back(std::move(connection));
   } else {
-    --open_;
+    // Its slot goes to the next waiter, who opens a new connection in it.
+    ConnectionPtr none;
+    if (!HandOver(none)) --open_;
   }
-  returned_.notify_one();
 }
 
 size_t ConnectionPool::open_count() const {
   std::lock_guard lock(mu_);
   return open_;
+}
+
+size_t ConnectionPool::waiting_count() const {
+  std::lock_guard lock(mu_);
+  return waiters_.size();
 }
 
 size_t ConnectionPool::idle_count() const {

@@ -160,6 +160,11 @@ std::string BearerToken(const httplib::Request& req) {
 
 size_t DefaultWorkerCount() {
   size_t cores = std::max(1u, std::thread::hardware_concurrency());
+  return std::max<size_t>(64, cores * 16);
+}
+
+size_t DefaultConnectionCount() {
+  size_t cores = std::max(1u, std::thread::hardware_concurrency());
   return std::max<size_t>(8, cores * 4);
 }
 

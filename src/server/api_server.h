@@ -34,9 +34,13 @@ struct ServerOptions {
   std::function<nlohmann::ordered_json()> health_details;
 };
 
-// Four per core, at least eight: calls mostly wait on the database, and a keep-alive client
-// holds its worker between requests.
+// A keep-alive client holds its worker between requests, so the workers are how many clients
+// are served at once: a client beyond them waits for a whole connection of another to end.
+// Idle workers cost little; the account connections they share cost memory and are fewer
+// (DefaultConnectionCount), the calls beyond those waiting their turn in order.
 size_t DefaultWorkerCount();
+// Connections per account a server keeps: four per core, at least eight.
+size_t DefaultConnectionCount();
 
 // "host:port" or ":port" or "port"; false when it is not one of those.
 bool ParseListenAddress(const std::string& text, std::string* host, int* port);

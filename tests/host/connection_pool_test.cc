@@ -127,6 +127,48 @@ TEST(ConnectionPoolTest, ConcurrentCallsNeverShareAConnection) {
   EXPECT_LE(opened, 3);
 }
 
+TEST(ConnectionPoolTest, WaitersAreServedInOrderOfArrivalAndNobodyOvertakes) {
+  std::atomic<int> opened = 0;
+  auto pool = MakePool(1, &opened);
+  ConnectionPool::Lease held = pool->Acquire();
+  std::mutex mu;
+  std::vector<int> served;
+  std::vector<std::thread> waiters;
+  for (int i = 0; i < 5; ++i) {
+    waiters.emplace_back([&, i] {
+      ConnectionPool::Lease lease = pool->Acquire();
+      std::lock_guard lock(mu);
+      served.push_back(i);
+    });
+    while (pool->waiting_count() < static_cast<size_t>(i + 1)) std::this_thread::yield();
+  }
+  held.Release();
+  // The one giving back asks again at once: it must queue behind the five, not take the
+  // connection it just returned.
+  ConnectionPool::Lease again = pool->Acquire();
+  {
+    std::lock_guard lock(mu);
+    served.push_back(5);
+  }
+  again.Release();
+  for (auto& t : waiters) t.join();
+  EXPECT_EQ(served, (std::vector<int>{0, 1, 2, 3, 4, 5}));
+  EXPECT_EQ(opened, 1);
+}
+
+TEST(ConnectionPoolTest, ADroppedConnectionsSlotGoesToTheNextWaiter) {
+  std::atomic<int> opened = 0;
+  auto pool = MakePool(1, &opened, 1000ms);
+  ConnectionPool::Lease held = pool->Acquire();
+  std::thread waiter([&] { EXPECT_TRUE(pool->Acquire()); });
+  while (pool->waiting_count() == 0) std::this_thread::yield();
+  static_cast<ResettableConnection&>(*held).fail_reset = true;
+  held.Release();
+  waiter.join();
+  EXPECT_EQ(opened, 2);
+  EXPECT_EQ(pool->open_count(), 1u);
+}
+
 TEST(AccountRegistryTest, NamesResolveToOnePoolAndStrangersAreRefused) {
   AccountOptions options;
   options.pool_size = 2;

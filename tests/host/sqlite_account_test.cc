@@ -113,6 +113,27 @@ TEST_F(SqliteAccountTest, ConcurrentWritersQueueAndReadersKeepReading) {
   EXPECT_EQ(failures, 0);
   EXPECT_EQ(Notes(), kThreads * kCalls / 2);
   EXPECT_LE(accounts_.PoolFor("acc")->open_count(), 4u);
+  // Every write went through the account's one writer, which the failures left usable.
+  std::shared_ptr<ConnectionPool> writer = accounts_.WritePoolFor("acc");
+  EXPECT_NE(writer, accounts_.PoolFor("acc"));
+  EXPECT_EQ(writer->open_count(), 1u);
+  EXPECT_EQ(writer->idle_count(), 1u);
+}
+
+TEST_F(SqliteAccountTest, APrivateInMemoryDatabaseKeepsItsWritersOnItsOwnConnection) {
+  // A second connection to ":memory:" would be another, empty database.
+  AccountOptions options;
+  options.pool_size = 1;
+  AccountRegistry memory(options);
+  memory.AddAccount("m", "Provider=SQLite;Data Source=:memory:");
+  MethodTable update = testing::MakeUpdateTable(), info = testing::MakeInfoTable();
+  Dispatcher dispatcher(memory, {&info, &update});
+  memory.PoolFor("m")->Acquire()->Execute("CREATE TABLE notes (id INT PRIMARY KEY, txt VARCHAR(50))");
+  dispatcher.Call({"AmbitOrderUpdate", "Write", nlohmann::ordered_json{{"lID", 1}}, user_, ""});
+  nlohmann::ordered_json r =
+      dispatcher.Call({"AmbitOrderInfo", "Count", nlohmann::ordered_json::object(), user_, ""});
+  EXPECT_EQ(r["result"]["rows"][0][0].get<int64_t>(), 1);
+  EXPECT_EQ(memory.WritePoolFor("m"), memory.PoolFor("m"));
 }
 
 TEST_F(SqliteAccountTest, SystemParametersAreReadOnTheCallsOwnConnection) {

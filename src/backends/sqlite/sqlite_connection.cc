@@ -1,5 +1,7 @@
 #include "backends/sqlite/sqlite_connection.h"
 
+#include <sqlite3.h>
+
 #include <atomic>
 
 #include "backends/sqlite/fault_injection.h"
@@ -65,6 +67,17 @@ std::vector<InfoMessage> SqliteConnection::TakeMessages() {
 FailedBatchResults SqliteConnection::TakeFailedBatchResults() {
   std::lock_guard lock(mu_);
   return session_->TakeFailedBatchResults();
+}
+
+bool SqliteConnection::OneWriterAtATime() const {
+  std::lock_guard lock(mu_);
+  const char* file = sqlite3_db_filename(session_->db().handle(), "main");
+  return file && *file;
+}
+
+void SqliteConnection::TuneForWriting() {
+  std::lock_guard lock(mu_);
+  session_->db().ExecScript("PRAGMA cache_size = -" + std::to_string(kWriterCacheKib));
 }
 
 // No lock: the batch to stop holds it.

@@ -32,6 +32,12 @@ class SqliteConnection : public Connection {
   int TransactionDepth() const override;
   void Reset() override;
   std::string_view BackendName() const override { return "sqlite"; }
+  // A file database; a private in-memory one is not shared with another connection at all.
+  bool OneWriterAtATime() const override;
+  // A page cache large enough for what the writes of a busy account read: without it a
+  // transaction reads the same pages from the file again and again.
+  void TuneForWriting() override;
+  static constexpr int kWriterCacheKib = 64 * 1024;
 
   std::vector<InfoMessage> TakeMessages() override;
   FailedBatchResults TakeFailedBatchResults() override;
