@@ -101,7 +101,9 @@ CompiledBatchPtr Session::Compile(std::string_view text) {
   }
   lru_.push_front(compiled);
   cache_[lru_.front()->text] = lru_.begin();
-  if (lru_.size() > kTranslationCacheCapacity) {
+  cache_bytes_ += text.size() * kParsedBytesPerTextByte;
+  while (cache_bytes_ > kTranslationCacheBytes && lru_.size() > 1) {
+    cache_bytes_ -= lru_.back()->text.size() * kParsedBytesPerTextByte;
     cache_.erase(lru_.back()->text);
     lru_.pop_back();
   }
