@@ -74,6 +74,17 @@ TEST_F(InterpreterTest, TranslationCacheReusesBatchesAndFollowsSchemaChanges) {
   session_.Execute(insert);
   EXPECT_EQ(session_.cache_hits(), hits + 1);
   EXPECT_EQ(Query("SELECT COUNT(*) FROM c WHERE v = 1.3"), (Rows{{"3"}}));
+  // The cap is in bytes: two texts that each take over half of it are not kept together.
+  const size_t big = Session::kTranslationCacheBytes / Session::kParsedBytesPerTextByte / 2 + 1;
+  const std::string a = "SELECT 1 /*" + std::string(big, 'a') + "*/";
+  const std::string b = "SELECT 2 /*" + std::string(big, 'b') + "*/";
+  for (int i = 0; i < 2; ++i) session_.Execute(a);
+  hits = session_.cache_hits();
+  session_.Execute(a);
+  EXPECT_EQ(session_.cache_hits(), hits + 1);
+  for (int i = 0; i < 2; ++i) session_.Execute(b);
+  session_.Execute(a);
+  EXPECT_EQ(session_.cache_hits(), hits + 1);
   // The same text after the table changed must store with the new column type.
   session_.Execute("DROP TABLE c CREATE TABLE c (v int)");
   session_.Execute(insert);
