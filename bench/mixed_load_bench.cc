@@ -7,6 +7,11 @@
 // median and 99th percentile of each kind, errors. AMBIT_BENCH_READERS=lines leaves the list
 // out of the readers' round, to measure the rest of the call path on its own.
 // BM_CallFloor: each kind of call alone, one at a time: wall and server CPU time per call.
+// For a long soak on a shared machine: AMBIT_BENCH_THREADS=W,R (writers, readers; 8,8) and
+// AMBIT_BENCH_PAUSE_MS (a pause after each round of a thread's calls) throttle the load, and
+// AMBIT_BENCH_SAMPLES=file appends a line of memory figures every AMBIT_BENCH_SAMPLE_SECONDS
+// (60): resident, anonymous, and for the in-process server the heap in use, the free memory the
+// heap holds, and SQLite's own share of the heap.
 // BM_LargeListBurst: ten GetAllData lists of 20,000 orders, four at a time: the server's resident memory
 // before, at its highest and after (and after, its anonymous part alone: heap and stacks).
 //
@@ -16,10 +21,13 @@
 // builds can be measured on the same account in one run.
 #include <benchmark/benchmark.h>
 #include <httplib.h>
+#include <malloc.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -133,6 +141,60 @@ double AnonymousMb() {
   return kb / 1e3;
 }
 
+// One line of memory figures, in MB: seconds since start, resident, anonymous, and for the
+// server in this process the heap's bytes in use, its free bytes it keeps, and SQLite's bytes.
+std::string MemorySample(double seconds) {
+  char line[200];
+  int n = std::snprintf(line, sizeof line, "%6.0f s  rss %7.1f  anon %7.1f", seconds,
+                        ResidentMb(), AnonymousMb());
+  if (Shared().pid == "self") {
+    struct mallinfo2 m = mallinfo2();
+    std::snprintf(line + n, sizeof line - static_cast<size_t>(n),
+                  "  heap used %7.1f  heap free %7.1f  sqlite %6.1f",
+                  static_cast<double>(m.uordblks + m.hblkhd) / 1e6,
+                  static_cast<double>(m.fordblks) / 1e6,
+                  static_cast<double>(sqlite3_memory_used()) / 1e6);
+  }
+  return line;
+}
+
+// Appends a MemorySample to AMBIT_BENCH_SAMPLES (if set) every AMBIT_BENCH_SAMPLE_SECONDS
+// until stopped.
+class MemorySampler {
+ public:
+  MemorySampler() : path_(Env("AMBIT_BENCH_SAMPLES", "")) {
+    if (path_.empty()) return;
+    auto every = std::chrono::seconds(std::atoi(Env("AMBIT_BENCH_SAMPLE_SECONDS", "60").c_str()));
+    thread_ = std::thread([this, every] {
+      auto start = Clock::now();
+      std::unique_lock lock(mu_);
+      do {
+        double at = std::chrono::duration<double>(Clock::now() - start).count();
+        if (std::FILE* f = std::fopen(path_.c_str(), "a")) {
+          std::fprintf(f, "%s\n", MemorySample(at).c_str());
+          std::fclose(f);
+        }
+      } while (!wake_.wait_for(lock, every, [this] { return stop_; }));
+    });
+  }
+  ~MemorySampler() {
+    if (!thread_.joinable()) return;
+    {
+      std::lock_guard lock(mu_);
+      stop_ = true;
+    }
+    wake_.notify_one();
+    thread_.join();
+  }
+
+ private:
+  std::string path_;
+  std::mutex mu_;
+  std::condition_variable wake_;
+  bool stop_ = false;
+  std::thread thread_;
+};
+
 struct Kind {
   explicit Kind(const char* n) : name(n) {}
   const char* name;
@@ -245,10 +307,14 @@ void OrderLines(Caller& c, Kind& k, size_t i) {
 void BM_MixedLoad(benchmark::State& state) {
   Shared();
   const auto seconds = std::chrono::seconds(std::atoi(Env("AMBIT_BENCH_SECONDS", "20").c_str()));
-  const int writers = 8, readers = 8;
+  int writers = 8, readers = 8;
+  if (std::sscanf(Env("AMBIT_BENCH_THREADS", "8,8").c_str(), "%d,%d", &writers, &readers) != 2)
+    std::abort();
+  const auto pause = std::chrono::milliseconds(std::atoi(Env("AMBIT_BENCH_PAUSE_MS", "0").c_str()));
   const bool lists = Env("AMBIT_BENCH_READERS", "") != "lines";
   for (auto _ : state) {
-    std::vector<std::vector<Kind>> kinds(writers + readers);
+    MemorySampler sampler;
+    std::vector<std::vector<Kind>> kinds(static_cast<size_t>(writers + readers));
     std::atomic<bool> stop = false;
     std::atomic<double> client_cpu = 0;
     double rss_before = ResidentMb();
@@ -263,6 +329,7 @@ void BM_MixedLoad(benchmark::State& state) {
           Save(c, k[0], i);
           LockUnlock(c, k[1], i);
           ReviewUnreview(c, k[2], i);
+          if (pause.count()) std::this_thread::sleep_for(pause);
         }
         client_cpu.fetch_add(ThreadCpuSeconds());
       });
@@ -273,6 +340,7 @@ void BM_MixedLoad(benchmark::State& state) {
         for (size_t i = static_cast<size_t>(r); !stop; i += readers) {
           if (lists) FirstPage(c, k[0], i);
           OrderLines(c, k[1], i);
+          if (pause.count()) std::this_thread::sleep_for(pause);
         }
         client_cpu.fetch_add(ThreadCpuSeconds());
       });

@@ -93,9 +93,17 @@ CompiledBatchPtr Session::Compile(std::string_view text) {
   auto compiled = std::make_shared<CompiledBatch>();
   compiled->text = std::string(text);
   compiled->batch = ParseBatch(compiled->text);
+  size_t hash = std::hash<std::string_view>{}(text);
+  size_t& seen = seen_once_[hash % kSeenOnceSlots];
+  if (seen != hash) {
+    seen = hash;
+    return compiled;
+  }
   lru_.push_front(compiled);
   cache_[lru_.front()->text] = lru_.begin();
-  if (lru_.size() > kTranslationCacheCapacity) {
+  cache_bytes_ += text.size() * kParsedBytesPerTextByte;
+  while (cache_bytes_ > kTranslationCacheBytes && lru_.size() > 1) {
+    cache_bytes_ -= lru_.back()->text.size() * kParsedBytesPerTextByte;
     cache_.erase(lru_.back()->text);
     lru_.pop_back();
   }

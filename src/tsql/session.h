@@ -2,6 +2,12 @@
 // temporary tables (SQLite's temp schema), its transaction depth, the @@ values that outlive a
 // statement, and the translation cache (parsed batches keyed by their exact text, so a repeated
 // call skips lexing, parsing and emitting).
+//
+// Most batches the methods send carry their values as literals, so most texts run once: a
+// batch is kept only when its text comes back. Keeping every text filled each pooled
+// connection's cache with batches that never ran again, and a server's memory grew for as long
+// as it took every connection to reach the cap. The cap is in bytes, not batches: a parsed
+// batch with its emitted SQL takes some 30 times its text, and texts run from a line to pages.
 #ifndef AMBIT_TSQL_SESSION_H_
 #define AMBIT_TSQL_SESSION_H_
 
@@ -47,7 +53,11 @@ std::optional<std::string> DecodeTriggerDefinition(std::string_view sqlite_text)
 
 class Session {
  public:
-  static constexpr size_t kTranslationCacheCapacity = 512;
+  // What the kept batches may take, estimated from their texts (kParsedBytesPerTextByte).
+  static constexpr size_t kTranslationCacheBytes = 4 << 20;
+  static constexpr size_t kParsedBytesPerTextByte = 32;
+  // Hashes of texts seen once, one per slot; a collision at worst keeps a batch seen once.
+  static constexpr size_t kSeenOnceSlots = 4096;
 
   Session();
   ~Session();
@@ -162,6 +172,7 @@ class Session {
   // Cache figures for tests and diagnostics.
   int64_t cache_hits() const { return cache_hits_; }
   int64_t cache_misses() const { return cache_misses_; }
+  size_t cache_size() const { return lru_.size(); }
 
  private:
   void RegisterTriggerCapture();
@@ -188,6 +199,8 @@ class Session {
   std::atomic<bool> cancel_requested_{false};
   std::list<CompiledBatchPtr> lru_;
   std::unordered_map<std::string_view, std::list<CompiledBatchPtr>::iterator> cache_;
+  size_t cache_bytes_ = 0;  // estimated, of the batches in lru_
+  std::vector<size_t> seen_once_ = std::vector<size_t>(kSeenOnceSlots);
   std::map<std::string, std::vector<CatalogColumn>> catalog_;
   std::map<std::string, std::shared_ptr<const CreateViewStmt>> views_;
   std::map<std::string, std::vector<TriggerDef>> triggers_;  // by lower-case table

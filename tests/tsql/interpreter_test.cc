@@ -60,11 +60,31 @@ TEST_F(InterpreterTest, TempTablesKeepTheirTypesAndEndWithResetOrTheBatch) {
 TEST_F(InterpreterTest, TranslationCacheReusesBatchesAndFollowsSchemaChanges) {
   session_.Execute("CREATE TABLE c (v decimal(10,1))");
   const std::string insert = "DECLARE @x float = 1.26 INSERT INTO c VALUES (@x)";
+  // A text is kept when it comes back, not the first time: texts that run once (values as
+  // literals) must not fill the cache.
+  size_t kept = session_.cache_size();
   session_.Execute(insert);
+  EXPECT_EQ(session_.cache_size(), kept);
+  for (int i = 0; i < 50; ++i) session_.Execute("INSERT INTO c VALUES (" + std::to_string(i) + ")");
+  EXPECT_EQ(session_.cache_size(), kept);
   int64_t hits = session_.cache_hits();
   session_.Execute(insert);
+  EXPECT_EQ(session_.cache_size(), kept + 1);
+  EXPECT_EQ(session_.cache_hits(), hits);
+  session_.Execute(insert);
   EXPECT_EQ(session_.cache_hits(), hits + 1);
-  EXPECT_EQ(Query("SELECT v FROM c"), (Rows{{"1.3"}, {"1.3"}}));
+  EXPECT_EQ(Query("SELECT COUNT(*) FROM c WHERE v = 1.3"), (Rows{{"3"}}));
+  // The cap is in bytes: two texts that each take over half of it are not kept together.
+  const size_t big = Session::kTranslationCacheBytes / Session::kParsedBytesPerTextByte / 2 + 1;
+  const std::string a = "SELECT 1 /*" + std::string(big, 'a') + "*/";
+  const std::string b = "SELECT 2 /*" + std::string(big, 'b') + "*/";
+  for (int i = 0; i < 2; ++i) session_.Execute(a);
+  hits = session_.cache_hits();
+  session_.Execute(a);
+  EXPECT_EQ(session_.cache_hits(), hits + 1);
+  for (int i = 0; i < 2; ++i) session_.Execute(b);
+  session_.Execute(a);
+  EXPECT_EQ(session_.cache_hits(), hits + 1);
   // The same text after the table changed must store with the new column type.
   session_.Execute("DROP TABLE c CREATE TABLE c (v int)");
   session_.Execute(insert);
