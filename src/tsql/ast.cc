@@ -74,4 +74,19 @@ void Expr::operator delete(void* node, size_t size) {
   ::operator delete(node);
 }
 
+// Iterative, so that a long chain of joins cannot run the stack out.
+void AppendJoinLeaves(const TableRef& ref, std::vector<const TableRef*>* out) {
+  std::vector<const TableRef*> pending{&ref};
+  while (!pending.empty()) {
+    const TableRef* t = pending.back();
+    pending.pop_back();
+    if (t->kind == TableRef::Kind::kJoin) {
+      pending.push_back(t->right.get());
+      pending.push_back(t->left.get());
+    } else {
+      out->push_back(t);
+    }
+  }
+}
+
 }  // namespace ambit::tsql

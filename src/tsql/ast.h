@@ -113,6 +113,9 @@ struct TableRef {
   std::shared_ptr<PivotClause> pivot;
 };
 
+// Appends the sources a join tree joins, left to right; the kJoin nodes themselves are left out.
+void AppendJoinLeaves(const TableRef& ref, std::vector<const TableRef*>* out);
+
 struct SelectItem {
   ExprPtr expr;
   std::string alias;     // "" when none

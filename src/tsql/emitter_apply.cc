@@ -97,17 +97,7 @@ std::optional<std::vector<CatalogColumn>> Emitter::QueryColumns(const Select& s)
     size_t before = out.size();
     for (const TableRefPtr& source : q.from) {
       std::vector<const TableRef*> parts;
-      std::vector<const TableRef*> pending{source.get()};
-      while (!pending.empty()) {
-        const TableRef* t = pending.back();
-        pending.pop_back();
-        if (t->kind == TableRef::Kind::kJoin) {
-          pending.push_back(t->right.get());
-          pending.push_back(t->left.get());
-        } else {
-          parts.push_back(t);
-        }
-      }
+      AppendJoinLeaves(*source, &parts);
       for (const TableRef* t : parts) {
         std::string name = t->alias.empty() && !t->name.empty() ? t->name.back() : t->alias;
         if (!e.parts.empty() && !EqualsNoCase(e.parts.back(), name)) continue;

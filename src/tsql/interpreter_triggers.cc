@@ -107,15 +107,10 @@ std::string Interpreter::BaseTable(const std::vector<std::string>& target,
   if (name.empty() || name[0] == '#' || name[0] == '@') return name;
   if (target.size() == 1) {
     // UPDATE alias SET ... FROM t alias: the alias names the table.
-    std::vector<const TableRef*> pending;
-    for (const TableRefPtr& t : from) pending.push_back(t.get());
-    while (!pending.empty()) {
-      const TableRef* t = pending.back();
-      pending.pop_back();
-      if (t->kind == TableRef::Kind::kJoin) {
-        pending.push_back(t->left.get());
-        pending.push_back(t->right.get());
-      } else if (t->kind == TableRef::Kind::kTable && EqualsNoCase(t->alias, name)) {
+    std::vector<const TableRef*> sources;
+    for (const TableRefPtr& t : from) AppendJoinLeaves(*t, &sources);
+    for (const TableRef* t : sources) {
+      if (t->kind == TableRef::Kind::kTable && EqualsNoCase(t->alias, name)) {
         name = t->name.back();
         break;
       }

@@ -74,12 +74,17 @@ void Session::Open(const std::string& path) {
   if (file && *file) write_gate_ = WriteGate::ForFile(file);
 }
 
+int64_t Session::ReadSchemaVersion() {
+  return CLngLng(db_.Query("PRAGMA main.schema_version")->rows().at(0).at(0));
+}
+
 void Session::CheckSchemaVersion() {
-  int64_t version = CLngLng(db_.Query("PRAGMA main.schema_version")->rows().at(0).at(0));
+  int64_t version = ReadSchemaVersion();
   if (version != schema_version_) {
     if (schema_version_ != -1) SchemaChanged();
     schema_version_ = version;
   }
+  schema_version_generation_ = schema_generation_;
 }
 
 CompiledBatchPtr Session::Compile(std::string_view text) {

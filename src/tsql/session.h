@@ -178,6 +178,8 @@ class Session {
   void RegisterTriggerCapture();
   // Drops what this connection knows of the schema when another connection changed it.
   void CheckSchemaVersion();
+  int64_t ReadSchemaVersion();
+  void LoadTriggers(int64_t version);
   void LeaveWriteGate();
   // The transaction ends with this scope, however it ends.
   struct WriteGateExit {
@@ -191,6 +193,7 @@ class Session {
   int trancount_ = 0;
   uint64_t schema_generation_ = 1;
   int64_t schema_version_ = -1;  // of the main database, when the catalog was last checked
+  uint64_t schema_version_generation_ = 0;  // schema_generation_ when that was
   std::shared_ptr<WriteGate> write_gate_;  // null for an in-memory database
   bool in_write_gate_ = false;
   std::vector<InfoMessage> messages_;
@@ -205,6 +208,7 @@ class Session {
   std::map<std::string, std::shared_ptr<const CreateViewStmt>> views_;
   std::map<std::string, std::vector<TriggerDef>> triggers_;  // by lower-case table
   int64_t triggers_version_ = -1;  // main's schema version triggers_ was read at
+  uint64_t triggers_generation_ = 0;  // schema_generation_ when that version was last compared
   int64_t cache_hits_ = 0;
   int64_t cache_misses_ = 0;
 };

@@ -58,32 +58,41 @@ void Session::RegisterTriggerCapture() {
 
 const std::vector<Session::TriggerDef>& Session::Triggers(const std::string& table) {
   static const std::vector<TriggerDef> kNone;
-  // Another connection may have made or dropped one since: the schema version says so.
-  int64_t version = CLng(db_.Query("PRAGMA main.schema_version")->rows().at(0).at(0));
-  if (version != triggers_version_) {
-    triggers_.clear();
-    RecordsetPtr rs = db_.Query(
-        "SELECT name, tbl_name, sql FROM main.sqlite_master WHERE type = 'trigger' ORDER BY rowid");
-    for (const auto& row : rs->rows()) {
-      std::optional<std::string> text = DecodeTriggerDefinition(CStr(row[2]));
-      if (!text) continue;
-      auto compiled = std::make_shared<CompiledBatch>();
-      compiled->text = std::move(*text);
-      compiled->batch = ParseBatch(compiled->text);
-      if (compiled->batch->statements.size() != 1 ||
-          compiled->batch->statements[0]->kind != StmtKind::kCreateTrigger) {
-        continue;
-      }
-      TriggerDef def;
-      def.name = CStr(row[0]);
-      def.statement = static_cast<const CreateTriggerStmt*>(compiled->batch->statements[0].get());
-      def.compiled = std::move(compiled);
-      triggers_[ToLowerAscii(CStr(row[1]))].push_back(std::move(def));
-    }
-    triggers_version_ = version;
+  // Another connection's CREATE or DROP TRIGGER shows in the schema version, which is read once
+  // per batch (CheckSchemaVersion). This connection's own DDL since then (a CREATE TRIGGER
+  // earlier in the batch, a rollback that took one back) moves the schema generation, and only
+  // then is the version read again here.
+  if (triggers_generation_ != schema_generation_) {
+    int64_t version = schema_version_generation_ == schema_generation_ ? schema_version_
+                                                                       : ReadSchemaVersion();
+    triggers_generation_ = schema_generation_;
+    if (version != triggers_version_) LoadTriggers(version);
   }
   auto it = triggers_.find(ToLowerAscii(table));
   return it == triggers_.end() ? kNone : it->second;
+}
+
+void Session::LoadTriggers(int64_t version) {
+  triggers_.clear();
+  RecordsetPtr rs = db_.Query(
+      "SELECT name, tbl_name, sql FROM main.sqlite_master WHERE type = 'trigger' ORDER BY rowid");
+  for (const auto& row : rs->rows()) {
+    std::optional<std::string> text = DecodeTriggerDefinition(CStr(row[2]));
+    if (!text) continue;
+    auto compiled = std::make_shared<CompiledBatch>();
+    compiled->text = std::move(*text);
+    compiled->batch = ParseBatch(compiled->text);
+    if (compiled->batch->statements.size() != 1 ||
+        compiled->batch->statements[0]->kind != StmtKind::kCreateTrigger) {
+      continue;
+    }
+    TriggerDef def;
+    def.name = CStr(row[0]);
+    def.statement = static_cast<const CreateTriggerStmt*>(compiled->batch->statements[0].get());
+    def.compiled = std::move(compiled);
+    triggers_[ToLowerAscii(CStr(row[1]))].push_back(std::move(def));
+  }
+  triggers_version_ = version;
 }
 
 Emitter::PseudoTables Session::PrepareTriggerTables(const std::string& table) {

@@ -77,17 +77,15 @@ TEST(DictionaryKeysTest, CatalogueAndDocumentShowTheKeys) {
   EXPECT_EQ(body["properties"]["dctCache"]["description"], "order -> values");
 }
 
-// Every registered method has its path, and every Dictionary it takes says what it holds:
-// fixed keys, or what its open keys are.
-TEST(DictionaryKeysTest, TheProductsDocumentCoversEveryMethod) {
+// Every argument of every registered method is in the document, and every Dictionary says
+// what it holds: fixed keys, or what its open keys are. (That every method has its path is the
+// server's test.)
+TEST(DictionaryKeysTest, TheProductsDocumentCoversEveryArgument) {
   json doc = OpenApiDocument(AllClassTables(), "0");
   EXPECT_EQ(doc["components"]["securitySchemes"]["bearer"]["scheme"], "bearer");
-  size_t methods = 0;
   for (const MethodTable* t : AllClassTables())
     for (const MethodEntry& m : t->methods()) {
-      ++methods;
       std::string path = "/api/" + std::string(t->class_name()) + "/" + m.name;
-      ASSERT_TRUE(doc["paths"].contains(path)) << path;
       json props = doc["paths"][path]["post"]["requestBody"]["content"]["application/json"]
                       ["schema"]["properties"];
       for (const ArgEntry& a : m.args) {
@@ -96,7 +94,6 @@ TEST(DictionaryKeysTest, TheProductsDocumentCoversEveryMethod) {
           ADD_FAILURE() << path << " " << a.name << " declares no keys";
       }
     }
-  EXPECT_EQ(doc["paths"].size(), methods + 3);  // and /health, /api, /api/openapi.json
   json filter = doc["paths"]["/api/AmbitOrderInfo/GetAllData"]["post"]["requestBody"]["content"]
                    ["application/json"]["schema"]["properties"]["dctPara"]["properties"];
   for (const char* key : {"sDSN", "AdvancedFilter", "WebShopID", "FieldName", "stTypeCount"})

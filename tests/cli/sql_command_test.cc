@@ -1,6 +1,6 @@
-// The shell's batch loop against a scripted connection: it must print every result set, report
-// errors in SQL Server's "Msg N, Level L, State S, Line n" form and carry on, and count the
-// failures for the exit code.
+// The shell's batch loop on the embedded engine: it must print every result set, report errors
+// in SQL Server's "Msg N, Level L, State S, Line n" form and carry on, and count the failures
+// for the exit code.
 #include "cli/sql_command.h"
 
 #include <gtest/gtest.h>
@@ -14,86 +14,6 @@
 
 namespace ambit::cli {
 namespace {
-
-// Answers batches by their text: "fail" raises 208, "two" returns two result sets, "update"
-// touches three rows; everything else returns one row with the batch text.
-class ScriptedConnection : public Connection {
- public:
-  RecordsetPtr Execute(std::string_view sql) override {
-    batches.emplace_back(sql);
-    if (sql.find("fail") != std::string_view::npos) {
-      throw ComError(208, "test", "Invalid object name 'fail'.");
-    }
-    if (sql == "update") {
-      auto rs = std::make_shared<Recordset>();
-      rs->set_records_affected(3);
-      return rs;
-    }
-    auto first = Table("text", std::string(sql));
-    if (sql == "two") first->SetNextRecordset(Table("second", "2"));
-    return first;
-  }
-  void BeginTrans() override {}
-  void CommitTrans() override {}
-  void RollbackTrans() override {}
-  int TransactionDepth() const override { return 0; }
-  void Reset() override {}
-  std::string_view BackendName() const override { return "scripted"; }
-
-  std::vector<std::string> batches;
-
- private:
-  static RecordsetPtr Table(const std::string& column, const std::string& value) {
-    FieldInfo f;
-    f.name = column;
-    f.type = DataType::kVarChar;
-    return std::make_shared<Recordset>(std::vector<FieldInfo>{f},
-                                       std::vector<Recordset::Row>{{Variant(value)}});
-  }
-};
-
-TEST(SqlCommandTest, ScriptRunsEveryBatchAndReportsErrors) {
-  ScriptedConnection conn;
-  std::ostringstream out, err;
-  int failed = RunScript(conn, "two\nGO\nfail\nGO\nupdate\nGO\nlast", {}, out, err);
-  EXPECT_EQ(failed, 1);
-  EXPECT_EQ(conn.batches, (std::vector<std::string>{"two", "fail", "update", "last"}));
-  EXPECT_EQ(err.str(), "Msg 208, Level 16, State 1\nInvalid object name 'fail'.\n");
-  std::string text = out.str();
-  EXPECT_NE(text.find("text\n----\ntwo\n"), std::string::npos) << text;
-  EXPECT_NE(text.find("second\n------\n2\n"), std::string::npos) << text;
-  EXPECT_NE(text.find("(3 rows affected)"), std::string::npos) << text;
-  EXPECT_NE(text.find("last"), std::string::npos) << text;
-}
-
-TEST(SqlCommandTest, JsonPrintsOneObjectPerResultSet) {
-  ScriptedConnection conn;
-  std::ostringstream out, err;
-  OutputOptions json;
-  json.json = true;
-  EXPECT_TRUE(RunBatch(conn, "two", json, out, err));
-  EXPECT_EQ(out.str(),
-            "{\"columns\":[{\"name\":\"text\",\"type\":\"varchar\"}],\"rows\":[[\"two\"]]}\n"
-            "{\"columns\":[{\"name\":\"second\",\"type\":\"varchar\"}],\"rows\":[[\"2\"]]}\n");
-  out.str("");
-  EXPECT_TRUE(RunBatch(conn, "update", json, out, err));
-  EXPECT_EQ(out.str(), "");
-  EXPECT_EQ(err.str(), "");
-}
-
-TEST(SqlCommandTest, InteractiveRunsAtGoAndStopsAtExit) {
-  ScriptedConnection conn;
-  std::istringstream in("select 1\nGO 2\nfail\ngo\nexit\nnever\nGO\n");
-  std::ostringstream out, err;
-  EXPECT_EQ(RunInteractive(conn, in, {}, false, out, err), 1);
-  EXPECT_EQ(conn.batches, (std::vector<std::string>{"select 1", "select 1", "fail"}));
-
-  // Input that ends without GO still runs its last batch.
-  ScriptedConnection conn2;
-  std::istringstream piped("select 2\n");
-  EXPECT_EQ(RunInteractive(conn2, piped, {}, false, out, err), 0);
-  EXPECT_EQ(conn2.batches, (std::vector<std::string>{"select 2"}));
-}
 
 TEST(SqlCommandTest, AccountIsAConnectionStringOrAPath) {
   EXPECT_EQ(AccountConnectionString("data/demo.db"), "Provider=SQLite;Data Source=data/demo.db");
@@ -167,13 +87,19 @@ TEST(SqlCommandTest, RunsScriptOnTheEmbeddedEngine) {
   EXPECT_NE(out.str().find("s\n-\n3\n\n(1 row affected)\n"), std::string::npos) << out.str();
 
   options.file.clear();
-  options.command = "SELECT 'x' AS c";
+  // One JSON object a line per result set; a batch that only writes prints none.
+  options.command = "SELECT 'x' AS c SELECT 2 AS n";
   options.json = true;
   out.str("");
   err.str("");
   EXPECT_EQ(RunSql(options, in, out, err), 0);
   EXPECT_EQ(out.str(),
-            "{\"columns\":[{\"name\":\"c\",\"type\":\"varchar\",\"size\":1}],\"rows\":[[\"x\"]]}\n");
+            "{\"columns\":[{\"name\":\"c\",\"type\":\"varchar\",\"size\":1}],\"rows\":[[\"x\"]]}\n"
+            "{\"columns\":[{\"name\":\"n\",\"type\":\"int\"}],\"rows\":[[2]]}\n");
+  options.command = "DECLARE @t TABLE (a int) INSERT INTO @t VALUES (1)";
+  out.str("");
+  EXPECT_EQ(RunSql(options, in, out, err), 0);
+  EXPECT_EQ(out.str() + err.str(), "");
   std::remove(script_path.c_str());
 }
 
@@ -267,6 +193,22 @@ TEST(SqlCommandTest, SqliteInternalsAreInvalidObjects) {
             "Msg 208, Level 16, State 1, Line 3\nInvalid object name 'sqlite_master'.\n"
             "Msg 208, Level 16, State 1, Line 5\nInvalid object name 'SQLITE_SCHEMA'.\n");
   EXPECT_NE(out.str().find("n\n-\n1\n"), std::string::npos) << out.str();
+}
+
+// Interactive input runs at each GO (GO n n times), stops at exit, and runs a last batch that
+// ends without GO.
+TEST(SqlCommandTest, InteractiveRunsAtGoAndStopsAtExit) {
+  ConnectionPtr conn = OpenMemory();
+  std::istringstream in("CREATE TABLE #n (v int)\nGO\nINSERT INTO #n VALUES (1)\nGO 2\n"
+                        "SELECT * FROM nope\ngo\nexit\nINSERT INTO #n VALUES (9)\nGO\n");
+  std::ostringstream out, err;
+  EXPECT_EQ(RunInteractive(*conn, in, {}, false, out, err), 1);
+  EXPECT_NE(err.str().find("Invalid object name 'nope'."), std::string::npos) << err.str();
+  EXPECT_EQ(out.str(), "(0 rows affected)\n(1 row affected)\n(1 row affected)\n");
+  std::istringstream piped("SELECT SUM(v) AS s FROM #n\n");
+  out.str("");
+  EXPECT_EQ(RunInteractive(*conn, piped, {}, false, out, err), 0);
+  EXPECT_EQ(out.str(), "s\n-\n2\n\n(1 row affected)\n\n");
 }
 
 // \x switches the vertical display in the interactive shell; a table wider than the terminal

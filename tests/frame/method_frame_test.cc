@@ -138,27 +138,5 @@ TEST(HostTest, HostObjectsByProgId) {
   }
 }
 
-TEST(HostTest, RegistryReadFallsBackToTheDefault) {
-  struct MapRegistry : RegistryReader {
-    bool Read(std::string_view key, std::string_view name, Variant* value) override {
-      if (key != "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\.NETFramework" || name != "InstallRoot")
-        return false;
-      *value = Variant("C:\\Windows\\Microsoft.NET\\Framework\\");
-      return true;
-    }
-  };
-  SetRegistryReader(nullptr);
-  EXPECT_EQ(RegistryRead("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\.NETFramework", "InstallRoot",
-                         Variant("")),
-            Variant(""));
-  SetRegistryReader(std::make_shared<MapRegistry>());
-  EXPECT_EQ(RegistryRead("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\.NETFramework", "InstallRoot",
-                         Variant("")),
-            Variant("C:\\Windows\\Microsoft.NET\\Framework\\"));
-  EXPECT_EQ(RegistryRead("HKEY_LOCAL_MACHINE\\SOFTWARE\\X", "Y", Variant(int16_t{3})),
-            Variant(int16_t{3}));
-  SetRegistryReader(nullptr);
-}
-
 }  // namespace
 }  // namespace ambit

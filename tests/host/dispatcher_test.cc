@@ -141,15 +141,6 @@ TEST_F(DispatcherTest, TheCallSeesItsUserClientAndDataSource) {
   EXPECT_EQ(CurrentClientAddress(), "");
 }
 
-TEST_F(DispatcherTest, InOutArgumentsComeBackInOut) {
-  nlohmann::ordered_json r =
-      Call("AmbitOrderUpdate", "Stamp", R"({"sOrderIDs":"1,2","dicRnt":{"a":1},"iStep":3})");
-  EXPECT_EQ(r["result"], 30);
-  EXPECT_EQ(r["out"]["sOrderIDs"], "1,2,42");
-  EXPECT_EQ(r["out"]["dicRnt"], nlohmann::ordered_json::parse(R"({"a":1,"Stamped":true})"));
-  EXPECT_FALSE(r["out"].contains("iStep"));
-}
-
 TEST_F(DispatcherTest, UnknownTargetsAndBadArgumentsTouchNothing) {
   EXPECT_THROW(Call("NoClass", "Write", "{}"), NotFoundError);
   try {
@@ -170,13 +161,6 @@ TEST_F(DispatcherTest, UnknownTargetsAndBadArgumentsTouchNothing) {
   EXPECT_NE(e.description().find("no account named"), std::string::npos);
   EXPECT_TRUE(opened_.empty());
   EXPECT_TRUE(conn_->log.empty());
-}
-
-TEST_F(DispatcherTest, CatalogueListsTheServedClasses) {
-  nlohmann::ordered_json c = dispatcher_.Catalogue();
-  ASSERT_EQ(c["classes"].size(), 2u);
-  EXPECT_EQ(c["classes"][0]["class"], "AmbitOrderInfo");
-  EXPECT_EQ(c["classes"][1]["transMode"], 2);
 }
 
 // Methods take their connection as sDsn, strDSN or the "sDSN" key of dctPara. A call that

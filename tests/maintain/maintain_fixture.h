@@ -92,17 +92,7 @@ class MaintainTest : public ::testing::Test {
 
   // Everything a test may compare before and after a failed call, one text per table.
   std::string Snapshot(const std::string& table, const std::string& columns) {
-    RecordsetPtr rs = account_->Execute("select " + columns + " from " + table +
-                                        " order by 1");
-    std::string out;
-    for (; rs->IsOpen() && !rs->Eof(); rs->MoveNext()) {
-      for (int i = 0; i < rs->FieldCount(); ++i) {
-        const Variant& v = rs->Value(i);
-        out += (v.IsNull() ? std::string("NULL") : CStr(v)) + "|";
-      }
-      out += "\n";
-    }
-    return out;
+    return Rows(*account_, "select " + columns + " from " + table + " order by 1");
   }
 
   static constexpr int16_t kUser = 16394;

@@ -122,10 +122,7 @@ class HostileInputTest : public ::testing::Test {
           "select (select count(*) from sys.objects), (select count(*) from sys.columns), "
           "(select count(*) from sys.indexes), "
           "(select sum(len(ROUTINE_DEFINITION)) from information_schema.routines)"}) {
-      for (RecordsetPtr rs = server_.conn().Execute(sql); !rs->Eof(); rs->MoveNext())
-        for (int i = 0; i < rs->FieldCount(); ++i)
-          out += (rs->Value(i).IsNull() ? std::string("NULL") : CStr(rs->Value(i))) + "|";
-      out += "\n";
+      out += Rows(server_.conn(), sql) + "\n";
     }
     return out;
   }

@@ -135,11 +135,10 @@ TEST(UpgradeTest, VersionTwoTakesTheListOrderIndexes) {
 }
 
 // Version 3 indexes of the lists lacked the shop, the shop's list order and the refund lines'
-// order key: the upgrade redefines them in place.
-TEST(UpgradeTest, VersionThreeTakesThePageIndexes) {
+// order key; version 4 ones the date filters' keys: the upgrade redefines them in place.
+TEST(UpgradeTest, VersionsThreeAndFourTakeThePageAndDateFilterIndexes) {
   const std::vector<std::string> fresh = IndexNames(*testing::FreshAccount(), "sql");
-  ConnectionPtr conn = testing::FreshAccount();
-  conn->Execute(
+  const char* old_indexes[] = {
       "DROP INDEX IX_Web2ERPOrders_StatusPay ON IC_Web2ERPOrders\r\n"
       "DROP INDEX IX_Web2ERPOrders_ShopPay ON IC_Web2ERPOrders\r\n"
       "DROP INDEX IX_Web2ERPOrdersEntry_FRefundStatus ON IC_Web2ERPOrdersEntry\r\n"
@@ -148,28 +147,22 @@ TEST(UpgradeTest, VersionThreeTakesThePageIndexes) {
       "CREATE INDEX IX_Web2ERPOrdersEntry_FRefundStatus ON IC_Web2ERPOrdersEntry (FRefundStatus)\r\n"
       "DROP INDEX IX_Web2ERPOrdersEntry_FID ON IC_Web2ERPOrdersEntry\r\n"
       "CREATE INDEX IX_Web2ERPOrdersEntry_FID ON IC_Web2ERPOrdersEntry (FID, FIndex)\r\n"
-      "UPDATE t_SystemProfile SET FValue = '3' WHERE FCategory = 'EC' AND FKey = 'SchemaVersion'");
-  ASSERT_NE(IndexNames(*conn, "sql"), fresh);
-  UpgradeAccountSchema(*conn);
-  EXPECT_EQ(AccountSchemaVersion(*conn), kAccountSchemaVersion);
-  EXPECT_EQ(IndexNames(*conn, "sql"), fresh);
-}
-
-TEST(UpgradeTest, VersionFourTakesTheDateFilterIndexes) {
-  const std::vector<std::string> fresh = IndexNames(*testing::FreshAccount(), "sql");
-  ConnectionPtr conn = testing::FreshAccount();
-  conn->Execute(
+      "UPDATE t_SystemProfile SET FValue = '3' WHERE FCategory = 'EC' AND FKey = 'SchemaVersion'",
       "DROP INDEX IX_Web2ERPOrders_PayDate ON IC_Web2ERPOrders\r\n"
       "DROP INDEX IX_Web2ERPOrders_FBuyerNick ON IC_Web2ERPOrders\r\n"
       "CREATE INDEX IX_Web2ERPOrders_PayDate ON IC_Web2ERPOrders (FSitePayDate, FOrderID, FID)\r\n"
       "CREATE INDEX IX_Web2ERPOrders_FBuyerNick ON IC_Web2ERPOrders (FBuyerNick)\r\n"
       "DROP INDEX IX_Web2ERPOrders_FOrderDate ON IC_Web2ERPOrders\r\n"
       "CREATE INDEX IX_Web2ERPOrders_FOrderDate ON IC_Web2ERPOrders (FOrderDate)\r\n"
-      "UPDATE t_SystemProfile SET FValue = '4' WHERE FCategory = 'EC' AND FKey = 'SchemaVersion'");
-  ASSERT_NE(IndexNames(*conn, "sql"), fresh);
-  UpgradeAccountSchema(*conn);
-  EXPECT_EQ(AccountSchemaVersion(*conn), kAccountSchemaVersion);
-  EXPECT_EQ(IndexNames(*conn, "sql"), fresh);
+      "UPDATE t_SystemProfile SET FValue = '4' WHERE FCategory = 'EC' AND FKey = 'SchemaVersion'"};
+  for (const char* old : old_indexes) {
+    ConnectionPtr conn = testing::FreshAccount();
+    conn->Execute(old);
+    ASSERT_NE(IndexNames(*conn, "sql"), fresh) << old;
+    UpgradeAccountSchema(*conn);
+    EXPECT_EQ(AccountSchemaVersion(*conn), kAccountSchemaVersion);
+    EXPECT_EQ(IndexNames(*conn, "sql"), fresh) << old;
+  }
 }
 
 }  // namespace

@@ -1,9 +1,7 @@
 // Two reviews by stock check of orders that need the last units, through the real dispatcher on
 // an account file with a connection each: at most one may pass.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <thread>
 
 #include "backends/sqlite/sqlite_connection.h"
@@ -11,11 +9,10 @@
 #include "host/call_context.h"
 #include "host/dispatcher.h"
 #include "support/account_fixture.h"
+#include "support/temp_db_file.h"
 
 namespace ambit::testing {
 namespace {
-
-namespace fs = std::filesystem;
 
 class ReviewConcurrencyTest : public ::testing::Test {
  protected:
@@ -26,24 +23,14 @@ class ReviewConcurrencyTest : public ::testing::Test {
   }
 
   ReviewConcurrencyTest()
-      : path_(fs::temp_directory_path() /
-              ("ambit-stock-" + std::to_string(::getpid()) + ".db")),
-        accounts_(Options()),
-        dispatcher_(accounts_, {&AmbitOrderUpdateTable()}) {
+      : accounts_(Options()), dispatcher_(accounts_, {&AmbitOrderUpdateTable()}) {
     RegisterSqliteBackend();
-    RemoveFiles();
-    seed_ = FreshAccountFile(path_.string());
-    accounts_.AddAccount("acc", "Provider=SQLite;Data Source=" + path_.string());
+    seed_ = FreshAccountFile(file_.string());
+    accounts_.AddAccount("acc", "Provider=SQLite;Data Source=" + file_.string());
   }
-  ~ReviewConcurrencyTest() override {
-    seed_.reset();
-    RemoveFiles();
-  }
-  void RemoveFiles() {
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) fs::remove(path_.string() + suffix);
-  }
+  ~ReviewConcurrencyTest() override { seed_.reset(); }
 
-  fs::path path_;
+  TempDbFile file_{"ambit-stock-"};
   ConnectionPtr seed_;
   AccountRegistry accounts_;
   Dispatcher dispatcher_;

@@ -54,6 +54,18 @@ inline int ScalarInt(Connection& conn, const std::string& sql) {
   return text.empty() ? 0 : CLng(Variant(text));
 }
 
+// Every row of `sql`, one line each, every value followed by "|" (NULL as "NULL"): for
+// comparing an account before and after a call, or a few rows at once.
+inline std::string Rows(Connection& conn, const std::string& sql) {
+  std::string out;
+  for (RecordsetPtr rs = conn.Execute(sql); rs && rs->IsOpen() && !rs->Eof(); rs->MoveNext()) {
+    for (int i = 0; i < rs->FieldCount(); ++i)
+      out += (rs->Value(i).IsNull() ? std::string("NULL") : CStr(rs->Value(i))) + "|";
+    out += "\n";
+  }
+  return out;
+}
+
 struct OrderSeed {
   int fid = 0;
   std::string order_id = "";  // "WD" + fid when empty
@@ -191,11 +203,6 @@ class AccountTest : public ::testing::Test {
 
   virtual int16_t user_id() const { return schema::code::kAdministratorUserID; }
   virtual std::string language() const { return "CHS"; }
-
-  // Runs the following calls as another user (who need not exist in t_User).
-  void SetUser(int16_t user_id, const std::string& language = "CHS") {
-    context().set_user(std::make_shared<LocalUserLogin>("test", user_id, language));
-  }
 
   Connection& conn() { return *conn_; }
   const ConnectionPtr& connection() const { return conn_; }

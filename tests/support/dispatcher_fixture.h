@@ -34,17 +34,7 @@ class DispatcherTest : public ::testing::Test {
   nlohmann::ordered_json Call(const std::string& method, const nlohmann::ordered_json& args) {
     return dispatcher_.Call({"AmbitOrderUpdate", method, args, user_, "10.1.2.3"});
   }
-  // Every row of `sql`, one line each, values separated by "|", for before/after comparisons.
-  std::string Rows(const std::string& sql) {
-    RecordsetPtr rs = account_->Execute(sql);
-    std::string out;
-    for (; rs->IsOpen() && !rs->Eof(); rs->MoveNext()) {
-      for (int i = 0; i < rs->FieldCount(); ++i)
-        out += (rs->Value(i).IsNull() ? std::string("NULL") : CStr(rs->Value(i))) + "|";
-      out += "\n";
-    }
-    return out;
-  }
+  std::string Rows(const std::string& sql) { return testing::Rows(*account_, sql); }
 
   ConnectionPtr account_ = FreshAccount();
   ConnectionPtr served_ = account_;

@@ -1,5 +1,6 @@
-// The embedded backend behind the data-layer contract: connection strings, files shared by
-// connections, private temp tables, transactions that queue writers, Reset, and Command.
+// The embedded backend behind the data-layer contract: connection strings, transactions that
+// queue writers, Reset, Cancel and Command. What several connections share of one file is the
+// corpus's (tests/tsql/corpus/connections.test).
 #include "backends/sqlite/sqlite_connection.h"
 
 #include <gtest/gtest.h>
@@ -54,27 +55,6 @@ TEST_F(SqliteConnectionTest, ConnectionStringsPickTheEmbeddedEngine) {
         << e.description();
   }
   EXPECT_FALSE(std::filesystem::exists(path_));
-}
-
-TEST_F(SqliteConnectionTest, FileIsSharedButTempTablesAndProceduresBehaveAsOnSqlServer) {
-  ConnectionPtr a = Open();
-  ConnectionPtr b = Open();
-  a->Execute("CREATE TABLE orders (FID int PRIMARY KEY, FName varchar(20)) "
-             "INSERT INTO orders VALUES (1, 'one') "
-             "CREATE PROCEDURE CountOrders AS SELECT COUNT(*) AS n FROM orders");
-  EXPECT_EQ(Scalar(b, "SELECT FName FROM orders WHERE FID = 1"), "one");
-  EXPECT_EQ(Scalar(b, "EXEC CountOrders"), "1");
-  a->Execute("CREATE TABLE #mine (x int) INSERT INTO #mine VALUES (7)");
-  try {
-    b->Execute("SELECT x FROM #mine");
-    FAIL() << "a temp table must be private to its connection";
-  } catch (const ComError& e) {
-    EXPECT_EQ(e.number(), 208);
-  }
-  b->Execute("CREATE TABLE #mine (x int)");  // the same name on another connection is fine
-  EXPECT_EQ(Scalar(a, "SELECT x FROM #mine"), "7");
-  a->Reset();
-  EXPECT_THROW(a->Execute("SELECT x FROM #mine"), ComError);
 }
 
 TEST_F(SqliteConnectionTest, TransactionsRollBackAndResetEndsThem) {
@@ -164,21 +144,6 @@ TEST_F(SqliteConnectionTest, CancelStopsTheRunningBatchOnly) {
     EXPECT_EQ(number, 3617) << endless;
     EXPECT_EQ(Scalar(c, "SELECT 2"), "2") << endless;
   }
-}
-
-// PRINT output is kept per batch: each Execute starts with none.
-TEST_F(SqliteConnectionTest, MessagesBelongToTheLastBatch) {
-  ConnectionPtr c = Open();
-  c->Execute("PRINT 'a' SELECT 1 AS x PRINT 'b'");
-  std::vector<InfoMessage> messages = c->TakeMessages();
-  ASSERT_EQ(messages.size(), 2u);
-  EXPECT_EQ(messages[0].text, "a");
-  EXPECT_EQ(messages[0].result_sets_before, 0);
-  EXPECT_EQ(messages[1].text, "b");
-  EXPECT_EQ(messages[1].result_sets_before, 1);
-  c->Execute("PRINT 'c'");
-  c->Execute("SELECT 1");
-  EXPECT_TRUE(c->TakeMessages().empty());
 }
 
 }  // namespace
