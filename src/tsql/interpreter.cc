@@ -64,13 +64,7 @@ Interpreter::Flow Interpreter::RunList(const std::vector<StmtPtr>& list) {
     try {
       f = RunStatement(*s);
     } catch (ComError& e) {
-      // The innermost statement list names the line; SQL Server counts from the batch's start
-      // (or the procedure's).
-      if (e.line() == 0 && batch_ != nullptr) {
-        size_t end = std::min(s->offset, batch_->text.size());
-        e.set_line(1 + static_cast<int32_t>(
-                           std::count(batch_->text.begin(), batch_->text.begin() + end, '\n')));
-      }
+      Locate(e, *s);
       StatementFailed(e);  // returns only when the batch goes on
     }
     if (f != Flow::kNormal) return f;
@@ -481,7 +475,10 @@ void Interpreter::Raiserror(const RaiserrorStmt& s) {
     e.set_severity(severity, s.args.size() > 2 ? CLng(Evaluate(*s.args[2])) : 1);
     // Outside TRY an error of a user's severity is only reported: the batch, a trigger's body
     // and the statement that fired it go on (XACT_ABORT has no say over RAISERROR).
-    if (severity <= 18 && session_->try_depth == 0) return DeferError(e);
+    if (severity <= 18 && session_->try_depth == 0) {
+      Locate(e, s);
+      return DeferError(e);
+    }
     throw e;
   }
   session_->AddMessage(text, 50000, severity);

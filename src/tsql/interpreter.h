@@ -76,6 +76,8 @@ class Interpreter {
   void StatementFailed(const ComError& e);
   // Keeps the first error of a batch that goes on, to be reported when it ends.
   void DeferError(const ComError& e);
+  // Names where e happened (statement s's line, the routine) unless it already says.
+  void Locate(ComError& e, const Stmt& s) const;
   // SET options with an effect here: XACT_ABORT, DATEFIRST.
   void SetOption(const SetOptionStmt& s);
   void SaveTransaction(const SimpleStmt& s);
@@ -141,6 +143,7 @@ class Interpreter {
   Session* session_;
   std::vector<RecordsetPtr>* results_;
   const CompiledBatch* batch_ = nullptr;
+  std::string routine_;  // the procedure or trigger being run, "" for a batch
   Frame* frame_ = nullptr;
 };
 

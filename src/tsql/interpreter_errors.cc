@@ -48,6 +48,17 @@ void Interpreter::StatementFailed(const ComError& e) {
   session_->rowcount = 0;
 }
 
+void Interpreter::Locate(ComError& e, const Stmt& s) const {
+  // The innermost statement list names the line; SQL Server counts from the batch's start
+  // (or the procedure's).
+  if (e.line() == 0 && batch_ != nullptr) {
+    size_t end = std::min(s.offset, batch_->text.size());
+    e.set_line(1 + static_cast<int32_t>(
+                       std::count(batch_->text.begin(), batch_->text.begin() + end, '\n')));
+  }
+  if (e.procedure().empty() && !routine_.empty()) e.set_procedure(routine_);
+}
+
 void Interpreter::DeferError(const ComError& e) {
   if (!session_->deferred_error) {
     session_->deferred_error = e;

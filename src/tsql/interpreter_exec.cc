@@ -515,6 +515,7 @@ void Interpreter::CallProcedure(const ExecStmt& s, std::vector<RecordsetPtr>* re
   }
   Interpreter nested(session_, results);
   nested.batch_ = compiled.get();
+  nested.routine_ = name;
   nested.frame_ = &frame;
   // Temporary tables a procedure creates are dropped when it returns.
   std::vector<std::string> temps_before = session_->TempTables();

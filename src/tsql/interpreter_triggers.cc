@@ -228,6 +228,7 @@ void Interpreter::RunTriggerBody(const Session::TriggerDef& trigger, int64_t row
   Frame frame;
   frame.nesting = nesting;
   batch_ = trigger.compiled.get();
+  routine_ = trigger.name;
   frame_ = &frame;
   session_->running_triggers.push_back(trigger.name);
   bool xact_abort = session_->xact_abort;

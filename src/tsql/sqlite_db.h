@@ -36,10 +36,6 @@ class SqliteDb {
  public:
   static constexpr size_t kDefaultCacheCapacity = 256;
   static constexpr int kBusyTimeoutMs = 10000;
-  // How much of an account file is read through a memory map (the rest with read()). Mapped
-  // pages count in the process's resident size, once for each connection that touched them,
-  // though they are the kernel's file cache: shared, and given back under memory pressure.
-  static constexpr int64_t kMmapBytes = int64_t{1} << 30;
 
   explicit SqliteDb(size_t cache_capacity = kDefaultCacheCapacity);
   ~SqliteDb();
