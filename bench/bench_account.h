@@ -9,8 +9,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "accounts/demo_account.h"
+#include "base/conversions.h"
 #include "backends/sqlite/sqlite_connection.h"
 #include "schema/account.h"
 
@@ -68,6 +70,26 @@ inline BenchAccount ReusedBenchAccount(const std::string& name, int64_t orders, 
 inline void RemoveBenchAccount(const std::filesystem::path& path) {
   for (const char* suffix : {"", "-wal", "-shm"})
     std::filesystem::remove(path.string() + suffix);
+}
+
+// The orders a mixed load works on: its shop filter, orders awaiting review and unlocked (the
+// writers' orders) and a spread of all orders (whose lines the readers ask for).
+struct MixOrders {
+  std::string shop;
+  std::vector<int64_t> writable;
+  std::vector<int64_t> any;
+};
+
+inline MixOrders SampleMixOrders(Connection& conn) {
+  MixOrders m;
+  m.shop = CStr(conn.Execute("SELECT MIN(FWebshopID) FROM IC_Web2ERPOrders")->Value(0));
+  RecordsetPtr rs = conn.Execute(
+      "SELECT TOP 400 FID FROM IC_Web2ERPOrders WHERE FOrderStatus = 1 AND FCheckStatus = 0 "
+      "AND FLockStatus = 0 AND FVoidStatus = 0 AND FTransactionStatus = 38192 ORDER BY FID");
+  for (; !rs->Eof(); rs->MoveNext()) m.writable.push_back(CLngLng(rs->Value(0)));
+  rs = conn.Execute("SELECT FID FROM IC_Web2ERPOrders WHERE FID % 97 = 0");
+  for (; !rs->Eof(); rs->MoveNext()) m.any.push_back(CLngLng(rs->Value(0)));
+  return m;
 }
 
 }  // namespace ambit

@@ -27,9 +27,7 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 struct Setup {
-  std::string shop;
-  std::vector<int64_t> writable;  // orders awaiting review, unlocked
-  std::vector<int64_t> any;
+  MixOrders orders;
   std::unique_ptr<AccountRegistry> accounts;
   std::unique_ptr<Dispatcher> dispatcher;
   UserLoginPtr user = std::make_shared<HostUserLogin>("16394", int16_t{16394}, "");
@@ -51,13 +49,7 @@ Setup& Shared() {
     t->accounts->AddAccount("bench", file.dsn);
     t->dispatcher = std::make_unique<Dispatcher>(*t->accounts, AllClassTables());
     ConnectionPtr conn = OpenConnection(file.dsn);
-    t->shop = CStr(conn->Execute("SELECT MIN(FWebshopID) FROM IC_Web2ERPOrders")->Value(0));
-    RecordsetPtr rs = conn->Execute(
-        "SELECT TOP 400 FID FROM IC_Web2ERPOrders WHERE FOrderStatus = 1 AND FCheckStatus = 0 "
-        "AND FLockStatus = 0 AND FVoidStatus = 0 AND FTransactionStatus = 38192 ORDER BY FID");
-    for (; !rs->Eof(); rs->MoveNext()) t->writable.push_back(CLngLng(rs->Value(0)));
-    rs = conn->Execute("SELECT FID FROM IC_Web2ERPOrders WHERE FID % 97 = 0");
-    for (; !rs->Eof(); rs->MoveNext()) t->any.push_back(CLngLng(rs->Value(0)));
+    t->orders = SampleMixOrders(*conn);
     return t;
   }();
   return *s;
@@ -81,7 +73,7 @@ Json Para(Json keys) {
 }
 
 std::string Writable(size_t i) {
-  return std::to_string(Shared().writable[i % Shared().writable.size()]);
+  return std::to_string(Shared().orders.writable[i % Shared().orders.writable.size()]);
 }
 
 void BM_SaveOrder(benchmark::State& state) {
@@ -122,7 +114,7 @@ void BM_FirstPage(benchmark::State& state) {
   for (auto _ : state)
     Call("AmbitOrderInfo", "GetAllData",
          Para({{"PageSize", 200},
-               {"WebShopID", Shared().shop},
+               {"WebShopID", Shared().orders.shop},
                {"OrderDateFrom", "2026-10-01"},
                {"OrderDateTo", "2026-10-31 23:59:59"}}));
 }
@@ -131,7 +123,7 @@ BENCHMARK(BM_FirstPage)->Unit(benchmark::kMillisecond);
 void BM_OrderLines(benchmark::State& state) {
   size_t i = 0;
   for (auto _ : state) {
-    const std::vector<int64_t>& any = Shared().any;
+    const std::vector<int64_t>& any = Shared().orders.any;
     Call("AmbitOrderInfo", "GetWebOrderEntryData",
          Para({{"FID", std::to_string(any[(i++ * 7919) % any.size()])}}));
   }

@@ -62,9 +62,7 @@ struct Target {
   int port = 0;
   std::string token = "bench";
   std::string pid = "self";
-  std::string shop;
-  std::vector<int64_t> writable;  // orders awaiting review, unlocked: the writers' orders
-  std::vector<int64_t> any;       // orders whose lines the readers ask for
+  MixOrders orders;
   // The in-process server, when there is no AMBIT_BENCH_URL.
   std::unique_ptr<AccountRegistry> accounts;
   std::unique_ptr<Dispatcher> dispatcher;
@@ -79,13 +77,7 @@ Target& Shared() {
         "mixed_load", std::atoll(Env("AMBIT_BENCH_ORDERS", "100000").c_str()),
         Env("AMBIT_BENCH_MIX", "") == "busy" ? StateMix::kBusy : StateMix::kRealistic);
     ConnectionPtr conn = OpenConnection(file.dsn);
-    t->shop = CStr(conn->Execute("SELECT MIN(FWebshopID) FROM IC_Web2ERPOrders")->Value(0));
-    RecordsetPtr rs = conn->Execute(
-        "SELECT TOP 400 FID FROM IC_Web2ERPOrders WHERE FOrderStatus = 1 AND FCheckStatus = 0 "
-        "AND FLockStatus = 0 AND FVoidStatus = 0 AND FTransactionStatus = 38192 ORDER BY FID");
-    for (; !rs->Eof(); rs->MoveNext()) t->writable.push_back(CLngLng(rs->Value(0)));
-    rs = conn->Execute("SELECT FID FROM IC_Web2ERPOrders WHERE FID % 97 = 0");
-    for (; !rs->Eof(); rs->MoveNext()) t->any.push_back(CLngLng(rs->Value(0)));
+    t->orders = SampleMixOrders(*conn);
     std::string url = Env("AMBIT_BENCH_URL", "");
     if (!url.empty()) {
       if (!ParseListenAddress(url, &t->host, &t->port)) std::abort();
@@ -270,7 +262,7 @@ double ServerCpuSeconds() {
 
 // The calls of the mix; i picks the order (and the message text).
 std::string WritableFid(size_t i) {
-  return std::to_string(Shared().writable[i % Shared().writable.size()]);
+  return std::to_string(Shared().orders.writable[i % Shared().orders.writable.size()]);
 }
 
 void Save(Caller& c, Kind& k, size_t i) {
@@ -294,12 +286,12 @@ void ReviewUnreview(Caller& c, Kind& k, size_t i) {
 
 void FirstPage(Caller& c, Kind& k, size_t) {
   c.Post(k, "AmbitOrderInfo/GetAllData",
-         Para(R"("PageSize": 200, "WebShopID": ")" + Shared().shop +
+         Para(R"("PageSize": 200, "WebShopID": ")" + Shared().orders.shop +
               R"(", "OrderDateFrom": "2026-10-01", "OrderDateTo": "2026-10-31 23:59:59")"));
 }
 
 void OrderLines(Caller& c, Kind& k, size_t i) {
-  const auto& any = Shared().any;
+  const auto& any = Shared().orders.any;
   c.Post(k, "AmbitOrderInfo/GetWebOrderEntryData",
          Para(R"("FID": ")" + std::to_string(any[(i * 7919) % any.size()]) + "\""));
 }
