@@ -280,18 +280,13 @@ RecordsetPtr Session::Execute(std::string_view script) {
       Interpreter interpreter(this, &results);
       interpreter.Run(*compiled, &frame);
     }
-    if (deferred_error) {
-      ComError error = *deferred_error;
-      deferred_error.reset();
-      failed_results_.error_position = deferred_error_position;
-      failed_results_.results = Chain(results);
-      throw error;
-    }
+    // The batch went on after an error: it is reported now, by the handler below.
+    if (deferred_error) throw *deferred_error;
   } catch (ComError& e) {
     if (e.severity() == 0) e.set_severity(SeverityOf(e.number()), 1);
     if (deferred_error) {
       // An error the batch went on after came first: it is the one the caller sees (a trigger's
-      // RAISERROR before its ROLLBACK, say).
+      // RAISERROR before its ROLLBACK, say), with the result sets made before it.
       ComError first = *deferred_error;
       deferred_error.reset();
       if (first.severity() == 0) first.set_severity(SeverityOf(first.number()), 1);
