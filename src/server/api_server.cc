@@ -119,9 +119,9 @@ void ReplyAnswer(httplib::Response& res, CallAnswer answer) {
         sink.done();
         return true;
       },
-      [held](bool) {
+      [held, cells = ResultCells(*held)](bool) {
         *held = CallAnswer();  // the provider's copy of `held` lives as long as the response
-        ReleaseFreedMemory();
+        ReleaseFreedMemoryAfter(cells);
       });
 }
 
