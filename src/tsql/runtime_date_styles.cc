@@ -97,6 +97,21 @@ std::optional<DateTime> ParseWithStyle(std::string_view s, int64_t style) {
   return ParseDateText(s);
 }
 
+struct NumericStyle {
+  int style;          // the two-digit-year form; style + 100 has a four-digit year
+  const char* order;  // 'y', 'm' and 'd' in the order they are written
+  const char* separator;
+};
+
+const NumericStyle* NumericDateStyle(int64_t style) {
+  static constexpr NumericStyle kStyles[] = {
+      {1, "mdy", "/"},  {2, "ymd", "."},  {3, "dmy", "/"},  {4, "dmy", "."},
+      {5, "dmy", "-"},  {10, "mdy", "-"}, {11, "ymd", "/"}, {12, "ymd", ""}};
+  for (const NumericStyle& n : kStyles)
+    if (style == n.style || style == n.style + 100) return &n;
+  return nullptr;
+}
+
 }  // namespace
 
 DateTime ToDate(const Value& v, int64_t style) {
@@ -117,6 +132,22 @@ std::string FormatDateStyle(DateTime t, int64_t style) {
   const char* ampm = c.hour < 12 ? "AM" : "PM";
   char buf[96];
   auto put = [&](const char* fmt, auto... args) { std::snprintf(buf, sizeof buf, fmt, args...); };
+  if (auto numeric = NumericDateStyle(style)) {
+    // The all-digit date styles differ only in field order and separator; the style plus 100
+    // writes the year with four digits.
+    int fields[3];
+    for (int i = 0; i < 3; ++i) {
+      char f = numeric->order[i];
+      fields[i] = f == 'y' ? (style < 100 ? yy : c.year) : f == 'm' ? c.month : c.day;
+    }
+    std::string out;
+    for (int i = 0; i < 3; ++i) {
+      if (i > 0) out += numeric->separator;
+      put(numeric->order[i] == 'y' && style > 100 ? "%04d" : "%02d", fields[i]);
+      out += buf;
+    }
+    return out;
+  }
   switch (style) {
     case 0:
     case 100:
@@ -127,70 +158,20 @@ std::string FormatDateStyle(DateTime t, int64_t style) {
       put("%s %2d %04d %2d:%02d:%02d:%03d%s", kMon[c.month - 1], c.day, c.year, h12, c.minute,
           c.second, c.millisecond, ampm);
       break;
-    case 1:
-      put("%02d/%02d/%02d", c.month, c.day, yy);
-      break;
-    case 101:
-      put("%02d/%02d/%04d", c.month, c.day, c.year);
-      break;
-    case 2:
-      put("%02d.%02d.%02d", yy, c.month, c.day);
-      break;
-    case 102:
-      put("%04d.%02d.%02d", c.year, c.month, c.day);
-      break;
-    case 3:
-      put("%02d/%02d/%02d", c.day, c.month, yy);
-      break;
-    case 103:
-      put("%02d/%02d/%04d", c.day, c.month, c.year);
-      break;
-    case 4:
-      put("%02d.%02d.%02d", c.day, c.month, yy);
-      break;
-    case 104:
-      put("%02d.%02d.%04d", c.day, c.month, c.year);
-      break;
-    case 5:
-      put("%02d-%02d-%02d", c.day, c.month, yy);
-      break;
-    case 105:
-      put("%02d-%02d-%04d", c.day, c.month, c.year);
-      break;
     case 6:
-      put("%02d %s %02d", c.day, kMon[c.month - 1], yy);
-      break;
     case 106:
-      put("%02d %s %04d", c.day, kMon[c.month - 1], c.year);
+      put(style < 100 ? "%02d %s %02d" : "%02d %s %04d", c.day, kMon[c.month - 1],
+          style < 100 ? yy : c.year);
       break;
     case 7:
-      put("%s %02d, %02d", kMon[c.month - 1], c.day, yy);
-      break;
     case 107:
-      put("%s %02d, %04d", kMon[c.month - 1], c.day, c.year);
+      put(style < 100 ? "%s %02d, %02d" : "%s %02d, %04d", kMon[c.month - 1], c.day,
+          style < 100 ? yy : c.year);
       break;
     case 8:
     case 24:
     case 108:
       put("%02d:%02d:%02d", c.hour, c.minute, c.second);
-      break;
-    case 10:
-      put("%02d-%02d-%02d", c.month, c.day, yy);
-      break;
-    case 110:
-      put("%02d-%02d-%04d", c.month, c.day, c.year);
-      break;
-    case 11:
-      put("%02d/%02d/%02d", yy, c.month, c.day);
-      break;
-    case 111:
-      put("%04d/%02d/%02d", c.year, c.month, c.day);
-      break;
-    case 12:
-      put("%02d%02d%02d", yy, c.month, c.day);
-      break;
-    case 112:
-      put("%04d%02d%02d", c.year, c.month, c.day);
       break;
     case 13:
     case 113:
