@@ -131,7 +131,9 @@ void Interpreter::RunWithTriggers(const std::string& table, TriggerEvent event,
                                   const std::vector<std::string>& written,
                                   const std::function<void()>& change) {
   if (table.empty() || table[0] == '#' || table[0] == '@') return change();
-  std::vector<const Session::TriggerDef*> fire;
+  // Copies: a trigger body that creates or drops a trigger refreshes the session's list while
+  // the others still wait to fire; each copy keeps its compiled body alive.
+  std::vector<Session::TriggerDef> fire;
   for (const Session::TriggerDef& t : session_->Triggers(table)) {
     if (!Fires(*t.statement, event)) continue;
     // RECURSIVE_TRIGGERS OFF: a trigger's own change does not fire it again.
@@ -139,7 +141,7 @@ void Interpreter::RunWithTriggers(const std::string& table, TriggerEvent event,
         EqualsNoCase(session_->running_triggers.back(), t.name)) {
       continue;
     }
-    fire.push_back(&t);
+    fire.push_back(t);
   }
   if (fire.empty()) return change();
   if (frame_->nesting >= kMaxNesting) {
@@ -191,15 +193,15 @@ void Interpreter::RunWithTriggers(const std::string& table, TriggerEvent event,
     }
   };
   try {
-    for (const Session::TriggerDef* t : fire) {
+    for (const Session::TriggerDef& t : fire) {
       int trancount = session_->trancount();
       Interpreter nested(session_, results_);
       nested.firing_ = &firing;
-      nested.RunTriggerBody(*t, rowcount, frame_->nesting + 1);
+      nested.RunTriggerBody(t, rowcount, frame_->nesting + 1);
       if (trancount > 0 && session_->trancount() == 0) {
         ComError ended(3609, kErrorSource, "The transaction ended in the trigger. The batch has "
                                            "been aborted.");
-        ended.set_procedure(t->name);
+        ended.set_procedure(t.name);
         throw ended;
       }
     }
