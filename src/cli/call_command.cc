@@ -10,7 +10,6 @@
 #include "classes/classes.h"
 #include "classes/invoke_json.h"
 #include "classes/openapi.h"
-#include "cli/display_width.h"
 #include "cli/result_format.h"
 #include "cli/serve_command.h"
 #include "cli/sql_command.h"
@@ -44,32 +43,14 @@ bool IsRecordset(const Json& v) {
 std::string Table(const Json& rs) {
   std::vector<std::string> names;
   for (const auto& c : rs["columns"]) names.push_back(c.value("name", std::string()));
-  std::vector<size_t> widths;
-  for (const auto& n : names) widths.push_back(DisplayWidth(n));
   std::vector<std::vector<std::string>> cells;
   for (const auto& row : rs["rows"]) {
-    std::vector<std::string> line;
-    for (size_t i = 0; i < names.size() && i < row.size(); ++i) {
+    std::vector<std::string>& line = cells.emplace_back();
+    for (size_t i = 0; i < names.size() && i < row.size(); ++i)
       line.push_back(CellText(row[i], rs["columns"][i]));
-      widths[i] = std::max(widths[i], DisplayWidth(line.back()));
-    }
-    cells.push_back(std::move(line));
   }
-  std::ostringstream out;
-  auto emit = [&](const std::vector<std::string>& line) {
-    for (size_t i = 0; i < line.size(); ++i) {
-      out << line[i];
-      if (i + 1 < line.size()) out << std::string(widths[i] - DisplayWidth(line[i]) + 1, ' ');
-    }
-    out << "\n";
-  };
-  emit(names);
-  std::vector<std::string> rule;
-  for (size_t w : widths) rule.push_back(std::string(w, '-'));
-  emit(rule);
-  for (const auto& line : cells) emit(line);
-  out << "(" << cells.size() << (cells.size() == 1 ? " row)" : " rows)") << "\n";
-  return out.str();
+  return AlignColumns(names, cells, {}, " ") + "(" + std::to_string(cells.size()) +
+         (cells.size() == 1 ? " row)" : " rows)") + "\n";
 }
 
 }  // namespace

@@ -61,45 +61,53 @@ std::string RowsAffected(int64_t n) {
   return "(" + std::to_string(n) + (n == 1 ? " row affected)" : " rows affected)");
 }
 
-std::string FormatTable(const Recordset& rs) {
-  const std::vector<FieldInfo>& fields = rs.fields();
-  std::vector<const Recordset::Row*> rows = rs.VisibleRows();
-  std::vector<std::vector<std::string>> cells;
+std::string AlignColumns(const std::vector<std::string>& header,
+                         const std::vector<std::vector<std::string>>& rows,
+                         const std::vector<bool>& right, std::string_view gap) {
   std::vector<size_t> widths;
-  for (const FieldInfo& f : fields) widths.push_back(DisplayWidth(f.name));
-  for (const Recordset::Row* row : rows) {
-    std::vector<std::string>& line = cells.emplace_back();
-    for (size_t c = 0; c < fields.size(); ++c) {
-      line.push_back(c < row->size() ? FormatCell((*row)[c], fields[c]) : "");
-      widths[c] = std::max(widths[c], DisplayWidth(line.back()));
-    }
-  }
-
+  for (const std::string& name : header) widths.push_back(DisplayWidth(name));
+  for (const auto& line : rows)
+    for (size_t c = 0; c < line.size() && c < widths.size(); ++c)
+      widths[c] = std::max(widths[c], DisplayWidth(line[c]));
   std::string out;
-  auto emit = [&](const std::vector<std::string>& values, bool header) {
+  auto emit = [&](const std::vector<std::string>& values, bool is_row) {
     std::string line;
-    for (size_t c = 0; c < values.size(); ++c) {
-      if (c) line += "  ";
-      size_t gap = widths[c] - DisplayWidth(values[c]);
-      bool right = !header && RightAligned(fields[c]);
-      if (right) Pad(line, gap);
+    for (size_t c = 0; c < values.size() && c < widths.size(); ++c) {
+      if (c) line += gap;
+      size_t pad = widths[c] - DisplayWidth(values[c]);
+      bool right_aligned = is_row && c < right.size() && right[c];
+      if (right_aligned) Pad(line, pad);
       line += values[c];
-      if (!right && c + 1 < values.size()) Pad(line, gap);
+      if (!right_aligned) Pad(line, pad);
     }
     while (!line.empty() && line.back() == ' ') line.pop_back();
     out += line + "\n";
   };
-  std::vector<std::string> names;
+  emit(header, false);
   std::vector<std::string> rules;
-  for (size_t c = 0; c < fields.size(); ++c) {
-    names.push_back(fields[c].name);
-    rules.emplace_back(widths[c], '-');
-  }
-  emit(names, true);
-  emit(rules, true);
-  for (const auto& line : cells) emit(line, false);
-  out += "\n" + RowsAffected(static_cast<int64_t>(rows.size())) + "\n";
+  for (size_t w : widths) rules.emplace_back(w, '-');
+  emit(rules, false);
+  for (const auto& line : rows) emit(line, true);
   return out;
+}
+
+std::string FormatTable(const Recordset& rs) {
+  const std::vector<FieldInfo>& fields = rs.fields();
+  std::vector<const Recordset::Row*> rows = rs.VisibleRows();
+  std::vector<std::string> names;
+  std::vector<bool> right;
+  for (const FieldInfo& f : fields) {
+    names.push_back(f.name);
+    right.push_back(RightAligned(f));
+  }
+  std::vector<std::vector<std::string>> cells;
+  for (const Recordset::Row* row : rows) {
+    std::vector<std::string>& line = cells.emplace_back();
+    for (size_t c = 0; c < fields.size(); ++c)
+      line.push_back(c < row->size() ? FormatCell((*row)[c], fields[c]) : "");
+  }
+  return AlignColumns(names, cells, right, "  ") + "\n" +
+         RowsAffected(static_cast<int64_t>(rows.size())) + "\n";
 }
 
 std::string FormatVertical(const Recordset& rs) {

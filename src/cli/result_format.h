@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "base/variant.h"
 #include "data/field.h"
@@ -15,6 +17,13 @@ namespace ambit::cli {
 // One cell: NULL, integers in decimal, decimals with the column's scale, dates as
 // "yyyy-MM-dd HH:mm:ss", line breaks and tabs shown as blanks so the table stays aligned.
 std::string FormatCell(const Variant& value, const FieldInfo& field);
+
+// Cells in aligned columns: the header, a rule of dashes as wide as each column, then the
+// rows; columns apart by `gap`; a column marked in `right` (rows only) is padded on the left.
+// Widths count terminal columns (display_width.h). No line has trailing blanks.
+std::string AlignColumns(const std::vector<std::string>& header,
+                         const std::vector<std::vector<std::string>>& rows,
+                         const std::vector<bool>& right, std::string_view gap);
 
 // Header, a rule of dashes, one line per row; numbers right-aligned, the rest left-aligned;
 // then a blank line and "(N rows affected)". Widths count terminal columns (display_width.h).
