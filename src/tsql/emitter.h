@@ -138,6 +138,10 @@ class Emitter {
   // ResultType of each column of a query, "" for the unknown ones; empty when the select list
   // has a star.
   std::vector<std::string> ResultTypes(const Select& s);
+  // The numeric type a declaration text names; kNone for others (float, text, dates).
+  static NumericType NumericTypeOfDecl(const std::string& decl_type);
+  // The type of a CASE, COALESCE or UNION column whose branches have types a and b.
+  static NumericType CombineNumeric(NumericType a, NumericType b);
   // The type of `a op b` from the types of its operands (one step of a chain).
   static StaticType StepType(StaticType a, const std::string& op, StaticType b);
   static NumericType StepNumericType(NumericType a, const std::string& op, NumericType b);
@@ -222,6 +226,8 @@ class Emitter {
   std::optional<std::string> BuiltinFunction(const Expr& e);
   static std::optional<std::string> NiladicFunction(const std::string& name);
   std::string FunctionResultType(const Expr& e) const;
+  std::vector<std::string> BlockResultTypes(const SelectBlock& q);
+  static std::string SetOperationType(const std::string& a, const std::string& b);
   // SQL_VARIANT_PROPERTY(value, 'BaseType' | 'Precision' | 'Scale' | 'MaxLength').
   std::string VariantProperty(const Expr& e);
   // CAST or CONVERT of value_sql to a text type where the source's type decides the text: float

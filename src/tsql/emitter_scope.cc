@@ -185,6 +185,12 @@ Emitter::NumericType Combine(Emitter::NumericType a, Emitter::NumericType b) {
 
 }  // namespace
 
+Emitter::NumericType Emitter::NumericTypeOfDecl(const std::string& decl_type) {
+  return FromDecl(decl_type);
+}
+
+Emitter::NumericType Emitter::CombineNumeric(NumericType a, NumericType b) { return Combine(a, b); }
+
 Emitter::NumericType Emitter::NumericTypeOf(const Expr& e) const {
   using K = NumericType::Kind;
   switch (e.kind) {

@@ -191,13 +191,22 @@ std::string Emitter::FunctionResultType(const Expr& e) const {
 
 std::vector<std::string> Emitter::ResultTypes(const Select& s) {
   if (s.blocks.empty()) return {};
-  const SelectBlock& q = s.blocks[0];
+  std::vector<std::string> types = BlockResultTypes(s.blocks[0]);
+  for (size_t b = 1; b < s.blocks.size() && !types.empty(); ++b) {
+    std::vector<std::string> more = BlockResultTypes(s.blocks[b]);
+    if (more.size() != types.size()) return {};
+    for (size_t i = 0; i < types.size(); ++i) types[i] = SetOperationType(types[i], more[i]);
+  }
+  return types;
+}
+
+std::vector<std::string> Emitter::BlockResultTypes(const SelectBlock& q) {
   std::vector<std::string> types;
   PushScope(q.from);
   ScopeExit scope{this};
   for (const SelectItem& item : q.items) {
     if (item.expr->kind != ExprKind::kStar) {
-      types.push_back(s.blocks.size() == 1 ? ResultType(*item.expr) : "");
+      types.push_back(ResultType(*item.expr));
       continue;
     }
     // A star's columns come straight from tables, which SQLite describes itself; only their
@@ -210,6 +219,35 @@ std::vector<std::string> Emitter::ResultTypes(const Select& s) {
     }
   }
   return types;
+}
+
+// A UNION, EXCEPT or INTERSECT column: the type of higher precedence, decimals widened to hold
+// both sides, texts to the longer; "" when either side is unknown or the two do not combine here.
+std::string Emitter::SetOperationType(const std::string& a, const std::string& b) {
+  if (a.empty() || b.empty()) return "";
+  if (IsTextType(a) && IsTextType(b)) return WiderText(a, b);
+  NumericType na = NumericTypeOfDecl(a), nb = NumericTypeOfDecl(b);
+  std::string la = ToLowerAscii(a), lb = ToLowerAscii(b);
+  bool float_a = la.starts_with("float") || la.starts_with("real");
+  bool float_b = lb.starts_with("float") || lb.starts_with("real");
+  if ((float_a || na.kind != NumericType::Kind::kNone) &&
+      (float_b || nb.kind != NumericType::Kind::kNone) && (float_a || float_b)) {
+    return "float";
+  }
+  if (na.kind == NumericType::Kind::kNone || nb.kind == NumericType::Kind::kNone)
+    return EqualsNoCase(a, b) ? a : "";
+  NumericType t = CombineNumeric(na, nb);
+  switch (t.kind) {
+    case NumericType::Kind::kDecimal:
+      return DecimalText(t);
+    case NumericType::Kind::kMoney:
+      return "money";
+    case NumericType::Kind::kInteger:
+      // The wider of the two integer types: both sides' precisions name one.
+      return t.precision == na.precision ? la : lb;
+    default:
+      return "";
+  }
 }
 
 }  // namespace ambit::tsql
