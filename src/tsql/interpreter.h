@@ -101,10 +101,13 @@ class Interpreter {
   void RunInsert(const InsertStmt& s);
   void RunInsertRows(const InsertStmt& s);
   void RunUpdate(const UpdateStmt& s);
-  void RunUpdateRows(const UpdateStmt& s);
+  // table: what the UPDATE writes when it is not a view, "" otherwise; written: its SET columns.
+  void RunUpdateRows(const UpdateStmt& s, const std::string& table,
+                     const std::vector<std::string>& written);
   void RunUpdateStatements(const UpdateStmt& s, const CompiledBatch::Emitted& emitted);
   void RunDelete(const DeleteStmt& s);
-  void RunDeleteRows(const DeleteStmt& s);
+  // may_skip: the statement fires no trigger (see DeleteSkip).
+  void RunDeleteRows(const DeleteStmt& s, bool may_skip);
   void RunCreateTable(const CreateTableStmt& s);
   void RunCreateIndex(const CreateIndexStmt& s);
   void RunCreateView(const CreateViewStmt& s);
@@ -131,9 +134,9 @@ class Interpreter {
                        const std::function<void()>& change);
   void RunTriggerBody(const Session::TriggerDef& trigger, int64_t rowcount, int nesting);
   // The table an UPDATE or DELETE writes: target may be an alias of FROM; a view stands for
-  // the one table it reads.
+  // the one table it reads (*through_view is then set, when given).
   std::string BaseTable(const std::vector<std::string>& target,
-                        const std::vector<TableRefPtr>& from);
+                        const std::vector<TableRefPtr>& from, bool* through_view = nullptr);
   struct TriggerFiring {
     TriggerEvent event;
     const std::vector<std::string>* written;  // lower case

@@ -102,7 +102,7 @@ void Interpreter::DropTrigger(const std::string& name, bool if_exists) {
 }
 
 std::string Interpreter::BaseTable(const std::vector<std::string>& target,
-                                   const std::vector<TableRefPtr>& from) {
+                                   const std::vector<TableRefPtr>& from, bool* through_view) {
   std::string name = target.back();
   if (name.empty() || name[0] == '#' || name[0] == '@') return name;
   if (target.size() == 1) {
@@ -123,6 +123,7 @@ std::string Interpreter::BaseTable(const std::vector<std::string>& target,
     const auto& sources = view->select->blocks[0].from;
     if (sources.size() != 1 || sources[0]->kind != TableRef::Kind::kTable) break;
     name = sources[0]->name.back();
+    if (through_view) *through_view = true;
   }
   return name;
 }

@@ -64,6 +64,7 @@ void Session::Open(const std::string& path) {
   sqlite3_db_config(db_.handle(), SQLITE_DBCONFIG_ENABLE_FKEY, 1, nullptr);
   RegisterSessionFunctions(db_.handle(), &slots);
   RegisterTriggerCapture();
+  delete_skip_.Attach(&db_);
   // Procedures live in the database, so that every connection to it can run them.
   db_.Exec(
       "CREATE TABLE IF NOT EXISTS main.tsql_procedures (name TEXT PRIMARY KEY COLLATE NOCASE, "
@@ -166,6 +167,8 @@ void Session::SchemaChanged() {
   ++schema_generation_;
   catalog_.clear();
   views_.clear();
+  // Also how a rollback to a savepoint reaches it: undone rows come back unreported.
+  delete_skip_.Clear();
 }
 
 namespace {

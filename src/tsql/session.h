@@ -25,6 +25,7 @@
 #include "data/connection.h"
 #include "data/recordset.h"
 #include "tsql/ast.h"
+#include "tsql/delete_skip.h"
 #include "tsql/emitter.h"
 #include "tsql/sqlite_db.h"
 #include "tsql/write_gate.h"
@@ -103,6 +104,7 @@ class Session {
 
   // --- for the interpreter
   SqliteDb& db() { return db_; }
+  DeleteSkip& delete_skip() { return delete_skip_; }
   CompiledBatchPtr Compile(std::string_view text);
   std::optional<std::vector<CatalogColumn>> Columns(const std::string& table);
   // The T-SQL definition of a view, null when there is no such view.
@@ -188,6 +190,7 @@ class Session {
   };
 
   SqliteDb db_;
+  DeleteSkip delete_skip_;  // after db_: stops watching it before it closes
   std::string database_name_;
   bool catalog_ready_ = false;
   int trancount_ = 0;
