@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string_view>
 
 #include "base/conversions.h"
@@ -134,10 +135,15 @@ int64_t DeleteSkip::DataVersion() {
 }
 
 bool DeleteSkip::Skippable(const std::string& sql, int64_t* version) {
+  *version = kNotYet;
   if (!enabled()) return false;
-  *version = DataVersion();
   auto it = entries_.find(sql);
-  if (it == entries_.end()) return false;
+  if (it == entries_.end()) {
+    size_t hash = std::hash<std::string>{}(sql);
+    if (seen_once_[hash % kSeenOnceSlots] == hash) *version = DataVersion();
+    return false;
+  }
+  *version = DataVersion();
   if (it->second.version != *version) {
     // Another connection committed: whatever it wrote is unknown here.
     entries_.clear();
@@ -155,6 +161,11 @@ bool DeleteSkip::Skippable(const std::string& sql, int64_t* version) {
 
 void DeleteSkip::Remember(const std::string& sql, int64_t version) {
   if (!enabled()) return;
+  if (version == kNotYet) {
+    size_t hash = std::hash<std::string>{}(sql);
+    seen_once_[hash % kSeenOnceSlots] = hash;
+    return;
+  }
   // What the statement reads is what SQLite reports while preparing it.
   Reads reads;
   sqlite3_stmt* stmt = nullptr;

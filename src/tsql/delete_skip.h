@@ -36,6 +36,11 @@ class DeleteSkip {
  public:
   // Remembered statements; past this the memory starts again from nothing.
   static constexpr size_t kMaxEntries = 64;
+  // Hashes of texts that found nothing once, one per slot. Most DELETEs carry their keys as
+  // literals and never come back; only a text that finds nothing a second time is analysed.
+  static constexpr size_t kSeenOnceSlots = 1024;
+  // The version Skippable gives for a text not worth remembering yet.
+  static constexpr int64_t kNotYet = -1;
 
   DeleteSkip() = default;
   ~DeleteSkip();
@@ -47,9 +52,10 @@ class DeleteSkip {
   bool enabled() const { return db_ != nullptr; }
 
   // Whether sql, a DELETE, may be skipped: it deleted nothing when last run and nothing it
-  // reads has changed since. *version is the data version now, to hand to Remember.
+  // reads has changed since. *version is for Remember: the data version now, or kNotYet.
   bool Skippable(const std::string& sql, int64_t* version);
-  // sql deleted no row, running after Skippable gave version: remembers it if it qualifies.
+  // sql deleted no row, running after Skippable gave version: remembers it if it qualifies
+  // (the second time it comes).
   void Remember(const std::string& sql, int64_t version);
   // Forgets every remembered statement.
   void Clear() { entries_.clear(); }
@@ -106,6 +112,7 @@ class DeleteSkip {
   std::string last_name_;  // the name OnChange looked up last, as SQLite gave it
   Table* last_table_ = nullptr;
   std::unordered_map<std::string, Entry> entries_;
+  std::vector<size_t> seen_once_ = std::vector<size_t>(kSeenOnceSlots);
   const Writing* writing_ = nullptr;
   Reads* reads_ = nullptr;  // while Remember analyses a statement
   int64_t skipped_ = 0;

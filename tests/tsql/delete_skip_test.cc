@@ -39,6 +39,8 @@ class DeleteSkipTest : public SessionTestBase {
 };
 
 TEST_F(DeleteSkipTest, SkippedWhileNothingItReadsChangesAndReportsNoRow) {
+  // A text is remembered when it comes back.
+  EXPECT_EQ(Run(session_), 0);
   EXPECT_EQ(Run(session_), 0);
   EXPECT_EQ(Run(session_), -1);
   // Columns it does not read and tables it does not read change nothing.
@@ -73,9 +75,11 @@ TEST_F(DeleteSkipTest, RunsAgainAfterEveryChangeItCouldSee) {
       {"INSERT INTO refund VALUES (12, 3)", 0},
       {"TRUNCATE TABLE lines", 1},
   };
+  Run(session_);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.change);
-    ASSERT_LE(Run(session_), 0);
+    Run(session_);
+    ASSERT_EQ(Run(session_), -1);
     session_.Execute(c.change);
     EXPECT_EQ(Run(session_), c.deleted);
   }
@@ -88,12 +92,14 @@ TEST_F(DeleteSkipTest, AForeignKeyActionIsNotTheUpdatesOwnChange) {
       "INSERT INTO node VALUES (5, NULL), (6, 5)");
   const std::string sql = "DELETE FROM refund WHERE FEntryID IN (SELECT parent FROM node)";
   EXPECT_EQ(Run(session_, sql), 0);
+  EXPECT_EQ(Run(session_, sql), 0);
   EXPECT_EQ(Run(session_, sql), -1);
   session_.Execute("UPDATE node SET id = 2 WHERE id = 5");
   EXPECT_EQ(Run(session_, sql), 1);
 }
 
 TEST_F(DeleteSkipTest, ARollbackBringsBackWhatTheCleanupRemoved) {
+  Run(session_);
   session_.Execute("INSERT INTO refund VALUES (4, 9)");
   session_.Execute("BEGIN TRAN");
   EXPECT_EQ(Run(session_), 1);
@@ -148,8 +154,7 @@ TEST(DeleteSkipSharingTest, ACommitOfAnotherConnectionIsSeen) {
     a.Execute(
         "CREATE TABLE lines (FEntryID int)\nCREATE TABLE refund (FID int, FEntryID int)\n"
         "INSERT INTO lines VALUES (1)\nINSERT INTO refund VALUES (1, 1)");
-    EXPECT_EQ(a.Execute(kCleanup)->records_affected(), 0);
-    EXPECT_EQ(a.Execute(kCleanup)->records_affected(), 0);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(a.Execute(kCleanup)->records_affected(), 0);
     ASSERT_EQ(a.delete_skip().skipped(), 1);
     b.Execute("INSERT INTO refund VALUES (2, 9)");
     EXPECT_EQ(a.Execute(kCleanup)->records_affected(), 1);
