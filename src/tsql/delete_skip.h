@@ -3,9 +3,11 @@
 //
 // The methods end many saves with the same cleanup ("delete the after-sales rows whose line
 // is gone"), which almost always finds nothing, yet on SQLite each run probes the lines table
-// once per after-sales row. The connection sees every row change it makes (the pre-update
-// hook, which unlike the update hook also reports truncations, REPLACE deletions, WITHOUT
-// ROWID tables and foreign-key actions), so it can tell that the answer is still "no row".
+// once per after-sales row. The connection sees every row change it makes through the
+// pre-update hook, which unlike the update hook also reports tables emptied at once (it turns
+// that shortcut off), rows removed by REPLACE conflicts and WITHOUT ROWID tables, and tells a
+// statement's own changes from those of triggers and foreign-key actions. So it can tell that
+// the answer is still "no row".
 //
 // A change counter is kept per table (rows inserted or deleted) and per column (UPDATEs that
 // set it; an UPDATE whose columns are not known counts for every column of its table). A
