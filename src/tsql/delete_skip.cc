@@ -27,9 +27,10 @@ bool TurnedOff() {
 // RAND, @@ values, session settings, variables) keeps a statement from being remembered.
 bool Pure(const char* name) {
   static constexpr const char* kPure[] = {
-      "abs",   "coalesce", "ifnull", "nullif", "iif",     "length",    "lower",
-      "upper", "trim",     "ltrim",  "rtrim",  "substr",  "substring", "instr",
-      "replace", "like",   "glob",   "tsql_like", "tsql_len", "tsql_ltrim"};
+      "abs",     "coalesce", "ifnull", "nullif",    "iif",      "length",     "lower",
+      "upper",   "trim",     "ltrim",  "rtrim",     "substr",   "substring",  "instr",
+      "replace", "like",     "glob",   "tsql_like", "tsql_len", "tsql_ltrim", "count",
+      "max",     "min",      "sum",    "total"};
   if (name == nullptr) return false;
   for (const char* p : kPure) {
     if (EqualsNoCase(name, p)) return true;
@@ -42,7 +43,8 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
 }
 
 bool InMainBaseTable(const char* database, const char* table, const char* inner) {
-  // inner names the view or trigger the access comes from.
+  // inner names the view or trigger the access comes from. A table read for its rows alone
+  // (EXISTS, COUNT(*)) comes without a database: it could be a temporary one, so it is out.
   return inner == nullptr && database != nullptr && std::strcmp(database, "main") == 0 &&
          table != nullptr && !StartsWithNoCase(table, "sqlite_");
 }

@@ -130,6 +130,7 @@ TEST_F(DeleteSkipTest, OnlyDeletesDecidedByTheirTablesAlone) {
            "DECLARE @k int = 100 DELETE FROM refund WHERE FEntryID = @k",
            "DELETE FROM refund WHERE FEntryID IN (SELECT FEntryID + 100 FROM v)",
            "DELETE FROM refund WHERE FEntryID IN (SELECT n FROM #t)",
+           "DELETE FROM refund WHERE NOT EXISTS (SELECT 1 FROM orders)",
            "DELETE TOP (1) FROM refund WHERE FEntryID > 100",
            "DELETE FROM refund OUTPUT deleted.FID WHERE FEntryID > 100",
            "DELETE FROM gone",
