@@ -70,12 +70,33 @@ void DeleteSkip::Attach(SqliteDb* db) {
   sqlite3_set_authorizer(handle, &DeleteSkip::Authorize, this);
 }
 
-DeleteSkip::Table* DeleteSkip::Find(const char* name) {
+size_t DeleteSkip::NoCaseHash::operator()(std::string_view name) const {
+  size_t hash = 14695981039346656037ull;
+  for (char c : name) {
+    hash ^= static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+    hash *= 1099511628211ull;
+  }
+  return hash;
+}
+
+bool DeleteSkip::NoCaseEqual::operator()(std::string_view a, std::string_view b) const {
+  return EqualsNoCase(a, b);
+}
+
+DeleteSkip::Table* DeleteSkip::Find(std::string_view name) {
   // Row changes come in runs on one table.
   if (last_table_ != nullptr && last_name_ == name) return last_table_;
-  last_name_ = name;
-  last_table_ = &tables_[ToLowerAscii(last_name_)];
+  auto it = tables_.find(name);
+  if (it == tables_.end()) it = tables_.emplace(std::string(name), Table{}).first;
+  last_name_.assign(name);
+  last_table_ = &it->second;
   return last_table_;
+}
+
+uint64_t* DeleteSkip::Column(Table* table, std::string_view name) {
+  auto it = table->columns.find(name);
+  if (it == table->columns.end()) it = table->columns.emplace(std::string(name), 0).first;
+  return &it->second;
 }
 
 void DeleteSkip::OnChange(void* self, sqlite3* db, int op, const char* database,
@@ -189,14 +210,14 @@ void DeleteSkip::Remember(const std::string& sql, int64_t version) {
     if (def->rows().empty() || StartsWithNoCase(CStr(def->rows()[0][0]), "CREATE VIRTUAL")) {
       return;
     }
-    Table* t = Find(name.c_str());
+    Table* t = Find(name);
     entry.counters.emplace_back(&t->rows, t->rows);
     entry.counters.emplace_back(&t->unattributed, t->unattributed);
   }
   for (const auto& [table, column] : reads.columns) {
-    Table* t = Find(table.c_str());
+    Table* t = Find(table);
     const uint64_t* counter =
-        column.empty() ? &t->any_update : &t->columns[ToLowerAscii(column)];
+        column.empty() ? &t->any_update : Column(t, column);
     entry.counters.emplace_back(counter, *counter);
   }
   std::sort(entry.counters.begin(), entry.counters.end());
@@ -211,9 +232,10 @@ DeleteSkip::Writing::Writing(DeleteSkip* skip, const std::string& table,
     : skip_(skip->enabled() ? skip : nullptr), outer_(skip->writing_) {
   if (skip_ == nullptr) return;
   if (!table.empty()) {
-    Table* t = skip->Find(table.c_str());
+    Table* t = skip->Find(table);
     table_ = t;
-    for (const std::string& c : columns) columns_.push_back(&t->columns[ToLowerAscii(c)]);
+    columns_.reserve(columns.size());
+    for (const std::string& c : columns) columns_.push_back(Column(t, c));
   }
   skip->writing_ = this;
 }

@@ -25,6 +25,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -84,11 +85,22 @@ class DeleteSkip {
   int64_t skipped() const { return skipped_; }
 
  private:
+  // Names compare as SQLite compares them, without case; looked up without copying.
+  struct NoCaseHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view name) const;
+  };
+  struct NoCaseEqual {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const;
+  };
+  template <typename T>
+  using NameMap = std::unordered_map<std::string, T, NoCaseHash, NoCaseEqual>;
   struct Table {
     uint64_t rows = 0;        // inserts and deletes
     uint64_t any_update = 0;  // every UPDATE event
     uint64_t unattributed = 0;  // UPDATE events whose columns are not known
-    std::unordered_map<std::string, uint64_t> columns;  // lower case
+    NameMap<uint64_t> columns;
   };
   struct Entry {
     int64_t version;
@@ -101,7 +113,8 @@ class DeleteSkip {
     std::vector<std::pair<std::string, std::string>> columns;  // table, column ("" any)
   };
 
-  Table* Find(const char* name);
+  Table* Find(std::string_view name);
+  static uint64_t* Column(Table* table, std::string_view name);
   int64_t DataVersion();
   static void OnChange(void* self, sqlite3* db, int op, const char* database, const char* table,
                        long long key1, long long key2);
@@ -110,7 +123,7 @@ class DeleteSkip {
                        const char* database, const char* inner);
 
   SqliteDb* db_ = nullptr;
-  std::unordered_map<std::string, Table> tables_;  // by lower-case name; never erased
+  NameMap<Table> tables_;  // never erased: remembered statements point into it
   std::string last_name_;  // the name OnChange looked up last, as SQLite gave it
   Table* last_table_ = nullptr;
   std::unordered_map<std::string, Entry> entries_;

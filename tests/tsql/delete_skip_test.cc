@@ -63,7 +63,7 @@ TEST_F(DeleteSkipTest, RunsAgainAfterEveryChangeItCouldSee) {
       {"INSERT INTO refund VALUES (4, 9)", 1},
       {"INSERT INTO lines VALUES (3, 1)", 0},
       {"DELETE FROM lines WHERE FEntryID = 2", 1},
-      {"UPDATE lines SET FEntryID = 2 WHERE FEntryID = 1", 1},
+      {"UPDATE lines SET fentryid = 2 WHERE FEntryID = 1", 1},  // a column in any case
       {"UPDATE refund SET FEntryID = 3 WHERE FID = 3", 0},
       {"UPDATE t SET FEntryID = 8 FROM refund t WHERE t.FID = 3", 1},
       // A line's key changed by an engine trigger of another table.
