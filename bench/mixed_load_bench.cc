@@ -95,7 +95,13 @@ Target& Shared() {
     options.prepare_account = schema::UpgradeAccountSchema;
     t->accounts = std::make_unique<AccountRegistry>(options);
     t->accounts->AddAccount(file.path.stem().string(), file.dsn);
-    t->dispatcher = std::make_unique<Dispatcher>(*t->accounts, AllClassTables());
+    // AMBIT_BENCH_LIST_SLOTS: how many order lists may run at once (the server's own default
+    // is one fewer than the cores).
+    t->dispatcher = std::make_unique<Dispatcher>(
+        *t->accounts, AllClassTables(),
+        std::strtoul(Env("AMBIT_BENCH_LIST_SLOTS", std::to_string(DefaultHeavyCallSlots()).c_str())
+                         .c_str(),
+                     nullptr, 10));
     ServerOptions server_options;
     server_options.port = 0;
     server_options.workers = std::strtoul(Env("AMBIT_BENCH_WORKERS", "0").c_str(), nullptr, 10);

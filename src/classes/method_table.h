@@ -80,6 +80,9 @@ struct MethodEntry {
   ResultKind result = ResultKind::kNone;
   std::string summary;  // one line for the catalogue
   MethodInvoker invoke;
+  // Reads a large part of the account (the order lists): the host runs only a few such calls
+  // at once, so that they cannot starve the cheap ones.
+  bool heavy = false;
 };
 
 // Error raised when arguments do not fit a method (unknown method, missing or surplus

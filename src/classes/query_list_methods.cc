@@ -49,7 +49,8 @@ void AddQueryListMethods(MethodTable& table) {
                e.summary,
                [method](Component& self, std::vector<Variant>& a) -> Variant {
                  return Variant(method(self, a[0].As<Dictionary>()));
-               }});
+               },
+               /*heavy=*/e.in_out});  // the status lists, which scan the account's orders
   }
   table.Add({"WebShopAccess",
              {{"sDsn", ArgKind::kText}},

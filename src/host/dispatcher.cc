@@ -1,6 +1,7 @@
 #include "host/dispatcher.h"
 
 #include <memory>
+#include <optional>
 
 #include "base/text.h"
 #include "base/version.h"
@@ -87,8 +88,9 @@ nlohmann::ordered_json WithAccountFilledIn(const MethodEntry& method,
 
 }  // namespace
 
-Dispatcher::Dispatcher(AccountRegistry& accounts, std::vector<const MethodTable*> tables)
-    : accounts_(accounts), tables_(std::move(tables)) {
+Dispatcher::Dispatcher(AccountRegistry& accounts, std::vector<const MethodTable*> tables,
+                       size_t heavy_slots)
+    : accounts_(accounts), tables_(std::move(tables)), heavy_calls_(heavy_slots) {
   InstallHostContextService();
 }
 
@@ -112,6 +114,9 @@ CallAnswer Dispatcher::Invoke(const CallRequest& request) {
     throw NotFoundError(
         kMemberNotFound, kDispatchSource,
         std::string(table->class_name()) + " has no method named '" + request.method + "'.");
+  // Before the context: a list that waits holds no connection.
+  std::optional<CallGate::Pass> heavy;
+  if (method->heavy) heavy.emplace(heavy_calls_);
   std::string served = accounts_.default_account();
   nlohmann::ordered_json args = WithAccountFilledIn(*method, request.args, served);
   std::string source =

@@ -13,6 +13,7 @@
 #include "classes/invoke_json.h"
 #include "classes/method_table.h"
 #include "host/account_registry.h"
+#include "host/call_gate.h"
 
 namespace ambit {
 
@@ -38,8 +39,10 @@ struct CallRequest {
 class Dispatcher {
  public:
   // `tables`: the classes to serve (production passes AllClassTables()); they must outlive the
-  // dispatcher. Installs the host's context service for the process.
-  Dispatcher(AccountRegistry& accounts, std::vector<const MethodTable*> tables);
+  // dispatcher. Installs the host's context service for the process. At most `heavy_slots`
+  // calls of heavy methods run at once; the others wait their turn.
+  Dispatcher(AccountRegistry& accounts, std::vector<const MethodTable*> tables,
+             size_t heavy_slots = DefaultHeavyCallSlots());
 
   // {"result": ..., "out": {...}}. Raises NotFoundError, ArgumentError (arguments that do not
   // fit, nothing ran) or the method's ComError (its transaction rolled back).
@@ -57,10 +60,12 @@ class Dispatcher {
   const MethodTable* FindTable(std::string_view class_name) const;
 
   AccountRegistry& accounts() const { return accounts_; }
+  const CallGate& heavy_calls() const { return heavy_calls_; }
 
  private:
   AccountRegistry& accounts_;
   std::vector<const MethodTable*> tables_;
+  CallGate heavy_calls_;
 };
 
 }  // namespace ambit

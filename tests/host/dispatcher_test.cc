@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <future>
+#include <mutex>
+
 #include "frame/local_host.h"
 #include "host/call_context.h"
 #include "host/test_methods.h"
@@ -195,6 +199,64 @@ TEST_F(DispatcherTest, AThreadThatRanATestHostGetsTheRealHostBack) {
     ThreadContextService();  // this thread now caches the test host's service
   }
   EXPECT_EQ(Call("AmbitOrderUpdate", "WhoAmI", R"({"sDsn":"demo"})")["result"], "7@10.1.2.3/demo");
+}
+
+// Lists past the bound wait, in order, while everything else goes by them; a list that fails
+// gives its slot back.
+TEST_F(DispatcherTest, HeavyCallsWaitForASlotAndCheapOnesDoNot) {
+  std::mutex mu;
+  std::condition_variable changed;
+  int entered = 0, released = 0;
+  auto until = [&](auto done) {
+    std::unique_lock lock(mu);
+    changed.wait(lock, done);
+  };
+  MethodTable t(ComponentClass::kOrderInfo, [] { return std::make_unique<AmbitOrderInfo>(); });
+  t.Add({"List",
+         {{"lFail", ArgKind::kInt32}},
+         ResultKind::kInt32,
+         "holds its slot until released",
+         [&](Component&, std::vector<Variant>& a) -> Variant {
+           std::unique_lock lock(mu);
+           int me = ++entered;
+           changed.notify_all();
+           changed.wait(lock, [&] { return released >= me; });
+           if (a[0].long_value()) throw ComError(5, "test", "the list failed");
+           return Variant(me);
+         },
+         /*heavy=*/true});
+  t.Add({"Lookup", {}, ResultKind::kInt32, "", [&](Component&, std::vector<Variant>&) -> Variant {
+           std::lock_guard lock(mu);
+           return Variant(entered);
+         }});
+  Dispatcher d(accounts_, {&t}, /*heavy_slots=*/1);
+  auto call = [&](const char* method, const char* args) {
+    return d.Call({"AmbitOrderInfo", method, nlohmann::ordered_json::parse(args), user_, ""});
+  };
+  auto first = std::async(std::launch::async, [&] { return call("List", R"({"lFail":1})"); });
+  until([&] { return entered == 1; });
+  auto second = std::async(std::launch::async, [&] { return call("List", R"({"lFail":0})"); });
+  while (d.heavy_calls().waiting() == 0) std::this_thread::yield();
+
+  // The slot is taken and a list waits for it: a lookup still runs, and sees only the first.
+  EXPECT_EQ(call("Lookup", "{}")["result"], 1);
+  EXPECT_EQ(d.heavy_calls().running(), 1u);
+
+  {
+    std::lock_guard lock(mu);
+    released = 1;
+  }
+  changed.notify_all();
+  EXPECT_THROW(first.get(), ComError);
+  until([&] { return entered == 2; });
+  {
+    std::lock_guard lock(mu);
+    released = 2;
+  }
+  changed.notify_all();
+  EXPECT_EQ(second.get()["result"], 2);
+  EXPECT_EQ(d.heavy_calls().running(), 0u);
+  EXPECT_EQ(d.heavy_calls().waiting(), 0u);
 }
 
 }  // namespace
