@@ -236,7 +236,11 @@ TEST_F(DispatcherTest, HeavyCallsWaitForASlotAndCheapOnesDoNot) {
   auto first = std::async(std::launch::async, [&] { return call("List", R"({"lFail":1})"); });
   until([&] { return entered == 1; });
   auto second = std::async(std::launch::async, [&] { return call("List", R"({"lFail":0})"); });
-  while (d.heavy_calls().waiting() == 0) std::this_thread::yield();
+  // Until it waits for the slot, or (ungated) runs beside the first.
+  while (d.heavy_calls().waiting() == 0) {
+    std::lock_guard lock(mu);
+    if (entered == 2) break;
+  }
 
   // The slot is taken and a list waits for it: a lookup still runs, and sees only the first.
   EXPECT_EQ(call("Lookup", "{}")["result"], 1);
