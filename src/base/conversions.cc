@@ -375,9 +375,47 @@ DateParts SplitDate(Date d) {
 std::string FormatDate(Date d) {
   DateParts p = SplitDate(d);
   char buf[40];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour,
-                p.minute, p.second);
-  return buf;
+  if (p.year < 0 || p.year > 9999) {
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day,
+                  p.hour, p.minute, p.second);
+    return buf;
+  }
+  // By hand: lists write a date in every row, and printf's parsing of its format showed in
+  // the server's profile.
+  auto two = [](char* at, int v) {
+    at[0] = static_cast<char>('0' + v / 10);
+    at[1] = static_cast<char>('0' + v % 10);
+  };
+  two(buf, p.year / 100);
+  two(buf + 2, p.year % 100);
+  buf[4] = '-';
+  two(buf + 5, p.month);
+  buf[7] = '-';
+  two(buf + 8, p.day);
+  buf[10] = ' ';
+  two(buf + 11, p.hour);
+  buf[13] = ':';
+  two(buf + 14, p.minute);
+  buf[16] = ':';
+  two(buf + 17, p.second);
+  return std::string(buf, 19);
+}
+
+bool IsFormattedDate(std::string_view s) {
+  static constexpr std::string_view kShape = "dddd-dd-dd dd:dd:dd";
+  if (s.size() != kShape.size()) return false;
+  for (size_t i = 0; i < s.size(); ++i) {
+    bool digit = s[i] >= '0' && s[i] <= '9';
+    if (kShape[i] == 'd' ? !digit : s[i] != kShape[i]) return false;
+  }
+  auto number = [&](size_t at, size_t n) {
+    int v = 0;
+    for (size_t i = at; i < at + n; ++i) v = v * 10 + (s[i] - '0');
+    return v;
+  };
+  int y = number(0, 4), m = number(5, 2), d = number(8, 2);
+  return y >= 100 && m >= 1 && m <= 12 && d >= 1 && d <= DaysInMonth(y, m) &&
+         number(11, 2) < 24 && number(14, 2) < 60 && number(17, 2) < 60;
 }
 
 std::optional<Date> ParseDate(std::string_view text) {

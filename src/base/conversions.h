@@ -35,6 +35,9 @@ bool IsNumericText(std::string_view s);
 
 // "yyyy-MM-dd HH:mm:ss" (milliseconds dropped).
 std::string FormatDate(Date d);
+// Whether a text is already what FormatDate writes for the date it names: a real date and
+// time in exactly that form, which FormatDate(*ParseDate(s)) gives back unchanged.
+bool IsFormattedDate(std::string_view s);
 // Date texts SQL Server and the original platform accept: "yyyy-MM-dd[ HH:mm[:ss[.fff]]]",
 // "yyyy/M/d ...", "yyyyMMdd", "yyyy-MM-ddTHH:mm:ss". nullopt when the text is no date.
 std::optional<Date> ParseDate(std::string_view s);

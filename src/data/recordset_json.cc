@@ -9,7 +9,11 @@ namespace ambit {
 namespace {
 
 double RoundToScale(double d, int scale) {
-  double f = std::pow(10.0, scale);
+  // Powers of ten are exact doubles up to 1e22; a table spares a pow per cell.
+  static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                       1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  double f = scale >= 0 && scale <= 22 ? kPowers[scale] : std::pow(10.0, scale);
   return std::round(d * f) / f;
 }
 
@@ -52,7 +56,8 @@ void WriteCell(const Variant& v, const FieldInfo& f, JsonText& out) {
   if (IsDecimal(f.type) && v.IsNumber()) {
     out.Double(RoundToScale(CDbl(v), f.scale));
   } else if (f.type == DataType::kDate && v.IsString()) {
-    // Backends that keep dates as text still show the one date form.
+    // Backends that keep dates as text still show the one date form; most already hold it.
+    if (IsFormattedDate(v.string_value())) return out.String(v.string_value());
     auto d = ParseDate(v.string_value());
     out.String(d ? FormatDate(*d) : v.string_value());
   } else {

@@ -3,6 +3,7 @@
 #include <httplib.h>
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -48,10 +49,11 @@ std::string NewRequestId() {
   static std::atomic<uint64_t> next{0};
   // The start time in the id keeps ids of two server runs apart in one log.
   static const uint64_t epoch = static_cast<uint64_t>(std::time(nullptr));
-  char id[40];
-  std::snprintf(id, sizeof id, "%llx-%llu", static_cast<unsigned long long>(epoch),
-                static_cast<unsigned long long>(++next));
-  return id;
+  char id[44];
+  char* end = std::to_chars(id, id + 20, epoch, 16).ptr;
+  *end++ = '-';
+  end = std::to_chars(end, id + sizeof id, next.fetch_add(1, std::memory_order_relaxed) + 1).ptr;
+  return std::string(id, end);
 }
 
 // The methods a path answers to, for the Allow header of a 405; empty for an unknown path.

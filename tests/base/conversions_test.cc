@@ -132,6 +132,19 @@ TEST(DateTest, SerialsMatchThePlatformEpoch) {
   EXPECT_EQ(FormatDate(Date{MakeDate(2026, 1, 31).serial + 0.9999999999}), "2026-02-01 00:00:00");
 }
 
+// Text already in the written form may be written as it stands: only when it names a real
+// date that FormatDate gives back unchanged.
+TEST(DateTest, FormattedTextIsRecognisedOnlyWhenItRoundTrips) {
+  for (const char* s : {"2026-12-05 13:04:05", "2024-02-29 00:00:00", "0100-01-01 23:59:59"}) {
+    EXPECT_TRUE(IsFormattedDate(s)) << s;
+    EXPECT_EQ(FormatDate(*ParseDate(s)), s);
+  }
+  for (const char* s : {"2026-02-30 00:00:00", "2023-02-29 00:00:00", "2026-12-05 24:00:00",
+                        "2026-12-05 13:60:00", "2026-12-05T13:04:05", "2026-12-05 13:04",
+                        "2026-12-05 13:04:05.250", "0099-01-01 00:00:00", "2026-1a-05 13:04:05"})
+    EXPECT_FALSE(IsFormattedDate(s)) << s;
+}
+
 TEST(CompareTest, MixedSubtypes) {
   EXPECT_EQ(CompareVariants(Variant(int16_t{2}), Variant(2.0)), 0);
   EXPECT_LT(CompareVariants(Variant(9), Variant("10")), 0);  // numeric, not textual
