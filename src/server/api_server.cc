@@ -189,6 +189,7 @@ ApiServer::ApiServer(Dispatcher& dispatcher, TokenStore tokens, ServerOptions op
       options_(std::move(options)),
       workers_(options_.workers ? options_.workers : DefaultWorkerCount()),
       http_(std::make_unique<httplib::Server>()) {
+  TuneAllocatorForServing();
   size_t workers = workers_;
   http_->new_task_queue = [workers] { return new httplib::ThreadPool(workers); };
   http_->set_payload_max_length(options_.max_body_bytes);

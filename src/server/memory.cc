@@ -11,10 +11,17 @@ namespace {
 // About 7,000 rows of an order list: tens of megabytes while it is written.
 constexpr int64_t kTrimNowCells = 1000000;
 constexpr auto kTrimEvery = std::chrono::seconds(5);
+// Blocks this large get mappings of their own; free tops of heaps twice this large go back.
+constexpr int kOwnMappingBytes = 4 << 20;
 
 std::atomic<int64_t> last_trim_ns{0};
 
 }  // namespace
+
+void TuneAllocatorForServing() {
+  mallopt(M_MMAP_THRESHOLD, kOwnMappingBytes);
+  mallopt(M_TRIM_THRESHOLD, 2 * kOwnMappingBytes);
+}
 
 void ReleaseFreedMemoryAfter(int64_t cells) {
   using Clock = std::chrono::steady_clock;
