@@ -37,7 +37,7 @@ size_t CallGate::waiting() const {
 
 size_t DefaultHeavyCallSlots() {
   size_t cores = std::max(1u, std::thread::hardware_concurrency());
-  return std::max<size_t>(2, cores - 1);
+  return std::max<size_t>(1, cores - 1);
 }
 
 }  // namespace ambit
