@@ -6,10 +6,12 @@
 #define AMBIT_TSQL_EMITTER_H_
 
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tsql/ast.h"
@@ -49,6 +51,9 @@ class Emitter {
 
   // --- expressions and queries (emitter_expr.cc, emitter_select.cc)
   std::string Expression(const Expr& e);
+  // Expression(e) appended to *out. A query's text is mostly its operands: written straight
+  // into the text that holds them, they never become strings of their own (emitter_append.cc).
+  void AppendExpression(const Expr& e, std::string* out);
   std::string Condition(const Expr& e) { return Expression(e); }
   std::string SelectText(const Select& s, bool skip_into = true);
   std::string SelectWithoutCtes(const Select& s);
@@ -185,6 +190,10 @@ class Emitter {
 
   // Quoting helpers.
   static std::string QuoteName(const std::string& name);
+  // text between `quote`s, each quote in it doubled, appended to *out.
+  static void AppendQuoted(const std::string& text, char quote, std::string* out);
+  // The pieces joined in one string sized once.
+  static std::string Concat(std::initializer_list<std::string_view> pieces);
   static std::string QuoteString(const std::string& value);
   static bool IsTempName(const std::string& name) { return !name.empty() && name[0] == '#'; }
   // The SQLite name of a (possibly qualified) table name: the last part, quoted; temporary
@@ -202,7 +211,10 @@ class Emitter {
  private:
   // Bytes of SQLite text one expression may become.
   static constexpr size_t kMaxExpressionText = size_t{8} << 20;
+  // The kinds AppendExpression does not write itself.
   std::string ExpressionText(const Expr& e);
+  void AppendColumn(const Expr& e, std::string* out);
+  void AppendCase(const Expr& e, std::string* out);
   std::string Param(const std::string& variable);
   std::string Comparison(const std::string& op, const Expr& a, const Expr& b);
   // A date column of a table against a constant, compared by SQLite itself on the bare column so

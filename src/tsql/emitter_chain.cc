@@ -35,30 +35,35 @@ std::string Step(const std::string& op, StaticType ta, StaticType tb, const Nume
   bool numeric = ta == StaticType::kNumeric && tb == StaticType::kNumeric;
   if (numeric && (op == "+" || op == "-" || op == "*")) {
     // int op int overflows at 32 bits in SQL Server; SQLite would carry on in 64.
-    std::string sql = "(" + a + " " + op + " " + b + ")";
-    if (IsInt32(na) && IsInt32(nb)) return "tsql_store_int(" + sql + ")";
+    if (IsInt32(na) && IsInt32(nb)) {
+      return Emitter::Concat({"tsql_store_int((", a, " ", op, " ", b, "))"});
+    }
     // Past 64 bits SQLite quietly goes on in floating point; bigint arithmetic must overflow.
-    if (result.kind == NumericType::Kind::kInteger) return "tsql_checked_bigint(" + sql + ")";
-    return sql;
+    if (result.kind == NumericType::Kind::kInteger) {
+      return Emitter::Concat({"tsql_checked_bigint((", a, " ", op, " ", b, "))"});
+    }
+    return Emitter::Concat({"(", a, " ", op, " ", b, ")"});
   }
   if (op == "+") {
-    if (ta == StaticType::kText && tb == StaticType::kText) return "(" + a + " || " + b + ")";
-    return "tsql_add(" + a + ", " + b + ")";
+    if (ta == StaticType::kText && tb == StaticType::kText) {
+      return Emitter::Concat({"(", a, " || ", b, ")"});
+    }
+    return Emitter::Concat({"tsql_add(", a, ", ", b, ")"});
   }
-  if (op == "-") return "tsql_sub(" + a + ", " + b + ")";
-  if (op == "*") return "tsql_mul(" + a + ", " + b + ")";
+  if (op == "-") return Emitter::Concat({"tsql_sub(", a, ", ", b, ")"});
+  if (op == "*") return Emitter::Concat({"tsql_mul(", a, ", ", b, ")"});
   if (op == "/") {
     // SQLite hands integral decimal values back as integers; the division must not become an
     // integer division because of that.
     if (result.kind == NumericType::Kind::kDecimal) {
       // The quotient is cut, not rounded, to the result's scale: 2.0 / 3 is 0.666666.
-      return "tsql_round(tsql_div(" + a + ", CAST(" + b + " AS REAL)), " +
-             std::to_string(result.scale) + ", 1)";
+      return Emitter::Concat({"tsql_round(tsql_div(", a, ", CAST(", b, " AS REAL)), ",
+                              std::to_string(result.scale), ", 1)"});
     }
     if (result.kind == NumericType::Kind::kMoney) {
-      return "tsql_div(" + a + ", CAST(" + b + " AS REAL))";
+      return Emitter::Concat({"tsql_div(", a, ", CAST(", b, " AS REAL))"});
     }
-    return "tsql_div(" + a + ", " + b + ")";
+    return Emitter::Concat({"tsql_div(", a, ", ", b, ")"});
   }
   if (op == "%") return "tsql_mod(" + a + ", " + b + ")";
   if (op == "&" || op == "|") return "(" + a + " " + op + " " + b + ")";

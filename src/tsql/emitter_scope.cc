@@ -109,13 +109,20 @@ void Emitter::CheckQualifier(const Expr& column) const {
 }
 
 StaticType Emitter::TypeOfDecl(const std::string& decl_type) {
-  if (decl_type.empty()) return StaticType::kUnknown;
-  std::string t = ToLowerAscii(decl_type.substr(0, decl_type.find('(')));
-  while (!t.empty() && t.back() == ' ') t.pop_back();
-  const std::string_view name = t;  // compares lengths first
+  // Asked for every column an expression reads: the name is lowered on the stack.
+  std::string_view declared = decl_type;
+  declared = declared.substr(0, declared.find('('));
+  while (!declared.empty() && declared.back() == ' ') declared.remove_suffix(1);
+  char lower[16];  // "uniqueidentifier", the longest type name
+  if (declared.empty() || declared.size() > sizeof lower) return StaticType::kUnknown;
+  for (size_t i = 0; i < declared.size(); ++i) {
+    char c = declared[i];
+    lower[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  }
+  const std::string_view name(lower, declared.size());  // compares lengths first
   if (name == "uniqueidentifier") return StaticType::kUnknown;
-  if (IsTextTypeName(t)) return StaticType::kText;
-  if (IsNumericTypeName(t)) return StaticType::kNumeric;
+  if (IsTextTypeName(name)) return StaticType::kText;
+  if (IsNumericTypeName(name)) return StaticType::kNumeric;
   if (name == "datetime" || name == "smalldatetime" || name == "date" || name == "datetime2") {
     return StaticType::kDate;
   }

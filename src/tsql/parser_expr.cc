@@ -67,14 +67,12 @@ ExprPtr MakeBinary(std::string op, ExprPtr a, ExprPtr b) {
   return e;
 }
 
-bool IsTextTypeName(const std::string& name) {
-  std::string_view n = name;  // compares lengths first
+bool IsTextTypeName(std::string_view n) {  // string_view compares lengths first
   return n == "varchar" || n == "nvarchar" || n == "char" || n == "nchar" || n == "text" ||
          n == "ntext" || n == "sysname" || n == "uniqueidentifier" || n == "xml";
 }
 
-bool IsNumericTypeName(const std::string& name) {
-  std::string_view n = name;
+bool IsNumericTypeName(std::string_view n) {
   return n == "int" || n == "bigint" || n == "smallint" || n == "tinyint" || n == "bit" ||
          n == "decimal" || n == "numeric" || n == "money" || n == "smallmoney" ||
          n == "float" || n == "real" || n == "integer";
@@ -402,10 +400,11 @@ ExprPtr Parser::ParsePrimary() {
     }
     // UPDATE(column) in a trigger: whether the statement wrote the column.
     if ((IsKeyword("left") || IsKeyword("right") || IsKeyword("update")) && IsOp("(", 1)) {
-      std::string name = std::string(Advance().text);
-      return ParseFunctionCall({name}, offset);
+      return ParseFunctionCall(Advance().text, offset);
     }
     if (IsReservedWord(t.text)) Fail();
+    // A call by a one-part name, the usual kind, needs no list of name parts.
+    if (IsOp("(", 1)) return ParseFunctionCall(Advance().text, offset);
   }
   std::vector<std::string> parts;
   parts.reserve(2);  // alias.column
@@ -423,16 +422,16 @@ ExprPtr Parser::ParsePrimary() {
     parts.push_back(std::string(Advance().text));
   }
   if (IsOp("(") && t.kind == TokenKind::kIdentifier) {
-    return ParseFunctionCall(std::move(parts), offset);
+    return ParseFunctionCall(parts.back(), offset);
   }
   auto e = MakeExpr(ExprKind::kColumn, offset);
   e->parts = std::move(parts);
   return e;
 }
 
-ExprPtr Parser::ParseFunctionCall(std::vector<std::string> name, size_t offset) {
+ExprPtr Parser::ParseFunctionCall(std::string_view name, size_t offset) {
   ExprDepth guard(this);
-  std::string fn = ToLowerAscii(name.back());
+  std::string fn = ToLowerAscii(name);
   const std::string_view called = fn;  // compares lengths first
   ExpectOp("(");
   if (called == "cast" || called == "try_cast") {
