@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -124,6 +125,9 @@ class Emitter {
   // Error 4104 when a qualified column names no table of any enclosing query.
   void CheckQualifier(const Expr& column) const;
   static StaticType TypeOfDecl(const std::string& decl_type);
+  // The type name of a declaration ("decimal" of "DECIMAL(18,2)") in lower case, written into
+  // *buffer; "" when the name is longer than any type's.
+  static std::string_view DeclTypeName(const std::string& decl_type, char (*buffer)[16]);
   // Decimal places of a value of fixed scale (decimal literal, decimal variable or column),
   // -1 when the value has none. SQLite keeps such values as REAL, so their text form ("2.00")
   // is rebuilt from the scale wherever they turn into text.
@@ -226,12 +230,12 @@ class Emitter {
   // A kBinary chain (emitter_chain.cc).
   std::string Chain(const Expr& e);
   // Error 206 for date, datetime2 or time with a number in + or - (datetime allows it).
-  void RefuseDateArithmetic(const Expr& e, const std::vector<StaticType>& types) const;
+  void RefuseDateArithmetic(const Expr& e, std::span<const StaticType> types) const;
   std::string LogicalChain(const Expr& e);
   // "column op constant" (either way round) that SQLite compares natively.
   bool ListTerm(const Expr& term, const std::string& op, std::string* column, std::string* value);
-  std::string LongArithmeticChain(const Expr& e, const std::vector<StaticType>& types,
-                                  const std::vector<NumericType>& numeric);
+  std::string LongArithmeticChain(const Expr& e, std::span<const StaticType> types,
+                                  std::span<const NumericType> numeric);
   std::string Function(const Expr& e);
   // Built-ins written in SQL rather than as runtime functions: DB_NAME(), SUSER_SNAME(),
   // CHOOSE, CONCAT_WS, ordered STRING_AGG ... (emitter_builtins.cc); nullopt for other names.

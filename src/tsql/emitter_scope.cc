@@ -108,18 +108,23 @@ void Emitter::CheckQualifier(const Expr& column) const {
                  "The multi-part identifier \"" + full + "\" could not be bound.");
 }
 
-StaticType Emitter::TypeOfDecl(const std::string& decl_type) {
-  // Asked for every column an expression reads: the name is lowered on the stack.
+std::string_view Emitter::DeclTypeName(const std::string& decl_type, char (*buffer)[16]) {
+  // Asked for every column an expression reads: the name is lowered on the caller's stack.
   std::string_view declared = decl_type;
   declared = declared.substr(0, declared.find('('));
   while (!declared.empty() && declared.back() == ' ') declared.remove_suffix(1);
-  char lower[16];  // "uniqueidentifier", the longest type name
-  if (declared.empty() || declared.size() > sizeof lower) return StaticType::kUnknown;
+  if (declared.size() > sizeof *buffer) return {};
   for (size_t i = 0; i < declared.size(); ++i) {
     char c = declared[i];
-    lower[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    (*buffer)[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
   }
-  const std::string_view name(lower, declared.size());  // compares lengths first
+  return std::string_view(*buffer, declared.size());
+}
+
+StaticType Emitter::TypeOfDecl(const std::string& decl_type) {
+  char buffer[16];
+  const std::string_view name = DeclTypeName(decl_type, &buffer);  // compares lengths first
+  if (name.empty()) return StaticType::kUnknown;
   if (name == "uniqueidentifier") return StaticType::kUnknown;
   if (IsTextTypeName(name)) return StaticType::kText;
   if (IsNumericTypeName(name)) return StaticType::kNumeric;
@@ -131,8 +136,8 @@ StaticType Emitter::TypeOfDecl(const std::string& decl_type) {
 
 namespace {
 
-Emitter::NumericType FromTypeName(const std::string& type_name, int precision, int scale) {
-  std::string_view name = type_name;  // compares lengths first
+Emitter::NumericType FromTypeName(std::string_view name, int precision, int scale) {
+  // string_view compares lengths first
   using K = Emitter::NumericType::Kind;
   if (name == "decimal" || name == "numeric") {
     return {K::kDecimal, precision < 0 ? 18 : precision, scale < 0 ? 0 : scale};
@@ -148,16 +153,22 @@ Emitter::NumericType FromTypeName(const std::string& type_name, int precision, i
 }
 
 Emitter::NumericType FromDecl(const std::string& decl_type) {
-  std::string decl = ToLowerAscii(decl_type);
-  std::string base = decl.substr(0, decl.find('('));
-  int precision = -1, scale = -1;
-  size_t open = decl.find('(');
-  if (open != std::string::npos) {
-    precision = std::atoi(decl.c_str() + open + 1);
-    size_t comma = decl.find(',');
-    scale = comma == std::string::npos ? 0 : std::atoi(decl.c_str() + comma + 1);
+  // Asked for every column an arithmetic operand reads: the name is lowered on the stack.
+  const size_t open = decl_type.find('(');
+  const std::string_view written = std::string_view(decl_type).substr(0, open);
+  char lower[16];  // longer than any numeric type's name
+  if (written.size() > sizeof lower) return {};
+  for (size_t i = 0; i < written.size(); ++i) {
+    char c = written[i];
+    lower[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
   }
-  return FromTypeName(base, precision, scale);
+  int precision = -1, scale = -1;
+  if (open != std::string::npos) {
+    precision = std::atoi(decl_type.c_str() + open + 1);
+    size_t comma = decl_type.find(',');
+    scale = comma == std::string::npos ? 0 : std::atoi(decl_type.c_str() + comma + 1);
+  }
+  return FromTypeName(std::string_view(lower, written.size()), precision, scale);
 }
 
 // SQL Server keeps at most 38 digits and gives up scale (down to 6) to keep integral digits.

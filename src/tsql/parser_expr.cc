@@ -1,6 +1,8 @@
 // Expressions, with T-SQL's precedence: unary ~ and sign; * / %; + - & ^ |; comparisons;
 // NOT; AND; OR (BETWEEN, IN, LIKE and IS at the comparison level).
 #include <algorithm>
+#include <charconv>
+#include <limits>
 
 #include "base/com_error.h"
 #include "tsql/lexer.h"
@@ -78,11 +80,28 @@ bool IsNumericTypeName(std::string_view n) {
          n == "float" || n == "real" || n == "integer";
 }
 
+namespace {
+
+// The value of a number token as atoi reads it: the leading digits, taken as a long and cut to
+// int.
+int TokenInt(std::string_view digits) {
+  long long value = 0;
+  if (std::from_chars(digits.data(), digits.data() + digits.size(), value).ec ==
+      std::errc::result_out_of_range) {
+    value = std::numeric_limits<long>::max();
+  }
+  return static_cast<int>(value);
+}
+
+}  // namespace
+
 TypeRef Parser::ParseType(bool in_cast) {
   TypeRef t;
   if (!IsName()) Fail();
-  std::vector<std::string> name = ParseQualifiedName();  // dbo.MyType is not supported below
-  t.name = ToLowerAscii(name.back());
+  // dbo.MyType is not supported below; the last part names the type.
+  const std::string written =
+      IsOp(".", 1) ? ParseQualifiedName().back() : std::string(Advance().text);
+  t.name = ToLowerAscii(written);
   if (t.name == "double" && IsKeyword("precision")) {
     Advance();
     t.name = "float";
@@ -101,10 +120,10 @@ TypeRef Parser::ParseType(bool in_cast) {
     // types only, a declaration would also look for a user-defined type.
     if (in_cast) {
       throw ComError(243, kEngineErrorSource,
-                     "Type " + name.back() + " is not a defined system type.");
+                     "Type " + written + " is not a defined system type.");
     }
     throw ComError(2715, kEngineErrorSource,
-                   "Column, parameter, or variable: Cannot find data type " + name.back() + ".");
+                   "Column, parameter, or variable: Cannot find data type " + written + ".");
   }
   // INTEGER is only a synonym of int; kept as written it would also be the one type spelling
   // that makes SQLite alias a key column to the row number.
@@ -116,20 +135,28 @@ TypeRef Parser::ParseType(bool in_cast) {
       t.text += "(max)";
     } else {
       if (Peek().kind != TokenKind::kNumber) Fail();
-      int first = std::atoi(std::string(Advance().text).c_str());
+      int first = TokenInt(Advance().text);
       if (AcceptOp(",")) {
         if (Peek().kind != TokenKind::kNumber) Fail();
         t.precision = first;
-        t.scale = std::atoi(std::string(Advance().text).c_str());
-        t.text += "(" + std::to_string(t.precision) + "," + std::to_string(t.scale) + ")";
+        t.scale = TokenInt(Advance().text);
+        t.text += '(';
+        t.text += std::to_string(t.precision);
+        t.text += ',';
+        t.text += std::to_string(t.scale);
+        t.text += ')';
       } else if (t.name == "decimal" || t.name == "numeric" || t.name == "float" ||
                  t.name == "datetime2" || t.name == "time") {
         t.precision = first;
         t.scale = (t.name == "decimal" || t.name == "numeric") ? 0 : -1;
-        t.text += "(" + std::to_string(first) + (t.scale == 0 ? ",0)" : ")");
+        t.text += '(';
+        t.text += std::to_string(first);
+        t.text += t.scale == 0 ? ",0)" : ")";
       } else {
         t.length = first;
-        t.text += "(" + std::to_string(first) + ")";
+        t.text += '(';
+        t.text += std::to_string(first);
+        t.text += ')';
       }
     }
     ExpectOp(")");
