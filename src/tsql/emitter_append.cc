@@ -32,6 +32,11 @@ std::string Emitter::Concat(std::initializer_list<std::string_view> pieces) {
 
 std::string Emitter::Expression(const Expr& e) {
   std::string sql;
+  // The forms written here run past the inline capacity of a string: sized once, the text is
+  // not moved at every doubling.
+  if (e.kind == ExprKind::kCase || e.kind == ExprKind::kLike || e.kind == ExprKind::kIsNull) {
+    sql.reserve(64);
+  }
   AppendExpression(e, &sql);
   return sql;
 }
@@ -77,7 +82,12 @@ void Emitter::AppendExpression(const Expr& e, std::string* out) {
       *out += e.negated ? " IS NOT NULL)" : " IS NULL)";
       break;
     default:
-      *out += ExpressionText(e);
+      // Alone in the text (Expression), the form's own text is taken over, not copied.
+      if (out->empty()) {
+        *out = ExpressionText(e);
+      } else {
+        *out += ExpressionText(e);
+      }
   }
   // Some forms repeat an operand (BETWEEN on an expression, NULLIF, IN as ORs), so nesting them
   // grows the text exponentially; the bound keeps hostile input from taking the machine.

@@ -464,7 +464,9 @@ std::string Emitter::Function(const Expr& e) {
                       decl.find("max") == std::string::npos;
     if (!decl.empty() && first != StaticType::kUnknown && (first != second || sized_text) &&
         e.args[1]->kind != ExprKind::kNull) {
-      std::string out = "ifnull(";
+      std::string out;
+      out.reserve(64);
+      out += "ifnull(";
       AppendExpression(*e.args[0], &out);
       out += ", tsql_cast(";
       AppendExpression(*e.args[1], &out);

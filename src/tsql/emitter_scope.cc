@@ -108,17 +108,26 @@ void Emitter::CheckQualifier(const Expr& column) const {
                  "The multi-part identifier \"" + full + "\" could not be bound.");
 }
 
+namespace {
+
+// A type name lowered into *buffer, "" when it is longer than any type's. Declared types are
+// asked for every column an expression reads, so the name is lowered on the caller's stack.
+std::string_view LowerTypeName(std::string_view written, char (*buffer)[16]) {
+  if (written.size() > sizeof *buffer) return {};
+  for (size_t i = 0; i < written.size(); ++i) {
+    char c = written[i];
+    (*buffer)[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  }
+  return std::string_view(*buffer, written.size());
+}
+
+}  // namespace
+
 std::string_view Emitter::DeclTypeName(const std::string& decl_type, char (*buffer)[16]) {
-  // Asked for every column an expression reads: the name is lowered on the caller's stack.
   std::string_view declared = decl_type;
   declared = declared.substr(0, declared.find('('));
   while (!declared.empty() && declared.back() == ' ') declared.remove_suffix(1);
-  if (declared.size() > sizeof *buffer) return {};
-  for (size_t i = 0; i < declared.size(); ++i) {
-    char c = declared[i];
-    (*buffer)[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-  }
-  return std::string_view(*buffer, declared.size());
+  return LowerTypeName(declared, buffer);
 }
 
 StaticType Emitter::TypeOfDecl(const std::string& decl_type) {
@@ -153,22 +162,18 @@ Emitter::NumericType FromTypeName(std::string_view name, int precision, int scal
 }
 
 Emitter::NumericType FromDecl(const std::string& decl_type) {
-  // Asked for every column an arithmetic operand reads: the name is lowered on the stack.
   const size_t open = decl_type.find('(');
   const std::string_view written = std::string_view(decl_type).substr(0, open);
-  char lower[16];  // longer than any numeric type's name
-  if (written.size() > sizeof lower) return {};
-  for (size_t i = 0; i < written.size(); ++i) {
-    char c = written[i];
-    lower[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-  }
+  char buffer[16];
+  const std::string_view name = LowerTypeName(written, &buffer);
+  if (name.size() != written.size()) return {};  // too long to be a numeric type
   int precision = -1, scale = -1;
   if (open != std::string::npos) {
     precision = std::atoi(decl_type.c_str() + open + 1);
     size_t comma = decl_type.find(',');
     scale = comma == std::string::npos ? 0 : std::atoi(decl_type.c_str() + comma + 1);
   }
-  return FromTypeName(std::string_view(lower, written.size()), precision, scale);
+  return FromTypeName(name, precision, scale);
 }
 
 // SQL Server keeps at most 38 digits and gives up scale (down to 6) to keep integral digits.
