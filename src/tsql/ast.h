@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace ambit::tsql {
@@ -24,8 +25,8 @@ struct TypeRef {
   int scale = -1;
   std::string text;  // as it should be written back, e.g. "varchar(50)"
 };
-bool IsTextTypeName(const std::string& lower_name);
-bool IsNumericTypeName(const std::string& lower_name);
+bool IsTextTypeName(std::string_view lower_name);
+bool IsNumericTypeName(std::string_view lower_name);
 
 enum class ExprKind {
   kNumber,          // text = literal

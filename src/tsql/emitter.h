@@ -6,10 +6,13 @@
 #define AMBIT_TSQL_EMITTER_H_
 
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tsql/ast.h"
@@ -49,6 +52,9 @@ class Emitter {
 
   // --- expressions and queries (emitter_expr.cc, emitter_select.cc)
   std::string Expression(const Expr& e);
+  // Expression(e) appended to *out. A query's text is mostly its operands: written straight
+  // into the text that holds them, they never become strings of their own (emitter_append.cc).
+  void AppendExpression(const Expr& e, std::string* out);
   std::string Condition(const Expr& e) { return Expression(e); }
   std::string SelectText(const Select& s, bool skip_into = true);
   std::string SelectWithoutCtes(const Select& s);
@@ -119,6 +125,9 @@ class Emitter {
   // Error 4104 when a qualified column names no table of any enclosing query.
   void CheckQualifier(const Expr& column) const;
   static StaticType TypeOfDecl(const std::string& decl_type);
+  // The type name of a declaration ("decimal" of "DECIMAL(18,2)") in lower case, written into
+  // *buffer; "" when the name is longer than any type's.
+  static std::string_view DeclTypeName(const std::string& decl_type, char (*buffer)[16]);
   // Decimal places of a value of fixed scale (decimal literal, decimal variable or column),
   // -1 when the value has none. SQLite keeps such values as REAL, so their text form ("2.00")
   // is rebuilt from the scale wherever they turn into text.
@@ -185,6 +194,10 @@ class Emitter {
 
   // Quoting helpers.
   static std::string QuoteName(const std::string& name);
+  // text between `quote`s, each quote in it doubled, appended to *out.
+  static void AppendQuoted(const std::string& text, char quote, std::string* out);
+  // The pieces joined in one string sized once.
+  static std::string Concat(std::initializer_list<std::string_view> pieces);
   static std::string QuoteString(const std::string& value);
   static bool IsTempName(const std::string& name) { return !name.empty() && name[0] == '#'; }
   // The SQLite name of a (possibly qualified) table name: the last part, quoted; temporary
@@ -202,7 +215,10 @@ class Emitter {
  private:
   // Bytes of SQLite text one expression may become.
   static constexpr size_t kMaxExpressionText = size_t{8} << 20;
+  // The kinds AppendExpression does not write itself.
   std::string ExpressionText(const Expr& e);
+  void AppendColumn(const Expr& e, std::string* out);
+  void AppendCase(const Expr& e, std::string* out);
   std::string Param(const std::string& variable);
   std::string Comparison(const std::string& op, const Expr& a, const Expr& b);
   // A date column of a table against a constant, compared by SQLite itself on the bare column so
@@ -214,12 +230,12 @@ class Emitter {
   // A kBinary chain (emitter_chain.cc).
   std::string Chain(const Expr& e);
   // Error 206 for date, datetime2 or time with a number in + or - (datetime allows it).
-  void RefuseDateArithmetic(const Expr& e, const std::vector<StaticType>& types) const;
+  void RefuseDateArithmetic(const Expr& e, std::span<const StaticType> types) const;
   std::string LogicalChain(const Expr& e);
   // "column op constant" (either way round) that SQLite compares natively.
   bool ListTerm(const Expr& term, const std::string& op, std::string* column, std::string* value);
-  std::string LongArithmeticChain(const Expr& e, const std::vector<StaticType>& types,
-                                  const std::vector<NumericType>& numeric);
+  std::string LongArithmeticChain(const Expr& e, std::span<const StaticType> types,
+                                  std::span<const NumericType> numeric);
   std::string Function(const Expr& e);
   // Built-ins written in SQL rather than as runtime functions: DB_NAME(), SUSER_SNAME(),
   // CHOOSE, CONCAT_WS, ordered STRING_AGG ... (emitter_builtins.cc); nullopt for other names.

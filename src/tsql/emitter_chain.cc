@@ -35,30 +35,35 @@ std::string Step(const std::string& op, StaticType ta, StaticType tb, const Nume
   bool numeric = ta == StaticType::kNumeric && tb == StaticType::kNumeric;
   if (numeric && (op == "+" || op == "-" || op == "*")) {
     // int op int overflows at 32 bits in SQL Server; SQLite would carry on in 64.
-    std::string sql = "(" + a + " " + op + " " + b + ")";
-    if (IsInt32(na) && IsInt32(nb)) return "tsql_store_int(" + sql + ")";
+    if (IsInt32(na) && IsInt32(nb)) {
+      return Emitter::Concat({"tsql_store_int((", a, " ", op, " ", b, "))"});
+    }
     // Past 64 bits SQLite quietly goes on in floating point; bigint arithmetic must overflow.
-    if (result.kind == NumericType::Kind::kInteger) return "tsql_checked_bigint(" + sql + ")";
-    return sql;
+    if (result.kind == NumericType::Kind::kInteger) {
+      return Emitter::Concat({"tsql_checked_bigint((", a, " ", op, " ", b, "))"});
+    }
+    return Emitter::Concat({"(", a, " ", op, " ", b, ")"});
   }
   if (op == "+") {
-    if (ta == StaticType::kText && tb == StaticType::kText) return "(" + a + " || " + b + ")";
-    return "tsql_add(" + a + ", " + b + ")";
+    if (ta == StaticType::kText && tb == StaticType::kText) {
+      return Emitter::Concat({"(", a, " || ", b, ")"});
+    }
+    return Emitter::Concat({"tsql_add(", a, ", ", b, ")"});
   }
-  if (op == "-") return "tsql_sub(" + a + ", " + b + ")";
-  if (op == "*") return "tsql_mul(" + a + ", " + b + ")";
+  if (op == "-") return Emitter::Concat({"tsql_sub(", a, ", ", b, ")"});
+  if (op == "*") return Emitter::Concat({"tsql_mul(", a, ", ", b, ")"});
   if (op == "/") {
     // SQLite hands integral decimal values back as integers; the division must not become an
     // integer division because of that.
     if (result.kind == NumericType::Kind::kDecimal) {
       // The quotient is cut, not rounded, to the result's scale: 2.0 / 3 is 0.666666.
-      return "tsql_round(tsql_div(" + a + ", CAST(" + b + " AS REAL)), " +
-             std::to_string(result.scale) + ", 1)";
+      return Emitter::Concat({"tsql_round(tsql_div(", a, ", CAST(", b, " AS REAL)), ",
+                              std::to_string(result.scale), ", 1)"});
     }
     if (result.kind == NumericType::Kind::kMoney) {
-      return "tsql_div(" + a + ", CAST(" + b + " AS REAL))";
+      return Emitter::Concat({"tsql_div(", a, ", CAST(", b, " AS REAL))"});
     }
-    return "tsql_div(" + a + ", " + b + ")";
+    return Emitter::Concat({"tsql_div(", a, ", ", b, ")"});
   }
   if (op == "%") return "tsql_mod(" + a + ", " + b + ")";
   if (op == "&" || op == "|") return "(" + a + " " + op + " " + b + ")";
@@ -68,7 +73,7 @@ std::string Step(const std::string& op, StaticType ta, StaticType tb, const Nume
 
 }  // namespace
 
-void Emitter::RefuseDateArithmetic(const Expr& e, const std::vector<StaticType>& types) const {
+void Emitter::RefuseDateArithmetic(const Expr& e, std::span<const StaticType> types) const {
   // Only datetime and smalldatetime take days added as numbers; the newer date types refuse.
   // Their static type is kDate or kUnknown, never numeric or text, so the full result type
   // (costly for nested calls) is asked only of operands that may be one, next to a number.
@@ -129,13 +134,26 @@ std::string Emitter::Chain(const Expr& e) {
   const std::string& first_op = e.text;
   if (first_op == "and" || first_op == "or") return LogicalChain(e);
   if (!IsArithmetic(first_op)) return Comparison(first_op, *e.args[0], *e.args[1]);
-  size_t n = e.args.size();
-  std::vector<StaticType> types(n);
-  std::vector<NumericType> numeric(n);
-  for (size_t i = 0; i < n; ++i) {
-    types[i] = TypeOf(*e.args[i]);
-    numeric[i] = NumericTypeOf(*e.args[i]);
+  const size_t n = e.args.size();
+  // Most chains are short: their operands' types stay on the stack.
+  StaticType type_buffer[kStepwiseOperands];
+  NumericType numeric_buffer[kStepwiseOperands];
+  std::vector<StaticType> long_types;
+  std::vector<NumericType> long_numeric;
+  std::span<StaticType> types(type_buffer, std::min(n, kStepwiseOperands));
+  std::span<NumericType> numeric(numeric_buffer, types.size());
+  if (n > kStepwiseOperands) {
+    long_types.resize(n);
+    long_numeric.resize(n);
+    types = long_types;
+    numeric = long_numeric;
   }
+  for (size_t i = 0; i < n; ++i) types[i] = TypeOf(*e.args[i]);
+  // The exact numeric types steer only steps with a number on the right and divisions; a chain
+  // with neither (text joined by +) leaves them unasked.
+  bool exact = std::find(types.begin(), types.end(), StaticType::kNumeric) != types.end() ||
+               std::find(e.parts.begin(), e.parts.end(), "/") != e.parts.end();
+  for (size_t i = 0; i < n; ++i) numeric[i] = exact ? NumericTypeOf(*e.args[i]) : NumericType{};
   if (n <= kStepwiseOperands) RefuseDateArithmetic(e, types);
   if (n > kStepwiseOperands) {
     std::string flat = LongArithmeticChain(e, types, numeric);
@@ -207,8 +225,8 @@ std::string Emitter::LogicalChain(const Expr& e) {
 // as exact sums; SQLite adds integers in 64 bits, so a chain of int operands is checked
 // against int's range at the end, where SQL Server checks after every step: a chain whose
 // running total leaves int's range and comes back is the one case that answers differently.
-std::string Emitter::LongArithmeticChain(const Expr& e, const std::vector<StaticType>& types,
-                                         const std::vector<NumericType>& numeric) {
+std::string Emitter::LongArithmeticChain(const Expr& e, std::span<const StaticType> types,
+                                         std::span<const NumericType> numeric) {
   auto all_ops = [&](auto pred) {
     for (const std::string& op : e.parts) {
       if (!pred(op)) return false;

@@ -20,8 +20,8 @@ namespace {
 enum class DateForm { kNone, kDateTime, kDate };
 
 DateForm FormOf(const std::string& decl_type) {
-  std::string t = ToLowerAscii(decl_type.substr(0, decl_type.find('(')));
-  while (!t.empty() && t.back() == ' ') t.pop_back();
+  char buffer[16];
+  const std::string_view t = Emitter::DeclTypeName(decl_type, &buffer);
   if (t == "datetime" || t == "smalldatetime" || t == "datetime2") return DateForm::kDateTime;
   if (t == "date") return DateForm::kDate;
   return DateForm::kNone;

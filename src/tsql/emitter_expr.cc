@@ -72,31 +72,19 @@ bool IsAggregate(const std::string& fn) {
 
 }  // namespace
 
-namespace {
-
-// text between `quote`s with each quote in it doubled. Names and literals seldom hold one, so
-// the text is copied whole when it has none.
-std::string Quoted(const std::string& text, char quote) {
+std::string Emitter::QuoteName(const std::string& name) {
   std::string out;
-  out.reserve(text.size() + 2);
-  out += quote;
-  if (std::find(text.begin(), text.end(), quote) == text.end()) {
-    out += text;
-  } else {
-    for (char c : text) {
-      if (c == quote) out += quote;
-      out += c;
-    }
-  }
-  out += quote;
+  out.reserve(name.size() + 2);
+  AppendQuoted(name, '"', &out);
   return out;
 }
 
-}  // namespace
-
-std::string Emitter::QuoteName(const std::string& name) { return Quoted(name, '"'); }
-
-std::string Emitter::QuoteString(const std::string& value) { return Quoted(value, '\''); }
+std::string Emitter::QuoteString(const std::string& value) {
+  std::string out;
+  out.reserve(value.size() + 2);
+  AppendQuoted(value, '\'', &out);
+  return out;
+}
 
 namespace {
 thread_local const Emitter::PseudoTables* t_pseudo_tables = nullptr;
@@ -200,18 +188,6 @@ StaticType Emitter::TypeOf(const Expr& e) const {
   }
 }
 
-std::string Emitter::Expression(const Expr& e) {
-  std::string sql = ExpressionText(e);
-  // Some forms repeat an operand (BETWEEN on an expression, NULLIF, IN as ORs), so nesting them
-  // grows the text exponentially; the bound keeps hostile input from taking the machine.
-  if (sql.size() > kMaxExpressionText) {
-    throw ComError(8632, kEngineErrorSource,
-                   "Internal error: An expression services limit has been reached. Please look "
-                   "for potentially complex expressions in your query, and try to simplify them.");
-  }
-  return sql;
-}
-
 std::string Emitter::ExpressionText(const Expr& e) {
   switch (e.kind) {
     case ExprKind::kNumber:
@@ -222,10 +198,6 @@ std::string Emitter::ExpressionText(const Expr& e) {
         return "X'" + digits + "'";
       }
       return e.text;
-    case ExprKind::kString:
-      return QuoteString(e.text);
-    case ExprKind::kNull:
-      return "NULL";
     case ExprKind::kVariable: {
       auto it = variable_sql_.find(e.text);
       if (it != variable_sql_.end()) return it->second;
@@ -237,29 +209,6 @@ std::string Emitter::ExpressionText(const Expr& e) {
     }
     case ExprKind::kSystemVariable:
       return Param(e.text);
-    case ExprKind::kColumn: {
-      if (e.parts.size() == 1 && (EqualsNoCase(e.parts[0], "current_timestamp"))) {
-        return "tsql_getdate()";
-      }
-      // USER, SYSTEM_USER ...: reserved words in T-SQL, so a column of that name comes bracketed;
-      // a table's own column still wins.
-      if (e.parts.size() == 1) {
-        if (auto sql = NiladicFunction(e.parts[0]); sql && ColumnType(e).empty()) return *sql;
-      }
-      if (auto it = column_sql_.find(&e); it != column_sql_.end()) return it->second;
-      if (packed_sources_ > 0) {
-        if (std::optional<std::string> packed = PackedColumn(e)) return *packed;
-      }
-      CheckQualifier(e);
-      size_t first = e.parts.size() > 2 ? e.parts.size() - 2 : 0;
-      if (first + 1 == e.parts.size()) return QuoteName(e.parts[first]);
-      std::string out = QuoteName(e.parts[first]);
-      for (size_t i = first + 1; i < e.parts.size(); ++i) {
-        out += '.';
-        out += QuoteName(e.parts[i]);
-      }
-      return out;
-    }
     case ExprKind::kStar:
       if (packed_sources_ > 0 && !scopes_.empty()) return StarText(e);
       return e.parts.empty() ? "*" : QuoteName(e.parts.back()) + ".*";
@@ -275,38 +224,6 @@ std::string Emitter::ExpressionText(const Expr& e) {
       return Chain(e);
     case ExprKind::kFunction:
       return Function(e);
-    case ExprKind::kCase: {
-      std::string out = "CASE";
-      size_t i = e.has_operand ? 1 : 0;
-      size_t pairs_end = e.args.size() - (e.has_else ? 1 : 0);
-      // The result takes the type of highest precedence among the branches: with a number
-      // among them, text branches convert to numbers (and fail when they are none).
-      std::vector<const Expr*> results;
-      for (size_t r = i; r + 1 < pairs_end; r += 2) results.push_back(e.args[r + 1].get());
-      if (e.has_else) results.push_back(e.args.back().get());
-      bool text = false, number = false, integral = true;
-      for (const Expr* r : results) {
-        StaticType t = TypeOf(*r);
-        text |= t == StaticType::kText;
-        if (t == StaticType::kNumeric) {
-          number = true;
-          integral &= NumericTypeOf(*r).kind == NumericType::Kind::kInteger;
-        }
-      }
-      auto result = [&](const Expr& r) {
-        std::string sql = Expression(r);
-        if (text && number && TypeOf(r) == StaticType::kText) {
-          return "tsql_cast(" + sql + (integral ? ", 'int')" : ", 'float')");
-        }
-        return sql;
-      };
-      if (e.has_operand) out += " " + Expression(*e.args[0]);
-      for (; i + 1 < pairs_end; i += 2) {
-        out += " WHEN " + Expression(*e.args[i]) + " THEN " + result(*e.args[i + 1]);
-      }
-      if (e.has_else) out += " ELSE " + result(*e.args.back());
-      return out + " END";
-    }
     case ExprKind::kCast:
     case ExprKind::kConvert: {
       std::string value = Expression(*e.args[0]);
@@ -344,44 +261,54 @@ std::string Emitter::ExpressionText(const Expr& e) {
       std::string out;
       if (e.args[0]->kind == ExprKind::kColumn && !LooksLikeDate(*e.args[1]) &&
           !LooksLikeDate(*e.args[2]) && StoredDateType(*e.args[0]).empty()) {
-        out = "(" + Expression(*e.args[0]) + " BETWEEN " + Expression(*e.args[1]) + " AND " +
-              Expression(*e.args[2]) + ")";
+        out = "(";
+        AppendExpression(*e.args[0], &out);
+        out += " BETWEEN ";
+        AppendExpression(*e.args[1], &out);
+        out += " AND ";
+        AppendExpression(*e.args[2], &out);
+        out += ')';
       } else {
         out = "(" + Comparison(">=", *e.args[0], *e.args[1]) + " AND " +
               Comparison("<=", *e.args[0], *e.args[2]) + ")";
       }
       return e.negated ? "(NOT " + out + ")" : out;
     }
-    case ExprKind::kLike: {
-      std::string out = "tsql_like(" + Expression(*e.args[0]) + ", " + Expression(*e.args[1]);
-      if (e.args.size() > 2) out += ", " + Expression(*e.args[2]);
-      out += ")";
-      return e.negated ? "(NOT " + out + ")" : out;
-    }
     case ExprKind::kDefault:
       Unsupported("DEFAULT");
-    case ExprKind::kIsNull:
-      return "(" + Expression(*e.args[0]) + (e.negated ? " IS NOT NULL)" : " IS NULL)");
+    default:  // the kinds AppendExpression writes itself
+      break;
   }
   Unsupported(e.text);
 }
 
 std::string Emitter::Comparison(const std::string& op, const Expr& a, const Expr& b) {
   if (std::string sql = DateColumnComparison(op, a, b); !sql.empty()) return sql;
-  std::string sa = Expression(a), sb = Expression(b);
-  // Only one of the forms is wanted: each is built when chosen.
-  auto form = [&](std::string_view head, std::string_view between, std::string_view tail) {
-    std::string out;
-    out.reserve(head.size() + sa.size() + between.size() + sb.size() + tail.size());
-    out.append(head).append(sa).append(between).append(sb).append(tail);
+  enum class Form { kNative, kCollated, kRuntime };
+  // The form is told from the operands' types alone, so each side is written once, straight
+  // into the result.
+  auto emit = [&](Form form) {
+    std::string out = form == Form::kRuntime ? "(tsql_cmp(" : "(";
+    AppendExpression(a, &out);
+    if (form == Form::kRuntime) {
+      out += ", ";
+    } else {
+      out += ' ';
+      out += op;
+      out += ' ';
+    }
+    AppendExpression(b, &out);
+    if (form == Form::kRuntime) {
+      out += ") ";
+      out += op;
+      out += " 0)";
+    } else {
+      out += form == Form::kCollated ? " COLLATE TSQL)" : ")";
+    }
     return out;
   };
-  const std::string op_between = " " + op + " ";
-  const std::string op_tail = ") " + op + " 0)";
-  auto native = [&] { return form("(", op_between, ")"); };
-  auto runtime = [&] { return form("(tsql_cmp(", ", ", op_tail); };
   // Date texts need the runtime: '2026-12-05' must equal midnight of that day.
-  if (LooksLikeDate(a) || LooksLikeDate(b)) return runtime();
+  if (LooksLikeDate(a) || LooksLikeDate(b)) return emit(Form::kRuntime);
   StaticType ta = TypeOf(a), tb = TypeOf(b);
   bool a_col = a.kind == ExprKind::kColumn || a.kind == ExprKind::kSubquery;
   bool b_col = b.kind == ExprKind::kColumn || b.kind == ExprKind::kSubquery;
@@ -390,20 +317,18 @@ std::string Emitter::Comparison(const std::string& op, const Expr& a, const Expr
     // conversions except where SQL Server would turn a text column into a number.
     bool mixed = (ta == StaticType::kText && tb == StaticType::kNumeric) ||
                  (ta == StaticType::kNumeric && tb == StaticType::kText);
-    if (!mixed) return native();
+    if (!mixed) return emit(Form::kNative);
     const Expr& number_side = ta == StaticType::kNumeric ? a : b;
     const Expr& text_side = ta == StaticType::kNumeric ? b : a;
     bool number_is_column = number_side.kind == ExprKind::kColumn;
     bool text_converts = text_side.kind == ExprKind::kVariable ||
                          (text_side.kind == ExprKind::kString && IsNumericText(text_side.text));
-    if (number_is_column && text_converts) return native();
-    return runtime();
+    if (number_is_column && text_converts) return emit(Form::kNative);
+    return emit(Form::kRuntime);
   }
-  if (ta == StaticType::kNumeric && tb == StaticType::kNumeric) return native();
-  if (ta == StaticType::kText && tb == StaticType::kText) {
-    return form("(", op_between, " COLLATE TSQL)");
-  }
-  return runtime();
+  if (ta == StaticType::kNumeric && tb == StaticType::kNumeric) return emit(Form::kNative);
+  if (ta == StaticType::kText && tb == StaticType::kText) return emit(Form::kCollated);
+  return emit(Form::kRuntime);
 }
 
 bool Emitter::InListIsNative(const Expr& e) const {
@@ -428,10 +353,12 @@ std::string Emitter::InList(const Expr& e) {
   if (e.select) {
     out = "(" + Expression(left) + " IN (" + SelectText(*e.select) + "))";
   } else if (left.kind == ExprKind::kColumn && InListIsNative(e)) {
-    out = "(" + Expression(left) + " IN (";
+    out = "(";
+    AppendExpression(left, &out);
+    out += " IN (";
     for (size_t i = 1; i < e.args.size(); ++i) {
       if (i > 1) out += ", ";
-      out += Expression(*e.args[i]);
+      AppendExpression(*e.args[i], &out);
     }
     out += "))";
   } else {
@@ -486,11 +413,13 @@ std::string Emitter::Function(const Expr& e) {
   int n = static_cast<int>(e.args.size());
   // "prefix(arg, arg, ...)" built in one string: the common end of most calls.
   auto call = [&](std::string_view prefix) {
-    std::string out(prefix);
+    std::string out;
+    out.reserve(prefix.size() + 16 * e.args.size() + 2);
+    out += prefix;
     out += '(';
     for (size_t i = 0; i < e.args.size(); ++i) {
       if (i > 0) out += ", ";
-      out += Expression(*e.args[i]);
+      AppendExpression(*e.args[i], &out);
     }
     out += ')';
     return out;
@@ -499,7 +428,7 @@ std::string Emitter::Function(const Expr& e) {
     std::string out;
     for (size_t i = from; i < e.args.size(); ++i) {
       if (i > from) out += ", ";
-      out += Expression(*e.args[i]);
+      AppendExpression(*e.args[i], &out);
     }
     return out;
   };
@@ -535,8 +464,16 @@ std::string Emitter::Function(const Expr& e) {
                       decl.find("max") == std::string::npos;
     if (!decl.empty() && first != StaticType::kUnknown && (first != second || sized_text) &&
         e.args[1]->kind != ExprKind::kNull) {
-      return "ifnull(" + Expression(*e.args[0]) + ", tsql_cast(" + Expression(*e.args[1]) +
-             ", " + QuoteString(decl) + "))";
+      std::string out;
+      out.reserve(64);
+      out += "ifnull(";
+      AppendExpression(*e.args[0], &out);
+      out += ", tsql_cast(";
+      AppendExpression(*e.args[1], &out);
+      out += ", ";
+      AppendQuoted(decl, '\'', &out);
+      out += "))";
+      return out;
     }
     return call("ifnull");
   }
@@ -633,9 +570,7 @@ std::string Emitter::Function(const Expr& e) {
   if (n < it->second.min_args || n > it->second.max_args) {
     WrongArgCount(name, it->second.min_args, it->second.max_args);
   }
-  std::string prefix = "tsql_";
-  prefix += name;
-  return call(prefix);
+  return call(Concat({"tsql_", name}));
 }
 
 }  // namespace ambit::tsql

@@ -108,14 +108,35 @@ void Emitter::CheckQualifier(const Expr& column) const {
                  "The multi-part identifier \"" + full + "\" could not be bound.");
 }
 
+namespace {
+
+// A type name lowered into *buffer, "" when it is longer than any type's. Declared types are
+// asked for every column an expression reads, so the name is lowered on the caller's stack.
+std::string_view LowerTypeName(std::string_view written, char (*buffer)[16]) {
+  if (written.size() > sizeof *buffer) return {};
+  for (size_t i = 0; i < written.size(); ++i) {
+    char c = written[i];
+    (*buffer)[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  }
+  return std::string_view(*buffer, written.size());
+}
+
+}  // namespace
+
+std::string_view Emitter::DeclTypeName(const std::string& decl_type, char (*buffer)[16]) {
+  std::string_view declared = decl_type;
+  declared = declared.substr(0, declared.find('('));
+  while (!declared.empty() && declared.back() == ' ') declared.remove_suffix(1);
+  return LowerTypeName(declared, buffer);
+}
+
 StaticType Emitter::TypeOfDecl(const std::string& decl_type) {
-  if (decl_type.empty()) return StaticType::kUnknown;
-  std::string t = ToLowerAscii(decl_type.substr(0, decl_type.find('(')));
-  while (!t.empty() && t.back() == ' ') t.pop_back();
-  const std::string_view name = t;  // compares lengths first
+  char buffer[16];
+  const std::string_view name = DeclTypeName(decl_type, &buffer);  // compares lengths first
+  if (name.empty()) return StaticType::kUnknown;
   if (name == "uniqueidentifier") return StaticType::kUnknown;
-  if (IsTextTypeName(t)) return StaticType::kText;
-  if (IsNumericTypeName(t)) return StaticType::kNumeric;
+  if (IsTextTypeName(name)) return StaticType::kText;
+  if (IsNumericTypeName(name)) return StaticType::kNumeric;
   if (name == "datetime" || name == "smalldatetime" || name == "date" || name == "datetime2") {
     return StaticType::kDate;
   }
@@ -124,8 +145,8 @@ StaticType Emitter::TypeOfDecl(const std::string& decl_type) {
 
 namespace {
 
-Emitter::NumericType FromTypeName(const std::string& type_name, int precision, int scale) {
-  std::string_view name = type_name;  // compares lengths first
+Emitter::NumericType FromTypeName(std::string_view name, int precision, int scale) {
+  // string_view compares lengths first
   using K = Emitter::NumericType::Kind;
   if (name == "decimal" || name == "numeric") {
     return {K::kDecimal, precision < 0 ? 18 : precision, scale < 0 ? 0 : scale};
@@ -141,16 +162,18 @@ Emitter::NumericType FromTypeName(const std::string& type_name, int precision, i
 }
 
 Emitter::NumericType FromDecl(const std::string& decl_type) {
-  std::string decl = ToLowerAscii(decl_type);
-  std::string base = decl.substr(0, decl.find('('));
+  const size_t open = decl_type.find('(');
+  const std::string_view written = std::string_view(decl_type).substr(0, open);
+  char buffer[16];
+  const std::string_view name = LowerTypeName(written, &buffer);
+  if (name.size() != written.size()) return {};  // too long to be a numeric type
   int precision = -1, scale = -1;
-  size_t open = decl.find('(');
   if (open != std::string::npos) {
-    precision = std::atoi(decl.c_str() + open + 1);
-    size_t comma = decl.find(',');
-    scale = comma == std::string::npos ? 0 : std::atoi(decl.c_str() + comma + 1);
+    precision = std::atoi(decl_type.c_str() + open + 1);
+    size_t comma = decl_type.find(',');
+    scale = comma == std::string::npos ? 0 : std::atoi(decl_type.c_str() + comma + 1);
   }
-  return FromTypeName(base, precision, scale);
+  return FromTypeName(name, precision, scale);
 }
 
 // SQL Server keeps at most 38 digits and gives up scale (down to 6) to keep integral digits.

@@ -55,12 +55,13 @@ std::string Emitter::SelectBlockText(const SelectBlock& q, bool with_top) {
     if (cast != text_casts_.end()) {
       out += "tsql_cast(" + Expression(*item.expr) + ", '" + cast->second + "')";
     } else {
-      out += Expression(*item.expr);
+      AppendExpression(*item.expr, &out);
     }
     // Literal columns take part in DISTINCT and UNION like text columns do.
     if (item.expr->kind == ExprKind::kString && cast == text_casts_.end()) out += " COLLATE TSQL";
     if (!item.alias.empty()) {
-      out += " AS " + QuoteName(item.alias);
+      out += " AS ";
+      AppendQuoted(item.alias, '"', &out);
     } else if (item.expr->kind == ExprKind::kColumn && packed_sources_ > 0 &&
                PackedColumn(*item.expr)) {
       out += " AS " + QuoteName(item.expr->parts.back());
@@ -76,7 +77,10 @@ std::string Emitter::SelectBlockText(const SelectBlock& q, bool with_top) {
       out += TableRefText(*q.from[i]);
     }
   }
-  if (q.where) out += " WHERE " + Expression(*q.where);
+  if (q.where) {
+    out += " WHERE ";
+    AppendExpression(*q.where, &out);
+  }
   if (!q.group_by.empty()) {
     out += " GROUP BY ";
     for (size_t i = 0; i < q.group_by.size(); ++i) {

@@ -28,10 +28,11 @@ void Tokenize(std::string_view text, std::string* unescaped, std::vector<Token>*
 inline bool EqualsNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
+    unsigned char x = a[i], y = b[i];
+    if (x == y) continue;
+    // Bytes that differ only in the case bit are one letter in both cases.
+    unsigned char lower = x | 0x20;
+    if (lower != (y | 0x20) || lower < 'a' || lower > 'z') return false;
   }
   return true;
 }

@@ -89,7 +89,7 @@ class Parser {
   ExprPtr ParseMultiplicative();
   ExprPtr ParseUnary();
   ExprPtr ParsePrimary();
-  ExprPtr ParseFunctionCall(std::vector<std::string> name, size_t offset);
+  ExprPtr ParseFunctionCall(std::string_view name, size_t offset);
   ExprPtr ParseCase(size_t offset);
   void ParseWindowFrame(Expr* e);
   void ParseOrderList(std::vector<struct OrderItem>* items);

@@ -67,90 +67,6 @@ ExprPtr MakeBinary(std::string op, ExprPtr a, ExprPtr b) {
   return e;
 }
 
-bool IsTextTypeName(const std::string& name) {
-  std::string_view n = name;  // compares lengths first
-  return n == "varchar" || n == "nvarchar" || n == "char" || n == "nchar" || n == "text" ||
-         n == "ntext" || n == "sysname" || n == "uniqueidentifier" || n == "xml";
-}
-
-bool IsNumericTypeName(const std::string& name) {
-  std::string_view n = name;
-  return n == "int" || n == "bigint" || n == "smallint" || n == "tinyint" || n == "bit" ||
-         n == "decimal" || n == "numeric" || n == "money" || n == "smallmoney" ||
-         n == "float" || n == "real" || n == "integer";
-}
-
-TypeRef Parser::ParseType(bool in_cast) {
-  TypeRef t;
-  if (!IsName()) Fail();
-  std::vector<std::string> name = ParseQualifiedName();  // dbo.MyType is not supported below
-  t.name = ToLowerAscii(name.back());
-  if (t.name == "double" && IsKeyword("precision")) {
-    Advance();
-    t.name = "float";
-  }
-  if (t.name == "national" || t.name == "character" || t.name == "char" || t.name == "nchar") {
-    if (AcceptKeyword("varying")) t.name = t.name == "nchar" ? "nvarchar" : "varchar";
-  }
-  static constexpr std::string_view kKnown[] = {
-      "int",      "bigint",  "smallint", "tinyint", "bit",      "decimal",  "numeric",
-      "money",    "smallmoney", "float", "real",    "char",     "varchar",  "nchar",
-      "nvarchar", "text",    "ntext",    "datetime", "smalldatetime", "datetime2", "date",
-      "time",     "uniqueidentifier", "sysname", "integer", "varbinary", "binary", "image",
-      "timestamp", "xml",   "datetimeoffset", "rowversion"};
-  if (std::find(std::begin(kKnown), std::end(kKnown), t.name) == std::end(kKnown)) {
-    // SQL Server words the two cases differently: a CAST target is checked against the system
-    // types only, a declaration would also look for a user-defined type.
-    if (in_cast) {
-      throw ComError(243, kEngineErrorSource,
-                     "Type " + name.back() + " is not a defined system type.");
-    }
-    throw ComError(2715, kEngineErrorSource,
-                   "Column, parameter, or variable: Cannot find data type " + name.back() + ".");
-  }
-  // INTEGER is only a synonym of int; kept as written it would also be the one type spelling
-  // that makes SQLite alias a key column to the row number.
-  if (t.name == "integer") t.name = "int";
-  t.text = t.name;
-  if (AcceptOp("(")) {
-    if (AcceptKeyword("max")) {
-      t.length = 0;
-      t.text += "(max)";
-    } else {
-      if (Peek().kind != TokenKind::kNumber) Fail();
-      int first = std::atoi(std::string(Advance().text).c_str());
-      if (AcceptOp(",")) {
-        if (Peek().kind != TokenKind::kNumber) Fail();
-        t.precision = first;
-        t.scale = std::atoi(std::string(Advance().text).c_str());
-        t.text += "(" + std::to_string(t.precision) + "," + std::to_string(t.scale) + ")";
-      } else if (t.name == "decimal" || t.name == "numeric" || t.name == "float" ||
-                 t.name == "datetime2" || t.name == "time") {
-        t.precision = first;
-        t.scale = (t.name == "decimal" || t.name == "numeric") ? 0 : -1;
-        t.text += "(" + std::to_string(first) + (t.scale == 0 ? ",0)" : ")");
-      } else {
-        t.length = first;
-        t.text += "(" + std::to_string(first) + ")";
-      }
-    }
-    ExpectOp(")");
-  } else if (t.name == "decimal" || t.name == "numeric") {
-    t.precision = 18;
-    t.scale = 0;
-    t.text += "(18,0)";
-  } else if (t.name == "char" || t.name == "nchar" || t.name == "varchar" ||
-             t.name == "nvarchar") {
-    t.length = in_cast ? 30 : 1;  // a declaration without length means one character
-    t.text += in_cast ? "(30)" : "(1)";
-  } else if (t.name == "sysname") {
-    t.name = "nvarchar";
-    t.length = 128;
-    t.text = "nvarchar(128)";
-  }
-  return t;
-}
-
 namespace {
 
 // Tokens of a lone literal, variable, name or alias.name at the parser's position; 0 when
@@ -402,10 +318,11 @@ ExprPtr Parser::ParsePrimary() {
     }
     // UPDATE(column) in a trigger: whether the statement wrote the column.
     if ((IsKeyword("left") || IsKeyword("right") || IsKeyword("update")) && IsOp("(", 1)) {
-      std::string name = std::string(Advance().text);
-      return ParseFunctionCall({name}, offset);
+      return ParseFunctionCall(Advance().text, offset);
     }
     if (IsReservedWord(t.text)) Fail();
+    // A call by a one-part name, the usual kind, needs no list of name parts.
+    if (IsOp("(", 1)) return ParseFunctionCall(Advance().text, offset);
   }
   std::vector<std::string> parts;
   parts.reserve(2);  // alias.column
@@ -423,16 +340,16 @@ ExprPtr Parser::ParsePrimary() {
     parts.push_back(std::string(Advance().text));
   }
   if (IsOp("(") && t.kind == TokenKind::kIdentifier) {
-    return ParseFunctionCall(std::move(parts), offset);
+    return ParseFunctionCall(parts.back(), offset);
   }
   auto e = MakeExpr(ExprKind::kColumn, offset);
   e->parts = std::move(parts);
   return e;
 }
 
-ExprPtr Parser::ParseFunctionCall(std::vector<std::string> name, size_t offset) {
+ExprPtr Parser::ParseFunctionCall(std::string_view name, size_t offset) {
   ExprDepth guard(this);
-  std::string fn = ToLowerAscii(name.back());
+  std::string fn = ToLowerAscii(name);
   const std::string_view called = fn;  // compares lengths first
   ExpectOp("(");
   if (called == "cast" || called == "try_cast") {

@@ -1,0 +1,119 @@
+// Type names and the declared types of CAST, CONVERT and declarations.
+#include <algorithm>
+#include <charconv>
+#include <limits>
+
+#include "base/com_error.h"
+#include "tsql/lexer.h"
+#include "tsql/parser.h"
+
+namespace ambit::tsql {
+
+bool IsTextTypeName(std::string_view n) {  // string_view compares lengths first
+  return n == "varchar" || n == "nvarchar" || n == "char" || n == "nchar" || n == "text" ||
+         n == "ntext" || n == "sysname" || n == "uniqueidentifier" || n == "xml";
+}
+
+bool IsNumericTypeName(std::string_view n) {
+  return n == "int" || n == "bigint" || n == "smallint" || n == "tinyint" || n == "bit" ||
+         n == "decimal" || n == "numeric" || n == "money" || n == "smallmoney" ||
+         n == "float" || n == "real" || n == "integer";
+}
+
+namespace {
+
+// The value of a number token as atoi reads it: the leading digits, taken as a long and cut to
+// int.
+int TokenInt(std::string_view digits) {
+  long long value = 0;
+  if (std::from_chars(digits.data(), digits.data() + digits.size(), value).ec ==
+      std::errc::result_out_of_range) {
+    value = std::numeric_limits<long>::max();
+  }
+  return static_cast<int>(value);
+}
+
+}  // namespace
+
+TypeRef Parser::ParseType(bool in_cast) {
+  TypeRef t;
+  if (!IsName()) Fail();
+  // dbo.MyType is not supported below; the last part names the type.
+  const std::string written =
+      IsOp(".", 1) ? ParseQualifiedName().back() : std::string(Advance().text);
+  t.name = ToLowerAscii(written);
+  if (t.name == "double" && IsKeyword("precision")) {
+    Advance();
+    t.name = "float";
+  }
+  if (t.name == "national" || t.name == "character" || t.name == "char" || t.name == "nchar") {
+    if (AcceptKeyword("varying")) t.name = t.name == "nchar" ? "nvarchar" : "varchar";
+  }
+  static constexpr std::string_view kKnown[] = {
+      "int",      "bigint",  "smallint", "tinyint", "bit",      "decimal",  "numeric",
+      "money",    "smallmoney", "float", "real",    "char",     "varchar",  "nchar",
+      "nvarchar", "text",    "ntext",    "datetime", "smalldatetime", "datetime2", "date",
+      "time",     "uniqueidentifier", "sysname", "integer", "varbinary", "binary", "image",
+      "timestamp", "xml",   "datetimeoffset", "rowversion"};
+  if (std::find(std::begin(kKnown), std::end(kKnown), t.name) == std::end(kKnown)) {
+    // SQL Server words the two cases differently: a CAST target is checked against the system
+    // types only, a declaration would also look for a user-defined type.
+    if (in_cast) {
+      throw ComError(243, kEngineErrorSource,
+                     "Type " + written + " is not a defined system type.");
+    }
+    throw ComError(2715, kEngineErrorSource,
+                   "Column, parameter, or variable: Cannot find data type " + written + ".");
+  }
+  // INTEGER is only a synonym of int; kept as written it would also be the one type spelling
+  // that makes SQLite alias a key column to the row number.
+  if (t.name == "integer") t.name = "int";
+  t.text = t.name;
+  if (AcceptOp("(")) {
+    if (AcceptKeyword("max")) {
+      t.length = 0;
+      t.text += "(max)";
+    } else {
+      if (Peek().kind != TokenKind::kNumber) Fail();
+      int first = TokenInt(Advance().text);
+      if (AcceptOp(",")) {
+        if (Peek().kind != TokenKind::kNumber) Fail();
+        t.precision = first;
+        t.scale = TokenInt(Advance().text);
+        t.text += '(';
+        t.text += std::to_string(t.precision);
+        t.text += ',';
+        t.text += std::to_string(t.scale);
+        t.text += ')';
+      } else if (t.name == "decimal" || t.name == "numeric" || t.name == "float" ||
+                 t.name == "datetime2" || t.name == "time") {
+        t.precision = first;
+        t.scale = (t.name == "decimal" || t.name == "numeric") ? 0 : -1;
+        t.text += '(';
+        t.text += std::to_string(first);
+        t.text += t.scale == 0 ? ",0)" : ")";
+      } else {
+        t.length = first;
+        t.text += '(';
+        t.text += std::to_string(first);
+        t.text += ')';
+      }
+    }
+    ExpectOp(")");
+  } else if (t.name == "decimal" || t.name == "numeric") {
+    t.precision = 18;
+    t.scale = 0;
+    t.text += "(18,0)";
+  } else if (t.name == "char" || t.name == "nchar" || t.name == "varchar" ||
+             t.name == "nvarchar") {
+    t.length = in_cast ? 30 : 1;  // a declaration without length means one character
+    t.text += in_cast ? "(30)" : "(1)";
+  } else if (t.name == "sysname") {
+    t.name = "nvarchar";
+    t.length = 128;
+    t.text = "nvarchar(128)";
+  }
+  return t;
+}
+
+}  // namespace ambit::tsql
