@@ -25,8 +25,22 @@ std::string NameColumn(const std::string& alias, const std::string& language) {
   return " " + alias + (language == "CHS" ? ".FName" : ".FName_" + language);
 }
 
-void AppendColumns(StringBuilder& sb, Layout layout, const std::string& language) {
-  auto line = [&](const std::string& text) { sb.Append(text).Append(kEol); };
+// The columns a page's rows take from the order's lines, read per order (a page is a few hundred
+// orders, each an index seek) rather than grouped over the lines of the whole account. Each gives
+// what the grouped join gives for that order: the refund state as RefundStateFromLines reads it,
+// a closed line, the highest row-close state.
+constexpr char kClosedLinePerOrder[] =
+    " CASE WHEN t1.FID > 0 AND EXISTS(SELECT 1 FROM IC_Web2ERPOrdersEntry cl WHERE cl.FID = t1.FID "
+    "AND cl.FStatus ='TRADE_CLOSED') THEN 1 ELSE 0 END AS FStatus,";
+constexpr char kRowClosePerOrder[] =
+    " ISNULL((SELECT MAX(rc.FIsRowClose) FROM IC_Web2ERPOrdersEntry rc WHERE rc.FID = t1.FID AND "
+    "rc.FIsRowClose > 0),0) AS FIsRowClose,";
+
+void AppendColumns(StringBuilder& sb, Layout layout, const std::string& language,
+                   bool per_order) {
+  auto line = [&](const std::string& text) {
+    sb.Append(per_order ? RefundStateFromLines(text) : text).Append(kEol);
+  };
   line(" case when t1.FBiller <> 0 then t4.FName else NULL end AS FBillerName,");
   line(" case when t1.FChkMan <> 0 then t5.FName else NULL end AS FChkManName,");
   line(" case when t1.FPreChkMan <> 0 then t17.FName else NULL end AS FPreChkManName,");
@@ -50,8 +64,9 @@ void AppendColumns(StringBuilder& sb, Layout layout, const std::string& language
     line(
         " CASE WHEN ISNULL(t26.FIsShowWaitVerifyTemp,0) > 0 THEN 1 ELSE 0 END AS "
         "FIsShowWaitVerifyTemp,");
-  line(" ISNULL(t100.FIsRowClose,0) AS FIsRowClose,");
-  line(" CASE WHEN ISNULL(t99.FID,0) > 0 THEN 1 ELSE 0 END AS FStatus,");
+  line(per_order ? kRowClosePerOrder : " ISNULL(t100.FIsRowClose,0) AS FIsRowClose,");
+  line(per_order ? kClosedLinePerOrder
+                 : " CASE WHEN ISNULL(t99.FID,0) > 0 THEN 1 ELSE 0 END AS FStatus,");
   line(" isnull(t22.FAddressReachable,4) AS FAddressReachable,");
   if (layout == Layout::kOrderList) line(" isnull(t15.FName,'') AS FLogisticsName,");
   line(" isnull(t22.FLotNumber,'') AS FLotNumber,");
@@ -74,24 +89,17 @@ std::set<std::string> QualifyingAliases(const std::string& text) {
   return found;
 }
 
-// Which of the list's joins a statement carries, and whether the grouped ones read only the
-// orders of the page table.
+// Which of the list's joins a statement carries.
 struct JoinChoice {
   bool all = true;
   std::set<std::string> wanted;  // when not all: the aliases the conditions mention (upper case)
   std::set<std::string> left_out;  // when all: aliases to leave out all the same (upper case)
-  bool page_rows = false;
 
   bool Wants(const char* alias) const {
     const std::string name = filter_internal::Upper(alias);
     return all ? left_out.count(name) == 0 : wanted.count(name) > 0;
   }
 };
-
-// " AND FID IN (...)" inside a grouped join when it reads only the page's orders.
-std::string PageKeysWithin(const JoinChoice& joins) {
-  return joins.page_rows ? std::string(" AND FID IN (SELECT FID FROM ") + kPageTable + ")" : "";
-}
 
 // The joins every list and count share: shop, users, code names, areas, logistics, employee.
 // t2 is joined by a column that is not its key: it may repeat rows, so it always stays.
@@ -132,31 +140,17 @@ void AppendListJoins(StringBuilder& sb, Layout layout, const JoinChoice& joins) 
     if (ex) line(" LEFT JOIN IC_Web2ERPOrdersEx t22 ON t1.FID=t22.FID");
   }
   join("t24", " LEFT JOIN IC_LogisticsTraceState t24 ON t22.FLogisticsState=t24.FID");
-  if (joins.page_rows) {
-    // vw_Web2ERPOrdersRefund for the page's orders alone. SQLite neither pushes the page's keys
-    // into the view nor lets the view's own narrowing (any line with a refund) give way to them,
-    // so the view would read the refund lines of the whole account for 200 rows. "Any line
-    // with a refund" is MAX(FRefundStatus) > 0 here (the column is never NULL). The paging
-    // tests compare this with the view.
-    join("t26",
-         std::string(" LEFT JOIN (SELECT FID,MAX(FRefundStatus) AS FRefundStatus,") +
-             "SUM(CASE WHEN FRefundStatus = 0 AND FIsRowClose = 0 THEN 1 ELSE 0 END) AS "
-             "FIsShowWaitVerifyTemp FROM IC_Web2ERPOrdersEntry WHERE FID IN (SELECT FID FROM " +
-             kPageTable + ") GROUP BY FID HAVING MAX(FRefundStatus) > 0) t26 ON t1.FID=t26.FID");
-  } else {
-    join("t26", " LEFT JOIN vw_Web2ERPOrdersRefund t26 ON t1.FID=t26.FID --取退款状态");
-  }
+  join("t26", " LEFT JOIN vw_Web2ERPOrdersRefund t26 ON t1.FID=t26.FID --取退款状态");
   join("t998", " LEFT JOIN vw_Web2ERPOrdersJZ t998 ON t1.FID=t998.FID --家装订单标识");
   join("t23",
        " LEFT JOIN (SELECT DISTINCT FNick,FIsBlackList FROM IC_WebShopClient WHERE FIsBlackList = 1 "
        "AND FNick <> '') t23 ON t1.FBuyerNick = t23.FNick");
   join("t99",
-       " LEFT JOIN (SELECT FID FROM IC_Web2ERPOrdersEntry WHERE FStatus ='TRADE_CLOSED'" +
-           PageKeysWithin(joins) + " GROUP BY FID) t99 ON t1.FID=t99.FID");
+       " LEFT JOIN (SELECT FID FROM IC_Web2ERPOrdersEntry WHERE FStatus ='TRADE_CLOSED' GROUP BY "
+       "FID) t99 ON t1.FID=t99.FID");
   join("t100",
        " LEFT JOIN (SELECT FID,MAX(FIsRowClose) AS FIsRowClose FROM IC_Web2ERPOrdersEntry WHERE "
-       "FIsRowClose > 0" +
-           PageKeysWithin(joins) + " GROUP BY FID) t100 ON t1.FID=t100.FID");
+       "FIsRowClose > 0 GROUP BY FID) t100 ON t1.FID=t100.FID");
   join("t27", " left join t_Currency t27 on t1.FCurrencyID = t27.FCurrencyID");
 }
 
@@ -215,7 +209,8 @@ JoinChoice PreSelectionJoins(const std::string& filter) {
 
 JoinChoice ChooseJoins(const OrderSelectOptions& options) {
   JoinChoice joins;
-  joins.page_rows = options.part == ListPart::kPageRows;
+  // A page's rows read the line-derived columns per order (AppendColumns).
+  if (options.part == ListPart::kPageRows) joins.left_out = {"T26", "T99", "T100"};
   const bool slim = options.count_rows || options.part == ListPart::kPageKeys;
   if (slim && options.conditions) {
     joins.all = false;
@@ -243,8 +238,7 @@ std::string BuildSelect(Component& self, const std::string& sDsn, Connection* co
   } else if (options.count_rows) {
     select.Append(" SELECT  COUNT(1) AS RecordCount ").Append(kEol);
   } else if (options.part == ListPart::kPageKeys) {
-    select.Append(" SELECT TOP " + std::to_string(options.limit) + " t1.FID INTO " + kPageTable)
-        .Append(kEol);
+    select.Append(" SELECT TOP " + std::to_string(options.limit) + " t1.FID").Append(kEol);
   } else {
     if (layout == Layout::kOrderList && options.limit > 0 && options.part == ListPart::kRows) {
       select.Append(" SELECT TOP " + std::to_string(options.limit) + " t1.*,t2.FWebShopName,");
@@ -252,16 +246,17 @@ std::string BuildSelect(Component& self, const std::string& sDsn, Connection* co
       select.Append(" SELECT t1.*,t2.FWebShopName,");
     }
     select.Append(kEol);
-    AppendColumns(select, layout, language);
+    AppendColumns(select, layout, language, options.part == ListPart::kPageRows);
   }
   const std::string access = options.shop_access ? *options.shop_access : WebShopAccess(self, sDsn);
   auto from_part = [&](const JoinChoice& joins) {
     StringBuilder from;
-    if (joins.page_rows) {
+    if (options.part == ListPart::kPageRows) {
       // The page drives: read by key, then sorted. Left to itself the planner would read the
       // whole order table in list order to spare a sort of 200 rows. CROSS JOIN keeps the
       // tables in the order written (SQLite) and means what ", " means (SQL Server).
-      from.Append(std::string(" FROM ") + kPageTable + " pg CROSS JOIN IC_Web2ERPOrders t1 ")
+      from.Append(" FROM (" + (options.page_keys ? *options.page_keys : std::string()) +
+                  ") pg CROSS JOIN IC_Web2ERPOrders t1 ")
           .Append(kEol);
     } else {
       from.Append(" FROM IC_Web2ERPOrders t1 ").Append(kEol);
@@ -340,11 +335,6 @@ std::string RefundStateFromLines(const std::string& conditions) {
   }
   out.append(begin, conditions.cend());
   return out;
-}
-
-std::string DropPageTableIfAny() {
-  return std::string("IF OBJECT_ID('tempdb..") + kPageTable + "') IS NOT NULL DROP TABLE " +
-         kPageTable + kEol;
 }
 
 std::string PageRowsCondition() {

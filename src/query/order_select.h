@@ -14,14 +14,17 @@
 
 namespace ambit {
 
-// A page (or the first rows under a row limit) is read in two steps, so that nothing is read for
-// the whole account: the page's order keys into #ListPage (from the order table and the joins its conditions need), then the
-// list's rows for just those keys, with every grouped join restricted to them too.
+// A page (or the first rows under a row limit) is read so that nothing is read for the whole
+// account: a derived table of the page's order keys (from the order table and the joins its
+// conditions need), then the list's rows for just those keys, with the line-derived columns read
+// per order. One statement without a temporary table: making and dropping one changed the
+// connection's schema, and every call then parsed and planned the list's statement again, which
+// cost more than reading the page.
 enum class ListPart {
   kRows,      // the list in one statement
-  kPageKeys,  // the list layout: " SELECT TOP n t1.FID INTO #ListPage"; the review layout:
-              // t1.* with the refund columns, for the caller's wrapper to select from
-  kPageRows,  // the rows of the orders in #ListPage (joined as pg); the caller adds
+  kPageKeys,  // the list layout: " SELECT TOP n t1.FID"; the review layout: t1.* with the refund
+              // columns, for the caller's wrapper to select from
+  kPageRows,  // the rows of the orders `page_keys` selects (joined as pg); the caller adds
               // PageRowsCondition()
 };
 
@@ -42,12 +45,11 @@ struct OrderSelectOptions {
   // each matches at most one row of t1 (a key, or a subquery grouped by its key), so leaving it
   // out neither adds nor loses a row. Null: every join.
   const std::string* conditions = nullptr;
+  // kPageRows: the statement that selects the page's keys (FID), with TOP and its order.
+  const std::string* page_keys = nullptr;
 };
 
-// The temporary table the two steps of a paged list share, and what the second step appends
-// after its FROM part; the first step's batch begins with DropPageTableIfAny().
-inline constexpr char kPageTable[] = "#ListPage";
-std::string DropPageTableIfAny();
+// What a kPageRows select part is followed by: its rows are those of the page's keys.
 std::string PageRowsCondition();
 
 // The refund state (t26.FRefundStatus, t26.FIsShowWaitVerifyTemp) that `conditions` read, from

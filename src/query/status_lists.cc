@@ -52,8 +52,8 @@ ListRequest ReadRequest(Component& self, const DictionaryPtr& dctPara, bool with
   return r;
 }
 
-// A page, and the first rows under a row limit, are read in two steps (ListPart): neither
-// needs the line-derived columns of any order outside it.
+// A page, and the first rows under a row limit, are read keys first (ListPart): neither needs
+// the line-derived columns of any order outside it.
 bool InTwoSteps(const ListRequest& r) { return !r.counting && r.top > 0; }
 
 // The order of the list's rows on `alias`: a page's order breaks ties by FID.
@@ -153,15 +153,13 @@ std::string OrderDateNarrowing(Connection& conn, const Dictionary& dct) {
   return "t1.FID IN (SELECT FID" + orders + ") AND ";
 }
 
-// The two steps: the page's keys, then its rows. `keys` is the first
-// step's batch from its select part on; `rows` the second's. Both batches begin with `prefix`.
-RecordsetPtr RunPageSteps(MethodScope& m, const ListRequest& r, const std::string& prefix,
-                          const std::string& keys, const std::string& rows) {
-  StringBuilder first;
-  first.Append(prefix).Append(DropPageTableIfAny()).Append(keys);
-  AppendDropData(first, r);
-  m.conn().Execute(first.ToString());
-  return m.conn().Execute(prefix + rows + "Drop table " + kPageTable + kEol);
+// A page's rows, selected after `prefix`; the pre-selection's #Data goes with them.
+RecordsetPtr RunPage(MethodScope& m, const ListRequest& r, const std::string& prefix,
+                     const std::string& rows) {
+  StringBuilder sb;
+  sb.Append(prefix).Append(rows);
+  AppendDropData(sb, r);
+  return m.conn().Execute(sb.ToString());
 }
 
 RecordsetPtr RunFirstShape(Component& self, const DictionaryPtr& dctPara, FirstShape list) {
@@ -189,11 +187,13 @@ RecordsetPtr RunFirstShape(Component& self, const DictionaryPtr& dctPara, FirstS
               RefundStateFromLines(FirstShapeConditions(list, keys_request));
           options.conditions = &key_conditions;
           options.part = ListPart::kPageKeys;
-          std::string keys = BuildOrderListSql(self, m.sDsn, m.connection.get(), options);
+          const std::string keys =
+              BuildOrderListSql(self, m.sDsn, m.connection.get(), options) + key_conditions;
           options.part = ListPart::kPageRows;
+          options.page_keys = &keys;
           std::string rows = BuildOrderListSql(self, m.sDsn, m.connection.get(), options) +
                              PageRowsCondition() + ListOrder(r, "t1") + kEol;
-          rs = RunPageSteps(m, r, prefix, keys + key_conditions, rows);
+          rs = RunPage(m, r, prefix, rows);
         } else {
           StringBuilder sb;
           sb.Append(prefix);
@@ -310,7 +310,7 @@ RecordsetPtr RunSecondShape(Component& self, const DictionaryPtr& dctPara, Secon
       options.part = ListPart::kPageKeys;
       options.conditions = &slim_conditions;
       StringBuilder keys;
-      keys.Append(" select TOP " + C(r.top) + " JCK123.FID INTO " + kPageTable + " from ( ");
+      keys.Append(" select TOP " + C(r.top) + " JCK123.FID from ( ");
       keys.Append(kEol);
       keys.Append(BuildVerifyListSql(self, m.sDsn, m.connection.get(), options));
       keys.Append(slim_conditions);
@@ -319,12 +319,14 @@ RecordsetPtr RunSecondShape(Component& self, const DictionaryPtr& dctPara, Secon
       keys.Append(ListOrder(r, "JCK123")).Append(kEol);
       options.part = ListPart::kPageRows;
       options.conditions = nullptr;
+      const std::string key_text = keys.ToString();
+      options.page_keys = &key_text;
       StringBuilder rows;
       rows.Append(" select JCK123.* from ( ").Append(kEol);
       rows.Append(BuildVerifyListSql(self, m.sDsn, m.connection.get(), options));
       rows.Append(PageRowsCondition());
       rows.Append(" ) JCK123 ").Append(ListOrder(r, "JCK123")).Append(kEol);
-      rs = RunPageSteps(m, r, prefix, keys.ToString(), rows.ToString());
+      rs = RunPage(m, r, prefix, rows.ToString());
     } else {
       StringBuilder sb;
       sb.Append(prefix);
