@@ -1,8 +1,8 @@
 // The calls of the mixed-load benchmark one kind at a time, in process through the dispatcher
 // (no HTTP, one thread): what each costs on its own, in CPU, on a generated account of 100,000
 // orders (AMBIT_BENCH_ORDERS) kept in AMBIT_BENCH_DIR. The writers change that account: point
-// AMBIT_BENCH_DIR at a copy of it. The account is brought up to the current schema first, as
-// the server does.
+// AMBIT_BENCH_DIR at a copy of it. The account is brought up to the current schema first, and
+// the allocator tuned, as the server does.
 //
 // Each benchmark's time is one call; a lock/unlock or review/un-review iteration makes two
 // calls and is reported per call. With AMBIT_SQL_PLAN set, the engine prints each statement
@@ -20,6 +20,7 @@
 #include "host/dispatcher.h"
 #include "host/host_services.h"
 #include "schema/upgrade.h"
+#include "server/memory.h"
 
 namespace ambit {
 namespace {
@@ -42,6 +43,7 @@ Setup& Shared() {
     BenchAccount file = ReusedBenchAccount("mixed_load", orders ? std::atoll(orders) : 100000,
                                            StateMix::kRealistic);
     RegisterHostServices(HostServicesConfig{});
+    TuneAllocatorForServing();  // as the server does
     AccountOptions options;
     options.pool_size = 1;
     options.prepare_account = schema::UpgradeAccountSchema;
