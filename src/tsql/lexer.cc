@@ -11,20 +11,23 @@ namespace ambit::tsql {
 namespace {
 
 // Character classes in one table: the lexer asks for every byte of the batch.
-enum : uint8_t { kIdentStart = 1, kIdentPart = 2, kDigit = 4, kBlank = 8 };
+enum : uint8_t { kIdentStart = 1, kIdentPart = 2, kDigit = 4, kBlank = 8, kOneCharOp = 16 };
 constexpr auto kClasses = [] {
   std::array<uint8_t, 256> t{};
   for (int c = 0; c < 256; ++c) {
     bool start = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '#' ||
                  c >= 0x80;
     bool digit = c >= '0' && c <= '9';
+    bool op = c != 0 && std::string_view("(),.;=<>+-*/%&|^~").find(static_cast<char>(c)) !=
+                            std::string_view::npos;
     t[c] = static_cast<uint8_t>((start ? kIdentStart | kIdentPart : 0) |
                                 (digit ? kDigit | kIdentPart : 0) |
                                 (c == '@' || c == '$' ? kIdentPart : 0) |
                                 (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' ||
                                          c == '\v'
                                      ? kBlank
-                                     : 0));
+                                     : 0) |
+                                (op ? kOneCharOp : 0));
   }
   return t;
 }();
@@ -220,8 +223,7 @@ class Lexer {
         }
       }
     }
-    static constexpr std::string_view kOneChar = "(),.;=<>+-*/%&|^~";
-    if (kOneChar.find(text_[pos_]) != std::string_view::npos) {
+    if (kClasses[static_cast<unsigned char>(text_[pos_])] & kOneCharOp) {
       ++pos_;
       return;
     }

@@ -30,8 +30,7 @@ class DepthGuard {
 }  // namespace
 
 bool IsReservedWord(std::string_view word) {
-  // Lower case, grouped by first letter: the parser asks this for nearly every token, so a
-  // question costs a few comparisons of words of the same length.
+  // Lower case. The parser asks this for nearly every token.
   static constexpr std::string_view kWords[] = {
       "all",      "alter",    "and",      "as",        "asc",      "begin",     "between",
       "break",    "by",       "case",     "collate",   "commit",   "continue",  "create",
@@ -46,25 +45,25 @@ bool IsReservedWord(std::string_view word) {
       "truncate", "union",    "unpivot",  "update",
       "values",    "view",     "when",      "where",
       "while",    "with"};
-  struct Range {
-    uint8_t begin = 0, end = 0;
+  // Open addressing on length, first and last letter: a question costs a hash and, for most
+  // words, one comparison or none.
+  static constexpr auto kHash = [](std::string_view w) {
+    return (w.size() * 7 + (static_cast<unsigned char>(w[0]) | 0x20) * 25 +
+            (static_cast<unsigned char>(w.back()) | 0x20) * 5) &
+           255;
   };
-  static constexpr auto kByLetter = [] {
-    std::array<Range, 26> r{};
+  static constexpr auto kTable = [] {
+    std::array<uint8_t, 256> t{};  // index + 1 into kWords; 0 is an empty slot
     for (size_t i = 0; i < std::size(kWords); ++i) {
-      Range& g = r[kWords[i][0] - 'a'];
-      if (g.begin == g.end) g.begin = static_cast<uint8_t>(i);
-      g.end = static_cast<uint8_t>(i + 1);
+      size_t h = kHash(kWords[i]);
+      while (t[h] != 0) h = (h + 1) & 255;
+      t[h] = static_cast<uint8_t>(i + 1);
     }
-    return r;
+    return t;
   }();
   if (word.size() < 2 || word.size() > 9) return false;
-  char first = word[0];
-  if (first >= 'A' && first <= 'Z') first = static_cast<char>(first - 'A' + 'a');
-  if (first < 'a' || first > 'z') return false;
-  const Range& g = kByLetter[first - 'a'];
-  for (size_t i = g.begin; i < g.end; ++i) {
-    if (kWords[i].size() == word.size() && EqualsNoCase(kWords[i], word)) return true;
+  for (size_t h = kHash(word); kTable[h] != 0; h = (h + 1) & 255) {
+    if (EqualsNoCase(kWords[kTable[h] - 1], word)) return true;
   }
   return false;
 }

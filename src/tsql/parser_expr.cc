@@ -308,19 +308,22 @@ ExprPtr Parser::ParsePrimary() {
       Fail();
   }
   if (t.kind == TokenKind::kIdentifier) {
-    if (IsKeyword("null")) {
-      Advance();
-      return MakeExpr(ExprKind::kNull, offset);
+    // The words below are all reserved: most primaries (names, calls) are asked once.
+    if (IsReservedWord(t.text)) {
+      if (IsKeyword("null")) {
+        Advance();
+        return MakeExpr(ExprKind::kNull, offset);
+      }
+      if (IsKeyword("case")) {
+        Advance();
+        return ParseCase(offset);
+      }
+      // UPDATE(column) in a trigger: whether the statement wrote the column.
+      if ((IsKeyword("left") || IsKeyword("right") || IsKeyword("update")) && IsOp("(", 1)) {
+        return ParseFunctionCall(Advance().text, offset);
+      }
+      Fail();
     }
-    if (IsKeyword("case")) {
-      Advance();
-      return ParseCase(offset);
-    }
-    // UPDATE(column) in a trigger: whether the statement wrote the column.
-    if ((IsKeyword("left") || IsKeyword("right") || IsKeyword("update")) && IsOp("(", 1)) {
-      return ParseFunctionCall(Advance().text, offset);
-    }
-    if (IsReservedWord(t.text)) Fail();
     // A call by a one-part name, the usual kind, needs no list of name parts.
     if (IsOp("(", 1)) return ParseFunctionCall(Advance().text, offset);
   }
