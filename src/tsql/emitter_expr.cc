@@ -412,10 +412,11 @@ std::string Emitter::Function(const Expr& e) {
   const std::string_view called = name;  // compares lengths first
   int n = static_cast<int>(e.args.size());
   // "prefix(arg, arg, ...)" built in one string: the common end of most calls.
-  auto call = [&](std::string_view prefix) {
+  auto call = [&](std::string_view prefix, std::string_view name_part = {}) {
     std::string out;
-    out.reserve(prefix.size() + 16 * e.args.size() + 2);
+    out.reserve(prefix.size() + name_part.size() + 16 * e.args.size() + 2);
     out += prefix;
+    out += name_part;
     out += '(';
     for (size_t i = 0; i < e.args.size(); ++i) {
       if (i > 0) out += ", ";
@@ -570,7 +571,7 @@ std::string Emitter::Function(const Expr& e) {
   if (n < it->second.min_args || n > it->second.max_args) {
     WrongArgCount(name, it->second.min_args, it->second.max_args);
   }
-  return call(Concat({"tsql_", name}));
+  return call("tsql_", name);
 }
 
 }  // namespace ambit::tsql

@@ -76,9 +76,13 @@ class Lexer {
   }
 
   // Moves past characters that are never a line break (names, digits, operators).
+  // Keeps the position in a register rather than in pos_ while it runs.
   template <typename Pred>
   void AdvanceWhile(Pred pred) {
-    while (pos_ < text_.size() && pred(static_cast<unsigned char>(text_[pos_]))) ++pos_;
+    const char* p = text_.data() + pos_;
+    const char* end = text_.data() + text_.size();
+    while (p != end && pred(static_cast<unsigned char>(*p))) ++p;
+    pos_ = p - text_.data();
   }
 
   void SkipBlanksAndComments() {
@@ -149,6 +153,11 @@ class Lexer {
     }
   }
 
+  // The text from start to the current position.
+  std::string_view Piece(size_t start) const {
+    return std::string_view(text_.data() + start, pos_ - start);
+  }
+
   void Next(Token* t) {
     size_t start = pos_;
     t->offset = start;
@@ -157,7 +166,7 @@ class Lexer {
     if (IsIdentStart(c) && !((c == 'N' || c == 'n') && Peek(1) == '\'')) {
       AdvanceWhile(IsIdentPart);
       t->kind = TokenKind::kIdentifier;
-      t->text = text_.substr(start, pos_ - start);
+      t->text = Piece(start);
       return;
     }
     if (c == 'N' || c == 'n') {
@@ -177,7 +186,7 @@ class Lexer {
       AdvanceWhile(IsIdentPart);
       if (pos_ - start == (system ? 2u : 1u)) SyntaxError(102, "Incorrect syntax near '@'.");
       t->kind = system ? TokenKind::kSystemVariable : TokenKind::kVariable;
-      t->text = text_.substr(start, pos_ - start);
+      t->text = Piece(start);
       return;
     }
     if (IsDigit(c) || (c == '.' && IsDigit(Peek(1)))) {
@@ -188,7 +197,7 @@ class Lexer {
     t->kind = c == '.' && pos_ - start > 1 ? TokenKind::kNumber
               : IsDigit(c)                 ? TokenKind::kNumber
                                            : TokenKind::kOperator;
-    t->text = text_.substr(start, pos_ - start);
+    t->text = Piece(start);
   }
 
   void Number() {
