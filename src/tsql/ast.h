@@ -66,12 +66,11 @@ struct Expr {
   bool star = false;
   bool has_operand = false;
   bool has_else = false;
-  // Window functions: fn(...) OVER (PARTITION BY over_partition ORDER BY over_order).
+  // Window functions: fn(...) OVER (PARTITION BY ... ORDER BY ...), kept in `ordering`.
   bool has_over = false;
-  std::vector<ExprPtr> over_partition;
-  std::vector<struct OrderItem> over_order;
-  std::string over_frame;  // "ROWS BETWEEN 1 PRECEDING AND CURRENT ROW", "" when none
-  std::vector<struct OrderItem> within_group;  // STRING_AGG(...) WITHIN GROUP (ORDER BY ...)
+  // Null unless the call has OVER or WITHIN GROUP: few calls do, and a statement's hundreds of
+  // other nodes are cheaper to make and to drop without the empty lists.
+  std::unique_ptr<struct CallOrdering> ordering;
   size_t offset = 0;
 
   // A statement is hundreds of nodes made and dropped together, too many and too large for
@@ -140,6 +139,13 @@ struct SelectBlock {
 struct OrderItem {
   ExprPtr expr;
   bool descending = false;
+};
+
+struct CallOrdering {
+  std::vector<ExprPtr> partition;       // OVER (PARTITION BY ...)
+  std::vector<OrderItem> order;         // OVER (... ORDER BY ...)
+  std::string frame;  // "ROWS BETWEEN 1 PRECEDING AND CURRENT ROW", "" when none
+  std::vector<OrderItem> within_group;  // STRING_AGG(...) WITHIN GROUP (ORDER BY ...)
 };
 
 struct CommonTableExpr {

@@ -125,11 +125,11 @@ std::optional<std::string> Emitter::BuiltinFunction(const Expr& e) {
     }
     return "substr(" + joined + ", length(" + separator + ") + 1)";
   }
-  if (called == "string_agg" && !e.within_group.empty()) {
+  if (called == "string_agg" && e.ordering && !e.ordering->within_group.empty()) {
     if (n != 2) WrongArgCount(name, 2);
     std::string out = "tsql_string_agg_sorted(" + Expression(*e.args[0]) + ", " +
                       Expression(*e.args[1]);
-    for (const OrderItem& key : e.within_group) {
+    for (const OrderItem& key : e.ordering->within_group) {
       out += ", " + Expression(*key.expr) + (key.descending ? ", 1" : ", 0");
     }
     return out + ")";

@@ -376,9 +376,11 @@ std::string Emitter::WindowFunction(const Expr& e) {
   if (std::find(std::begin(kWindow), std::end(kWindow), e.text) == std::end(kWindow)) {
     UnknownFunction(e.text);
   }
+  static const CallOrdering kNoOrdering;
+  const CallOrdering& over = e.ordering ? *e.ordering : kNoOrdering;
   bool ranking = e.text == "row_number" || e.text == "rank" || e.text == "dense_rank" ||
                  e.text == "ntile";
-  if (ranking && e.over_order.empty()) {
+  if (ranking && over.order.empty()) {
     throw ComError(4112, kEngineErrorSource,
                    "The function '" + e.text + "' must have an OVER clause with ORDER BY.");
   }
@@ -390,20 +392,20 @@ std::string Emitter::WindowFunction(const Expr& e) {
     for (size_t i = 0; i < e.args.size(); ++i) out += (i ? ", " : "") + Expression(*e.args[i]);
   }
   out += ") OVER (";
-  if (!e.over_partition.empty()) {
+  if (!over.partition.empty()) {
     out += "PARTITION BY ";
-    for (size_t i = 0; i < e.over_partition.size(); ++i) {
-      out += (i ? ", " : "") + Expression(*e.over_partition[i]);
+    for (size_t i = 0; i < over.partition.size(); ++i) {
+      out += (i ? ", " : "") + Expression(*over.partition[i]);
     }
   }
-  if (!e.over_order.empty()) {
-    out += e.over_partition.empty() ? "ORDER BY " : " ORDER BY ";
-    for (size_t i = 0; i < e.over_order.size(); ++i) {
-      out += (i ? ", " : "") + Expression(*e.over_order[i].expr);
-      if (e.over_order[i].descending) out += " DESC";
+  if (!over.order.empty()) {
+    out += over.partition.empty() ? "ORDER BY " : " ORDER BY ";
+    for (size_t i = 0; i < over.order.size(); ++i) {
+      out += (i ? ", " : "") + Expression(*over.order[i].expr);
+      if (over.order[i].descending) out += " DESC";
     }
   }
-  if (!e.over_frame.empty()) out += " " + e.over_frame;
+  if (!over.frame.empty()) out += " " + over.frame;
   return out + ")";
 }
 

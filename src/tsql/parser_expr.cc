@@ -24,6 +24,12 @@ class ExprDepth {
   Parser* p_;
 };
 
+// Out of the way of the common calls, which have neither OVER nor WITHIN GROUP.
+[[gnu::cold]] CallOrdering& OrderingOf(Expr* e) {
+  if (!e->ordering) e->ordering = std::make_unique<CallOrdering>();
+  return *e->ordering;
+}
+
 ExprPtr MakeExpr(ExprKind kind, size_t offset) {
   // Default- rather than value-initialised: every member has its initialiser, and zeroing the
   // node first would write it twice.
@@ -386,12 +392,12 @@ ExprPtr Parser::ParseFunctionCall(std::string_view name, size_t offset) {
     if (AcceptKeyword("partition")) {
       ExpectKeyword("by");
       do {
-        e->over_partition.push_back(ParseExpr());
+        OrderingOf(e.get()).partition.push_back(ParseExpr());
       } while (AcceptOp(","));
     }
     if (AcceptKeyword("order")) {
       ExpectKeyword("by");
-      ParseOrderList(&e->over_order);
+      ParseOrderList(&OrderingOf(e.get()).order);
     }
     if (IsKeyword("rows") || IsKeyword("range")) ParseWindowFrame(e.get());
     ExpectOp(")");
@@ -430,7 +436,7 @@ ExprPtr Parser::ParseFunctionCall(std::string_view name, size_t offset) {
     ExpectOp("(");
     ExpectKeyword("order");
     ExpectKeyword("by");
-    ParseOrderList(&e->within_group);
+    ParseOrderList(&OrderingOf(e.get()).within_group);
     ExpectOp(")");
   }
   reject_over();
@@ -487,11 +493,11 @@ void Parser::ParseWindowFrame(Expr* e) {
   } else {
     frame += bound();
   }
-  if (e->over_order.empty()) {
+  if (OrderingOf(e).order.empty()) {
     throw ComError(10756, kEngineErrorSource,
                    "Window frame with ROWS or RANGE must have an ORDER BY clause.");
   }
-  e->over_frame = std::move(frame);
+  OrderingOf(e).frame = std::move(frame);
 }
 
 ExprPtr Parser::ParseCase(size_t offset) {
