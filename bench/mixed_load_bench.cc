@@ -96,12 +96,15 @@ Target& Shared() {
     t->accounts = std::make_unique<AccountRegistry>(options);
     t->accounts->AddAccount(file.path.stem().string(), file.dsn);
     // AMBIT_BENCH_LIST_SLOTS: how many order lists may run at once (the server's own default
-    // is one fewer than the cores).
+    // is one fewer than the cores); AMBIT_BENCH_LIST_NICE: how far below the other calls they
+    // run.
     t->dispatcher = std::make_unique<Dispatcher>(
         *t->accounts, AllClassTables(),
         std::strtoul(Env("AMBIT_BENCH_LIST_SLOTS", std::to_string(DefaultHeavyCallSlots()).c_str())
                          .c_str(),
-                     nullptr, 10));
+                     nullptr, 10),
+        std::atoi(Env("AMBIT_BENCH_LIST_NICE", std::to_string(kDefaultHeavyCallNice).c_str())
+                      .c_str()));
     ServerOptions server_options;
     server_options.port = 0;
     server_options.workers = std::strtoul(Env("AMBIT_BENCH_WORKERS", "0").c_str(), nullptr, 10);

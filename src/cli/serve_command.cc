@@ -228,7 +228,8 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
       return nlohmann::ordered_json{{"schemaVersion", health_accounts[0]["schemaVersion"]},
                                     {"accountDetails", health_accounts}};
     };
-    Dispatcher dispatcher(accounts, AllClassTables());
+    Dispatcher dispatcher(accounts, AllClassTables(),
+                          options.list_slots ? options.list_slots : DefaultHeavyCallSlots());
     ApiServer server(dispatcher, std::move(tokens), server_options);
 
     // Only the waiter below takes these signals: block them before any thread starts, so the
@@ -312,6 +313,9 @@ void AddServeCommand(CLI::App& app, int* exit_code) {
   serve->add_option("--refund-url", o->refund_url,
                     "URL the refund service calls are posted to (none: refunds answer 429)");
   serve->add_option("--workers", o->workers, "Clients served at once (default: 16 per core, min 64)");
+  serve->add_option("--list-slots", o->list_slots,
+                    "Order lists run at once, at a lower priority than the other calls "
+                    "(default: one fewer than the cores, at least 1)");
   serve->add_option("--max-body", o->max_body_bytes, "Largest request body in bytes")
       ->capture_default_str();
   serve->add_flag("!--no-client-sql", o->client_sql,

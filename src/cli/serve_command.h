@@ -30,6 +30,7 @@ struct ServeOptions {
   std::string promotion_url;                   // the promotion service; empty: none
   std::string refund_url;                      // the refund service; empty: none
   size_t workers = 0;                          // 0: sized to the machine
+  size_t list_slots = 0;                       // order lists at once; 0: one fewer than the cores
   size_t max_body_bytes = 1 << 20;
   bool client_sql = true;  // "AdvancedFilter" and GetSingleSQLData accepted
   bool run_programs = false;  // RegAsm may start the .NET registration tool

@@ -1,28 +1,75 @@
 #include "host/call_gate.h"
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <thread>
+#include <cerrno>
+#include <exception>
 
 namespace ambit {
 
-CallGate::Pass::Pass(CallGate& gate) : gate_(gate) {
-  std::unique_lock lock(gate_.mu_);
-  uint64_t ticket = gate_.next_ticket_++;
-  gate_.turn_.wait(lock, [&] {
-    return ticket == gate_.serving_ && gate_.running_ < gate_.slots_;
-  });
-  ++gate_.running_;
-  ++gate_.serving_;
-  // The next ticket may enter too if a slot is left.
-  if (gate_.running_ < gate_.slots_ && gate_.serving_ < gate_.next_ticket_) gate_.turn_.notify_all();
+struct CallGate::Job {
+  explicit Job(const std::function<void()>& c) : call(&c) {}
+  const std::function<void()>* call;
+  std::exception_ptr error;
+  bool done = false;
+  std::condition_variable finished;
+};
+
+CallGate::CallGate(size_t slots, int nice_steps)
+    : slots_(slots ? slots : 1), nice_steps_(std::max(0, nice_steps)) {}
+
+CallGate::~CallGate() {
+  {
+    std::lock_guard lock(mu_);
+    stopping_ = true;
+  }
+  work_.notify_all();
+  for (std::thread& t : threads_) t.join();
 }
 
-CallGate::Pass::~Pass() {
-  {
-    std::lock_guard lock(gate_.mu_);
-    --gate_.running_;
+void CallGate::Run(const std::function<void()>& call) {
+  Job job(call);
+  std::unique_lock lock(mu_);
+  if (threads_.empty())
+    for (size_t i = 0; i < slots_; ++i) threads_.emplace_back([this] { Serve(); });
+  queue_.push_back(&job);
+  work_.notify_one();
+  job.finished.wait(lock, [&] { return job.done; });
+  if (job.error) std::rethrow_exception(job.error);
+}
+
+void CallGate::Serve() {
+  if (nice_steps_ > 0) {
+    // Linux gives each thread its own nice value. Raising it needs no privilege; lowering it
+    // again would, which is why the lists keep threads of their own. If the system refuses,
+    // the lists run at the workers' priority, which is only slower for the cheap calls.
+    pid_t tid = static_cast<pid_t>(syscall(SYS_gettid));
+    errno = 0;
+    int current = getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
+    if (errno == 0)
+      (void)setpriority(PRIO_PROCESS, static_cast<id_t>(tid), std::min(19, current + nice_steps_));
   }
-  gate_.turn_.notify_all();
+  std::unique_lock lock(mu_);
+  for (;;) {
+    work_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
+    if (queue_.empty()) return;  // stopping, and nothing left to run
+    Job* job = queue_.front();
+    queue_.pop_front();
+    ++running_;
+    lock.unlock();
+    try {
+      (*job->call)();
+    } catch (...) {
+      job->error = std::current_exception();
+    }
+    lock.lock();
+    --running_;
+    job->done = true;
+    job->finished.notify_one();
+  }
 }
 
 size_t CallGate::running() const {
@@ -32,7 +79,7 @@ size_t CallGate::running() const {
 
 size_t CallGate::waiting() const {
   std::lock_guard lock(mu_);
-  return static_cast<size_t>(next_ticket_ - serving_);
+  return queue_.size();
 }
 
 size_t DefaultHeavyCallSlots() {

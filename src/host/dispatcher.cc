@@ -89,8 +89,8 @@ nlohmann::ordered_json WithAccountFilledIn(const MethodEntry& method,
 }  // namespace
 
 Dispatcher::Dispatcher(AccountRegistry& accounts, std::vector<const MethodTable*> tables,
-                       size_t heavy_slots)
-    : accounts_(accounts), tables_(std::move(tables)), heavy_calls_(heavy_slots) {
+                       size_t heavy_slots, int heavy_nice)
+    : accounts_(accounts), tables_(std::move(tables)), heavy_calls_(heavy_slots, heavy_nice) {
   InstallHostContextService();
 }
 
@@ -114,9 +114,17 @@ CallAnswer Dispatcher::Invoke(const CallRequest& request) {
     throw NotFoundError(
         kMemberNotFound, kDispatchSource,
         std::string(table->class_name()) + " has no method named '" + request.method + "'.");
+  if (!method->heavy) return Run(*table, *method, request);
   // Before the context: a list that waits holds no connection.
-  std::optional<CallGate::Pass> heavy;
-  if (method->heavy) heavy.emplace(heavy_calls_);
+  CallAnswer answer;
+  heavy_calls_.Run([&] { answer = Run(*table, *method, request); });
+  return answer;
+}
+
+CallAnswer Dispatcher::Run(const MethodTable& served_table, const MethodEntry& entry,
+                           const CallRequest& request) {
+  const MethodTable* table = &served_table;
+  const MethodEntry* method = &entry;
   std::string served = accounts_.default_account();
   nlohmann::ordered_json args = WithAccountFilledIn(*method, request.args, served);
   std::string source =

@@ -40,9 +40,11 @@ class Dispatcher {
  public:
   // `tables`: the classes to serve (production passes AllClassTables()); they must outlive the
   // dispatcher. Installs the host's context service for the process. At most `heavy_slots`
-  // calls of heavy methods run at once; the others wait their turn.
+  // calls of heavy methods run at once, `heavy_nice` steps below the callers' priority; the
+  // others wait their turn.
   Dispatcher(AccountRegistry& accounts, std::vector<const MethodTable*> tables,
-             size_t heavy_slots = DefaultHeavyCallSlots());
+             size_t heavy_slots = DefaultHeavyCallSlots(),
+             int heavy_nice = kDefaultHeavyCallNice);
 
   // {"result": ..., "out": {...}}. Raises NotFoundError, ArgumentError (arguments that do not
   // fit, nothing ran) or the method's ComError (its transaction rolled back).
@@ -63,6 +65,8 @@ class Dispatcher {
   const CallGate& heavy_calls() const { return heavy_calls_; }
 
  private:
+  CallAnswer Run(const MethodTable& table, const MethodEntry& method, const CallRequest& request);
+
   AccountRegistry& accounts_;
   std::vector<const MethodTable*> tables_;
   CallGate heavy_calls_;

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <condition_variable>
 #include <future>
 #include <mutex>
@@ -201,12 +204,13 @@ TEST_F(DispatcherTest, AThreadThatRanATestHostGetsTheRealHostBack) {
   EXPECT_EQ(Call("AmbitOrderUpdate", "WhoAmI", R"({"sDsn":"demo"})")["result"], "7@10.1.2.3/demo");
 }
 
-// Lists past the bound wait, in order, while everything else goes by them; a list that fails
-// gives its slot back.
+// Lists past the bound wait, in order, while everything else goes by them, and run below the
+// callers' priority; a list that fails gives its slot back.
 TEST_F(DispatcherTest, HeavyCallsWaitForASlotAndCheapOnesDoNot) {
   std::mutex mu;
   std::condition_variable changed;
   int entered = 0, released = 0;
+  int list_nice = 0, own_nice = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
   auto until = [&](auto done) {
     std::unique_lock lock(mu);
     changed.wait(lock, done);
@@ -218,6 +222,7 @@ TEST_F(DispatcherTest, HeavyCallsWaitForASlotAndCheapOnesDoNot) {
          "holds its slot until released",
          [&](Component&, std::vector<Variant>& a) -> Variant {
            std::unique_lock lock(mu);
+           list_nice = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
            int me = ++entered;
            changed.notify_all();
            changed.wait(lock, [&] { return released >= me; });
@@ -259,6 +264,7 @@ TEST_F(DispatcherTest, HeavyCallsWaitForASlotAndCheapOnesDoNot) {
   }
   changed.notify_all();
   EXPECT_EQ(second.get()["result"], 2);
+  EXPECT_EQ(list_nice, std::min(19, own_nice + kDefaultHeavyCallNice));
   EXPECT_EQ(d.heavy_calls().running(), 0u);
   EXPECT_EQ(d.heavy_calls().waiting(), 0u);
 }
