@@ -27,20 +27,27 @@ std::string TypeTextOf(const FieldInfo& f) {
     case DataType::kCurrency: return "money";
     case DataType::kDecimal:
     case DataType::kNumeric:
-      return "decimal(" + std::to_string(f.precision ? f.precision : 18) + "," +
-             std::to_string(f.scale) + ")";
+      return (f.type == DataType::kNumeric ? "numeric(" : "decimal(") +
+             std::to_string(f.precision ? f.precision : 18) + "," + std::to_string(f.scale) + ")";
     case DataType::kDate:
     case DataType::kDBTimeStamp: return "datetime";
     case DataType::kGuid: return "uniqueidentifier";
     case DataType::kChar:
-    case DataType::kWChar:
     case DataType::kVarChar:
-    case DataType::kVarWChar:
     case DataType::kLongVarChar:
-    case DataType::kLongVarWChar:
-      return f.defined_size > 0 && f.defined_size <= 4000
-                 ? "nvarchar(" + std::to_string(f.defined_size) + ") COLLATE TSQL"
-                 : "\"nvarchar(max)\" COLLATE TSQL";
+    case DataType::kWChar:
+    case DataType::kVarWChar:
+    case DataType::kLongVarWChar: {
+      // The text type the query gave the column: 'ab' makes varchar(2), N'ab' nvarchar(2).
+      bool wide = f.type == DataType::kWChar || f.type == DataType::kVarWChar ||
+                  f.type == DataType::kLongVarWChar;
+      bool fixed = f.type == DataType::kChar || f.type == DataType::kWChar;
+      std::string name = std::string(wide ? "n" : "") + (fixed ? "char" : "varchar");
+      bool sized = f.type != DataType::kLongVarChar && f.type != DataType::kLongVarWChar &&
+                   f.defined_size > 0 && f.defined_size <= (wide ? 4000 : 8000);
+      if (!sized) return std::string(wide ? "\"nvarchar(max)\"" : "\"varchar(max)\"") + " COLLATE TSQL";
+      return name + "(" + std::to_string(f.defined_size) + ") COLLATE TSQL";
+    }
     default: return "COLLATE TSQL";  // expressions: any value, text compared as SQL Server does
   }
 }
