@@ -100,19 +100,18 @@ TEST_F(DeleteSkipTest, AForeignKeyActionIsNotTheUpdatesOwnChange) {
 
 TEST_F(DeleteSkipTest, ARollbackBringsBackWhatTheCleanupRemoved) {
   Run(session_);
-  session_.Execute("INSERT INTO refund VALUES (4, 9)");
-  session_.Execute("BEGIN TRAN");
-  EXPECT_EQ(Run(session_), 1);
-  EXPECT_EQ(Run(session_), 0);
-  EXPECT_EQ(Run(session_), -1);
-  session_.Execute("ROLLBACK");
-  EXPECT_EQ(Run(session_), 1);
-  session_.Execute("INSERT INTO refund VALUES (5, 9)\nBEGIN TRAN\nSAVE TRAN s");
-  EXPECT_EQ(Run(session_), 1);
-  EXPECT_EQ(Run(session_), 0);
-  EXPECT_EQ(Run(session_), -1);
-  session_.Execute("ROLLBACK TRAN s");
-  EXPECT_EQ(Run(session_), 1);
+  // A whole transaction, then a savepoint inside one.
+  const std::pair<const char*, const char*> kRuns[] = {
+      {"BEGIN TRAN", "ROLLBACK"}, {"BEGIN TRAN\nSAVE TRAN s", "ROLLBACK TRAN s"}};
+  for (const auto& [begin, rollback] : kRuns) {
+    SCOPED_TRACE(begin);
+    session_.Execute(std::string("INSERT INTO refund VALUES (4, 9)\n") + begin);
+    EXPECT_EQ(Run(session_), 1);
+    EXPECT_EQ(Run(session_), 0);
+    EXPECT_EQ(Run(session_), -1);
+    session_.Execute(rollback);
+    EXPECT_EQ(Run(session_), 1);
+  }
   session_.Execute("COMMIT");
 }
 
