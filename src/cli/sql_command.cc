@@ -14,8 +14,8 @@
 #include <sstream>
 
 #include "base/text.h"
-#include "cli/batch_script.h"
 #include "cli/shell_input.h"
+#include "tsql/script_batches.h"
 
 #include "backends/sqlite/sqlite_connection.h"
 #ifdef AMBIT_HAVE_ODBC
@@ -46,11 +46,11 @@ const char* ModeName(VerticalMode mode) {
   return mode == VerticalMode::kOn ? "on" : mode == VerticalMode::kOff ? "off" : "auto";
 }
 
-int RunBatches(Connection& connection, const Batch& batch, const OutputOptions& output,
-               std::ostream& out, std::ostream& err, int first_line) {
+int RunBatches(Connection& connection, const std::string& text, int repeat,
+               const OutputOptions& output, std::ostream& out, std::ostream& err, int first_line) {
   int failed = 0;
-  for (int i = 0; i < batch.repeat; ++i) {
-    if (!RunBatch(connection, batch.text, output, out, err, first_line)) ++failed;
+  for (int i = 0; i < repeat; ++i) {
+    if (!RunBatch(connection, text, output, out, err, first_line)) ++failed;
     if (InterruptScope::LastBatchCancelled()) break;
   }
   return failed;
@@ -156,8 +156,9 @@ bool RunBatch(Connection& connection, const std::string& batch, const OutputOpti
 int RunScript(Connection& connection, std::string_view script, const OutputOptions& output,
               std::ostream& out, std::ostream& err) {
   int failed = 0;
-  for (const Batch& batch : SplitBatches(script)) {
-    failed += RunBatches(connection, batch, output, out, err, batch.first_line);
+  for (const tsql::ScriptBatch& batch : tsql::SplitScript(script)) {
+    failed += RunBatches(connection, std::string(batch.text), batch.repeat, output, out, err,
+                         batch.first_line);
     if (InterruptScope::LastBatchCancelled()) break;
   }
   return failed;
@@ -165,7 +166,7 @@ int RunScript(Connection& connection, std::string_view script, const OutputOptio
 
 int RunInteractive(Connection& connection, LineReader& in, OutputOptions output,
                    std::ostream& out, std::ostream& err, bool lines_from_batch) {
-  BatchCollector collector;
+  tsql::BatchCollector collector;
   int failed = 0;
   while (true) {
     bool interrupted = false;
@@ -173,7 +174,7 @@ int RunInteractive(Connection& connection, LineReader& in, OutputOptions output,
         in.ReadLine(std::to_string(collector.pending_lines() + 1) + "> ", &interrupted);
     if (!line) break;
     if (interrupted) {
-      collector = BatchCollector();  // Ctrl-C drops what was typed
+      collector = tsql::BatchCollector();  // Ctrl-C drops what was typed
       continue;
     }
     if (IsExitLine(*line)) break;
@@ -185,13 +186,13 @@ int RunInteractive(Connection& connection, LineReader& in, OutputOptions output,
       }
     }
     if (auto batch = collector.AddLine(*line)) {
-      failed += RunBatches(connection, *batch, output, out, err,
+      failed += RunBatches(connection, batch->text, batch->repeat, output, out, err,
                            lines_from_batch ? 1 : batch->first_line);
     }
   }
   // Input that ends without GO still runs, as a piped script expects.
   if (auto batch = collector.Finish()) {
-    failed += RunBatches(connection, *batch, output, out, err,
+    failed += RunBatches(connection, batch->text, batch->repeat, output, out, err,
                          lines_from_batch ? 1 : batch->first_line);
   }
   return failed;

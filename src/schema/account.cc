@@ -1,12 +1,12 @@
 #include "schema/account.h"
 
-#include <cctype>
 #include <fstream>
 #include <system_error>
 
 #include "backends/sqlite/sqlite_connection.h"
 #include "base/com_error.h"
 #include "schema/names.h"
+#include "tsql/script_batches.h"
 
 namespace ambit::schema {
 
@@ -18,40 +18,6 @@ extern const std::string_view kScript_views;
 extern const std::string_view kScript_procedures;
 extern const std::string_view kScript_basedata;
 }  // namespace internal
-
-namespace {
-
-std::string_view TrimBlanks(std::string_view s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
-  return s;
-}
-
-bool IsGoLine(std::string_view line) {
-  line = TrimBlanks(line);
-  if (line.size() < 2) return false;
-  if (std::toupper(static_cast<unsigned char>(line[0])) != 'G' ||
-      std::toupper(static_cast<unsigned char>(line[1])) != 'O') {
-    return false;
-  }
-  std::string_view rest = TrimBlanks(line.substr(2));
-  return rest.empty() || rest.substr(0, 2) == "--";
-}
-
-bool HasStatement(std::string_view batch) {
-  // A batch of nothing but blanks and "--" comments is not sent.
-  size_t pos = 0;
-  while (pos < batch.size()) {
-    size_t end = batch.find('\n', pos);
-    if (end == std::string_view::npos) end = batch.size();
-    std::string_view line = TrimBlanks(batch.substr(pos, end - pos));
-    if (!line.empty() && line.substr(0, 2) != "--") return true;
-    pos = end + 1;
-  }
-  return false;
-}
-
-}  // namespace
 
 const std::vector<SchemaScript>& SchemaScriptFiles() {
   static const std::vector<SchemaScript> kScripts = {
@@ -73,23 +39,17 @@ std::vector<std::string_view> SchemaScripts() {
 
 std::vector<std::string> SplitBatches(std::string_view script) {
   std::vector<std::string> batches;
-  std::string current;
-  size_t pos = 0;
-  while (pos < script.size()) {
-    size_t end = script.find('\n', pos);
-    if (end == std::string_view::npos) end = script.size();
-    std::string_view line = script.substr(pos, end - pos);
-    if (IsGoLine(line)) {
-      if (HasStatement(current)) batches.push_back(std::move(current));
-      current.clear();
-    } else {
+  for (const tsql::ScriptBatch& batch : tsql::SplitScript(script)) {
+    std::string text;
+    for (std::string_view rest = batch.text; !rest.empty();) {
+      size_t nl = rest.find('\n');
+      std::string_view line = rest.substr(0, nl);
       if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-      current.append(line);
-      current.append("\r\n");
+      text.append(line).append("\r\n");
+      rest.remove_prefix(nl == std::string_view::npos ? rest.size() : nl + 1);
     }
-    pos = end + 1;
+    batches.insert(batches.end(), batch.repeat, text);
   }
-  if (HasStatement(current)) batches.push_back(std::move(current));
   return batches;
 }
 

@@ -26,8 +26,8 @@ struct SchemaScript {
 const std::vector<SchemaScript>& SchemaScriptFiles();
 std::vector<std::string_view> SchemaScripts();
 
-// The batches of a script: the text between lines that hold only GO (any case, blanks and a
-// trailing "--" comment allowed). Empty batches are dropped.
+// The batches of a script as tsql::SplitScript finds them, each line ending in "\r\n" (what the
+// stored procedure texts keep); a batch ended by "GO n" stands n times.
 std::vector<std::string> SplitBatches(std::string_view script);
 
 struct SchemaOptions {

@@ -101,38 +101,6 @@ std::unique_ptr<Batch> ParseBatch(std::string_view text) {
   }
 }
 
-std::vector<std::string> SplitScript(std::string_view script) {
-  std::vector<std::string> batches;
-  std::string current;
-  size_t pos = 0;
-  while (pos <= script.size()) {
-    size_t nl = script.find('\n', pos);
-    std::string_view line =
-        script.substr(pos, nl == std::string_view::npos ? std::string_view::npos : nl - pos + 1);
-    std::string_view trimmed = line;
-    while (!trimmed.empty() && std::isspace(static_cast<unsigned char>(trimmed.front()))) {
-      trimmed.remove_prefix(1);
-    }
-    while (!trimmed.empty() && (std::isspace(static_cast<unsigned char>(trimmed.back())) ||
-                                trimmed.back() == ';')) {
-      trimmed.remove_suffix(1);
-    }
-    if (EqualsNoCase(trimmed, "go")) {
-      batches.push_back(std::move(current));
-      current.clear();
-    } else {
-      current.append(line);
-    }
-    if (nl == std::string_view::npos) break;
-    pos = nl + 1;
-  }
-  batches.push_back(std::move(current));
-  std::erase_if(batches, [](const std::string& b) {
-    return std::all_of(b.begin(), b.end(), [](char c) { return std::isspace(static_cast<unsigned char>(c)); });
-  });
-  return batches;
-}
-
 // ------------------------------------------------------------------------------- tokens
 
 size_t Parser::PreviousEnd() const {

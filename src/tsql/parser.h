@@ -19,9 +19,6 @@ namespace ambit::tsql {
 // Parses one batch (no GO inside). Throws ComError 102 and friends.
 std::unique_ptr<Batch> ParseBatch(std::string_view text);
 
-// Splits a script at lines that hold only GO.
-std::vector<std::string> SplitScript(std::string_view script);
-
 class Parser {
  public:
   explicit Parser(std::string_view text);

@@ -9,6 +9,7 @@
 #include "tsql/lexer.h"
 #include "tsql/parser.h"
 #include "tsql/runtime.h"
+#include "tsql/script_batches.h"
 #include "tsql/session_functions.h"
 
 namespace ambit::tsql {
@@ -277,11 +278,13 @@ RecordsetPtr Session::Execute(std::string_view script) {
     }
   } done{this};
   try {
-    for (const std::string& text : SplitScript(script)) {
-      CompiledBatchPtr compiled = Compile(text);
-      Frame frame;
-      Interpreter interpreter(this, &results);
-      interpreter.Run(*compiled, &frame);
+    for (const ScriptBatch& batch : SplitScript(script)) {
+      CompiledBatchPtr compiled = Compile(batch.text);
+      for (int i = 0; i < batch.repeat; ++i) {
+        Frame frame;
+        Interpreter interpreter(this, &results);
+        interpreter.Run(*compiled, &frame);
+      }
     }
     // The batch went on after an error: it is reported now, by the handler below.
     if (deferred_error) throw *deferred_error;

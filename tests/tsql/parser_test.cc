@@ -70,11 +70,5 @@ TEST(ParserTest, TreesOutliveTheirThreadAndTheNodeLists) {
   }
 }
 
-TEST(ParserTest, ScriptsSplitAtGo) {
-  auto parts = SplitScript("create table a(x int)\r\nGO\r\n  go ;\ninsert a values(1)\ngo\n");
-  ASSERT_EQ(parts.size(), 2u);
-  EXPECT_EQ(parts[1], "insert a values(1)\n");
-}
-
 }  // namespace
 }  // namespace ambit::tsql
