@@ -40,7 +40,9 @@ std::optional<int32_t> GetNextServiceStatus(ServiceStep& step);
 bool AcceptsStoredStatus(int32_t lCurStatus, int32_t stored_status);
 
 // The order line's FRefundStatus for a case state: 1 while the case is open or completed, 0
-// when it was refused or there is none.
+// when it was refused or there is none. DeleteRefundInfo restores the flag in SQL as "every state
+// but 0 and 38436": the two differ only on 38438 and unknown codes, which no step passes here
+// (38438 comes from an order's un-review), so the SQL keeps its own text.
 int IsServiceOpen(int32_t status);
 
 // How a case starts (or restarts when its data are changed): its state, its type and the
