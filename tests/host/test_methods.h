@@ -22,6 +22,17 @@ inline Variant InsertNote(MethodScope& m, const Variant& id) {
   return Variant(true);
 }
 
+// Inserts a note, then fails as a statement on a missing table would.
+inline MethodEntry WriteThenFail(const char* name) {
+  return {name, {{"sDsn", ArgKind::kText}, {"lID", ArgKind::kInt32}}, ResultKind::kBool,
+          "inserts a note, then fails", [name](Component& self, std::vector<Variant>& a) {
+            return RunMethod(self, name, a[0].string_value(), [&](MethodScope& m) -> Variant {
+              InsertNote(m, a[1]);
+              throw ComError(208, "db", "Invalid object name 'no_such_table'.");
+            });
+          }};
+}
+
 // AmbitOrderUpdate: Write, WriteThenFail (error path, Abort), WriteThenThrow (an exception
 // that bypasses the frame, no Abort), AbortQuietly (Abort then a normal return), Stamp (in/out
 // text and Dictionary), WhoAmI (user, client address).
@@ -35,17 +46,7 @@ inline MethodTable MakeUpdateTable() {
            return RunMethod(self, "Write", a[0].string_value(),
                             [&](MethodScope& m) { return InsertNote(m, a[1]); });
          }});
-  t.Add({"WriteThenFail",
-         {{"sDsn", ArgKind::kText}, {"lID", ArgKind::kInt32}},
-         ResultKind::kBool,
-         "inserts a note, then fails",
-         [](Component& self, std::vector<Variant>& a) -> Variant {
-           return RunMethod(self, "WriteThenFail", a[0].string_value(),
-                            [&](MethodScope& m) -> Variant {
-                              InsertNote(m, a[1]);
-                              throw ComError(208, "db", "Invalid object name 'no_such_table'.");
-                            });
-         }});
+  t.Add(WriteThenFail("WriteThenFail"));
   t.Add({"WriteThenThrow",
          {{"sDsn", ArgKind::kText}, {"lID", ArgKind::kInt32}},
          ResultKind::kBool,
@@ -150,17 +151,7 @@ inline MethodTable MakeInfoTable() {
              return Variant(rs);
            });
          }});
-  t.Add({"WriteNoTrans",
-         {{"sDsn", ArgKind::kText}, {"lID", ArgKind::kInt32}},
-         ResultKind::kBool,
-         "writes, then fails, without a host transaction",
-         [](Component& self, std::vector<Variant>& a) -> Variant {
-           return RunMethod(self, "WriteNoTrans", a[0].string_value(),
-                            [&](MethodScope& m) -> Variant {
-                              InsertNote(m, a[1]);
-                              throw ComError(208, "db", "Invalid object name 'no_such_table'.");
-                            });
-         }});
+  t.Add(WriteThenFail("WriteNoTrans"));  // an info class: no host transaction
   return t;
 }
 
