@@ -1,12 +1,11 @@
 #include "tsql/script_batches.h"
 
-#include <cctype>
 #include <charconv>
 
 namespace ambit::tsql {
 namespace {
 
-bool IsBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
@@ -17,9 +16,13 @@ std::string_view Trim(std::string_view s) {
 }  // namespace
 
 std::optional<int> ParseGoLine(std::string_view line) {
-  std::string_view s = Trim(line);
-  // Most lines fail here, before any other work.
-  if (s.size() < 2 || (s[0] | 0x20) != 'g' || (s[1] | 0x20) != 'o') return std::nullopt;
+  // Most lines fail at their first letter, before any other work.
+  size_t i = 0;
+  while (i < line.size() && IsBlank(line[i])) ++i;
+  if (line.size() - i < 2 || (line[i] | 0x20) != 'g' || (line[i + 1] | 0x20) != 'o') {
+    return std::nullopt;
+  }
+  std::string_view s = Trim(line.substr(i));
   if (size_t comment = s.find("--"); comment != std::string_view::npos) {
     s = Trim(s.substr(0, comment));
   }
