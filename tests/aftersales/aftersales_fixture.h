@@ -100,11 +100,6 @@ class AfterSalesTest : public ListAccountTest {
     return ScalarInt(conn(), "SELECT COUNT(*) FROM " + table);
   }
 
-  static DictionaryPtr Dict(std::initializer_list<std::pair<const char*, Variant>> keys) {
-    DictionaryPtr d = NewDictionary();
-    for (const auto& [key, value] : keys) d->SetValue(key, value);
-    return d;
-  }
   static VectorPtr Items(std::initializer_list<DictionaryPtr> items) {
     VectorPtr v = NewVector();
     for (const DictionaryPtr& d : items) v->Add(Variant(d));

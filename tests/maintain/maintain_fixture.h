@@ -78,12 +78,6 @@ class MaintainTest : public ::testing::Test {
     return promotion;
   }
 
-  static DictionaryPtr Dict(std::initializer_list<std::pair<const char*, Variant>> entries) {
-    DictionaryPtr d = NewDictionary();
-    for (const auto& [key, value] : entries) d->SetValue(key, value);
-    return d;
-  }
-
   Connection& conn() { return *account_; }
   RecordingConnection& recorder() { return *recorder_; }
   LocalCallContext& context() { return *host_->context(); }

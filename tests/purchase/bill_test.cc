@@ -9,15 +9,12 @@
 #include "host/dispatcher.h"
 #include "purchase/bill_code_rule.h"
 #include "purchase/purchase_fixture.h"
+#include "support/dispatcher_fixture.h"
 
 namespace ambit {
 namespace {
 
-DictionaryPtr Dict(std::initializer_list<std::pair<const char*, Variant>> values) {
-  DictionaryPtr d = NewDictionary();
-  for (const auto& [key, value] : values) d->SetValue(key, value);
-  return d;
-}
+using testing::Dict;
 
 std::string Today(Connection& conn) {
   return Scalar(conn, "SELECT CONVERT(varchar(10), GETDATE(), 120)");
@@ -118,33 +115,17 @@ TEST_F(PurchaseTest, BillNumberServiceIsAskedForTheTypeDatedToday) {
 
 // The rest goes through the real host, whose dispatcher runs AmbitOrderInfo calls without a
 // transaction of their own.
-class PurchaseHostTest : public ::testing::Test {
+class PurchaseHostTest : public testing::DispatcherTest {
  protected:
-  PurchaseHostTest()
-      : accounts_(Options(), [this](const std::string&) { return account_; }),
-        dispatcher_(accounts_, {&AmbitOrderInfoTable()}) {
-    accounts_.AddAccount("acc", "Data Source=acc");
+  PurchaseHostTest() {
+    class_name_ = "AmbitOrderInfo";
     RegisterAccountBillCodeRule();
   }
   ~PurchaseHostTest() override { UnregisterHostObject(kProgIdBillCodeRule); }
 
-  static AccountOptions Options() {
-    AccountOptions options;
-    options.pool_size = 1;
-    return options;
-  }
-
-  nlohmann::ordered_json Call(const std::string& method, const nlohmann::ordered_json& args) {
-    return dispatcher_.Call({"AmbitOrderInfo", method, args, user_, "10.1.2.3"});
-  }
   int Count(const std::string& table) {
     return ScalarInt(*account_, "SELECT COUNT(*) FROM " + table);
   }
-
-  ConnectionPtr account_ = testing::FreshAccount();
-  AccountRegistry accounts_;
-  Dispatcher dispatcher_;
-  UserLoginPtr user_ = std::make_shared<HostUserLogin>("tok", 16394, "CHS");
 };
 
 TEST_F(PurchaseHostTest, PurchaseOrderWritesLinesLinksAndHeadOrNothing) {

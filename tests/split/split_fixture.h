@@ -86,11 +86,6 @@ class SplitTest : public AccountTest {
     for (const Variant& k : keys) v->Add(k);
     return v;
   }
-  static DictionaryPtr Dict(std::initializer_list<std::pair<const char*, Variant>> entries) {
-    DictionaryPtr d = NewDictionary();
-    for (const auto& [key, value] : entries) d->SetValue(key, value);
-    return d;
-  }
 
   // Made on first use: a component needs the fixture's host.
   Component& update() {

@@ -20,6 +20,7 @@
 #include "base/conversions.h"
 #include "data/command.h"
 #include "data/connection.h"
+#include "frame/collections.h"
 #include "frame/local_host.h"
 #include "schema/account.h"
 #include "schema/names.h"
@@ -64,6 +65,13 @@ inline std::string Rows(Connection& conn, const std::string& sql) {
     out += "\n";
   }
   return out;
+}
+
+// A Dictionary as a client sends one.
+inline DictionaryPtr Dict(std::initializer_list<std::pair<const char*, Variant>> entries) {
+  DictionaryPtr d = NewDictionary();
+  for (const auto& [key, value] : entries) d->SetValue(key, value);
+  return d;
 }
 
 struct OrderSeed {
