@@ -111,6 +111,7 @@ bool HasStatement(std::string_view batch) {
           ++i;
         }
       } while (depth > 0 && i < n);
+      if (depth > 0) return true;  // unclosed: the engine reports it
     } else {
       return true;
     }

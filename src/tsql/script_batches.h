@@ -31,7 +31,8 @@ class GoLineScanner {
   int comment_depth_ = 0;
 };
 
-// Whether `batch` holds more than blanks and comments: only such batches are sent.
+// Whether `batch` holds more than blanks and comments: only such batches are sent (and one with
+// a comment left open, for the engine to report).
 bool HasStatement(std::string_view batch);
 
 struct ScriptBatch {

@@ -48,6 +48,7 @@ TEST(ScriptBatchesTest, SplitsKeepingLinesAndDroppingEmptyBatches) {
 
   EXPECT_TRUE(SplitScript("").empty());
   EXPECT_TRUE(SplitScript("GO\n  \n/* nothing\nGO\n */\nGO\n").empty());
+  EXPECT_EQ(SplitScript("-- open\n/* never /* closed */\nGO\n").size(), 1u);
 }
 
 TEST(ScriptBatchesTest, GoInsideCommentsStringsAndNamesIsText) {
