@@ -2,10 +2,11 @@
 // several hundred of them and drops them all when the statement is done; the C library hands
 // blocks of this size back through its consolidating bins, which cost more than building the
 // node. A node freed on another thread than the one that made it simply joins that thread's
-// list.
+// list. The operand and name lists of dropped nodes are kept the same way, emptied.
 #include "tsql/ast.h"
 
 #include <new>
+#include <utility>
 
 namespace ambit::tsql {
 namespace {
@@ -23,6 +24,9 @@ namespace {
 
 // A batch of one huge statement must not keep its memory for the thread's life.
 constexpr size_t kMaxPooledNodes = 4096;
+constexpr size_t kMaxPooledLists = 2048;
+// Longer lists (IN lists of thousands of keys) go back to the heap.
+constexpr size_t kMaxPooledCapacity = 16;
 
 struct FreeNode {
   FreeNode* next;
@@ -32,6 +36,26 @@ struct FreeNode {
 // (a static or thread-local holding a parse tree) go back to the heap. A plain flag has no
 // destructor, so it can still be read then.
 thread_local bool pool_closed = false;
+
+// Emptied lists with their memory, last in first out.
+template <typename List>
+class ListPool {
+ public:
+  void Keep(List& list) {
+    if (lists_.size() >= kMaxPooledLists || list.capacity() > kMaxPooledCapacity) return;
+    list.clear();
+    lists_.push_back(std::move(list));
+  }
+  // Gives `list` (empty, without memory) a kept list's memory when one is there.
+  void Take(List* list) {
+    if (lists_.empty()) return;
+    *list = std::move(lists_.back());
+    lists_.pop_back();
+  }
+
+ private:
+  std::vector<List> lists_;
+};
 
 class NodePool {
  public:
@@ -46,6 +70,8 @@ class NodePool {
     ++count_;
     return true;
   }
+  ListPool<std::vector<ExprPtr>> args;
+  ListPool<std::vector<std::string>> parts;
 
  private:
   void* Pop() {
@@ -72,6 +98,26 @@ void* Expr::operator new(size_t size) {
 void Expr::operator delete(void* node, size_t size) {
   if (AMBIT_NODE_POOL && size == sizeof(Expr) && !pool_closed && expr_pool.Keep(node)) return;
   ::operator delete(node);
+}
+
+Expr::~Expr() {
+  if (!AMBIT_NODE_POOL || pool_closed) return;
+  // Clearing drops the operands first; the list's memory then waits for the next node.
+  if (args.capacity() != 0) {
+    args.clear();
+    expr_pool.args.Keep(args);
+  }
+  if (parts.capacity() != 0) expr_pool.parts.Keep(parts);
+}
+
+void Expr::ReserveArgs(size_t n) {
+  if (AMBIT_NODE_POOL && args.capacity() == 0 && !pool_closed) expr_pool.args.Take(&args);
+  args.reserve(n);
+}
+
+void Expr::ReserveParts(size_t n) {
+  if (AMBIT_NODE_POOL && parts.capacity() == 0 && !pool_closed) expr_pool.parts.Take(&parts);
+  parts.reserve(n);
 }
 
 // Iterative, so that a long chain of joins cannot run the stack out.

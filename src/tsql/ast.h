@@ -73,11 +73,22 @@ struct Expr {
   std::unique_ptr<struct CallOrdering> ordering;
   size_t offset = 0;
 
+  Expr() = default;
+  Expr(Expr&&) = default;
+  Expr& operator=(Expr&&) = default;
+  // Hands the (emptied) args and parts lists to the thread's spares, see ReserveArgs.
+  ~Expr();
+
   // A statement is hundreds of nodes made and dropped together, too many and too large for
   // the C library's small-block caches: freed nodes wait on a per-thread list for the next
   // statement instead (ast.cc).
   static void* operator new(size_t size);
   static void operator delete(void* node, size_t size);
+
+  // Room for n operands, or n name parts. The lists of dropped nodes are kept per thread like
+  // the nodes themselves, so a statement's operand lists are mostly the last statement's.
+  void ReserveArgs(size_t n);
+  void ReserveParts(size_t n);
 };
 
 // A two-operand kBinary node.

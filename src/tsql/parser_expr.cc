@@ -48,7 +48,8 @@ ExprPtr ParseChain(ExprPtr first, NextOp next_op, Operand operand) {
   if (op.empty()) return first;
   auto chain = MakeExpr(ExprKind::kBinary, first->offset);
   chain->text = op;
-  chain->args.reserve(2);  // most chains are one operator: no regrowth
+  chain->ReserveArgs(2);  // most chains are one operator: no regrowth
+  chain->ReserveParts(1);
   chain->args.push_back(std::move(first));
   do {
     chain->parts.push_back(std::move(op));
@@ -66,8 +67,9 @@ constexpr int kMaxPredicateRun = 32;
 ExprPtr MakeBinary(std::string op, ExprPtr a, ExprPtr b) {
   auto e = MakeExpr(ExprKind::kBinary, a->offset);
   e->text = op;
+  e->ReserveParts(1);
   e->parts.push_back(std::move(op));
-  e->args.reserve(2);
+  e->ReserveArgs(2);
   e->args.push_back(std::move(a));
   e->args.push_back(std::move(b));
   return e;
@@ -133,6 +135,7 @@ ExprPtr Parser::ParseNot() {
     size_t offset = Advance().offset;
     auto e = MakeExpr(ExprKind::kUnary, offset);
     e->text = "not";
+    e->ReserveArgs(1);
     e->args.push_back(ParseNot());
     return e;
   }
@@ -176,6 +179,7 @@ ExprPtr Parser::ParsePredicate() {
       auto e = MakeExpr(ExprKind::kIsNull, offset);
       e->negated = AcceptKeyword("not");
       ExpectKeyword("null");
+      e->ReserveArgs(1);
       e->args.push_back(std::move(left));
       left = std::move(e);
       continue;
@@ -183,6 +187,7 @@ ExprPtr Parser::ParsePredicate() {
     if (AcceptKeyword("in")) {
       auto e = MakeExpr(ExprKind::kIn, offset);
       e->negated = negated;
+      e->ReserveArgs(4);
       e->args.push_back(std::move(left));
       ExpectOp("(");
       if (IsKeyword("select")) {
@@ -199,6 +204,7 @@ ExprPtr Parser::ParsePredicate() {
     if (AcceptKeyword("like")) {
       auto e = MakeExpr(ExprKind::kLike, offset);
       e->negated = negated;
+      e->ReserveArgs(2);
       e->args.push_back(std::move(left));
       e->args.push_back(ParseAdditive());
       if (AcceptKeyword("escape")) e->args.push_back(ParseAdditive());
@@ -208,6 +214,7 @@ ExprPtr Parser::ParsePredicate() {
     if (AcceptKeyword("between")) {
       auto e = MakeExpr(ExprKind::kBetween, offset);
       e->negated = negated;
+      e->ReserveArgs(3);
       e->args.push_back(std::move(left));
       e->args.push_back(ParseAdditive());
       ExpectKeyword("and");
@@ -252,6 +259,7 @@ ExprPtr Parser::ParseUnary() {
     if (op == "+") return operand;
     auto e = MakeExpr(ExprKind::kUnary, offset);
     e->text = op;
+    e->ReserveArgs(1);
     e->args.push_back(std::move(operand));
     return e;
   }
@@ -333,26 +341,25 @@ ExprPtr Parser::ParsePrimary() {
     // A call by a one-part name, the usual kind, needs no list of name parts.
     if (IsOp("(", 1)) return ParseFunctionCall(Advance().text, offset);
   }
-  std::vector<std::string> parts;
-  parts.reserve(2);  // alias.column
-  parts.push_back(std::string(Advance().text));
+  // The name is read into the column node it most often becomes.
+  auto e = MakeExpr(ExprKind::kColumn, offset);
+  e->ReserveParts(2);  // alias.column
+  std::vector<std::string>& parts = e->parts;
+  parts.emplace_back(Advance().text);
   while (IsOp(".")) {
     Advance();
     if (IsOp("*")) {
       Advance();
-      auto e = MakeExpr(ExprKind::kStar, offset);
-      e->parts = std::move(parts);
+      e->kind = ExprKind::kStar;
       return e;
     }
     while (AcceptOp(".")) parts.emplace_back();
     if (!IsName()) Fail();
-    parts.push_back(std::string(Advance().text));
+    parts.emplace_back(Advance().text);
   }
   if (IsOp("(") && t.kind == TokenKind::kIdentifier) {
     return ParseFunctionCall(parts.back(), offset);
   }
-  auto e = MakeExpr(ExprKind::kColumn, offset);
-  e->parts = std::move(parts);
   return e;
 }
 
@@ -364,6 +371,7 @@ ExprPtr Parser::ParseFunctionCall(std::string_view name, size_t offset) {
   if (called == "cast" || called == "try_cast") {
     auto e = MakeExpr(ExprKind::kCast, offset);
     if (called == "try_cast") e->text = "try";
+    e->ReserveArgs(1);
     e->args.push_back(ParseExpr());
     ExpectKeyword("as");
     e->type = ParseType(true);
@@ -375,6 +383,7 @@ ExprPtr Parser::ParseFunctionCall(std::string_view name, size_t offset) {
     if (called == "try_convert") e->text = "try";
     e->type = ParseType(true);
     ExpectOp(",");
+    e->ReserveArgs(2);
     e->args.push_back(ParseExpr());
     if (AcceptOp(",")) e->args.push_back(ParseExpr());
     ExpectOp(")");
@@ -382,7 +391,7 @@ ExprPtr Parser::ParseFunctionCall(std::string_view name, size_t offset) {
   }
   auto e = MakeExpr(ExprKind::kFunction, offset);
   e->text = fn;
-  e->args.reserve(3);
+  e->ReserveArgs(3);
   // fn(...) OVER (PARTITION BY ... ORDER BY ...): SQLite runs window functions as they are.
   auto reject_over = [&] {
     if (!IsKeyword("over")) return;
@@ -502,7 +511,7 @@ void Parser::ParseWindowFrame(Expr* e) {
 
 ExprPtr Parser::ParseCase(size_t offset) {
   auto e = MakeExpr(ExprKind::kCase, offset);
-  e->args.reserve(4);
+  e->ReserveArgs(4);
   if (!IsKeyword("when")) {
     e->has_operand = true;
     e->args.push_back(ParseExpr());
