@@ -6,7 +6,6 @@
 #define AMBIT_TSQL_EMITTER_H_
 
 #include <functional>
-#include <initializer_list>
 #include <map>
 #include <memory>
 #include <optional>
@@ -196,8 +195,6 @@ class Emitter {
   static std::string QuoteName(const std::string& name);
   // text between `quote`s, each quote in it doubled, appended to *out.
   static void AppendQuoted(const std::string& text, char quote, std::string* out);
-  // The pieces joined in one string sized once.
-  static std::string Concat(std::initializer_list<std::string_view> pieces);
   static std::string QuoteString(const std::string& value);
   static bool IsTempName(const std::string& name) { return !name.empty() && name[0] == '#'; }
   // The SQLite name of a (possibly qualified) table name: the last part, quoted; temporary
@@ -221,6 +218,7 @@ class Emitter {
   void AppendCase(const Expr& e, std::string* out);
   std::string Param(const std::string& variable);
   std::string Comparison(const std::string& op, const Expr& a, const Expr& b);
+  void AppendComparison(const std::string& op, const Expr& a, const Expr& b, std::string* out);
   // A date column of a table against a constant, compared by SQLite itself on the bare column so
   // that an index on it serves (emitter_dates.cc); "" when the comparison is not of that kind.
   std::string DateColumnComparison(const std::string& op, const Expr& a, const Expr& b);
@@ -228,7 +226,7 @@ class Emitter {
   // datetime column of a table (not of a view or derived table); "" for anything else.
   std::string StoredDateType(const Expr& e) const;
   // A kBinary chain (emitter_chain.cc).
-  std::string Chain(const Expr& e);
+  void AppendChain(const Expr& e, std::string* out);
   // Error 206 for date, datetime2 or time with a number in + or - (datetime allows it).
   void RefuseDateArithmetic(const Expr& e, std::span<const StaticType> types) const;
   std::string LogicalChain(const Expr& e);
@@ -236,7 +234,7 @@ class Emitter {
   bool ListTerm(const Expr& term, const std::string& op, std::string* column, std::string* value);
   std::string LongArithmeticChain(const Expr& e, std::span<const StaticType> types,
                                   std::span<const NumericType> numeric);
-  std::string Function(const Expr& e);
+  void AppendFunction(const Expr& e, std::string* out);
   // Built-ins written in SQL rather than as runtime functions: DB_NAME(), SUSER_SNAME(),
   // CHOOSE, CONCAT_WS, ordered STRING_AGG ... (emitter_builtins.cc); nullopt for other names.
   std::optional<std::string> BuiltinFunction(const Expr& e);

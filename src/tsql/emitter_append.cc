@@ -1,6 +1,6 @@
 // Expressions written into the text that holds them. The leaves (columns, literals) and the
-// forms that are mostly operands (CASE, LIKE, IS NULL) append to the caller's buffer; the rest
-// still build their own text (ExpressionText) and append that.
+// forms that are mostly operands (operator chains, calls, CASE, LIKE, IS NULL) append to the
+// caller's buffer; the rest still build their own text (ExpressionText) and append that.
 #include "base/com_error.h"
 #include "tsql/emitter.h"
 #include "tsql/lexer.h"
@@ -21,20 +21,12 @@ void Emitter::AppendQuoted(const std::string& text, char quote, std::string* out
   *out += quote;
 }
 
-std::string Emitter::Concat(std::initializer_list<std::string_view> pieces) {
-  size_t size = 0;
-  for (std::string_view p : pieces) size += p.size();
-  std::string out;
-  out.reserve(size);
-  for (std::string_view p : pieces) out += p;
-  return out;
-}
-
 std::string Emitter::Expression(const Expr& e) {
   std::string sql;
-  // The forms written here run past the inline capacity of a string: sized once, the text is
-  // not moved at every doubling.
-  if (e.kind == ExprKind::kCase || e.kind == ExprKind::kLike || e.kind == ExprKind::kIsNull) {
+  // All but the leaves run past the inline capacity of a string: sized once, the text is not
+  // moved at every doubling.
+  if (e.kind != ExprKind::kColumn && e.kind != ExprKind::kNumber && e.kind != ExprKind::kString &&
+      e.kind != ExprKind::kNull) {
     sql.reserve(64);
   }
   AppendExpression(e, &sql);
@@ -62,6 +54,12 @@ void Emitter::AppendExpression(const Expr& e, std::string* out) {
       break;
     case ExprKind::kCase:
       AppendCase(e, out);
+      break;
+    case ExprKind::kBinary:
+      AppendChain(e, out);
+      break;
+    case ExprKind::kFunction:
+      AppendFunction(e, out);
       break;
     case ExprKind::kLike: {
       if (e.negated) *out += "(NOT ";

@@ -28,46 +28,50 @@ bool IsInt32(const NumericType& t) {
   return t.kind == NumericType::Kind::kInteger && t.precision <= 10;
 }
 
-// One step `a op b` of a chain, a and b already emitted; `result` is the step's numeric type.
-std::string Step(const std::string& op, StaticType ta, StaticType tb, const NumericType& na,
-                 const NumericType& nb, const NumericType& result, const std::string& a,
-                 const std::string& b) {
+// One step `a op b` of a chain, written as prefix, a, infix, b, suffix; `result` is the
+// step's numeric type. The forms are told from the types alone, so a chain's steps are known
+// before any operand is written and the operands go straight into the text.
+struct StepForm {
+  std::string_view prefix;
+  std::string infix;
+  std::string suffix;
+};
+
+StepForm Step(const std::string& op, StaticType ta, StaticType tb, const NumericType& na,
+              const NumericType& nb, const NumericType& result) {
   bool numeric = ta == StaticType::kNumeric && tb == StaticType::kNumeric;
+  const std::string spaced = " " + op + " ";
   if (numeric && (op == "+" || op == "-" || op == "*")) {
     // int op int overflows at 32 bits in SQL Server; SQLite would carry on in 64.
-    if (IsInt32(na) && IsInt32(nb)) {
-      return Emitter::Concat({"tsql_store_int((", a, " ", op, " ", b, "))"});
-    }
+    if (IsInt32(na) && IsInt32(nb)) return {"tsql_store_int((", spaced, "))"};
     // Past 64 bits SQLite quietly goes on in floating point; bigint arithmetic must overflow.
     if (result.kind == NumericType::Kind::kInteger) {
-      return Emitter::Concat({"tsql_checked_bigint((", a, " ", op, " ", b, "))"});
+      return {"tsql_checked_bigint((", spaced, "))"};
     }
-    return Emitter::Concat({"(", a, " ", op, " ", b, ")"});
+    return {"(", spaced, ")"};
   }
   if (op == "+") {
-    if (ta == StaticType::kText && tb == StaticType::kText) {
-      return Emitter::Concat({"(", a, " || ", b, ")"});
-    }
-    return Emitter::Concat({"tsql_add(", a, ", ", b, ")"});
+    if (ta == StaticType::kText && tb == StaticType::kText) return {"(", " || ", ")"};
+    return {"tsql_add(", ", ", ")"};
   }
-  if (op == "-") return Emitter::Concat({"tsql_sub(", a, ", ", b, ")"});
-  if (op == "*") return Emitter::Concat({"tsql_mul(", a, ", ", b, ")"});
+  if (op == "-") return {"tsql_sub(", ", ", ")"};
+  if (op == "*") return {"tsql_mul(", ", ", ")"};
   if (op == "/") {
     // SQLite hands integral decimal values back as integers; the division must not become an
     // integer division because of that.
     if (result.kind == NumericType::Kind::kDecimal) {
       // The quotient is cut, not rounded, to the result's scale: 2.0 / 3 is 0.666666.
-      return Emitter::Concat({"tsql_round(tsql_div(", a, ", CAST(", b, " AS REAL)), ",
-                              std::to_string(result.scale), ", 1)"});
+      return {"tsql_round(tsql_div(", ", CAST(",
+              " AS REAL)), " + std::to_string(result.scale) + ", 1)"};
     }
     if (result.kind == NumericType::Kind::kMoney) {
-      return Emitter::Concat({"tsql_div(", a, ", CAST(", b, " AS REAL))"});
+      return {"tsql_div(", ", CAST(", " AS REAL))"};
     }
-    return Emitter::Concat({"tsql_div(", a, ", ", b, ")"});
+    return {"tsql_div(", ", ", ")"};
   }
-  if (op == "%") return "tsql_mod(" + a + ", " + b + ")";
-  if (op == "&" || op == "|") return "(" + a + " " + op + " " + b + ")";
-  if (op == "^") return "tsql_bitxor(" + a + ", " + b + ")";
+  if (op == "%") return {"tsql_mod(", ", ", ")"};
+  if (op == "&" || op == "|") return {"(", spaced, ")"};
+  if (op == "^") return {"tsql_bitxor(", ", ", ")"};
   throw ComError(102, kEngineErrorSource, "Incorrect syntax near '" + op + "'.");
 }
 
@@ -130,10 +134,16 @@ std::string Emitter::Grouped(const std::vector<std::string>& terms, const std::s
   return level.empty() ? std::string() : std::move(level[0]);
 }
 
-std::string Emitter::Chain(const Expr& e) {
+void Emitter::AppendChain(const Expr& e, std::string* out) {
   const std::string& first_op = e.text;
-  if (first_op == "and" || first_op == "or") return LogicalChain(e);
-  if (!IsArithmetic(first_op)) return Comparison(first_op, *e.args[0], *e.args[1]);
+  if (first_op == "and" || first_op == "or") {
+    *out += LogicalChain(e);
+    return;
+  }
+  if (!IsArithmetic(first_op)) {
+    AppendComparison(first_op, *e.args[0], *e.args[1], out);
+    return;
+  }
   const size_t n = e.args.size();
   // Most chains are short: their operands' types stay on the stack.
   StaticType type_buffer[kStepwiseOperands];
@@ -157,22 +167,38 @@ std::string Emitter::Chain(const Expr& e) {
   if (n <= kStepwiseOperands) RefuseDateArithmetic(e, types);
   if (n > kStepwiseOperands) {
     std::string flat = LongArithmeticChain(e, types, numeric);
-    if (!flat.empty()) return flat;
+    if (!flat.empty()) {
+      *out += flat;
+      return;
+    }
     if (n > kMaxStepwiseOperands) {
       FailNestedTooDeeply();
     }
   }
-  std::string acc = Expression(*e.args[0]);
+  // Step i wraps steps 1 .. i-1: the prefixes go out innermost last.
+  StepForm step_buffer[kStepwiseOperands - 1];
+  std::vector<StepForm> long_steps;
+  std::span<StepForm> steps(step_buffer, n - 1);
+  if (n > kStepwiseOperands) {
+    long_steps.resize(n - 1);
+    steps = long_steps;
+  }
   StaticType ta = types[0];
   NumericType na = numeric[0];
   for (size_t i = 1; i < n; ++i) {
     const std::string& op = e.parts[i - 1];
     NumericType result = StepNumericType(na, op, numeric[i]);
-    acc = Step(op, ta, types[i], na, numeric[i], result, acc, Expression(*e.args[i]));
+    steps[i - 1] = Step(op, ta, types[i], na, numeric[i], result);
     ta = StepType(ta, op, types[i]);
     na = result;
   }
-  return acc;
+  for (size_t i = n - 1; i > 0; --i) *out += steps[i - 1].prefix;
+  AppendExpression(*e.args[0], out);
+  for (size_t i = 1; i < n; ++i) {
+    *out += steps[i - 1].infix;
+    AppendExpression(*e.args[i], out);
+    *out += steps[i - 1].suffix;
+  }
 }
 
 bool Emitter::ListTerm(const Expr& term, const std::string& op, std::string* column,

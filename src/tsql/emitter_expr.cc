@@ -220,10 +220,6 @@ std::string Emitter::ExpressionText(const Expr& e) {
       if (TypeOf(*e.args[0]) == StaticType::kNumeric) return "(- " + a + ")";
       return "tsql_neg(" + a + ")";
     }
-    case ExprKind::kBinary:
-      return Chain(e);
-    case ExprKind::kFunction:
-      return Function(e);
     case ExprKind::kCast:
     case ExprKind::kConvert: {
       std::string value = Expression(*e.args[0]);
@@ -283,29 +279,39 @@ std::string Emitter::ExpressionText(const Expr& e) {
 }
 
 std::string Emitter::Comparison(const std::string& op, const Expr& a, const Expr& b) {
-  if (std::string sql = DateColumnComparison(op, a, b); !sql.empty()) return sql;
+  std::string out;
+  out.reserve(64);
+  AppendComparison(op, a, b, &out);
+  return out;
+}
+
+void Emitter::AppendComparison(const std::string& op, const Expr& a, const Expr& b,
+                               std::string* out) {
+  if (std::string sql = DateColumnComparison(op, a, b); !sql.empty()) {
+    *out += sql;
+    return;
+  }
   enum class Form { kNative, kCollated, kRuntime };
   // The form is told from the operands' types alone, so each side is written once, straight
-  // into the result.
+  // into the text.
   auto emit = [&](Form form) {
-    std::string out = form == Form::kRuntime ? "(tsql_cmp(" : "(";
-    AppendExpression(a, &out);
+    *out += form == Form::kRuntime ? "(tsql_cmp(" : "(";
+    AppendExpression(a, out);
     if (form == Form::kRuntime) {
-      out += ", ";
+      *out += ", ";
     } else {
-      out += ' ';
-      out += op;
-      out += ' ';
+      *out += ' ';
+      *out += op;
+      *out += ' ';
     }
-    AppendExpression(b, &out);
+    AppendExpression(b, out);
     if (form == Form::kRuntime) {
-      out += ") ";
-      out += op;
-      out += " 0)";
+      *out += ") ";
+      *out += op;
+      *out += " 0)";
     } else {
-      out += form == Form::kCollated ? " COLLATE TSQL)" : ")";
+      *out += form == Form::kCollated ? " COLLATE TSQL)" : ")";
     }
-    return out;
   };
   // Date texts need the runtime: '2026-12-05' must equal midnight of that day.
   if (LooksLikeDate(a) || LooksLikeDate(b)) return emit(Form::kRuntime);
@@ -409,49 +415,55 @@ std::string Emitter::WindowFunction(const Expr& e) {
   return out + ")";
 }
 
-std::string Emitter::Function(const Expr& e) {
+void Emitter::AppendFunction(const Expr& e, std::string* out) {
   const std::string& name = e.text;
   const std::string_view called = name;  // compares lengths first
   int n = static_cast<int>(e.args.size());
-  // "prefix(arg, arg, ...)" built in one string: the common end of most calls.
+  // "prefix(arg, arg, ...)": the common end of most calls.
   auto call = [&](std::string_view prefix, std::string_view name_part = {}) {
-    std::string out;
-    out.reserve(prefix.size() + name_part.size() + 16 * e.args.size() + 2);
-    out += prefix;
-    out += name_part;
-    out += '(';
+    *out += prefix;
+    *out += name_part;
+    *out += '(';
     for (size_t i = 0; i < e.args.size(); ++i) {
-      if (i > 0) out += ", ";
-      AppendExpression(*e.args[i], &out);
+      if (i > 0) *out += ", ";
+      AppendExpression(*e.args[i], out);
     }
-    out += ')';
-    return out;
+    *out += ')';
   };
   auto args = [&](size_t from = 0) {
-    std::string out;
+    std::string list;
     for (size_t i = from; i < e.args.size(); ++i) {
-      if (i > from) out += ", ";
-      AppendExpression(*e.args[i], &out);
+      if (i > from) list += ", ";
+      AppendExpression(*e.args[i], &list);
     }
-    return out;
+    return list;
   };
-  if (e.has_over) return WindowFunction(e);
-  if (auto sql = BuiltinFunction(e)) return *sql;
+  if (e.has_over) {
+    *out += WindowFunction(e);
+    return;
+  }
+  if (auto sql = BuiltinFunction(e)) {
+    *out += *sql;
+    return;
+  }
   if (called == "error_number" || called == "error_message" || called == "error_severity" ||
       called == "error_state" || called == "error_line" || called == "error_procedure") {
     if (n != 0) WrongArgCount(name, 0, 0);
-    return Param("@@" + name);
+    *out += Param("@@" + name);
+    return;
   }
   if (IsAggregate(name)) {
     std::string fn = called == "count_big" ? "count" : name;
     if (e.star) {
       if (fn != "count") Unsupported("*");
-      return "count(*)";
+      *out += "count(*)";
+      return;
     }
     if (n != 1) WrongArgCount(name, 1, 1);
     // AVG of integers stays an integer in SQL Server.
     if (fn == "avg") fn = "tsql_avg";
-    return fn + "(" + (e.distinct ? "DISTINCT " : "") + args() + ")";
+    *out += fn + "(" + (e.distinct ? "DISTINCT " : "") + args() + ")";
+    return;
   }
   if (e.distinct || e.star) Unsupported(e.distinct ? "distinct" : "*");
   if (called == "isnull") {
@@ -467,86 +479,108 @@ std::string Emitter::Function(const Expr& e) {
                       decl.find("max") == std::string::npos;
     if (!decl.empty() && first != StaticType::kUnknown && (first != second || sized_text) &&
         e.args[1]->kind != ExprKind::kNull) {
-      std::string out;
-      out.reserve(64);
-      out += "ifnull(";
-      AppendExpression(*e.args[0], &out);
-      out += ", tsql_cast(";
-      AppendExpression(*e.args[1], &out);
-      out += ", ";
-      AppendQuoted(decl, '\'', &out);
-      out += "))";
-      return out;
+      *out += "ifnull(";
+      AppendExpression(*e.args[0], out);
+      *out += ", tsql_cast(";
+      AppendExpression(*e.args[1], out);
+      *out += ", ";
+      AppendQuoted(decl, '\'', out);
+      *out += "))";
+      return;
     }
-    return call("ifnull");
+    call("ifnull");
+    return;
   }
   if (called == "coalesce") {
     if (n < 2) WrongArgCount(name, 2, 2);
-    return call("coalesce");
+    call("coalesce");
+    return;
   }
   if (called == "nullif") {
     if (n != 2) WrongArgCount(name, 2, 2);
-    return "CASE WHEN " + Comparison("=", *e.args[0], *e.args[1]) + " THEN NULL ELSE " +
+    *out += "CASE WHEN " + Comparison("=", *e.args[0], *e.args[1]) + " THEN NULL ELSE " +
            Expression(*e.args[0]) + " END";
+    return;
   }
   if (called == "iif") {
     if (n != 3) WrongArgCount(name, 3, 3);
-    return "CASE WHEN " + Expression(*e.args[0]) + " THEN " + Expression(*e.args[1]) +
+    *out += "CASE WHEN " + Expression(*e.args[0]) + " THEN " + Expression(*e.args[1]) +
            " ELSE " + Expression(*e.args[2]) + " END";
+    return;
   }
   if (called == "concat") {
     if (n < 2) WrongArgCount(name, 2, 254);
-    std::string out = "(";
+    *out += "(";
     for (int i = 0; i < n; ++i) {
-      if (i) out += " || ";
-      out += "ifnull(tsql_cast(" + Expression(*e.args[i]) + ", 'nvarchar(max)'), '')";
+      if (i) *out += " || ";
+      *out += "ifnull(tsql_cast(";
+      AppendExpression(*e.args[i], out);
+      *out += ", 'nvarchar(max)'), '')";
     }
-    return out + ")";
+    *out += ")";
+    return;
   }
-  if (called == "sql_variant_property") return VariantProperty(e);
+  if (called == "sql_variant_property") {
+    *out += VariantProperty(e);
+    return;
+  }
   if (called == "datalength" && n == 1) {
     // National text takes two bytes a character.
     std::string decl = ToLowerAscii(ResultType(*e.args[0]));
     if (decl.starts_with("nvarchar") || decl.starts_with("nchar") || decl.starts_with("ntext")) {
-      return "(length(" + args() + ") * 2)";
+      *out += "(length(" + args() + ") * 2)";
+      return;
     }
   }
   if (called == "len" && n == 1 && ScaleOf(*e.args[0]) > 0) {
-    return "tsql_len(" + WithScale(Expression(*e.args[0]), ScaleOf(*e.args[0])) + ")";
+    *out += "tsql_len(" + WithScale(Expression(*e.args[0]), ScaleOf(*e.args[0])) + ")";
+    return;
   }
   if (called == "char" || called == "nchar") {
     if (n != 1) WrongArgCount(name, 1, 1);
-    return "char(" + args() + ")";
+    *out += "char(" + args() + ")";
+    return;
   }
   if (called == "ascii" || called == "unicode") {
     if (n != 1) WrongArgCount(name, 1, 1);
-    return "unicode(" + args() + ")";
+    *out += "unicode(" + args() + ")";
+    return;
   }
-  if (called == "scope_identity") return Param("@@scope_identity");
+  if (called == "scope_identity") {
+    *out += Param("@@scope_identity");
+    return;
+  }
   if (called == "update") {
     // Bound when the statement runs: the columns the firing statement wrote.
     if (n != 1 || e.args[0]->kind != ExprKind::kColumn) Unsupported("update");
-    return Param("@@column_updated " + ToLowerAscii(e.args[0]->parts.back()));
+    *out += Param("@@column_updated " + ToLowerAscii(e.args[0]->parts.back()));
+    return;
   }
   if (called == "ident_current") {
     if (n != 1) WrongArgCount(name, 1, 1);
     if (e.args[0]->kind != ExprKind::kString) Unsupported("ident_current");
     // Bound as a value the interpreter reads from the table's sequence when the statement runs.
-    return Param("@@ident_current " + e.args[0]->text);
+    *out += Param("@@ident_current " + e.args[0]->text);
+    return;
   }
   if (called == "datepart" && n == 2 && e.args[0]->kind == ExprKind::kString &&
       (EqualsNoCase(e.args[0]->text, "weekday") || EqualsNoCase(e.args[0]->text, "dw") ||
        EqualsNoCase(e.args[0]->text, "w"))) {
     // Day 1 is the session's first day of the week (SET DATEFIRST); the runtime counts from
     // Sunday.
-    return "((tsql_datepart('weekday', " + Expression(*e.args[1]) + ") + 6 - " +
+    *out += "((tsql_datepart('weekday', " + Expression(*e.args[1]) + ") + 6 - " +
            Param("@@datefirst") + " % 7) % 7 + 1)";
+    return;
   }
   if (called == "xact_state") {
     if (n != 0) WrongArgCount(name, 0, 0);
-    return Param("@@xact_state");
+    *out += Param("@@xact_state");
+    return;
   }
-  if (called == "sysdatetime" || called == "current_timestamp") return "tsql_getdate()";
+  if (called == "sysdatetime" || called == "current_timestamp") {
+    *out += "tsql_getdate()";
+    return;
+  }
   if (called == "object_id") {
     if (n < 1 || n > 2) WrongArgCount(name, 1, 2);
     if (e.args[0]->kind != ExprKind::kString) Unsupported("object_id");
@@ -557,23 +591,25 @@ std::string Emitter::Function(const Expr& e) {
       object = object.substr(1, object.size() - 2);
     }
     if (IsTempName(object)) {
-      return "(SELECT tsql_object_id(name) FROM temp.sqlite_master WHERE type = 'table' AND "
+      *out += "(SELECT tsql_object_id(name) FROM temp.sqlite_master WHERE type = 'table' AND "
              "name = " +
              QuoteString(object) + " COLLATE NOCASE)";
+      return;
     }
     // The same ids as the catalog views (catalog.h), so that OBJECT_ID joins sys.columns.
-    return "(SELECT tsql_object_id(name) FROM main.sqlite_master WHERE type IN ('table', "
+    *out += "(SELECT tsql_object_id(name) FROM main.sqlite_master WHERE type IN ('table', "
            "'view', 'trigger') AND name = " + QuoteString(object) +
            " COLLATE NOCASE UNION ALL SELECT tsql_object_id(name) FROM main.tsql_procedures "
            "WHERE name = " +
            QuoteString(object) + " COLLATE NOCASE LIMIT 1)";
+    return;
   }
   auto it = RuntimeFunctions().find(name);
   if (it == RuntimeFunctions().end()) UnknownFunction(name);
   if (n < it->second.min_args || n > it->second.max_args) {
     WrongArgCount(name, it->second.min_args, it->second.max_args);
   }
-  return call("tsql_", name);
+  call("tsql_", name);
 }
 
 }  // namespace ambit::tsql
