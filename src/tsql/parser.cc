@@ -121,7 +121,7 @@ void Parser::ExpectOp(std::string_view op) {
 bool Parser::IsName(size_t ahead) const {
   const Token& t = Peek(ahead);
   if (t.kind == TokenKind::kQuotedIdentifier) return true;
-  return t.kind == TokenKind::kIdentifier && !IsReservedWord(t.text);
+  return t.kind == TokenKind::kIdentifier && !IsReserved(t);
 }
 
 void Parser::Fail() const { FailAt(Peek()); }

@@ -19,6 +19,9 @@ namespace ambit::tsql {
 // Parses one batch (no GO inside). Throws ComError 102 and friends.
 std::unique_ptr<Batch> ParseBatch(std::string_view text);
 
+// True for words that can never be an alias or a bare column name.
+bool IsReservedWord(std::string_view word);
+
 class Parser {
  public:
   explicit Parser(std::string_view text);
@@ -131,6 +134,11 @@ class Parser {
   }
   void ExpectOp(std::string_view op);
   bool IsName(size_t ahead = 0) const;  // an identifier that is not a reserved word
+  // IsReservedWord of an identifier token's text, asked once a token.
+  static bool IsReserved(const Token& t) {
+    if (t.reserved < 0) t.reserved = IsReservedWord(t.text) ? 1 : 0;
+    return t.reserved != 0;
+  }
   [[noreturn]] void Fail() const;       // error 102 near the current token
   [[noreturn]] void FailAt(const Token& token) const;
   size_t Offset() const { return Peek().offset; }
@@ -143,9 +151,6 @@ class Parser {
   std::vector<Token> tokens_;
   size_t pos_ = 0;
 };
-
-// True for words that can never be an alias or a bare column name.
-bool IsReservedWord(std::string_view word);
 
 }  // namespace ambit::tsql
 

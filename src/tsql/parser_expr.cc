@@ -323,7 +323,7 @@ ExprPtr Parser::ParsePrimary() {
   }
   if (t.kind == TokenKind::kIdentifier) {
     // The words below are all reserved: most primaries (names, calls) are asked once.
-    if (IsReservedWord(t.text)) {
+    if (IsReserved(t)) {
       if (IsKeyword("null")) {
         Advance();
         return MakeExpr(ExprKind::kNull, offset);
@@ -366,7 +366,7 @@ ExprPtr Parser::ParsePrimary() {
 ExprPtr Parser::ParseFunctionCall(std::string_view name, size_t offset) {
   ExprDepth guard(this);
   std::string fn = ToLowerAscii(name);
-  const std::string_view called = fn;  // compares lengths first
+  std::string_view called = fn;  // compares lengths first
   ExpectOp("(");
   if (called == "cast" || called == "try_cast") {
     auto e = MakeExpr(ExprKind::kCast, offset);
@@ -390,7 +390,8 @@ ExprPtr Parser::ParseFunctionCall(std::string_view name, size_t offset) {
     return e;
   }
   auto e = MakeExpr(ExprKind::kFunction, offset);
-  e->text = fn;
+  e->text = std::move(fn);
+  called = e->text;
   e->ReserveArgs(3);
   // fn(...) OVER (PARTITION BY ... ORDER BY ...): SQLite runs window functions as they are.
   auto reject_over = [&] {

@@ -119,16 +119,18 @@ SelectBlock Parser::ParseSelectBlock() {
       block.top_with_ties = true;
     }
   }
+  // Items are parsed in place: a list statement has dozens, each a handful of strings.
+  block.items.reserve(8);
   do {
-    SelectItem item;
+    SelectItem& item = block.items.emplace_back();
     const Token& t = Peek();
     if (t.kind == TokenKind::kVariable && Peek(1).kind == TokenKind::kOperator &&
         (Peek(1).text == "=" || (Peek(1).text.size() == 2 && Peek(1).text[1] == '='))) {
       item.variable = ToLowerAscii(Advance().text);
-      item.assign_op = std::string(Advance().text);
+      item.assign_op.assign(Advance().text);
       item.expr = ParseExpr();
     } else if ((IsName() || t.kind == TokenKind::kString) && IsOp("=", 1)) {
-      item.alias = std::string(Advance().text);  // alias = expression
+      item.alias.assign(Advance().text);  // alias = expression
       Advance();
       item.expr = ParseExpr();
     } else {
@@ -138,12 +140,11 @@ SelectBlock Parser::ParseSelectBlock() {
             Peek().kind != TokenKind::kNString) {
           Fail();
         }
-        item.alias = std::string(Advance().text);
+        item.alias.assign(Advance().text);
       } else if (IsName() || Peek().kind == TokenKind::kString) {
-        item.alias = std::string(Advance().text);
+        item.alias.assign(Advance().text);
       }
     }
-    block.items.push_back(std::move(item));
   } while (AcceptOp(","));
   if (AcceptKeyword("into")) block.into = ParseQualifiedName();
   if (AcceptKeyword("from")) block.from = ParseFromList();

@@ -4,6 +4,7 @@
 #define AMBIT_TSQL_TOKEN_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 namespace ambit::tsql {
@@ -26,6 +27,9 @@ struct Token {
   std::string_view text;
   size_t offset = 0;  // byte offset in the batch, for messages
   TokenKind kind = TokenKind::kEnd;
+  // Whether an identifier is a reserved word, found when the parser first asks (-1 until
+  // then): it asks several times of most names as it tries the grammar's alternatives.
+  mutable int8_t reserved = -1;
   int line = 1;
 };
 

@@ -70,5 +70,30 @@ TEST(ParserTest, TreesOutliveTheirThreadAndTheNodeLists) {
   }
 }
 
+// The operand and name lists of dropped nodes go to the next statement's nodes: whatever they
+// held before, each node must hold only its own.
+TEST(ParserTest, KeptListsHoldOnlyTheirNewContents) {
+  for (int round = 0; round < 3; ++round) {
+    ParseBatch("select a.b.c.d, f(1, 2, 3, 4, 5, 6), case when x = 1 then 2 else 3 end, t.* "
+               "from t where a in (1, 2, 3, 4, 5)");
+    auto b = ParseBatch("select k, g(u), v.w, - z, s.*, dbo.h(7) from t where p between 1 and 2");
+    const SelectBlock& q = static_cast<SelectStmt*>(b->statements[0].get())->select->blocks[0];
+    ASSERT_EQ(q.items.size(), 6u);
+    EXPECT_EQ(q.items[0].expr->parts, (std::vector<std::string>{"k"}));
+    EXPECT_TRUE(q.items[0].expr->args.empty());
+    ASSERT_EQ(q.items[1].expr->args.size(), 1u);
+    EXPECT_TRUE(q.items[1].expr->parts.empty());
+    EXPECT_EQ(q.items[1].expr->args[0]->parts, (std::vector<std::string>{"u"}));
+    EXPECT_EQ(q.items[2].expr->parts, (std::vector<std::string>{"v", "w"}));
+    EXPECT_EQ(q.items[3].expr->args.size(), 1u);
+    EXPECT_EQ(q.items[4].expr->kind, ExprKind::kStar);
+    EXPECT_EQ(q.items[4].expr->parts, (std::vector<std::string>{"s"}));
+    EXPECT_EQ(q.items[5].expr->kind, ExprKind::kFunction);
+    EXPECT_EQ(q.items[5].expr->text, "h");
+    EXPECT_EQ(q.items[5].expr->args.size(), 1u);
+    EXPECT_EQ(q.where->args.size(), 3u);
+  }
+}
+
 }  // namespace
 }  // namespace ambit::tsql
