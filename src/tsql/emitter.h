@@ -235,6 +235,8 @@ class Emitter {
   std::string LongArithmeticChain(const Expr& e, std::span<const StaticType> types,
                                   std::span<const NumericType> numeric);
   void AppendFunction(const Expr& e, std::string* out);
+  // CAST and CONVERT (emitter_types.cc).
+  void AppendCast(const Expr& e, std::string* out);
   // Built-ins written in SQL rather than as runtime functions: DB_NAME(), SUSER_SNAME(),
   // CHOOSE, CONCAT_WS, ordered STRING_AGG ... (emitter_builtins.cc); nullopt for other names.
   std::optional<std::string> BuiltinFunction(const Expr& e);
@@ -312,12 +314,19 @@ class Emitter {
   std::map<std::string, int> slot_of_;
   std::map<const SelectItem*, std::string> text_casts_;
   std::map<const Expr*, std::string> column_sql_;  // columns read from a materialised row set  // UNION columns that become numbers
+  // The columns of a row source; null when they cannot be told before the query runs.
+  using SharedColumns = std::shared_ptr<const std::vector<CatalogColumn>>;
   struct ScopeTable {
     std::string name;  // alias, or the table name when there is none
     std::string table;  // the table's own name ("" for derived tables)
-    std::optional<std::vector<CatalogColumn>> columns;
+    SharedColumns columns;
     bool packed = false;  // an applied row source: columns read through tsql_unpack
   };
+  static SharedColumns Shared(std::optional<std::vector<CatalogColumn>> columns);
+  // The catalog's columns of a table, asked once a statement: a query's tables come into
+  // scope for its checks, its select list and its ORDER BY alike.
+  SharedColumns TableColumns(const std::string& table);
+  std::map<std::string, SharedColumns, std::less<>> table_columns_;
   void CollectScope(const TableRef& t, std::vector<ScopeTable>* out);
   std::vector<std::vector<ScopeTable>> scopes_;
   int packed_sources_ = 0;  // packed tables in scopes_

@@ -1,6 +1,7 @@
 // Expressions written into the text that holds them. The leaves (columns, literals) and the
-// forms that are mostly operands (operator chains, calls, CASE, LIKE, IS NULL) append to the
-// caller's buffer; the rest still build their own text (ExpressionText) and append that.
+// forms that are mostly operands (operator chains, calls, casts, CASE, LIKE, IS NULL) append
+// to the caller's buffer; the rest still build their own text (ExpressionText) and append
+// that.
 #include "base/com_error.h"
 #include "tsql/emitter.h"
 #include "tsql/lexer.h"
@@ -60,6 +61,10 @@ void Emitter::AppendExpression(const Expr& e, std::string* out) {
       break;
     case ExprKind::kFunction:
       AppendFunction(e, out);
+      break;
+    case ExprKind::kCast:
+    case ExprKind::kConvert:
+      AppendCast(e, out);
       break;
     case ExprKind::kLike: {
       if (e.negated) *out += "(NOT ";

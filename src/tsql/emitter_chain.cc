@@ -5,6 +5,8 @@
 // expressions more than 1000 levels deep and more than about 90 nested parentheses, and a
 // step-by-step rendering of a long chain would be both.
 #include <algorithm>
+#include <string>
+#include <string_view>
 #include <utility>
 
 #include "base/com_error.h"
@@ -30,25 +32,35 @@ bool IsInt32(const NumericType& t) {
 
 // One step `a op b` of a chain, written as prefix, a, infix, b, suffix; `result` is the
 // step's numeric type. The forms are told from the types alone, so a chain's steps are known
-// before any operand is written and the operands go straight into the text.
+// before any operand is written and the operands go straight into the text. A decimal
+// quotient's suffix also names its scale (`scale`, -1 for the others).
 struct StepForm {
-  std::string_view prefix;
-  std::string infix;
-  std::string suffix;
+  std::string_view prefix, infix, suffix;
+  int scale = -1;
 };
+
+// " op " of the operators written between their operands.
+std::string_view Spaced(const std::string& op) {
+  switch (op[0]) {
+    case '+': return " + ";
+    case '-': return " - ";
+    case '*': return " * ";
+    case '&': return " & ";
+    default: return " | ";
+  }
+}
 
 StepForm Step(const std::string& op, StaticType ta, StaticType tb, const NumericType& na,
               const NumericType& nb, const NumericType& result) {
   bool numeric = ta == StaticType::kNumeric && tb == StaticType::kNumeric;
-  const std::string spaced = " " + op + " ";
   if (numeric && (op == "+" || op == "-" || op == "*")) {
     // int op int overflows at 32 bits in SQL Server; SQLite would carry on in 64.
-    if (IsInt32(na) && IsInt32(nb)) return {"tsql_store_int((", spaced, "))"};
+    if (IsInt32(na) && IsInt32(nb)) return {"tsql_store_int((", Spaced(op), "))"};
     // Past 64 bits SQLite quietly goes on in floating point; bigint arithmetic must overflow.
     if (result.kind == NumericType::Kind::kInteger) {
-      return {"tsql_checked_bigint((", spaced, "))"};
+      return {"tsql_checked_bigint((", Spaced(op), "))"};
     }
-    return {"(", spaced, ")"};
+    return {"(", Spaced(op), ")"};
   }
   if (op == "+") {
     if (ta == StaticType::kText && tb == StaticType::kText) return {"(", " || ", ")"};
@@ -61,8 +73,7 @@ StepForm Step(const std::string& op, StaticType ta, StaticType tb, const Numeric
     // integer division because of that.
     if (result.kind == NumericType::Kind::kDecimal) {
       // The quotient is cut, not rounded, to the result's scale: 2.0 / 3 is 0.666666.
-      return {"tsql_round(tsql_div(", ", CAST(",
-              " AS REAL)), " + std::to_string(result.scale) + ", 1)"};
+      return {"tsql_round(tsql_div(", ", CAST(", " AS REAL)), ", result.scale};
     }
     if (result.kind == NumericType::Kind::kMoney) {
       return {"tsql_div(", ", CAST(", " AS REAL))"};
@@ -70,7 +81,7 @@ StepForm Step(const std::string& op, StaticType ta, StaticType tb, const Numeric
     return {"tsql_div(", ", ", ")"};
   }
   if (op == "%") return {"tsql_mod(", ", ", ")"};
-  if (op == "&" || op == "|") return {"(", spaced, ")"};
+  if (op == "&" || op == "|") return {"(", Spaced(op), ")"};
   if (op == "^") return {"tsql_bitxor(", ", ", ")"};
   throw ComError(102, kEngineErrorSource, "Incorrect syntax near '" + op + "'.");
 }
@@ -195,9 +206,14 @@ void Emitter::AppendChain(const Expr& e, std::string* out) {
   for (size_t i = n - 1; i > 0; --i) *out += steps[i - 1].prefix;
   AppendExpression(*e.args[0], out);
   for (size_t i = 1; i < n; ++i) {
-    *out += steps[i - 1].infix;
+    const StepForm& step = steps[i - 1];
+    *out += step.infix;
     AppendExpression(*e.args[i], out);
-    *out += steps[i - 1].suffix;
+    *out += step.suffix;
+    if (step.scale >= 0) {
+      *out += std::to_string(step.scale);
+      *out += ", 1)";
+    }
   }
 }
 

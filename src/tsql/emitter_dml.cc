@@ -234,8 +234,7 @@ EmittedSql Emitter::Update(const UpdateStmt& s, EmittedSql* variable_query) {
     PushScope(s.from);
     if (target.implicit) {
       scopes_.back().push_back(
-          {s.target.back(), s.target.back(),
-           context_.columns ? context_.columns(s.target.back()) : std::nullopt});
+          {s.target.back(), s.target.back(), TableColumns(s.target.back())});
     }
   }
   ScopeExit scope_exit{this};

@@ -220,25 +220,6 @@ std::string Emitter::ExpressionText(const Expr& e) {
       if (TypeOf(*e.args[0]) == StaticType::kNumeric) return "(- " + a + ")";
       return "tsql_neg(" + a + ")";
     }
-    case ExprKind::kCast:
-    case ExprKind::kConvert: {
-      std::string value = Expression(*e.args[0]);
-      // TRY_CAST and TRY_CONVERT answer NULL where the conversion fails.
-      const bool try_form = e.text == "try";
-      const char* cast_fn = try_form ? "tsql_try_cast(" : "tsql_cast(";
-      if (IsTextTypeName(e.type.name)) {
-        std::string text = TypedText(e, value);
-        if (!text.empty()) return cast_fn + text + ", " + QuoteString(e.type.text) + ")";
-        value = WithScale(value, ScaleOf(*e.args[0]));
-      }
-      if (e.kind == ExprKind::kCast) {
-        return cast_fn + value + ", " + QuoteString(e.type.text) + ")";
-      }
-      std::string out = (try_form ? "tsql_try_convert(" : "tsql_convert(") +
-                        QuoteString(e.type.text) + ", " + value;
-      if (e.args.size() > 1) out += ", " + Expression(*e.args[1]);
-      return out + ")";
-    }
     case ExprKind::kSubquery:
       CheckNested(*e.select, "");
       if (e.select->for_xml_path) return "(" + ForXmlText(*e.select) + ")";

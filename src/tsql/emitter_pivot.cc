@@ -104,7 +104,7 @@ std::optional<std::vector<CatalogColumn>> Emitter::PivotColumns(const TableRef& 
     out.push_back(c);
   }
   // The aggregate's type over the value column, e.g. SUM of decimal(10,2) is decimal(38,2).
-  scopes_.push_back({ScopeTable{"", "", source, false}});
+  scopes_.push_back({ScopeTable{"", "", Shared(source), false}});
   ScopeExit scope_exit{this};
   Expr column;
   column.kind = ExprKind::kColumn;
@@ -144,7 +144,7 @@ std::string Emitter::PivotText(const TableRef& t) {
            QuoteName(t.alias);
   }
   std::optional<std::vector<CatalogColumn>> source_columns = SourceColumns(*t.left);
-  scopes_.push_back({ScopeTable{"", "", source_columns, false}});
+  scopes_.push_back({ScopeTable{"", "", Shared(source_columns), false}});
   ScopeExit scope_exit{this};
   const Expr& value = PivotValue(*p.aggregate);
   for (const std::string& name : p.in_columns) {

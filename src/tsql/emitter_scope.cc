@@ -16,19 +16,19 @@ void Emitter::CollectScope(const TableRef& t, std::vector<ScopeTable>* out) {
       ScopeTable st;
       st.name = t.alias.empty() ? t.name.back() : t.alias;
       st.table = t.name.back();
-      if (context_.columns) st.columns = context_.columns(t.name.back());
+      st.columns = TableColumns(t.name.back());
       out->push_back(std::move(st));
       break;
     }
     case TableRef::Kind::kDerived:
     case TableRef::Kind::kValues:
-      out->push_back({t.alias, "", std::nullopt, false});
+      out->push_back({t.alias, "", nullptr, false});
       break;
     case TableRef::Kind::kPivot:
-      out->push_back({t.alias, "", PivotColumns(t), false});
+      out->push_back({t.alias, "", Shared(PivotColumns(t)), false});
       break;
     case TableRef::Kind::kSplit:
-      out->push_back({t.alias.empty() ? t.name[0] : t.alias, "", SourceColumns(t), true});
+      out->push_back({t.alias.empty() ? t.name[0] : t.alias, "", Shared(SourceColumns(t)), true});
       break;
     case TableRef::Kind::kJoin:
       CollectScope(*t.left, out);
@@ -42,7 +42,7 @@ void Emitter::CollectScope(const TableRef& t, std::vector<ScopeTable>* out) {
           throw ComError(102, kEngineErrorSource,
                          "Incorrect syntax near '" + t.right->alias + "'.");
         }
-        out->push_back({t.right->alias, "", std::move(columns), true});
+        out->push_back({t.right->alias, "", Shared(std::move(columns)), true});
       } else {
         CollectScope(*t.right, out);
       }
@@ -61,8 +61,22 @@ void Emitter::PushScope(const std::vector<std::string>& table, const std::string
   ScopeTable st;
   st.name = alias.empty() ? table.back() : alias;
   st.table = table.back();
-  if (context_.columns) st.columns = context_.columns(table.back());
+  st.columns = TableColumns(table.back());
   scopes_.push_back({std::move(st)});
+}
+
+Emitter::SharedColumns Emitter::Shared(std::optional<std::vector<CatalogColumn>> columns) {
+  if (!columns) return nullptr;
+  return std::make_shared<const std::vector<CatalogColumn>>(std::move(*columns));
+}
+
+Emitter::SharedColumns Emitter::TableColumns(const std::string& table) {
+  if (!context_.columns) return nullptr;
+  auto it = table_columns_.find(table);
+  if (it == table_columns_.end()) {
+    it = table_columns_.emplace(table, Shared(context_.columns(table))).first;
+  }
+  return it->second;
 }
 
 const std::string& Emitter::ColumnType(const Expr& column) const {

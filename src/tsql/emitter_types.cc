@@ -358,4 +358,54 @@ std::string Emitter::TypedText(const Expr& e, const std::string& value_sql) {
   return "";
 }
 
+void Emitter::AppendCast(const Expr& e, std::string* out) {
+  // TRY_CAST and TRY_CONVERT answer NULL where the conversion fails.
+  const bool try_form = e.text == "try";
+  const char* cast_fn = try_form ? "tsql_try_cast(" : "tsql_cast(";
+  // To text the value's own type may decide the text, so the value is written first on its
+  // own; otherwise it goes straight into *out.
+  std::string value;
+  int scale = -1;
+  const bool to_text = IsTextTypeName(e.type.name);
+  if (to_text) {
+    value = Expression(*e.args[0]);
+    std::string text = TypedText(e, value);
+    if (!text.empty()) {
+      *out += cast_fn;
+      *out += text;
+      *out += ", ";
+      AppendQuoted(e.type.text, '\'', out);
+      *out += ')';
+      return;
+    }
+    scale = ScaleOf(*e.args[0]);
+  }
+  auto append_value = [&] {
+    if (!to_text) {
+      AppendExpression(*e.args[0], out);
+    } else if (scale > 0) {
+      *out += WithScale(value, scale);
+    } else {
+      *out += value;
+    }
+  };
+  if (e.kind == ExprKind::kCast) {
+    *out += cast_fn;
+    append_value();
+    *out += ", ";
+    AppendQuoted(e.type.text, '\'', out);
+    *out += ')';
+    return;
+  }
+  *out += try_form ? "tsql_try_convert(" : "tsql_convert(";
+  AppendQuoted(e.type.text, '\'', out);
+  *out += ", ";
+  append_value();
+  if (e.args.size() > 1) {
+    *out += ", ";
+    AppendExpression(*e.args[1], out);
+  }
+  *out += ')';
+}
+
 }  // namespace ambit::tsql

@@ -115,6 +115,33 @@ TEST_F(EmitterTest, PlusFollowsOperandTypes) {
   EXPECT_THAT(twice.sql, HasSubstr("?1 + ?1"));
 }
 
+// A chain's steps are decided before its operands are written: the outermost step's call
+// comes first, each operand between its step's pieces.
+TEST_F(EmitterTest, ChainStepsNestInOrder) {
+  EXPECT_EQ(Select("select @id + 1 - FAmount from o").sql,
+            "SELECT (tsql_store_int((?1 + 1)) - \"FAmount\") AS \"\" FROM \"o\"");
+  EXPECT_EQ(Select("select FAmount / 3 * FQty from o, e").sql,
+            "SELECT (tsql_round(tsql_div(\"FAmount\", CAST(3 AS REAL)), 6, 1) * \"FQty\") AS \"\" "
+            "FROM \"o\", \"e\"");
+  EXPECT_EQ(Select("select FOrderID + '-' + FID from o").sql,
+            "SELECT tsql_add((\"FOrderID\" || '-'), \"FID\") AS \"\" FROM \"o\"");
+}
+
+// To text the source's type shapes the value; otherwise it goes in as it is. Variables are
+// numbered in the order they are written: the value before the style.
+TEST_F(EmitterTest, CastsWriteTheirValueOnce) {
+  EXPECT_EQ(Select("select cast(FAmount as varchar(20)) from o").sql,
+            "SELECT tsql_cast(tsql_ltrim(tsql_str(\"FAmount\", 60, 2)), 'varchar(20)') AS \"\" "
+            "FROM \"o\"");
+  EXPECT_EQ(Select("select cast(FDate as varchar(30)) from o").sql,
+            "SELECT tsql_cast(tsql_convert('varchar(30)', \"FDate\", 0), 'varchar(30)') AS \"\" "
+            "FROM \"o\"");
+  EXPECT_EQ(Select("select try_cast(@s as int)").sql, "SELECT tsql_try_cast(?1, 'int') AS \"\"");
+  EmittedSql styled = Select("select convert(varchar(10), @s, @id)");
+  EXPECT_EQ(styled.sql, "SELECT tsql_convert('varchar(10)', ?1, ?2) AS \"\"");
+  EXPECT_EQ(styled.params, (std::vector<std::string>{"@s", "@id"}));
+}
+
 TEST_F(EmitterTest, UpdateFromBecomesAKeyedSubquery) {
   batch_ = ParseBatch("Update t1 Set t1.FName = t2.FOrderID FROM e t1 LEFT JOIN o t2 "
                       "ON t1.FID = t2.FID WHERE t2.FID = @id");
