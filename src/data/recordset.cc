@@ -1,5 +1,6 @@
 #include "data/recordset.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "base/com_error.h"
@@ -197,6 +198,12 @@ std::vector<const Recordset::Row*> Recordset::VisibleRows() const {
   out.reserve(view_.size());
   for (size_t i : view_) out.push_back(&rows_[i]);
   return out;
+}
+
+void Recordset::SortRows(const std::function<bool(const Row&, const Row&)>& less) {
+  if (!std::is_sorted(rows_.begin(), rows_.end(), less))
+    std::stable_sort(rows_.begin(), rows_.end(), less);
+  RebuildView();
 }
 
 void Recordset::RebuildView() {

@@ -7,6 +7,7 @@
 #define AMBIT_DATA_RECORDSET_H_
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -76,6 +77,9 @@ class Recordset : public Object {
 
   // --- for backends, builders and serialisers
   void AddRow(Row row);  // appends without moving the cursor
+  // Puts the rows in `less` order, rows it finds equal staying as they were, and the cursor on
+  // the first row. Rows already in order cost one comparison each.
+  void SortRows(const std::function<bool(const Row&, const Row&)>& less);
   const std::vector<FieldInfo>& fields() const { return fields_; }
   const std::vector<Row>& rows() const { return rows_; }
   // Rows the filter lets through, in order (all rows without a filter).

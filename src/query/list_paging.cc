@@ -5,6 +5,7 @@
 #include "base/text.h"
 #include "frame/shared_helpers.h"
 #include "query/list_paging.h"
+#include "tsql/runtime.h"
 
 namespace ambit {
 namespace {
@@ -14,6 +15,32 @@ constexpr char kSource[] = "ambit-order";
 
 [[noreturn]] void BadPage(const std::string& what) {
   throw ComError(err::kInvalidArgument, kSource, what);
+}
+
+// SQLite's ascending order of two values: NULL, then numbers, then text (compared by the
+// column's collation: `collated` for the TSQL one, else byte by byte).
+int CompareAsSqlite(const Variant& a, const Variant& b, bool collated) {
+  auto rank = [](const Variant& v) {
+    if (v.IsNull()) return 0;
+    if (v.IsNumber() || v.type() == VarType::kBoolean) return 1;
+    return v.IsString() ? 2 : 3;
+  };
+  const int ra = rank(a), rb = rank(b);
+  if (ra != rb) return ra < rb ? -1 : 1;
+  if (ra == 1) {
+    if (a.type() != VarType::kDouble && b.type() != VarType::kDouble) {
+      const int64_t x = CLngLng(a), y = CLngLng(b);
+      return x < y ? -1 : (x > y ? 1 : 0);
+    }
+    const double x = CDbl(a), y = CDbl(b);
+    return x < y ? -1 : (x > y ? 1 : 0);
+  }
+  if (ra == 2) {
+    if (collated) return tsql::CompareText(a.string_value(), b.string_value());
+    const int c = a.string_value().compare(b.string_value());
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+  }
+  return 0;
 }
 
 bool AllDigits(std::string_view s) {
@@ -97,6 +124,19 @@ std::string PageOrder(const std::string& alias) {
 std::string FormatPageCursor(const Variant& pay_date, const Variant& fid, const Variant& order_id) {
   std::string date = pay_date.IsNull() || pay_date.IsEmpty() ? "" : FormatPayDate(CDate(pay_date));
   return date + "|" + CStr(fid) + "|" + (order_id.IsNull() ? "" : CStr(order_id));
+}
+
+void PutInListOrder(Recordset& rs, bool by_fid) {
+  const int pay_date = rs.FieldIndex("FSitePayDate");
+  const int order_id = rs.FieldIndex("FOrderID");
+  const int fid = by_fid ? rs.FieldIndex("FID") : -1;
+  if (pay_date < 0 || order_id < 0 || (by_fid && fid < 0))
+    throw ComError(err::kUnexpected, kSource, "A list's rows lack a column of the list order.");
+  rs.SortRows([&](const Recordset::Row& a, const Recordset::Row& b) {
+    if (int c = CompareAsSqlite(a[pay_date], b[pay_date], false)) return c < 0;
+    if (int c = CompareAsSqlite(a[order_id], b[order_id], true)) return c < 0;
+    return by_fid && CompareAsSqlite(a[fid], b[fid], false) < 0;
+  });
 }
 
 void AnswerNextPage(const ListPage& page, const RecordsetPtr& rs, Dictionary& dct) {

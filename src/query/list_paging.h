@@ -40,6 +40,13 @@ std::string PageAfterCondition(const ListPage& page, const std::string& alias);
 // The order clause of a paged list on `alias`.
 std::string PageOrder(const std::string& alias);
 
+// Puts the rows of a list read without its order clause in the order the clause gives on the
+// embedded engine: pay date, order number (TSQL collation), then FID with `by_fid` (a page's
+// order). The lists read their page's rows through the page's keys, in key order already, and
+// leave the clause out there: SQLite's sorter would pack every row's ~160 columns into a record
+// and unpack them again, a sixth of a page's cost, only to find them in order.
+void PutInListOrder(Recordset& rs, bool by_fid);
+
 // Writes "PageNext" into `dct` from a page's rows; does nothing for an unpaged
 // list.
 void AnswerNextPage(const ListPage& page, const RecordsetPtr& rs, Dictionary& dct);

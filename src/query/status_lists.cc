@@ -62,6 +62,10 @@ std::string ListOrder(const ListRequest& r, const std::string& alias) {
   return " order by " + alias + ".FSitePayDate ," + alias + ".FOrderID ";
 }
 
+// The embedded engine returns a page's rows in the order of its keys, which drive the join, and
+// they are put in list order here (PutInListOrder); another server sorts them itself.
+bool OrdersPageRowsHere(Connection& conn) { return conn.BackendName() == "sqlite"; }
+
 // In pre-selection mode the lists use the ready-made filter instead of `filter`, and with it
 // the original lists dropped the user-group restriction: a user limited to the orders of his
 // groups saw every group's orders once the client sent "AdvancedFilter". We keep the
@@ -191,9 +195,11 @@ RecordsetPtr RunFirstShape(Component& self, const DictionaryPtr& dctPara, FirstS
               BuildOrderListSql(self, m.sDsn, m.connection.get(), options) + key_conditions;
           options.part = ListPart::kPageRows;
           options.page_keys = &keys;
+          const bool order_here = OrdersPageRowsHere(m.conn());
           std::string rows = BuildOrderListSql(self, m.sDsn, m.connection.get(), options) +
-                             PageRowsCondition() + ListOrder(r, "t1") + kEol;
+                             PageRowsCondition() + (order_here ? "" : ListOrder(r, "t1")) + kEol;
           rs = RunPage(m, r, prefix, rows);
+          if (order_here && rs && rs->IsOpen()) PutInListOrder(*rs, r.page.size > 0);
         } else {
           StringBuilder sb;
           sb.Append(prefix);
@@ -325,8 +331,10 @@ RecordsetPtr RunSecondShape(Component& self, const DictionaryPtr& dctPara, Secon
       rows.Append(" select JCK123.* from ( ").Append(kEol);
       rows.Append(BuildVerifyListSql(self, m.sDsn, m.connection.get(), options));
       rows.Append(PageRowsCondition());
-      rows.Append(" ) JCK123 ").Append(ListOrder(r, "JCK123")).Append(kEol);
+      const bool order_here = OrdersPageRowsHere(m.conn());
+      rows.Append(" ) JCK123 ").Append(order_here ? "" : ListOrder(r, "JCK123")).Append(kEol);
       rs = RunPage(m, r, prefix, rows.ToString());
+      if (order_here && rs && rs->IsOpen()) PutInListOrder(*rs, r.page.size > 0);
     } else {
       StringBuilder sb;
       sb.Append(prefix);

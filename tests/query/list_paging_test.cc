@@ -330,6 +330,23 @@ TEST_F(ListPagingTest, BadPageKeysAreRefusedBeforeAnythingRuns) {
             40u);
 }
 
+// A page's rows are read without an order clause and put in order by PutInListOrder: from any
+// order it gives the engine's own, with order numbers compared as the TSQL collation compares
+// them (case, trailing blanks) and NULL pay dates first.
+TEST_F(ListPagingTest, RowsPutInListOrderAsTheEngineOrdersThem) {
+  const char* ids[] = {"wd1", "WD1 ", "b", "A", "Wd10", "wd2", "", "Z"};
+  for (int fid = 1; fid <= 40; ++fid)
+    conn().Execute("UPDATE IC_Web2ERPOrders SET FOrderID = '" + std::string(ids[fid % 8]) +
+                   "' WHERE FID = " + std::to_string(fid));
+  const std::string columns = "SELECT FSitePayDate, FOrderID, FID FROM IC_Web2ERPOrders ";
+  V expected = Fids(conn().Execute(columns + "ORDER BY FSitePayDate, FOrderID, FID"));
+  for (const char* from : {"ORDER BY FID DESC", "ORDER BY FOrderID DESC, FID"}) {
+    RecordsetPtr rs = conn().Execute(columns + from);
+    PutInListOrder(*rs, true);
+    EXPECT_EQ(Fids(rs), expected) << from;
+  }
+}
+
 TEST(ListPagingCursor, NamesTheRowExactly) {
   Variant date(MakeDate(2026, 3, 1, 9, 0, 0.25));
   EXPECT_EQ(FormatPageCursor(date, Variant(17), Variant("A|B")), "2026-03-01 09:00:00.250|17|A|B");
