@@ -100,7 +100,9 @@ Variant ColumnValue(sqlite3_stmt* stmt, int col, const FieldInfo& field) {
                                                    sqlite3_value_bytes(value)), true));
     }
     default: {
-      const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+      // The bytes as stored (the account is UTF-8): sqlite3_value_text would first copy a value
+      // read from a page into memory of its own to end it with a NUL, a malloc per text cell.
+      const auto* text = static_cast<const char*>(sqlite3_value_blob(value));
       return Variant(std::string(text ? text : "", sqlite3_value_bytes(value)));
     }
   }
@@ -424,14 +426,15 @@ RecordsetPtr SqliteDb::Query(const std::string& sql, const std::vector<Variant>&
   }
   std::vector<Recordset::Row> rows;
   for (; rc == SQLITE_ROW; rc = sqlite3_step(stmt)) {
-    Recordset::Row row(columns);
+    Recordset::Row row;
+    row.reserve(columns);
     for (int c = 0; c < columns; ++c) {
       // An expression column takes its type from the first value that is not NULL.
       if (inferred[c] && sqlite3_column_type(stmt, c) != SQLITE_NULL) {
         fields[c].type = TypeOfValue(sqlite3_column_type(stmt, c), sqlite3_column_int64(stmt, c));
         inferred[c] = false;
       }
-      row[c] = ColumnValue(stmt, c, fields[c]);
+      row.push_back(ColumnValue(stmt, c, fields[c]));
     }
     rows.push_back(std::move(row));
   }
