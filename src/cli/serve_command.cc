@@ -229,7 +229,8 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
                                     {"accountDetails", health_accounts}};
     };
     Dispatcher dispatcher(accounts, AllClassTables(),
-                          options.list_slots ? options.list_slots : DefaultHeavyCallSlots());
+                          options.list_slots ? options.list_slots : DefaultHeavyCallSlots(),
+                          options.list_nice);
     ApiServer server(dispatcher, std::move(tokens), server_options);
 
     // Only the waiter below takes these signals: block them before any thread starts, so the
@@ -316,6 +317,11 @@ void AddServeCommand(CLI::App& app, int* exit_code) {
   serve->add_option("--list-slots", o->list_slots,
                     "Order lists run at once, at a lower priority than the other calls "
                     "(default: one fewer than the cores, at least 1)");
+  serve->add_option("--list-nice", o->list_nice,
+                    "How many nice steps below the other calls the order lists run; 0 runs them "
+                    "alike")
+      ->check(CLI::Range(0, 19))
+      ->capture_default_str();
   serve->add_option("--max-body", o->max_body_bytes, "Largest request body in bytes")
       ->capture_default_str();
   serve->add_flag("!--no-client-sql", o->client_sql,

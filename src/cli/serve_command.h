@@ -9,6 +9,8 @@
 #include <iosfwd>
 #include <string>
 
+#include "host/call_gate.h"
+
 namespace CLI {
 class App;
 }
@@ -31,6 +33,7 @@ struct ServeOptions {
   std::string refund_url;                      // the refund service; empty: none
   size_t workers = 0;                          // 0: sized to the machine
   size_t list_slots = 0;                       // order lists at once; 0: one fewer than the cores
+  int list_nice = kDefaultHeavyCallNice;       // how far below the other calls lists run
   size_t max_body_bytes = 1 << 20;
   bool client_sql = true;  // "AdvancedFilter" and GetSingleSQLData accepted
   bool run_programs = false;  // RegAsm may start the .NET registration tool
