@@ -11,6 +11,15 @@ namespace {
 
 constexpr int kMaxExprDepth = 150;
 
+// Lower-cases a name straight into the node's text: nearly every name fits the string's
+// inline buffer, so no temporary is built and moved.
+void AssignLowerAscii(std::string_view s, std::string* out) {
+  out->assign(s);
+  for (char& c : *out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+}
+
 class ExprDepth {
  public:
   explicit ExprDepth(Parser* p) : p_(p) {
@@ -277,24 +286,24 @@ ExprPtr Parser::ParsePrimary() {
   switch (t.kind) {
     case TokenKind::kNumber: {
       auto e = MakeExpr(ExprKind::kNumber, offset);
-      e->text = std::string(Advance().text);
+      e->text.assign(Advance().text);
       return e;
     }
     case TokenKind::kString:
     case TokenKind::kNString: {
       auto e = MakeExpr(ExprKind::kString, offset);
       if (t.kind == TokenKind::kNString) e->type.name = "nvarchar";
-      e->text = std::string(Advance().text);
+      e->text.assign(Advance().text);
       return e;
     }
     case TokenKind::kVariable: {
       auto e = MakeExpr(ExprKind::kVariable, offset);
-      e->text = ToLowerAscii(Advance().text);
+      AssignLowerAscii(Advance().text, &e->text);
       return e;
     }
     case TokenKind::kSystemVariable: {
       auto e = MakeExpr(ExprKind::kSystemVariable, offset);
-      e->text = ToLowerAscii(Advance().text);
+      AssignLowerAscii(Advance().text, &e->text);
       return e;
     }
     case TokenKind::kOperator: {
@@ -365,12 +374,10 @@ ExprPtr Parser::ParsePrimary() {
 
 ExprPtr Parser::ParseFunctionCall(std::string_view name, size_t offset) {
   ExprDepth guard(this);
-  std::string fn = ToLowerAscii(name);
-  std::string_view called = fn;  // compares lengths first
   ExpectOp("(");
-  if (called == "cast" || called == "try_cast") {
+  if (EqualsNoCase(name, "cast") || EqualsNoCase(name, "try_cast")) {
     auto e = MakeExpr(ExprKind::kCast, offset);
-    if (called == "try_cast") e->text = "try";
+    if (EqualsNoCase(name, "try_cast")) e->text = "try";
     e->ReserveArgs(1);
     e->args.push_back(ParseExpr());
     ExpectKeyword("as");
@@ -378,9 +385,9 @@ ExprPtr Parser::ParseFunctionCall(std::string_view name, size_t offset) {
     ExpectOp(")");
     return e;
   }
-  if (called == "convert" || called == "try_convert") {
+  if (EqualsNoCase(name, "convert") || EqualsNoCase(name, "try_convert")) {
     auto e = MakeExpr(ExprKind::kConvert, offset);
-    if (called == "try_convert") e->text = "try";
+    if (EqualsNoCase(name, "try_convert")) e->text = "try";
     e->type = ParseType(true);
     ExpectOp(",");
     e->ReserveArgs(2);
@@ -390,8 +397,8 @@ ExprPtr Parser::ParseFunctionCall(std::string_view name, size_t offset) {
     return e;
   }
   auto e = MakeExpr(ExprKind::kFunction, offset);
-  e->text = std::move(fn);
-  called = e->text;
+  AssignLowerAscii(name, &e->text);
+  const std::string_view called = e->text;  // compares lengths first
   e->ReserveArgs(3);
   // fn(...) OVER (PARTITION BY ... ORDER BY ...): SQLite runs window functions as they are.
   auto reject_over = [&] {
@@ -416,7 +423,7 @@ ExprPtr Parser::ParseFunctionCall(std::string_view name, size_t offset) {
     // The first argument is a bare datepart name; it travels as text.
     if (Peek().kind != TokenKind::kIdentifier) Fail();
     auto part = MakeExpr(ExprKind::kString, Offset());
-    part->text = ToLowerAscii(Advance().text);
+    AssignLowerAscii(Advance().text, &part->text);
     e->args.push_back(std::move(part));
     if (!IsOp(")")) ExpectOp(",");
   }
