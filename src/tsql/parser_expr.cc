@@ -71,6 +71,23 @@ ExprPtr ParseChain(ExprPtr first, NextOp next_op, Operand operand) {
 // building a tree as deep as it is long.
 constexpr int kMaxPredicateRun = 32;
 
+// "=", "<", ">", "<>", "!=", "<=", ">=", "!<", "!>": asked after nearly every operand, so
+// by character rather than by a list of strings.
+bool IsComparison(std::string_view op) {
+  if (op.size() == 1) return op[0] == '=' || op[0] == '<' || op[0] == '>';
+  if (op.size() != 2) return false;
+  switch (op[0]) {
+    case '<':
+      return op[1] == '>' || op[1] == '=';
+    case '>':
+      return op[1] == '=';
+    case '!':
+      return op[1] == '=' || op[1] == '<' || op[1] == '>';
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 ExprPtr MakeBinary(std::string op, ExprPtr a, ExprPtr b) {
@@ -166,10 +183,11 @@ ExprPtr Parser::ParsePredicate() {
     if (run > kMaxPredicateRun) {
       FailNestedTooDeeply();
     }
-    static constexpr std::string_view kCompare[] = {"=", "<>", "!=", "<", ">", "<=", ">=", "!<", "!>"};
     const Token& t = Peek();
-    if (t.kind == TokenKind::kOperator &&
-        std::find(std::begin(kCompare), std::end(kCompare), t.text) != std::end(kCompare)) {
+    if (t.kind == TokenKind::kOperator) {
+      // Every other operator (mostly "," and ")") ends the predicate: the words below are
+      // identifiers.
+      if (!IsComparison(t.text)) return left;
       std::string op = std::string(Advance().text);
       if (op == "!=") op = "<>";
       if (op == "!<") op = ">=";
