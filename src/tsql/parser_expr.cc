@@ -53,7 +53,8 @@ ExprPtr MakeExpr(ExprKind kind, size_t offset) {
 // answers the next operator of the level ("" when there is none).
 template <typename NextOp, typename Operand>
 ExprPtr ParseChain(ExprPtr first, NextOp next_op, Operand operand) {
-  std::string op = next_op();
+  // A view: most operands have no operator after them, and then no string is made.
+  std::string_view op = next_op();
   if (op.empty()) return first;
   auto chain = MakeExpr(ExprKind::kBinary, first->offset);
   chain->text = op;
@@ -61,7 +62,7 @@ ExprPtr ParseChain(ExprPtr first, NextOp next_op, Operand operand) {
   chain->ReserveParts(1);
   chain->args.push_back(std::move(first));
   do {
-    chain->parts.push_back(std::move(op));
+    chain->parts.emplace_back(op);
     chain->args.push_back(operand());
   } while (!(op = next_op()).empty());
   return chain;
@@ -145,13 +146,13 @@ ExprPtr Parser::ParseExpr() {
 
 ExprPtr Parser::ParseOr() {
   return ParseChain(
-      ParseAnd(), [&] { return std::string(AcceptKeyword("or") ? "or" : ""); },
+      ParseAnd(), [&] { return AcceptKeyword("or") ? std::string_view("or") : std::string_view(); },
       [&] { return ParseAnd(); });
 }
 
 ExprPtr Parser::ParseAnd() {
   return ParseChain(
-      ParseNot(), [&] { return std::string(AcceptKeyword("and") ? "and" : ""); },
+      ParseNot(), [&] { return AcceptKeyword("and") ? std::string_view("and") : std::string_view(); },
       [&] { return ParseNot(); });
 }
 
@@ -259,7 +260,7 @@ ExprPtr Parser::ParseAdditive() {
       ParseMultiplicative(),
       [&] {
         bool more = IsOp("+") || IsOp("-") || IsOp("&") || IsOp("|") || IsOp("^");
-        return more ? std::string(Advance().text) : std::string();
+        return more ? Advance().text : std::string_view();
       },
       [&] { return ParseMultiplicative(); });
 }
@@ -267,7 +268,9 @@ ExprPtr Parser::ParseAdditive() {
 ExprPtr Parser::ParseMultiplicative() {
   return ParseChain(
       ParseUnary(),
-      [&] { return IsOp("*") || IsOp("/") || IsOp("%") ? std::string(Advance().text) : std::string(); },
+      [&] {
+        return IsOp("*") || IsOp("/") || IsOp("%") ? Advance().text : std::string_view();
+      },
       [&] { return ParseUnary(); });
 }
 
