@@ -8,6 +8,9 @@
 
 namespace ambit::tsql {
 
+// Sized literals: appending a bare C string measures it again at every call.
+using namespace std::string_view_literals;
+
 void Emitter::AppendQuoted(const std::string& text, char quote, std::string* out) {
   *out += quote;
   // Names and literals seldom hold a quote: the text is copied whole when it has none.
@@ -48,7 +51,7 @@ void Emitter::AppendExpression(const Expr& e, std::string* out) {
       AppendQuoted(e.text, '\'', out);
       break;
     case ExprKind::kNull:
-      *out += "NULL";
+      *out += "NULL"sv;
       break;
     case ExprKind::kColumn:
       AppendColumn(e, out);
@@ -67,13 +70,13 @@ void Emitter::AppendExpression(const Expr& e, std::string* out) {
       AppendCast(e, out);
       break;
     case ExprKind::kLike: {
-      if (e.negated) *out += "(NOT ";
-      *out += "tsql_like(";
+      if (e.negated) *out += "(NOT "sv;
+      *out += "tsql_like("sv;
       AppendExpression(*e.args[0], out);
-      *out += ", ";
+      *out += ", "sv;
       AppendExpression(*e.args[1], out);
       if (e.args.size() > 2) {
-        *out += ", ";
+        *out += ", "sv;
         AppendExpression(*e.args[2], out);
       }
       *out += e.negated ? "))" : ")";
@@ -103,7 +106,7 @@ void Emitter::AppendExpression(const Expr& e, std::string* out) {
 
 void Emitter::AppendColumn(const Expr& e, std::string* out) {
   if (e.parts.size() == 1 && (EqualsNoCase(e.parts[0], "current_timestamp"))) {
-    *out += "tsql_getdate()";
+    *out += "tsql_getdate()"sv;
     return;
   }
   // USER, SYSTEM_USER ...: reserved words in T-SQL, so a column of that name comes bracketed;
@@ -153,29 +156,29 @@ void Emitter::AppendCase(const Expr& e, std::string* out) {
   if (e.has_else) weigh(*e.args.back());
   auto result = [&](const Expr& r) {
     if (text && number && TypeOf(r) == StaticType::kText) {
-      *out += "tsql_cast(";
+      *out += "tsql_cast("sv;
       AppendExpression(r, out);
       *out += integral ? ", 'int')" : ", 'float')";
     } else {
       AppendExpression(r, out);
     }
   };
-  *out += "CASE";
+  *out += "CASE"sv;
   if (e.has_operand) {
     *out += ' ';
     AppendExpression(*e.args[0], out);
   }
   for (; i + 1 < pairs_end; i += 2) {
-    *out += " WHEN ";
+    *out += " WHEN "sv;
     AppendExpression(*e.args[i], out);
-    *out += " THEN ";
+    *out += " THEN "sv;
     result(*e.args[i + 1]);
   }
   if (e.has_else) {
-    *out += " ELSE ";
+    *out += " ELSE "sv;
     result(*e.args.back());
   }
-  *out += " END";
+  *out += " END"sv;
 }
 
 }  // namespace ambit::tsql

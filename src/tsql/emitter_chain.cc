@@ -14,6 +14,9 @@
 #include "tsql/lexer.h"
 
 namespace ambit::tsql {
+
+// Sized literals: appending a bare C string measures it again at every call.
+using namespace std::string_view_literals;
 namespace {
 
 // Chains up to this many operands are always emitted step by step.
@@ -212,7 +215,7 @@ void Emitter::AppendChain(const Expr& e, std::string* out) {
     *out += step.suffix;
     if (step.scale >= 0) {
       *out += std::to_string(step.scale);
-      *out += ", 1)";
+      *out += ", 1)"sv;
     }
   }
 }

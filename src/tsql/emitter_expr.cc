@@ -10,6 +10,9 @@
 #include "tsql/lexer.h"
 
 namespace ambit::tsql {
+
+// Sized literals: appending a bare C string measures it again at every call.
+using namespace std::string_view_literals;
 namespace {
 
 [[noreturn]] void Unsupported(const std::string& near) {
@@ -240,9 +243,9 @@ std::string Emitter::ExpressionText(const Expr& e) {
           !LooksLikeDate(*e.args[2]) && StoredDateType(*e.args[0]).empty()) {
         out = "(";
         AppendExpression(*e.args[0], &out);
-        out += " BETWEEN ";
+        out += " BETWEEN "sv;
         AppendExpression(*e.args[1], &out);
-        out += " AND ";
+        out += " AND "sv;
         AppendExpression(*e.args[2], &out);
         out += ')';
       } else {
@@ -279,7 +282,7 @@ void Emitter::AppendComparison(const std::string& op, const Expr& a, const Expr&
     *out += form == Form::kRuntime ? "(tsql_cmp(" : "(";
     AppendExpression(a, out);
     if (form == Form::kRuntime) {
-      *out += ", ";
+      *out += ", "sv;
     } else {
       *out += ' ';
       *out += op;
@@ -287,9 +290,9 @@ void Emitter::AppendComparison(const std::string& op, const Expr& a, const Expr&
     }
     AppendExpression(b, out);
     if (form == Form::kRuntime) {
-      *out += ") ";
+      *out += ") "sv;
       *out += op;
-      *out += " 0)";
+      *out += " 0)"sv;
     } else {
       *out += form == Form::kCollated ? " COLLATE TSQL)" : ")";
     }
@@ -342,12 +345,12 @@ std::string Emitter::InList(const Expr& e) {
   } else if (left.kind == ExprKind::kColumn && InListIsNative(e)) {
     out = "(";
     AppendExpression(left, &out);
-    out += " IN (";
+    out += " IN ("sv;
     for (size_t i = 1; i < e.args.size(); ++i) {
-      if (i > 1) out += ", ";
+      if (i > 1) out += ", "sv;
       AppendExpression(*e.args[i], &out);
     }
-    out += "))";
+    out += "))"sv;
   } else {
     std::vector<std::string> terms;
     for (size_t i = 1; i < e.args.size(); ++i) terms.push_back(Comparison("=", left, *e.args[i]));
@@ -373,14 +376,14 @@ std::string Emitter::WindowFunction(const Expr& e) {
   }
   std::string out = e.text + "(";
   if (e.star) {
-    out += "*";
+    out += "*"sv;
   } else {
     if (e.distinct) Unsupported("distinct");
     for (size_t i = 0; i < e.args.size(); ++i) out += (i ? ", " : "") + Expression(*e.args[i]);
   }
-  out += ") OVER (";
+  out += ") OVER ("sv;
   if (!over.partition.empty()) {
-    out += "PARTITION BY ";
+    out += "PARTITION BY "sv;
     for (size_t i = 0; i < over.partition.size(); ++i) {
       out += (i ? ", " : "") + Expression(*over.partition[i]);
     }
@@ -389,7 +392,7 @@ std::string Emitter::WindowFunction(const Expr& e) {
     out += over.partition.empty() ? "ORDER BY " : " ORDER BY ";
     for (size_t i = 0; i < over.order.size(); ++i) {
       out += (i ? ", " : "") + Expression(*over.order[i].expr);
-      if (over.order[i].descending) out += " DESC";
+      if (over.order[i].descending) out += " DESC"sv;
     }
   }
   if (!over.frame.empty()) out += " " + over.frame;
@@ -406,7 +409,7 @@ void Emitter::AppendFunction(const Expr& e, std::string* out) {
     *out += name_part;
     *out += '(';
     for (size_t i = 0; i < e.args.size(); ++i) {
-      if (i > 0) *out += ", ";
+      if (i > 0) *out += ", "sv;
       AppendExpression(*e.args[i], out);
     }
     *out += ')';
@@ -414,7 +417,7 @@ void Emitter::AppendFunction(const Expr& e, std::string* out) {
   auto args = [&](size_t from = 0) {
     std::string list;
     for (size_t i = from; i < e.args.size(); ++i) {
-      if (i > from) list += ", ";
+      if (i > from) list += ", "sv;
       AppendExpression(*e.args[i], &list);
     }
     return list;
@@ -437,7 +440,7 @@ void Emitter::AppendFunction(const Expr& e, std::string* out) {
     std::string fn = called == "count_big" ? "count" : name;
     if (e.star) {
       if (fn != "count") Unsupported("*");
-      *out += "count(*)";
+      *out += "count(*)"sv;
       return;
     }
     if (n != 1) WrongArgCount(name, 1, 1);
@@ -460,13 +463,13 @@ void Emitter::AppendFunction(const Expr& e, std::string* out) {
                       decl.find("max") == std::string::npos;
     if (!decl.empty() && first != StaticType::kUnknown && (first != second || sized_text) &&
         e.args[1]->kind != ExprKind::kNull) {
-      *out += "ifnull(";
+      *out += "ifnull("sv;
       AppendExpression(*e.args[0], out);
-      *out += ", tsql_cast(";
+      *out += ", tsql_cast("sv;
       AppendExpression(*e.args[1], out);
-      *out += ", ";
+      *out += ", "sv;
       AppendQuoted(decl, '\'', out);
-      *out += "))";
+      *out += "))"sv;
       return;
     }
     call("ifnull");
@@ -491,14 +494,14 @@ void Emitter::AppendFunction(const Expr& e, std::string* out) {
   }
   if (called == "concat") {
     if (n < 2) WrongArgCount(name, 2, 254);
-    *out += "(";
+    *out += "("sv;
     for (int i = 0; i < n; ++i) {
-      if (i) *out += " || ";
-      *out += "ifnull(tsql_cast(";
+      if (i) *out += " || "sv;
+      *out += "ifnull(tsql_cast("sv;
       AppendExpression(*e.args[i], out);
-      *out += ", 'nvarchar(max)'), '')";
+      *out += ", 'nvarchar(max)'), '')"sv;
     }
-    *out += ")";
+    *out += ")"sv;
     return;
   }
   if (called == "sql_variant_property") {
@@ -559,7 +562,7 @@ void Emitter::AppendFunction(const Expr& e, std::string* out) {
     return;
   }
   if (called == "sysdatetime" || called == "current_timestamp") {
-    *out += "tsql_getdate()";
+    *out += "tsql_getdate()"sv;
     return;
   }
   if (called == "object_id") {

@@ -6,6 +6,9 @@
 #include "tsql/lexer.h"
 
 namespace ambit::tsql {
+
+// Sized literals: appending a bare C string measures it again at every call.
+using namespace std::string_view_literals;
 namespace {
 
 // The expression an ORDER BY key stands for: a select-list alias or position means its item.
@@ -151,7 +154,7 @@ std::string Emitter::TiesRank(const SelectBlock& q, const std::vector<OrderItem>
   std::string keys;
   for (size_t i = 0; i < order_by.size(); ++i) {
     keys += (i ? ", " : "") + Expression(SortExpression(q, *order_by[i].expr));
-    if (order_by[i].descending) keys += " DESC";
+    if (order_by[i].descending) keys += " DESC"sv;
   }
   return "RANK() OVER (ORDER BY " + keys + ")";
 }

@@ -9,6 +9,9 @@
 #include "tsql/lexer.h"
 
 namespace ambit::tsql {
+
+// Sized literals: appending a bare C string measures it again at every call.
+using namespace std::string_view_literals;
 namespace {
 
 [[noreturn]] void Unsupported(const std::string& near) {
@@ -45,7 +48,7 @@ std::string Emitter::SelectBlockText(const SelectBlock& q, bool with_top) {
   std::string out = q.distinct ? "SELECT DISTINCT " : "SELECT ";
   for (size_t i = 0; i < q.items.size(); ++i) {
     const SelectItem& item = q.items[i];
-    if (i) out += ", ";
+    if (i) out += ", "sv;
     auto slot = item.variable.empty() ? slot_of_.end() : slot_of_.find(item.variable);
     if (slot != slot_of_.end()) {
       out += "tsql_setvar(" + std::to_string(slot->second) + ", " + Expression(*item.expr) + ")";
@@ -58,9 +61,9 @@ std::string Emitter::SelectBlockText(const SelectBlock& q, bool with_top) {
       AppendExpression(*item.expr, &out);
     }
     // Literal columns take part in DISTINCT and UNION like text columns do.
-    if (item.expr->kind == ExprKind::kString && cast == text_casts_.end()) out += " COLLATE TSQL";
+    if (item.expr->kind == ExprKind::kString && cast == text_casts_.end()) out += " COLLATE TSQL"sv;
     if (!item.alias.empty()) {
-      out += " AS ";
+      out += " AS "sv;
       AppendQuoted(item.alias, '"', &out);
     } else if (item.expr->kind == ExprKind::kColumn && packed_sources_ > 0 &&
                PackedColumn(*item.expr)) {
@@ -71,20 +74,20 @@ std::string Emitter::SelectBlockText(const SelectBlock& q, bool with_top) {
     }
   }
   if (!q.from.empty()) {
-    out += " FROM ";
+    out += " FROM "sv;
     for (size_t i = 0; i < q.from.size(); ++i) {
-      if (i) out += ", ";
+      if (i) out += ", "sv;
       out += TableRefText(*q.from[i]);
     }
   }
   if (q.where) {
-    out += " WHERE ";
+    out += " WHERE "sv;
     AppendExpression(*q.where, &out);
   }
   if (!q.group_by.empty()) {
-    out += " GROUP BY ";
+    out += " GROUP BY "sv;
     for (size_t i = 0; i < q.group_by.size(); ++i) {
-      if (i) out += ", ";
+      if (i) out += ", "sv;
       out += Expression(*q.group_by[i]);
     }
   }
@@ -109,16 +112,16 @@ std::string Emitter::SelectText(const Select& s, bool skip_into) {
     std::string with = "WITH ";
     for (size_t i = 0; i < s.ctes.size(); ++i) {
       const CommonTableExpr& cte = s.ctes[i];
-      if (i) with += ", ";
+      if (i) with += ", "sv;
       if (std::string recursive = RecursiveCteText(cte, s.max_recursion); !recursive.empty()) {
         with += recursive;
         continue;
       }
       with += QuoteName(cte.name);
       if (!cte.columns.empty()) {
-        with += " (";
+        with += " ("sv;
         for (size_t c = 0; c < cte.columns.size(); ++c) with += (c ? ", " : "") + QuoteName(cte.columns[c]);
-        with += ")";
+        with += ")"sv;
       }
       CheckNested(*cte.select, "");
       with += " AS (" + SelectText(*cte.select) + ")";
@@ -146,7 +149,7 @@ std::string Emitter::SelectWithoutCtes(const Select& s) {
       has_star |= item.expr->kind == ExprKind::kStar;
     }
     for (size_t i = 0; i < s.order_by.size(); ++i) {
-      if (i) order += ", ";
+      if (i) order += ", "sv;
       const Expr& key = *s.order_by[i].expr;
       if (key.kind == ExprKind::kNumber && !has_star) {
         long position = std::strtol(key.text.c_str(), nullptr, 10);
@@ -157,7 +160,7 @@ std::string Emitter::SelectWithoutCtes(const Select& s) {
         }
       }
       order += Expression(s.blocks.size() == 1 ? OrderKeyTarget(s.blocks[0], key) : key);
-      if (s.order_by[i].descending) order += " DESC";
+      if (s.order_by[i].descending) order += " DESC"sv;
     }
   }
   if (s.blocks.size() == 1) {
@@ -284,27 +287,27 @@ std::string Emitter::TableRefText(const TableRef& t) {
 std::string Emitter::SourceText(const SelectBlock& q, const std::vector<OrderItem>& order_by) {
   std::string rest;
   if (!q.from.empty()) {
-    rest += " FROM ";
+    rest += " FROM "sv;
     for (size_t i = 0; i < q.from.size(); ++i) {
-      if (i) rest += ", ";
+      if (i) rest += ", "sv;
       rest += TableRefText(*q.from[i]);
     }
   }
   if (q.where) rest += " WHERE " + Expression(*q.where);
   if (!q.group_by.empty()) {
-    rest += " GROUP BY ";
+    rest += " GROUP BY "sv;
     for (size_t i = 0; i < q.group_by.size(); ++i) {
-      if (i) rest += ", ";
+      if (i) rest += ", "sv;
       rest += Expression(*q.group_by[i]);
     }
   }
   if (q.having) rest += " HAVING " + Expression(*q.having);
   if (!order_by.empty()) {
-    rest += " ORDER BY ";
+    rest += " ORDER BY "sv;
     for (size_t i = 0; i < order_by.size(); ++i) {
-      if (i) rest += ", ";
+      if (i) rest += ", "sv;
       rest += Expression(*order_by[i].expr);
-      if (order_by[i].descending) rest += " DESC";
+      if (order_by[i].descending) rest += " DESC"sv;
     }
   }
   if (q.top) rest += " LIMIT " + Expression(*q.top);
@@ -334,10 +337,10 @@ std::string Emitter::AccumulatingSelect(const Select& s) {
   for (const SelectItem& item : q.items) CollectColumns(*item.expr, &columns);
   std::string inner = q.distinct ? "SELECT DISTINCT " : "SELECT ";
   for (size_t k = 0; k < columns.size(); ++k) {
-    if (k) inner += ", ";
+    if (k) inner += ", "sv;
     inner += Expression(*columns[k]) + " AS \"tsql_c" + std::to_string(k) + "\"";
   }
-  if (columns.empty()) inner += "1";
+  if (columns.empty()) inner += "1"sv;
   inner += SourceText(q, s.order_by);
   for (size_t k = 0; k < columns.size(); ++k) {
     column_sql_[columns[k]] = "\"tsql_c" + std::to_string(k) + "\"";
@@ -346,7 +349,7 @@ std::string Emitter::AccumulatingSelect(const Select& s) {
   for (const SelectItem& item : q.items) {
     auto slot = slot_of_.find(item.variable);
     if (slot == slot_of_.end()) Unsupported(item.variable);
-    if (!outer.empty()) outer += ", ";
+    if (!outer.empty()) outer += ", "sv;
     outer += "tsql_setvar(" + std::to_string(slot->second) + ", " + Expression(*item.expr) + ")";
   }
   column_sql_.clear();
@@ -367,7 +370,7 @@ std::string Emitter::ForXmlText(const Select& s) {
     const SelectItem& item = q.items[i];
     if (item.expr->kind == ExprKind::kStar) Unsupported("*");
     std::string col = "\"c" + std::to_string(i) + "\"";
-    if (i) inner += ", ";
+    if (i) inner += ", "sv;
     inner += Expression(*item.expr) + " AS " + col;
     std::string text = "tsql_xml_escape(tsql_cast(" + col + ", 'nvarchar(max)'))";
     std::string piece;

@@ -11,6 +11,9 @@
 #include "tsql/lexer.h"
 
 namespace ambit::tsql {
+
+// Sized literals: appending a bare C string measures it again at every call.
+using namespace std::string_view_literals;
 namespace {
 
 using K = Emitter::NumericType::Kind;
@@ -373,7 +376,7 @@ void Emitter::AppendCast(const Expr& e, std::string* out) {
     if (!text.empty()) {
       *out += cast_fn;
       *out += text;
-      *out += ", ";
+      *out += ", "sv;
       AppendQuoted(e.type.text, '\'', out);
       *out += ')';
       return;
@@ -392,17 +395,17 @@ void Emitter::AppendCast(const Expr& e, std::string* out) {
   if (e.kind == ExprKind::kCast) {
     *out += cast_fn;
     append_value();
-    *out += ", ";
+    *out += ", "sv;
     AppendQuoted(e.type.text, '\'', out);
     *out += ')';
     return;
   }
   *out += try_form ? "tsql_try_convert(" : "tsql_convert(";
   AppendQuoted(e.type.text, '\'', out);
-  *out += ", ";
+  *out += ", "sv;
   append_value();
   if (e.args.size() > 1) {
-    *out += ", ";
+    *out += ", "sv;
     AppendExpression(*e.args[1], out);
   }
   *out += ')';

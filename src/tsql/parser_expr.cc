@@ -11,6 +11,15 @@ namespace {
 
 constexpr int kMaxExprDepth = 150;
 
+// Lower-cases a name straight into the node's text: nearly every name fits the string's
+// inline buffer, so no temporary is built and moved.
+void AssignLowerAscii(std::string_view s, std::string* out) {
+  out->assign(s);
+  for (char& c : *out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+}
+
 class ExprDepth {
  public:
   explicit ExprDepth(Parser* p) : p_(p) {
@@ -44,7 +53,8 @@ ExprPtr MakeExpr(ExprKind kind, size_t offset) {
 // answers the next operator of the level ("" when there is none).
 template <typename NextOp, typename Operand>
 ExprPtr ParseChain(ExprPtr first, NextOp next_op, Operand operand) {
-  std::string op = next_op();
+  // A view: most operands have no operator after them, and then no string is made.
+  std::string_view op = next_op();
   if (op.empty()) return first;
   auto chain = MakeExpr(ExprKind::kBinary, first->offset);
   chain->text = op;
@@ -52,7 +62,7 @@ ExprPtr ParseChain(ExprPtr first, NextOp next_op, Operand operand) {
   chain->ReserveParts(1);
   chain->args.push_back(std::move(first));
   do {
-    chain->parts.push_back(std::move(op));
+    chain->parts.emplace_back(op);
     chain->args.push_back(operand());
   } while (!(op = next_op()).empty());
   return chain;
@@ -61,6 +71,23 @@ ExprPtr ParseChain(ExprPtr first, NextOp next_op, Operand operand) {
 // SQL Server refuses "a = b = c"; a bounded run of predicates keeps hostile input from
 // building a tree as deep as it is long.
 constexpr int kMaxPredicateRun = 32;
+
+// "=", "<", ">", "<>", "!=", "<=", ">=", "!<", "!>": asked after nearly every operand, so
+// by character rather than by a list of strings.
+bool IsComparison(std::string_view op) {
+  if (op.size() == 1) return op[0] == '=' || op[0] == '<' || op[0] == '>';
+  if (op.size() != 2) return false;
+  switch (op[0]) {
+    case '<':
+      return op[1] == '>' || op[1] == '=';
+    case '>':
+      return op[1] == '=';
+    case '!':
+      return op[1] == '=' || op[1] == '<' || op[1] == '>';
+    default:
+      return false;
+  }
+}
 
 }  // namespace
 
@@ -119,13 +146,13 @@ ExprPtr Parser::ParseExpr() {
 
 ExprPtr Parser::ParseOr() {
   return ParseChain(
-      ParseAnd(), [&] { return std::string(AcceptKeyword("or") ? "or" : ""); },
+      ParseAnd(), [&] { return AcceptKeyword("or") ? std::string_view("or") : std::string_view(); },
       [&] { return ParseAnd(); });
 }
 
 ExprPtr Parser::ParseAnd() {
   return ParseChain(
-      ParseNot(), [&] { return std::string(AcceptKeyword("and") ? "and" : ""); },
+      ParseNot(), [&] { return AcceptKeyword("and") ? std::string_view("and") : std::string_view(); },
       [&] { return ParseNot(); });
 }
 
@@ -157,10 +184,11 @@ ExprPtr Parser::ParsePredicate() {
     if (run > kMaxPredicateRun) {
       FailNestedTooDeeply();
     }
-    static constexpr std::string_view kCompare[] = {"=", "<>", "!=", "<", ">", "<=", ">=", "!<", "!>"};
     const Token& t = Peek();
-    if (t.kind == TokenKind::kOperator &&
-        std::find(std::begin(kCompare), std::end(kCompare), t.text) != std::end(kCompare)) {
+    if (t.kind == TokenKind::kOperator) {
+      // Every other operator (mostly "," and ")") ends the predicate: the words below are
+      // identifiers.
+      if (!IsComparison(t.text)) return left;
       std::string op = std::string(Advance().text);
       if (op == "!=") op = "<>";
       if (op == "!<") op = ">=";
@@ -232,7 +260,7 @@ ExprPtr Parser::ParseAdditive() {
       ParseMultiplicative(),
       [&] {
         bool more = IsOp("+") || IsOp("-") || IsOp("&") || IsOp("|") || IsOp("^");
-        return more ? std::string(Advance().text) : std::string();
+        return more ? Advance().text : std::string_view();
       },
       [&] { return ParseMultiplicative(); });
 }
@@ -240,7 +268,9 @@ ExprPtr Parser::ParseAdditive() {
 ExprPtr Parser::ParseMultiplicative() {
   return ParseChain(
       ParseUnary(),
-      [&] { return IsOp("*") || IsOp("/") || IsOp("%") ? std::string(Advance().text) : std::string(); },
+      [&] {
+        return IsOp("*") || IsOp("/") || IsOp("%") ? Advance().text : std::string_view();
+      },
       [&] { return ParseUnary(); });
 }
 
@@ -277,24 +307,24 @@ ExprPtr Parser::ParsePrimary() {
   switch (t.kind) {
     case TokenKind::kNumber: {
       auto e = MakeExpr(ExprKind::kNumber, offset);
-      e->text = std::string(Advance().text);
+      e->text.assign(Advance().text);
       return e;
     }
     case TokenKind::kString:
     case TokenKind::kNString: {
       auto e = MakeExpr(ExprKind::kString, offset);
       if (t.kind == TokenKind::kNString) e->type.name = "nvarchar";
-      e->text = std::string(Advance().text);
+      e->text.assign(Advance().text);
       return e;
     }
     case TokenKind::kVariable: {
       auto e = MakeExpr(ExprKind::kVariable, offset);
-      e->text = ToLowerAscii(Advance().text);
+      AssignLowerAscii(Advance().text, &e->text);
       return e;
     }
     case TokenKind::kSystemVariable: {
       auto e = MakeExpr(ExprKind::kSystemVariable, offset);
-      e->text = ToLowerAscii(Advance().text);
+      AssignLowerAscii(Advance().text, &e->text);
       return e;
     }
     case TokenKind::kOperator: {
@@ -365,12 +395,10 @@ ExprPtr Parser::ParsePrimary() {
 
 ExprPtr Parser::ParseFunctionCall(std::string_view name, size_t offset) {
   ExprDepth guard(this);
-  std::string fn = ToLowerAscii(name);
-  std::string_view called = fn;  // compares lengths first
   ExpectOp("(");
-  if (called == "cast" || called == "try_cast") {
+  if (EqualsNoCase(name, "cast") || EqualsNoCase(name, "try_cast")) {
     auto e = MakeExpr(ExprKind::kCast, offset);
-    if (called == "try_cast") e->text = "try";
+    if (EqualsNoCase(name, "try_cast")) e->text = "try";
     e->ReserveArgs(1);
     e->args.push_back(ParseExpr());
     ExpectKeyword("as");
@@ -378,9 +406,9 @@ ExprPtr Parser::ParseFunctionCall(std::string_view name, size_t offset) {
     ExpectOp(")");
     return e;
   }
-  if (called == "convert" || called == "try_convert") {
+  if (EqualsNoCase(name, "convert") || EqualsNoCase(name, "try_convert")) {
     auto e = MakeExpr(ExprKind::kConvert, offset);
-    if (called == "try_convert") e->text = "try";
+    if (EqualsNoCase(name, "try_convert")) e->text = "try";
     e->type = ParseType(true);
     ExpectOp(",");
     e->ReserveArgs(2);
@@ -390,8 +418,8 @@ ExprPtr Parser::ParseFunctionCall(std::string_view name, size_t offset) {
     return e;
   }
   auto e = MakeExpr(ExprKind::kFunction, offset);
-  e->text = std::move(fn);
-  called = e->text;
+  AssignLowerAscii(name, &e->text);
+  const std::string_view called = e->text;  // compares lengths first
   e->ReserveArgs(3);
   // fn(...) OVER (PARTITION BY ... ORDER BY ...): SQLite runs window functions as they are.
   auto reject_over = [&] {
@@ -416,7 +444,7 @@ ExprPtr Parser::ParseFunctionCall(std::string_view name, size_t offset) {
     // The first argument is a bare datepart name; it travels as text.
     if (Peek().kind != TokenKind::kIdentifier) Fail();
     auto part = MakeExpr(ExprKind::kString, Offset());
-    part->text = ToLowerAscii(Advance().text);
+    AssignLowerAscii(Advance().text, &part->text);
     e->args.push_back(std::move(part));
     if (!IsOp(")")) ExpectOp(",");
   }

@@ -9,7 +9,7 @@
 
 namespace ambit::tsql {
 
-enum class TokenKind {
+enum class TokenKind : uint8_t {
   kIdentifier,        // plain name or keyword; "#t" and "##t" included
   kQuotedIdentifier,  // [name] or "name", text without the quotes
   kVariable,          // @name, text with the '@'
@@ -24,14 +24,16 @@ enum class TokenKind {
 // The text views the batch itself, or (for a string or quoted name with doubled quotes) the
 // unescaped copy Tokenize keeps; either lives as long as the parser that asked.
 struct Token {
+  // Packed into 32 bytes: the parser indexes and the lexer fills a token per few bytes of text.
   std::string_view text;
   size_t offset = 0;  // byte offset in the batch, for messages
+  int line = 1;
   TokenKind kind = TokenKind::kEnd;
   // Whether an identifier is a reserved word, found when the parser first asks (-1 until
   // then): it asks several times of most names as it tries the grammar's alternatives.
   mutable int8_t reserved = -1;
-  int line = 1;
 };
+static_assert(sizeof(Token) <= 32);
 
 }  // namespace ambit::tsql
 
