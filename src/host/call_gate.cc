@@ -1,5 +1,6 @@
 #include "host/call_gate.h"
 
+#include <pthread.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -42,6 +43,8 @@ void CallGate::Run(const std::function<void()>& call) {
 }
 
 void CallGate::Serve() {
+  // Named so that top -H and perf tell the list threads from the request workers.
+  pthread_setname_np(pthread_self(), "ambit-list");
   if (nice_steps_ > 0) {
     // Linux gives each thread its own nice value. Raising it needs no privilege; lowering it
     // again would, which is why the lists keep threads of their own. If the system refuses,

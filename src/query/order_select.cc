@@ -25,13 +25,19 @@ std::string NameColumn(const std::string& alias, const std::string& language) {
   return " " + alias + (language == "CHS" ? ".FName" : ".FName_" + language);
 }
 
-// The columns a page's rows take from the order's lines, read per order (a page is a few hundred
+// The columns a page's rows take from the order's lines (and its buyer), read per order (a page is a few hundred
 // orders, each an index seek) rather than grouped over the lines of the whole account. Each gives
 // what the grouped join gives for that order: the refund state as RefundStateFromLines reads it,
 // a closed line, the highest row-close state.
 constexpr char kClosedLinePerOrder[] =
     " CASE WHEN t1.FID > 0 AND EXISTS(SELECT 1 FROM IC_Web2ERPOrdersEntry cl WHERE cl.FID = t1.FID "
     "AND cl.FStatus ='TRADE_CLOSED') THEN 1 ELSE 0 END AS FStatus,";
+// The blacklist flag by the buyer's nick: the grouped join reads every blacklisted client and
+// builds a temporary index over them for each page; per order it is one seek of the
+// (FIsBlackList, FNick) index.
+constexpr char kBlacklistPerOrder[] =
+    " CASE WHEN EXISTS(SELECT 1 FROM IC_WebShopClient bl WHERE bl.FIsBlackList = 1 AND "
+    "bl.FNick = t1.FBuyerNick AND bl.FNick <> '') THEN 'Y' ELSE '' END AS FIsBlackList,";
 constexpr char kRowClosePerOrder[] =
     " ISNULL((SELECT MAX(rc.FIsRowClose) FROM IC_Web2ERPOrdersEntry rc WHERE rc.FID = t1.FID AND "
     "rc.FIsRowClose > 0),0) AS FIsRowClose,";
@@ -57,7 +63,8 @@ void AppendColumns(StringBuilder& sb, Layout layout, const std::string& language
   line(NameColumn("t14", language) + " AS FDeliveryDistrictName,");
   line(NameColumn("t15", language) + " AS FLogisticsName,");
   line(" t16.FName AS FEmpIDName,");
-  line(" CASE WHEN ISNULL(t23.FIsBlackList,0)=1 THEN 'Y' ELSE '' END AS FIsBlackList,");
+  line(per_order ? kBlacklistPerOrder
+                 : " CASE WHEN ISNULL(t23.FIsBlackList,0)=1 THEN 'Y' ELSE '' END AS FIsBlackList,");
   line(" t25.FName AS FOptDptIDName,");
   line(" ISNULL(t26.FRefundStatus,0) AS FRefundStatus,");
   if (layout == Layout::kVerifyList)
@@ -210,7 +217,7 @@ JoinChoice PreSelectionJoins(const std::string& filter) {
 JoinChoice ChooseJoins(const OrderSelectOptions& options) {
   JoinChoice joins;
   // A page's rows read the line-derived columns per order (AppendColumns).
-  if (options.part == ListPart::kPageRows) joins.left_out = {"T26", "T99", "T100"};
+  if (options.part == ListPart::kPageRows) joins.left_out = {"T26", "T99", "T100", "T23"};
   const bool slim = options.count_rows || options.part == ListPart::kPageKeys;
   if (slim && options.conditions) {
     joins.all = false;
