@@ -243,11 +243,21 @@ StmtPtr Parser::ParseStatement() {
       ExpectOp(")");
       ctes.push_back(std::move(cte));
     } while (AcceptOp(","));
-    if (!IsKeyword("select")) Fail();  // WITH before INSERT/UPDATE/DELETE is not supported
-    auto s = std::make_unique<SelectStmt>();
-    s->select = ParseSelect();
-    s->select->ctes = std::move(ctes);
-    stmt = std::move(s);
+    if (IsKeyword("insert")) {
+      // The expressions are visible to the INSERT's own query, which is the only place an
+      // INSERT can read them from; SQLite takes them there as they stand.
+      const Token at = Peek();
+      stmt = ParseInsert();
+      auto* insert = static_cast<InsertStmt*>(stmt.get());
+      if (!insert->select || !insert->select->ctes.empty()) FailAt(at);
+      insert->select->ctes = std::move(ctes);
+    } else {
+      if (!IsKeyword("select")) Fail();  // WITH before UPDATE/DELETE is not supported
+      auto s = std::make_unique<SelectStmt>();
+      s->select = ParseSelect();
+      s->select->ctes = std::move(ctes);
+      stmt = std::move(s);
+    }
   } else if (IsKeyword("insert")) {
     stmt = ParseInsert();
   } else if (IsKeyword("update")) {
