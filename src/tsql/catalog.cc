@@ -20,7 +20,26 @@ constexpr const char* kViewNames[] = {
     "sys.objects",         "sys.tables",          "sys.views",
     "sys.procedures",      "sys.schemas",         "sys.columns",
     "sys.indexes",         "information_schema.tables", "information_schema.columns",
-    "information_schema.routines", "sys.triggers",
+    "information_schema.routines", "sys.triggers",        "sys.types",
+};
+
+constexpr SystemType kSystemTypes[] = {
+    {"image", "image", 34},          {"text", "text", 35},
+    {"uniqueidentifier", "uniqueidentifier", 36}, {"date", "date", 40},
+    {"time", "time", 41},            {"datetime2", "datetime2", 42},
+    {"datetimeoffset", "datetimeoffset", 43}, {"tinyint", "tinyint", 48},
+    {"smallint", "smallint", 52},    {"int", "int", 56},
+    {"smalldatetime", "smalldatetime", 58}, {"real", "real", 59},
+    {"money", "money", 60},          {"datetime", "datetime", 61},
+    {"float", "float", 62},          {"sql_variant", "sql_variant", 98},
+    {"ntext", "ntext", 99},          {"bit", "bit", 104},
+    {"decimal", "decimal(38,38)", 106}, {"numeric", "numeric(38,38)", 108},
+    {"smallmoney", "smallmoney", 122}, {"bigint", "bigint", 127},
+    {"varbinary", "varbinary(8000)", 165}, {"varchar", "varchar(8000)", 167},
+    {"binary", "binary(8000)", 173}, {"char", "char(8000)", 175},
+    {"timestamp", "timestamp", 189}, {"nvarchar", "nvarchar(4000)", 231},
+    {"nchar", "nchar(4000)", 239},   {"xml", "xml", 241},
+    {"sysname", "nvarchar(128)", 256},
 };
 
 thread_local bool t_catalog_requested = false;
@@ -66,6 +85,21 @@ std::string ViewSql(std::string_view view, const std::string& catalog) {
            "0 AS is_ms_shipped, 0 AS is_disabled, 0 AS is_not_for_replication, "
            "0 AS is_instead_of_trigger FROM main.sqlite_master m WHERE " +
            std::string(kEngineTriggers);
+  }
+  if (view == "sys.types") {
+    std::string rows;
+    for (const SystemType& t : kSystemTypes) {
+      rows += std::string(rows.empty() ? "" : ", ") + "('" + std::string(t.name) + "', '" +
+              std::string(t.decl) + "', " + std::to_string(t.user_type_id) + ")";
+    }
+    const std::string type_fact = "tsql_type_fact(column2, ";
+    return "SELECT column1 COLLATE TSQL AS name, " + type_fact +
+           "'system_type_id') AS system_type_id, column3 AS user_type_id, 4 AS schema_id, "
+           "NULL AS principal_id, " + type_fact + "'max_length') AS max_length, " + type_fact +
+           "'precision') AS precision, " + type_fact + "'scale') AS scale, " + type_fact +
+           "'collation') COLLATE TSQL AS collation_name, 1 AS is_nullable, "
+           "0 AS is_user_defined, 0 AS is_assembly_type, 0 AS default_object_id, "
+           "0 AS rule_object_id, 0 AS is_table_type FROM (VALUES " + rows + ")";
   }
   if (view == "sys.tables") return "SELECT * FROM temp.\"sys.objects\" WHERE type = 'U '";
   if (view == "sys.views") return "SELECT * FROM temp.\"sys.objects\" WHERE type = 'V '";
@@ -239,6 +273,8 @@ int32_t CatalogObjectId(std::string_view name) {
   int32_t id = static_cast<int32_t>(h & 0x7fffffff);
   return id < 1000 ? id + 1000 : id;
 }
+
+std::span<const SystemType> CatalogSystemTypes() { return kSystemTypes; }
 
 TypeFacts TypeFactsOf(std::string_view decl_type) {
   TypeFacts t;

@@ -15,6 +15,7 @@
 #define AMBIT_TSQL_CATALOG_H_
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -68,6 +69,15 @@ struct TypeFacts {
   bool unicode = false;
 };
 TypeFacts TypeFactsOf(std::string_view decl_type);
+
+// SQL Server's system types as sys.types lists them: the name, a declaration whose TypeFactsOf
+// gives the row's sizes, and the user type id (the system type id but for sysname).
+struct SystemType {
+  std::string_view name;
+  std::string_view decl;
+  int user_type_id;
+};
+std::span<const SystemType> CatalogSystemTypes();
 
 // Registers the catalog's SQLite functions (tsql_object_id, tsql_type_fact); once per
 // connection, when it opens. Errors raise ComError.

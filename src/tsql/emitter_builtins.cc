@@ -1,9 +1,10 @@
 // Built-ins written as SQL: the system functions about the connection and the catalog (DB_NAME,
-// DB_ID, SUSER_SNAME, USER_NAME, HOST_NAME, APP_NAME, SCHEMA_NAME, SCHEMA_ID and the niladic
-// CURRENT_USER, SESSION_USER, SYSTEM_USER and USER), CHOOSE, CONCAT_WS and STRING_AGG ... WITHIN
-// GROUP. Database and schema ids are SQL Server's fixed ones: the system databases 1 to 4 and
+// DB_ID, SUSER_SNAME, USER_NAME, HOST_NAME, APP_NAME, SCHEMA_NAME, SCHEMA_ID, TYPE_NAME, TYPE_ID
+// and the niladic CURRENT_USER, SESSION_USER, SYSTEM_USER and USER), CHOOSE, CONCAT_WS and
+// STRING_AGG ... WITHIN GROUP. Database and schema ids are SQL Server's fixed ones: the system databases 1 to 4 and
 // the account as 5; the schemas dbo, guest, INFORMATION_SCHEMA, sys.
 #include "base/com_error.h"
+#include "tsql/catalog.h"
 #include "tsql/emitter.h"
 #include "tsql/lexer.h"
 
@@ -100,6 +101,17 @@ std::optional<std::string> Emitter::BuiltinFunction(const Expr& e) {
         "UNION ALL SELECT name FROM main.tsql_procedures) WHERE tsql_object_id(name) = " +
         operand(false) + (n == 2 ? " AND " + Expression(*e.args[1]) + " = 5" : "") + " LIMIT 1)";
     return called == "object_name" ? lookup : "CASE WHEN " + lookup + " IS NOT NULL THEN 'dbo' END";
+  }
+  if (called == "type_name" || called == "type_id") {
+    if (n != 1) WrongArgCount(name, 1);
+    const bool by_name = called == "type_id";
+    std::string out = "CASE " + operand(by_name);
+    for (const SystemType& t : CatalogSystemTypes()) {
+      const std::string id = std::to_string(t.user_type_id);
+      const std::string text = "'" + std::string(t.name) + "'";
+      out += " WHEN " + (by_name ? text + " THEN " + id : id + " THEN " + text);
+    }
+    return out + " END";
   }
   if (called == "choose") {
     if (n < 2) {
