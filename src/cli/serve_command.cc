@@ -315,11 +315,10 @@ void AddServeCommand(CLI::App& app, int* exit_code) {
                     "URL the refund service calls are posted to (none: refunds answer 429)");
   serve->add_option("--workers", o->workers, "Clients served at once (default: 16 per core, min 64)");
   serve->add_option("--list-slots", o->list_slots,
-                    "Order lists run at once, at a lower priority than the other calls "
-                    "(default: one fewer than the cores, at least 1)");
+                    "Order lists run at once (default: one fewer than the cores, at least 1)");
   serve->add_option("--list-nice", o->list_nice,
-                    "How many nice steps below the other calls the order lists run; 0 runs them "
-                    "alike")
+                    "How many nice steps below the other calls the order lists run (0: alike); "
+                    "above 0 a lock or lookup takes a core before a running list")
       ->check(CLI::Range(0, 19))
       ->capture_default_str();
   serve->add_option("--max-body", o->max_body_bytes, "Largest request body in bytes")

@@ -54,8 +54,11 @@ class CallGate {
 // One fewer than the cores, at least one: a core stays free for the cheap calls.
 size_t DefaultHeavyCallSlots();
 
-// How far below the workers the lists run by default.
-constexpr int kDefaultHeavyCallNice = 10;
+// How far below the workers the lists run by default: not at all. Lists at a lower priority
+// leave the cheap calls a core sooner, but a page then waits for every runnable thread on the
+// machine, and the tail of the pages is what the whole mix's tail is made of; on a machine busy
+// with other programs a niced list also starves.
+constexpr int kDefaultHeavyCallNice = 0;
 
 }  // namespace ambit
 

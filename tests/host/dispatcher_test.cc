@@ -234,7 +234,7 @@ TEST_F(DispatcherTest, HeavyCallsWaitForASlotAndCheapOnesDoNot) {
            std::lock_guard lock(mu);
            return Variant(entered);
          }});
-  Dispatcher d(accounts_, {&t}, /*heavy_slots=*/1);
+  Dispatcher d(accounts_, {&t}, /*heavy_slots=*/1, /*heavy_nice=*/3);
   auto call = [&](const char* method, const char* args) {
     return d.Call({"AmbitOrderInfo", method, nlohmann::ordered_json::parse(args), user_, ""});
   };
@@ -264,7 +264,7 @@ TEST_F(DispatcherTest, HeavyCallsWaitForASlotAndCheapOnesDoNot) {
   }
   changed.notify_all();
   EXPECT_EQ(second.get()["result"], 2);
-  EXPECT_EQ(list_nice, std::min(19, own_nice + kDefaultHeavyCallNice));
+  EXPECT_EQ(list_nice, std::min(19, own_nice + 3));
   EXPECT_EQ(d.heavy_calls().running(), 0u);
   EXPECT_EQ(d.heavy_calls().waiting(), 0u);
 }
