@@ -159,6 +159,9 @@ struct CallOrdering {
   std::vector<OrderItem> within_group;  // STRING_AGG(...) WITHIN GROUP (ORDER BY ...)
 };
 
+// SQL Server stops a recursive common table expression after this many levels unless told.
+inline constexpr int kDefaultMaxRecursion = 100;
+
 struct CommonTableExpr {
   std::string name;
   std::vector<std::string> columns;
@@ -172,7 +175,7 @@ struct Select {
   std::vector<OrderItem> order_by;
   bool for_xml_path = false;
   std::string xml_element;  // FOR XML PATH('x'): "x"; PATH('') or none: ""
-  int max_recursion = 100;  // OPTION (MAXRECURSION n); 0 is no limit
+  int max_recursion = kDefaultMaxRecursion;  // OPTION (MAXRECURSION n); 0 is no limit
 };
 
 // ---------------------------------------------------------------- statements
@@ -256,6 +259,7 @@ struct UpdateStmt : Stmt {
   std::vector<TableRefPtr> from;
   ExprPtr where;
   std::shared_ptr<OutputClause> output;
+  std::vector<CommonTableExpr> ctes;  // WITH name AS (...) before UPDATE
 };
 
 struct DeleteStmt : Stmt {
@@ -265,6 +269,7 @@ struct DeleteStmt : Stmt {
   std::vector<TableRefPtr> from;
   ExprPtr where;
   std::shared_ptr<OutputClause> output;
+  std::vector<CommonTableExpr> ctes;  // WITH name AS (...) before DELETE
 };
 
 struct VariableDecl {

@@ -57,6 +57,24 @@ class Emitter {
   std::string Condition(const Expr& e) { return Expression(e); }
   std::string SelectText(const Select& s, bool skip_into = true);
   std::string SelectWithoutCtes(const Select& s);
+  // "WITH a AS (...), b AS (...)": the common table expressions before a query or a write.
+  std::string CteList(const std::vector<CommonTableExpr>& ctes, int max_recursion);
+  // Makes `ctes` visible to the names of the statement emitted while it lives.
+  class VisibleCtes {
+   public:
+    VisibleCtes(Emitter* e, const std::vector<CommonTableExpr>& ctes) : e_(e), n_(ctes.size()) {
+      for (const CommonTableExpr& cte : ctes) e_->visible_ctes_.push_back(&cte);
+    }
+    ~VisibleCtes() { e_->visible_ctes_.resize(e_->visible_ctes_.size() - n_); }
+    VisibleCtes(const VisibleCtes&) = delete;
+    VisibleCtes& operator=(const VisibleCtes&) = delete;
+
+   private:
+    Emitter* e_;
+    size_t n_;
+  };
+  // The visible common table expression called `name`, or null.
+  const CommonTableExpr* VisibleCte(const std::string& name) const;
   // SQL Server's checks before running a query (emitter_check.cc).
   void CheckSelectBlock(const SelectBlock& q);
   void CheckSelect(const Select& s);

@@ -238,6 +238,12 @@ EmittedSql Emitter::Update(const UpdateStmt& s, EmittedSql* variable_query) {
     }
   }
   ScopeExit scope_exit{this};
+  VisibleCtes visible(this, s.ctes);
+  // SQLite takes WITH before UPDATE and DELETE as T-SQL does; each statement emitted carries
+  // its own copy (parameters are numbered per statement).
+  auto with_ctes = [&](std::string sql) {
+    return s.ctes.empty() ? sql : CteList(s.ctes, kDefaultMaxRecursion) + " " + sql;
+  };
   const std::string& target_name =
       s.from.empty() || target.implicit ? s.target.back() : target.ref->name.back();
   auto catalog = context_.columns ? context_.columns(target_name) : std::nullopt;
@@ -286,7 +292,8 @@ EmittedSql Emitter::Update(const UpdateStmt& s, EmittedSql* variable_query) {
   }
   if (!var_items.empty()) {
     std::string where = where_text();
-    *variable_query = Finish("SELECT " + var_items + " FROM " + from_text + where + limit_text());
+    *variable_query =
+        Finish(with_ctes("SELECT " + var_items + " FROM " + from_text + where + limit_text()));
   } else {
     variable_query->sql.clear();
   }
@@ -302,7 +309,7 @@ EmittedSql Emitter::Update(const UpdateStmt& s, EmittedSql* variable_query) {
   kept_catalog_ = catalog ? &*catalog : nullptr;
   std::string returning = CheckedReturning(s.output.get(), "both");
   kept_catalog_ = nullptr;
-  auto finish = [&](const std::string& sql) { return Finish(sql + returning); };
+  auto finish = [&](const std::string& sql) { return Finish(with_ctes(sql + returning)); };
   // OUTPUT deleted.x: the first SET keeps the row's old values for RETURNING.
   auto keep = [&](const std::string& value) {
     if (kept_columns_.empty()) return value;
@@ -359,8 +366,12 @@ EmittedSql Emitter::Delete(const DeleteStmt& s) {
     PushScope(s.from);
   }
   ScopeExit scope_exit{this};
+  VisibleCtes visible(this, s.ctes);
   std::string returning = s.output ? ReturningText(*s.output, "deleted") : "";
-  auto finish = [&](const std::string& sql) { return Finish(sql + returning); };
+  auto finish = [&](const std::string& sql) {
+    std::string out = sql + returning;
+    return Finish(s.ctes.empty() ? out : CteList(s.ctes, kDefaultMaxRecursion) + " " + out);
+  };
   TargetRef target = ResolveTarget(s.target, s.from);
   std::string write_table = target.table;
   std::string rid = target.instance + ".rowid";

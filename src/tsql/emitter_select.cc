@@ -109,29 +109,32 @@ std::string Emitter::SelectText(const Select& s, bool skip_into) {
   }
   if (s.for_xml_path) return ForXmlText(s);
   if (!s.ctes.empty()) {
-    std::string with = "WITH ";
-    for (size_t i = 0; i < s.ctes.size(); ++i) {
-      const CommonTableExpr& cte = s.ctes[i];
-      if (i) with += ", "sv;
-      if (std::string recursive = RecursiveCteText(cte, s.max_recursion); !recursive.empty()) {
-        with += recursive;
-        continue;
-      }
-      with += QuoteName(cte.name);
-      if (!cte.columns.empty()) {
-        with += " ("sv;
-        for (size_t c = 0; c < cte.columns.size(); ++c) with += (c ? ", " : "") + QuoteName(cte.columns[c]);
-        with += ")"sv;
-      }
-      CheckNested(*cte.select, "");
-      with += " AS (" + SelectText(*cte.select) + ")";
-    }
-    for (const CommonTableExpr& cte : s.ctes) visible_ctes_.push_back(&cte);
-    std::string main = SelectWithoutCtes(s);
-    visible_ctes_.resize(visible_ctes_.size() - s.ctes.size());
-    return with + " " + main;
+    std::string with = CteList(s.ctes, s.max_recursion);
+    VisibleCtes visible(this, s.ctes);
+    return with + " " + SelectWithoutCtes(s);
   }
   return SelectWithoutCtes(s);
+}
+
+std::string Emitter::CteList(const std::vector<CommonTableExpr>& ctes, int max_recursion) {
+  std::string with = "WITH ";
+  for (size_t i = 0; i < ctes.size(); ++i) {
+    const CommonTableExpr& cte = ctes[i];
+    if (i) with += ", "sv;
+    if (std::string recursive = RecursiveCteText(cte, max_recursion); !recursive.empty()) {
+      with += recursive;
+      continue;
+    }
+    with += QuoteName(cte.name);
+    if (!cte.columns.empty()) {
+      with += " ("sv;
+      for (size_t c = 0; c < cte.columns.size(); ++c) with += (c ? ", " : "") + QuoteName(cte.columns[c]);
+      with += ")"sv;
+    }
+    CheckNested(*cte.select, "");
+    with += " AS (" + SelectText(*cte.select) + ")";
+  }
+  return with;
 }
 
 std::string Emitter::SelectWithoutCtes(const Select& s) {

@@ -51,9 +51,31 @@ bool IsAggregateCall(const Expr& e) {
 
 }  // namespace
 
+const CommonTableExpr* Emitter::VisibleCte(const std::string& name) const {
+  for (auto cte = visible_ctes_.rbegin(); cte != visible_ctes_.rend(); ++cte) {
+    if (EqualsNoCase((*cte)->name, name)) return *cte;
+  }
+  return nullptr;
+}
+
 std::unique_ptr<Emitter::ViewTarget> Emitter::ViewOf(const std::string& name) {
-  if (!context_.view || IsTempName(name) || (!name.empty() && name[0] == '@')) return nullptr;
-  std::shared_ptr<const CreateViewStmt> view = context_.view(name);
+  // A common table expression written to is a view for that statement, by SQL Server's rules.
+  std::shared_ptr<const CreateViewStmt> view;
+  std::optional<std::vector<CatalogColumn>> cte_columns;
+  if (const CommonTableExpr* cte = VisibleCte(name)) {
+    auto as_view = std::make_shared<CreateViewStmt>();
+    as_view->name = {cte->name};
+    as_view->columns = cte->columns;
+    as_view->select = cte->select;
+    view = std::move(as_view);
+    TableRef ref;
+    ref.kind = TableRef::Kind::kTable;
+    ref.name = {cte->name};
+    cte_columns = SourceColumns(ref);
+  } else {
+    if (!context_.view || IsTempName(name) || (!name.empty() && name[0] == '@')) return nullptr;
+    view = context_.view(name);
+  }
   if (!view) return nullptr;
   auto out = std::make_unique<ViewTarget>();
   out->name = view->name.back();
@@ -98,7 +120,9 @@ std::unique_ptr<Emitter::ViewTarget> Emitter::ViewOf(const std::string& name) {
       }
     }
   }
-  auto columns = context_.columns ? context_.columns(out->name) : std::nullopt;
+  auto columns = cte_columns ? cte_columns
+                 : context_.columns ? context_.columns(out->name)
+                                    : std::nullopt;
   if (!columns || columns->size() != out->items.size()) {
     Refuse(4405, "View or function '" + out->name +
                      "' is not updatable because the modification affects multiple base tables.");

@@ -251,8 +251,14 @@ StmtPtr Parser::ParseStatement() {
       auto* insert = static_cast<InsertStmt*>(stmt.get());
       if (!insert->select || !insert->select->ctes.empty()) FailAt(at);
       insert->select->ctes = std::move(ctes);
+    } else if (IsKeyword("update")) {
+      stmt = ParseUpdate();
+      static_cast<UpdateStmt*>(stmt.get())->ctes = std::move(ctes);
+    } else if (IsKeyword("delete")) {
+      stmt = ParseDelete();
+      static_cast<DeleteStmt*>(stmt.get())->ctes = std::move(ctes);
     } else {
-      if (!IsKeyword("select")) Fail();  // WITH before UPDATE/DELETE is not supported
+      if (!IsKeyword("select")) Fail();
       auto s = std::make_unique<SelectStmt>();
       s->select = ParseSelect();
       s->select->ctes = std::move(ctes);
