@@ -313,7 +313,7 @@ EmittedSql Emitter::Update(const UpdateStmt& s, EmittedSql* variable_query) {
   // OUTPUT deleted.x: the first SET keeps the row's old values for RETURNING.
   auto keep = [&](const std::string& value) {
     if (kept_columns_.empty()) return value;
-    std::string out = "tsql_keep(" + value;
+    std::string out = "tsql_keep(" + value + ", " + write_table + ".rowid";
     for (const std::string& c : kept_columns_) out += ", " + write_table + "." + QuoteName(c);
     return out + ")";
   };

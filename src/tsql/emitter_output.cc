@@ -1,8 +1,8 @@
 // OUTPUT of INSERT, UPDATE and DELETE as SQLite's RETURNING. RETURNING sees the target row
 // after an insert or update and before a delete, so inserted.x and (for DELETE) deleted.x are
 // the target's column x. The values an UPDATE overwrites are gone by then: deleted.x in an
-// UPDATE reads them from tsql_kept, which the first SET expression fills through tsql_keep
-// with the row's old values (runtime_rows.cc).
+// UPDATE reads them from tsql_kept by the row's rowid, which the first SET expression fills
+// through tsql_keep with the row's old values (runtime_rows.cc).
 #include "base/com_error.h"
 #include "tsql/emitter.h"
 #include "tsql/lexer.h"
@@ -56,7 +56,7 @@ std::string Emitter::KeptColumn(const std::string& name) {
   size_t index = 0;
   while (index < kept_columns_.size() && !EqualsNoCase(kept_columns_[index], name)) ++index;
   if (index == kept_columns_.size()) kept_columns_.push_back(name);
-  return "tsql_kept(" + std::to_string(index) + ")";
+  return "tsql_kept(" + std::to_string(index) + ", rowid)";
 }
 
 std::string Emitter::CheckedReturning(const OutputClause* output, const std::string& allowed) {

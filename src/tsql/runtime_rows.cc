@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "base/com_error.h"
@@ -118,37 +119,65 @@ void Unpack(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_null(ctx);
 }
 
-// The old values of the row an UPDATE is changing, for OUTPUT deleted.x. RETURNING sees only
-// the new row, but SQLite evaluates a row's SET expressions, writes it and then computes its
-// RETURNING values before it moves to the next row; tsql_keep(new_value, old...) in the first
-// SET keeps the old values and tsql_kept(i) in RETURNING reads them back.
-struct KeptRow {
-  std::vector<sqlite3_value*> values;
-  void Clear() {
-    for (sqlite3_value* v : values) sqlite3_value_free(v);
-    values.clear();
+// The old values of the rows an UPDATE is changing, for OUTPUT deleted.x. RETURNING sees only
+// the new row: tsql_keep(new_value, rowid, old...) in the first SET keeps the row's old values
+// and tsql_kept(i, rowid) in RETURNING reads them back. A plain UPDATE writes a row and returns
+// it before it moves to the next one; an UPDATE ... FROM works out every row's new values before
+// it writes the first, so the old values of all its rows wait here at once, by rowid.
+struct KeptRows {
+  struct Row {
+    std::vector<sqlite3_value*> values;
+    bool read = false;
+  };
+  std::unordered_map<int64_t, Row> rows;
+  // Rows whose RETURNING has run; dropped when the next row is kept (a row of a later statement
+  // may have the same rowid and must not find these values).
+  std::vector<int64_t> read;
+
+  static void Free(Row& row) {
+    for (sqlite3_value* v : row.values) sqlite3_value_free(v);
+    row.values.clear();
   }
-  ~KeptRow() { Clear(); }
+  ~KeptRows() {
+    for (auto& [rowid, row] : rows) Free(row);
+  }
 };
 
 void Keep(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-  auto* kept = static_cast<KeptRow*>(sqlite3_user_data(ctx));
-  kept->Clear();
-  for (int i = 1; i < argc; ++i) {
+  auto* kept = static_cast<KeptRows*>(sqlite3_user_data(ctx));
+  for (int64_t rowid : kept->read) {
+    auto it = kept->rows.find(rowid);
+    if (it != kept->rows.end() && it->second.read) {
+      KeptRows::Free(it->second);
+      kept->rows.erase(it);
+    }
+  }
+  kept->read.clear();
+  KeptRows::Row& row = kept->rows[sqlite3_value_int64(argv[1])];
+  KeptRows::Free(row);  // left by a statement that failed before its RETURNING
+  row.read = false;
+  for (int i = 2; i < argc; ++i) {
     sqlite3_value* copy = sqlite3_value_dup(argv[i]);
     if (copy == nullptr) return sqlite3_result_error_nomem(ctx);
-    kept->values.push_back(copy);
+    row.values.push_back(copy);
   }
   sqlite3_result_value(ctx, argv[0]);
 }
 
 void Kept(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  auto* kept = static_cast<KeptRow*>(sqlite3_user_data(ctx));
+  auto* kept = static_cast<KeptRows*>(sqlite3_user_data(ctx));
+  const int64_t rowid = sqlite3_value_int64(argv[1]);
+  auto it = kept->rows.find(rowid);
   int64_t index = sqlite3_value_int64(argv[0]);
-  if (index < 0 || index >= static_cast<int64_t>(kept->values.size())) {
+  if (it == kept->rows.end() || index < 0 ||
+      index >= static_cast<int64_t>(it->second.values.size())) {
     return sqlite3_result_null(ctx);
   }
-  sqlite3_result_value(ctx, kept->values[static_cast<size_t>(index)]);
+  if (!it->second.read) {
+    it->second.read = true;
+    kept->read.push_back(rowid);
+  }
+  sqlite3_result_value(ctx, it->second.values[static_cast<size_t>(index)]);
 }
 
 void AppendJsonString(std::string* out, std::string_view text) {
@@ -215,15 +244,15 @@ void RegisterRowFunctions(sqlite3* db) {
                                     nullptr, nullptr, nullptr);
   }
   // Not deterministic: each call must run, in row order.
-  auto* kept = new KeptRow;
+  auto* kept = new KeptRows;
   if (rc == SQLITE_OK) {
     rc = sqlite3_create_function_v2(db, "tsql_keep", -1, SQLITE_UTF8, kept, Keep, nullptr,
-                                    nullptr, [](void* p) { delete static_cast<KeptRow*>(p); });
+                                    nullptr, [](void* p) { delete static_cast<KeptRows*>(p); });
   } else {
     delete kept;
   }
   if (rc == SQLITE_OK) {
-    rc = sqlite3_create_function_v2(db, "tsql_kept", 1, SQLITE_UTF8, kept, Kept, nullptr,
+    rc = sqlite3_create_function_v2(db, "tsql_kept", 2, SQLITE_UTF8, kept, Kept, nullptr,
                                     nullptr, nullptr);
   }
   if (rc != SQLITE_OK) {
