@@ -46,21 +46,54 @@ class Lexer {
     unescaped_->clear();
   }
 
+  // The common tokens (names, punctuation) and the blanks between them are read here with
+  // the position and line in registers; the rest (literals, comments, variables, operators of
+  // two characters) go through Next and the members.
   void Run(std::vector<Token>& out) {
     out.clear();
     // Dense SQL runs a token to every three or four bytes; a larger guess costs more (the
     // allocator consolidates its bins when a block this size comes back) than one regrowth.
     out.reserve(text_.size() / 3 + 16);
+    const char* const begin = text_.data();
+    const char* const end = begin + text_.size();
+    const char* p = begin;
+    int line = 1;
     while (true) {
-      SkipBlanksAndComments();
-      if (pos_ >= text_.size()) break;
-      out.emplace_back();
-      Next(&out.back());
+      unsigned char c = 0;
+      while (p != end && (kClasses[c = static_cast<unsigned char>(*p)] & kBlank)) {
+        line += c == '\n';
+        ++p;
+      }
+      if (p == end) break;
+      const unsigned char next = p + 1 != end ? static_cast<unsigned char>(p[1]) : 0;
+      Token t;
+      t.offset = static_cast<size_t>(p - begin);
+      t.line = line;
+      const uint8_t cls = kClasses[c];
+      if ((cls & kIdentStart) && !((c == 'N' || c == 'n') && next == '\'')) {
+        const char* start = p++;
+        while (p != end && (kClasses[static_cast<unsigned char>(*p)] & kIdentPart)) ++p;
+        t.kind = TokenKind::kIdentifier;
+        t.text = std::string_view(start, static_cast<size_t>(p - start));
+      } else if ((cls & kOneCharOp) && next != '=' && next != '<' && next != '>' &&
+                 !(c == '.' && IsDigit(next)) && !(c == '-' && next == '-') &&
+                 !(c == '/' && next == '*')) {
+        t.kind = TokenKind::kOperator;
+        t.text = std::string_view(p++, 1);
+      } else {
+        pos_ = static_cast<size_t>(p - begin);
+        line_ = line;
+        if (!SkipComment()) Next(&t);
+        p = begin + pos_;
+        line = line_;
+        if (t.kind == TokenKind::kEnd) continue;  // a comment
+      }
+      out.push_back(t);
     }
-    Token end;
-    end.offset = text_.size();
-    end.line = line_;
-    out.push_back(end);
+    Token end_token;
+    end_token.offset = text_.size();
+    end_token.line = line;
+    out.push_back(end_token);
   }
 
  private:
@@ -85,33 +118,30 @@ class Lexer {
     pos_ = p - text_.data();
   }
 
-  void SkipBlanksAndComments() {
-    while (pos_ < text_.size()) {
-      unsigned char c = text_[pos_];
-      if (kClasses[c] & kBlank) {
-        if (c == '\n') ++line_;
-        ++pos_;
-      } else if (c == '-' && Peek(1) == '-') {
-        while (pos_ < text_.size() && text_[pos_] != '\n') Advance();
-      } else if (c == '/' && Peek(1) == '*') {
-        // T-SQL block comments nest.
-        int depth = 0;
-        do {
-          if (pos_ + 1 >= text_.size()) SyntaxError(113, "Missing end comment mark '*/'.");
-          if (text_[pos_] == '/' && text_[pos_ + 1] == '*') {
-            ++depth;
-            Advance(2);
-          } else if (text_[pos_] == '*' && text_[pos_ + 1] == '/') {
-            --depth;
-            Advance(2);
-          } else {
-            Advance();
-          }
-        } while (depth > 0);
-      } else {
-        break;
-      }
+  // Moves past a comment at the position; false when none starts there.
+  bool SkipComment() {
+    const char c = text_[pos_];
+    if (c == '-' && Peek(1) == '-') {
+      const size_t eol = text_.find('\n', pos_);
+      pos_ = eol == std::string_view::npos ? text_.size() : eol;
+      return true;
     }
+    if (c != '/' || Peek(1) != '*') return false;
+    // T-SQL block comments nest.
+    int depth = 0;
+    do {
+      if (pos_ + 1 >= text_.size()) SyntaxError(113, "Missing end comment mark '*/'.");
+      if (text_[pos_] == '/' && text_[pos_ + 1] == '*') {
+        ++depth;
+        Advance(2);
+      } else if (text_[pos_] == '*' && text_[pos_ + 1] == '/') {
+        --depth;
+        Advance(2);
+      } else {
+        Advance();
+      }
+    } while (depth > 0);
+    return true;
   }
 
   // The body of a quoted token, unescaped. Most bodies hold no doubled quote: they are the
