@@ -82,11 +82,19 @@ class Parser {
   // --- expressions (parser_expr.cc)
   ExprPtr ParseExpr();
   ExprPtr ParseOr();
-  ExprPtr ParseAnd();
-  ExprPtr ParseNot();
-  ExprPtr ParsePredicate();
-  ExprPtr ParseAdditive();
-  ExprPtr ParseMultiplicative();
+  // The binary levels, loosest first; ParseLevel(n) reads an expression whose operators are
+  // all of level n or tighter.
+  enum : int {
+    kOrLevel = 1,
+    kAndLevel,
+    kNotLevel,  // prefix NOT only
+    kPredicateLevel,
+    kAdditiveLevel,
+    kMultiplicativeLevel,
+  };
+  ExprPtr ParseLevel(int min);
+  int OperatorLevel(std::string_view* op) const;
+  ExprPtr ParsePredicateTail(ExprPtr left, size_t offset);
   ExprPtr ParseUnary();
   ExprPtr ParsePrimary();
   ExprPtr ParseFunctionCall(std::string_view name, size_t offset);

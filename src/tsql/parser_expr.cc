@@ -48,26 +48,6 @@ ExprPtr MakeExpr(ExprKind kind, size_t offset) {
   return e;
 }
 
-// Parses "first op operand op operand ..." of one precedence level into one chain node, so
-// left-associative input never nests deeper than its parentheses. `next_op` consumes and
-// answers the next operator of the level ("" when there is none).
-template <typename NextOp, typename Operand>
-ExprPtr ParseChain(ExprPtr first, NextOp next_op, Operand operand) {
-  // A view: most operands have no operator after them, and then no string is made.
-  std::string_view op = next_op();
-  if (op.empty()) return first;
-  auto chain = MakeExpr(ExprKind::kBinary, first->offset);
-  chain->text = op;
-  chain->ReserveArgs(2);  // most chains are one operator: no regrowth
-  chain->ReserveParts(1);
-  chain->args.push_back(std::move(first));
-  do {
-    chain->parts.emplace_back(op);
-    chain->args.push_back(operand());
-  } while (!(op = next_op()).empty());
-  return chain;
-}
-
 // SQL Server refuses "a = b = c"; a bounded run of predicates keeps hostile input from
 // building a tree as deep as it is long.
 constexpr int kMaxPredicateRun = 32;
@@ -144,134 +124,174 @@ ExprPtr Parser::ParseExpr() {
   return ends ? ParsePrimary() : ParseOr();
 }
 
-ExprPtr Parser::ParseOr() {
-  return ParseChain(
-      ParseAnd(), [&] { return AcceptKeyword("or") ? std::string_view("or") : std::string_view(); },
-      [&] { return ParseAnd(); });
+ExprPtr Parser::ParseOr() { return ParseLevel(kOrLevel); }
+
+// The binary level of the operator at the position (0 when none), and its text as the chain
+// node keeps it.
+int Parser::OperatorLevel(std::string_view* op) const {
+  const Token& t = Peek();
+  std::string_view w = t.text;
+  if (t.kind == TokenKind::kOperator) {
+    *op = w;
+    if (w.size() == 1) {
+      switch (w[0]) {
+        case '*':
+        case '/':
+        case '%':
+          return kMultiplicativeLevel;
+        case '+':
+        case '-':
+        case '&':
+        case '|':
+        case '^':
+          return kAdditiveLevel;
+        default:
+          break;
+      }
+    }
+    return IsComparison(w) ? kPredicateLevel : 0;
+  }
+  if (t.kind != TokenKind::kIdentifier) return 0;
+  switch (w.size()) {
+    case 2:
+      if (EqualsNoCase(w, "or")) {
+        *op = "or";
+        return kOrLevel;
+      }
+      return EqualsNoCase(w, "is") || EqualsNoCase(w, "in") ? kPredicateLevel : 0;
+    case 3:
+      if (EqualsNoCase(w, "and")) {
+        *op = "and";
+        return kAndLevel;
+      }
+      // NOT only as NOT IN, NOT LIKE, NOT BETWEEN; a NOT elsewhere ends the expression.
+      return EqualsNoCase(w, "not") &&
+                     (IsKeyword("in", 1) || IsKeyword("like", 1) || IsKeyword("between", 1))
+                 ? kPredicateLevel
+                 : 0;
+    case 4:
+      return EqualsNoCase(w, "like") ? kPredicateLevel : 0;
+    case 7:
+      return EqualsNoCase(w, "between") ? kPredicateLevel : 0;
+    default:
+      return 0;
+  }
 }
 
-ExprPtr Parser::ParseAnd() {
-  return ParseChain(
-      ParseNot(), [&] { return AcceptKeyword("and") ? std::string_view("and") : std::string_view(); },
-      [&] { return ParseNot(); });
-}
-
-ExprPtr Parser::ParseNot() {
-  if (IsKeyword("not")) {
+// Precedence climbing: one operand, then the operators of level `min` and above, each level's
+// run of operators read into one chain node. Reads what the classic one-function-per-level
+// descent reads (OR, AND, NOT, predicates, + - & ^ |, * / %), without passing every operand
+// down through all the levels.
+ExprPtr Parser::ParseLevel(int min) {
+  const size_t start = Offset();
+  ExprPtr left;
+  // Operators of this level and above were read with the operand (a prefix NOT or EXISTS
+  // takes no predicate after it).
+  int ceiling = kMultiplicativeLevel + 1;
+  if (min <= kNotLevel && IsKeyword("not")) {
     ExprDepth guard(this);
     size_t offset = Advance().offset;
-    auto e = MakeExpr(ExprKind::kUnary, offset);
-    e->text = "not";
-    e->ReserveArgs(1);
-    e->args.push_back(ParseNot());
-    return e;
+    left = MakeExpr(ExprKind::kUnary, offset);
+    left->text = "not";
+    left->ReserveArgs(1);
+    left->args.push_back(ParseLevel(kNotLevel));
+    ceiling = kNotLevel;
+  } else if (min <= kPredicateLevel && IsKeyword("exists")) {
+    Advance();
+    left = MakeExpr(ExprKind::kExists, start);
+    ExpectOp("(");
+    left->select = ParseSelect();
+    ExpectOp(")");
+    ceiling = kPredicateLevel;
+  } else {
+    left = ParseUnary();
   }
-  return ParsePredicate();
+  int run = 0;
+  while (true) {
+    std::string_view op;
+    const int level = OperatorLevel(&op);
+    if (level < min || level >= ceiling) return left;  // level 0 included
+    if (level == kPredicateLevel) {
+      left = ParsePredicateTail(std::move(left), start);
+      if (++run > kMaxPredicateRun) FailNestedTooDeeply();
+      ceiling = kPredicateLevel + 1;
+      continue;
+    }
+    auto chain = MakeExpr(ExprKind::kBinary, left->offset);
+    chain->text = op;
+    chain->ReserveArgs(2);  // most chains are one operator: no regrowth
+    chain->ReserveParts(1);
+    chain->args.push_back(std::move(left));
+    do {
+      chain->parts.emplace_back(op);
+      Advance();
+      chain->args.push_back(ParseLevel(level + 1));
+    } while (OperatorLevel(&op) == level);
+    left = std::move(chain);
+    ceiling = level;
+  }
 }
 
-ExprPtr Parser::ParsePredicate() {
-  size_t offset = Offset();
-  if (IsKeyword("exists")) {
+// One comparison, IS [NOT] NULL, [NOT] IN, [NOT] LIKE or [NOT] BETWEEN after `left`; `offset`
+// is where the predicate's first operand starts.
+ExprPtr Parser::ParsePredicateTail(ExprPtr left, size_t offset) {
+  const Token& t = Peek();
+  if (t.kind == TokenKind::kOperator) {
+    std::string op = std::string(Advance().text);
+    if (op == "!=") op = "<>";
+    if (op == "!<") op = ">=";
+    if (op == "!>") op = "<=";
+    if (IsKeyword("all") || IsKeyword("any") || IsKeyword("some")) Fail();
+    return MakeBinary(op, std::move(left), ParseLevel(kAdditiveLevel));
+  }
+  bool negated = false;
+  if (IsKeyword("not")) {
     Advance();
-    auto e = MakeExpr(ExprKind::kExists, offset);
+    negated = true;
+  }
+  if (AcceptKeyword("is")) {
+    auto e = MakeExpr(ExprKind::kIsNull, offset);
+    e->negated = AcceptKeyword("not");
+    ExpectKeyword("null");
+    e->ReserveArgs(1);
+    e->args.push_back(std::move(left));
+    return e;
+  }
+  if (AcceptKeyword("in")) {
+    auto e = MakeExpr(ExprKind::kIn, offset);
+    e->negated = negated;
+    e->ReserveArgs(4);
+    e->args.push_back(std::move(left));
     ExpectOp("(");
-    e->select = ParseSelect();
+    if (IsKeyword("select")) {
+      e->select = ParseSelect();
+    } else {
+      do {
+        e->args.push_back(ParseExpr());
+      } while (AcceptOp(","));
+    }
     ExpectOp(")");
     return e;
   }
-  ExprPtr left = ParseAdditive();
-  for (int run = 0;; ++run) {
-    if (run > kMaxPredicateRun) {
-      FailNestedTooDeeply();
-    }
-    const Token& t = Peek();
-    if (t.kind == TokenKind::kOperator) {
-      // Every other operator (mostly "," and ")") ends the predicate: the words below are
-      // identifiers.
-      if (!IsComparison(t.text)) return left;
-      std::string op = std::string(Advance().text);
-      if (op == "!=") op = "<>";
-      if (op == "!<") op = ">=";
-      if (op == "!>") op = "<=";
-      if (IsKeyword("all") || IsKeyword("any") || IsKeyword("some")) Fail();
-      left = MakeBinary(op, std::move(left), ParseAdditive());
-      continue;
-    }
-    bool negated = false;
-    if (IsKeyword("not") && (IsKeyword("in", 1) || IsKeyword("like", 1) ||
-                             IsKeyword("between", 1))) {
-      Advance();
-      negated = true;
-    }
-    if (AcceptKeyword("is")) {
-      auto e = MakeExpr(ExprKind::kIsNull, offset);
-      e->negated = AcceptKeyword("not");
-      ExpectKeyword("null");
-      e->ReserveArgs(1);
-      e->args.push_back(std::move(left));
-      left = std::move(e);
-      continue;
-    }
-    if (AcceptKeyword("in")) {
-      auto e = MakeExpr(ExprKind::kIn, offset);
-      e->negated = negated;
-      e->ReserveArgs(4);
-      e->args.push_back(std::move(left));
-      ExpectOp("(");
-      if (IsKeyword("select")) {
-        e->select = ParseSelect();
-      } else {
-        do {
-          e->args.push_back(ParseExpr());
-        } while (AcceptOp(","));
-      }
-      ExpectOp(")");
-      left = std::move(e);
-      continue;
-    }
-    if (AcceptKeyword("like")) {
-      auto e = MakeExpr(ExprKind::kLike, offset);
-      e->negated = negated;
-      e->ReserveArgs(2);
-      e->args.push_back(std::move(left));
-      e->args.push_back(ParseAdditive());
-      if (AcceptKeyword("escape")) e->args.push_back(ParseAdditive());
-      left = std::move(e);
-      continue;
-    }
-    if (AcceptKeyword("between")) {
-      auto e = MakeExpr(ExprKind::kBetween, offset);
-      e->negated = negated;
-      e->ReserveArgs(3);
-      e->args.push_back(std::move(left));
-      e->args.push_back(ParseAdditive());
-      ExpectKeyword("and");
-      e->args.push_back(ParseAdditive());
-      left = std::move(e);
-      continue;
-    }
-    if (negated) Fail();
-    return left;
+  if (AcceptKeyword("like")) {
+    auto e = MakeExpr(ExprKind::kLike, offset);
+    e->negated = negated;
+    e->ReserveArgs(2);
+    e->args.push_back(std::move(left));
+    e->args.push_back(ParseLevel(kAdditiveLevel));
+    if (AcceptKeyword("escape")) e->args.push_back(ParseLevel(kAdditiveLevel));
+    return e;
   }
-}
-
-ExprPtr Parser::ParseAdditive() {
-  return ParseChain(
-      ParseMultiplicative(),
-      [&] {
-        bool more = IsOp("+") || IsOp("-") || IsOp("&") || IsOp("|") || IsOp("^");
-        return more ? Advance().text : std::string_view();
-      },
-      [&] { return ParseMultiplicative(); });
-}
-
-ExprPtr Parser::ParseMultiplicative() {
-  return ParseChain(
-      ParseUnary(),
-      [&] {
-        return IsOp("*") || IsOp("/") || IsOp("%") ? Advance().text : std::string_view();
-      },
-      [&] { return ParseUnary(); });
+  // OperatorLevel lets nothing else through.
+  ExpectKeyword("between");
+  auto e = MakeExpr(ExprKind::kBetween, offset);
+  e->negated = negated;
+  e->ReserveArgs(3);
+  e->args.push_back(std::move(left));
+  e->args.push_back(ParseLevel(kAdditiveLevel));
+  ExpectKeyword("and");
+  e->args.push_back(ParseLevel(kAdditiveLevel));
+  return e;
 }
 
 ExprPtr Parser::ParseUnary() {
