@@ -12,8 +12,22 @@ namespace ambit::tsql {
 using namespace std::string_view_literals;
 
 void Emitter::AppendQuoted(const std::string& text, char quote, std::string* out) {
+  // Names and literals are short and seldom hold a quote: such a text is quoted on the stack
+  // and appended in one piece, looking for the quote as it is copied.
+  constexpr size_t kShort = 62;
+  const size_t n = text.size();
+  if (n <= kShort) {
+    char quoted[kShort + 2];
+    quoted[0] = quote;
+    size_t i = 0;
+    for (; i < n && text[i] != quote; ++i) quoted[i + 1] = text[i];
+    if (i == n) {
+      quoted[n + 1] = quote;
+      out->append(quoted, n + 2);
+      return;
+    }
+  }
   *out += quote;
-  // Names and literals seldom hold a quote: the text is copied whole when it has none.
   if (text.find(quote) == std::string::npos) {
     *out += text;
   } else {
