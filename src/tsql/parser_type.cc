@@ -55,7 +55,10 @@ TypeRef Parser::ParseType(bool in_cast) {
       "nvarchar", "text",    "ntext",    "datetime", "smalldatetime", "datetime2", "date",
       "time",     "uniqueidentifier", "sysname", "integer", "varbinary", "binary", "image",
       "timestamp", "xml",   "datetimeoffset", "rowversion"};
-  if (std::find(std::begin(kKnown), std::end(kKnown), t.name) == std::end(kKnown)) {
+  // Views compare their lengths first; a std::string against a view would compare the bytes
+  // of every entry.
+  const std::string_view lowered = t.name;
+  if (std::find(std::begin(kKnown), std::end(kKnown), lowered) == std::end(kKnown)) {
     // SQL Server words the two cases differently: a CAST target is checked against the system
     // types only, a declaration would also look for a user-defined type.
     if (in_cast) {
@@ -67,8 +70,9 @@ TypeRef Parser::ParseType(bool in_cast) {
   }
   // INTEGER is only a synonym of int; kept as written it would also be the one type spelling
   // that makes SQLite alias a key column to the row number.
-  if (t.name == "integer") t.name = "int";
+  if (lowered == "integer") t.name = "int";
   t.text = t.name;
+  const std::string_view name = t.name;
   if (AcceptOp("(")) {
     if (AcceptKeyword("max")) {
       t.length = 0;
@@ -85,10 +89,10 @@ TypeRef Parser::ParseType(bool in_cast) {
         t.text += ',';
         t.text += std::to_string(t.scale);
         t.text += ')';
-      } else if (t.name == "decimal" || t.name == "numeric" || t.name == "float" ||
-                 t.name == "datetime2" || t.name == "time") {
+      } else if (name == "decimal" || name == "numeric" || name == "float" ||
+                 name == "datetime2" || name == "time") {
         t.precision = first;
-        t.scale = (t.name == "decimal" || t.name == "numeric") ? 0 : -1;
+        t.scale = (name == "decimal" || name == "numeric") ? 0 : -1;
         t.text += '(';
         t.text += std::to_string(first);
         t.text += t.scale == 0 ? ",0)" : ")";
@@ -100,15 +104,15 @@ TypeRef Parser::ParseType(bool in_cast) {
       }
     }
     ExpectOp(")");
-  } else if (t.name == "decimal" || t.name == "numeric") {
+  } else if (name == "decimal" || name == "numeric") {
     t.precision = 18;
     t.scale = 0;
     t.text += "(18,0)";
-  } else if (t.name == "char" || t.name == "nchar" || t.name == "varchar" ||
-             t.name == "nvarchar") {
+  } else if (name == "char" || name == "nchar" || name == "varchar" ||
+             name == "nvarchar") {
     t.length = in_cast ? 30 : 1;  // a declaration without length means one character
     t.text += in_cast ? "(30)" : "(1)";
-  } else if (t.name == "sysname") {
+  } else if (name == "sysname") {
     t.name = "nvarchar";
     t.length = 128;
     t.text = "nvarchar(128)";
