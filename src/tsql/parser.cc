@@ -82,6 +82,8 @@ constexpr size_t kMaxSpareTokens = 16384;
 Parser::Parser(std::string_view text) : text_(text) {
   tokens_.swap(spare_tokens);
   Tokenize(text, &unescaped_, &tokens_);
+  end_ = tokens_.size() - 1;
+  for (size_t i = 0; i < kEndPadding; ++i) tokens_.push_back(tokens_[end_]);
 }
 
 Parser::~Parser() {
@@ -107,7 +109,7 @@ size_t Parser::PreviousEnd() const {
   if (pos_ == 0) return 0;
   const Token& prev = tokens_[pos_ - 1];
   // Token texts of strings are unescaped, so find the end from the next token's start.
-  return pos_ < tokens_.size() ? tokens_[pos_].offset : prev.offset + prev.text.size();
+  return pos_ <= end_ ? tokens_[pos_].offset : prev.offset + prev.text.size();
 }
 
 void Parser::ExpectKeyword(std::string_view word) {

@@ -32,7 +32,7 @@ class Parser {
   std::unique_ptr<Batch> ParseAll();
   // The line of the token the parser stands on (where a syntax error is reported).
   int current_line() const {
-    return tokens_.empty() ? 1 : tokens_[std::min(pos_, tokens_.size() - 1)].line;
+    return tokens_[pos_].line;
   }
 
   // --- statements (parser.cc, parser_dml.cc, parser_ddl.cc)
@@ -111,9 +111,12 @@ class Parser {
   std::string ParseName();
 
   // --- tokens (the small ones inline: the grammar asks them at every step)
+  // The end token is repeated kEndPadding times after itself, so that a look a few tokens
+  // ahead, the grammar's usual one, needs no bounds check.
+  static constexpr size_t kEndPadding = 3;
   const Token& Peek(size_t ahead = 0) const {
-    size_t i = pos_ + ahead;
-    return tokens_[i < tokens_.size() ? i : tokens_.size() - 1];
+    if (ahead <= kEndPadding) return tokens_[pos_ + ahead];
+    return tokens_[std::min(pos_ + ahead, end_)];
   }
   bool IsKeyword(std::string_view word, size_t ahead = 0) const {
     const Token& t = Peek(ahead);
@@ -126,7 +129,7 @@ class Parser {
   }
   const Token& Advance() {
     const Token& t = tokens_[pos_];
-    if (pos_ + 1 < tokens_.size()) ++pos_;
+    if (pos_ < end_) ++pos_;
     return t;
   }
   bool AcceptKeyword(std::string_view word) {
@@ -156,7 +159,8 @@ class Parser {
  private:
   std::string_view text_;
   std::string unescaped_;  // the texts of tokens that had doubled quotes; before tokens_
-  std::vector<Token> tokens_;
+  std::vector<Token> tokens_;  // ends with kEndPadding + 1 end tokens
+  size_t end_ = 0;             // the index of the first end token; pos_ never passes it
   size_t pos_ = 0;
 };
 
