@@ -120,12 +120,6 @@ void Parser::ExpectOp(std::string_view op) {
   if (!AcceptOp(op)) Fail();
 }
 
-bool Parser::IsName(size_t ahead) const {
-  const Token& t = Peek(ahead);
-  if (t.kind == TokenKind::kQuotedIdentifier) return true;
-  return t.kind == TokenKind::kIdentifier && !IsReserved(t);
-}
-
 void Parser::Fail() const { FailAt(Peek()); }
 
 void Parser::FailAt(const Token& token) const {

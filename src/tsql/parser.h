@@ -144,7 +144,12 @@ class Parser {
     return true;
   }
   void ExpectOp(std::string_view op);
-  bool IsName(size_t ahead = 0) const;  // an identifier that is not a reserved word
+  // An identifier that is not a reserved word. Inline: asked of most names, several times.
+  bool IsName(size_t ahead = 0) const {
+    const Token& t = Peek(ahead);
+    if (t.kind == TokenKind::kQuotedIdentifier) return true;
+    return t.kind == TokenKind::kIdentifier && !IsReserved(t);
+  }
   // IsReservedWord of an identifier token's text, asked once a token.
   static bool IsReserved(const Token& t) {
     if (t.reserved < 0) t.reserved = IsReservedWord(t.text) ? 1 : 0;

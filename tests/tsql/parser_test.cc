@@ -50,6 +50,39 @@ TEST(ParserTest, LoneOperandsAndWhatContinuesThem) {
   EXPECT_EQ(ErrorOf("select [q](1) from t"), 102);
 }
 
+// Each binary level's run of operators is one node whose operands are the tighter levels; a
+// prefix NOT or EXISTS takes no comparison after it.
+TEST(ParserTest, OperatorLevelsNestByPrecedence) {
+  auto b = ParseBatch(
+      "select a | b & c ^ d % e / f from t where a or b and not c = d + e * f - g or h = i = j");
+  const SelectBlock& q = static_cast<SelectStmt*>(b->statements[0].get())->select->blocks[0];
+  const Expr& bits = *q.items[0].expr;
+  EXPECT_EQ(bits.parts, (std::vector<std::string>{"|", "&", "^"}));
+  ASSERT_EQ(bits.args.size(), 4u);
+  EXPECT_EQ(bits.args[3]->parts, (std::vector<std::string>{"%", "/"}));
+  const Expr& w = *q.where;
+  EXPECT_EQ(w.parts, (std::vector<std::string>{"or", "or"}));
+  ASSERT_EQ(w.args.size(), 3u);
+  const Expr& conj = *w.args[1];
+  EXPECT_EQ(conj.text, "and");
+  const Expr& negation = *conj.args[1];
+  EXPECT_EQ(negation.kind, ExprKind::kUnary);
+  const Expr& cmp = *negation.args[0];
+  EXPECT_EQ(cmp.text, "=");
+  const Expr& sum = *cmp.args[1];
+  EXPECT_EQ(sum.parts, (std::vector<std::string>{"+", "-"}));
+  EXPECT_EQ(sum.args[1]->text, "*");
+  // h = i = j: comparisons run left to right, two operands each.
+  EXPECT_EQ(w.args[2]->args[0]->text, "=");
+  EXPECT_EQ(w.args[2]->args[0]->args[0]->parts[0], "h");
+  EXPECT_EQ(ErrorOf("select 1 where not exists (select 1) = 1"), 102);
+  EXPECT_EQ(ErrorOf("select a not b from t"), 156);
+  std::string run = "select 1 where a = 1";
+  for (int i = 1; i < 32; ++i) run += " = 1";
+  EXPECT_EQ(ErrorOf(run), 0);
+  EXPECT_EQ(ErrorOf(run + " = 1"), 191);
+}
+
 // Freed nodes are kept per thread for the next statement: a tree dropped on another thread than
 // the one that built it, and one larger than the threads keep, must both come back whole.
 TEST(ParserTest, TreesOutliveTheirThreadAndTheNodeLists) {
