@@ -1,5 +1,6 @@
 #include "tsql/lexer.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstdint>
@@ -47,7 +48,7 @@ class Lexer {
   }
 
   // The common tokens (names, punctuation) and the blanks between them are read here with
-  // the position and line in registers; the rest (literals, comments, variables, operators of
+  // the position in a register; the rest (literals, comments, variables, operators of
   // two characters) go through Next and the members.
   void Run(std::vector<Token>& out) {
     out.clear();
@@ -57,18 +58,13 @@ class Lexer {
     const char* const begin = text_.data();
     const char* const end = begin + text_.size();
     const char* p = begin;
-    int line = 1;
     while (true) {
       unsigned char c = 0;
-      while (p != end && (kClasses[c = static_cast<unsigned char>(*p)] & kBlank)) {
-        line += c == '\n';
-        ++p;
-      }
+      while (p != end && (kClasses[c = static_cast<unsigned char>(*p)] & kBlank)) ++p;
       if (p == end) break;
       const unsigned char next = p + 1 != end ? static_cast<unsigned char>(p[1]) : 0;
       Token t;
       t.offset = static_cast<size_t>(p - begin);
-      t.line = line;
       const uint8_t cls = kClasses[c];
       if ((cls & kIdentStart) && !((c == 'N' || c == 'n') && next == '\'')) {
         const char* start = p++;
@@ -82,17 +78,14 @@ class Lexer {
         t.text = std::string_view(p++, 1);
       } else {
         pos_ = static_cast<size_t>(p - begin);
-        line_ = line;
         if (!SkipComment()) Next(&t);
         p = begin + pos_;
-        line = line_;
         if (t.kind == TokenKind::kEnd) continue;  // a comment
       }
       out.push_back(t);
     }
     Token end_token;
     end_token.offset = text_.size();
-    end_token.line = line;
     out.push_back(end_token);
   }
 
@@ -101,15 +94,10 @@ class Lexer {
     return pos_ + ahead < text_.size() ? text_[pos_ + ahead] : '\0';
   }
 
-  void Advance(size_t n = 1) {
-    for (size_t i = 0; i < n && pos_ < text_.size(); ++i) {
-      if (text_[pos_] == '\n') ++line_;
-      ++pos_;
-    }
-  }
+  void Advance(size_t n = 1) { pos_ = std::min(pos_ + n, text_.size()); }
 
-  // Moves past characters that are never a line break (names, digits, operators).
-  // Keeps the position in a register rather than in pos_ while it runs.
+  // Moves past the characters pred accepts, keeping the position in a register rather than
+  // in pos_ while it runs.
   template <typename Pred>
   void AdvanceWhile(Pred pred) {
     const char* p = text_.data() + pos_;
@@ -153,7 +141,6 @@ class Lexer {
     if (end != std::string_view::npos && (!doubled_escape || end + 1 >= text_.size() ||
                                           text_[end + 1] != close)) {
       std::string_view piece = text_.substr(pos_, end - pos_);
-      for (char c : piece) line_ += c == '\n' ? 1 : 0;
       pos_ = end + 1;
       return piece;
     }
@@ -191,7 +178,6 @@ class Lexer {
   void Next(Token* t) {
     size_t start = pos_;
     t->offset = start;
-    t->line = line_;
     unsigned char c = text_[pos_];
     if (IsIdentStart(c) && !((c == 'N' || c == 'n') && Peek(1) == '\'')) {
       AdvanceWhile(IsIdentPart);
@@ -272,7 +258,6 @@ class Lexer {
   std::string_view text_;
   std::string* unescaped_;
   size_t pos_ = 0;
-  int line_ = 1;
 };
 
 }  // namespace

@@ -105,6 +105,11 @@ std::unique_ptr<Batch> ParseBatch(std::string_view text) {
 
 // ------------------------------------------------------------------------------- tokens
 
+int Parser::current_line() const {
+  const size_t end = std::min(tokens_[pos_].offset, text_.size());
+  return 1 + static_cast<int>(std::count(text_.begin(), text_.begin() + end, '\n'));
+}
+
 size_t Parser::PreviousEnd() const {
   if (pos_ == 0) return 0;
   const Token& prev = tokens_[pos_ - 1];

@@ -31,9 +31,7 @@ class Parser {
 
   std::unique_ptr<Batch> ParseAll();
   // The line of the token the parser stands on (where a syntax error is reported).
-  int current_line() const {
-    return tokens_[pos_].line;
-  }
+  int current_line() const;
 
   // --- statements (parser.cc, parser_dml.cc, parser_ddl.cc)
   StmtPtr ParseStatement();

@@ -26,8 +26,8 @@ enum class TokenKind : uint8_t {
 struct Token {
   // Packed into 32 bytes: the parser indexes and the lexer fills a token per few bytes of text.
   std::string_view text;
-  size_t offset = 0;  // byte offset in the batch, for messages
-  int line = 1;
+  // Byte offset in the batch, for messages (the line is counted from it when one is raised).
+  size_t offset = 0;
   TokenKind kind = TokenKind::kEnd;
   // Whether an identifier is a reserved word, found when the parser first asks (-1 until
   // then): it asks several times of most names as it tries the grammar's alternatives.

@@ -83,6 +83,22 @@ TEST(ParserTest, OperatorLevelsNestByPrecedence) {
   EXPECT_EQ(ErrorOf(run + " = 1"), 191);
 }
 
+// A syntax error names the line of the token it stops at, counting the line breaks inside
+// comments, strings and bracketed names before it.
+TEST(ParserTest, SyntaxErrorsNameTheirLine) {
+  auto line_of = [](std::string_view text) {
+    try {
+      ParseBatch(text);
+    } catch (const ComError& e) {
+      return e.line();
+    }
+    return 0;
+  };
+  EXPECT_EQ(line_of("select 1\n-- note\n/* a\n\n */ from t where 'a\nb' = 1 +"), 6);
+  EXPECT_EQ(line_of("select 1 from t\r\nwhere [a\nb] = N'x\n' and\n\n)"), 6);
+  EXPECT_EQ(line_of("select from t"), 1);
+}
+
 // Freed nodes are kept per thread for the next statement: a tree dropped on another thread than
 // the one that built it, and one larger than the threads keep, must both come back whole.
 TEST(ParserTest, TreesOutliveTheirThreadAndTheNodeLists) {
