@@ -39,15 +39,24 @@ TypeRef Parser::ParseType(bool in_cast) {
   TypeRef t;
   if (!IsName()) Fail();
   // dbo.MyType is not supported below; the last part names the type.
-  const std::string written =
-      IsOp(".", 1) ? ParseQualifiedName().back() : std::string(Advance().text);
+  std::string qualified;
+  std::string_view written;
+  if (IsOp(".", 1)) {
+    qualified = ParseQualifiedName().back();
+    written = qualified;
+  } else {
+    written = Advance().text;
+  }
   t.name = ToLowerAscii(written);
-  if (t.name == "double" && IsKeyword("precision")) {
+  // Views compare their lengths first; a std::string against a literal or a view would compare
+  // the bytes of every candidate.
+  auto is = [&t](std::string_view word) { return std::string_view(t.name) == word; };
+  if (is("double") && IsKeyword("precision")) {
     Advance();
     t.name = "float";
   }
-  if (t.name == "national" || t.name == "character" || t.name == "char" || t.name == "nchar") {
-    if (AcceptKeyword("varying")) t.name = t.name == "nchar" ? "nvarchar" : "varchar";
+  if (is("national") || is("character") || is("char") || is("nchar")) {
+    if (AcceptKeyword("varying")) t.name = is("nchar") ? "nvarchar" : "varchar";
   }
   static constexpr std::string_view kKnown[] = {
       "int",      "bigint",  "smallint", "tinyint", "bit",      "decimal",  "numeric",
@@ -55,18 +64,17 @@ TypeRef Parser::ParseType(bool in_cast) {
       "nvarchar", "text",    "ntext",    "datetime", "smalldatetime", "datetime2", "date",
       "time",     "uniqueidentifier", "sysname", "integer", "varbinary", "binary", "image",
       "timestamp", "xml",   "datetimeoffset", "rowversion"};
-  // Views compare their lengths first; a std::string against a view would compare the bytes
-  // of every entry.
   const std::string_view lowered = t.name;
   if (std::find(std::begin(kKnown), std::end(kKnown), lowered) == std::end(kKnown)) {
     // SQL Server words the two cases differently: a CAST target is checked against the system
     // types only, a declaration would also look for a user-defined type.
     if (in_cast) {
       throw ComError(243, kEngineErrorSource,
-                     "Type " + written + " is not a defined system type.");
+                     "Type " + std::string(written) + " is not a defined system type.");
     }
     throw ComError(2715, kEngineErrorSource,
-                   "Column, parameter, or variable: Cannot find data type " + written + ".");
+                   "Column, parameter, or variable: Cannot find data type " + std::string(written) +
+                       ".");
   }
   // INTEGER is only a synonym of int; kept as written it would also be the one type spelling
   // that makes SQLite alias a key column to the row number.
