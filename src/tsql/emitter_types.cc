@@ -333,8 +333,9 @@ std::string Emitter::VariantProperty(const Expr& e) {
 }
 
 std::string Emitter::TypedText(const Expr& e, const std::string& value_sql) {
-  std::string source = ToLowerAscii(ResultType(*e.args[0]));
-  source = source.substr(0, source.find('('));
+  const std::string lowered = ToLowerAscii(ResultType(*e.args[0]));
+  // A view compares its length first: most sources are none of the types below.
+  const std::string_view source = std::string_view(lowered).substr(0, lowered.find('('));
   const Expr* style = e.kind == ExprKind::kConvert && e.args.size() > 1 ? e.args[1].get() : nullptr;
   std::string style_sql = style ? Expression(*style) : "0";
   if (source == "float" || source == "real") {
@@ -352,7 +353,7 @@ std::string Emitter::TypedText(const Expr& e, const std::string& value_sql) {
   // The newer date types show the parts and the fraction digits their type has.
   if (source == "date" || source == "time" || source == "datetime2") {
     return "tsql_date_text(" + value_sql + ", " + (style ? style_sql : "-1") + ", " +
-           QuoteString(ToLowerAscii(ResultType(*e.args[0]))) + ")";
+           QuoteString(lowered) + ")";
   }
   // Without a style datetime reads 'Mar  5 2024  2:07PM'.
   if ((source == "datetime" || source == "smalldatetime") && style == nullptr) {
