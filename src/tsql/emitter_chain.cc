@@ -43,7 +43,7 @@ struct StepForm {
 };
 
 // " op " of the operators written between their operands.
-std::string_view Spaced(const std::string& op) {
+std::string_view Spaced(std::string_view op) {
   switch (op[0]) {
     case '+': return " + ";
     case '-': return " - ";
@@ -53,8 +53,9 @@ std::string_view Spaced(const std::string& op) {
   }
 }
 
-StepForm Step(const std::string& op, StaticType ta, StaticType tb, const NumericType& na,
+StepForm Step(const std::string& op_text, StaticType ta, StaticType tb, const NumericType& na,
               const NumericType& nb, const NumericType& result) {
+  const std::string_view op = op_text;  // compares lengths first
   bool numeric = ta == StaticType::kNumeric && tb == StaticType::kNumeric;
   if (numeric && (op == "+" || op == "-" || op == "*")) {
     // int op int overflows at 32 bits in SQL Server; SQLite would carry on in 64.
@@ -86,7 +87,7 @@ StepForm Step(const std::string& op, StaticType ta, StaticType tb, const Numeric
   if (op == "%") return {"tsql_mod(", ", ", ")"};
   if (op == "&" || op == "|") return {"(", Spaced(op), ")"};
   if (op == "^") return {"tsql_bitxor(", ", ", ")"};
-  throw ComError(102, kEngineErrorSource, "Incorrect syntax near '" + op + "'.");
+  throw ComError(102, kEngineErrorSource, "Incorrect syntax near '" + op_text + "'.");
 }
 
 }  // namespace
@@ -150,7 +151,7 @@ std::string Emitter::Grouped(const std::vector<std::string>& terms, const std::s
 
 void Emitter::AppendChain(const Expr& e, std::string* out) {
   const std::string& first_op = e.text;
-  if (first_op == "and" || first_op == "or") {
+  if (std::string_view(first_op) == "and" || std::string_view(first_op) == "or") {
     *out += LogicalChain(e);
     return;
   }
@@ -176,7 +177,7 @@ void Emitter::AppendChain(const Expr& e, std::string* out) {
   // The exact numeric types steer only steps with a number on the right and divisions; a chain
   // with neither (text joined by +) leaves them unasked.
   bool exact = std::find(types.begin(), types.end(), StaticType::kNumeric) != types.end() ||
-               std::find(e.parts.begin(), e.parts.end(), "/") != e.parts.end();
+               std::find(e.parts.begin(), e.parts.end(), std::string_view("/")) != e.parts.end();
   for (size_t i = 0; i < n; ++i) numeric[i] = exact ? NumericTypeOf(*e.args[i]) : NumericType{};
   if (n <= kStepwiseOperands) RefuseDateArithmetic(e, types);
   if (n > kStepwiseOperands) {

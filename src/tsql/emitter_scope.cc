@@ -307,9 +307,10 @@ Emitter::NumericType Emitter::NumericTypeOf(const Expr& e) const {
   }
 }
 
-Emitter::NumericType Emitter::StepNumericType(NumericType a, const std::string& op,
+Emitter::NumericType Emitter::StepNumericType(NumericType a, const std::string& op_text,
                                               NumericType b) {
   using K = NumericType::Kind;
+  const std::string_view op = op_text;  // compares lengths first
   if (op != "+" && op != "-" && op != "*" && op != "/") return {};
   if (a.kind == K::kNone || b.kind == K::kNone) return {};
   // int with int is int, anything with bigint is bigint.

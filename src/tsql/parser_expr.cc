@@ -237,12 +237,12 @@ ExprPtr Parser::ParseLevel(int min) {
 ExprPtr Parser::ParsePredicateTail(ExprPtr left, size_t offset) {
   const Token& t = Peek();
   if (t.kind == TokenKind::kOperator) {
-    std::string op = std::string(Advance().text);
+    std::string_view op = Advance().text;
     if (op == "!=") op = "<>";
     if (op == "!<") op = ">=";
     if (op == "!>") op = "<=";
     if (IsKeyword("all") || IsKeyword("any") || IsKeyword("some")) Fail();
-    return MakeBinary(op, std::move(left), ParseLevel(kAdditiveLevel));
+    return MakeBinary(std::string(op), std::move(left), ParseLevel(kAdditiveLevel));
   }
   bool negated = false;
   if (IsKeyword("not")) {
