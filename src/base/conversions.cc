@@ -1,6 +1,7 @@
 #include "base/conversions.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
@@ -402,20 +403,18 @@ std::string FormatDate(Date d) {
 }
 
 bool IsFormattedDate(std::string_view s) {
-  static constexpr std::string_view kShape = "dddd-dd-dd dd:dd:dd";
-  if (s.size() != kShape.size()) return false;
-  for (size_t i = 0; i < s.size(); ++i) {
-    bool digit = s[i] >= '0' && s[i] <= '9';
-    if (kShape[i] == 'd' ? !digit : s[i] != kShape[i]) return false;
-  }
-  auto number = [&](size_t at, size_t n) {
-    int v = 0;
-    for (size_t i = at; i < at + n; ++i) v = v * 10 + (s[i] - '0');
-    return v;
-  };
-  int y = number(0, 4), m = number(5, 2), d = number(8, 2);
-  return y >= 100 && m >= 1 && m <= 12 && d >= 1 && d <= DaysInMonth(y, m) &&
-         number(11, 2) < 24 && number(14, 2) < 60 && number(17, 2) < 60;
+  // Asked of every date cell a list writes: the separators first, then the digits, each once.
+  if (s.size() != 19 || s[4] != '-' || s[7] != '-' || s[10] != ' ' || s[13] != ':' ||
+      s[16] != ':')
+    return false;
+  auto digit = [&](size_t i) { return static_cast<unsigned>(s[i] - '0'); };
+  static constexpr uint8_t kDigits[] = {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18};
+  for (uint8_t i : kDigits)
+    if (digit(i) > 9) return false;
+  auto two = [&](size_t at) { return static_cast<int>(digit(at) * 10 + digit(at + 1)); };
+  int y = two(0) * 100 + two(2), m = two(5), d = two(8);
+  return y >= 100 && m >= 1 && m <= 12 && d >= 1 && d <= DaysInMonth(y, m) && two(11) < 24 &&
+         two(14) < 60 && two(17) < 60;
 }
 
 std::optional<Date> ParseDate(std::string_view text) {

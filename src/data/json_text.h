@@ -10,7 +10,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -27,17 +29,34 @@ class JsonText {
   JsonText(const JsonText&) = delete;
   JsonText& operator=(const JsonText&) = delete;
 
-  void Raw(std::string_view s) { buffer_.append(s); }
-  void Char(char c) { buffer_.push_back(c); }
-  void String(std::string_view s);  // quoted and escaped
+  void Raw(std::string_view s) {
+    std::memcpy(Room(s.size()), s.data(), s.size());
+    used_ += s.size();
+  }
+  void Char(char c) {
+    *Room(1) = c;
+    ++used_;
+  }
+  void String(std::string_view s) {  // quoted and escaped
+    if (s.empty()) return Raw("\"\"");  // a good part of a list's cells
+    Quoted(s);
+  }
   void Key(std::string_view name) {  // an object's key and its colon
     String(name);
-    buffer_.append(pretty_ ? ": " : ":");
+    if (pretty_) Raw(": ");
+    else Char(':');
   }
-  void Int(int64_t i);
+  void Int(int64_t i) {
+    if (static_cast<uint64_t>(i) >= 10) return Digits(i);
+    *Room(1) = static_cast<char>('0' + i);  // most integer cells are flags and codes
+    ++used_;
+  }
   void Double(double d);  // null when not finite, as JSON has no such numbers
-  void Null() { buffer_.append("null"); }
-  void Bool(bool b) { buffer_.append(b ? "true" : "false"); }
+  // round(d * 10^scale) / 10^scale as Double writes it; most such values are written straight
+  // from their digits, without a general shortest-form search.
+  void Decimal(double d, int scale);
+  void Null() { Raw("null"); }
+  void Bool(bool b) { b ? Raw("true") : Raw("false"); }
 
   // Pretty layout for people (`ambit-order call -o json`): writers ask for line breaks where a
   // new element begins; without pretty they cost nothing.
@@ -49,17 +68,32 @@ class JsonText {
 
   // Hands the buffer on once it holds flush_at bytes; writers call it between elements.
   void MaybeFlush() {
-    if (target_ && buffer_.size() >= flush_at_) Flush();
+    if (target_ && used_ >= flush_at_) Flush();
   }
   // Hands on whatever is left. False once the target has refused.
   bool Flush();
   bool failed() const { return failed_; }
 
   // The text not yet handed on (all of it without a target).
-  std::string& text() { return buffer_; }
+  std::string text() const { return std::string(data_.get(), used_); }
 
  private:
-  std::string buffer_;
+  // Where the next n bytes go: writers copy into the buffer through a pointer and add what
+  // they wrote to used_, one capacity check per value instead of one per append.
+  char* Room(size_t n) {
+    if (capacity_ - used_ < n) Grow(n);
+    return data_.get() + used_;
+  }
+  void Grow(size_t n);
+  void Quoted(std::string_view s);
+  void StringSlow(std::string_view s, size_t clean);
+  void Digits(int64_t i);
+  bool Fixed(double k, int scale);
+
+  // Not a std::string: growing one fills the new room with zeros that are written over at once.
+  std::unique_ptr<char[]> data_;
+  size_t capacity_ = 0;
+  size_t used_ = 0;
   FlushTarget target_;
   size_t flush_at_ = 0;
   bool pretty_ = false;

@@ -1,21 +1,10 @@
 #include "data/recordset_json.h"
 
-#include <cmath>
-
 #include "base/com_error.h"
 #include "base/conversions.h"
 
 namespace ambit {
 namespace {
-
-double RoundToScale(double d, int scale) {
-  // Powers of ten are exact doubles up to 1e22; a table spares a pow per cell.
-  static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                       1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                       1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-  double f = scale >= 0 && scale <= 22 ? kPowers[scale] : std::pow(10.0, scale);
-  return std::round(d * f) / f;
-}
 
 [[noreturn]] void RaiseNotScalar(const Variant& v) {
   throw ComError(err::kTypeMismatch, "ambit-order",
@@ -52,16 +41,35 @@ void WriteColumns(const Recordset& rs, JsonText& out, int depth) {
   out.Char(']');
 }
 
-void WriteCell(const Variant& v, const FieldInfo& f, JsonText& out) {
-  if (IsDecimal(f.type) && v.IsNumber()) {
-    out.Double(RoundToScale(CDbl(v), f.scale));
-  } else if (f.type == DataType::kDate && v.IsString()) {
-    // Backends that keep dates as text still show the one date form; most already hold it.
-    if (IsFormattedDate(v.string_value())) return out.String(v.string_value());
-    auto d = ParseDate(v.string_value());
-    out.String(d ? FormatDate(*d) : v.string_value());
-  } else {
-    WriteScalarJson(v, out);
+// What a column's cells need beyond their value's own form, settled once per column.
+enum class CellForm : uint8_t { kScalar, kDecimal, kDate };
+
+CellForm FormOf(const FieldInfo& f) {
+  if (IsDecimal(f.type)) return CellForm::kDecimal;
+  return f.type == DataType::kDate ? CellForm::kDate : CellForm::kScalar;
+}
+
+void WriteCell(const Variant& v, const FieldInfo& f, CellForm form, JsonText& out) {
+  // The common subtypes here, without a call per cell; the rest as any scalar.
+  switch (v.type()) {
+    case VarType::kEmpty:
+    case VarType::kNull: return out.Null();
+    case VarType::kLong:
+      if (form == CellForm::kDecimal) return out.Decimal(v.long_value(), f.scale);
+      return out.Int(v.long_value());
+    case VarType::kDouble:
+      if (form == CellForm::kDecimal) return out.Decimal(v.double_value(), f.scale);
+      return out.Double(v.double_value());
+    case VarType::kString: {
+      const std::string& s = v.string_value();
+      // Backends that keep dates as text still show the one date form; most already hold it.
+      if (form != CellForm::kDate || IsFormattedDate(s)) return out.String(s);
+      auto d = ParseDate(s);
+      return out.String(d ? FormatDate(*d) : s);
+    }
+    default:
+      if (form == CellForm::kDecimal && v.IsNumber()) return out.Decimal(CDbl(v), f.scale);
+      return WriteScalarJson(v, out);
   }
 }
 
@@ -113,6 +121,9 @@ void WriteRecordsetJson(const Recordset& rs, JsonText& out, int depth) {
   out.Key("rows");
   out.Char('[');
   const std::vector<FieldInfo>& fields = rs.fields();
+  std::vector<CellForm> forms;
+  forms.reserve(fields.size());
+  for (const FieldInfo& f : fields) forms.push_back(FormOf(f));
   bool first = true;
   for (const Recordset::Row* row : rs.VisibleRows()) {
     if (out.failed()) return;  // the reader went away: the rest would go nowhere
@@ -120,9 +131,10 @@ void WriteRecordsetJson(const Recordset& rs, JsonText& out, int depth) {
     first = false;
     out.NewLine(depth + 2);
     out.Char('[');
-    for (size_t i = 0; i < row->size(); ++i) {
+    const Variant* cells = row->data();
+    for (size_t i = 0, n = row->size(); i < n; ++i) {
       if (i) out.Char(',');
-      WriteCell((*row)[i], fields[i], out);
+      WriteCell(cells[i], fields[i], forms[i], out);
     }
     out.Char(']');
     out.MaybeFlush();

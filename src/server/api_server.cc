@@ -92,7 +92,7 @@ void ReplyAnswer(httplib::Response& res, CallAnswer answer) {
   if (ResultCells(answer) < kStreamCells) {
     JsonText text;
     WriteAnswerJson(answer, text);
-    res.set_content(std::move(text.text()), kJson);
+    res.set_content(text.text(), kJson);
     EncodeAnswer(trace.accept_encoding, res);
     return;
   }

@@ -66,44 +66,65 @@ bool IsBlankTail(const char* tail) {
   return true;
 }
 
+// How a column's stored values become cells, settled once per column (again when an expression
+// column learns its type) instead of asking the field's type for every cell.
+enum class CellRead : uint8_t { kAsStored, kBoolean, kDouble, kDecimal };
+
+CellRead ReadOf(DataType type) {
+  switch (type) {
+    case DataType::kBoolean: return CellRead::kBoolean;
+    case DataType::kDouble: return CellRead::kDouble;
+    case DataType::kDecimal:
+    case DataType::kNumeric:
+    case DataType::kCurrency: return CellRead::kDecimal;
+    default: return CellRead::kAsStored;
+  }
+}
+
+const Variant kNullCell = Variant::Null();
+
 // The cell is read through its sqlite3_value: one lookup, where each sqlite3_column_* call looks
 // it up again and checks the statement (a page of 200 rows has 28,000 cells). The value is
 // unprotected, which matters only to a connection shared between threads; ours is used by one
-// at a time.
-Variant ColumnValue(sqlite3_stmt* stmt, int col, const FieldInfo& field) {
-  sqlite3_value* value = sqlite3_column_value(stmt, col);
+// at a time. Cells are made in their place at the end of the row.
+void AppendCell(Recordset::Row& row, sqlite3_value* value, CellRead read, int scale) {
   switch (sqlite3_value_type(value)) {
     case SQLITE_NULL:
-      return Variant::Null();
+      row.push_back(kNullCell);
+      return;
     case SQLITE_INTEGER: {
       int64_t v = sqlite3_value_int64(value);
-      if (field.type == DataType::kBoolean) return Variant(v != 0);
-      if (field.type == DataType::kDecimal || field.type == DataType::kNumeric ||
-          field.type == DataType::kCurrency || field.type == DataType::kDouble) {
-        return Variant(static_cast<double>(v));
+      if (read == CellRead::kBoolean) {
+        row.emplace_back(v != 0);
+      } else if (read != CellRead::kAsStored) {
+        row.emplace_back(static_cast<double>(v));
+      } else if (v >= INT32_MIN && v <= INT32_MAX) {
+        row.emplace_back(static_cast<int32_t>(v));
+      } else {
+        row.emplace_back(v);
       }
-      if (v >= INT32_MIN && v <= INT32_MAX) return Variant(static_cast<int32_t>(v));
-      return Variant(v);
+      return;
     }
     case SQLITE_FLOAT: {
       double d = sqlite3_value_double(value);
-      if (field.type == DataType::kDecimal || field.type == DataType::kNumeric ||
-          field.type == DataType::kCurrency) {
-        d = rt::RoundDecimal(d, field.scale);
-      }
-      return Variant(d);
+      row.emplace_back(read == CellRead::kDecimal ? rt::RoundDecimal(d, scale) : d);
+      return;
     }
     case SQLITE_BLOB: {
       // Binary reaches the client as SQL Server's tools write it: 0x and hexadecimal.
       const auto* bytes = static_cast<const char*>(sqlite3_value_blob(value));
-      return Variant(rt::HexBytes(std::string_view(bytes ? bytes : "",
-                                                   sqlite3_value_bytes(value)), true));
+      row.emplace_back(
+          rt::HexBytes(std::string_view(bytes ? bytes : "", sqlite3_value_bytes(value)), true));
+      return;
     }
     default: {
       // The bytes as stored (the account is UTF-8): sqlite3_value_text would first copy a value
       // read from a page into memory of its own to end it with a NUL, a malloc per text cell.
       const auto* text = static_cast<const char*>(sqlite3_value_blob(value));
-      return Variant(std::string(text ? text : "", sqlite3_value_bytes(value)));
+      // Given as a view, the string is made and moved into the cell once; a std::string given
+      // here would be moved twice.
+      row.emplace_back(std::string_view(text ? text : "", sqlite3_value_bytes(value)));
+      return;
     }
   }
 }
@@ -431,19 +452,27 @@ RecordsetPtr SqliteDb::Query(const std::string& sql, const std::vector<Variant>&
     const char* name = sqlite3_column_name(stmt, c);
     fields[c].name = name ? name : "";
   }
+  std::vector<CellRead> reads(columns);
+  int uninferred = 0;
+  for (int c = 0; c < columns; ++c) {
+    reads[c] = ReadOf(fields[c].type);
+    uninferred += inferred[c];
+  }
   std::vector<Recordset::Row> rows;
   for (; rc == SQLITE_ROW; rc = sqlite3_step(stmt)) {
-    Recordset::Row row;
-    row.reserve(columns);
-    for (int c = 0; c < columns; ++c) {
-      // An expression column takes its type from the first value that is not NULL.
+    // An expression column takes its type from the first value that is not NULL.
+    for (int c = 0; uninferred && c < columns; ++c) {
       if (inferred[c] && sqlite3_column_type(stmt, c) != SQLITE_NULL) {
         fields[c].type = TypeOfValue(sqlite3_column_type(stmt, c), sqlite3_column_int64(stmt, c));
+        reads[c] = ReadOf(fields[c].type);
         inferred[c] = false;
+        --uninferred;
       }
-      row.push_back(ColumnValue(stmt, c, fields[c]));
     }
-    rows.push_back(std::move(row));
+    Recordset::Row& row = rows.emplace_back();
+    row.reserve(columns);
+    for (int c = 0; c < columns; ++c)
+      AppendCell(row, sqlite3_column_value(stmt, c), reads[c], fields[c].scale);
   }
   // The message is read before the statement is reset, which would clear it.
   if (rc != SQLITE_DONE) throw MakeError(rc, sqlite3_errmsg(db_), sql);

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
 #include <limits>
+#include <random>
 #include <nlohmann/json.hpp>
 
 #include "data/recordset_json.h"
@@ -31,7 +33,8 @@ TEST(JsonTextTest, ValuesAreWrittenAsTheTreeDumpsThem) {
     EXPECT_EQ(Text([&](JsonText& o) { o.Double(d); }), json(d).dump()) << d;
   EXPECT_EQ(Text([](JsonText& o) { o.Double(std::nan("")); }), "null");
   EXPECT_EQ(Text([](JsonText& o) { o.Double(INFINITY); }), "null");
-  for (int64_t i : {int64_t{0}, int64_t{-1}, std::numeric_limits<int64_t>::min(),
+  for (int64_t i : {int64_t{0}, int64_t{9}, int64_t{10}, int64_t{-1}, int64_t{-10},
+                    int64_t{99}, int64_t{100}, int64_t{1234567}, std::numeric_limits<int64_t>::min(),
                     std::numeric_limits<int64_t>::max()})
     EXPECT_EQ(Text([&](JsonText& o) { o.Int(i); }), json(i).dump());
 }
@@ -54,6 +57,65 @@ TEST(JsonTextTest, BytesThatAreNotUtf8BecomeReplacementCharacters) {
     std::string text = Text([&](JsonText& o) { o.String(c.in); });
     EXPECT_EQ(text, "\"" + c.out + "\"");
     EXPECT_FALSE(json::parse(text, nullptr, false).is_discarded());
+  }
+}
+
+// Strings go out in one copy when nothing in them needs escaping, looked at eight bytes at a
+// time: whatever needs escaping must be found at every place in and around those words.
+TEST(JsonTextTest, EscapesAreFoundWhereverTheyStand) {
+  const std::string r = "\xEF\xBF\xBD";
+  struct Special {
+    std::string in, out;
+  } specials[] = {{"\"", "\\\""},    {"\\", "\\\\"}, {"\x01", "\\u0001"},
+                  {"\n", "\\n"},     {"\x7f", "\x7f"},   {"\xC3\xA9", "\xC3\xA9"},
+                  {"\xFF", r},        {"\xE4\xB8", r + r}, {"\xE8\xAE\xA2", "\xE8\xAE\xA2"}};
+  for (size_t length = 0; length <= 34; ++length) {
+    static constexpr std::string_view kLetters = "abcdefghijklmnopqrstuvwxyz0123456789 -_:./";
+    std::string plain(length, 'a');
+    for (size_t i = 0; i < length; ++i) plain[i] = kLetters[(i * 7) % kLetters.size()];
+    std::string expected_plain = json(plain).dump();
+    EXPECT_EQ(Text([&](JsonText& o) { o.String(plain); }), expected_plain);
+    for (size_t at = 0; at <= length; ++at) {
+      for (const Special& sp : specials) {
+        std::string in = plain.substr(0, at) + sp.in + plain.substr(at);
+        std::string expected = expected_plain.substr(0, at + 1) + sp.out +
+                               expected_plain.substr(at + 1);
+        EXPECT_EQ(Text([&](JsonText& o) { o.String(in); }), expected) << length << " " << at;
+      }
+    }
+  }
+}
+
+// Decimals are written from their digits where that gives what to_chars gives the rounded
+// double, whole numbers keeping ".0"; the exponent forms to_chars picks when they are
+// shorter (1e+05, 1e-04) and numbers past fifteen digits must come out as before.
+TEST(JsonTextTest, DecimalsAreWrittenAsTheRoundedDouble) {
+  auto shortest = [](double v) {
+    if (!std::isfinite(v)) return std::string("null");
+    char buf[40];
+    std::string s(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
+    if (s.find_first_of(".e") == std::string::npos) s += ".0";
+    return s;
+  };
+  std::vector<double> values = {0.0,     -0.0,    -0.001,  0.004,   0.005,    0.0001,  0.00012,
+                                0.001,   0.0015,  0.01,    0.1,     1.0,      9.995,   10.0,
+                                99999.0, 1e5,     1.2e5,   -1e5,    1e6,      123e5,   52.83,
+                                -623.06, 1e14,    99999999999999.99,  999999999999999.0,
+                                1e15,    1e16,    1e22,    1e300,   -1e300,   std::nan(""),
+                                INFINITY};
+  std::mt19937_64 random(7);
+  for (int i = 0; i < 3000; ++i) {
+    int digits = static_cast<int>(random() % 16);
+    double k = static_cast<double>(random() % static_cast<uint64_t>(std::pow(10.0, digits) + 1));
+    values.push_back((i % 2 ? -k : k) / std::pow(10.0, static_cast<int>(random() % 9)));
+  }
+  for (double d : values) {
+    for (int scale : {0, 1, 2, 3, 4, 6, 10, 22, 25}) {
+      double f = std::pow(10.0, scale);
+      EXPECT_EQ(Text([&](JsonText& o) { o.Decimal(d, scale); }), shortest(std::round(d * f) / f))
+          << d << " scale " << scale;
+    }
+    EXPECT_EQ(Text([&](JsonText& o) { o.Double(d); }), shortest(d)) << d;
   }
 }
 
