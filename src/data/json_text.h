@@ -30,6 +30,7 @@ class JsonText {
   JsonText& operator=(const JsonText&) = delete;
 
   void Raw(std::string_view s) {
+    if (s.empty()) return;  // the buffer may not be there yet, and memcpy wants one
     std::memcpy(Room(s.size()), s.data(), s.size());
     used_ += s.size();
   }
