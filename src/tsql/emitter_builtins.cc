@@ -137,6 +137,17 @@ std::optional<std::string> Emitter::BuiltinFunction(const Expr& e) {
     }
     return "substr(" + joined + ", length(" + separator + ") + 1)";
   }
+  if ((called == "datetime2fromparts" && n == 8) || (called == "timefromparts" && n == 5)) {
+    // The precision fixes the result's type, so it must be known before the statement runs.
+    if (e.args.back()->kind != ExprKind::kNumber) {
+      throw ComError(10760, kEngineErrorSource,
+                     "Scale argument is not valid. Valid expressions for data type " +
+                         std::string(called == "timefromparts" ? "time" : "datetime2") +
+                         " scale argument are integer constants and integer constant "
+                         "expressions.");
+    }
+    return std::nullopt;
+  }
   if (called == "string_agg" && e.ordering && !e.ordering->within_group.empty()) {
     if (n != 2) WrongArgCount(name, 2);
     std::string out = "tsql_string_agg_sorted(" + Expression(*e.args[0]) + ", " +

@@ -50,7 +50,10 @@ const std::map<std::string, RuntimeFunction, std::less<>>& RuntimeFunctions() {
       {"datediff", {3, 3}},   {"datepart", {2, 2}},   {"datename", {2, 2}},
       {"year", {1, 1}},       {"month", {1, 1}},      {"day", {1, 1}},
       {"isdate", {1, 1}},     {"eomonth", {1, 2}},    {"newid", {0, 0}},
-      {"serverproperty", {1, 1}}, {"string_agg", {2, 2}}};
+      {"serverproperty", {1, 1}}, {"string_agg", {2, 2}},
+      {"datefromparts", {3, 3}}, {"datetimefromparts", {7, 7}},
+      {"datetime2fromparts", {8, 8}}, {"smalldatetimefromparts", {5, 5}},
+      {"timefromparts", {5, 5}}};
   return *kMap;
 }
 

@@ -136,7 +136,13 @@ std::string Emitter::FunctionResultType(const Expr& e) const {
       return "int";
     }
     if (fn == "count_big") return "bigint";
-    if (fn == "getdate" || fn == "getutcdate" || fn == "dateadd") return "datetime";
+    if (fn == "getdate" || fn == "getutcdate" || fn == "dateadd" || fn == "datetimefromparts") {
+      return "datetime";
+    }
+    if (fn == "datefromparts") return "date";
+    if (fn == "datetime2fromparts") return "datetime2";
+    if (fn == "smalldatetimefromparts") return "smalldatetime";
+    if (fn == "timefromparts") return "time";
     if (e.args.empty()) return "";
     if (fn == "isnull") {
       std::string first = ResultType(*e.args[0]);

@@ -319,6 +319,7 @@ void RegisterRuntime(sqlite3* db) {
   RegisterTextFunctions(db);
   RegisterNumberFunctions(db);
   RegisterDateFunctions(db);
+  RegisterDatePartFunctions(db);
   RegisterConvertFunctions(db);
   RegisterLikeFunctions(db);
   RegisterSystemFunctions(db);

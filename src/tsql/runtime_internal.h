@@ -52,6 +52,7 @@ void AddScalar(sqlite3* db, const char* name, int min_args, int max_args, Scalar
 void RegisterTextFunctions(sqlite3* db);
 void RegisterNumberFunctions(sqlite3* db);
 void RegisterDateFunctions(sqlite3* db);
+void RegisterDatePartFunctions(sqlite3* db);
 void RegisterConvertFunctions(sqlite3* db);
 void RegisterLikeFunctions(sqlite3* db);
 void RegisterSystemFunctions(sqlite3* db);
