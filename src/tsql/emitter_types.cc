@@ -132,7 +132,8 @@ std::string Emitter::FunctionResultType(const Expr& e) const {
     if (fn == "count" || fn == "len" || fn == "datalength" || fn == "charindex" ||
         fn == "patindex" || fn == "datediff" || fn == "datepart" || fn == "year" ||
         fn == "month" || fn == "day" || fn == "isnumeric" || fn == "isdate" ||
-        fn == "row_number" || fn == "rank" || fn == "dense_rank" || fn == "ntile") {
+        fn == "row_number" || fn == "rank" || fn == "dense_rank" || fn == "ntile" ||
+        fn == "difference") {
       return "int";
     }
     if (fn == "count_big") return "bigint";
@@ -140,6 +141,8 @@ std::string Emitter::FunctionResultType(const Expr& e) const {
       return "datetime";
     }
     if (fn == "datefromparts") return "date";
+    if (fn == "soundex") return "varchar(4)";
+    if (fn == "string_escape") return "nvarchar(max)";
     if (fn == "datetime2fromparts") return "datetime2";
     if (fn == "smalldatetimefromparts") return "smalldatetime";
     if (fn == "timefromparts") return "time";

@@ -317,6 +317,7 @@ bool DecodeError(std::string_view text, int32_t* number, std::string* message) {
 void RegisterRuntime(sqlite3* db) {
   using namespace rt;
   RegisterTextFunctions(db);
+  RegisterTextCodeFunctions(db);
   RegisterNumberFunctions(db);
   RegisterDateFunctions(db);
   RegisterDatePartFunctions(db);

@@ -50,6 +50,7 @@ void AddScalar(sqlite3* db, const char* name, int min_args, int max_args, Scalar
                bool null_in_null_out = true, bool deterministic = true);
 
 void RegisterTextFunctions(sqlite3* db);
+void RegisterTextCodeFunctions(sqlite3* db);
 void RegisterNumberFunctions(sqlite3* db);
 void RegisterDateFunctions(sqlite3* db);
 void RegisterDatePartFunctions(sqlite3* db);
