@@ -366,14 +366,17 @@ std::string Emitter::InList(const Expr& e) {
 std::string Emitter::WindowFunction(const Expr& e) {
   static constexpr std::string_view kWindow[] = {
       "row_number", "rank", "dense_rank", "ntile", "lag", "lead", "first_value", "last_value",
-      "count", "sum", "avg", "min", "max"};
+      "percent_rank", "cume_dist", "count", "sum", "avg", "min", "max"};
   if (std::find(std::begin(kWindow), std::end(kWindow), e.text) == std::end(kWindow)) {
     UnknownFunction(e.text);
   }
   static const CallOrdering kNoOrdering;
   const CallOrdering& over = e.ordering ? *e.ordering : kNoOrdering;
-  bool ranking = e.text == "row_number" || e.text == "rank" || e.text == "dense_rank" ||
-                 e.text == "ntile";
+  // Functions whose answer depends on the order of the rows.
+  const std::string_view fn = e.text;
+  bool ranking = fn == "row_number" || fn == "rank" || fn == "dense_rank" || fn == "ntile" ||
+                 fn == "percent_rank" || fn == "cume_dist" || fn == "lag" || fn == "lead" ||
+                 fn == "first_value" || fn == "last_value";
   if (ranking && over.order.empty()) {
     throw ComError(4112, kEngineErrorSource,
                    "The function '" + e.text + "' must have an OVER clause with ORDER BY.");

@@ -137,6 +137,7 @@ std::string Emitter::FunctionResultType(const Expr& e) const {
       return "int";
     }
     if (fn == "count_big") return "bigint";
+    if (fn == "percent_rank" || fn == "cume_dist") return "float";
     if (fn == "getdate" || fn == "getutcdate" || fn == "dateadd" || fn == "datetimefromparts") {
       return "datetime";
     }
