@@ -59,6 +59,15 @@ std::optional<std::vector<CatalogColumn>> Emitter::SourceColumns(const TableRef&
     case TableRef::Kind::kPivot:
       return PivotColumns(t);
     case TableRef::Kind::kSplit: {
+      if (EqualsNoCase(t.name[0], "openjson")) {
+        if (t.values[0].size() > 2) {
+          throw ComError(189, kEngineErrorSource,
+                         "The openjson function requires 1 to 2 arguments.");
+        }
+        return std::vector<CatalogColumn>{{"key", "nvarchar(4000)", false, ""},
+                                          {"value", "nvarchar(max)", false, ""},
+                                          {"type", "int", false, ""}};
+      }
       if (t.values[0].size() != 2) {
         throw ComError(8144, kEngineErrorSource,
                        "Procedure or function STRING_SPLIT has too many arguments specified.");
@@ -189,8 +198,11 @@ std::string Emitter::StarText(const Expr& star) {
 
 std::string Emitter::SplitText(const TableRef& t) {
   SourceColumns(t);  // checks the arguments
-  return "json_each(tsql_string_split(" + Expression(*t.values[0][0]) + ", " +
-         Expression(*t.values[0][1]) + ")) AS " + QuoteName(t.alias.empty() ? t.name[0] : t.alias);
+  const bool json = EqualsNoCase(t.name[0], "openjson");
+  std::string args;
+  for (const ExprPtr& arg : t.values[0]) args += (args.empty() ? "" : ", ") + Expression(*arg);
+  return "json_each(" + std::string(json ? "tsql_openjson(" : "tsql_string_split(") + args +
+         ")) AS " + QuoteName(t.alias.empty() ? t.name[0] : t.alias);
 }
 
 std::string Emitter::ApplyText(const TableRef& join) {

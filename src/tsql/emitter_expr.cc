@@ -54,7 +54,8 @@ const std::map<std::string, RuntimeFunction, std::less<>>& RuntimeFunctions() {
       {"datefromparts", {3, 3}}, {"datetimefromparts", {7, 7}},
       {"datetime2fromparts", {8, 8}}, {"smalldatetimefromparts", {5, 5}},
       {"timefromparts", {5, 5}}, {"translate", {3, 3}}, {"string_escape", {2, 2}},
-      {"soundex", {1, 1}}, {"difference", {2, 2}}};
+      {"soundex", {1, 1}}, {"difference", {2, 2}}, {"isjson", {1, 1}},
+      {"json_value", {2, 2}}, {"json_query", {1, 2}}};
   return *kMap;
 }
 

@@ -133,7 +133,7 @@ std::string Emitter::FunctionResultType(const Expr& e) const {
         fn == "patindex" || fn == "datediff" || fn == "datepart" || fn == "year" ||
         fn == "month" || fn == "day" || fn == "isnumeric" || fn == "isdate" ||
         fn == "row_number" || fn == "rank" || fn == "dense_rank" || fn == "ntile" ||
-        fn == "difference") {
+        fn == "difference" || fn == "isjson") {
       return "int";
     }
     if (fn == "count_big") return "bigint";
@@ -143,7 +143,8 @@ std::string Emitter::FunctionResultType(const Expr& e) const {
     }
     if (fn == "datefromparts") return "date";
     if (fn == "soundex") return "varchar(4)";
-    if (fn == "string_escape") return "nvarchar(max)";
+    if (fn == "string_escape" || fn == "json_query") return "nvarchar(max)";
+    if (fn == "json_value") return "nvarchar(4000)";
     if (fn == "datetime2fromparts") return "datetime2";
     if (fn == "smalldatetimefromparts") return "smalldatetime";
     if (fn == "timefromparts") return "time";

@@ -334,7 +334,8 @@ TableRefPtr Parser::ParseTableOperand() {
     return inner;
   }
   ref->name = ParseTableName();
-  if (IsOp("(") && ref->name.size() == 1 && EqualsNoCase(ref->name[0], "string_split")) {
+  if (IsOp("(") && ref->name.size() == 1 &&
+      (EqualsNoCase(ref->name[0], "string_split") || EqualsNoCase(ref->name[0], "openjson"))) {
     Advance();
     ref->kind = TableRef::Kind::kSplit;
     ref->values.emplace_back();

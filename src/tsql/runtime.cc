@@ -326,6 +326,7 @@ void RegisterRuntime(sqlite3* db) {
   RegisterSystemFunctions(db);
   RegisterSortedAggregates(db);
   RegisterRowFunctions(db);
+  RegisterJsonFunctions(db);
   AddScalar(db, "tsql_newid", 0, 0, NewId, true, false);
   AddScalar(db, "tsql_serverproperty", 1, 1, ServerProperty);
   AddScalar(db, "tsql_raise", 2, 2, Raise, false);

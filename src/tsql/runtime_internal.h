@@ -59,6 +59,12 @@ void RegisterLikeFunctions(sqlite3* db);
 void RegisterSystemFunctions(sqlite3* db);
 void RegisterSortedAggregates(sqlite3* db);
 void RegisterRowFunctions(sqlite3* db);
+void RegisterJsonFunctions(sqlite3* db);
+
+// Rows packed for json_each (runtime_rows.cc): one value as its tag and payload, and text as a
+// JSON string.
+void AppendPackedField(std::string* out, char tag, std::string_view payload);
+void AppendJsonString(std::string* out, std::string_view text);
 
 // Binary as a number: its last `width` bytes read big-endian, sign-extended except for one
 // byte (tinyint), as SQL Server converts varbinary to an integer type.

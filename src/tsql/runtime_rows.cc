@@ -27,12 +27,16 @@ namespace {
 
 constexpr char kHex[] = "0123456789abcdef";
 
-void AppendField(std::string* out, char tag, std::string_view payload) {
+}  // namespace
+
+void AppendPackedField(std::string* out, char tag, std::string_view payload) {
   out->push_back(tag);
   out->append(std::to_string(payload.size()));
   out->push_back(':');
   out->append(payload);
 }
+
+namespace {
 
 void Pack(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   std::string out;
@@ -43,18 +47,18 @@ void Pack(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         out.push_back('n');
         break;
       case SQLITE_INTEGER:
-        AppendField(&out, 'i', std::to_string(sqlite3_value_int64(v)));
+        AppendPackedField(&out, 'i', std::to_string(sqlite3_value_int64(v)));
         break;
       case SQLITE_FLOAT: {
         char buffer[40];
         int n = std::snprintf(buffer, sizeof buffer, "%.17g", sqlite3_value_double(v));
-        AppendField(&out, 'r', std::string_view(buffer, static_cast<size_t>(n)));
+        AppendPackedField(&out, 'r', std::string_view(buffer, static_cast<size_t>(n)));
         break;
       }
       case SQLITE_TEXT: {
         const char* text = reinterpret_cast<const char*>(sqlite3_value_text(v));
         size_t size = static_cast<size_t>(sqlite3_value_bytes(v));
-        AppendField(&out, 't', std::string_view(text, size));
+        AppendPackedField(&out, 't', std::string_view(text, size));
         break;
       }
       default: {
@@ -66,7 +70,7 @@ void Pack(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
           hex.push_back(kHex[bytes[k] >> 4]);
           hex.push_back(kHex[bytes[k] & 15]);
         }
-        AppendField(&out, 'b', hex);
+        AppendPackedField(&out, 'b', hex);
       }
     }
   }
@@ -180,6 +184,8 @@ void Kept(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_value(ctx, it->second.values[static_cast<size_t>(index)]);
 }
 
+}  // namespace
+
 void AppendJsonString(std::string* out, std::string_view text) {
   out->push_back('"');
   for (char c : text) {
@@ -196,6 +202,8 @@ void AppendJsonString(std::string* out, std::string_view text) {
   }
   out->push_back('"');
 }
+
+namespace {
 
 // tsql_string_split(text, separator): STRING_SPLIT's rows, packed for json_each.
 void StringSplit(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -218,7 +226,7 @@ void StringSplit(sqlite3_context* ctx, int, sqlite3_value** argv) {
       size_t end = text.find(separator, start);
       std::string packed;
       size_t length = end == std::string_view::npos ? end : end - start;
-      AppendField(&packed, 't', text.substr(start, length));
+      AppendPackedField(&packed, 't', text.substr(start, length));
       if (out.size() > 1) out.push_back(',');
       AppendJsonString(&out, packed);
       if (end == std::string_view::npos) break;
