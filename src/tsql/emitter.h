@@ -268,6 +268,7 @@ class Emitter {
   // in scientific notation, money by style, datetime in its default form. "" when the value's
   // own text is right.
   std::string TypedText(const Expr& e, const std::string& value_sql);
+  std::string PercentileFunction(const Expr& e);
   std::string WindowFunction(const Expr& e);
   std::string InList(const Expr& e);
   bool InListIsNative(const Expr& e) const;

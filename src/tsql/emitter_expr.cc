@@ -367,12 +367,14 @@ std::string Emitter::InList(const Expr& e) {
 std::string Emitter::WindowFunction(const Expr& e) {
   static constexpr std::string_view kWindow[] = {
       "row_number", "rank", "dense_rank", "ntile", "lag", "lead", "first_value", "last_value",
-      "percent_rank", "cume_dist", "count", "sum", "avg", "min", "max"};
+      "percent_rank", "cume_dist", "percentile_cont", "percentile_disc", "count", "sum", "avg",
+      "min", "max"};
   if (std::find(std::begin(kWindow), std::end(kWindow), e.text) == std::end(kWindow)) {
     UnknownFunction(e.text);
   }
   static const CallOrdering kNoOrdering;
   const CallOrdering& over = e.ordering ? *e.ordering : kNoOrdering;
+  if (e.text == "percentile_cont" || e.text == "percentile_disc") return PercentileFunction(e);
   // Functions whose answer depends on the order of the rows.
   const std::string_view fn = e.text;
   bool ranking = fn == "row_number" || fn == "rank" || fn == "dense_rank" || fn == "ntile" ||
@@ -407,6 +409,23 @@ std::string Emitter::WindowFunction(const Expr& e) {
   return out + ")";
 }
 
+// The partition's percentile on every row: the window is the whole partition, and the fraction
+// and the direction of WITHIN GROUP travel as arguments.
+std::string Emitter::PercentileFunction(const Expr& e) {
+  if (e.args.size() != 1) WrongArgCount(e.text, 1, 1);
+  if (!e.ordering || e.ordering->within_group.size() != 1 || !e.ordering->order.empty() ||
+      !e.ordering->frame.empty()) {
+    Unsupported(e.text);
+  }
+  const OrderItem& key = e.ordering->within_group[0];
+  std::string out = "tsql_" + e.text + "(" + Expression(*key.expr) + ", " +
+                    Expression(*e.args[0]) + (key.descending ? ", 1) OVER (" : ", 0) OVER (");
+  for (size_t i = 0; i < e.ordering->partition.size(); ++i) {
+    out += (i ? ", " : "PARTITION BY ") + Expression(*e.ordering->partition[i]);
+  }
+  return out + ")";
+}
+
 void Emitter::AppendFunction(const Expr& e, std::string* out) {
   const std::string& name = e.text;
   const std::string_view called = name;  // compares lengths first
@@ -433,6 +452,10 @@ void Emitter::AppendFunction(const Expr& e, std::string* out) {
   if (e.has_over) {
     *out += WindowFunction(e);
     return;
+  }
+  if (called == "percentile_cont" || called == "percentile_disc") {
+    throw ComError(10753, kEngineErrorSource,
+                   "The function '" + name + "' must have an OVER clause.");
   }
   if (auto sql = BuiltinFunction(e)) {
     *out += *sql;

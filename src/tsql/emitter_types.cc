@@ -137,7 +137,10 @@ std::string Emitter::FunctionResultType(const Expr& e) const {
       return "int";
     }
     if (fn == "count_big") return "bigint";
-    if (fn == "percent_rank" || fn == "cume_dist") return "float";
+    if (fn == "percent_rank" || fn == "cume_dist" || fn == "percentile_cont") return "float";
+    if (fn == "percentile_disc" && e.ordering && e.ordering->within_group.size() == 1) {
+      return ResultType(*e.ordering->within_group[0].expr);
+    }
     if (fn == "getdate" || fn == "getutcdate" || fn == "dateadd" || fn == "datetimefromparts") {
       return "datetime";
     }

@@ -488,7 +488,8 @@ ExprPtr Parser::ParseFunctionCall(std::string_view name, size_t offset) {
     e->args.push_back(ParseExpr());
   } while (AcceptOp(","));
   ExpectOp(")");
-  if (called == "string_agg" && IsKeyword("within")) {
+  if ((called == "string_agg" || called == "percentile_cont" || called == "percentile_disc") &&
+      IsKeyword("within")) {
     Advance();
     ExpectKeyword("group");
     ExpectOp("(");

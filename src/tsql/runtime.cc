@@ -325,6 +325,7 @@ void RegisterRuntime(sqlite3* db) {
   RegisterLikeFunctions(db);
   RegisterSystemFunctions(db);
   RegisterSortedAggregates(db);
+  RegisterPercentiles(db);
   RegisterRowFunctions(db);
   RegisterJsonFunctions(db);
   AddScalar(db, "tsql_newid", 0, 0, NewId, true, false);

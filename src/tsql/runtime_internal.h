@@ -58,6 +58,7 @@ void RegisterConvertFunctions(sqlite3* db);
 void RegisterLikeFunctions(sqlite3* db);
 void RegisterSystemFunctions(sqlite3* db);
 void RegisterSortedAggregates(sqlite3* db);
+void RegisterPercentiles(sqlite3* db);
 void RegisterRowFunctions(sqlite3* db);
 void RegisterJsonFunctions(sqlite3* db);
 
