@@ -108,8 +108,9 @@ struct PivotClause {
 };
 
 struct TableRef {
-  // kPivot: `left` pivoted or unpivoted by `pivot`, named `alias`. kSplit: STRING_SPLIT with
-  // its arguments in values[0].
+  // kPivot: `left` pivoted or unpivoted by `pivot`, named `alias`. kSplit: STRING_SPLIT or
+  // OPENJSON with its arguments in values[0]; OPENJSON ... WITH has its columns' names in
+  // `columns` and, for each, values[1 + i] = {type text, path or NULL, 1 for AS JSON}.
   enum class Kind { kTable, kDerived, kJoin, kValues, kPivot, kSplit };
   Kind kind = Kind::kTable;
   std::vector<std::string> name;  // kTable: qualified name, last part is the table

@@ -64,6 +64,13 @@ std::optional<std::vector<CatalogColumn>> Emitter::SourceColumns(const TableRef&
           throw ComError(189, kEngineErrorSource,
                          "The openjson function requires 1 to 2 arguments.");
         }
+        if (!t.columns.empty()) {
+          std::vector<CatalogColumn> columns;
+          for (size_t i = 0; i < t.columns.size(); ++i) {
+            columns.push_back({t.columns[i], t.values[i + 1][0]->text, false, ""});
+          }
+          return columns;
+        }
         return std::vector<CatalogColumn>{{"key", "nvarchar(4000)", false, ""},
                                           {"value", "nvarchar(max)", false, ""},
                                           {"type", "int", false, ""}};
@@ -201,6 +208,17 @@ std::string Emitter::SplitText(const TableRef& t) {
   const bool json = EqualsNoCase(t.name[0], "openjson");
   std::string args;
   for (const ExprPtr& arg : t.values[0]) args += (args.empty() ? "" : ", ") + Expression(*arg);
+  if (json && !t.columns.empty()) {
+    // tsql_openjson(text, path, then a type, a path and the AS JSON flag per column).
+    if (t.values[0].size() == 1) args += ", NULL";
+    for (size_t i = 0; i < t.columns.size(); ++i) {
+      const std::vector<ExprPtr>& column = t.values[i + 1];
+      args += ", " + QuoteString(column[0]->text) + ", " +
+              (column[1]->kind == ExprKind::kNull ? QuoteString("$." + t.columns[i])
+                                                  : QuoteString(column[1]->text)) +
+              ", " + column[2]->text;
+    }
+  }
   return "json_each(" + std::string(json ? "tsql_openjson(" : "tsql_string_split(") + args +
          ")) AS " + QuoteName(t.alias.empty() ? t.name[0] : t.alias);
 }

@@ -75,6 +75,7 @@ class Parser {
   void SkipTableHints();
   std::string ParseOptionalAlias();
   void ParseColumnAliases(TableRef* ref);
+  void ParseJsonColumns(TableRef* ref);
   void ParseValuesSource(TableRef* ref);
 
   // --- expressions (parser_expr.cc)

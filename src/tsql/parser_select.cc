@@ -343,6 +343,7 @@ TableRefPtr Parser::ParseTableOperand() {
       ref->values[0].push_back(ParseExpr());
     } while (AcceptOp(","));
     ExpectOp(")");
+    if (EqualsNoCase(ref->name[0], "openjson") && AcceptKeyword("with")) ParseJsonColumns(ref.get());
     ref->alias = ParseOptionalAlias();
     return ref;
   }
@@ -351,6 +352,31 @@ TableRefPtr Parser::ParseTableOperand() {
   ref->alias = ParseOptionalAlias();
   SkipTableHints();
   return ref;
+}
+
+// WITH (name type ['path'] [AS JSON], ...) of OPENJSON.
+void Parser::ParseJsonColumns(TableRef* ref) {
+  ExpectOp("(");
+  do {
+    ref->columns.push_back(ParseName());
+    auto& column = ref->values.emplace_back();
+    auto text = [&](ExprKind kind, std::string value) {
+      auto e = std::make_unique<Expr>();
+      e->kind = kind;
+      e->text = std::move(value);
+      column.push_back(std::move(e));
+    };
+    text(ExprKind::kString, ParseType(true).text);
+    if (Peek().kind == TokenKind::kString || Peek().kind == TokenKind::kNString) {
+      text(ExprKind::kString, std::string(Advance().text));
+    } else {
+      text(ExprKind::kNull, "");
+    }
+    bool as_json = AcceptKeyword("as");
+    if (as_json) ExpectKeyword("json");
+    text(ExprKind::kNumber, as_json ? "1" : "0");
+  } while (AcceptOp(","));
+  ExpectOp(")");
 }
 
 }  // namespace ambit::tsql

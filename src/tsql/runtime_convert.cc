@@ -411,6 +411,10 @@ Value CheckLen(const Args& a) {
 
 }  // namespace
 
+Value CastToType(const Value& v, std::string_view type_text) {
+  return Cast(v, ParseType(type_text, false), -1, false);
+}
+
 void RegisterConvertFunctions(sqlite3* db) {
   AddScalar(db, "tsql_cast", 2, 2, CastFn, false);
   AddScalar(db, "tsql_convert", 2, 3, ConvertFn, false);

@@ -127,6 +127,9 @@ std::optional<DateTime> FromCivil(int y, int m, int d, int hh = 0, int mi = 0, i
 // Any date text SQL Server accepts by default (us_english, mdy).
 std::optional<DateTime> ParseDateText(std::string_view s);
 
+// CAST(v AS type), the type as written ("decimal(10,2)").
+Value CastToType(const Value& v, std::string_view type_text);
+
 // --- CONVERT's date styles (runtime_date_styles.cc)
 
 // A date from a value; text is read in the style's day/month order (style < 0: none given).

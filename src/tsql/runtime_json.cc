@@ -2,6 +2,7 @@
 // themselves rather than through SQLite's json1, because SQL Server answers with the value's
 // own text (a number 1.50 stays "1.50", true stays "true"), which json1 turns into SQLite
 // values. A document that is not JSON raises 13609 wherever the path points.
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -327,10 +328,9 @@ Value IsJson(const Args& a) {
   return Value::Int(IsScalar(v.kind) ? 0 : 1);
 }
 
-Value JsonValue(const Args& a) {
-  std::string s = ToText(a[0]);
-  Path path = ParsePath(ToText(a[1]));
-  Reader r(s);
+// JSON_VALUE: the scalar at the path of a document.
+Value ScalarAt(std::string_view doc, const Path& path) {
+  Reader r(doc);
   std::optional<Span> v = Find(&r, path);
   if (!v) {
     if (path.strict) FailMissing();
@@ -350,10 +350,9 @@ Value JsonValue(const Args& a) {
   return out;
 }
 
-Value JsonQuery(const Args& a) {
-  std::string s = ToText(a[0]);
-  Path path = ParsePath(a.size() > 1 ? ToText(a[1]) : "$");
-  Reader r(s);
+// JSON_QUERY: the object or array at the path, as written.
+Value FragmentAt(std::string_view doc, const Path& path) {
+  Reader r(doc);
   std::optional<Span> v = Find(&r, path);
   if (!v) {
     if (path.strict) FailMissing();
@@ -364,6 +363,31 @@ Value JsonQuery(const Args& a) {
     return Value{};
   }
   return Value::Text(std::string(r.Text(*v)));
+}
+
+Value JsonValue(const Args& a) { return ScalarAt(ToText(a[0]), ParsePath(ToText(a[1]))); }
+
+Value JsonQuery(const Args& a) {
+  return FragmentAt(ToText(a[0]), ParsePath(a.size() > 1 ? ToText(a[1]) : "$"));
+}
+
+void AppendPacked(std::string* out, const Value& v) {
+  switch (v.kind) {
+    case Value::kNull:
+      out->push_back('n');
+      break;
+    case Value::kInt:
+      AppendPackedField(out, 'i', std::to_string(v.i));
+      break;
+    case Value::kReal: {
+      char buffer[40];
+      int n = std::snprintf(buffer, sizeof buffer, "%.17g", v.r);
+      AppendPackedField(out, 'r', std::string_view(buffer, static_cast<size_t>(n)));
+      break;
+    }
+    default:
+      AppendPackedField(out, 't', v.s);
+  }
 }
 
 // tsql_openjson(text, path): OPENJSON's rows (key, value, type) packed for json_each. The type
@@ -383,8 +407,33 @@ Value OpenJson(const Args& a) {
     return Value::Text("[]");
   }
   std::vector<std::pair<std::string, Span>> members;
-  r.Members(*at, &members);
   std::string out = "[";
+  if (a.size() > 2) {
+    // WITH: a row per element of an array, one row for an object; each column is the value at
+    // its path in the row, converted to its type.
+    std::vector<std::pair<Path, bool>> columns;
+    for (size_t i = 2; i + 2 < a.size(); i += 3) {
+      columns.emplace_back(ParsePath(ToText(a[i + 1])), ToInt(a[i + 2]) != 0);
+    }
+    if (at->kind == Kind::kArray) {
+      r.Members(*at, &members);
+    } else {
+      members.emplace_back("", *at);
+    }
+    for (const auto& member : members) {
+      std::string_view row = r.Text(member.second);
+      std::string packed;
+      for (size_t c = 0; c < columns.size(); ++c) {
+        const auto& [column_path, as_json] = columns[c];
+        Value v = as_json ? FragmentAt(row, column_path) : ScalarAt(row, column_path);
+        AppendPacked(&packed, as_json ? v : CastToType(v, ToText(a[2 + 3 * c])));
+      }
+      if (out.size() > 1) out += ',';
+      AppendJsonString(&out, packed);
+    }
+    return Value::Text(out + "]");
+  }
+  r.Members(*at, &members);
   for (const auto& [key, v] : members) {
     std::string packed;
     AppendPackedField(&packed, 't', key);
@@ -408,7 +457,8 @@ void RegisterJsonFunctions(sqlite3* db) {
   AddScalar(db, "tsql_isjson", 1, 1, IsJson);
   AddScalar(db, "tsql_json_value", 2, 2, JsonValue);
   AddScalar(db, "tsql_json_query", 1, 2, JsonQuery);
-  AddScalar(db, "tsql_openjson", 1, 2, OpenJson, false);
+  // text, path, then a type, a path and the AS JSON flag for each column of a WITH clause.
+  AddScalar(db, "tsql_openjson", -1, -1, OpenJson, false);
 }
 
 }  // namespace ambit::tsql::rt
