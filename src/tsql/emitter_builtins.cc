@@ -1,8 +1,9 @@
 // Built-ins written as SQL: the system functions about the connection and the catalog (DB_NAME,
 // DB_ID, SUSER_SNAME, USER_NAME, HOST_NAME, APP_NAME, SCHEMA_NAME, SCHEMA_ID, TYPE_NAME, TYPE_ID
-// and the niladic CURRENT_USER, SESSION_USER, SYSTEM_USER and USER), CHOOSE, CONCAT_WS and
-// STRING_AGG ... WITHIN GROUP. Database and schema ids are SQL Server's fixed ones: the system databases 1 to 4 and
-// the account as 5; the schemas dbo, guest, INFORMATION_SCHEMA, sys.
+// and the niladic CURRENT_USER, SESSION_USER, SYSTEM_USER and USER), CHOOSE, CONCAT_WS,
+// STRING_AGG ... WITHIN GROUP, and PERCENTILE_CONT and PERCENTILE_DISC over their window.
+// Database and schema ids are SQL Server's fixed ones: the system databases 1 to 4 and the
+// account as 5; the schemas dbo, guest, INFORMATION_SCHEMA, sys.
 #include "base/com_error.h"
 #include "tsql/catalog.h"
 #include "tsql/emitter.h"
@@ -48,6 +49,23 @@ std::string Fill(std::string_view pattern, const std::string& operand) {
 }
 
 }  // namespace
+
+// The partition's percentile on every row: the window is the whole partition, and the fraction
+// and the direction of WITHIN GROUP travel as arguments.
+std::string Emitter::PercentileFunction(const Expr& e) {
+  if (e.args.size() != 1) WrongArgCount(e.text, 1);
+  if (!e.ordering || e.ordering->within_group.size() != 1 || !e.ordering->order.empty() ||
+      !e.ordering->frame.empty()) {
+    throw ComError(102, kEngineErrorSource, "Incorrect syntax near '" + e.text + "'.");
+  }
+  const OrderItem& key = e.ordering->within_group[0];
+  std::string out = "tsql_" + e.text + "(" + Expression(*key.expr) + ", " +
+                    Expression(*e.args[0]) + (key.descending ? ", 1) OVER (" : ", 0) OVER (");
+  for (size_t i = 0; i < e.ordering->partition.size(); ++i) {
+    out += (i ? ", " : "PARTITION BY ") + Expression(*e.ordering->partition[i]);
+  }
+  return out + ")";
+}
 
 std::optional<std::string> Emitter::NiladicFunction(const std::string& name) {
   if (EqualsNoCase(name, "current_user") || EqualsNoCase(name, "session_user") ||
@@ -147,6 +165,10 @@ std::optional<std::string> Emitter::BuiltinFunction(const Expr& e) {
                          "expressions.");
     }
     return std::nullopt;
+  }
+  if (called == "percentile_cont" || called == "percentile_disc") {
+    throw ComError(10753, kEngineErrorSource,
+                   "The function '" + name + "' must have an OVER clause.");
   }
   if (called == "string_agg" && e.ordering && !e.ordering->within_group.empty()) {
     if (n != 2) WrongArgCount(name, 2);

@@ -409,23 +409,6 @@ std::string Emitter::WindowFunction(const Expr& e) {
   return out + ")";
 }
 
-// The partition's percentile on every row: the window is the whole partition, and the fraction
-// and the direction of WITHIN GROUP travel as arguments.
-std::string Emitter::PercentileFunction(const Expr& e) {
-  if (e.args.size() != 1) WrongArgCount(e.text, 1, 1);
-  if (!e.ordering || e.ordering->within_group.size() != 1 || !e.ordering->order.empty() ||
-      !e.ordering->frame.empty()) {
-    Unsupported(e.text);
-  }
-  const OrderItem& key = e.ordering->within_group[0];
-  std::string out = "tsql_" + e.text + "(" + Expression(*key.expr) + ", " +
-                    Expression(*e.args[0]) + (key.descending ? ", 1) OVER (" : ", 0) OVER (");
-  for (size_t i = 0; i < e.ordering->partition.size(); ++i) {
-    out += (i ? ", " : "PARTITION BY ") + Expression(*e.ordering->partition[i]);
-  }
-  return out + ")";
-}
-
 void Emitter::AppendFunction(const Expr& e, std::string* out) {
   const std::string& name = e.text;
   const std::string_view called = name;  // compares lengths first
@@ -452,10 +435,6 @@ void Emitter::AppendFunction(const Expr& e, std::string* out) {
   if (e.has_over) {
     *out += WindowFunction(e);
     return;
-  }
-  if (called == "percentile_cont" || called == "percentile_disc") {
-    throw ComError(10753, kEngineErrorSource,
-                   "The function '" + name + "' must have an OVER clause.");
   }
   if (auto sql = BuiltinFunction(e)) {
     *out += *sql;
