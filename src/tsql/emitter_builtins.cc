@@ -166,6 +166,15 @@ std::optional<std::string> Emitter::BuiltinFunction(const Expr& e) {
     }
     return std::nullopt;
   }
+  if (called == "json_modify") {
+    if (n != 3) WrongArgCount(name, 3);
+    // A value made by JSON_QUERY or JSON_MODIFY goes in as JSON; any other text as a string.
+    const Expr& value = *e.args[2];
+    bool json = value.kind == ExprKind::kFunction &&
+                (value.text == "json_query" || value.text == "json_modify");
+    return "tsql_json_modify(" + Expression(*e.args[0]) + ", " + Expression(*e.args[1]) + ", " +
+           Expression(value) + (json ? ", 1)" : ", 0)");
+  }
   if (called == "percentile_cont" || called == "percentile_disc") {
     throw ComError(10753, kEngineErrorSource,
                    "The function '" + name + "' must have an OVER clause.");

@@ -146,7 +146,9 @@ std::string Emitter::FunctionResultType(const Expr& e) const {
     }
     if (fn == "datefromparts") return "date";
     if (fn == "soundex") return "varchar(4)";
-    if (fn == "string_escape" || fn == "json_query") return "nvarchar(max)";
+    if (fn == "string_escape" || fn == "json_query" || fn == "json_modify") {
+      return "nvarchar(max)";
+    }
     if (fn == "json_value") return "nvarchar(4000)";
     if (fn == "datetime2fromparts") return "datetime2";
     if (fn == "smalldatetimefromparts") return "smalldatetime";

@@ -42,14 +42,17 @@ class Reader {
     }
   }
 
-  // The members of an object or array: key (object) and value spans, in order.
-  void Members(const Span& container, std::vector<std::pair<std::string, Span>>* out) {
+  // The members of an object or array: key (object) and value spans, in order; starts, when
+  // given, gets where each member begins (its key's quote in an object).
+  void Members(const Span& container, std::vector<std::pair<std::string, Span>>* out,
+               std::vector<size_t>* starts = nullptr) {
     pos_ = container.begin + 1;
     int index = 0;
     SkipBlanks();
     if (Peek() == '}' || Peek() == ']') return;
     while (true) {
       SkipBlanks();
+      if (starts != nullptr) starts->push_back(pos_);
       std::string key;
       if (container.kind == Kind::kObject) {
         size_t start = pos_;
@@ -237,6 +240,7 @@ class Reader {
 // "[lax|strict] $.name.\"quoted name\"[2]": the mode and the steps (a name, or an index
 // written as "[n]").
 struct Path {
+  bool append = false;  // JSON_MODIFY's "append": add to the array at the path
   bool strict = false;
   std::vector<std::string> steps;
 };
@@ -253,10 +257,11 @@ Path ParsePath(std::string_view p) {
   Path out;
   size_t i = 0;
   while (i < p.size() && p[i] == ' ') ++i;
-  for (std::string_view mode : {"lax", "strict"}) {
+  for (std::string_view mode : {"append", "lax", "strict"}) {
     if (p.substr(i, mode.size()) == mode && i + mode.size() < p.size() &&
         p[i + mode.size()] == ' ') {
-      out.strict = mode == "strict";
+      if (mode == "append") out.append = true;
+      if (mode == "strict") out.strict = true;
       i += mode.size();
       while (i < p.size() && p[i] == ' ') ++i;
     }
@@ -289,11 +294,14 @@ Path ParsePath(std::string_view p) {
   return out;
 }
 
-// The value the path names, or nullopt when there is none.
-std::optional<Span> Find(Reader* r, const Path& path) {
+// The value the path names (its first `depth` steps; all when -1), or nullopt when there is
+// none.
+std::optional<Span> Find(Reader* r, const Path& path, int depth = -1) {
   Span at = r->Document();
   std::vector<std::pair<std::string, Span>> members;
-  for (const std::string& step : path.steps) {
+  size_t count = depth < 0 ? path.steps.size() : static_cast<size_t>(depth);
+  for (size_t s = 0; s < count; ++s) {
+    const std::string& step = path.steps[s];
     const bool index = step[0] == '[';
     if (at.kind != (index ? Kind::kArray : Kind::kObject)) return std::nullopt;
     members.clear();
@@ -390,6 +398,73 @@ void AppendPacked(std::string* out, const Value& v) {
   }
 }
 
+std::string EscapedJsonString(std::string_view text) {
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"' || c == '\\' || c == '/') {
+      out += '\\';
+      out += c;
+    } else if (static_cast<unsigned char>(c) < 0x20) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(c));
+      out += buf;
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+// tsql_json_modify(text, path, value, 1 when the value is JSON already): the document with
+// the value set at the path. In lax mode a missing property is added and a NULL value removes
+// the property; "append" adds to the array at the path.
+Value JsonModify(const Args& a) {
+  if (a[0].is_null() || a[1].is_null()) return Value{};
+  std::string doc = ToText(a[0]);
+  Path path = ParsePath(ToText(a[1]));
+  if (path.steps.empty()) Fail(13607, "JSON path is not properly formatted.");
+  const Value& v = a[2];
+  std::string text = v.is_null() ? "null"
+                     : ToInt(a[3]) != 0 || v.is_number() ? ToText(v)
+                                                         : EscapedJsonString(ToText(v));
+  Reader r(doc);
+  std::optional<Span> parent = Find(&r, path, static_cast<int>(path.steps.size()) - 1);
+  std::optional<Span> target = Find(&r, path);
+  auto splice = [&](size_t begin, size_t end, std::string_view with) {
+    return Value::Text(doc.substr(0, begin) + std::string(with) + doc.substr(end));
+  };
+  if (path.append) {
+    if (!target || target->kind != Kind::kArray) {
+      if (path.strict) FailMissing();
+      return Value::Text(doc);
+    }
+    std::vector<std::pair<std::string, Span>> items;
+    r.Members(*target, &items);
+    return splice(target->end - 1, target->end - 1, (items.empty() ? "" : ",") + text);
+  }
+  if (target) {
+    if (!v.is_null() || path.strict || parent->kind != Kind::kObject) {
+      return splice(target->begin, target->end, text);
+    }
+    // Lax NULL: the property goes, with the comma that joined it to its neighbour.
+    std::vector<std::pair<std::string, Span>> members;
+    std::vector<size_t> starts;
+    r.Members(*parent, &members, &starts);
+    size_t i = 0;
+    while (members[i].second.begin != target->begin) ++i;
+    if (i + 1 < members.size()) return splice(starts[i], starts[i + 1], "");
+    if (i > 0) return splice(members[i - 1].second.end, target->end, "");
+    return splice(starts[i], target->end, "");
+  }
+  if (path.strict) FailMissing();
+  if (!parent || parent->kind != Kind::kObject || v.is_null()) return Value::Text(doc);
+  std::vector<std::pair<std::string, Span>> members;
+  r.Members(*parent, &members);
+  std::string member = (members.empty() ? "" : ",") + EscapedJsonString(path.steps.back()) + ":" +
+                       text;
+  return splice(parent->end - 1, parent->end - 1, member);
+}
+
 // tsql_openjson(text, path): OPENJSON's rows (key, value, type) packed for json_each. The type
 // codes are SQL Server's: 0 null, 1 string, 2 number, 3 true/false, 4 array, 5 object.
 Value OpenJson(const Args& a) {
@@ -457,6 +532,7 @@ void RegisterJsonFunctions(sqlite3* db) {
   AddScalar(db, "tsql_isjson", 1, 1, IsJson);
   AddScalar(db, "tsql_json_value", 2, 2, JsonValue);
   AddScalar(db, "tsql_json_query", 1, 2, JsonQuery);
+  AddScalar(db, "tsql_json_modify", 4, 4, JsonModify, false);
   // text, path, then a type, a path and the AS JSON flag for each column of a WITH clause.
   AddScalar(db, "tsql_openjson", -1, -1, OpenJson, false);
 }
