@@ -214,7 +214,7 @@ std::string Emitter::SplitText(const TableRef& t) {
     for (size_t i = 0; i < t.columns.size(); ++i) {
       const std::vector<ExprPtr>& column = t.values[i + 1];
       args += ", " + QuoteString(column[0]->text) + ", " +
-              (column[1]->kind == ExprKind::kNull ? QuoteString("$." + t.columns[i])
+              (column[1]->kind == ExprKind::kNull ? QuoteString("$.\"" + t.columns[i] + "\"")
                                                   : QuoteString(column[1]->text)) +
               ", " + column[2]->text;
     }
