@@ -28,6 +28,7 @@ class Reader {
   // The whole text as one value; 13609 when it is not JSON.
   Span Document() {
     pos_ = 0;
+    depth_ = 0;
     Span v = Value();
     SkipBlanks();
     if (pos_ != s_.size()) Unexpected();
@@ -173,12 +174,17 @@ class Reader {
     switch (Peek()) {
       case '{':
       case '[': {
+        // Deeper nesting than any real document would exhaust the stack.
+        if (++depth_ > kMaxDepth) {
+          Fail(13609, "JSON text is not properly formatted. It is nested too deeply.");
+        }
         const bool object = Peek() == '{';
         kind = object ? Kind::kObject : Kind::kArray;
         ++pos_;
         SkipBlanks();
         if (Peek() == (object ? '}' : ']')) {
           ++pos_;
+          --depth_;
           break;
         }
         while (true) {
@@ -197,6 +203,7 @@ class Reader {
           Expect(object ? '}' : ']');
           break;
         }
+        --depth_;
         break;
       }
       case '"':
@@ -233,8 +240,10 @@ class Reader {
     return Span{kind, begin, pos_};
   }
 
+  static constexpr int kMaxDepth = 1000;
   std::string_view s_;
   size_t pos_ = 0;
+  int depth_ = 0;
 };
 
 // "[lax|strict] $.name.\"quoted name\"[2]": the mode and the steps (a name, or an index

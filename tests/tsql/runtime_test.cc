@@ -71,6 +71,22 @@ TEST_F(RuntimeTest, GetDateAndNewIdHaveTheirTravellingShapes) {
   EXPECT_EQ(ids.size(), 20u);
 }
 
+// JSON nested beyond any real document is refused rather than read recursively to the end of
+// the stack; nesting a real document might have still reads.
+TEST_F(RuntimeTest, JsonNestedTooDeeplyIsRefusedNotOverflowed) {
+  std::string deep = "'" + std::string(200000, '[') + std::string(200000, ']') + "'";
+  EXPECT_EQ(Int("tsql_isjson(" + deep + ")"), 0);
+  EXPECT_THROW(Eval("tsql_json_query(" + deep + ", '$')"), ComError);
+  std::string fine = "'" + std::string(300, '[') + "7" + std::string(300, ']') + "'";
+  EXPECT_EQ(Int("tsql_isjson(" + fine + ")"), 1);
+  EXPECT_EQ(Text("tsql_json_value(" + fine + ", '$" + [] {
+              std::string path;
+              for (int i = 0; i < 300; ++i) path += "[0]";
+              return path;
+            }() + "')"),
+            "7");
+}
+
 // The collation is also called directly by code outside SQL (key lookups, recordset filters).
 TEST(RuntimeCompareText, IgnoresCaseWidthAndTrailingBlanks) {
   EXPECT_EQ(CompareText("abc", "ABC   "), 0);
