@@ -162,6 +162,7 @@ Value Replicate(const Args& a) {
   std::string s = ToText(a[0]);
   int64_t n = ToInt(a[1]);
   if (n < 0) return Value{};
+  if (s.empty()) return Value::Text("");  // else a huge count spins on nothing
   int64_t bytes;
   if (__builtin_mul_overflow(n, static_cast<int64_t>(s.size()), &bytes) || bytes > kMaxTextBytes) {
     Fail(1105, "Result text too long.");

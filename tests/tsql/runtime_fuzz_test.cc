@@ -71,6 +71,21 @@ constexpr Fn kFunctions[] = {
     {"tsql_xml_escape", 1},
     {"tsql_serverproperty", 1},
     {"tsql_concat", 3},
+    {"tsql_datefromparts", 3},
+    {"tsql_datetimefromparts", 7},
+    {"tsql_datetime2fromparts", 8},
+    {"tsql_smalldatetimefromparts", 5},
+    {"tsql_timefromparts", 5},
+    {"tsql_translate", 3},
+    {"tsql_string_escape", 2},
+    {"tsql_soundex", 1},
+    {"tsql_difference", 2},
+    {"tsql_isjson", 1},
+    {"tsql_json_value", 2},
+    {"tsql_json_query", 2},
+    {"tsql_json_modify", 4},
+    {"tsql_openjson", 2},
+    {"tsql_openjson", 5},
 };
 
 class ArgumentSource {
@@ -107,13 +122,19 @@ class ArgumentSource {
                                                 Variant("[^]]%"),
                                                 Variant(" 12 "),
                                                 Variant("1e5"),
-                                                Variant("9999-12-31 23:59:59")};
+                                                Variant("9999-12-31 23:59:59"),
+                                                Variant("json"),
+                                                Variant("$.a"),
+                                                Variant("append strict $[1]"),
+                                                Variant("{\"a\": [1, {\"b\": \"\\u00e4\"}]}"),
+                                                Variant("[1, 2.5e3, null, true]")};
     std::uniform_int_distribution<int> pick(0, 2);
     if (pick(gen_) != 0) return kFixed[gen_() % kFixed.size()];
     // Random bytes: ASCII pattern characters, multibyte text and broken UTF-8.
     static const std::vector<std::string> kPieces = {
         "a", "Z", "0", "9",  " ", "%",    "_",        "[",    "]", "^", "-", ".",
-        ":", "/", "'", "中", "ä", "\xC3", "\xE4\xB8", "\xFF", "e", "$", ","};
+        ":", "/", "'", "中", "ä", "\xC3", "\xE4\xB8", "\xFF", "e", "$", ",",
+        "{", "}", "\"", "\\u", "\\"};
     std::string s;
     int length = static_cast<int>(gen_() % 12);
     for (int i = 0; i < length; ++i) s += kPieces[gen_() % kPieces.size()];
