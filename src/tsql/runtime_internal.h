@@ -108,6 +108,8 @@ void AppendChar(std::string* out, uint32_t cp);
 uint32_t FoldChar(uint32_t cp);  // lower case for comparison
 uint32_t UpperChar(uint32_t cp);
 std::string_view TrimTrailingBlanks(std::string_view s);
+// Text escaped for a JSON string, as STRING_ESCAPE(s, 'json') writes it (without the quotes).
+std::string JsonEscaped(std::string_view s);
 bool EqualsNoCaseAscii(std::string_view a, std::string_view b);
 
 // --- dates: milliseconds since 1900-01-01 00:00:00.000

@@ -407,23 +407,6 @@ void AppendPacked(std::string* out, const Value& v) {
   }
 }
 
-std::string EscapedJsonString(std::string_view text) {
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '"' || c == '\\' || c == '/') {
-      out += '\\';
-      out += c;
-    } else if (static_cast<unsigned char>(c) < 0x20) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(c));
-      out += buf;
-    } else {
-      out += c;
-    }
-  }
-  return out + "\"";
-}
-
 // tsql_json_modify(text, path, value, 1 when the value is JSON already): the document with
 // the value set at the path. In lax mode a missing property is added and a NULL value removes
 // the property; "append" adds to the array at the path.
@@ -433,9 +416,10 @@ Value JsonModify(const Args& a) {
   Path path = ParsePath(ToText(a[1]));
   if (path.steps.empty()) Fail(13607, "JSON path is not properly formatted.");
   const Value& v = a[2];
-  std::string text = v.is_null() ? "null"
-                     : ToInt(a[3]) != 0 || v.is_number() ? ToText(v)
-                                                         : EscapedJsonString(ToText(v));
+  std::string text = "null";
+  if (!v.is_null()) {
+    text = ToInt(a[3]) != 0 || v.is_number() ? ToText(v) : "\"" + JsonEscaped(ToText(v)) + "\"";
+  }
   Reader r(doc);
   std::optional<Span> parent = Find(&r, path, static_cast<int>(path.steps.size()) - 1);
   std::optional<Span> target = Find(&r, path);
@@ -469,8 +453,8 @@ Value JsonModify(const Args& a) {
   if (!parent || parent->kind != Kind::kObject || v.is_null()) return Value::Text(doc);
   std::vector<std::pair<std::string, Span>> members;
   r.Members(*parent, &members);
-  std::string member = (members.empty() ? "" : ",") + EscapedJsonString(path.steps.back()) + ":" +
-                       text;
+  std::string member = members.empty() ? "\"" : ",\"";
+  member += JsonEscaped(path.steps.back()) + "\":" + text;
   return splice(parent->end - 1, parent->end - 1, member);
 }
 

@@ -42,29 +42,7 @@ Value StringEscape(const Args& a) {
     Fail(13606, "Invalid escape type '" + type + "' passed to the STRING_ESCAPE function; "
                 "the only supported type is 'json'.");
   }
-  std::string s = ToText(a[0]), out;
-  out.reserve(s.size() + s.size() / 8);
-  for (char c : s) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '/': out += "\\/"; break;
-      case '\b': out += "\\b"; break;
-      case '\f': out += "\\f"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(c));
-          out += buf;
-        } else {
-          out += c;
-        }
-    }
-  }
-  return Value::Text(std::move(out));
+  return Value::Text(JsonEscaped(ToText(a[0])));
 }
 
 // The digit of a consonant, '0' for a vowel (which separates equal digits) and '-' for H and W
@@ -114,6 +92,32 @@ Value Difference(const Args& a) {
 }
 
 }  // namespace
+
+std::string JsonEscaped(std::string_view s) {
+  std::string out;
+  out.reserve(s.size() + s.size() / 8);
+  for (char c : s) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '/': out += "\\/"; break;
+      case '\b': out += "\\b"; break;
+      case '\f': out += "\\f"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20) {
+          char buf[8];
+          std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(c));
+          out += buf;
+        } else {
+          out += c;
+        }
+    }
+  }
+  return out;
+}
 
 void RegisterTextCodeFunctions(sqlite3* db) {
   AddScalar(db, "tsql_translate", 3, 3, Translate);
