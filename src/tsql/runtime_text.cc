@@ -93,7 +93,8 @@ Value Substring(const Args& a) {
   int64_t end;  // exclusive, 1-based
   if (__builtin_add_overflow(start, length, &end)) end = INT64_MAX;
   if (start < 1) start = 1;
-  return Value::Text(CharSlice(ToText(a[0]), start - 1, end - start));
+  // A start far before 1 can leave the end before it: nothing is taken.
+  return Value::Text(CharSlice(ToText(a[0]), start - 1, end > start ? end - start : 0));
 }
 
 Value CharIndex(const Args& a) {
