@@ -59,6 +59,9 @@ class Emitter {
   std::string SelectWithoutCtes(const Select& s);
   // "WITH a AS (...), b AS (...)": the common table expressions before a query or a write.
   std::string CteList(const std::vector<CommonTableExpr>& ctes, int max_recursion);
+  // `sql` behind the WITH list of an UPDATE or DELETE (SQLite takes it there as T-SQL does);
+  // each statement emitted carries its own copy, since parameters are numbered per statement.
+  std::string WithCtes(const std::vector<CommonTableExpr>& ctes, std::string sql);
   // Makes `ctes` visible to the names of the statement emitted while it lives.
   class VisibleCtes {
    public:

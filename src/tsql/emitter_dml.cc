@@ -224,6 +224,10 @@ EmittedSql Emitter::Insert(const InsertStmt& s) {
                 table + column_list + " SELECT " + values + " FROM \"tsql_src\" WHERE true");
 }
 
+std::string Emitter::WithCtes(const std::vector<CommonTableExpr>& ctes, std::string sql) {
+  return ctes.empty() ? sql : CteList(ctes, kDefaultMaxRecursion) + " " + sql;
+}
+
 EmittedSql Emitter::Update(const UpdateStmt& s, EmittedSql* variable_query) {
   output_check_.clear();
   output_names_.clear();
@@ -239,11 +243,6 @@ EmittedSql Emitter::Update(const UpdateStmt& s, EmittedSql* variable_query) {
   }
   ScopeExit scope_exit{this};
   VisibleCtes visible(this, s.ctes);
-  // SQLite takes WITH before UPDATE and DELETE as T-SQL does; each statement emitted carries
-  // its own copy (parameters are numbered per statement).
-  auto with_ctes = [&](std::string sql) {
-    return s.ctes.empty() ? sql : CteList(s.ctes, kDefaultMaxRecursion) + " " + sql;
-  };
   const std::string& target_name =
       s.from.empty() || target.implicit ? s.target.back() : target.ref->name.back();
   auto catalog = context_.columns ? context_.columns(target_name) : std::nullopt;
@@ -292,8 +291,8 @@ EmittedSql Emitter::Update(const UpdateStmt& s, EmittedSql* variable_query) {
   }
   if (!var_items.empty()) {
     std::string where = where_text();
-    *variable_query =
-        Finish(with_ctes("SELECT " + var_items + " FROM " + from_text + where + limit_text()));
+    *variable_query = Finish(
+        WithCtes(s.ctes, "SELECT " + var_items + " FROM " + from_text + where + limit_text()));
   } else {
     variable_query->sql.clear();
   }
@@ -309,7 +308,7 @@ EmittedSql Emitter::Update(const UpdateStmt& s, EmittedSql* variable_query) {
   kept_catalog_ = catalog ? &*catalog : nullptr;
   std::string returning = CheckedReturning(s.output.get(), "both");
   kept_catalog_ = nullptr;
-  auto finish = [&](const std::string& sql) { return Finish(with_ctes(sql + returning)); };
+  auto finish = [&](const std::string& sql) { return Finish(WithCtes(s.ctes, sql + returning)); };
   // OUTPUT deleted.x: the first SET keeps the row's old values for RETURNING.
   auto keep = [&](const std::string& value) {
     if (kept_columns_.empty()) return value;
@@ -369,8 +368,7 @@ EmittedSql Emitter::Delete(const DeleteStmt& s) {
   VisibleCtes visible(this, s.ctes);
   std::string returning = s.output ? ReturningText(*s.output, "deleted") : "";
   auto finish = [&](const std::string& sql) {
-    std::string out = sql + returning;
-    return Finish(s.ctes.empty() ? out : CteList(s.ctes, kDefaultMaxRecursion) + " " + out);
+    return Finish(WithCtes(s.ctes, sql + returning));
   };
   TargetRef target = ResolveTarget(s.target, s.from);
   std::string write_table = target.table;
