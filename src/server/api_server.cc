@@ -15,6 +15,7 @@
 #include "frame/variant_json.h"
 #include "server/compression.h"
 #include "server/memory.h"
+#include "server/worker_pool.h"
 #include "server/static_files.h"
 
 namespace ambit {
@@ -36,6 +37,9 @@ struct RequestTrace {
   std::string accept_encoding;  // how the answer may be compressed
 };
 thread_local RequestTrace trace;
+
+// Requests on one kept-alive connection before it is closed (see the constructor).
+constexpr size_t kKeepAliveRequests = 1000;
 
 // A client's own request id is kept when it is a sane one, so its logs and ours line up.
 bool UsableRequestId(const std::string& id) {
@@ -191,7 +195,7 @@ ApiServer::ApiServer(Dispatcher& dispatcher, TokenStore tokens, ServerOptions op
       http_(std::make_unique<httplib::Server>()) {
   TuneAllocatorForServing();
   size_t workers = workers_;
-  http_->new_task_queue = [workers] { return new httplib::ThreadPool(workers); };
+  http_->new_task_queue = [workers] { return new WorkerPool(workers); };
   http_->set_payload_max_length(options_.max_body_bytes);
   // Headers and body leave in separate writes; without this, Nagle's algorithm and the
   // client's delayed ACK add some 40 ms to every answer.
@@ -204,6 +208,9 @@ ApiServer::ApiServer(Dispatcher& dispatcher, TokenStore tokens, ServerOptions op
     listen_socket_ = sock;
   });
   http_->set_keep_alive_timeout(2);
+  // httplib closes a kept-alive connection after 5 requests by default: a reconnect every 5
+  // calls for a client that meant to stay.
+  http_->set_keep_alive_max_count(kKeepAliveRequests);
   http_->set_read_timeout(10);
   Route();
 }

@@ -54,8 +54,14 @@ std::optional<std::string> DecodeTriggerDefinition(std::string_view sqlite_text)
 
 class Session {
  public:
-  // What the kept batches may take, estimated from their texts (kParsedBytesPerTextByte).
-  static constexpr size_t kTranslationCacheBytes = 4 << 20;
+  // What the kept batches may take, estimated from their texts (kParsedBytesPerTextByte, a
+  // generous figure: parsed, a batch measured some 8 bytes per byte of text before its SQL is
+  // emitted). Under a steady load every pooled connection's cache fills to this bound, since a
+  // text with an order's number in it comes back whenever that order is opened again, so the
+  // bound is held once per connection. 1 MB still keeps a connection's list statements (some
+  // 4 KB of text) beside a few dozen such repeats; at 4 MB the readers' caches under the mixed
+  // load held the same lines query for 56 orders each.
+  static constexpr size_t kTranslationCacheBytes = 1 << 20;
   static constexpr size_t kParsedBytesPerTextByte = 32;
   // Hashes of texts seen once, one per slot; a collision at worst keeps a batch seen once.
   static constexpr size_t kSeenOnceSlots = 4096;
