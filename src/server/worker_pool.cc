@@ -73,4 +73,9 @@ size_t WorkerPool::started() const {
   return workers_.size();
 }
 
+size_t WorkerPool::idle() const {
+  std::lock_guard lock(mu_);
+  return idle_.size();
+}
+
 }  // namespace ambit

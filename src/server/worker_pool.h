@@ -35,6 +35,7 @@ class WorkerPool : public httplib::TaskQueue {
   void shutdown() override;
 
   size_t started() const;  // threads started so far
+  size_t idle() const;     // of those, the ones waiting for work
 
  private:
   struct Worker {

@@ -20,8 +20,10 @@ TEST(WorkerPoolTest, SequentialJobsReuseOneThreadAndConcurrentOnesStartNoMoreTha
     std::promise<std::thread::id> ran;
     pool.enqueue([&] { ran.set_value(std::this_thread::get_id()); });
     threads.insert(ran.get_future().get());
-    // The worker goes idle just after the job returns; let it, so the next job finds it idle.
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    // The worker goes idle just after the job returns; wait for it, so that the next job finds
+    // it idle however the threads are scheduled.
+    for (int spin = 0; spin < 5000 && pool.idle() == 0; ++spin)
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
   }
   EXPECT_EQ(threads.size(), 1u);
   EXPECT_EQ(pool.started(), 1u);
