@@ -22,9 +22,14 @@ namespace {
 #define AMBIT_NODE_POOL 1
 #endif
 
-// A batch of one huge statement must not keep its memory for the thread's life.
-constexpr size_t kMaxPooledNodes = 4096;
-constexpr size_t kMaxPooledLists = 2048;
+// A batch of one huge statement must not keep its memory for the thread's life. Nor may the
+// nodes of other threads' statements: a connection's cached batches are dropped by whichever
+// worker evicts them, so every worker's spares grow to this bound in time, and it is held once
+// per worker (at 4096 nodes and 2048 lists, some 2 MB each: the slowest part of a server's
+// warm-up under a steady load). 1024 nodes are a statement of some 10 KB of text: a 4 KB
+// list statement parses to about 400.
+constexpr size_t kMaxPooledNodes = 1024;
+constexpr size_t kMaxPooledLists = 512;
 // Longer lists (IN lists of thousands of keys) go back to the heap.
 constexpr size_t kMaxPooledCapacity = 16;
 
